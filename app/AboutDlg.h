@@ -1,0 +1,12 @@
+#pragma once
+#include <QDialog>
+
+// The About box, and the version box of the "&About" menu items.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+inline constexpr const char* kVersionText = "Software Version 1.0.0.1";
+void ShowVersionBox(QWidget* parent);

@@ -1,0 +1,153 @@
+#include "app/PerformanceTool.h"
+
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "app/AboutDlg.h"
+#include "burnin/BurnInPage.h"
+#include "failsafe/FailSafePage.h"
+#include "firmware/FirmwarePage.h"
+#include "status/StatusPage.h"
+#include "ui/DialogUnits.h"
+#include "ui/ToolPage.h"
+
+namespace {
+
+struct SnapshotRegister {
+    uint8_t group;
+    uint8_t reg;
+    uint8_t dataBytes;
+};
+
+// Read in this order when the window opens.
+constexpr std::array<SnapshotRegister, 11> kSnapshotRegisters{{
+    {0x01, 0x04, 1}, {0x01, 0x08, 1}, {0x01, 0x09, 4}, {0x01, 0x0B, 1}, {0x01, 0x11, 1},
+    {0x01, 0x0C, 4}, {0x01, 0x12, 4}, {0x01, 0x0E, 1}, {0x01, 0x14, 1}, {0x02, 0x02, 1},
+    {0x02, 0x04, 1},
+}};
+
+constexpr std::array<const char*, PerformanceTool::TabCount> kTabCaptions{
+    "Firmware", "Status", "Burn-In Test", "Fail-Safe Setting"};
+
+} // namespace
+
+PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_pMainDlg(mainDlg)
+{
+    setWindowTitle("Tessalink");
+    setWindowIcon(QIcon(":/pictures/icon.png"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* menuBar = new QMenuBar(this);
+    layout->setMenuBar(menuBar);
+    auto* client = new QWidget(this);
+    client->setFixedSize(ui::DialogSize(480, 438));
+    layout->addWidget(client);
+
+    CreateMenu(menuBar);
+    OnInitDialog(client);
+}
+
+PerformanceTool::~PerformanceTool()
+{
+    ClosePages();
+}
+
+void PerformanceTool::CreateMenu(QMenuBar* menuBar)
+{
+    QMenu* file = menuBar->addMenu("&File");
+    connect(file->addAction("&Exit"), &QAction::triggered, this, &QDialog::reject);
+    QMenu* help = menuBar->addMenu("&Help");
+    connect(help->addAction("&About"), &QAction::triggered, this, [this] { ShowVersionBox(this); });
+}
+
+void PerformanceTool::OnInitDialog(QWidget* client)
+{
+    m_snapshot.Clear();
+    QThread::msleep(10);
+    TakeSnapshot();
+
+    m_tabs = ui::PlaceControl<QTabWidget>(client, 1004, {7, 7, 466, 416});
+    for (const char* caption : kTabCaptions)
+        m_tabs->addTab(new QWidget, caption);
+
+    CreatePages(client);
+
+    // The pages lie over the tab control's pane, in the place the tab control's client area gives.
+    const QRect area = m_tabs->rect();
+    const QRect pageRect(area.left() + 13, area.top() + 60, area.width() - 5, area.height() - 52);
+    for (ToolPage* page : m_pages) {
+        page->setGeometry(pageRect);
+        page->raise();
+    }
+    for (int tab = 1; tab < TabCount; ++tab)
+        m_pages[tab]->hide();
+    m_currentTab = 0;
+    m_pages[0]->show();
+    connect(m_tabs, &QTabWidget::currentChanged, this, &PerformanceTool::OnSelChange);
+}
+
+void PerformanceTool::TakeSnapshot()
+{
+    // A failed read leaves its flag clear and does not stop the sequence.
+    for (const SnapshotRegister& entry : kSnapshotRegisters) {
+        RegisterData data{};
+        if (ReadRegister(entry.group, entry.reg, data.data()))
+            m_snapshot.Store(entry.group, entry.reg, std::span(data).first(entry.dataBytes));
+        else
+            m_snapshot.MarkInvalid(entry.group, entry.reg);
+    }
+}
+
+void PerformanceTool::CreatePages(QWidget* client)
+{
+    auto* firmware = new DlgProgrammer(*this, client);
+    m_pages[FirmwareTab] = firmware;
+    m_pages[StatusTab] = new Tool1Main(*this, client);
+    m_pages[BurnInTab] = new CBIT(*this, client);
+    auto* failSafe = new ResetTool(client);
+    m_pages[FailSafeTab] = failSafe;
+    firmware->m_pMainDlg = m_pMainDlg;
+    failSafe->m_pMainDlg = m_pMainDlg;
+}
+
+bool PerformanceTool::ReadRegister(uint8_t target, uint8_t reg, uint8_t* out)
+{
+    if (!m_pMainDlg)
+        return false;
+    return ReadStatusRegister(m_pMainDlg->Channel(), target, reg,
+                              std::span(out, kRegisterDataCapacity));
+}
+
+void PerformanceTool::OnSelChange(int index)
+{
+    if (index < 0 || index >= TabCount || !m_pages[index])
+        return;
+    m_pages[m_currentTab]->hide();
+    m_currentTab = index;
+    m_pages[m_currentTab]->show();
+}
+
+void PerformanceTool::ClosePages()
+{
+    for (ToolPage* page : m_pages) {
+        if (page)
+            page->OnClose();
+    }
+    for (ToolPage*& page : m_pages) {
+        delete page;
+        page = nullptr;
+    }
+}
+
+void PerformanceTool::done(int result)
+{
+    ClosePages();
+    QDialog::done(result);
+}

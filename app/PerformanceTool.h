@@ -1,0 +1,48 @@
+#pragma once
+#include <QDialog>
+#include <array>
+
+#include "device/PageHost.h"
+#include "device/StatusRegister.h"
+
+class QTabWidget;
+class QMenuBar;
+class ToolPage;
+
+// The tool window: takes a snapshot of eleven status registers when it opens, hosts the four pages
+// under its tabs and offers them the register read. The pages are children of the window, not of
+// the tab control; a hidden page keeps its timers running.
+class PerformanceTool : public QDialog, public IRegisterHost {
+    Q_OBJECT
+public:
+    enum Tab { FirmwareTab = 0, StatusTab = 1, BurnInTab = 2, FailSafeTab = 3, TabCount = 4 };
+
+    explicit PerformanceTool(IChannelOwner* mainDlg, QWidget* parent = nullptr);
+    ~PerformanceTool() override;
+
+    bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override;
+    const RegisterSnapshot& Snapshot() const override { return m_snapshot; }
+
+    ToolPage* Page(int tab) const { return m_pages[tab]; }
+    int CurrentTab() const { return m_currentTab; }
+
+    IChannelOwner* const m_pMainDlg;
+
+public slots:
+    // Every way out (close box, Esc, Enter, Exit) ends here, so the pages are always shut down
+    // before they are deleted.
+    void done(int result) override;
+
+private:
+    void OnInitDialog(QWidget* client);
+    void CreateMenu(QMenuBar* menuBar);
+    void TakeSnapshot();
+    void CreatePages(QWidget* client);
+    void OnSelChange(int index);
+    void ClosePages();
+
+    std::array<ToolPage*, TabCount> m_pages{};
+    int m_currentTab = 0;
+    RegisterSnapshot m_snapshot;
+    QTabWidget* m_tabs = nullptr;
+};

@@ -1,0 +1,16 @@
+// torvanreader: the tool on the extender at the USB port.
+#include <QApplication>
+
+#include "app/TorvanReaderDlg.h"
+#include "device/hidapi/HidapiBackend.h"
+#include "ui/DialogUnits.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    ui::UseDialogFont(app);
+    HidapiBackend backend;
+    CTorvanReaderDlg mainDlg(backend);
+    mainDlg.exec();
+    return 0;
+}

@@ -1,0 +1,66 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// The command payloads of the extender's catalogue, with the transaction parameters each is sent
+// with. Three-byte commands are {group, operation, check}, the check byte being the 8-bit sum of
+// group and operation; the fail-safe write adds an unchecked value byte.
+namespace frames {
+
+inline constexpr uint8_t kStatusGroup1 = 0x01;
+inline constexpr uint8_t kStatusGroup2 = 0x02;
+inline constexpr uint8_t kFailSafeGroup = 0x05;
+inline constexpr uint8_t kConnectGroup = 0xAA;
+inline constexpr uint8_t kStatusAck = 0xAA;
+
+enum class Chip : uint8_t { Local = 0x03, Remote = 0x04 };
+
+inline constexpr size_t kConnectCheckCapacity = 15;
+inline constexpr size_t kRegisterCapacity = 30;
+inline constexpr uint32_t kCommandTimeoutMs = 1000;
+inline constexpr uint32_t kChunkTimeoutMs = 3000;
+inline constexpr uint32_t kFlashPauseMs = 1000; // erase and restart answer only after this
+
+using Command3 = std::array<uint8_t, 3>;
+using Command4 = std::array<uint8_t, 4>;
+
+constexpr uint8_t CheckByte(uint8_t group, uint8_t operation)
+{
+    return static_cast<uint8_t>(group + operation);
+}
+
+constexpr Command3 Command(uint8_t group, uint8_t operation)
+{
+    return {group, operation, CheckByte(group, operation)};
+}
+
+constexpr Command3 ConnectCheck() { return Command(kConnectGroup, 0x01); }
+constexpr Command3 RegisterRead(uint8_t group, uint8_t reg) { return Command(group, reg); }
+constexpr Command3 EraseFirmware(Chip chip) { return Command(static_cast<uint8_t>(chip), 0x02); }
+constexpr Command3 BeginWrite(Chip chip) { return Command(static_cast<uint8_t>(chip), 0x03); }
+constexpr Command3 RestartChip(Chip chip) { return Command(static_cast<uint8_t>(chip), 0x04); }
+
+constexpr Command4 FailSafeSetting(uint8_t value)
+{
+    const Command3 head = Command(kFailSafeGroup, 0x01);
+    return {head[0], head[1], head[2], value};
+}
+
+// Firmware data chunk: @0 marker (0xAA more follow, 0xBB last)  @1..32 image bytes, the last chunk
+// filled up with 0xFF.
+inline constexpr size_t kChunkDataSize = 32;
+inline constexpr uint8_t kChunkMore = 0xAA;
+inline constexpr uint8_t kChunkLast = 0xBB;
+using DataChunk = std::array<uint8_t, 1 + kChunkDataSize>;
+
+constexpr size_t DataChunkCount(size_t imageSize)
+{
+    return (imageSize + kChunkDataSize - 1) / kChunkDataSize;
+}
+
+// Chunk number index of image; index must be below DataChunkCount(image.size()).
+DataChunk DataChunkAt(std::span<const uint8_t> image, size_t index);
+
+} // namespace frames

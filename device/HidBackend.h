@@ -1,0 +1,39 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The few operations the transport needs from a platform's HID stack. The hidapi back end, the
+// simulated extender and the recording wrapper all sit behind it, so everything above runs the
+// same transport code whatever is below.
+
+using HidHandle = int;
+inline constexpr HidHandle kInvalidHidHandle = -1;
+
+struct HidAttributes {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+};
+
+enum class HidAccess { Read, Write };
+
+class IHidBackend {
+public:
+    virtual ~IHidBackend() = default;
+
+    // Paths of the HID interfaces present now, in enumeration order.
+    virtual std::vector<std::string> EnumeratePaths() = 0;
+    // False when the attributes of the path cannot be read.
+    virtual bool ReadAttributes(const std::string& path, HidAttributes& out) = 0;
+    // kInvalidHidHandle when the path cannot be opened.
+    virtual HidHandle Open(const std::string& path, HidAccess access) = 0;
+    // Write and Read move one report and return the bytes moved, 0 when the wait ran out and -1
+    // on an error (a closed handle, an unplugged device). Reports are 65 bytes with the report ID
+    // in byte 0 in both directions.
+    virtual int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) = 0;
+    virtual int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) = 0;
+    // Abandons I/O under way on the handle.
+    virtual void Cancel(HidHandle handle) = 0;
+    virtual void Close(HidHandle handle) = 0;
+};

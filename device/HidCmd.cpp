@@ -1,0 +1,66 @@
+#include "device/HidCmd.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+uint32_t TickCountMs()
+{
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SleepMs(uint32_t ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+CHidCmd::CHidCmd(IHidBackend& backend) : m_io(backend), m_pause(SleepMs) {}
+
+void CHidCmd::SetPauseFunction(std::function<void(uint32_t)> pause)
+{
+    m_pause = pause ? std::move(pause) : SleepMs;
+}
+
+bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> response,
+                      uint32_t timeoutMs, uint32_t pauseMs, size_t* stored)
+{
+    if (stored)
+        *stored = 0;
+    if (payload.empty() || payload.size() > kMaxPayload)
+        return false;
+
+    m_sequence = (m_sequence + 1) & 0x7F;
+    m_report[0] = 0x00;
+    m_report[1] = m_sequence;
+    m_report[2] = static_cast<uint8_t>(payload.size());
+    std::copy(payload.begin(), payload.end(), m_report.begin() + 3);
+
+    // A failed write shows as a missing answer once the time-out has passed.
+    m_io.WriteReport(m_report.data());
+    if (pauseMs != 0)
+        m_pause(pauseMs);
+
+    const uint32_t start = TickCountMs();
+    uint32_t received = 0;
+    for (;;) {
+        if (!m_io.ReadReport(m_report.data(), &received, timeoutMs))
+            return false;
+        if (received >= 3 && (m_report[1] & 0x7F) == m_sequence)
+            break;
+        // Stale or unsolicited report: dropped. Unsigned difference, so a tick wrap does no harm.
+        if (TickCountMs() - start > timeoutMs)
+            return false;
+    }
+
+    size_t length = std::min<size_t>({m_report[2], received - 3, response.size()});
+    std::copy_n(m_report.begin() + 3, length, response.begin());
+    if (stored)
+        *stored = length;
+    return true;
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "device/HidIO.h"
+
+// The command channel: one transaction at a time on the UI thread. The report buffer is shared by
+// the outgoing command and the incoming response, so nothing is allocated per transaction.
+//
+// CommandReport:  @0 report ID (0)  @1 sequence (7 bits)  @2 payload length  @3.. payload
+// ResponseReport: @0 report ID      @1 sequence (bit 7 a device flag)  @2 length n incl. status
+//                 @3 status (0xAA acknowledged)  @4.. data
+class CHidCmd {
+public:
+    static constexpr uint8_t kFirstSequence = 0x12;
+    static constexpr size_t kMaxPayload = CHidIO::kReportSize - 3;
+
+    explicit CHidCmd(IHidBackend& backend);
+    virtual ~CHidCmd() = default;
+    CHidCmd(const CHidCmd&) = delete;
+    CHidCmd& operator=(const CHidCmd&) = delete;
+
+    // Sends payload and waits for the answer with the same sequence number. True when a matching
+    // response arrived, whatever its status; its payload (status byte first) is then cut to the
+    // length byte, to what was received and to response.size(), copied to response, and its length
+    // stored in *stored. When no response arrives, response is not written.
+    bool Execute(std::span<const uint8_t> payload, std::span<uint8_t> response, uint32_t timeoutMs,
+                 uint32_t pauseMs, size_t* stored = nullptr);
+
+    CHidIO& Transport() { return m_io; }
+    uint8_t Sequence() const { return m_sequence; }
+
+    // The pause between a flash command and its answer; tests replace the sleep.
+    void SetPauseFunction(std::function<void(uint32_t)> pause);
+
+private:
+    std::array<uint8_t, CHidIO::kReportSize> m_report{};
+    uint8_t m_sequence = kFirstSequence;
+    CHidIO m_io;
+    std::function<void(uint32_t)> m_pause;
+};

@@ -1,0 +1,122 @@
+#include "device/HidIO.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "device/DeviceIds.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline)
+{
+    // Rounded up, so that a wait never ends before its deadline.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+} // namespace
+
+CHidIO::CHidIO(IHidBackend& backend) : m_backend(backend) {}
+
+CHidIO::~CHidIO()
+{
+    Close();
+}
+
+bool CHidIO::Open()
+{
+    // Reconnecting on an open transport must not leak the old handles.
+    Close();
+
+    for (const std::string& path : m_backend.EnumeratePaths()) {
+        if (path.size() >= kMaxPathLength)
+            continue;
+        HidAttributes attributes;
+        if (!m_backend.ReadAttributes(path, attributes))
+            continue;
+        if (attributes.vendorId != kTorvanVendorId || attributes.productId != kTorvanProductId)
+            continue;
+
+        // Only the first matching device is looked at.
+        m_readHandle = m_backend.Open(path, HidAccess::Read);
+        m_writeHandle = m_backend.Open(path, HidAccess::Write);
+        if (m_readHandle == kInvalidHidHandle || m_writeHandle == kInvalidHidHandle) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void CHidIO::Close()
+{
+    for (HidHandle* handle : {&m_readHandle, &m_writeHandle}) {
+        if (*handle != kInvalidHidHandle)
+            m_backend.Cancel(*handle);
+    }
+    for (HidHandle* handle : {&m_readHandle, &m_writeHandle}) {
+        if (*handle != kInvalidHidHandle) {
+            m_backend.Close(*handle);
+            *handle = kInvalidHidHandle;
+        }
+    }
+}
+
+bool CHidIO::IsOpen() const
+{
+    return m_readHandle != kInvalidHidHandle && m_writeHandle != kInvalidHidHandle;
+}
+
+bool CHidIO::TakeStopRequest()
+{
+    return m_stop.exchange(false);
+}
+
+void CHidIO::RequestStop()
+{
+    m_stop.store(true);
+}
+
+bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
+{
+    if (written)
+        *written = 0;
+    if (m_writeHandle == kInvalidHidHandle || TakeStopRequest())
+        return false;
+    const int moved = m_backend.Write(m_writeHandle, report, kReportSize, kWriteWaitMs);
+    if (moved <= 0) {
+        m_backend.Cancel(m_writeHandle);
+        return false;
+    }
+    if (written)
+        *written = static_cast<uint32_t>(moved);
+    return static_cast<size_t>(moved) == kReportSize;
+}
+
+bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
+{
+    if (read)
+        *read = 0;
+    if (m_readHandle == kInvalidHidHandle)
+        return false;
+
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (TakeStopRequest())
+            return false;
+        const int slice = std::min(kWaitSliceMs, RemainingMs(deadline));
+        const int moved = m_backend.Read(m_readHandle, report, kReportSize, slice);
+        if (moved > 0) {
+            if (read)
+                *read = static_cast<uint32_t>(moved);
+            return true;
+        }
+        if (moved < 0 || Clock::now() >= deadline) {
+            m_backend.Cancel(m_readHandle);
+            return false;
+        }
+    }
+}

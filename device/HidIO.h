@@ -1,0 +1,45 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "device/HidBackend.h"
+
+// The HID transport: finds the extender's local unit by its vendor and product ID, opens it once
+// for reading and once for writing, and moves single 65-byte reports with bounded waits. It knows
+// nothing of the command frame.
+class CHidIO {
+public:
+    static constexpr size_t kReportSize = 65;
+    static constexpr int kWriteWaitMs = 1000;
+    static constexpr size_t kMaxPathLength = 260;
+    // A read waits in slices this long so that a stop request ends it within a few milliseconds.
+    static constexpr int kWaitSliceMs = 5;
+
+    explicit CHidIO(IHidBackend& backend);
+    virtual ~CHidIO();
+    CHidIO(const CHidIO&) = delete;
+    CHidIO& operator=(const CHidIO&) = delete;
+
+    // Closes what is open, then opens the first matching device in enumeration order.
+    bool Open();
+    void Close();
+    bool IsOpen() const;
+
+    // Writes the 65 bytes of report; a short write is a failed write.
+    bool WriteReport(const uint8_t* report, uint32_t* written = nullptr);
+    // Reads one report into the 65-byte buffer, waiting at most timeoutMs.
+    bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
+
+    // Ends the wait under way (or the next one) with failure; safe from any thread. The flag is
+    // cleared by the wait that sees it.
+    void RequestStop();
+
+private:
+    bool TakeStopRequest();
+
+    IHidBackend& m_backend;
+    HidHandle m_readHandle = kInvalidHidHandle;
+    HidHandle m_writeHandle = kInvalidHidHandle;
+    std::atomic<bool> m_stop{false};
+};

@@ -1,0 +1,32 @@
+#pragma once
+#include <map>
+#include <string>
+
+#include "device/HidBackend.h"
+
+struct hid_device_;
+
+// The real back end: hidapi over Linux hidraw (or the platform's own HID stack elsewhere).
+class HidapiBackend : public IHidBackend {
+public:
+    HidapiBackend();
+    ~HidapiBackend() override;
+    HidapiBackend(const HidapiBackend&) = delete;
+    HidapiBackend& operator=(const HidapiBackend&) = delete;
+
+    std::vector<std::string> EnumeratePaths() override;
+    bool ReadAttributes(const std::string& path, HidAttributes& out) override;
+    HidHandle Open(const std::string& path, HidAccess access) override;
+    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
+    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
+    void Cancel(HidHandle handle) override;
+    void Close(HidHandle handle) override;
+
+private:
+    hid_device_* Find(HidHandle handle) const;
+
+    // Attributes as the last enumeration saw them: hidapi reports them with the path.
+    std::map<std::string, HidAttributes> m_attributes;
+    std::map<HidHandle, hid_device_*> m_devices;
+    HidHandle m_nextHandle = 1;
+};

@@ -1,0 +1,121 @@
+#include "device/sim/SimDeviceModel.h"
+
+#include <algorithm>
+
+#include "device/CommandFrames.h"
+
+namespace {
+
+constexpr uint8_t kLocalIdRegister = 0x01;
+constexpr uint8_t kRemoteIdRegister = 0x05;
+
+// A plausible pair: a QX710 transmitter and a QX720 receiver, firmware 3072.1.
+constexpr std::array<uint8_t, 4> kLocalId{0x23, 0x07, 0x21, 0x10};
+constexpr std::array<uint8_t, 4> kRemoteId{0x33, 0x07, 0x21, 0x00};
+
+} // namespace
+
+SimDeviceModel::SimDeviceModel()
+{
+    SetFlashSize(kDefaultFlashSize);
+    SetIdentification(Local, kLocalId);
+    SetIdentification(Remote, kRemoteId);
+}
+
+void SimDeviceModel::SetRegister(uint8_t group, uint8_t reg, std::vector<uint8_t> data)
+{
+    m_registers[{group, reg}] = std::move(data);
+}
+
+std::vector<uint8_t> SimDeviceModel::Register(uint8_t group, uint8_t reg) const
+{
+    const auto found = m_registers.find({group, reg});
+    return found == m_registers.end() ? std::vector<uint8_t>{} : found->second;
+}
+
+void SimDeviceModel::SetIdentification(Chip chip, std::array<uint8_t, 4> block)
+{
+    const uint8_t reg = chip == Local ? kLocalIdRegister : kRemoteIdRegister;
+    SetRegister(frames::kStatusGroup1, reg, {block.begin(), block.end()});
+}
+
+void SimDeviceModel::SetFlashSize(size_t bytes)
+{
+    for (auto& flash : m_flash)
+        flash.assign(bytes, 0xFF);
+}
+
+std::vector<uint8_t> SimDeviceModel::Answer(std::span<const uint8_t> payload)
+{
+    if (payload.size() == frames::DataChunk{}.size()
+        && (payload[0] == frames::kChunkMore || payload[0] == frames::kChunkLast))
+        return AnswerDataChunk(payload);
+
+    if (payload.size() < 3 || payload[2] != frames::CheckByte(payload[0], payload[1]))
+        return {kRefused};
+
+    if (payload.size() == 4) {
+        if (payload[0] != frames::kFailSafeGroup || payload[1] != 0x01)
+            return {kRefused};
+        m_failSafe = payload[3];
+        ++m_failSafeWrites;
+        return {kAck};
+    }
+    if (payload.size() != 3)
+        return {kRefused};
+    return AnswerCommand(payload[0], payload[1]);
+}
+
+std::vector<uint8_t> SimDeviceModel::AnswerCommand(uint8_t group, uint8_t operation)
+{
+    if (group == frames::kConnectGroup && operation == 0x01)
+        return {kAck, 0x01};
+
+    if (group == frames::kStatusGroup1 || group == frames::kStatusGroup2) {
+        const auto found = m_registers.find({group, operation});
+        if (found == m_registers.end())
+            return {kRefused};
+        std::vector<uint8_t> answer{kAck};
+        answer.insert(answer.end(), found->second.begin(), found->second.end());
+        return answer;
+    }
+
+    const bool local = group == static_cast<uint8_t>(frames::Chip::Local);
+    const bool remote = group == static_cast<uint8_t>(frames::Chip::Remote);
+    if (!local && !remote)
+        return {kRefused};
+    const int chip = local ? Local : Remote;
+    switch (operation) {
+    case 0x02:
+        std::fill(m_flash[chip].begin(), m_flash[chip].end(), 0xFF);
+        ++m_erases[chip];
+        m_writeChip = -1;
+        return {kAck};
+    case 0x03:
+        m_writeChip = chip;
+        m_writeOffset = 0;
+        return {kAck};
+    case 0x04:
+        ++m_restarts[chip];
+        m_writeChip = -1;
+        return {kAck};
+    default:
+        return {kRefused};
+    }
+}
+
+std::vector<uint8_t> SimDeviceModel::AnswerDataChunk(std::span<const uint8_t> chunk)
+{
+    if (m_writeChip < 0)
+        return {kRefused};
+    std::vector<uint8_t>& flash = m_flash[m_writeChip];
+    if (m_writeOffset + frames::kChunkDataSize > flash.size())
+        return {kRefused};
+    // Programming clears bits only: without an erase first the flash keeps wrong bytes.
+    for (size_t i = 0; i < frames::kChunkDataSize; ++i)
+        flash[m_writeOffset + i] &= chunk[1 + i];
+    m_writeOffset += frames::kChunkDataSize;
+    if (chunk[0] == frames::kChunkLast)
+        m_writeChip = -1;
+    return {kAck};
+}

@@ -1,0 +1,105 @@
+#pragma once
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "device/HidBackend.h"
+#include "device/sim/SimDeviceModel.h"
+
+// How the simulated extender misbehaves. Every fault applies to each command until changed.
+struct SimFaults {
+    bool refuse = false;      // answer with status 0x55 in place of 0xAA
+    bool silent = false;      // never answer
+    int latencyMs = 0;        // the answer becomes readable this long after the command
+    int staleBefore = 0;      // reports with other sequence numbers queued before the answer
+    bool setBit7 = false;     // the answer's sequence byte carries bit 7
+    bool shortReport = false; // a 2-byte report arrives before the answer
+};
+
+// The simulated extender, seen as a HID back end: it enumerates its local unit (and any foreign
+// devices a test adds), takes command reports, and queues the answers of SimDeviceModel as input
+// reports. Thread-safe, so that a scenario may change registers from a timer while a read waits.
+class SimExtender : public IHidBackend {
+public:
+    static constexpr const char* kPath = "sim:extender";
+
+    SimExtender();
+
+    // Device state, under the lock: fn gets the model.
+    template <typename Fn>
+    auto WithModel(Fn fn)
+    {
+        std::lock_guard lock(m_mutex);
+        return fn(m_model);
+    }
+    void SetRegister(uint8_t group, uint8_t reg, std::vector<uint8_t> data);
+    std::vector<uint8_t> Flash(SimDeviceModel::Chip chip);
+
+    void SetFaults(const SimFaults& faults);
+    // Each command draws, with the given chance in percent, one fault from a generator seeded
+    // with seed, so that a failing run replays exactly. A percent of 0 switches it off.
+    void SetRandomFaults(uint32_t seed, int percent);
+
+    // Unplugging fails every open handle and hides the device; replugging shows it again, and it
+    // must then be opened anew.
+    void Unplug();
+    void Replug();
+    // Devices enumerated before the extender: another product ID, or attributes that cannot be read.
+    void AddForeignDevice(uint16_t vendorId, uint16_t productId);
+    void AddUnreadableDevice();
+    void FailOpen(HidAccess access, bool fail);
+
+    int OpenHandleCount();
+
+    // IHidBackend
+    std::vector<std::string> EnumeratePaths() override;
+    bool ReadAttributes(const std::string& path, HidAttributes& out) override;
+    HidHandle Open(const std::string& path, HidAccess access) override;
+    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
+    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
+    void Cancel(HidHandle handle) override;
+    void Close(HidHandle handle) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    using Report = std::array<uint8_t, 65>;
+    struct Pending {
+        Clock::time_point due;
+        Report bytes{};
+        size_t length = 0;
+    };
+    struct ForeignDevice {
+        std::string path;
+        bool readable = true;
+        HidAttributes attributes;
+    };
+    struct OpenHandle {
+        HidHandle id;
+        int plugGeneration;
+    };
+
+    bool HandleAlive(HidHandle handle) const;
+    SimFaults FaultsForThisCommand();
+    void Queue(Clock::time_point due, uint8_t sequence, const std::vector<uint8_t>& payload);
+    void QueueShort(Clock::time_point due, uint8_t sequence);
+
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    SimDeviceModel m_model;
+    std::deque<Pending> m_input;
+    std::vector<ForeignDevice> m_foreign;
+    std::vector<OpenHandle> m_handles;
+    HidHandle m_nextHandle = 1;
+    bool m_present = true;
+    int m_plugGeneration = 0;
+    std::array<bool, 2> m_failOpen{};
+    SimFaults m_faults;
+    int m_randomPercent = 0;
+    std::mt19937 m_random;
+};

@@ -1,0 +1,3 @@
+#include "failsafe/FailSafePage.h"
+
+ResetTool::ResetTool(QWidget* parent) : ToolPage(parent) {}
