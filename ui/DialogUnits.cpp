@@ -1,26 +1,53 @@
 #include "ui/DialogUnits.h"
 
 #include <QApplication>
-#include <QFont>
+#include <QFontMetricsF>
 #include <cmath>
 
 namespace ui {
 namespace {
 
-constexpr double kPixelsPerXUnit = 1.5;
-constexpr double kPixelsPerYUnit = 1.625;
+struct BaseUnits {
+    double x;
+    double y;
+};
+
+// Measured the way the dialog framework measures its font: an x unit is a quarter of the average
+// width of the Latin letters, a y unit an eighth of the line height. For the design's 8-point
+// dialog font that is 1.5 px by 1.625 px; a wider desktop font widens the windows with it, so that
+// no caption is clipped.
+BaseUnits MeasureBaseUnits()
+{
+    const QFontMetricsF metrics(DialogFont());
+    const double averageWidth =
+        metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0;
+    return {averageWidth / 4.0, metrics.height() / 8.0};
+}
+
+const BaseUnits& Units()
+{
+    static const BaseUnits units = MeasureBaseUnits();
+    return units;
+}
 
 int XPixels(int units)
 {
-    return static_cast<int>(std::lround(units * kPixelsPerXUnit));
+    return static_cast<int>(std::lround(units * Units().x));
 }
 
 int YPixels(int units)
 {
-    return static_cast<int>(std::lround(units * kPixelsPerYUnit));
+    return static_cast<int>(std::lround(units * Units().y));
 }
 
 } // namespace
+
+QFont DialogFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    return font;
+}
 
 QRect DialogRect(int x, int y, int width, int height)
 {
@@ -37,9 +64,7 @@ QSize DialogSize(int width, int height)
 
 void UseDialogFont(QApplication& app)
 {
-    QFont font = QApplication::font();
-    font.setPointSize(8);
-    app.setFont(font);
+    app.setFont(DialogFont());
 }
 
 void SetControlId(QWidget* widget, int id)

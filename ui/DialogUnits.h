@@ -1,4 +1,5 @@
 #pragma once
+#include <QFont>
 #include <QRect>
 #include <QSize>
 #include <QVariant>
@@ -6,8 +7,7 @@
 
 class QApplication;
 
-// Window geometry is given in dialog units of an 8-point dialog font: an x unit is 1.5 px and a
-// y unit 1.625 px. Every control the design numbers carries that number as the property controlId,
+// Window geometry is given in dialog units of the 8-point dialog font. Every control the design numbers carries that number as the property controlId,
 // which is how tests and pages find it.
 namespace ui {
 
@@ -16,7 +16,8 @@ inline constexpr const char* kControlIdProperty = "controlId";
 QRect DialogRect(int x, int y, int width, int height);
 QSize DialogSize(int width, int height);
 
-// The 8-point dialog font the dialog units are measured in.
+// The 8-point dialog font the dialog units are measured in, and making it the application's.
+QFont DialogFont();
 void UseDialogFont(QApplication& app);
 
 void SetControlId(QWidget* widget, int id);
