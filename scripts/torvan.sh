@@ -17,6 +17,8 @@ demo | test) shift ;;
 esac
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev)
+# The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
+[ "$mode" = test ] && packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,26 @@
+#!/bin/busybox sh
+# The guest's first process: loads the modules for the shared root file system, mounts the host's
+# root read-only, loads uhid, runs the end-to-end test in it and powers off.
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+for module in $(cat /modules.order); do
+    insmod "/modules/$module"
+done
+test_binary=$(sed -n 's/.*e2e_test=\([^ ]*\).*/\1/p' /proc/cmdline)
+if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroot; then
+    mount -t proc proc /newroot/proc
+    mount -t sysfs sys /newroot/sys
+    mount -t devtmpfs dev /newroot/dev
+    mount -t tmpfs tmp /newroot/tmp
+    mount -t tmpfs run /newroot/run
+    # Without udev nothing loads the generic HID driver that gives the device its hidraw node.
+    chroot /newroot /sbin/modprobe uhid
+    chroot /newroot /sbin/modprobe hid-generic
+    chroot /newroot /usr/bin/env HOME=/tmp XDG_RUNTIME_DIR=/tmp QT_QPA_PLATFORM=offscreen "$test_binary"
+    echo "E2E-RESULT: $?"
+else
+    echo "E2E-RESULT: the host's root file system could not be mounted"
+fi
+poweroff -f
