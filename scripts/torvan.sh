@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The work behind the README's two commands, safe to run again and again:
 #   scripts/torvan.sh demo   install what is missing, build, start the tool on the simulated extender
-#   scripts/torvan.sh test   install what is missing, build, run every test
+#   scripts/torvan.sh test   install what is missing, build, run every test (also under sanitizers)
 # Only missing Debian packages are installed, the build tree is configured once, and ninja
 # rebuilds only what changed.
 set -euo pipefail
@@ -31,10 +31,19 @@ if ((${#missing[@]})); then
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-[ -f build/dev/CMakeCache.txt ] || cmake --preset dev
-cmake --build --preset dev
+build() {
+    [ -f "build/$1/CMakeCache.txt" ] || cmake --preset "$1"
+    cmake --build --preset "$1"
+}
 
 if [ "$mode" = demo ]; then
+    build dev
     exec build/dev/torvanreader-demo "$@"
 fi
-QT_QPA_PLATFORM=offscreen ctest --test-dir build/dev --output-on-failure -j2 "$@"
+
+# The whole suite runs twice: in the ordinary build, and under the address and undefined-behaviour
+# sanitizers, which fail a test on the first finding.
+for preset in dev asan; do
+    build "$preset"
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "build/$preset" --output-on-failure -j2 "$@"
+done
