@@ -19,6 +19,8 @@ esac
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev)
 # The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
 [ "$mode" = test ] && packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
+# The package test validates the desktop files and builds the .deb.
+[ "$mode" = test ] && packages+=(desktop-file-utils appstream dpkg-dev file)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,33 @@
+# Installation as a Linux desktop expects it, and a Debian package of it (cpack -G DEB).
+include(GNUInstallDirs)
+
+set(TORVAN_APP_ID org.torvan.TorvanReader)
+
+install(TARGETS torvanreader RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES res/desktop/${TORVAN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES res/desktop/${TORVAN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES res/icon.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${TORVAN_APP_ID}.svg)
+install(FILES res/icon.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
+        RENAME ${TORVAN_APP_ID}.png)
+install(FILES res/icon@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
+        RENAME ${TORVAN_APP_ID}.png)
+# udev reads /usr/lib/udev/rules.d as well as /lib/udev/rules.d.
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/70-torvanreader.rules DESTINATION lib/udev/rules.d)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME torvanreader)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Diagnose and maintain an HDBaseT extender pair")
+set(CPACK_PACKAGE_DESCRIPTION
+    "TorvanReader shows the link state of an HDBaseT extender pair, finds a bad wire pair, updates the firmware of either chip, runs unattended burn-in tests and sets the extender's fail-safe behaviour.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "TorvanReader developers")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The udev rule takes effect for an extender already plugged in once udev has read it again.
+configure_file(res/desktop/postinst.in ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst @ONLY)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
