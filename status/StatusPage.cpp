@@ -100,6 +100,8 @@ Tool1Main::Tool1Main(IRegisterHost& host, QWidget* parent) : ToolPage(parent), m
     for (Lamp lamp : {Lamp::On, Lamp::Marginal, Lamp::Off})
         m_lampImages[static_cast<size_t>(lamp)] = QPixmap(LampPicture(lamp));
     CreateControls();
+    m_pollTimer.setObjectName("pollTimer");
+    m_portCheckTimer.setObjectName("portCheckTimer");
     connect(&m_pollTimer, &QTimer::timeout, this, &Tool1Main::OnTimer);
     connect(&m_portCheckTimer, &QTimer::timeout, this, &Tool1Main::RunPortCheck);
     connect(m_test, &QPushButton::clicked, this, &Tool1Main::OnBnClickedTest);

@@ -73,8 +73,9 @@ private:
     bool m_running = false;
     status::PortCheck m_portCheck;
 
-    QTimer m_pollTimer;
-    QTimer m_portCheckTimer;
+    // Children of the page, so that tests can see which are running.
+    QTimer m_pollTimer{this};
+    QTimer m_portCheckTimer{this};
     std::array<QPixmap, 3> m_lampImages; // by status::Lamp
 
     QLineEdit* m_localMode = nullptr;
