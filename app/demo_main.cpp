@@ -1,27 +1,121 @@
 // torvanreader-demo: the whole tool on the simulated extender, whose link status keeps changing,
 // so that every window can be tried without hardware.
+//
+//   torvanreader-demo                     the windows on screen
+//   torvanreader-demo --screenshot DIR    PNGs of the main window and of every tool-window page,
+//                                         drawn offscreen after a few Status polls, then exit
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 
+#include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimExtender.h"
+#include "status/Rj45Picture.h"
+#include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The moment of the demo cycle at which the screenshots start polling: pair B is about to turn
+// red, the bit error rate is marginal.
+constexpr milliseconds kScreenshotStart{16000};
+constexpr milliseconds kScreenshotPolling{10000};
+
+bool Save(QWidget& window, const QDir& dir, const QString& name)
+{
+    QApplication::processEvents();
+    const QString path = dir.filePath(name + ".png");
+    if (window.grab().save(path))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+// Runs the Status page on the scenario's clock, not the wall clock: each poll tick and port check
+// happens at its own scenario time, so a few seconds of the cycle take no real time.
+void PollStatus(SimExtender& extender, Tool1Main& status)
+{
+    status.OnBnClickedTest();
+    milliseconds nextTick = kScreenshotStart + milliseconds(1000);
+    milliseconds nextCheck = kScreenshotStart + milliseconds(1500);
+    const milliseconds end = kScreenshotStart + kScreenshotPolling;
+    while (nextTick <= end || nextCheck <= end) {
+        if (nextTick <= nextCheck) {
+            demo::Apply(extender, nextTick);
+            status.OnTimer();
+            nextTick += milliseconds(1000);
+        } else {
+            status.RunPortCheck();
+            nextCheck += milliseconds(1500);
+        }
+    }
+    // Catch the blink with the marking drawn.
+    auto* picture = ui::FindControl<Rj45Picture>(&status, 1104);
+    if (picture && picture->Marking() == status::PortFlags{})
+        status.RunPortCheck();
+}
+
+int TakeScreenshots(SimExtender& extender, IHidBackend& backend, const QString& dirName)
+{
+    QDir dir;
+    if (!dir.mkpath(dirName)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(dirName));
+        return 1;
+    }
+    dir.setPath(dirName);
+    demo::Apply(extender, kScreenshotStart);
+
+    CTorvanReaderDlg mainDlg(backend);
+    mainDlg.show();
+    bool saved = Save(mainDlg, dir, "main-window");
+
+    PerformanceTool tool(&mainDlg);
+    tool.show();
+    if (auto* status = dynamic_cast<Tool1Main*>(tool.Page(PerformanceTool::StatusTab)))
+        PollStatus(extender, *status);
+    auto* tabs = ui::FindControl<QTabWidget>(&tool, 1004);
+    const QStringList names{"tool-firmware", "tool-status", "tool-burn-in-test",
+                            "tool-fail-safe-setting"};
+    for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+        tabs->setCurrentIndex(tab);
+        saved = Save(tool, dir, names[tab]) && saved;
+    }
+    tool.done(0);
+    return saved ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    QString screenshotDir;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QString(argv[i]) == "--screenshot")
+            screenshotDir = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    if (!screenshotDir.isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     ui::UseDialogFont(app);
 
     SimExtender extender;
     RecordingBackend wire(extender);
+    if (!screenshotDir.isEmpty())
+        return TakeScreenshots(extender, wire, screenshotDir);
 
     QElapsedTimer sinceStart;
     sinceStart.start();
     const auto advanceScenario = [&] {
-        demo::Apply(extender, std::chrono::milliseconds(sinceStart.elapsed()));
+        demo::Apply(extender, milliseconds(sinceStart.elapsed()));
     };
     advanceScenario();
     QTimer scenario;

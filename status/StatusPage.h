@@ -1,13 +1,98 @@
 #pragma once
 #include "ui/ToolPage.h"
 
+#include <QPixmap>
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <cstdint>
+
 #include "device/PageHost.h"
-// The "Status" page.
+#include "device/StatusRegister.h"
+#include "status/PortCheck.h"
+#include "status/StatusDecoding.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class Rj45Picture;
+
+// The "Status" page: shows the snapshot when it opens; after Test it polls the link status of both
+// chips once a second and runs the port check every 1.5 s, until Stop or until the tool window
+// closes. Every read goes through the tool window on the UI thread; the decoding lives in
+// StatusDecoding, the advice and blink in PortCheck.
 class Tool1Main : public ToolPage {
     Q_OBJECT
 public:
+    struct Periods {
+        std::chrono::milliseconds tick{1000};
+        std::chrono::milliseconds portCheck{1500};
+    };
+
     explicit Tool1Main(IRegisterHost& host, QWidget* parent = nullptr);
 
+    // Tests and the screenshot run shorten the periods; takes effect at the next Start.
+    void SetPeriods(const Periods& periods) { m_periods = periods; }
+
+    // One tick of the poll timer: the link block every fifth tick, the signal block every second.
+    void OnTimer();
+    // One pass of the port check: advice text and blink of the RJ45 marking.
+    void RunPortCheck();
+    // Test / Stop / Start.
+    void OnBnClickedTest();
+    void OnClose() override;
+
+    bool IsRunning() const { return m_running; }
+    uint32_t TickCount() const { return m_tickCount; }
+    bool LinkUp() const { return m_linkUp; }
+    const status::PortFlags& PortFaults() const { return m_portFaults; }
+
 private:
+    void CreateControls();
+    void OnInitDialog();
+    void LinkBlock();
+    void SignalBlock();
+    bool Read(uint8_t target, uint8_t reg, RegisterData& out);
+
+    void ShowPairLevels();
+    void ShowPairLevelsMissing();
+    void ShowPairLevel(int pair, const QString& text);
+    void ShowLocalSignals(const status::LocalSignals& lines);
+    void ShowRemoteSignals(const status::RemoteSignals& lines);
+    void SetLamp(QLabel* lamp, status::Lamp state);
+    void ShowAdvice(const QString& text);
+
     IRegisterHost& m_host;
+    Periods m_periods;
+
+    std::array<float, status::kPairCount> m_pairLevels{};
+    status::PortFlags m_portFaults{};
+    bool m_linkUp = false;
+    uint32_t m_tickCount = 0;
+    bool m_running = false;
+    status::PortCheck m_portCheck;
+
+    // Children of the page, so that tests can see which are running.
+    QTimer m_pollTimer{this};
+    QTimer m_portCheckTimer{this};
+    std::array<QPixmap, 3> m_lampImages; // by status::Lamp
+
+    QLineEdit* m_localMode = nullptr;
+    QLineEdit* m_localSource = nullptr;
+    QLineEdit* m_remoteMode = nullptr;
+    QLineEdit* m_remoteSource = nullptr;
+    QLineEdit* m_cableLength = nullptr;
+    std::array<QLineEdit*, status::kPairCount> m_pairFields{};
+    std::array<status::LevelBand, status::kPairCount> m_pairBands{};
+    QLabel* m_local5vFromSource = nullptr;
+    QLabel* m_local5vToLink = nullptr;
+    QLabel* m_localHpd = nullptr;
+    QLabel* m_remote5v = nullptr;
+    QLabel* m_remoteHpdFromDisplay = nullptr;
+    QLabel* m_remoteHpdToLink = nullptr;
+    QLabel* m_berLamp = nullptr;
+    Rj45Picture* m_picture = nullptr;
+    QPlainTextEdit* m_advice = nullptr;
+    QPushButton* m_test = nullptr;
 };

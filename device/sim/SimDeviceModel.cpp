@@ -33,6 +33,11 @@ std::vector<uint8_t> SimDeviceModel::Register(uint8_t group, uint8_t reg) const
     return found == m_registers.end() ? std::vector<uint8_t>{} : found->second;
 }
 
+void SimDeviceModel::RemoveRegister(uint8_t group, uint8_t reg)
+{
+    m_registers.erase({group, reg});
+}
+
 void SimDeviceModel::SetIdentification(Chip chip, std::array<uint8_t, 4> block)
 {
     const uint8_t reg = chip == Local ? kLocalIdRegister : kRemoteIdRegister;

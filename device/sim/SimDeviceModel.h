@@ -22,6 +22,8 @@ public:
 
     void SetRegister(uint8_t group, uint8_t reg, std::vector<uint8_t> data);
     std::vector<uint8_t> Register(uint8_t group, uint8_t reg) const;
+    // Reads of a removed register are refused, as the chip refuses those it cannot answer.
+    void RemoveRegister(uint8_t group, uint8_t reg);
     void SetIdentification(Chip chip, std::array<uint8_t, 4> block);
     void SetFlashSize(size_t bytes);
 
