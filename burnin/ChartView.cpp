@@ -22,12 +22,12 @@ void ChartView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
     for (const ChartTrace& trace : ChartTraces(m_source())) {
         if (trace.points.isEmpty())
             continue;
         painter.setPen(QPen(trace.newestGood ? kGood : kBad, kPenWidth, Qt::SolidLine));
         painter.drawPolyline(trace.points.constData(), static_cast<int>(trace.points.size()));
     }
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

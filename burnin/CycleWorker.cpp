@@ -24,6 +24,7 @@ void CycleWorker::Start()
     if (m_thread.joinable())
         m_thread.join();
     m_alive = true;
+    ++m_live;
     m_thread = std::thread(&CycleWorker::Loop, this);
 }
 
@@ -50,7 +51,6 @@ void CycleWorker::Wait()
 void CycleWorker::Loop()
 {
     std::unique_lock lock(m_mutex);
-    ++m_live;
     while (m_wanted) {
         lock.unlock();
         m_job();
