@@ -91,9 +91,9 @@ void CBIT::SetTiming(BurnInTiming timing)
 {
     if (m_running)
         return;
+    m_clockLog.reset();
     m_timing = std::move(timing);
     m_session.SetClock(m_timing.clock);
-    m_clockLog.reset();
     if (!m_timing.manualCycle)
         m_clockLog = std::make_unique<CycleWorker>([this] { ClockLogCycle(); }, m_timing.cycle);
 }
@@ -119,6 +119,9 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
 {
     m_toldLogFailure = false;
     m_notice->hide();
+    // The last cycle of a run stopped a moment ago must not log into the new run's empty log.
+    if (m_clockLog)
+        m_clockLog->Wait();
     const FileWrite emptied = m_session.Begin();
     if (!emptied.ok)
         TellLogFailure(emptied.error);

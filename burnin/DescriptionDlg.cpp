@@ -45,6 +45,8 @@ void CDescription::OnInitDialog(const ClockReading& opened)
 {
     // The edit box keeps its own line breaks; the report gets CR LF again when it is written.
     m_text->setPlainText(report::Header(opened).replace("\r\n", "\n"));
+    // The user writes under the header.
+    m_text->moveCursor(QTextCursor::End);
 }
 
 void CDescription::SetSaveNameChooser(SaveNameChooser chooser)

@@ -64,7 +64,6 @@ private slots:
         QFile::remove("BIT.txt");
         CDescription dialog(clock.Reader());
         auto* text = ui::FindControl<QPlainTextEdit>(&dialog, 1010);
-        text->moveCursor(QTextCursor::End);
         QTest::keyClicks(text, "Rack 4, night run");
 
         QStringList names;
