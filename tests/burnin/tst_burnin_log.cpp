@@ -3,7 +3,6 @@
 #include <QtTest>
 
 #include "BurnInRig.h"
-#include "burnin/BurnInSample.h"
 #include "burnin/BurnInSession.h"
 
 namespace {
@@ -146,16 +145,6 @@ private slots:
             messages.append(entry.message);
         QCOMPARE(messages, (QList<QByteArray>{"No HPD .\r\n", "Link Fail.\r\n",
                                               "No 5V from Source.\r\n"}));
-    }
-
-    void videoAndLinkLimits()
-    {
-        QVERIFY(!burnin::LinkGood(0));
-        QVERIFY(burnin::LinkGood(1) && burnin::LinkGood(4));
-        QVERIFY(!burnin::LinkGood(5));
-        QVERIFY(!burnin::VideoGood(0));
-        QVERIFY(burnin::VideoGood(3)); // "no source" on the Status page, good here
-        QVERIFY(!burnin::VideoGood(4));
     }
 
     void countersKeptWhileTheLogCannotBeWritten()
