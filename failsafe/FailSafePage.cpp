@@ -1,3 +1,130 @@
 #include "failsafe/FailSafePage.h"
 
-ResetTool::ResetTool(QWidget* parent) : ToolPage(parent) {}
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <array>
+
+#include "device/CommandFrames.h"
+#include "device/HidCmd.h"
+#include "failsafe/FailSafeSetting.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+constexpr const char* kEnabled = "Fail-Safe Enable";
+constexpr const char* kDisabled = "Fail-Safe Disable";
+constexpr const char* kFail = "Fail!";
+
+void AddStatic(QWidget* parent, const char* text, QRect place)
+{
+    // A little wider than the template's, so that no font clips the text.
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(ui::DialogRect(place.x(), place.y(), place.width() + 16, place.height() + 2));
+}
+
+QComboBox* AddCombo(QWidget* parent, int id, QRect place, std::initializer_list<const char*> items)
+{
+    auto* combo = ui::PlaceControl<QComboBox>(parent, id, place);
+    for (const char* item : items)
+        combo->addItem(item);
+    return combo;
+}
+
+} // namespace
+
+ResetTool::ResetTool(QWidget* parent) : ToolPage(parent)
+{
+    CreateControls();
+    OnInitDialog();
+}
+
+void ResetTool::CreateControls()
+{
+    setFixedSize(ui::DialogSize(468, 371));
+    auto* setting = new QGroupBox("Setting", this);
+    setting->setGeometry(ui::DialogRect(64, 39, 338, 136));
+    setting->lower();
+    AddStatic(this, "Wire Quality:", {85, 58, 43, 8});
+    AddStatic(this, "Video Bit Error:", {85, 83, 49, 8});
+    AddStatic(this, "Time Interval:", {86, 107, 46, 8});
+    AddStatic(this, "(seconds)", {213, 108, 32, 8});
+
+    m_wireQuality = AddCombo(this, 1107, {151, 56, 56, 12}, {"48", "64", "72", "86"});
+    m_videoBitError = AddCombo(this, 1108, {151, 81, 56, 12}, {"1e-8", "1e-9"});
+    m_timeInterval =
+        AddCombo(this, 1109, {151, 106, 56, 12}, {"5", "10", "20", "30", "40", "50", "60"});
+
+    auto* defaults = ui::PlaceControl<QPushButton>(this, 1121, {155, 138, 50, 14}, "Default");
+    connect(defaults, &QPushButton::clicked, this, &ResetTool::OnBnClickedDefault);
+    m_status = ui::PlaceControl<QLabel>(this, 1124, {308, 66, 70, 8}, kDisabled);
+    m_on = ui::PlaceControl<QPushButton>(this, 1123, {283, 85, 50, 14}, "On");
+    connect(m_on, &QPushButton::clicked, this, &ResetTool::OnBnClickedOn);
+    m_off = ui::PlaceControl<QPushButton>(this, 1122, {337, 85, 50, 14}, "Off");
+    connect(m_off, &QPushButton::clicked, this, &ResetTool::OnBnClickedOff);
+}
+
+void ResetTool::OnInitDialog()
+{
+    SelectDefaults();
+    ShowEnabled(false);
+}
+
+void ResetTool::SelectDefaults()
+{
+    m_wireQuality->setCurrentIndex(failsafe::kDefaultWireQuality);
+    m_videoBitError->setCurrentIndex(failsafe::kDefaultVideoBitError);
+    m_timeInterval->setCurrentIndex(failsafe::kDefaultTimeInterval);
+}
+
+void ResetTool::ShowEnabled(bool enabled)
+{
+    m_status->setText(enabled ? kEnabled : kDisabled);
+    m_on->setEnabled(!enabled);
+    m_off->setEnabled(enabled);
+    for (QComboBox* combo : {m_wireQuality, m_videoBitError, m_timeInterval})
+        combo->setEnabled(!enabled);
+}
+
+bool ResetTool::WriteSetting(uint8_t setting)
+{
+    if (!m_pMainDlg)
+        return false;
+    const frames::Command4 command = frames::FailSafeSetting(setting);
+    std::array<uint8_t, frames::kRegisterCapacity> response{};
+    size_t stored = 0;
+    const bool answered = m_pMainDlg->Channel().Execute(command, response,
+                                                        frames::kCommandTimeoutMs, 0, &stored);
+    return answered && stored > 0 && response[0] == frames::kStatusAck;
+}
+
+void ResetTool::OnBnClickedDefault()
+{
+    // Stays available while the fail-safe is on: it changes only the (disabled) selections.
+    SelectDefaults();
+}
+
+void ResetTool::OnBnClickedOn()
+{
+    const uint8_t setting =
+        failsafe::SettingByte(true, m_wireQuality->currentIndex(), m_videoBitError->currentIndex(),
+                              m_timeInterval->currentIndex());
+    if (!WriteSetting(setting)) {
+        ui::ShowMessage(this, kFail);
+        return;
+    }
+    ShowEnabled(true);
+}
+
+void ResetTool::OnBnClickedOff()
+{
+    // Written twice; the second answer decides. The selections are kept as the user left them.
+    WriteSetting(failsafe::kOffSetting);
+    if (!WriteSetting(failsafe::kOffSetting)) {
+        ui::ShowMessage(this, kFail);
+        return;
+    }
+    ShowEnabled(false);
+}

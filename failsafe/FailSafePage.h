@@ -1,13 +1,41 @@
 #pragma once
-#include "ui/ToolPage.h"
+#include <cstdint>
 
 #include "device/PageHost.h"
-// The "Fail-Safe Setting" page.
+#include "ui/ToolPage.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The "Fail-Safe Setting" page: packs a wire quality threshold, a video bit error threshold and a
+// time interval into one setting byte and switches the extender's fail-safe on with it, or off
+// with the default setting. It talks to the device only when On or Off is pressed, and shows
+// whether the last write it made was acknowledged; it never asks the device what it holds.
 class ResetTool : public ToolPage {
     Q_OBJECT
 public:
     explicit ResetTool(QWidget* parent = nullptr);
 
+    void OnBnClickedDefault();
+    void OnBnClickedOn();
+    void OnBnClickedOff();
+
     // Set by the tool window after the page is created.
     IChannelOwner* m_pMainDlg = nullptr;
+
+private:
+    void CreateControls();
+    void OnInitDialog();
+    void SelectDefaults();
+    // True when the device acknowledged the setting.
+    bool WriteSetting(uint8_t setting);
+    void ShowEnabled(bool enabled);
+
+    QComboBox* m_wireQuality = nullptr;
+    QComboBox* m_videoBitError = nullptr;
+    QComboBox* m_timeInterval = nullptr;
+    QLabel* m_status = nullptr;
+    QPushButton* m_on = nullptr;
+    QPushButton* m_off = nullptr;
 };

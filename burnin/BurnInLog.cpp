@@ -1,0 +1,46 @@
+#include "burnin/BurnInLog.h"
+
+#include <QFile>
+
+namespace burnin {
+
+QByteArray FormatLogEntry(const ClockReading& time, const char* message)
+{
+    return FormatTimeStamp(time).toLatin1() + '\t' + message;
+}
+
+} // namespace burnin
+
+namespace {
+
+FileWrite Failed(const QFile& file)
+{
+    return {false, file.errorString()};
+}
+
+} // namespace
+
+BurnInLogFile::BurnInLogFile(QString path) : m_path(std::move(path)) {}
+
+FileWrite BurnInLogFile::Empty()
+{
+    std::lock_guard lock(m_mutex);
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return Failed(file);
+    return {};
+}
+
+FileWrite BurnInLogFile::Append(const QByteArray& entry)
+{
+    std::lock_guard lock(m_mutex);
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return Failed(file);
+    if (file.write(entry) != entry.size() || !file.flush())
+        return Failed(file);
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return Failed(file);
+    return {};
+}

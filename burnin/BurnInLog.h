@@ -1,0 +1,44 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <mutex>
+
+#include "burnin/ClockReading.h"
+
+// The burn-in log BIT.txt: one entry per logged failure, each the time stamp, a tab and the
+// message. Entries end in CR LF on every platform, so a log is the same wherever it was written.
+namespace burnin {
+
+inline constexpr const char* kLogFileName = "BIT.txt";
+
+inline constexpr const char* kNoHpd = "No HPD .\r\n";
+inline constexpr const char* kLinkFail = "Link Fail.\r\n";
+inline constexpr const char* kNoVideo = "No Video Signal.\r\n";
+inline constexpr const char* kNo5V = "No 5V from Source.\r\n";
+inline constexpr const char* kDeviceDisconnected = "Device Disconnected.\r\n";
+
+QByteArray FormatLogEntry(const ClockReading& time, const char* message);
+
+} // namespace burnin
+
+// Why a write of the log or a report did not happen; ok when it did.
+struct FileWrite {
+    bool ok = true;
+    QString error;
+};
+
+// The log file, by its bare name in the current directory unless told otherwise. Entries come
+// from the clock-and-log cycle and from the sample that finds the device gone, so writes are
+// serialised.
+class BurnInLogFile {
+public:
+    explicit BurnInLogFile(QString path = burnin::kLogFileName);
+
+    // A new run starts with an empty log.
+    FileWrite Empty();
+    FileWrite Append(const QByteArray& entry);
+
+private:
+    const QString m_path;
+    std::mutex m_mutex;
+};

@@ -1,0 +1,65 @@
+#include "burnin/BurnInSession.h"
+
+#include <array>
+
+#include "burnin/BurnInSample.h"
+
+namespace {
+
+// A counter is logged once it passes this many failures.
+constexpr uint8_t kLogLimit = 5;
+
+struct LoggedCounter {
+    Trace trace;
+    const char* message;
+};
+
+constexpr std::array<LoggedCounter, kTraceCount> kLogOrder{{
+    {Trace::Hpd, burnin::kNoHpd},
+    {Trace::Link, burnin::kLinkFail},
+    {Trace::Video, burnin::kNoVideo},
+    {Trace::FiveVolt, burnin::kNo5V},
+}};
+
+} // namespace
+
+BurnInSession::BurnInSession(BurnInClock clock, QString logPath)
+    : m_clock(std::move(clock)), m_log(std::move(logPath))
+{
+}
+
+FileWrite BurnInSession::Begin()
+{
+    m_recorder.Begin();
+    return m_log.Empty();
+}
+
+bool BurnInSession::Sample(IRegisterHost& host)
+{
+    const std::optional<SampleResult> sample = burnin::ReadSample(host);
+    if (!sample)
+        return false;
+    m_recorder.Record(*sample);
+    return true;
+}
+
+FileWrite BurnInSession::LogDisconnect()
+{
+    return m_log.Append(burnin::FormatLogEntry(m_clock(), burnin::kDeviceDisconnected));
+}
+
+CycleReport BurnInSession::ClockLogCycle()
+{
+    CycleReport report{m_clock(), std::nullopt};
+    for (const LoggedCounter& counter : kLogOrder) {
+        const uint8_t failures = m_recorder.Counter(counter.trace);
+        if (failures <= kLogLimit)
+            continue;
+        const FileWrite write = m_log.Append(burnin::FormatLogEntry(report.time, counter.message));
+        if (write.ok)
+            m_recorder.Consume(counter.trace, failures);
+        else if (!report.writeError)
+            report.writeError = write.error;
+    }
+    return report;
+}

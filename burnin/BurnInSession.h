@@ -1,0 +1,47 @@
+#pragma once
+#include <QString>
+#include <optional>
+
+#include "burnin/BurnInLog.h"
+#include "burnin/ClockReading.h"
+#include "burnin/SampleRecorder.h"
+
+class IRegisterHost;
+
+// What the clock-and-log cycle did: the clock reading to show, and the reason an entry could not
+// be written (its counter is then kept, so the entry is tried again next cycle).
+struct CycleReport {
+    ClockReading time;
+    std::optional<QString> writeError;
+};
+
+// The burn-in run without its window: samples on the UI thread, the clock-and-log cycle from
+// wherever it runs, and the chart's copy of the histories.
+class BurnInSession {
+public:
+    explicit BurnInSession(BurnInClock clock, QString logPath = burnin::kLogFileName);
+
+    // Start: counters and histories begin again and the log is emptied.
+    FileWrite Begin();
+
+    // One sample; false, with nothing recorded, when the device no longer answers.
+    bool Sample(IRegisterHost& host);
+
+    // The entry that closes a run whose device went away.
+    FileWrite LogDisconnect();
+
+    // Reads the clock and logs every counter above 5, in the order HPD, link, video, 5 V, all
+    // with that reading's time stamp.
+    CycleReport ClockLogCycle();
+
+    ChartData Chart() const { return m_recorder.Chart(); }
+    const SampleRecorder& Recorder() const { return m_recorder; }
+    ClockReading Now() const { return m_clock(); }
+    // Only while no run is in progress.
+    void SetClock(BurnInClock clock) { m_clock = std::move(clock); }
+
+private:
+    BurnInClock m_clock;
+    BurnInLogFile m_log;
+    SampleRecorder m_recorder;
+};

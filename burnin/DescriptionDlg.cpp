@@ -1,0 +1,71 @@
+#include "burnin/DescriptionDlg.h"
+
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "burnin/ReportText.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+SaveNameChooser& Chooser()
+{
+    static SaveNameChooser chooser;
+    return chooser;
+}
+
+QString AskForSaveName(QWidget* parent)
+{
+    // No confirmation for an existing name: the report replaces it, as users of the tool expect.
+    return QFileDialog::getSaveFileName(parent, QString(), QString(),
+                                        "TXT(*.TXT);;All Files(*.*)", nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+} // namespace
+
+CDescription::CDescription(BurnInClock clock, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle("Description");
+    setFixedSize(ui::DialogSize(318, 259));
+    m_text = ui::PlaceControl<QPlainTextEdit>(this, 1010, {7, 7, 304, 219});
+    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* saveAs = ui::PlaceControl<QPushButton>(this, 1090, {133, 231, 50, 14}, "Save As...");
+    saveAs->setAutoDefault(false);
+    connect(saveAs, &QPushButton::clicked, this, &CDescription::OnBnClickedSaveAs);
+    OnInitDialog(clock());
+}
+
+void CDescription::OnInitDialog(const ClockReading& opened)
+{
+    // The edit box keeps its own line breaks; the report gets CR LF again when it is written.
+    m_text->setPlainText(report::Header(opened).replace("\r\n", "\n"));
+    // The user writes under the header.
+    m_text->moveCursor(QTextCursor::End);
+}
+
+void CDescription::SetSaveNameChooser(SaveNameChooser chooser)
+{
+    Chooser() = std::move(chooser);
+}
+
+void CDescription::OnBnClickedSaveAs()
+{
+    // The log is read before the file dialog opens: entries logged while it is open are not in
+    // this report.
+    const QByteArray log = report::ReadLog();
+    const QString description = m_text->toPlainText();
+    const QString chosen = Chooser() ? Chooser()(this) : AskForSaveName(this);
+    if (chosen.isEmpty())
+        return;
+    const QString name = report::FileName(chosen);
+    const FileWrite written = report::Write(name, report::Body(description, log));
+    if (!written.ok)
+        ui::ShowMessage(this, QString("The report could not be saved as %1:\n%2")
+                                  .arg(name, written.error));
+}
