@@ -5,7 +5,7 @@
 // and checks BIT.txt against the entries the demo's timeline must produce. Exit code 1 when the
 // log differs or memory grows by more than 1 MiB.
 //
-//   build/release/bench/burnin_soak [hours]
+//   build/release/bench/bench_burnin_soak [hours]
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
