@@ -1,7 +1,6 @@
 #include "failsafe/FailSafePage.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <array>
@@ -10,6 +9,7 @@
 #include "device/HidCmd.h"
 #include "failsafe/FailSafeSetting.h"
 #include "ui/DialogUnits.h"
+#include "ui/GroupFrame.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -44,9 +44,7 @@ ResetTool::ResetTool(QWidget* parent) : ToolPage(parent)
 void ResetTool::CreateControls()
 {
     setFixedSize(ui::DialogSize(468, 371));
-    auto* setting = new QGroupBox("Setting", this);
-    setting->setGeometry(ui::DialogRect(64, 39, 338, 136));
-    setting->lower();
+    ui::PlaceGroupFrame(this, -1, {64, 39, 338, 136}, "Setting");
     AddStatic(this, "Wire Quality:", {85, 58, 43, 8});
     AddStatic(this, "Video Bit Error:", {85, 83, 49, 8});
     AddStatic(this, "Time Interval:", {86, 107, 46, 8});

@@ -1,6 +1,5 @@
 #include "status/StatusPage.h"
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +9,7 @@
 #include "status/PollSchedule.h"
 #include "status/Rj45Picture.h"
 #include "ui/DialogUnits.h"
+#include "ui/GroupFrame.h"
 
 using namespace status;
 
@@ -79,19 +79,6 @@ QLabel* PlaceText(QWidget* page, int id, QRect rect, const char* text)
     return label;
 }
 
-// A frame whose line runs through the middle of its caption, as the dialog layout assumes: the
-// caption takes no room of its own above the controls it frames.
-void PlaceFrame(QWidget* page, int id, QRect rect, const char* caption)
-{
-    auto* frame = ui::PlaceControl<QGroupBox>(page, id, rect, caption);
-    const int half = frame->fontMetrics().height() / 2;
-    frame->setStyleSheet(QString("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                                 " margin-top: %1px; }"
-                                 " QGroupBox::title { subcontrol-origin: margin; left: 6px;"
-                                 " padding: 0 2px; }")
-                             .arg(half));
-}
-
 } // namespace
 
 Tool1Main::Tool1Main(IRegisterHost& host, QWidget* parent) : ToolPage(parent), m_host(host)
@@ -111,12 +98,12 @@ Tool1Main::Tool1Main(IRegisterHost& host, QWidget* parent) : ToolPage(parent), m
 void Tool1Main::CreateControls()
 {
     // Frames first, so that the controls they frame lie above them.
-    PlaceFrame(this, 1108, {7, 3, 193, 68}, "Local Device Info(TX)");
-    PlaceFrame(this, 1109, {207, 3, 193, 68}, "Remote Device Info(RX)");
-    PlaceFrame(this, kUnnumbered, {7, 75, 141, 136}, "HPD");
-    PlaceFrame(this, kUnnumbered, {7, 223, 141, 145}, "Connection");
-    PlaceFrame(this, kUnnumbered, {156, 75, 244, 29}, "Info");
-    PlaceFrame(this, kUnnumbered, {156, 109, 243, 259}, "RJ45 connection status");
+    ui::PlaceGroupFrame(this, 1108, {7, 3, 193, 68}, "Local Device Info(TX)");
+    ui::PlaceGroupFrame(this, 1109, {207, 3, 193, 68}, "Remote Device Info(RX)");
+    ui::PlaceGroupFrame(this, kUnnumbered, {7, 75, 141, 136}, "HPD");
+    ui::PlaceGroupFrame(this, kUnnumbered, {7, 223, 141, 145}, "Connection");
+    ui::PlaceGroupFrame(this, kUnnumbered, {156, 75, 244, 29}, "Info");
+    ui::PlaceGroupFrame(this, kUnnumbered, {156, 109, 243, 259}, "RJ45 connection status");
 
     PlaceText(this, kUnnumbered, {23, 22, 41, 8}, "Torvan Mode");
     m_localMode = PlaceField(this, 1014, {73, 20, 99, 14});
