@@ -77,7 +77,7 @@ std::string Diagnose(const uint8_t* begin, const uint8_t* end)
         return "no ':' at the start";
     for (const uint8_t* c = begin + 1; c != end; ++c) {
         if (kDigit[*c] & kNoDigit) {
-            if (*c >= 0x21 && *c < 0x7F)
+            if (*c >= 0x20 && *c < 0x7F)
                 return Format("'%c' is no hex digit", *c);
             return Format("character 0x%02X is no hex digit", *c);
         }
