@@ -1,42 +1,89 @@
 #include "firmware/ImageFile.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace firmware {
+namespace {
 
-LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes)
+// Pieces in which a HEX file is read: the text of a large image is never held whole.
+constexpr size_t kPieceSize = 1024 * 1024;
+
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// What a file and bytes in memory share: the size bounds, then HEX or raw by the first byte.
+// readRaw fills the image with the bytes; convertHex gives the conversion, or nothing when the
+// bytes could not be read.
+LoadedImage Decide(size_t size, uint8_t first, const std::function<bool(Image&)>& readRaw,
+                   const std::function<std::optional<HexConversion>()>& convertHex)
 {
     LoadedImage loaded;
-    loaded.fileSize = bytes.size();
-    if (bytes.size() < kMinFileSize) {
+    loaded.fileSize = size;
+    if (size < kMinFileSize) {
         loaded.result = LoadResult::TooSmall;
         return loaded;
     }
-    if (bytes.front() != ':') {
-        if (bytes.size() > kMaxImageSize) {
+    if (first != ':') {
+        if (size > kMaxImageSize)
             loaded.result = LoadResult::TooLarge;
-            return loaded;
-        }
-        loaded.image.assign(bytes.begin(), bytes.end());
-        loaded.result = LoadResult::Loaded;
+        else
+            loaded.result = readRaw(loaded.image) ? LoadResult::Loaded : LoadResult::CannotOpen;
         return loaded;
     }
-    HexConversion converted = ConvertHexToBin(bytes);
-    if (!converted.ok) {
+    std::optional<HexConversion> converted = convertHex();
+    if (!converted) {
+        loaded.result = LoadResult::CannotOpen;
+    } else if (!converted->ok) {
         loaded.result = LoadResult::NotConverted;
-        loaded.hexError = std::move(converted.error);
-        return loaded;
+        loaded.hexError = std::move(converted->error);
+    } else {
+        loaded.result = LoadResult::Loaded;
+        loaded.image = std::move(converted->image);
     }
-    loaded.image = std::move(converted.image);
-    loaded.result = LoadResult::Loaded;
     return loaded;
+}
+
+std::optional<HexConversion> ConvertHexFile(FILE* file, size_t size)
+{
+    HexConverter converter(size);
+    std::vector<uint8_t> buffer(kPieceSize);
+    size_t filled = 0;
+    for (;;) {
+        if (filled == buffer.size())
+            buffer.resize(buffer.size() * 2); // a line longer than a piece
+        const size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
+        if (got == 0 && std::ferror(file))
+            return std::nullopt;
+        filled += got;
+        const bool last = got == 0;
+        const size_t used = converter.Feed({buffer.data(), filled}, last);
+        if (last || converter.Done())
+            return converter.Finish();
+        std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(used),
+                  buffer.begin() + static_cast<std::ptrdiff_t>(filled), buffer.begin());
+        filled -= used;
+    }
+}
+
+} // namespace
+
+LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes)
+{
+    return Decide(
+        bytes.size(), bytes.empty() ? 0 : bytes.front(),
+        [&](Image& image) {
+            image.assign(bytes.begin(), bytes.end());
+            return true;
+        },
+        [&] { return std::optional(ConvertHexToBin(bytes)); });
 }
 
 LoadedImage ReadImageFile(const std::string& path)
 {
     LoadedImage failed;
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    const File file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
         return failed;
     const long size = std::ftell(file.get());
@@ -47,10 +94,17 @@ LoadedImage ReadImageFile(const std::string& path)
         failed.result = LoadResult::TooLarge;
         return failed;
     }
-    std::vector<uint8_t> bytes(failed.fileSize);
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    const int first = std::fgetc(file.get());
+    if (first == EOF && failed.fileSize > 0)
         return failed;
-    return ImageFromFileBytes(bytes);
+    std::rewind(file.get());
+    return Decide(
+        failed.fileSize, static_cast<uint8_t>(first),
+        [&](Image& image) {
+            image.resize(failed.fileSize);
+            return std::fread(image.data(), 1, image.size(), file.get()) == image.size();
+        },
+        [&] { return ConvertHexFile(file.get(), failed.fileSize); });
 }
 
 } // namespace firmware

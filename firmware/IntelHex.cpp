@@ -93,149 +93,166 @@ std::string Diagnose(const uint8_t* begin, const uint8_t* end)
                   static_cast<unsigned>(digits / 2 - kRecordOverhead));
 }
 
-class HexReader {
-public:
-    explicit HexReader(std::span<const uint8_t> text) : m_pos(text.data()), m_end(text.data() + text.size())
-    {
-        // The data a text holds is at most half its length: a dense image never reallocates.
-        m_result.image.reserve(std::min(kMaxImageSize, text.size() / 2));
-    }
-
-    HexConversion Run()
-    {
-        while (m_pos != m_end) {
-            if (IsLineEnd(*m_pos)) {
-                SkipLineEnd();
-                continue;
-            }
-            const uint8_t* lineStart = m_pos;
-            while (m_pos != m_end && IsBlank(*m_pos))
-                ++m_pos;
-            if (m_pos == m_end || IsLineEnd(*m_pos))
-                continue; // a blank line
-            m_pos = lineStart;
-            if (!ReadRecord())
-                return Fail(Diagnose(lineStart, LineEnd(lineStart)));
-            if (!m_error.empty())
-                return Fail(m_error);
-            if (m_endOfFile)
-                break;
-        }
-        m_result.ok = true;
-        return std::move(m_result);
-    }
-
-private:
-    void SkipLineEnd()
-    {
-        const bool cr = *m_pos == '\r';
-        ++m_pos;
-        if (cr && m_pos != m_end && *m_pos == '\n')
-            ++m_pos;
-        ++m_line;
-    }
-
-    const uint8_t* LineEnd(const uint8_t* from) const
-    {
-        while (from != m_end && !IsLineEnd(*from))
-            ++from;
-        return from;
-    }
-
-    // Reads the record at m_pos and moves to its line end. False when the line is not shaped
-    // like a record (Diagnose tells why); a shaped record that is still wrong sets m_error.
-    bool ReadRecord()
-    {
-        const size_t left = static_cast<size_t>(m_end - m_pos);
-        if (left < 1 + 2 * kRecordOverhead || *m_pos != ':')
-            return false;
-        uint8_t count = 0;
-        if (!DecodeBytes(m_pos + 1, 1, &count))
-            return false;
-        const size_t length = 1 + 2 * (kRecordOverhead + count);
-        if (length > left || (length < left && !IsLineEnd(m_pos[length])))
-            return false;
-
-        std::array<uint8_t, kRecordOverhead + kMaxDataBytes> bytes;
-        if (!DecodeBytes(m_pos + 1, kRecordOverhead + count, bytes.data()))
-            return false;
-        m_pos += length;
-
-        uint8_t sum = 0;
-        for (size_t i = 0; i < kRecordOverhead + count; ++i)
-            sum = static_cast<uint8_t>(sum + bytes[i]);
-        if (sum != 0) {
-            const uint8_t stated = bytes[kRecordOverhead - 1 + count];
-            const uint8_t computed = static_cast<uint8_t>(stated - sum);
-            m_error = Format("checksum %02X, computed %02X", stated, computed);
-            return true;
-        }
-        const uint32_t address = static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
-        Apply(bytes[3], address, std::span(bytes).subspan(4, count));
-        return true;
-    }
-
-    void Apply(uint8_t type, uint32_t address, std::span<const uint8_t> data)
-    {
-        switch (type) {
-        case kData:
-            if (address < kFirstDroppedAddress)
-                Store(m_base + address, data);
-            return;
-        case kEndOfFile:
-            m_endOfFile = true;
-            return;
-        case kSegmentAddress:
-        case kLinearAddress:
-            if (data.size() != 2) {
-                m_error = Format("address record of %u bytes, not 2", static_cast<unsigned>(data.size()));
-                return;
-            }
-            m_base = (static_cast<uint64_t>(data[0]) << 8 | data[1]) << (type == kLinearAddress ? 16 : 4);
-            return;
-        case kStartSegment:
-        case kStartLinear:
-            return;
-        default:
-            m_error = Format("unknown record type %02X", type);
-            return;
-        }
-    }
-
-    void Store(uint64_t start, std::span<const uint8_t> data)
-    {
-        const uint64_t end = start + data.size();
-        if (end > kMaxImageSize) {
-            m_error = Format("data at 0x%X lies beyond the 16 MiB limit", static_cast<unsigned>(start));
-            return;
-        }
-        Image& image = m_result.image;
-        if (end > image.size())
-            image.resize(end);
-        std::memcpy(image.data() + start, data.data(), data.size());
-    }
-
-    HexConversion Fail(std::string reason)
-    {
-        HexConversion failed;
-        failed.error = {m_line, std::move(reason)};
-        return failed;
-    }
-
-    const uint8_t* m_pos;
-    const uint8_t* const m_end;
-    size_t m_line = 1;
-    uint64_t m_base = 0;
-    bool m_endOfFile = false;
-    std::string m_error;
-    HexConversion m_result;
-};
-
 } // namespace
 
 HexConversion ConvertHexToBin(std::span<const uint8_t> text)
 {
-    return HexReader(text).Run();
+    HexConverter converter(text.size());
+    converter.Feed(text, true);
+    return converter.Finish();
+}
+
+HexConverter::HexConverter(size_t textSize)
+{
+    // The data a text holds is at most half its length: a dense image never reallocates.
+    m_image.reserve(std::min(kMaxImageSize, textSize / 2));
+}
+
+size_t HexConverter::Feed(std::span<const uint8_t> piece, bool last)
+{
+    const uint8_t* begin = piece.data();
+    const uint8_t* limit = begin + piece.size();
+    if (!last) {
+        // Up to the last line end; a CR at the very end may be the first half of a CR LF.
+        if (limit != begin && limit[-1] == '\r')
+            --limit;
+        while (limit != begin && !IsLineEnd(limit[-1]))
+            --limit;
+    }
+    if (!Done()) {
+        m_pos = begin;
+        m_end = limit;
+        ReadLines();
+    }
+    return Done() ? piece.size() : static_cast<size_t>(limit - begin);
+}
+
+HexConversion HexConverter::Finish()
+{
+    HexConversion result;
+    result.ok = !m_failed;
+    if (m_failed)
+        result.error = std::move(m_error);
+    else
+        result.image = std::move(m_image);
+    return result;
+}
+
+void HexConverter::ReadLines()
+{
+    while (m_pos != m_end) {
+        if (IsLineEnd(*m_pos)) {
+            SkipLineEnd();
+            continue;
+        }
+        const uint8_t* lineStart = m_pos;
+        while (m_pos != m_end && IsBlank(*m_pos))
+            ++m_pos;
+        if (m_pos == m_end || IsLineEnd(*m_pos))
+            continue; // a blank line
+        m_pos = lineStart;
+        if (!ReadRecord())
+            return Fail(Diagnose(lineStart, LineEnd(lineStart)));
+        if (!m_recordError.empty())
+            return Fail(m_recordError);
+        if (m_endOfFile)
+            return;
+    }
+}
+
+void HexConverter::SkipLineEnd()
+{
+    const bool cr = *m_pos == '\r';
+    ++m_pos;
+    if (cr && m_pos != m_end && *m_pos == '\n')
+        ++m_pos;
+    ++m_line;
+}
+
+const uint8_t* HexConverter::LineEnd(const uint8_t* from) const
+{
+    while (from != m_end && !IsLineEnd(*from))
+        ++from;
+    return from;
+}
+
+// Reads the record at m_pos and moves to its line end. False when the line is not shaped like a
+// record (Diagnose tells why); a shaped record that is still wrong sets m_recordError.
+bool HexConverter::ReadRecord()
+{
+    const size_t left = static_cast<size_t>(m_end - m_pos);
+    if (left < 1 + 2 * kRecordOverhead || *m_pos != ':')
+        return false;
+    uint8_t count = 0;
+    if (!DecodeBytes(m_pos + 1, 1, &count))
+        return false;
+    const size_t length = 1 + 2 * (kRecordOverhead + count);
+    if (length > left || (length < left && !IsLineEnd(m_pos[length])))
+        return false;
+
+    std::array<uint8_t, kRecordOverhead + kMaxDataBytes> bytes;
+    if (!DecodeBytes(m_pos + 1, kRecordOverhead + count, bytes.data()))
+        return false;
+    m_pos += length;
+
+    uint8_t sum = 0;
+    for (size_t i = 0; i < kRecordOverhead + count; ++i)
+        sum = static_cast<uint8_t>(sum + bytes[i]);
+    if (sum != 0) {
+        const uint8_t stated = bytes[kRecordOverhead - 1 + count];
+        const uint8_t computed = static_cast<uint8_t>(stated - sum);
+        m_recordError = Format("checksum %02X, computed %02X", stated, computed);
+        return true;
+    }
+    const uint32_t address = static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
+    Apply(bytes[3], address, std::span(bytes).subspan(4, count));
+    return true;
+}
+
+void HexConverter::Apply(uint8_t type, uint32_t address, std::span<const uint8_t> data)
+{
+    switch (type) {
+    case kData:
+        if (address < kFirstDroppedAddress)
+            Store(m_base + address, data);
+        return;
+    case kEndOfFile:
+        m_endOfFile = true;
+        return;
+    case kSegmentAddress:
+    case kLinearAddress:
+        if (data.size() != 2) {
+            m_recordError = Format("address record of %u bytes, not 2", static_cast<unsigned>(data.size()));
+            return;
+        }
+        m_base = (static_cast<uint64_t>(data[0]) << 8 | data[1]) << (type == kLinearAddress ? 16 : 4);
+        return;
+    case kStartSegment:
+    case kStartLinear:
+        return;
+    default:
+        m_recordError = Format("unknown record type %02X", type);
+        return;
+    }
+}
+
+void HexConverter::Store(uint64_t start, std::span<const uint8_t> data)
+{
+    const uint64_t end = start + data.size();
+    if (end > kMaxImageSize) {
+        m_recordError = Format("data at 0x%X lies beyond the 16 MiB limit", static_cast<unsigned>(start));
+        return;
+    }
+    if (end > m_image.size())
+        m_image.resize(end);
+    std::memcpy(m_image.data() + start, data.data(), data.size());
+}
+
+void HexConverter::Fail(std::string reason)
+{
+    m_failed = true;
+    m_error = {m_line, std::move(reason)};
+    m_image = Image();
 }
 
 } // namespace firmware

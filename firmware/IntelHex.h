@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -31,5 +32,39 @@ struct HexConversion {
 };
 
 HexConversion ConvertHexToBin(std::span<const uint8_t> text);
+
+// The same conversion over a text handed over in pieces, so that a large file is never held whole.
+class HexConverter {
+public:
+    // textSize: the whole text's length, if known, to size the image once.
+    explicit HexConverter(size_t textSize = 0);
+
+    // Reads the records of the lines that piece completes and returns how many bytes it used;
+    // the rest, an unfinished line, must come again at the front of the next piece. With last,
+    // the piece is the end of the text and is read whole.
+    size_t Feed(std::span<const uint8_t> piece, bool last);
+    // An end-of-file record or an error ended the conversion: further text is not read.
+    bool Done() const { return m_endOfFile || m_failed; }
+    HexConversion Finish();
+
+private:
+    void ReadLines();
+    void SkipLineEnd();
+    const uint8_t* LineEnd(const uint8_t* from) const;
+    bool ReadRecord();
+    void Apply(uint8_t type, uint32_t address, std::span<const uint8_t> data);
+    void Store(uint64_t start, std::span<const uint8_t> data);
+    void Fail(std::string reason);
+
+    const uint8_t* m_pos = nullptr;
+    const uint8_t* m_end = nullptr;
+    size_t m_line = 1;
+    uint64_t m_base = 0;
+    bool m_endOfFile = false;
+    bool m_failed = false;
+    std::string m_recordError; // set by a record that is shaped right but wrong
+    HexError m_error;
+    Image m_image;
+};
 
 } // namespace firmware

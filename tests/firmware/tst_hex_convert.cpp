@@ -134,6 +134,66 @@ private slots:
         QCOMPARE(converted.error.line, size_t(line));
     }
 
+    // A file is read in pieces: lines, CR LF pairs and errors cut anywhere give the same result.
+    void piecesGiveTheSameResultAsTheWhole()
+    {
+        const QByteArray good = "\r\n" + Rec(0, 0, kABC) + Rec(0, 3, "\x01\x02", "\r") + "  \n"
+                                + Rec(4, 0, QByteArray::fromHex("0001"), "\n") + Rec(0, 0x10, kABC);
+        const QByteArray bad = good + "\r\n\r" + Rec(0, 0x20, kABC).replace("0A", "0G");
+        for (const QByteArray& text : {good, bad, good + kEof + "junk"}) {
+            const firmware::HexConversion whole = Convert(text);
+            for (int pieceSize = 1; pieceSize <= text.size(); ++pieceSize) {
+                firmware::HexConverter converter;
+                QByteArray pending;
+                int at = 0;
+                for (;;) {
+                    pending += text.mid(at, pieceSize);
+                    at += pieceSize;
+                    const bool last = at >= text.size();
+                    const size_t used = converter.Feed(
+                        std::span(reinterpret_cast<const uint8_t*>(pending.constData()), size_t(pending.size())), last);
+                    if (last || converter.Done())
+                        break;
+                    pending.remove(0, qsizetype(used));
+                }
+                const firmware::HexConversion pieces = converter.Finish();
+                QCOMPARE(pieces.ok, whole.ok);
+                QCOMPARE(ToBytes(pieces.image), ToBytes(whole.image));
+                QCOMPARE(pieces.error.line, whole.error.line);
+                QCOMPARE(pieces.error.reason, whole.error.reason);
+            }
+        }
+        QCOMPARE(Convert(bad).error.line, size_t(9));
+    }
+
+    void largeFileReadInPieces()
+    {
+        QTemporaryDir dir;
+        QByteArray image(3 * 1024 * 1024 + 7, '\0');
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char(i * 31 + i / 4093);
+        QByteArray text = QByteArray::fromStdString(hextext::Write(
+            std::span(reinterpret_cast<const uint8_t*>(image.constData()), size_t(image.size())), 32, 0, "\r"));
+        const QString path = dir.filePath("large.hex");
+        const auto write = [&](const QByteArray& bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        write(text);
+        firmware::LoadedImage loaded = firmware::ReadImageFile(path.toStdString());
+        QCOMPARE(loaded.result, firmware::LoadResult::Loaded);
+        QCOMPARE(ToBytes(loaded.image), image);
+
+        const int badAt = text.indexOf('\r', 2 * 1024 * 1024) + 5;
+        text[badAt] = 'Z';
+        write(text);
+        loaded = firmware::ReadImageFile(path.toStdString());
+        QCOMPARE(loaded.result, firmware::LoadResult::NotConverted);
+        QCOMPARE(loaded.hexError.line, size_t(text.left(badAt).count('\r') + 1));
+        QCOMPARE(loaded.hexError.reason, std::string("'Z' is no hex digit"));
+    }
+
     void takesAnImageUpToTheLimit()
     {
         const QByteArray text = Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, '\x5A'));
