@@ -17,6 +17,11 @@ demo | test) shift ;;
 esac
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev)
+# The tests also check our HEX conversion against srec_cat and objcopy; clang with its libFuzzer
+# runtime builds the fuzz target (tests/fuzz/run-fuzzer.sh).
+if [ "$mode" = test ]; then
+    packages+=(srecord binutils clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

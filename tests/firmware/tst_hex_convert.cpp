@@ -261,6 +261,28 @@ private slots:
         QCOMPARE(QString::fromStdString(block->RevisionText()), revision);
     }
 
+    void demoSamplesLoad_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("identification");
+        QTest::newRow("local") << "demo-local-tx-3072.2.hex" << "QX710TX 3072.2";
+        QTest::newRow("remote") << "demo-remote-rx-3072.2.hex" << "QX720RX 3072.2";
+    }
+
+    void demoSamplesLoad()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, identification);
+        const QString path = QT_TESTCASE_SOURCEDIR "/../../samples/firmware/" + name;
+        const firmware::LoadedImage loaded = firmware::ReadImageFile(path.toStdString());
+        QCOMPARE(loaded.result, firmware::LoadResult::Loaded);
+        QCOMPARE(loaded.image.size(), size_t(8192));
+        const auto block = firmware::FindImageInfo(loaded.image);
+        QVERIFY(block);
+        QCOMPARE(QString::fromStdString(block->ChipTypeName() + block->RoleText() + " " + block->RevisionText()),
+                 identification);
+    }
+
     void textForms()
     {
         QCOMPARE(firmware::ByteToHex(0x07), std::string("07"));
