@@ -33,12 +33,12 @@ void PlaceDeviceInfo(QWidget* page, const QString& caption, int x, int firstId,
                      std::array<QLineEdit**, 3> edits)
 {
     auto* group = new QGroupBox(caption, page);
-    group->setGeometry(ui::DialogRect(x, 5, 226, 74));
+    group->setGeometry(ui::DialogRect(x, 5, 221, 74));
     const std::array<const char*, 3> labels{"IC Type:", "FW Revision:", "Role:"};
     for (int row = 0; row < 3; ++row) {
         const int y = 20 + row * 19;
         PlaceLabel(page, labels[row], {x + 10, y + 2, 60, 10});
-        *edits[row] = PlaceReadOnlyEdit(page, firstId + row, {x + 75, y, 140, 14});
+        *edits[row] = PlaceReadOnlyEdit(page, firstId + row, {x + 72, y, 140, 14});
     }
 }
 
@@ -49,11 +49,11 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
     FirmwareControls c;
     PlaceDeviceInfo(page, "Local Device Info (TX)", 5, 1011,
                     {&c.localType, &c.localRevision, &c.localRole});
-    PlaceDeviceInfo(page, "Remote Device Info (RX)", 237, 1023,
+    PlaceDeviceInfo(page, "Remote Device Info (RX)", 231, 1023,
                     {&c.remoteType, &c.remoteRevision, &c.remoteRole});
 
     auto* update = new QGroupBox("Torvan Chip Update", page);
-    update->setGeometry(ui::DialogRect(5, 86, 458, 186));
+    update->setGeometry(ui::DialogRect(5, 86, 447, 186));
 
     PlaceLabel(page, "To:", {15, 104, 35, 10});
     c.local = ui::PlaceControl<QRadioButton>(page, 1033, {55, 102, 80, 13}, "Local(TX)");
@@ -63,8 +63,8 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
     targets->addButton(c.remote);
 
     PlaceLabel(page, "From:", {15, 127, 35, 10});
-    c.path = ui::PlaceControl<QLineEdit>(page, 1010, {55, 124, 355, 14});
-    c.browse = ui::PlaceControl<QPushButton>(page, 1077, {416, 123, 36, 16}, "...");
+    c.path = ui::PlaceControl<QLineEdit>(page, 1010, {55, 124, 345, 14});
+    c.browse = ui::PlaceControl<QPushButton>(page, 1077, {406, 123, 36, 16}, "...");
 
     PlaceLabel(page, "\u25CF", {55, 152, 8, 10});
     PlaceLabel(page, "IC Type:", {65, 152, 45, 10});
@@ -81,12 +81,12 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
     arrow->setAlignment(Qt::AlignCenter);
     c.apply = ui::PlaceControl<QPushButton>(page, 1084, {275, 186, 130, 30}, "Apply Firmware");
 
-    c.status = PlaceReadOnlyEdit(page, 1091, {5, 282, 458, 14});
+    c.status = PlaceReadOnlyEdit(page, 1091, {5, 282, 447, 14});
 
     auto* processLabel = PlaceLabel(page, " Process", {5, 306, 50, 14});
     processLabel->setFrameShape(QFrame::Box);
     processLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    c.progress = ui::PlaceControl<QProgressBar>(page, 1087, {60, 306, 403, 14});
+    c.progress = ui::PlaceControl<QProgressBar>(page, 1087, {60, 306, 392, 14});
     c.progress->setTextVisible(false);
     c.progress->setRange(0, 100);
     c.progress->setValue(0);

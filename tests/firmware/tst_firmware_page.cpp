@@ -75,6 +75,8 @@ private slots:
         QCOMPARE(rig.Text(1092), QString("N/A"));
         QCOMPARE(rig.Text(1093), QString("N/A"));
         QVERIFY(ui::FindControl<QRadioButton>(rig.page, 1033)->isChecked());
+        const QList<QLabel*> labels = rig.page->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return !l->pixmap().isNull(); }));
         QVERIFY(rig.boxes.isEmpty());
     }
 
