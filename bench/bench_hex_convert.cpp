@@ -2,8 +2,8 @@
 // conversion against srec_cat on the same file in the same run, and our peak memory against the
 // bound of the file's size plus twice the image's size.
 //   bench_hex_convert [work directory, default /tmp]
+#include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -36,24 +36,44 @@ double MsSince(Clock::time_point start)
 struct ChildRun {
     bool ok = false;
     double ms = 0;
-    long maxRssKb = 0;
+    std::string output;
 };
 
-// Runs a program to its end; its wall time and the peak resident memory the kernel counted for it.
-ChildRun RunChild(std::vector<std::string> args)
+// Runs a program to its end, its standard output going to outputPath; its wall time.
+ChildRun RunChild(std::vector<std::string> args, const std::string& outputPath = "/dev/null")
 {
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const auto start = Clock::now();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         return {};
     int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    return {WIFEXITED(status) && WEXITSTATUS(status) == 0, MsSince(start), usage.ru_maxrss};
+    waitpid(pid, &status, 0);
+    ChildRun run{WIFEXITED(status) && WEXITSTATUS(status) == 0, MsSince(start)};
+    std::ifstream output(outputPath);
+    run.output.assign(std::istreambuf_iterator<char>(output), {});
+    return run;
+}
+
+// The process's peak resident memory in KiB. Read from the kernel's count for this process image
+// (VmHWM), which starts afresh at exec, unlike the peak that wait4 reports.
+long PeakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
 }
 
 std::vector<uint8_t> ReadAll(const std::string& path)
@@ -65,6 +85,7 @@ std::vector<uint8_t> ReadAll(const std::string& path)
 int ConvertOnly(const char* path)
 {
     const firmware::LoadedImage loaded = firmware::ReadImageFile(path);
+    std::printf("%ld\n", PeakKiB());
     return loaded.result == firmware::LoadResult::Loaded && loaded.image.size() == kImageSize ? 0 : 1;
 }
 
@@ -74,8 +95,10 @@ int main(int argc, char* argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--convert-only") == 0)
         return ConvertOnly(argv[2]);
-    if (argc == 2 && std::strcmp(argv[1], "--idle") == 0)
+    if (argc == 2 && std::strcmp(argv[1], "--idle") == 0) {
+        std::printf("%ld\n", PeakKiB());
         return 0;
+    }
     const std::string dir = argc > 1 ? argv[1] : "/tmp";
     const std::string hexPath = dir + "/torvan-bench-16mib.hex";
     const std::string srecOut = dir + "/torvan-bench-16mib.srec_cat.bin";
@@ -102,9 +125,11 @@ int main(int argc, char* argv[])
     std::printf("ours (read + convert, in process): best %.1f ms, median %.1f ms of %d runs\n", ours.front(),
                 ours[ours.size() / 2], kOurRuns);
 
-    const ChildRun idle = RunChild({"/proc/self/exe", "--idle"});
-    const ChildRun child = RunChild({"/proc/self/exe", "--convert-only", hexPath});
-    const double peakMiB = (child.maxRssKb - idle.maxRssKb) / 1024.0;
+    const std::string peakPath = dir + "/torvan-bench-peak.txt";
+    const ChildRun idle = RunChild({"/proc/self/exe", "--idle"}, peakPath);
+    const ChildRun child = RunChild({"/proc/self/exe", "--convert-only", hexPath}, peakPath);
+    std::remove(peakPath.c_str());
+    const double peakMiB = (std::stol("0" + child.output) - std::stol("0" + idle.output)) / 1024.0;
     const double boundMiB = (text.size() + 2.0 * image.size()) / (1024.0 * 1024.0);
     std::printf("ours in a process of its own: %.1f ms, peak memory %.1f MiB above an idle process "
                 "(bound: file + 2 x image = %.1f MiB) %s\n",
