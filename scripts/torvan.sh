@@ -17,10 +17,15 @@ demo | test) shift ;;
 esac
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev)
-# The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
-[ "$mode" = test ] && packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
-# The package test validates the desktop files and builds the .deb.
-[ "$mode" = test ] && packages+=(desktop-file-utils appstream dpkg-dev file)
+if [ "$mode" = test ]; then
+    # The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
+    packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
+    # The package test validates the desktop files and builds the .deb.
+    packages+=(desktop-file-utils appstream dpkg-dev file)
+    # HEX conversion is checked against srec_cat and objcopy; clang with its libFuzzer runtime
+    # builds the fuzz targets.
+    packages+=(srecord binutils clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

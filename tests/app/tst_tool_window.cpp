@@ -55,6 +55,9 @@ private slots:
 
         PerformanceTool tool(&mainDlg);
         Payloads reads = rig.Commands();
+        // The pages' own start-up reads come after the snapshot.
+        QVERIFY(reads.size() >= kSnapshotReads.size());
+        reads.resize(kSnapshotReads.size());
         QCOMPARE(reads, kSnapshotReads);
 
         const RegisterSnapshot& snapshot = tool.Snapshot();

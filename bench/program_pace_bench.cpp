@@ -1,0 +1,103 @@
+// Programming pace of the "Firmware" page on the simulated extender answering each command after
+// 1 ms: blocks per second against the bound of one block per (5 ms tick + round trip), and how
+// free the UI thread stays between two blocks (a 1 ms probe timer on the same thread).
+//   bench_program_pace [blocks, default 1000]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "app/PerformanceTool.h"
+#include "app/TorvanReaderDlg.h"
+#include "device/RecordingBackend.h"
+#include "device/sim/SimExtender.h"
+#include "firmware/FirmwarePage.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+using Record = RecordingBackend::Record;
+
+double Ms(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const int blocks = argc > 1 ? std::max(2, atoi(argv[1])) : 1000;
+
+    SimExtender extender;
+    RecordingBackend wire(extender);
+    CTorvanReaderDlg mainDlg(wire);
+    mainDlg.Channel().SetPauseFunction([](uint32_t) {}); // the erase pause is not part of the pace
+    PerformanceTool tool(&mainDlg);
+    auto* page = static_cast<DlgProgrammer*>(tool.Page(PerformanceTool::FirmwareTab));
+    QStringList boxes;
+    ui::SetMessagePresenter([&](QWidget*, const QString& text) { boxes << text; });
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pace.bin");
+    std::string image(static_cast<size_t>(blocks) * 32, '\0');
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>(i * 13);
+    std::ofstream(path.toStdString(), std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+    page->SetFileChooser([&](QWidget*, const QString&) { return path; });
+    page->OnBrowse();
+
+    extender.SetFaults({.latencyMs = 1});
+    wire.Clear();
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    int probeFires = 0;
+    qint64 longestGapUs = 0;
+    QElapsedTimer sinceProbe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (probeFires++ > 0)
+            longestGapUs = std::max(longestGapUs, sinceProbe.nsecsElapsed() / 1000);
+        sinceProbe.start();
+    });
+    probe.start(1);
+    page->OnProgram();
+    while (page->IsBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    probe.stop();
+
+    const std::vector<Record> records = wire.Records();
+    std::vector<std::chrono::steady_clock::time_point> sent;
+    double roundTripSum = 0;
+    for (size_t i = 0; i + 1 < records.size(); ++i) {
+        if (records[i].direction != RecordingBackend::Direction::Out || records[i].Payload().size() != 33)
+            continue;
+        sent.push_back(records[i].time);
+        roundTripSum += Ms(records[i + 1].time - records[i].time);
+    }
+    const std::vector<uint8_t> flash = extender.Flash(SimDeviceModel::Local);
+    const bool flashOk = std::equal(image.begin(), image.end(), flash.begin(),
+                                    [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+    if (sent.size() != static_cast<size_t>(blocks) || !flashOk || boxes != QStringList{"Firmware update Completed!"}) {
+        std::printf("FAILED: %zu blocks sent, flash %s, boxes: %s\n", sent.size(), flashOk ? "equal" : "differs",
+                    qPrintable(boxes.join(" | ")));
+        return 1;
+    }
+
+    const double runMs = Ms(sent.back() - sent.front());
+    const double pace = (sent.size() - 1) * 1000.0 / runMs;
+    const double roundTripMs = roundTripSum / sent.size();
+    const double bound = 1000.0 / (5.0 + roundTripMs);
+    std::printf("%d blocks in %.0f ms: %.1f blocks/s; mean round trip %.2f ms; bound 1/(5 ms + round trip) = "
+                "%.1f blocks/s; pace %.0f %% of the bound (target >= 90 %%) %s\n",
+                blocks, runMs, pace, roundTripMs, bound, 100.0 * pace / bound, pace >= 0.9 * bound ? "OK" : "MISSED");
+    std::printf("UI thread inside transactions %.0f %% of the run; 1 ms probe timer fired %d times, longest gap "
+                "%.2f ms\n",
+                100.0 * roundTripSum / runMs, probeFires, longestGapUs / 1000.0);
+    ui::SetMessagePresenter({});
+    return 0;
+}

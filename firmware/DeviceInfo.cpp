@@ -1,0 +1,47 @@
+#include "firmware/DeviceInfo.h"
+
+#include <algorithm>
+
+namespace firmware {
+namespace {
+
+constexpr std::array<const char*, 4> kChipNames{"", "QX740", "QX710", "QX720"};
+constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr uint8_t kTransmitterBit = 0x10;
+
+} // namespace
+
+std::string ByteToHex(uint8_t value)
+{
+    return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+}
+
+std::string DeviceInfoBlock::ChipTypeName() const
+{
+    const size_t index = bytes[0] >> 4;
+    return index < kChipNames.size() ? kChipNames[index] : "";
+}
+
+std::string DeviceInfoBlock::RoleText() const
+{
+    return bytes[3] & kTransmitterBit ? "TX" : "RX";
+}
+
+std::string DeviceInfoBlock::RevisionText() const
+{
+    const std::string b2 = ByteToHex(bytes[2]);
+    return ByteToHex(bytes[0]).substr(1) + ByteToHex(bytes[1]) + b2[0] + "." + b2[1];
+}
+
+std::optional<DeviceInfoBlock> FindImageInfo(std::span<const uint8_t> image)
+{
+    const auto marker = std::search(image.begin(), image.end(), kImageInfoMarker.begin(),
+                                    kImageInfoMarker.end());
+    DeviceInfoBlock block;
+    if (image.end() - marker < static_cast<std::ptrdiff_t>(kImageInfoMarker.size() + block.bytes.size()))
+        return std::nullopt;
+    std::copy_n(marker + kImageInfoMarker.size(), block.bytes.size(), block.bytes.begin());
+    return block;
+}
+
+} // namespace firmware

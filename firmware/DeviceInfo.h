@@ -1,0 +1,33 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// The four bytes that identify a firmware build. A chip reports them for itself; inside an image
+// they follow the marker 12 34 FE DC.
+//
+// @0 bits 7..4 chip type (1 QX740, 2 QX710, 3 QX720; anything else has no name), bits 3..0 the
+//    first revision digit  @1 second and third digits  @2 fourth digit, then the digit after the
+//    point  @3 bit 4 role: set TX, clear RX
+namespace firmware {
+
+struct DeviceInfoBlock {
+    std::array<uint8_t, 4> bytes{};
+
+    std::string ChipTypeName() const;
+    std::string RoleText() const;
+    // Six characters, e.g. "3072.1" for 23 07 21.
+    std::string RevisionText() const;
+};
+
+inline constexpr std::array<uint8_t, 4> kImageInfoMarker{0x12, 0x34, 0xFE, 0xDC};
+
+// Two lower-case hex digits, high nibble first.
+std::string ByteToHex(uint8_t value);
+
+// The block after the first marker in image, if marker and block lie wholly inside it.
+std::optional<DeviceInfoBlock> FindImageInfo(std::span<const uint8_t> image);
+
+} // namespace firmware

@@ -1,0 +1,40 @@
+#include "firmware/FirmwareCommands.h"
+
+#include <array>
+
+#include "device/HidCmd.h"
+
+namespace firmware {
+namespace {
+
+bool Acknowledged(CHidCmd& channel, std::span<const uint8_t> payload, uint32_t timeoutMs, uint32_t pauseMs)
+{
+    std::array<uint8_t, frames::kRegisterCapacity> response{};
+    size_t stored = 0;
+    return channel.Execute(payload, response, timeoutMs, pauseMs, &stored) && stored > 0
+           && response[0] == frames::kStatusAck;
+}
+
+} // namespace
+
+bool EraseFirmware(CHidCmd& channel, frames::Chip chip)
+{
+    return Acknowledged(channel, frames::EraseFirmware(chip), frames::kCommandTimeoutMs, frames::kFlashPauseMs);
+}
+
+bool BeginWrite(CHidCmd& channel, frames::Chip chip)
+{
+    return Acknowledged(channel, frames::BeginWrite(chip), frames::kCommandTimeoutMs, 0);
+}
+
+bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block)
+{
+    return Acknowledged(channel, block, frames::kChunkTimeoutMs, 0);
+}
+
+bool ResetChip(CHidCmd& channel, frames::Chip chip)
+{
+    return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs, frames::kFlashPauseMs);
+}
+
+} // namespace firmware

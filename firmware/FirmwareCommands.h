@@ -1,0 +1,17 @@
+#pragma once
+#include "device/CommandFrames.h"
+
+class CHidCmd;
+
+// The firmware commands on the command channel, each true when the chip acknowledged it.
+namespace firmware {
+
+// Answers only after the flash pause.
+bool EraseFirmware(CHidCmd& channel, frames::Chip chip);
+// Opens a write sequence: data blocks follow in image order.
+bool BeginWrite(CHidCmd& channel, frames::Chip chip);
+bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block);
+// Restarts the chip on its firmware; answers only after the flash pause.
+bool ResetChip(CHidCmd& channel, frames::Chip chip);
+
+} // namespace firmware

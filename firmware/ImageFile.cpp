@@ -1,0 +1,110 @@
+#include "firmware/ImageFile.h"
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace firmware {
+namespace {
+
+// Pieces in which a HEX file is read: the text of a large image is never held whole.
+constexpr size_t kPieceSize = 1024 * 1024;
+
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// What a file and bytes in memory share: the size bounds, then HEX or raw by the first byte.
+// readRaw fills the image with the bytes; convertHex gives the conversion, or nothing when the
+// bytes could not be read.
+LoadedImage Decide(size_t size, uint8_t first, const std::function<bool(Image&)>& readRaw,
+                   const std::function<std::optional<HexConversion>()>& convertHex)
+{
+    LoadedImage loaded;
+    loaded.fileSize = size;
+    if (size < kMinFileSize) {
+        loaded.result = LoadResult::TooSmall;
+        return loaded;
+    }
+    if (first != ':') {
+        if (size > kMaxImageSize)
+            loaded.result = LoadResult::TooLarge;
+        else
+            loaded.result = readRaw(loaded.image) ? LoadResult::Loaded : LoadResult::CannotOpen;
+        return loaded;
+    }
+    std::optional<HexConversion> converted = convertHex();
+    if (!converted) {
+        loaded.result = LoadResult::CannotOpen;
+    } else if (!converted->ok) {
+        loaded.result = LoadResult::NotConverted;
+        loaded.hexError = std::move(converted->error);
+    } else {
+        loaded.result = LoadResult::Loaded;
+        loaded.image = std::move(converted->image);
+    }
+    return loaded;
+}
+
+std::optional<HexConversion> ConvertHexFile(FILE* file, size_t size)
+{
+    HexConverter converter(size);
+    std::vector<uint8_t> buffer(kPieceSize);
+    size_t filled = 0;
+    for (;;) {
+        if (filled == buffer.size())
+            buffer.resize(buffer.size() * 2); // a line longer than a piece
+        const size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
+        if (got == 0 && std::ferror(file))
+            return std::nullopt;
+        filled += got;
+        const bool last = got == 0;
+        const size_t used = converter.Feed({buffer.data(), filled}, last);
+        if (last || converter.Done())
+            return converter.Finish();
+        std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(used),
+                  buffer.begin() + static_cast<std::ptrdiff_t>(filled), buffer.begin());
+        filled -= used;
+    }
+}
+
+} // namespace
+
+LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes)
+{
+    return Decide(
+        bytes.size(), bytes.empty() ? 0 : bytes.front(),
+        [&](Image& image) {
+            image.assign(bytes.begin(), bytes.end());
+            return true;
+        },
+        [&] { return std::optional(ConvertHexToBin(bytes)); });
+}
+
+LoadedImage ReadImageFile(const std::string& path)
+{
+    LoadedImage failed;
+    const File file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
+        return failed;
+    const long size = std::ftell(file.get());
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
+        return failed;
+    failed.fileSize = static_cast<size_t>(size);
+    if (failed.fileSize > kMaxFileSize) {
+        failed.result = LoadResult::TooLarge;
+        return failed;
+    }
+    const int first = std::fgetc(file.get());
+    if (first == EOF && failed.fileSize > 0)
+        return failed;
+    std::rewind(file.get());
+    return Decide(
+        failed.fileSize, static_cast<uint8_t>(first),
+        [&](Image& image) {
+            image.resize(failed.fileSize);
+            return std::fread(image.data(), 1, image.size(), file.get()) == image.size();
+        },
+        [&] { return ConvertHexFile(file.get(), failed.fileSize); });
+}
+
+} // namespace firmware

@@ -1,0 +1,31 @@
+#pragma once
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "firmware/FirmwareImage.h"
+#include "firmware/IntelHex.h"
+
+// From a chosen file to the image to program. A file whose first byte is ':' is Intel HEX text;
+// any other file is the image byte for byte. The name plays no part.
+namespace firmware {
+
+// A file this short holds no firmware image.
+inline constexpr size_t kMinFileSize = 257;
+// Bounds what a file can make the tool read into memory (a HEX text of a full-size image with
+// short records is well below it).
+inline constexpr size_t kMaxFileSize = 256 * 1024 * 1024;
+
+enum class LoadResult { Loaded, CannotOpen, TooSmall, TooLarge, NotConverted };
+
+struct LoadedImage {
+    LoadResult result = LoadResult::CannotOpen;
+    size_t fileSize = 0; // known unless CannotOpen
+    Image image;         // when Loaded
+    HexError hexError;   // when NotConverted
+};
+
+LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes);
+LoadedImage ReadImageFile(const std::string& path);
+
+} // namespace firmware
