@@ -1,7 +1,6 @@
 #include "firmware/FirmwareControls.h"
 
 #include <QButtonGroup>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -10,6 +9,7 @@
 #include <array>
 
 #include "ui/DialogUnits.h"
+#include "ui/GroupFrame.h"
 
 namespace {
 
@@ -29,11 +29,10 @@ QLineEdit* PlaceReadOnlyEdit(QWidget* page, int id, QRect dialogUnits)
 }
 
 // One chip's identification: a group box with type, revision and role, left at x.
-void PlaceDeviceInfo(QWidget* page, const QString& caption, int x, int firstId,
+void PlaceDeviceInfo(QWidget* page, const char* caption, int x, int firstId,
                      std::array<QLineEdit**, 3> edits)
 {
-    auto* group = new QGroupBox(caption, page);
-    group->setGeometry(ui::DialogRect(x, 5, 221, 74));
+    ui::PlaceGroupFrame(page, -1, {x, 5, 221, 74}, caption);
     const std::array<const char*, 3> labels{"IC Type:", "FW Revision:", "Role:"};
     for (int row = 0; row < 3; ++row) {
         const int y = 20 + row * 19;
@@ -52,8 +51,7 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
     PlaceDeviceInfo(page, "Remote Device Info (RX)", 231, 1023,
                     {&c.remoteType, &c.remoteRevision, &c.remoteRole});
 
-    auto* update = new QGroupBox("Torvan Chip Update", page);
-    update->setGeometry(ui::DialogRect(5, 86, 447, 186));
+    ui::PlaceGroupFrame(page, -1, {5, 86, 447, 186}, "Torvan Chip Update");
 
     PlaceLabel(page, "To:", {15, 104, 35, 10});
     c.local = ui::PlaceControl<QRadioButton>(page, 1033, {55, 102, 80, 13}, "Local(TX)");
