@@ -44,7 +44,7 @@ CBIT::CBIT(IRegisterHost& host, QWidget* parent)
     CreateControls();
     OnInitDialog();
     connect(&m_sampleTimer, &QTimer::timeout, this, &CBIT::OnTimer);
-    connect(&m_chartTimer, &QTimer::timeout, m_chart, qOverload<>(&QWidget::update));
+    connect(&m_chartTimer, &QTimer::timeout, m_chart, &ChartView::Refresh);
 }
 
 CBIT::~CBIT()

@@ -1,5 +1,7 @@
 #include "burnin/ChartTraces.h"
 
+#include <QStringList>
+
 std::array<ChartTrace, kTraceCount> ChartTraces(const ChartData& data)
 {
     std::array<ChartTrace, kTraceCount> traces;
@@ -16,4 +18,15 @@ std::array<ChartTrace, kTraceCount> ChartTraces(const ChartData& data)
         out.newestGood = history[data.count - 1] != 0;
     }
     return traces;
+}
+
+QString ChartStateText(const std::array<ChartTrace, kTraceCount>& traces)
+{
+    static const std::array<const char*, kTraceCount> kNames{"Link", "Video Signal", "5V", "HPD"};
+    QStringList states;
+    for (size_t i = 0; i < traces.size(); ++i) {
+        if (!traces[i].points.isEmpty())
+            states << QString("%1 %2").arg(kNames[i], traces[i].newestGood ? "good" : "bad");
+    }
+    return states.isEmpty() ? "No sample yet" : "Newest sample: " + states.join(", ");
 }

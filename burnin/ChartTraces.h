@@ -1,6 +1,7 @@
 #pragma once
 #include <QList>
 #include <QPoint>
+#include <QString>
 #include <array>
 
 #include "burnin/SampleRecorder.h"
@@ -26,3 +27,7 @@ inline constexpr std::array<TraceLevels, kTraceCount> kTraceLevels{{
 
 // Empty point lists when no sample is held.
 std::array<ChartTrace, kTraceCount> ChartTraces(const ChartData& data);
+
+// What the traces' colours say, in words for tool tips and screen readers:
+// "Newest sample: Link good, Video Signal good, 5V bad, HPD good", or "No sample yet".
+QString ChartStateText(const std::array<ChartTrace, kTraceCount>& traces);

@@ -16,6 +16,16 @@ ChartView::ChartView(std::function<ChartData()> source, QWidget* parent)
     : QWidget(parent), m_source(std::move(source))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName("Burn-in chart");
+    Refresh();
+}
+
+void ChartView::Refresh()
+{
+    const QString state = ChartStateText(ChartTraces(m_source()));
+    setAccessibleDescription(state);
+    setToolTip(state);
+    update();
 }
 
 void ChartView::paintEvent(QPaintEvent*)

@@ -10,6 +10,9 @@ class ChartView : public QWidget {
 public:
     ChartView(std::function<ChartData()> source, QWidget* parent);
 
+    // Repaints from the histories and tells their newest state in words.
+    void Refresh();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -8,6 +8,7 @@
 
 #include "status/PollSchedule.h"
 #include "status/Rj45Picture.h"
+#include "status/StateText.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
 
@@ -117,7 +118,8 @@ void Tool1Main::CreateControls()
     const auto placeLamp = [this](int labelId, int labelWidth, const char* label, int lampId, int y) {
         PlaceText(this, labelId, {17, y + 2, labelWidth, 8}, label);
         auto* lamp = ui::PlaceControl<QLabel>(this, lampId, {114, y, 15, 14});
-        lamp->setPixmap(m_lampImages[static_cast<size_t>(Lamp::Off)]);
+        lamp->setAccessibleName(label);
+        SetLamp(lamp, Lamp::Off);
         return lamp;
     };
     m_local5vFromSource = placeLamp(1110, 67, "5V from source(TX)", 1097, 88);
@@ -135,6 +137,7 @@ void Tool1Main::CreateControls()
     for (int pair = 0; pair < kPairCount; ++pair) {
         PlaceText(this, kUnnumbered, {27, kLabelY[pair], 30, 8}, kPairNames[pair]);
         m_pairFields[pair] = PlaceField(this, kPairIds[pair], {69, kFieldY[pair], 50, 14});
+        m_pairFields[pair]->setAccessibleName(kPairNames[pair]);
     }
 
     PlaceText(this, kUnnumbered, {163, 88, 32, 8}, "Cable Len");
@@ -142,13 +145,16 @@ void Tool1Main::CreateControls()
     PlaceText(this, kUnnumbered, {302, 81, 33, 8}, "Video BER");
     PlaceText(this, kUnnumbered, {296, 91, 50, 8}, "(Bit Error Rate)");
     m_berLamp = ui::PlaceControl<QLabel>(this, 1103, {352, 84, 15, 14});
-    m_berLamp->setPixmap(m_lampImages[static_cast<size_t>(Lamp::Off)]);
+    m_berLamp->setAccessibleName("Video BER");
+    SetLamp(m_berLamp, Lamp::Off);
 
     constexpr std::array<int, kPairCount> kLetterX{212, 242, 268, 309};
     constexpr std::array<const char*, kPairCount> kLetters{"A", "B", "C", "D"};
     for (int pair = 0; pair < kPairCount; ++pair)
         PlaceText(this, kUnnumbered, {kLetterX[pair], 122, 8, 8}, kLetters[pair]);
     m_picture = ui::PlaceControl<Rj45Picture>(this, 1104, {192, 136, 147, 169});
+    m_picture->setAccessibleName("RJ45 connection status");
+    ShowFaultyPairs({});
     auto* legend = ui::PlaceControl<QLabel>(this, kUnnumbered, {362, 118, 27, 41});
     legend->setPixmap(QPixmap(":/pictures/pair-legend.png"));
     legend->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -274,6 +280,9 @@ void Tool1Main::ShowPairLevel(int pair, const QString& text)
     field->setText(text);
     // The colour follows the stored level; the style changes only when the band does.
     const LevelBand band = PairLevelBand(m_pairLevels[pair]);
+    const QString state = PairLevelStateText(pair, text, band);
+    field->setAccessibleDescription(state);
+    field->setToolTip(state);
     if (band != m_pairBands[pair]) {
         m_pairBands[pair] = band;
         field->setStyleSheet(BandStyle(band));
@@ -297,6 +306,17 @@ void Tool1Main::ShowRemoteSignals(const RemoteSignals& lines)
 void Tool1Main::SetLamp(QLabel* lamp, Lamp state)
 {
     lamp->setPixmap(m_lampImages[static_cast<size_t>(state)]);
+    const QString text = LampStateText(lamp->accessibleName(), state);
+    lamp->setAccessibleDescription(text);
+    lamp->setToolTip(text);
+}
+
+void Tool1Main::ShowFaultyPairs(const PortFlags& faults)
+{
+    // The state, not the blink phase: the words stay while the marking blinks.
+    const QString text = FaultyPairsText(faults);
+    m_picture->setAccessibleDescription(text);
+    m_picture->setToolTip(text);
 }
 
 void Tool1Main::ShowAdvice(const QString& text)
@@ -309,6 +329,7 @@ void Tool1Main::RunPortCheck()
 {
     const PortCheck::Pass pass = m_portCheck.Run(m_linkUp, m_portFaults);
     ShowAdvice(pass.advice);
+    ShowFaultyPairs(m_linkUp ? m_portFaults : PortFlags{});
     if (pass.blink == PortCheck::Blink::Draw)
         m_picture->SetMarking(m_portFaults);
     else if (pass.blink == PortCheck::Blink::Erase)
@@ -333,6 +354,7 @@ void Tool1Main::OnBnClickedTest()
     ShowAdvice("");
     // Nothing checks the ports once stopped, so no marking is left standing.
     m_picture->SetMarking({});
+    ShowFaultyPairs({});
 }
 
 void Tool1Main::OnClose()

@@ -60,7 +60,9 @@ private:
     void ShowPairLevel(int pair, const QString& text);
     void ShowLocalSignals(const status::LocalSignals& lines);
     void ShowRemoteSignals(const status::RemoteSignals& lines);
+    // Lamps carry their caption as accessible name; their state goes into the description and tip.
     void SetLamp(QLabel* lamp, status::Lamp state);
+    void ShowFaultyPairs(const status::PortFlags& faults);
     void ShowAdvice(const QString& text);
 
     IRegisterHost& m_host;

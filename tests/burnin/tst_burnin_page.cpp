@@ -14,6 +14,7 @@
 #include "app/TorvanReaderDlg.h"
 #include "burnin/BurnInPage.h"
 #include "burnin/ChartTraces.h"
+#include "burnin/ChartView.h"
 #include "burnin/CycleWorker.h"
 #include "burnin/DescriptionDlg.h"
 #include "ui/DialogUnits.h"
@@ -191,6 +192,13 @@ private slots:
         picture = window.Chart();
         QVERIFY(IsGreen(picture.pixel(424, 20))); // samples 28 and 29, both good
         QVERIFY(IsRed(picture.pixel(8, 260)));
+        // The colours in words, for the tool tip and screen readers.
+        auto* chart = ui::FindControl<ChartView>(window.page, 1105);
+        QCOMPARE(chart->accessibleDescription(), QString("No sample yet"));
+        chart->Refresh();
+        QCOMPARE(chart->accessibleDescription(),
+                 QString("Newest sample: Link good, Video Signal good, 5V good, HPD bad"));
+        QCOMPARE(chart->toolTip(), chart->accessibleDescription());
 
         // The picture survives Stop and the page being hidden and shown again.
         window.StartStop()->click();
