@@ -13,12 +13,12 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroo
     mount -t proc proc /newroot/proc
     mount -t sysfs sys /newroot/sys
     mount -t devtmpfs dev /newroot/dev
-    mount -t tmpfs tmp /newroot/tmp
-    mount -t tmpfs run /newroot/run
+    # Scratch space on /run only: /tmp stays the host's, where a build tree may well lie.
+    mount -t tmpfs -o mode=0700 run /newroot/run
     # Without udev nothing loads the generic HID driver that gives the device its hidraw node.
     chroot /newroot /sbin/modprobe uhid
     chroot /newroot /sbin/modprobe hid-generic
-    chroot /newroot /usr/bin/env HOME=/tmp XDG_RUNTIME_DIR=/tmp QT_QPA_PLATFORM=offscreen "$test_binary"
+    chroot /newroot /usr/bin/env HOME=/run XDG_RUNTIME_DIR=/run TMPDIR=/run QT_QPA_PLATFORM=offscreen "$test_binary"
     echo "E2E-RESULT: $?"
 else
     echo "E2E-RESULT: the host's root file system could not be mounted"
