@@ -5,7 +5,25 @@ set(TORVAN_APP_ID org.torvan.TorvanReader)
 
 install(TARGETS torvanreader RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES res/desktop/${TORVAN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES res/desktop/${TORVAN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# AppStream wants every screenshot as a web address: they are listed once the place where the
+# demo's screenshots (torvanreader-demo --screenshot) are published is given.
+set(TORVAN_SCREENSHOT_URL "" CACHE STRING "Web folder holding main-window.png and tool-status.png")
+set(TORVAN_SCREENSHOTS_XML "")
+if(TORVAN_SCREENSHOT_URL)
+    string(CONCAT TORVAN_SCREENSHOTS_XML
+        "  <screenshots>\n"
+        "    <screenshot type=\"default\">\n"
+        "      <caption>The main window with the extender connected</caption>\n"
+        "      <image>${TORVAN_SCREENSHOT_URL}/main-window.png</image>\n"
+        "    </screenshot>\n"
+        "    <screenshot>\n"
+        "      <caption>The Status page with the link state and the error level of each wire pair</caption>\n"
+        "      <image>${TORVAN_SCREENSHOT_URL}/tool-status.png</image>\n"
+        "    </screenshot>\n"
+        "  </screenshots>\n")
+endif()
+configure_file(res/desktop/${TORVAN_APP_ID}.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}/${TORVAN_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${TORVAN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES res/icon.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${TORVAN_APP_ID}.svg)
 install(FILES res/icon.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
