@@ -26,7 +26,7 @@ QString AskForSaveName(QWidget* parent)
 
 } // namespace
 
-CDescription::CDescription(BurnInClock clock, QWidget* parent)
+CDescription::CDescription(const BurnInClock& clock, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint)
 {

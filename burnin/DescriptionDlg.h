@@ -14,7 +14,7 @@ using SaveNameChooser = std::function<QString(QWidget* parent)>;
 class CDescription : public QDialog {
     Q_OBJECT
 public:
-    explicit CDescription(BurnInClock clock = ReadLocalClock, QWidget* parent = nullptr);
+    explicit CDescription(const BurnInClock& clock = ReadLocalClock, QWidget* parent = nullptr);
 
     void OnBnClickedSaveAs();
 

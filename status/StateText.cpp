@@ -27,7 +27,7 @@ QString LampStateText(const QString& caption, Lamp state)
 
 QString PairLevelStateText(int pair, const QString& shown, LevelBand band)
 {
-    const QString head = "Pair " + PairName(pair) + ": " + shown;
+    QString head = "Pair " + PairName(pair) + ": " + shown;
     bool number = false;
     shown.toDouble(&number);
     if (!number)
