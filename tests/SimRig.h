@@ -1,4 +1,5 @@
 #pragma once
+#include <QAction>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -32,4 +33,14 @@ inline void WhenModal(std::function<void(QWidget*)> check)
             modal->close();
     });
     poll->start();
+}
+
+// The menu item of window with the given text, or nullptr.
+inline QAction* MenuAction(const QWidget& window, const QString& text)
+{
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
 }

@@ -22,15 +22,6 @@ bool Enabled(const QWidget& window, int id)
     return ui::FindControl<QPushButton>(&window, id)->isEnabled();
 }
 
-QAction* MenuAction(const QWidget& window, const QString& text)
-{
-    for (QAction* action : window.findChildren<QAction*>()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class MainWindowTest : public QObject {

@@ -23,15 +23,6 @@ const Payloads kSnapshotReads{
     {0x01, 0x14, 0x15}, {0x02, 0x02, 0x04}, {0x02, 0x04, 0x06},
 };
 
-QAction* MenuAction(const QWidget& window, const QString& text)
-{
-    for (QAction* action : window.findChildren<QAction*>()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class ToolWindowTest : public QObject {
