@@ -134,7 +134,7 @@ private:
 
         StallMeter stalls;
         const StepCost run = Measure(rig.mainDlg->Channel(), [&] {
-            QTRY_VERIFY_WITH_TIMEOUT(!rig.page->IsBusy(), 2 * kBlocks * kChunkBoundMs);
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.page->IsBusy(), kBlocks * kChunkBoundMs);
         });
         over = run.OverBound(kBlocks, kChunkBoundMs);
         QVERIFY2(over.isEmpty(), qPrintable(over));
