@@ -23,6 +23,7 @@ void SimExtender::SetFaults(const SimFaults& faults)
 {
     std::lock_guard lock(m_mutex);
     m_faults = faults;
+    m_filterMatches = 0;
 }
 
 void SimExtender::SetRandomFaults(uint32_t seed, int percent)
@@ -36,11 +37,16 @@ void SimExtender::Unplug()
 {
     {
         std::lock_guard lock(m_mutex);
-        m_present = false;
-        ++m_plugGeneration;
-        m_input.clear();
+        UnplugLocked();
     }
     m_arrived.notify_all();
+}
+
+void SimExtender::UnplugLocked()
+{
+    m_present = false;
+    ++m_plugGeneration;
+    m_input.clear();
 }
 
 void SimExtender::Replug()
@@ -117,10 +123,17 @@ bool SimExtender::HandleAlive(HidHandle handle) const
     });
 }
 
-SimFaults SimExtender::FaultsForThisCommand()
+SimFaults SimExtender::FaultsForThisCommand(std::span<const uint8_t> payload)
 {
-    if (m_randomPercent <= 0)
+    if (m_randomPercent <= 0) {
+        const std::vector<uint8_t>& prefix = m_faults.onlyPrefix;
+        if (payload.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
+            return {};
+        ++m_filterMatches;
+        if (m_faults.onlyNth != 0 && m_filterMatches != m_faults.onlyNth)
+            return {};
         return m_faults;
+    }
     SimFaults drawn;
     if (static_cast<int>(m_random() % 100) >= m_randomPercent)
         return drawn;
@@ -164,18 +177,23 @@ int SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length, i
             return static_cast<int>(length);
         const uint8_t sequence = report[1] & 0x7F;
         const size_t payloadLength = std::min<size_t>(report[2], length - 3);
-        std::vector<uint8_t> answer = m_model.Answer({report + 3, payloadLength});
-
-        const SimFaults faults = FaultsForThisCommand();
-        if (!faults.silent) {
-            const auto due = Clock::now() + std::chrono::milliseconds(faults.latencyMs);
-            for (int i = 0; i < faults.staleBefore; ++i)
-                Queue(due, (sequence + 0x40 + i) & 0x7F, {SimDeviceModel::kAck});
-            if (faults.shortReport)
-                QueueShort(due, sequence);
-            if (faults.refuse)
-                answer[0] = SimDeviceModel::kRefused;
-            Queue(due, faults.setBit7 ? sequence | 0x80 : sequence, answer);
+        const std::span<const uint8_t> payload(report + 3, payloadLength);
+        const SimFaults faults = FaultsForThisCommand(payload);
+        if (faults.unplug) {
+            // Gone before the command reached the chip: nothing is done and nothing answers.
+            UnplugLocked();
+        } else {
+            std::vector<uint8_t> answer = m_model.Answer(payload);
+            if (!faults.silent) {
+                const auto due = Clock::now() + std::chrono::milliseconds(faults.latencyMs);
+                for (int i = 0; i < faults.staleBefore; ++i)
+                    Queue(due, (sequence + 0x40 + i) & 0x7F, {SimDeviceModel::kAck});
+                if (faults.shortReport)
+                    QueueShort(due, sequence);
+                if (faults.refuse)
+                    answer[0] = SimDeviceModel::kRefused;
+                Queue(due, faults.setBit7 ? sequence | 0x80 : sequence, answer);
+            }
         }
     }
     m_arrived.notify_all();

@@ -6,13 +6,15 @@
 #include <deque>
 #include <mutex>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "device/HidBackend.h"
 #include "device/sim/SimDeviceModel.h"
 
-// How the simulated extender misbehaves. Every fault applies to each command until changed.
+// How the simulated extender misbehaves. The faults apply to every command the filter picks until
+// changed: by default each command, so that one step of a sequence can fail while the others pass.
 struct SimFaults {
     bool refuse = false;      // answer with status 0x55 in place of 0xAA
     bool silent = false;      // never answer
@@ -20,6 +22,12 @@ struct SimFaults {
     int staleBefore = 0;      // reports with other sequence numbers queued before the answer
     bool setBit7 = false;     // the answer's sequence byte carries bit 7
     bool shortReport = false; // a 2-byte report arrives before the answer
+    bool unplug = false;      // the device is pulled out as the command arrives: no answer
+
+    // The filter: commands whose payload starts with these bytes (all when empty), and of those
+    // only the onlyNth one, counted from 1 since SetFaults (every one when 0).
+    std::vector<uint8_t> onlyPrefix{};
+    int onlyNth = 0;
 };
 
 // The simulated extender, seen as a HID back end: it enumerates its local unit (and any foreign
@@ -85,7 +93,8 @@ private:
     };
 
     bool HandleAlive(HidHandle handle) const;
-    SimFaults FaultsForThisCommand();
+    SimFaults FaultsForThisCommand(std::span<const uint8_t> payload);
+    void UnplugLocked();
     void Queue(Clock::time_point due, uint8_t sequence, const std::vector<uint8_t>& payload);
     void QueueShort(Clock::time_point due, uint8_t sequence);
 
@@ -100,6 +109,7 @@ private:
     int m_plugGeneration = 0;
     std::array<bool, 2> m_failOpen{};
     SimFaults m_faults;
+    int m_filterMatches = 0;
     int m_randomPercent = 0;
     std::mt19937 m_random;
 };

@@ -250,8 +250,7 @@ private slots:
         rig.Open();
         const QByteArray image = CountingImage(100);
         rig.Load(rig.WriteFile("image.hex", PaddedHex(image)));
-        int step = 0;
-        rig.refuser.Refuse([&](std::span<const uint8_t>) { return step++ == refusedStep; });
+        rig.extender.SetFaults({.refuse = true, .onlyNth = refusedStep + 1});
         rig.Click(1086);
         QTRY_VERIFY(!rig.page->IsBusy());
         QCOMPARE(rig.boxes, boxes);
@@ -270,7 +269,7 @@ private slots:
     {
         FirmwareRig rig;
         rig.Open();
-        rig.refuser.Refuse([](std::span<const uint8_t>) { return true; });
+        rig.extender.SetFaults({.refuse = true});
         rig.Click(1084);
         QCOMPARE(rig.boxes, QStringList{"Reset Fail."});
     }
