@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
-#include <set>
 
 #include "SimRig.h"
 #include "app/TorvanReaderDlg.h"
@@ -21,47 +20,9 @@ std::vector<uint8_t> SettingWrite(uint8_t setting)
     return {0x05, 0x01, 0x06, setting};
 }
 
-// Refuses chosen answers to fail-safe writes: answer number n (from 1) is refused when it is in
-// the set, so that Off's first and second writes can be told apart.
-class RefuseSettingAnswers : public IHidBackend {
-public:
-    explicit RefuseSettingAnswers(IHidBackend& inner) : m_inner(inner) {}
-    std::set<int> refuse;
-
-    std::vector<std::string> EnumeratePaths() override { return m_inner.EnumeratePaths(); }
-    bool ReadAttributes(const std::string& path, HidAttributes& out) override
-    {
-        return m_inner.ReadAttributes(path, out);
-    }
-    HidHandle Open(const std::string& path, HidAccess access) override
-    {
-        return m_inner.Open(path, access);
-    }
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override
-    {
-        m_settingWrite = length > 3 && report[3] == 0x05;
-        return m_inner.Write(handle, report, length, timeoutMs);
-    }
-    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override
-    {
-        const int read = m_inner.Read(handle, report, capacity, timeoutMs);
-        if (read > 3 && m_settingWrite && refuse.count(++m_answers))
-            report[3] = 0x55;
-        return read;
-    }
-    void Cancel(HidHandle handle) override { m_inner.Cancel(handle); }
-    void Close(HidHandle handle) override { m_inner.Close(handle); }
-
-private:
-    IHidBackend& m_inner;
-    bool m_settingWrite = false;
-    int m_answers = 0;
-};
-
 struct FailSafeWindow {
     SimRig rig;
-    RefuseSettingAnswers refusing{rig.wire};
-    CTorvanReaderDlg mainDlg{refusing};
+    CTorvanReaderDlg mainDlg{rig.wire};
     ResetTool page;
     QStringList boxes;
 
@@ -76,6 +37,11 @@ struct FailSafeWindow {
     QComboBox* Combo(int id) const { return ui::FindControl<QComboBox>(&page, id); }
     QPushButton* Button(int id) const { return ui::FindControl<QPushButton>(&page, id); }
     QString Status() const { return ui::FindControl<QLabel>(&page, 1124)->text(); }
+    // The device refuses the nth fail-safe write from now on (counted from 1), and only that one.
+    void RefuseSettingWrite(int nth)
+    {
+        rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05, 0x01}, .onlyNth = nth});
+    }
     uint8_t DeviceSetting() { return rig.extender.WithModel([](auto& m) { return m.FailSafeSetting(); }); }
 
     // "On": the status text, On/Off enabled, combo boxes enabled.
@@ -141,16 +107,17 @@ private slots:
     void refusedWritesChangeNoState()
     {
         FailSafeWindow window;
-        window.refusing.refuse = {1, 3};
-        window.Button(1123)->click(); // answer 1 refused
+        window.RefuseSettingWrite(1);
+        window.Button(1123)->click();
         QCOMPARE(window.boxes, QStringList{"Fail!"});
         window.VerifyState(false);
 
-        window.Button(1123)->click(); // answer 2
+        window.Button(1123)->click();
         window.VerifyState(true);
 
         // Off's first write refused, the second acknowledged: the second decides.
-        window.Button(1122)->click(); // answers 3 and 4
+        window.RefuseSettingWrite(1);
+        window.Button(1122)->click();
         window.VerifyState(false);
         QCOMPARE(window.boxes.size(), 1);
         QCOMPARE(window.rig.Commands(),
@@ -161,9 +128,9 @@ private slots:
     void offSecondWriteRefusedKeepsTheOnState()
     {
         FailSafeWindow window;
-        window.Button(1123)->click(); // answer 1
-        window.refusing.refuse = {3};
-        window.Button(1122)->click(); // answers 2 and 3
+        window.Button(1123)->click();
+        window.RefuseSettingWrite(2);
+        window.Button(1122)->click();
         QCOMPARE(window.boxes, QStringList{"Fail!"});
         window.VerifyState(true);
     }

@@ -42,11 +42,6 @@ bool FlashErased(SimExtender& extender, Chip chip, int from = 0)
     return std::all_of(flash.begin() + from, flash.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
-bool IsDataBlock(std::span<const uint8_t> payload)
-{
-    return payload.size() == 33;
-}
-
 } // namespace
 
 class FirmwarePageTest : public QObject {
