@@ -96,7 +96,7 @@ private slots:
         const QByteArray good = Rec(0, 0, kABC);
         QTest::newRow("no colon") << good + "030000000A0B0CE6\r\n" << 2 << "no ':' at the start";
         QTest::newRow("non-hex digit") << good + ":03000000GA0B0CE6\r\n" << 2 << "'G' is no hex digit";
-        QTest::newRow("control character") << good + QByteArray(":0300000\0000A0B0CE6\r\n", 21) << 2
+        QTest::newRow("control character") << good + QByteArray(":0300000\0" "0A0B0CE6\r\n", 19) << 2
                                            << "character 0x00 is no hex digit";
         QTest::newRow("trailing blank") << QByteArray(":030000000A0B0CE6 \r\n") << 1 << "' ' is no hex digit";
         QTest::newRow("odd digit count") << good + ":030000000A0B0CE\r\n" << 2 << "odd number of hex digits";
