@@ -109,6 +109,12 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
             return false;
         const int slice = std::min(kWaitSliceMs, RemainingMs(deadline));
         const int moved = m_backend.Read(m_readHandle, report, kReportSize, slice);
+        // A count beyond the buffer is a broken read: the channel would take bytes that were
+        // never received from past the report's end.
+        if (moved > static_cast<int>(kReportSize)) {
+            m_backend.Cancel(m_readHandle);
+            return false;
+        }
         if (moved > 0) {
             if (read)
                 *read = static_cast<uint32_t>(moved);

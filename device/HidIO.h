@@ -28,7 +28,8 @@ public:
 
     // Writes the 65 bytes of report; a short write is a failed write.
     bool WriteReport(const uint8_t* report, uint32_t* written = nullptr);
-    // Reads one report into the 65-byte buffer, waiting at most timeoutMs.
+    // Reads one report into the 65-byte buffer, waiting at most timeoutMs. A back end that
+    // claims more bytes than the buffer holds fails the read.
     bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
 
     // Ends the wait under way (or the next one) with failure; safe from any thread. The flag is

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The work behind the README's two commands, safe to run again and again:
 #   scripts/torvan.sh demo   install what is missing, build, start the tool on the simulated extender
-#   scripts/torvan.sh test   install what is missing, build, run every test (also under sanitizers)
+#   scripts/torvan.sh test   install what is missing, build, run every test (also under sanitizers),
+#                            then each fuzz target for a bounded time (TORVAN_FUZZ_SECONDS, 60)
 # Only missing Debian packages are installed, the build tree is configured once, and ninja
 # rebuilds only what changed.
 set -euo pipefail
@@ -53,4 +54,19 @@ fi
 for preset in dev asan; do
     build "$preset"
     QT_QPA_PLATFORM=offscreen ctest --test-dir "build/$preset" --output-on-failure -j2 "$@"
+done
+
+# Then each fuzz target runs for a bounded time under the sanitizers in the clang build
+# (build/fuzz/); a crash, a leak or a hang fails the command. The full libFuzzer output is kept
+# in build/fuzz/<target>.log and shown when the target fails.
+mkdir -p build/fuzz
+for corpus in tests/fuzz/corpus/*/; do
+    target=$(basename "$corpus")
+    log=build/fuzz/$target.log
+    if ! tests/fuzz/run-fuzzer.sh "$target" "${TORVAN_FUZZ_SECONDS:-60}" >"$log" 2>&1; then
+        tail -n 80 "$log" >&2
+        echo "fuzz target $target failed; the input is in build/fuzz/artifacts/$target/" >&2
+        exit 1
+    fi
+    echo "fuzz $target: $(grep -E '^Done [0-9]+ runs' "$log" | tail -n 1)"
 done

@@ -1,8 +1,6 @@
 // The fuzz target of image loading: any bytes, as a file or as HEX text. Besides not crashing,
 // what it converts must stay within the image limit and survive a round trip through HEX text.
-#include <cstdio>
-#include <cstdlib>
-
+#include "FuzzCheck.h"
 #include "firmware/HexText.h"
 #include "firmware/DeviceInfo.h"
 #include "firmware/ImageFile.h"
@@ -12,18 +10,11 @@ namespace {
 
 constexpr size_t kRoundTripLimit = 1024 * 1024;
 
-void Require(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using fuzz::Require;
     const std::span<const uint8_t> bytes(data, size);
 
     const firmware::LoadedImage loaded = firmware::ImageFromFileBytes(bytes);
