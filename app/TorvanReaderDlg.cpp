@@ -77,7 +77,8 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
 void CTorvanReaderDlg::CreateMenu(QMenuBar* menuBar)
 {
     QMenu* file = menuBar->addMenu("&File");
-    connect(file->addAction("&Reconnect"), &QAction::triggered, this, &CTorvanReaderDlg::OnReconnect);
+    connect(file->addAction("&Reconnect"), &QAction::triggered, this,
+            &CTorvanReaderDlg::OnReconnect);
     connect(file->addAction("&Exit"), &QAction::triggered, this, &QDialog::reject);
     QMenu* help = menuBar->addMenu("&Help");
     connect(help->addAction("&About"), &QAction::triggered, this, [this] { ShowVersionBox(this); });

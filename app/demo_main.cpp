@@ -114,9 +114,7 @@ int main(int argc, char* argv[])
 
     QElapsedTimer sinceStart;
     sinceStart.start();
-    const auto advanceScenario = [&] {
-        demo::Apply(extender, milliseconds(sinceStart.elapsed()));
-    };
+    const auto advanceScenario = [&] { demo::Apply(extender, milliseconds(sinceStart.elapsed())); };
     advanceScenario();
     QTimer scenario;
     QObject::connect(&scenario, &QTimer::timeout, advanceScenario);

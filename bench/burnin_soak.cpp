@@ -20,8 +20,8 @@
 
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
-#include "burnin/BurnInPage.h"
 #include "burnin/BurnInLog.h"
+#include "burnin/BurnInPage.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimExtender.h"
 #include "ui/DialogUnits.h"
@@ -45,7 +45,7 @@ long ResidentKiB()
 
 ClockReading Reading(const QDateTime& time)
 {
-    return {time.date().year(), time.date().month(), time.date().day(),
+    return {time.date().year(), time.date().month(),  time.date().day(),
             time.time().hour(), time.time().minute(), time.time().second()};
 }
 
@@ -149,15 +149,14 @@ int main(int argc, char* argv[])
     const QByteArray expected = ExpectedLog(start, seconds);
     const bool logMatches = log == expected;
 
-    std::printf("simulated %d h at the 1-second period: %d samples in %.1f s of wall time\n",
-                hours, seconds, wallSeconds);
+    std::printf("simulated %d h at the 1-second period: %d samples in %.1f s of wall time\n", hours,
+                seconds, wallSeconds);
     samples.Print("UI stall per sample");
     cycles.Print("clock-and-log cycle");
     paints.Print("chart paint");
     std::printf("log: %lld entries expected, %lld written, %s\n",
                 static_cast<long long>(expected.count('\n')),
-                static_cast<long long>(log.count('\n')),
-                logMatches ? "identical" : "DIFFERENT");
+                static_cast<long long>(log.count('\n')), logMatches ? "identical" : "DIFFERENT");
     std::printf("resident memory: before the run %ld KiB, after the first minute %ld KiB, "
                 "end %ld KiB; growth after the first minute %ld KiB\n",
                 startKiB, warmKiB, endKiB, endKiB - warmKiB);

@@ -48,7 +48,8 @@ ChildRun RunChild(std::vector<std::string> args, const std::string& outputPath =
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     const auto start = Clock::now();
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -86,7 +87,8 @@ int ConvertOnly(const char* path)
 {
     const firmware::LoadedImage loaded = firmware::ReadImageFile(path);
     std::printf("%ld\n", PeakKiB());
-    return loaded.result == firmware::LoadResult::Loaded && loaded.image.size() == kImageSize ? 0 : 1;
+    return loaded.result == firmware::LoadResult::Loaded && loaded.image.size() == kImageSize ? 0
+                                                                                              : 1;
 }
 
 } // namespace
@@ -108,8 +110,10 @@ int main(int argc, char* argv[])
     for (uint8_t& byte : image)
         byte = static_cast<uint8_t>(random());
     const std::string text = hextext::Write(image, 32, 0, "\r\n");
-    std::ofstream(hexPath, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
-    std::printf("image %zu bytes, HEX file %zu bytes (%s)\n", image.size(), text.size(), hexPath.c_str());
+    std::ofstream(hexPath, std::ios::binary)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::printf("image %zu bytes, HEX file %zu bytes (%s)\n", image.size(), text.size(),
+                hexPath.c_str());
 
     std::vector<double> ours;
     for (int run = 0; run < kOurRuns; ++run) {
@@ -122,8 +126,8 @@ int main(int argc, char* argv[])
         }
     }
     std::sort(ours.begin(), ours.end());
-    std::printf("ours (read + convert, in process): best %.1f ms, median %.1f ms of %d runs\n", ours.front(),
-                ours[ours.size() / 2], kOurRuns);
+    std::printf("ours (read + convert, in process): best %.1f ms, median %.1f ms of %d runs\n",
+                ours.front(), ours[ours.size() / 2], kOurRuns);
 
     const std::string peakPath = dir + "/torvan-bench-peak.txt";
     const ChildRun idle = RunChild({"/proc/self/exe", "--idle"}, peakPath);
@@ -149,10 +153,11 @@ int main(int argc, char* argv[])
         std::printf("FAILED: srec_cat's binary differs from the image\n");
         return 1;
     }
-    std::printf("srec_cat: best %.1f ms, median %.1f ms of %d runs\n", srec.front(), srec[srec.size() / 2],
-                kSrecCatRuns);
+    std::printf("srec_cat: best %.1f ms, median %.1f ms of %d runs\n", srec.front(),
+                srec[srec.size() / 2], kSrecCatRuns);
     const double ratio = srec.front() / ours.front();
-    std::printf("ratio srec_cat / ours (best runs): %.1fx (target >= 10x) %s\n", ratio, ratio >= 10 ? "OK" : "MISSED");
+    std::printf("ratio srec_cat / ours (best runs): %.1fx (target >= 10x) %s\n", ratio,
+                ratio >= 10 ? "OK" : "MISSED");
     std::remove(hexPath.c_str());
     std::remove(srecOut.c_str());
     return 0;

@@ -30,7 +30,8 @@ double Ms(std::chrono::steady_clock::duration d)
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int blocks = argc > 1 ? std::max(2, atoi(argv[1])) : 1000;
 
@@ -48,7 +49,8 @@ int main(int argc, char* argv[])
     std::string image(static_cast<size_t>(blocks) * 32, '\0');
     for (size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<char>(i * 13);
-    std::ofstream(path.toStdString(), std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+    std::ofstream(path.toStdString(), std::ios::binary)
+        .write(image.data(), static_cast<std::streamsize>(image.size()));
     page->SetFileChooser([&](QWidget*, const QString&) { return path; });
     page->OnBrowse();
 
@@ -74,7 +76,8 @@ int main(int argc, char* argv[])
     std::vector<std::chrono::steady_clock::time_point> sent;
     double roundTripSum = 0;
     for (size_t i = 0; i + 1 < records.size(); ++i) {
-        if (records[i].direction != RecordingBackend::Direction::Out || records[i].Payload().size() != 33)
+        if (records[i].direction != RecordingBackend::Direction::Out
+            || records[i].Payload().size() != 33)
             continue;
         sent.push_back(records[i].time);
         roundTripSum += Ms(records[i + 1].time - records[i].time);
@@ -82,9 +85,10 @@ int main(int argc, char* argv[])
     const std::vector<uint8_t> flash = extender.Flash(SimDeviceModel::Local);
     const bool flashOk = std::equal(image.begin(), image.end(), flash.begin(),
                                     [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
-    if (sent.size() != static_cast<size_t>(blocks) || !flashOk || boxes != QStringList{"Firmware update Completed!"}) {
-        std::printf("FAILED: %zu blocks sent, flash %s, boxes: %s\n", sent.size(), flashOk ? "equal" : "differs",
-                    qPrintable(boxes.join(" | ")));
+    if (sent.size() != static_cast<size_t>(blocks) || !flashOk
+        || boxes != QStringList{"Firmware update Completed!"}) {
+        std::printf("FAILED: %zu blocks sent, flash %s, boxes: %s\n", sent.size(),
+                    flashOk ? "equal" : "differs", qPrintable(boxes.join(" | ")));
         return 1;
     }
 
@@ -92,10 +96,13 @@ int main(int argc, char* argv[])
     const double pace = (sent.size() - 1) * 1000.0 / runMs;
     const double roundTripMs = roundTripSum / sent.size();
     const double bound = 1000.0 / (5.0 + roundTripMs);
-    std::printf("%d blocks in %.0f ms: %.1f blocks/s; mean round trip %.2f ms; bound 1/(5 ms + round trip) = "
+    std::printf("%d blocks in %.0f ms: %.1f blocks/s; mean round trip %.2f ms; bound 1/(5 ms + "
+                "round trip) = "
                 "%.1f blocks/s; pace %.0f %% of the bound (target >= 90 %%) %s\n",
-                blocks, runMs, pace, roundTripMs, bound, 100.0 * pace / bound, pace >= 0.9 * bound ? "OK" : "MISSED");
-    std::printf("UI thread inside transactions %.0f %% of the run; 1 ms probe timer fired %d times, longest gap "
+                blocks, runMs, pace, roundTripMs, bound, 100.0 * pace / bound,
+                pace >= 0.9 * bound ? "OK" : "MISSED");
+    std::printf("UI thread inside transactions %.0f %% of the run; 1 ms probe timer fired %d "
+                "times, longest gap "
                 "%.2f ms\n",
                 100.0 * roundTripSum / runMs, probeFires, longestGapUs / 1000.0);
     ui::SetMessagePresenter({});

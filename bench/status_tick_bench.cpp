@@ -26,7 +26,9 @@ double Milliseconds(Clock::duration d)
 void Report(const char* what, std::vector<double> samples)
 {
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<size_t>(q * (samples.size() - 1))]; };
+    const auto at = [&](double q) {
+        return samples[static_cast<size_t>(q * (samples.size() - 1))];
+    };
     std::printf("%-28s n=%zu  min %.2f ms  median %.2f ms  p95 %.2f ms  max %.2f ms\n", what,
                 samples.size(), samples.front(), at(0.5), at(0.95), samples.back());
 }
@@ -47,7 +49,7 @@ int main(int argc, char* argv[])
     auto* status = dynamic_cast<Tool1Main*>(tool.Page(PerformanceTool::StatusTab));
     extender.SetFaults({.latencyMs = 1});
 
-    std::vector<double> heaviest; // ticks 0, 10, 20, ...: ten reads
+    std::vector<double> heaviest;  // ticks 0, 10, 20, ...: ten reads
     std::vector<double> fiveReads; // other even ticks and multiples of five
     for (int round = 0; round < rounds; ++round) {
         for (int i = 0; i < 10; ++i) {

@@ -32,14 +32,17 @@ void Measure(int latencyMs, int count)
             std::puts("register read failed");
             std::exit(1);
         }
-        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(micros.begin(), micros.end());
     double sum = 0;
     for (double m : micros)
         sum += m;
-    std::printf("latency %d ms: %d reads, mean %.1f us, median %.1f us, p99 %.1f us, max %.1f us\n", latencyMs,
-                count, sum / count, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
+    std::printf("latency %d ms: %d reads, mean %.1f us, median %.1f us, p99 %.1f us, max %.1f us\n",
+                latencyMs, count, sum / count, micros[micros.size() / 2],
+                micros[micros.size() * 99 / 100], micros.back());
 }
 
 } // namespace

@@ -33,8 +33,7 @@ constexpr std::array<Label, 9> kLabels{{
     {"HPD to link(Rx)", {21, 234, 49, 8}},
 }};
 
-constexpr std::array<const char*, 4> kPeriodItems{"1 second", "10 second", "1 minute",
-                                                  "10 minute"};
+constexpr std::array<const char*, 4> kPeriodItems{"1 second", "10 second", "1 minute", "10 minute"};
 
 } // namespace
 
@@ -180,8 +179,9 @@ void CBIT::TellLogFailure(const QString& reason)
     if (m_toldLogFailure)
         return;
     m_toldLogFailure = true;
-    m_notice->setText(QString("%1 cannot be written (%2); failures are kept and logged when it can.")
-                          .arg(burnin::kLogFileName, reason));
+    m_notice->setText(
+        QString("%1 cannot be written (%2); failures are kept and logged when it can.")
+            .arg(burnin::kLogFileName, reason));
     m_notice->show();
 }
 

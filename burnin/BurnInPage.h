@@ -21,10 +21,9 @@ class QPushButton;
 struct BurnInTiming {
     BurnInClock clock = ReadLocalClock;
     // Sampling period of each item of the period box: 1 second, 10 second, 1 minute, 10 minute.
-    std::array<std::chrono::milliseconds, 4> periods{std::chrono::seconds(1),
-                                                      std::chrono::seconds(10),
-                                                      std::chrono::minutes(1),
-                                                      std::chrono::minutes(10)};
+    std::array<std::chrono::milliseconds, 4> periods{
+        std::chrono::seconds(1), std::chrono::seconds(10), std::chrono::minutes(1),
+        std::chrono::minutes(10)};
     // The clock-and-log cycle and the chart refresh.
     std::chrono::milliseconds cycle{1000};
     // No clock-and-log thread: whoever drives the page calls ClockLogCycle itself.

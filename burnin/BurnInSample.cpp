@@ -55,7 +55,8 @@ std::optional<SampleResult> ReadSample(IRegisterHost& host)
         ReadAndJudge(host, frames::kStatusGroup2, kVideoSourceRegister, VideoGood);
 
     RegisterData lines{};
-    const bool linesRead = host.ReadRegister(frames::kStatusGroup1, kSignalLinesRegister, lines.data());
+    const bool linesRead =
+        host.ReadRegister(frames::kStatusGroup1, kSignalLinesRegister, lines.data());
     sample[static_cast<int>(Trace::FiveVolt)] = linesRead && FiveVoltGood(lines[0]);
     sample[static_cast<int>(Trace::Hpd)] = linesRead && HpdGood(lines[0]);
     return sample;

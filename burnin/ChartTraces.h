@@ -22,8 +22,8 @@ struct TraceLevels {
 };
 
 // Pixel heights of each trace, in the order link, video, 5 V, HPD.
-inline constexpr std::array<TraceLevels, kTraceCount> kTraceLevels{{
-    {20, 50}, {80, 120}, {170, 190}, {260, 280}}};
+inline constexpr std::array<TraceLevels, kTraceCount> kTraceLevels{
+    {{20, 50}, {80, 120}, {170, 190}, {260, 280}}};
 
 // Empty point lists when no sample is held.
 std::array<ChartTrace, kTraceCount> ChartTraces(const ChartData& data);

@@ -56,8 +56,7 @@ void CycleWorker::Loop()
         m_job();
         lock.lock();
         const unsigned generation = m_generation;
-        m_wake.wait_for(lock, m_period,
-                        [&] { return !m_wanted || m_generation != generation; });
+        m_wake.wait_for(lock, m_period, [&] { return !m_wanted || m_generation != generation; });
     }
     m_alive = false;
     --m_live;

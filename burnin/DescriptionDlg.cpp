@@ -19,9 +19,8 @@ SaveNameChooser& Chooser()
 QString AskForSaveName(QWidget* parent)
 {
     // No confirmation for an existing name: the report replaces it, as users of the tool expect.
-    return QFileDialog::getSaveFileName(parent, QString(), QString(),
-                                        "TXT(*.TXT);;All Files(*.*)", nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    return QFileDialog::getSaveFileName(parent, QString(), QString(), "TXT(*.TXT);;All Files(*.*)",
+                                        nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace
@@ -66,6 +65,6 @@ void CDescription::OnBnClickedSaveAs()
     const QString name = report::FileName(chosen);
     const FileWrite written = report::Write(name, report::Body(description, log));
     if (!written.ok)
-        ui::ShowMessage(this, QString("The report could not be saved as %1:\n%2")
-                                  .arg(name, written.error));
+        ui::ShowMessage(
+            this, QString("The report could not be saved as %1:\n%2").arg(name, written.error));
 }

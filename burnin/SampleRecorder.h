@@ -44,7 +44,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::array<std::array<uint8_t, kHistoryLength>, kTraceCount> m_histories{};
-    int m_index = 0;          // slot of the next sample while filling; stays at 29 once full
+    int m_index = 0;           // slot of the next sample while filling; stays at 29 once full
     bool m_windowFull = false; // all 30 slots hold samples; each new one scrolls
     std::array<std::atomic<uint8_t>, kTraceCount> m_counters{};
 };

@@ -36,11 +36,26 @@ constexpr Command3 Command(uint8_t group, uint8_t operation)
     return {group, operation, CheckByte(group, operation)};
 }
 
-constexpr Command3 ConnectCheck() { return Command(kConnectGroup, 0x01); }
-constexpr Command3 RegisterRead(uint8_t group, uint8_t reg) { return Command(group, reg); }
-constexpr Command3 EraseFirmware(Chip chip) { return Command(static_cast<uint8_t>(chip), 0x02); }
-constexpr Command3 BeginWrite(Chip chip) { return Command(static_cast<uint8_t>(chip), 0x03); }
-constexpr Command3 RestartChip(Chip chip) { return Command(static_cast<uint8_t>(chip), 0x04); }
+constexpr Command3 ConnectCheck()
+{
+    return Command(kConnectGroup, 0x01);
+}
+constexpr Command3 RegisterRead(uint8_t group, uint8_t reg)
+{
+    return Command(group, reg);
+}
+constexpr Command3 EraseFirmware(Chip chip)
+{
+    return Command(static_cast<uint8_t>(chip), 0x02);
+}
+constexpr Command3 BeginWrite(Chip chip)
+{
+    return Command(static_cast<uint8_t>(chip), 0x03);
+}
+constexpr Command3 RestartChip(Chip chip)
+{
+    return Command(static_cast<uint8_t>(chip), 0x04);
+}
 
 constexpr Command4 FailSafeSetting(uint8_t value)
 {

@@ -22,7 +22,8 @@ void AddStatic(QWidget* parent, const char* text, QRect place)
 {
     // A little wider than the template's, so that no font clips the text.
     auto* label = new QLabel(text, parent);
-    label->setGeometry(ui::DialogRect(place.x(), place.y(), place.width() + 16, place.height() + 2));
+    label->setGeometry(
+        ui::DialogRect(place.x(), place.y(), place.width() + 16, place.height() + 2));
 }
 
 QComboBox* AddCombo(QWidget* parent, int id, QRect place, std::initializer_list<const char*> items)
@@ -93,8 +94,8 @@ bool ResetTool::WriteSetting(uint8_t setting)
     const frames::Command4 command = frames::FailSafeSetting(setting);
     std::array<uint8_t, frames::kRegisterCapacity> response{};
     size_t stored = 0;
-    const bool answered = m_pMainDlg->Channel().Execute(command, response,
-                                                        frames::kCommandTimeoutMs, 0, &stored);
+    const bool answered =
+        m_pMainDlg->Channel().Execute(command, response, frames::kCommandTimeoutMs, 0, &stored);
     return answered && stored > 0 && response[0] == frames::kStatusAck;
 }
 

@@ -35,10 +35,11 @@ std::string DeviceInfoBlock::RevisionText() const
 
 std::optional<DeviceInfoBlock> FindImageInfo(std::span<const uint8_t> image)
 {
-    const auto marker = std::search(image.begin(), image.end(), kImageInfoMarker.begin(),
-                                    kImageInfoMarker.end());
+    const auto marker =
+        std::search(image.begin(), image.end(), kImageInfoMarker.begin(), kImageInfoMarker.end());
     DeviceInfoBlock block;
-    if (image.end() - marker < static_cast<std::ptrdiff_t>(kImageInfoMarker.size() + block.bytes.size()))
+    if (image.end() - marker
+        < static_cast<std::ptrdiff_t>(kImageInfoMarker.size() + block.bytes.size()))
         return std::nullopt;
     std::copy_n(marker + kImageInfoMarker.size(), block.bytes.size(), block.bytes.begin());
     return block;

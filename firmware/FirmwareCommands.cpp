@@ -7,7 +7,8 @@
 namespace firmware {
 namespace {
 
-bool Acknowledged(CHidCmd& channel, std::span<const uint8_t> payload, uint32_t timeoutMs, uint32_t pauseMs)
+bool Acknowledged(CHidCmd& channel, std::span<const uint8_t> payload, uint32_t timeoutMs,
+                  uint32_t pauseMs)
 {
     std::array<uint8_t, frames::kRegisterCapacity> response{};
     size_t stored = 0;
@@ -19,7 +20,8 @@ bool Acknowledged(CHidCmd& channel, std::span<const uint8_t> payload, uint32_t t
 
 bool EraseFirmware(CHidCmd& channel, frames::Chip chip)
 {
-    return Acknowledged(channel, frames::EraseFirmware(chip), frames::kCommandTimeoutMs, frames::kFlashPauseMs);
+    return Acknowledged(channel, frames::EraseFirmware(chip), frames::kCommandTimeoutMs,
+                        frames::kFlashPauseMs);
 }
 
 bool BeginWrite(CHidCmd& channel, frames::Chip chip)
@@ -34,7 +36,8 @@ bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block)
 
 bool ResetChip(CHidCmd& channel, frames::Chip chip)
 {
-    return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs, frames::kFlashPauseMs);
+    return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs,
+                        frames::kFlashPauseMs);
 }
 
 } // namespace firmware

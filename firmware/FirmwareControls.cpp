@@ -72,7 +72,8 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
     c.imageRevision = ui::PlaceControl<QLabel>(page, 1093, {302, 152, 110, 10}, "N/A");
 
     PlaceLabel(page, "Action:", {15, 196, 35, 10});
-    c.program = ui::PlaceControl<QPushButton>(page, 1086, {55, 186, 130, 30}, "Read Firmware from file");
+    c.program =
+        ui::PlaceControl<QPushButton>(page, 1086, {55, 186, 130, 30}, "Read Firmware from file");
     auto* arrow = new QLabel(page);
     arrow->setGeometry(ui::DialogRect(200, 185, 60, 32));
     arrow->setPixmap(QPixmap(":/pictures/program-arrow.png"));

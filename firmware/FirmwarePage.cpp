@@ -39,8 +39,7 @@ QString LoadFailureText(const firmware::LoadedImage& loaded)
 {
     const auto size = static_cast<qulonglong>(loaded.fileSize);
     switch (loaded.result) {
-    case firmware::LoadResult::CannotOpen:
-        return "Cannot open the file!";
+    case firmware::LoadResult::CannotOpen: return "Cannot open the file!";
     case firmware::LoadResult::TooSmall:
         return QString("File size %1 bytes: too small for a firmware image!").arg(size);
     case firmware::LoadResult::TooLarge:
@@ -49,8 +48,7 @@ QString LoadFailureText(const firmware::LoadedImage& loaded)
         return QString("Fail to convert the input from hex to bin! (line %1: %2)")
             .arg(loaded.hexError.line)
             .arg(QString::fromStdString(loaded.hexError.reason));
-    case firmware::LoadResult::Loaded:
-        break;
+    case firmware::LoadResult::Loaded: break;
     }
     return {};
 }
@@ -98,7 +96,8 @@ void DlgProgrammer::OnInitDialog()
                        m_controls.remoteRole);
 }
 
-void DlgProgrammer::ShowIdentification(uint8_t reg, QLineEdit* type, QLineEdit* revision, QLineEdit* role)
+void DlgProgrammer::ShowIdentification(uint8_t reg, QLineEdit* type, QLineEdit* revision,
+                                       QLineEdit* role)
 {
     RegisterData data{};
     if (!m_host.ReadRegister(frames::kStatusGroup1, reg, data.data()))
@@ -115,7 +114,8 @@ void DlgProgrammer::OnBrowse()
     // A new image would change the bytes that are being sent.
     if (RefuseWhileBusy())
         return;
-    const QString startDir = m_imagePath.isEmpty() ? QDir::homePath() : QFileInfo(m_imagePath).absolutePath();
+    const QString startDir =
+        m_imagePath.isEmpty() ? QDir::homePath() : QFileInfo(m_imagePath).absolutePath();
     const QString path = m_chooseFile(this, startDir);
     if (path.isEmpty())
         return;
@@ -201,9 +201,7 @@ void DlgProgrammer::OnTimer()
     }
     using Step = firmware::BlockTransfer::Step;
     switch (m_transfer->SendNext(*channel)) {
-    case Step::Sent:
-        ShowStatus(QString("Count: %1.").arg(m_transfer->Count()));
-        return;
+    case Step::Sent: ShowStatus(QString("Count: %1.").arg(m_transfer->Count())); return;
     case Step::BlockRefused:
         EndProgramming();
         ShowStatus("No 0xaa!");
@@ -249,7 +247,8 @@ void DlgProgrammer::OnApplyFirmware()
         ui::ShowMessage(this, "Reset Fail.");
         return;
     }
-    ui::ShowMessage(this, target == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
+    ui::ShowMessage(this,
+                    target == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
 }
 
 void DlgProgrammer::OnClose()

@@ -216,23 +216,20 @@ void HexConverter::Apply(uint8_t type, uint32_t address, std::span<const uint8_t
         if (address < kFirstDroppedAddress)
             Store(m_base + address, data);
         return;
-    case kEndOfFile:
-        m_endOfFile = true;
-        return;
+    case kEndOfFile: m_endOfFile = true; return;
     case kSegmentAddress:
     case kLinearAddress:
         if (data.size() != 2) {
-            m_recordError = Format("address record of %u bytes, not 2", static_cast<unsigned>(data.size()));
+            m_recordError =
+                Format("address record of %u bytes, not 2", static_cast<unsigned>(data.size()));
             return;
         }
-        m_base = (static_cast<uint64_t>(data[0]) << 8 | data[1]) << (type == kLinearAddress ? 16 : 4);
+        m_base = (static_cast<uint64_t>(data[0]) << 8 | data[1])
+                 << (type == kLinearAddress ? 16 : 4);
         return;
     case kStartSegment:
-    case kStartLinear:
-        return;
-    default:
-        m_recordError = Format("unknown record type %02X", type);
-        return;
+    case kStartLinear: return;
+    default: m_recordError = Format("unknown record type %02X", type); return;
     }
 }
 
@@ -240,7 +237,8 @@ void HexConverter::Store(uint64_t start, std::span<const uint8_t> data)
 {
     const uint64_t end = start + data.size();
     if (end > kMaxImageSize) {
-        m_recordError = Format("data at 0x%X lies beyond the 16 MiB limit", static_cast<unsigned>(start));
+        m_recordError =
+            Format("data at 0x%X lies beyond the 16 MiB limit", static_cast<unsigned>(start));
         return;
     }
     if (end > m_image.size())

@@ -15,7 +15,8 @@ int ProgressScale::Position(size_t count) const
     if (m_blocks == 0)
         return 0;
     count = std::min(count, m_blocks);
-    return static_cast<int>(static_cast<uint64_t>(count) * static_cast<uint64_t>(m_maximum) / m_blocks);
+    return static_cast<int>(static_cast<uint64_t>(count) * static_cast<uint64_t>(m_maximum)
+                            / m_blocks);
 }
 
 } // namespace firmware

@@ -4,10 +4,7 @@
 
 #include "status/PortMarking.h"
 
-Rj45Picture::Rj45Picture(QWidget* parent)
-    : QWidget(parent), m_jack(":/pictures/rj45-jack.png")
-{
-}
+Rj45Picture::Rj45Picture(QWidget* parent) : QWidget(parent), m_jack(":/pictures/rj45-jack.png") {}
 
 void Rj45Picture::SetMarking(const status::PortFlags& ports)
 {

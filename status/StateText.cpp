@@ -15,12 +15,9 @@ QString PairName(int pair)
 QString LampStateText(const QString& caption, Lamp state)
 {
     switch (state) {
-    case Lamp::On:
-        return caption + ": on";
-    case Lamp::Marginal:
-        return caption + ": marginal";
-    case Lamp::Off:
-        break;
+    case Lamp::On: return caption + ": on";
+    case Lamp::Marginal: return caption + ": marginal";
+    case Lamp::Off: break;
     }
     return caption + ": off";
 }
@@ -33,12 +30,9 @@ QString PairLevelStateText(int pair, const QString& shown, LevelBand band)
     if (!number)
         return head;
     switch (band) {
-    case LevelBand::Red:
-        return head + ", fault";
-    case LevelBand::Amber:
-        return head + ", marginal";
-    case LevelBand::Normal:
-        break;
+    case LevelBand::Red: return head + ", fault";
+    case LevelBand::Amber: return head + ", marginal";
+    case LevelBand::Normal: break;
     }
     return head + ", good";
 }

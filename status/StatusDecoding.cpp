@@ -4,11 +4,14 @@ namespace status {
 namespace {
 
 constexpr std::array<const char*, 10> kModeNames{
-    "BYPASS", "FB", "Reserved", "Reserved", "LPPF1", "LPPF2", "LR", "HDBT", "Disconnect", "Reserved",
+    "BYPASS", "FB", "Reserved", "Reserved",   "LPPF1",
+    "LPPF2",  "LR", "HDBT",     "Disconnect", "Reserved",
 };
 
 constexpr std::array<const char*, 3> kSourceTypeNames{
-    "No HDMI", "HDMI without HDCP/ DVI", "HDMI with HDCP",
+    "No HDMI",
+    "HDMI without HDCP/ DVI",
+    "HDMI with HDCP",
 };
 
 constexpr uint8_t kCableOutOfRange = 255;

@@ -39,12 +39,9 @@ constexpr const char* kNotAvailable = "N/A";
 const char* LampPicture(Lamp lamp)
 {
     switch (lamp) {
-    case Lamp::On:
-        return ":/pictures/lamp-green.png";
-    case Lamp::Marginal:
-        return ":/pictures/lamp-yellow.png";
-    case Lamp::Off:
-        break;
+    case Lamp::On: return ":/pictures/lamp-green.png";
+    case Lamp::Marginal: return ":/pictures/lamp-yellow.png";
+    case Lamp::Off: break;
     }
     return ":/pictures/lamp-red.png";
 }
@@ -58,8 +55,7 @@ QString BandStyle(LevelBand band)
         return "QLineEdit { border: 3px solid rgb(255, 0, 0); color: rgb(255, 0, 0); }";
     case LevelBand::Amber:
         return "QLineEdit { border: 3px solid rgb(250, 200, 0); color: rgb(250, 200, 0); }";
-    case LevelBand::Normal:
-        break;
+    case LevelBand::Normal: break;
     }
     return {};
 }
@@ -115,7 +111,8 @@ void Tool1Main::CreateControls()
     PlaceText(this, kUnnumbered, {224, 42, 41, 8}, "Source Type");
     m_remoteSource = PlaceField(this, 1042, {275, 40, 99, 14});
 
-    const auto placeLamp = [this](int labelId, int labelWidth, const char* label, int lampId, int y) {
+    const auto placeLamp = [this](int labelId, int labelWidth, const char* label, int lampId,
+                                  int y) {
         PlaceText(this, labelId, {17, y + 2, labelWidth, 8}, label);
         auto* lamp = ui::PlaceControl<QLabel>(this, lampId, {114, y, 15, 14});
         lamp->setAccessibleName(label);
@@ -133,7 +130,8 @@ void Tool1Main::CreateControls()
     constexpr std::array<int, kPairCount> kPairIds{1017, 1023, 1024, 1025};
     constexpr std::array<int, kPairCount> kLabelY{247, 271, 294, 316};
     constexpr std::array<int, kPairCount> kFieldY{246, 268, 292, 314};
-    constexpr std::array<const char*, kPairCount> kPairNames{"Pair A", "Pair B", "Pair C", "Pair D"};
+    constexpr std::array<const char*, kPairCount> kPairNames{"Pair A", "Pair B", "Pair C",
+                                                             "Pair D"};
     for (int pair = 0; pair < kPairCount; ++pair) {
         PlaceText(this, kUnnumbered, {27, kLabelY[pair], 30, 8}, kPairNames[pair]);
         m_pairFields[pair] = PlaceField(this, kPairIds[pair], {69, kFieldY[pair], 50, 14});
@@ -184,8 +182,9 @@ void Tool1Main::OnInitDialog()
     if (valid(kGroup1, kLocalSignalsReg))
         ShowLocalSignals(DecodeLocalSignals(byte0(kGroup1, kLocalSignalsReg)));
     if (valid(kGroup1, kLocalCableReg) && valid(kGroup1, kRemoteCableReg))
-        m_cableLength->setText(CableLengthText(snapshot.Data(kGroup1, kLocalCableReg)[kCableByte],
-                                               snapshot.Data(kGroup1, kRemoteCableReg)[kCableByte]));
+        m_cableLength->setText(
+            CableLengthText(snapshot.Data(kGroup1, kLocalCableReg)[kCableByte],
+                            snapshot.Data(kGroup1, kRemoteCableReg)[kCableByte]));
     else
         m_cableLength->setText(kNotAvailable);
     if (valid(kGroup1, kPairLevelsReg)) {
@@ -196,8 +195,8 @@ void Tool1Main::OnInitDialog()
     }
     if (valid(kGroup1, kRemoteSignalsReg))
         ShowRemoteSignals(DecodeRemoteSignals(byte0(kGroup1, kRemoteSignalsReg)));
-    SetLamp(m_berLamp, valid(kGroup1, kStartupBerReg) ? BerLamp(byte0(kGroup1, kStartupBerReg))
-                                                      : Lamp::Off);
+    SetLamp(m_berLamp,
+            valid(kGroup1, kStartupBerReg) ? BerLamp(byte0(kGroup1, kStartupBerReg)) : Lamp::Off);
     if (valid(kGroup2, kLocalSourceReg))
         m_localSource->setText(SourceTypeText(byte0(kGroup2, kLocalSourceReg)));
     if (valid(kGroup2, kRemoteSourceReg))

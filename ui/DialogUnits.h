@@ -7,8 +7,8 @@
 
 class QApplication;
 
-// Window geometry is given in dialog units of the 8-point dialog font. Every control the design numbers carries that number as the property controlId,
-// which is how tests and pages find it.
+// Window geometry is given in dialog units of the 8-point dialog font. Every control the design
+// numbers carries that number as the property controlId, which is how tests and pages find it.
 namespace ui {
 
 inline constexpr const char* kControlIdProperty = "controlId";
@@ -28,8 +28,8 @@ template <typename W, typename... Args>
 W* PlaceControl(QWidget* parent, int id, QRect dialogUnits, Args&&... args)
 {
     auto* control = new W(std::forward<Args>(args)..., parent);
-    control->setGeometry(DialogRect(dialogUnits.x(), dialogUnits.y(), dialogUnits.width(),
-                                    dialogUnits.height()));
+    control->setGeometry(
+        DialogRect(dialogUnits.x(), dialogUnits.y(), dialogUnits.width(), dialogUnits.height()));
     SetControlId(control, id);
     return control;
 }

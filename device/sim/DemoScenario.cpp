@@ -79,7 +79,8 @@ void Apply(SimExtender& extender, std::chrono::milliseconds sinceStart)
     extender.SetRegister(0x01, 0x0E, {ber, 0, 0, 0});
     extender.SetRegister(0x01, 0x14, {ber, 0, 0, 0});
 
-    // Link state: 1 to 4 is up. Video source: a DVI source for a while, none while the link is down.
+    // Link state: 1 to 4 is up. Video source: a DVI source for a while, none while the link is
+    // down.
     extender.SetRegister(0x02, 0x01, {static_cast<uint8_t>(linkDown ? 0 : 4), 0, 0, 0});
     const uint8_t source = Between(second, 0, 6) ? kSourceDvi : kSourceHdcp;
     extender.SetRegister(0x02, 0x02, {source, 0, 0, 0});

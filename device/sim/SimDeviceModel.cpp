@@ -104,8 +104,7 @@ std::vector<uint8_t> SimDeviceModel::AnswerCommand(uint8_t group, uint8_t operat
         ++m_restarts[chip];
         m_writeChip = -1;
         return {kAck};
-    default:
-        return {kRefused};
+    default: return {kRefused};
     }
 }
 

@@ -58,13 +58,15 @@ void SimExtender::Replug()
 void SimExtender::AddForeignDevice(uint16_t vendorId, uint16_t productId)
 {
     std::lock_guard lock(m_mutex);
-    m_foreign.push_back({"sim:foreign-" + std::to_string(m_foreign.size()), true, {vendorId, productId}});
+    m_foreign.push_back(
+        {"sim:foreign-" + std::to_string(m_foreign.size()), true, {vendorId, productId}});
 }
 
 void SimExtender::AddUnreadableDevice()
 {
     std::lock_guard lock(m_mutex);
-    m_foreign.push_back({"sim:foreign-" + std::to_string(m_foreign.size()), false,
+    m_foreign.push_back({"sim:foreign-" + std::to_string(m_foreign.size()),
+                         false,
                          {kTorvanVendorId, kTorvanProductId}});
 }
 
@@ -127,7 +129,8 @@ SimFaults SimExtender::FaultsForThisCommand(std::span<const uint8_t> payload)
 {
     if (m_randomPercent <= 0) {
         const std::vector<uint8_t>& prefix = m_faults.onlyPrefix;
-        if (payload.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
+        if (payload.size() < prefix.size()
+            || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
             return {};
         ++m_filterMatches;
         if (m_faults.onlyNth != 0 && m_filterMatches != m_faults.onlyNth)
@@ -148,7 +151,8 @@ SimFaults SimExtender::FaultsForThisCommand(std::span<const uint8_t> payload)
     return drawn;
 }
 
-void SimExtender::Queue(Clock::time_point due, uint8_t sequence, const std::vector<uint8_t>& payload)
+void SimExtender::Queue(Clock::time_point due, uint8_t sequence,
+                        const std::vector<uint8_t>& payload)
 {
     Pending report{due};
     const size_t count = std::min(payload.size(), report.bytes.size() - 3);

@@ -58,7 +58,8 @@ public:
     // must then be opened anew.
     void Unplug();
     void Replug();
-    // Devices enumerated before the extender: another product ID, or attributes that cannot be read.
+    // Devices enumerated before the extender: another product ID, or attributes that cannot be
+    // read.
     void AddForeignDevice(uint16_t vendorId, uint16_t productId);
     void AddUnreadableDevice();
     void FailOpen(HidAccess access, bool fail);

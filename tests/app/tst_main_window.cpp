@@ -52,9 +52,12 @@ private slots:
         QTest::addColumn<QString>("instruction");
         QTest::addColumn<bool>("startEnabled");
         const QString connect = " Please connect the device to PC via USB to mini-USB cable.";
-        QTest::newRow("device not found") << false << 0 << " States: Unconnected" << connect << false;
-        QTest::newRow("refusing with 0x55 0x01 still counts") << true << 1 << " States: Connected" << "" << true;
-        QTest::newRow("silent device") << true << 2 << " States: Unconnected" << "" << false;
+        QTest::newRow("device not found")
+            << false << 0 << " States: Unconnected" << connect << false;
+        QTest::newRow("refusing with 0x55 0x01 still counts") << true << 1 << " States: Connected"
+                                                              << "" << true;
+        QTest::newRow("silent device") << true << 2 << " States: Unconnected"
+                                       << "" << false;
     }
 
     void conditions()
@@ -104,7 +107,8 @@ private slots:
 
         rig.extender.Unplug();
         dlg.OnReconnect();
-        QCOMPARE(Text(dlg, 1089), QString(" Please connect the device to PC via USB to mini-USB cable."));
+        QCOMPARE(Text(dlg, 1089),
+                 QString(" Please connect the device to PC via USB to mini-USB cable."));
     }
 
     void enterEnablesStartWhileUnconnected()

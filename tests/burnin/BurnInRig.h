@@ -18,17 +18,23 @@ struct FakeClock {
     ClockReading operator()() const
     {
         const QDateTime time = QDateTime::fromSecsSinceEpoch(seconds.load());
-        return {time.date().year(), time.date().month(), time.date().day(),
+        return {time.date().year(), time.date().month(),  time.date().day(),
                 time.time().hour(), time.time().minute(), time.time().second()};
     }
-    BurnInClock Reader() { return [this] { return (*this)(); }; }
+    BurnInClock Reader()
+    {
+        return [this] { return (*this)(); };
+    }
     void Advance(int by = 1) { seconds += by; }
 };
 
 // The register read of the tool window, over a channel of the simulated extender.
 class ChannelHost : public IRegisterHost {
 public:
-    explicit ChannelHost(IHidBackend& backend) : m_channel(backend) { m_channel.Transport().Open(); }
+    explicit ChannelHost(IHidBackend& backend) : m_channel(backend)
+    {
+        m_channel.Transport().Open();
+    }
 
     bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override
     {

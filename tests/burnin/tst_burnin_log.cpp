@@ -137,14 +137,13 @@ private slots:
     void unacknowledgedReadsCountAsBad()
     {
         // The extender refuses the link state and signal line reads; the video source is good.
-        const auto entries = RunSeconds(6, [](SimExtender& extender, int) {
-            extender.SetRegister(0x02, 0x02, {3});
-        });
+        const auto entries = RunSeconds(
+            6, [](SimExtender& extender, int) { extender.SetRegister(0x02, 0x02, {3}); });
         QList<QByteArray> messages;
         for (const Entry& entry : entries)
             messages.append(entry.message);
-        QCOMPARE(messages, (QList<QByteArray>{"No HPD .\r\n", "Link Fail.\r\n",
-                                              "No 5V from Source.\r\n"}));
+        QCOMPARE(messages,
+                 (QList<QByteArray>{"No HPD .\r\n", "Link Fail.\r\n", "No 5V from Source.\r\n"}));
     }
 
     void countersKeptWhileTheLogCannotBeWritten()

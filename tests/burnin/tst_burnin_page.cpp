@@ -26,8 +26,8 @@ namespace {
 
 using Payloads = std::vector<std::vector<uint8_t>>;
 
-const Payloads kOneSample{{0xAA, 0x01, 0xAB}, {0x02, 0x01, 0x03}, {0x02, 0x02, 0x04},
-                          {0x01, 0x0B, 0x0C}};
+const Payloads kOneSample{
+    {0xAA, 0x01, 0xAB}, {0x02, 0x01, 0x03}, {0x02, 0x02, 0x04}, {0x01, 0x0B, 0x0C}};
 
 // The tool window on the simulated extender, its burn-in page shown, with a fake clock.
 struct BurnInWindow {
@@ -170,7 +170,7 @@ private slots:
         traces = ChartTraces(window.page->Chart());
         QCOMPARE(traces[0].points.size(), 30);
         QCOMPARE(traces[0].points.first(), QPoint(0, 20));
-        QCOMPARE(traces[0].points[2], QPoint(32, 50));   // sample 3, link down
+        QCOMPARE(traces[0].points[2], QPoint(32, 50));      // sample 3, link down
         QCOMPARE(traces[0].points.last(), QPoint(464, 50)); // sample 30, link down
         QVERIFY(!traces[0].newestGood);
         QVERIFY(traces[3].newestGood);

@@ -46,8 +46,8 @@ private slots:
         // An empty log gives the description, CR LF and one tab.
         QCOMPARE(report::Body("text", {}), QByteArray("text\r\n\t"));
         // The edit box's line breaks become CR LF; text typed by the user keeps its characters.
-        QCOMPARE(report::Body("a\nb\r\nGrüße", "x\r\n"),
-                 QByteArray("a\r\nb\r\nGr\xc3\xbc\xc3\x9f""e\r\nx\r\n\t"));
+        QCOMPARE(report::Body("a\nb\r\nGrüße", "x\r\n"), QByteArray("a\r\nb\r\nGr\xc3\xbc\xc3\x9f"
+                                                                    "e\r\nx\r\n\t"));
 
         // Logs written through a newline-translating stream come back with CR LF.
         QCOMPARE(report::RepairLineEnds("1/1/1 1:1:1\tLink Fail.\r\r\n2/2/2 2:2:2\tNo HPD .\r\n"),
@@ -83,7 +83,8 @@ private slots:
         WriteLog("2014/3/7 13:5:6\tLink Fail.\r\r\n2014/3/7 13:5:12\tNo HPD .\r\n");
         saveAs->click();
         QCOMPARE(ReadFile(dir.Path() + "/second.txt.txt"),
-                 description + "\r\n2014/3/7 13:5:6\tLink Fail.\r\n2014/3/7 13:5:12\tNo HPD .\r\n\t");
+                 description
+                     + "\r\n2014/3/7 13:5:6\tLink Fail.\r\n2014/3/7 13:5:12\tNo HPD .\r\n\t");
     }
 
     void cancelWritesNothingAndFailureIsTold()

@@ -50,8 +50,10 @@ private slots:
             QCOMPARE(chunk[0], last ? uint8_t(0xBB) : uint8_t(0xAA));
             const int dataBytes = last ? lastDataBytes : 32;
             for (int i = 0; i < 32; ++i) {
-                const uint8_t expected = i < dataBytes ? image[static_cast<size_t>(c * 32 + i)] : 0xFF;
-                QVERIFY2(chunk[1 + i] == expected, qPrintable(QString("chunk %1 byte %2").arg(c).arg(i)));
+                const uint8_t expected =
+                    i < dataBytes ? image[static_cast<size_t>(c * 32 + i)] : 0xFF;
+                QVERIFY2(chunk[1 + i] == expected,
+                         qPrintable(QString("chunk %1 byte %2").arg(c).arg(i)));
             }
         }
         QCOMPARE(frames::DataChunkCount(0), size_t(0));

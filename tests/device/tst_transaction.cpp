@@ -40,7 +40,8 @@ private slots:
         QCOMPARE(records.size(), size_t(2));
         const auto& out = records[0].bytes;
         QCOMPARE(out.size(), size_t(65));
-        QCOMPARE(std::vector<uint8_t>(out.begin(), out.begin() + 6), Bytes({0x00, 0x13, 0x03, 0xAA, 0x01, 0xAB}));
+        QCOMPARE(std::vector<uint8_t>(out.begin(), out.begin() + 6),
+                 Bytes({0x00, 0x13, 0x03, 0xAA, 0x01, 0xAB}));
         QCOMPARE(records[1].bytes[1] & 0x7F, 0x13);
         QCOMPARE(stored, size_t(2));
         QCOMPARE(response[0], uint8_t(0xAA));
@@ -106,7 +107,7 @@ private slots:
         std::vector<uint8_t> big(39);
         for (size_t i = 0; i < big.size(); ++i)
             big[i] = static_cast<uint8_t>(i + 1);
-        rig.extender.SetRegister(0x01, 0x20, big);     // length byte 40
+        rig.extender.SetRegister(0x01, 0x20, big);          // length byte 40
         rig.extender.SetRegister(0x01, 0x21, {1, 2, 3, 4}); // length byte 5
         CHidCmd channel(rig.wire);
         QVERIFY(channel.Transport().Open());
@@ -114,12 +115,14 @@ private slots:
         std::array<uint8_t, 31> response;
         response.fill(0xEE);
         size_t stored = 0;
-        QVERIFY(channel.Execute(frames::RegisterRead(0x01, 0x20), std::span(response).first(30), 1000, 0, &stored));
+        QVERIFY(channel.Execute(frames::RegisterRead(0x01, 0x20), std::span(response).first(30),
+                                1000, 0, &stored));
         QCOMPARE(stored, size_t(30));
         QCOMPARE(response[29], uint8_t(29));
         QCOMPARE(response[30], uint8_t(0xEE)); // nothing past the capacity
 
-        QVERIFY(channel.Execute(frames::RegisterRead(0x01, 0x21), std::span(response).first(30), 1000, 0, &stored));
+        QVERIFY(channel.Execute(frames::RegisterRead(0x01, 0x21), std::span(response).first(30),
+                                1000, 0, &stored));
         QCOMPARE(stored, size_t(5));
     }
 
@@ -167,7 +170,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!channel.Execute(frames::ConnectCheck(), response, kShortTimeoutMs, 0));
-        QVERIFY2(clock.elapsed() < 2 * kShortTimeoutMs + 40, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 2 * kShortTimeoutMs + 40,
+                 qPrintable(QString::number(clock.elapsed())));
         QVERIFY(clock.elapsed() >= kShortTimeoutMs);
         QCOMPARE(response[0], uint8_t(0x5A));
 

@@ -55,7 +55,9 @@ private slots:
         CTorvanReaderDlg dlg(backend);
         QCOMPARE(StateText(dlg, 1088), QString(" States: Connected"));
 
-        extender.WithModel([](SimDeviceModel& model) { model.SetRegister(0x01, 0x0B, {0x05, 0, 0, 0}); });
+        extender.WithModel([](SimDeviceModel& model) {
+            model.SetRegister(0x01, 0x0B, {0x05, 0, 0, 0});
+        });
         CHidCmd& channel = dlg.Channel();
         RegisterData out{};
         QVERIFY(ReadStatusRegister(channel, 0x01, 0x0B, out));
@@ -71,10 +73,12 @@ private slots:
         QCOMPARE(response[0], uint8_t(0xAA));
         QVERIFY(channel.Execute(frames::BeginWrite(frames::Chip::Local), response, 1000, 0));
         for (size_t c = 0; c < frames::DataChunkCount(image.size()); ++c) {
-            QVERIFY(channel.Execute(frames::DataChunkAt(image, c), response, frames::kChunkTimeoutMs, 0));
+            QVERIFY(channel.Execute(frames::DataChunkAt(image, c), response,
+                                    frames::kChunkTimeoutMs, 0));
             QCOMPARE(response[0], uint8_t(0xAA));
         }
-        const auto flash = extender.WithModel([](SimDeviceModel& model) { return model.Flash(SimDeviceModel::Local); });
+        const auto flash = extender.WithModel(
+            [](SimDeviceModel& model) { return model.Flash(SimDeviceModel::Local); });
         QVERIFY(std::equal(image.begin(), image.end(), flash.begin()));
         QCOMPARE(flash[image.size()], uint8_t(0xFF));
 
@@ -87,7 +91,8 @@ private slots:
         QVERIFY(clock.elapsed() < 2500);
         dlg.OnReconnect();
         QCOMPARE(StateText(dlg, 1088), QString(" States: Unconnected"));
-        QCOMPARE(StateText(dlg, 1089), QString(" Please connect the device to PC via USB to mini-USB cable."));
+        QCOMPARE(StateText(dlg, 1089),
+                 QString(" Please connect the device to PC via USB to mini-USB cable."));
 
         // Plugged in again: Reconnect finds it.
         QVERIFY(extender.Plug());

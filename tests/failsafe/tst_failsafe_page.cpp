@@ -42,7 +42,10 @@ struct FailSafeWindow {
     {
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05, 0x01}, .onlyNth = nth});
     }
-    uint8_t DeviceSetting() { return rig.extender.WithModel([](auto& m) { return m.FailSafeSetting(); }); }
+    uint8_t DeviceSetting()
+    {
+        return rig.extender.WithModel([](auto& m) { return m.FailSafeSetting(); });
+    }
 
     // "On": the status text, On/Off enabled, combo boxes enabled.
     void VerifyState(bool on)
@@ -67,10 +70,18 @@ private slots:
         QTest::addColumn<QString>("ber");
         QTest::addColumn<QString>("interval");
         QTest::addColumn<int>("setting");
-        QTest::newRow("defaults") << "64" << "1e-9" << "30" << 0xB3;
-        QTest::newRow("86, 1e-8, 60") << "86" << "1e-8" << "60" << 0xEE;
-        QTest::newRow("48, 1e-9, 5") << "48" << "1e-9" << "5" << 0x90;
-        QTest::newRow("48, 1e-8, 5") << "48" << "1e-8" << "5" << 0x88;
+        QTest::newRow("defaults") << "64"
+                                  << "1e-9"
+                                  << "30" << 0xB3;
+        QTest::newRow("86, 1e-8, 60") << "86"
+                                      << "1e-8"
+                                      << "60" << 0xEE;
+        QTest::newRow("48, 1e-9, 5") << "48"
+                                     << "1e-9"
+                                     << "5" << 0x90;
+        QTest::newRow("48, 1e-8, 5") << "48"
+                                     << "1e-8"
+                                     << "5" << 0x88;
     }
 
     void settingBytes()
@@ -120,9 +131,8 @@ private slots:
         window.Button(1122)->click();
         window.VerifyState(false);
         QCOMPARE(window.boxes.size(), 1);
-        QCOMPARE(window.rig.Commands(),
-                 (Payloads{SettingWrite(0xB3), SettingWrite(0xB3), SettingWrite(0x33),
-                           SettingWrite(0x33)}));
+        QCOMPARE(window.rig.Commands(), (Payloads{SettingWrite(0xB3), SettingWrite(0xB3),
+                                                  SettingWrite(0x33), SettingWrite(0x33)}));
     }
 
     void offSecondWriteRefusedKeepsTheOnState()

@@ -91,7 +91,9 @@ struct StepCost {
     QString OverBound(int maxTransactions, qint64 boundMs) const
     {
         if (transactions > maxTransactions)
-            return QString("%1 transactions, at most %2 expected").arg(transactions).arg(maxTransactions);
+            return QString("%1 transactions, at most %2 expected")
+                .arg(transactions)
+                .arg(maxTransactions);
         if (ms > boundMs * std::max(transactions, 1))
             return QString("held the UI thread %1 ms for %2 transactions of at most %3 ms")
                 .arg(ms)

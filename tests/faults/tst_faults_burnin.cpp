@@ -46,9 +46,11 @@ private slots:
         const QByteArray connectCheck = QByteArray::fromHex("aa01ab");
         QTest::newRow("silent / connect check") << Fault::Silent << connectCheck << true << 0;
         // A status read that is not answered is a bad sample of its kind; the run goes on.
-        QTest::newRow("silent / link state") << Fault::Silent << QByteArray::fromHex("020103") << false << 1;
+        QTest::newRow("silent / link state")
+            << Fault::Silent << QByteArray::fromHex("020103") << false << 1;
         QTest::newRow("refusing / every command") << Fault::Refuse << all << true << 0;
-        QTest::newRow("900 ms latency / connect check") << Fault::Latency << connectCheck << false << 0;
+        QTest::newRow("900 ms latency / connect check")
+            << Fault::Latency << connectCheck << false << 0;
         for (Fault fault : {Fault::Stale, Fault::Bit7, Fault::ShortReport})
             QTest::addRow("%s / every command", FaultName(fault)) << fault << all << false << 0;
         QTest::newRow("unplug / connect check") << Fault::Unplug << connectCheck << true << 0;

@@ -40,7 +40,8 @@ private slots:
         QTest::addColumn<Switch>("which");
         for (Switch which : {Switch::On, Switch::Off}) {
             for (Fault fault : kFaults)
-                QTest::addRow("%s / %s", FaultName(fault), which == Switch::On ? "On" : "Off") << fault << which;
+                QTest::addRow("%s / %s", FaultName(fault), which == Switch::On ? "On" : "Off")
+                    << fault << which;
         }
     }
 

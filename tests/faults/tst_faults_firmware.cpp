@@ -12,7 +12,8 @@ namespace {
 using Chip = SimDeviceModel::Chip;
 
 enum class Step { Erase, Begin, MiddleBlock, LastBlock, Reset };
-constexpr std::array kSteps{Step::Erase, Step::Begin, Step::MiddleBlock, Step::LastBlock, Step::Reset};
+constexpr std::array kSteps{Step::Erase, Step::Begin, Step::MiddleBlock, Step::LastBlock,
+                            Step::Reset};
 
 // Four blocks: three with more to follow, then the last.
 constexpr int kImageSize = 100;
@@ -88,7 +89,8 @@ private slots:
             Program(rig);
             if (QTest::currentTestFailed())
                 return;
-            QCOMPARE(rig.boxes, Fails(fault) ? play.boxes : QStringList{"Firmware update Completed!"});
+            QCOMPARE(rig.boxes,
+                     Fails(fault) ? play.boxes : QStringList{"Firmware update Completed!"});
             QCOMPARE(rig.Status(), Fails(fault) ? play.status : QString("Count: 3."));
             QCOMPARE(int(rig.Commands().size()), Fails(fault) ? play.commandsSent : 2 + kBlocks);
             if (!Fails(fault))
@@ -111,8 +113,11 @@ private slots:
         rig.wire.Clear();
         if (step == Step::Reset) {
             Restart(rig, {" Local Reset done."});
-            QCOMPARE(rig.extender.WithModel([](SimDeviceModel& m) { return m.RestartCount(Chip::Local); }),
-                     fault == Fault::Unplug ? 1 : 2); // the silent and the refusing chip restarted unheard
+            QCOMPARE(rig.extender.WithModel(
+                         [](SimDeviceModel& m) { return m.RestartCount(Chip::Local); }),
+                     fault == Fault::Unplug
+                         ? 1
+                         : 2); // the silent and the refusing chip restarted unheard
             return;
         }
         Program(rig);
@@ -139,7 +144,8 @@ private:
         over = run.OverBound(kBlocks, kChunkBoundMs);
         QVERIFY2(over.isEmpty(), qPrintable(over));
         // One block per tick: the window never froze longer than one block may take.
-        QVERIFY2(stalls.LongestMs() <= kChunkBoundMs, qPrintable(QString::number(stalls.LongestMs())));
+        QVERIFY2(stalls.LongestMs() <= kChunkBoundMs,
+                 qPrintable(QString::number(stalls.LongestMs())));
         QVERIFY(!rig.page->IsBusy());
     }
 

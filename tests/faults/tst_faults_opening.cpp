@@ -41,17 +41,25 @@ private slots:
 
         const QByteArray all;
         QTest::newRow("silent / snapshot read of the local mode")
-            << Fault::Silent << QByteArray::fromHex("010405") << 0 << "" << kCable << kLocalChip << kRemoteChip;
+            << Fault::Silent << QByteArray::fromHex("010405") << 0 << "" << kCable << kLocalChip
+            << kRemoteChip;
         QTest::newRow("silent / identification of the remote chip")
-            << Fault::Silent << QByteArray::fromHex("010506") << 0 << kMode << kCable << kLocalChip << "";
-        QTest::newRow("refusing / every read") << Fault::Refuse << all << 0 << "" << "N/A" << "" << "";
+            << Fault::Silent << QByteArray::fromHex("010506") << 0 << kMode << kCable << kLocalChip
+            << "";
+        QTest::newRow("refusing / every read") << Fault::Refuse << all << 0 << ""
+                                               << "N/A"
+                                               << ""
+                                               << "";
         QTest::newRow("900 ms latency / snapshot read of the pair levels")
-            << Fault::Latency << QByteArray::fromHex("01090a") << 0 << kMode << kCable << kLocalChip << kRemoteChip;
+            << Fault::Latency << QByteArray::fromHex("01090a") << 0 << kMode << kCable << kLocalChip
+            << kRemoteChip;
         for (Fault fault : {Fault::Stale, Fault::Bit7, Fault::ShortReport})
             QTest::addRow("%s / every read", FaultName(fault))
                 << fault << all << 0 << kMode << kCable << kLocalChip << kRemoteChip;
         // Gone at the local cable length: the five reads before it were answered.
-        QTest::newRow("unplug / sixth snapshot read") << Fault::Unplug << all << 6 << kMode << "N/A" << "" << "";
+        QTest::newRow("unplug / sixth snapshot read") << Fault::Unplug << all << 6 << kMode << "N/A"
+                                                      << ""
+                                                      << "";
     }
 
     void openingThroughAFault()

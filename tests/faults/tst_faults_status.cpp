@@ -52,7 +52,8 @@ private slots:
             << Fault::Latency << QByteArray::fromHex("010c0d") << 0 << healthy;
         for (Fault fault : {Fault::Stale, Fault::Bit7, Fault::ShortReport})
             QTest::addRow("%s / every read", FaultName(fault)) << fault << all << 0 << healthy;
-        QTest::newRow("unplug / first read of the tick") << Fault::Unplug << all << 1 << nothingRead;
+        QTest::newRow("unplug / first read of the tick")
+            << Fault::Unplug << all << 1 << nothingRead;
     }
 
     void pollThroughAFault()

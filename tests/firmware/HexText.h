@@ -43,8 +43,8 @@ inline std::string EndOfFile(const std::string& lineEnd = "\r\n")
 
 // image placed at origin, in records of recordSize bytes that never cross a 64 KiB segment,
 // with an extended linear address record before each segment above the first.
-inline std::string Write(std::span<const uint8_t> image, size_t recordSize = 32, uint32_t origin = 0,
-                         const std::string& lineEnd = "\r\n")
+inline std::string Write(std::span<const uint8_t> image, size_t recordSize = 32,
+                         uint32_t origin = 0, const std::string& lineEnd = "\r\n")
 {
     std::string text;
     text.reserve(image.size() * 2 + image.size() / recordSize * 14 + 64);

@@ -51,7 +51,9 @@ private slots:
     void showsBothChipsAtOpening()
     {
         FirmwareRig rig;
-        rig.extender.WithModel([](SimDeviceModel& m) { m.SetIdentification(Chip::Remote, {0x53, 0x00, 0x05, 0x00}); });
+        rig.extender.WithModel([](SimDeviceModel& m) {
+            m.SetIdentification(Chip::Remote, {0x53, 0x00, 0x05, 0x00});
+        });
         rig.tool = std::make_unique<PerformanceTool>(rig.mainDlg.get());
         rig.page = static_cast<DlgProgrammer*>(rig.tool->Page(0));
         const Payloads sent = rig.Commands();
@@ -71,7 +73,8 @@ private slots:
         QCOMPARE(rig.Text(1093), QString("N/A"));
         QVERIFY(ui::FindControl<QRadioButton>(rig.page, 1033)->isChecked());
         const QList<QLabel*> labels = rig.page->findChildren<QLabel*>();
-        QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return !l->pixmap().isNull(); }));
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel* l) { return !l->pixmap().isNull(); }));
         QVERIFY(rig.boxes.isEmpty());
     }
 
@@ -114,7 +117,9 @@ private slots:
         QByteArray bad = PaddedHex(CountingImage(64));
         bad.replace(bad.indexOf(":20000000") + 9, 1, "X");
         rig.Load(rig.WriteFile("bad.hex", bad));
-        QCOMPARE(rig.Status(), QString("Fail to convert the input from hex to bin! (line 21: 'X' is no hex digit)"));
+        QCOMPARE(
+            rig.Status(),
+            QString("Fail to convert the input from hex to bin! (line 21: 'X' is no hex digit)"));
         QCOMPARE(rig.Text(1092), QString("N/A"));
         rig.Click(1086);
         QCOMPARE(rig.boxes, QStringList{"Please load file first!"});
@@ -218,9 +223,12 @@ private slots:
         rig.Click(1033);
         rig.Click(1084);
         QCOMPARE(rig.Commands(), (Payloads{{0x04, 0x04, 0x08}, {0x03, 0x04, 0x07}}));
-        QCOMPARE(rig.boxes, (QStringList{"Firmware update Completed!", " Remote Reset done.", " Local Reset done."}));
+        QCOMPARE(rig.boxes, (QStringList{"Firmware update Completed!", " Remote Reset done.",
+                                         " Local Reset done."}));
         QCOMPARE(rig.pauses, (std::vector<uint32_t>{1000, 1000, 1000}));
-        QCOMPARE(rig.extender.WithModel([](SimDeviceModel& m) { return m.RestartCount(Chip::Remote); }), 1);
+        QCOMPARE(
+            rig.extender.WithModel([](SimDeviceModel& m) { return m.RestartCount(Chip::Remote); }),
+            1);
     }
 
     void refusedCommands_data()
@@ -298,7 +306,9 @@ private slots:
         const Payloads sent = rig.Commands();
         QCOMPARE(sent.size(), size_t(2 + 60)); // one erase, one begin, the blocks: nothing else
         QCOMPARE(FlashStart(rig.extender, Chip::Local, image.size()), image);
-        QCOMPARE(rig.extender.WithModel([](SimDeviceModel& m) { return m.RestartCount(Chip::Local); }), 0);
+        QCOMPARE(
+            rig.extender.WithModel([](SimDeviceModel& m) { return m.RestartCount(Chip::Local); }),
+            0);
         QCOMPARE(rig.boxes, QStringList{"Firmware update Completed!"});
     }
 

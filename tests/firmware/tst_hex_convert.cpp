@@ -13,19 +13,21 @@ namespace {
 
 firmware::HexConversion Convert(const QByteArray& text)
 {
-    return firmware::ConvertHexToBin(
-        std::span(reinterpret_cast<const uint8_t*>(text.constData()), static_cast<size_t>(text.size())));
+    return firmware::ConvertHexToBin(std::span(reinterpret_cast<const uint8_t*>(text.constData()),
+                                               static_cast<size_t>(text.size())));
 }
 
 QByteArray ToBytes(const Image& image)
 {
-    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
+    return QByteArray(reinterpret_cast<const char*>(image.data()),
+                      static_cast<qsizetype>(image.size()));
 }
 
 QByteArray Rec(uint8_t type, uint16_t address, const QByteArray& data, const char* lineEnd = "\r\n")
 {
     return QByteArray::fromStdString(hextext::Record(
-        type, address, std::span(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())),
+        type, address,
+        std::span(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())),
         lineEnd));
 }
 
@@ -46,9 +48,11 @@ private slots:
         const QByteArray two = Rec(0, 0, kABC) + Rec(0, 3, "\x01\x02");
         const QByteArray twoImage = QByteArray::fromHex("0a0b0c0102");
         QTest::newRow("CR LF") << two + kEof << twoImage;
-        QTest::newRow("LF only") << Rec(0, 0, kABC, "\n") + Rec(0, 3, "\x01\x02", "\n") + ":00000001FF\n"
+        QTest::newRow("LF only") << Rec(0, 0, kABC, "\n") + Rec(0, 3, "\x01\x02", "\n")
+                                        + ":00000001FF\n"
                                  << twoImage;
-        QTest::newRow("CR only") << Rec(0, 0, kABC, "\r") + Rec(0, 3, "\x01\x02", "\r") + ":00000001FF\r"
+        QTest::newRow("CR only") << Rec(0, 0, kABC, "\r") + Rec(0, 3, "\x01\x02", "\r")
+                                        + ":00000001FF\r"
                                  << twoImage;
         QTest::newRow("blank lines, also of blanks and tabs")
             << "\r\n" + Rec(0, 0, kABC) + "\n\n  \t\r\n" + Rec(0, 3, "\x01\x02") + kEof << twoImage;
@@ -62,19 +66,23 @@ private slots:
             << Rec(2, 0, QByteArray::fromHex("0001")) + Rec(0, 1, "\x77") + kEof
             << QByteArray(17, '\0') + "\x77";
         QTest::newRow("04 linear base x 65536, the later base wins")
-            << Rec(2, 0, QByteArray::fromHex("0100")) + Rec(4, 0, QByteArray::fromHex("0001")) + Rec(0, 2, "\x77") + kEof
+            << Rec(2, 0, QByteArray::fromHex("0100")) + Rec(4, 0, QByteArray::fromHex("0001"))
+                   + Rec(0, 2, "\x77") + kEof
             << QByteArray(0x10002, '\0') + "\x77";
         QTest::newRow("record at 0xFFF7 kept, its bytes run on past the segment")
             << Rec(0, 0xFFF7, "\x01\x02") << QByteArray(0xFFF7, '\0') + "\x01\x02";
         QTest::newRow("records at 0xFFF8..0xFFFF dropped")
-            << Rec(0, 0, "\x01") + Rec(0, 0xFFF8, "\x02") + Rec(0, 0xFFFF, "\x03") + kEof << QByteArray("\x01");
+            << Rec(0, 0, "\x01") + Rec(0, 0xFFF8, "\x02") + Rec(0, 0xFFFF, "\x03") + kEof
+            << QByteArray("\x01");
         QTest::newRow("start addresses 03 and 05 ignored")
-            << Rec(0, 0, kABC) + Rec(3, 0, QByteArray::fromHex("10002340")) + Rec(5, 0, QByteArray::fromHex("00012340")) + kEof
+            << Rec(0, 0, kABC) + Rec(3, 0, QByteArray::fromHex("10002340"))
+                   + Rec(5, 0, QByteArray::fromHex("00012340")) + kEof
             << kABC;
         QTest::newRow("no end-of-file record: the text's end ends it") << Rec(0, 0, kABC) << kABC;
         QTest::newRow("nothing after the end-of-file record is read")
             << Rec(0, 0, kABC) + kEof + "garbage\r\n" + Rec(0, 9, "\x01") << kABC;
-        QTest::newRow("no data records: empty image") << Rec(4, 0, QByteArray::fromHex("0000")) + kEof << QByteArray();
+        QTest::newRow("no data records: empty image")
+            << Rec(4, 0, QByteArray::fromHex("0000")) + kEof << QByteArray();
         QTest::newRow("empty text") << QByteArray() << QByteArray();
     }
 
@@ -95,23 +103,32 @@ private slots:
 
         const QByteArray good = Rec(0, 0, kABC);
         QTest::newRow("no colon") << good + "030000000A0B0CE6\r\n" << 2 << "no ':' at the start";
-        QTest::newRow("non-hex digit") << good + ":03000000GA0B0CE6\r\n" << 2 << "'G' is no hex digit";
-        QTest::newRow("control character") << good + QByteArray(":0300000\0" "0A0B0CE6\r\n", 19) << 2
-                                           << "character 0x00 is no hex digit";
-        QTest::newRow("trailing blank") << QByteArray(":030000000A0B0CE6 \r\n") << 1 << "' ' is no hex digit";
-        QTest::newRow("odd digit count") << good + ":030000000A0B0CE\r\n" << 2 << "odd number of hex digits";
+        QTest::newRow("non-hex digit") << good + ":03000000GA0B0CE6\r\n"
+                                       << 2 << "'G' is no hex digit";
+        QTest::newRow("control character") << good
+                                                  + QByteArray(":0300000\0"
+                                                               "0A0B0CE6\r\n",
+                                                               19)
+                                           << 2 << "character 0x00 is no hex digit";
+        QTest::newRow("trailing blank")
+            << QByteArray(":030000000A0B0CE6 \r\n") << 1 << "' ' is no hex digit";
+        QTest::newRow("odd digit count") << good + ":030000000A0B0CE\r\n"
+                                         << 2 << "odd number of hex digits";
         QTest::newRow("too short") << QByteArray(":00000001\r\n") << 1 << "record too short";
-        QTest::newRow("count above the data") << QByteArray(":040000000A0B0CE6\r\n") << 1
-                                              << "byte count 4 but 3 data bytes";
-        QTest::newRow("count below the data") << QByteArray(":020000000A0B0CE6\r\n") << 1
-                                              << "byte count 2 but 3 data bytes";
-        QTest::newRow("bad checksum") << good + ":030000000A0B0CDD\r\n" << 2 << "checksum DD, computed DC";
+        QTest::newRow("count above the data")
+            << QByteArray(":040000000A0B0CE6\r\n") << 1 << "byte count 4 but 3 data bytes";
+        QTest::newRow("count below the data")
+            << QByteArray(":020000000A0B0CE6\r\n") << 1 << "byte count 2 but 3 data bytes";
+        QTest::newRow("bad checksum") << good + ":030000000A0B0CDD\r\n"
+                                      << 2 << "checksum DD, computed DC";
         QTest::newRow("unknown type") << Rec(6, 0, kABC) << 1 << "unknown record type 06";
-        QTest::newRow("short address record") << Rec(4, 0, "\x01") << 1 << "address record of 1 bytes, not 2";
+        QTest::newRow("short address record")
+            << Rec(4, 0, "\x01") << 1 << "address record of 1 bytes, not 2";
         QTest::newRow("line numbers count every kind of line end")
-            << "\r\n" + good + "\n\r" + Rec(0, 3, "\x01", "\r") + "x\r\n" << 6 << "no ':' at the start";
-        QTest::newRow("line of 100000 digits") << ":" + QByteArray(100000, 'A') + "\r\n" << 1
-                                                << "byte count 170 but 49995 data bytes";
+            << "\r\n" + good + "\n\r" + Rec(0, 3, "\x01", "\r") + "x\r\n"
+            << 6 << "no ':' at the start";
+        QTest::newRow("line of 100000 digits") << ":" + QByteArray(100000, 'A') + "\r\n"
+                                               << 1 << "byte count 170 but 49995 data bytes";
         QTest::newRow("beyond the 16 MiB limit")
             << good + Rec(4, 0, QByteArray::fromHex("0100")) + Rec(0, 0, "\x01") << 3
             << "data at 0x1000000 lies beyond the 16 MiB limit";
@@ -151,7 +168,9 @@ private slots:
                     at += pieceSize;
                     const bool last = at >= text.size();
                     const size_t used = converter.Feed(
-                        std::span(reinterpret_cast<const uint8_t*>(pending.constData()), size_t(pending.size())), last);
+                        std::span(reinterpret_cast<const uint8_t*>(pending.constData()),
+                                  size_t(pending.size())),
+                        last);
                     if (last || converter.Done())
                         break;
                     pending.remove(0, qsizetype(used));
@@ -173,7 +192,8 @@ private slots:
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(i * 31 + i / 4093);
         QByteArray text = QByteArray::fromStdString(hextext::Write(
-            std::span(reinterpret_cast<const uint8_t*>(image.constData()), size_t(image.size())), 32, 0, "\r"));
+            std::span(reinterpret_cast<const uint8_t*>(image.constData()), size_t(image.size())),
+            32, 0, "\r"));
         const QString path = dir.filePath("large.hex");
         const auto write = [&](const QByteArray& bytes) {
             QFile file(path);
@@ -196,7 +216,8 @@ private slots:
 
     void takesAnImageUpToTheLimit()
     {
-        const QByteArray text = Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, '\x5A'));
+        const QByteArray text =
+            Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, '\x5A'));
         const firmware::HexConversion converted = Convert(text);
         QVERIFY(converted.ok);
         QCOMPARE(converted.image.size(), firmware::kMaxImageSize);
@@ -207,8 +228,8 @@ private slots:
     {
         using firmware::LoadResult;
         const auto load = [](const QByteArray& bytes) {
-            return firmware::ImageFromFileBytes(
-                std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+            return firmware::ImageFromFileBytes(std::span(
+                reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
         };
         QCOMPARE(load(QByteArray(256, '\x01')).result, LoadResult::TooSmall);
 
@@ -225,8 +246,10 @@ private slots:
         QCOMPARE(bad.result, LoadResult::NotConverted);
         QCOMPARE(bad.hexError.line, size_t(21));
 
-        QCOMPARE(load(QByteArray(int(firmware::kMaxImageSize) + 1, '\x01')).result, LoadResult::TooLarge);
-        QCOMPARE(firmware::ReadImageFile("/nonexistent/firmware.hex").result, LoadResult::CannotOpen);
+        QCOMPARE(load(QByteArray(int(firmware::kMaxImageSize) + 1, '\x01')).result,
+                 LoadResult::TooLarge);
+        QCOMPARE(firmware::ReadImageFile("/nonexistent/firmware.hex").result,
+                 LoadResult::CannotOpen);
     }
 
     void identificationInTheImage_data()
@@ -235,15 +258,22 @@ private slots:
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("revision");
-        QTest::newRow("plain") << QByteArray::fromHex("001234fedc23072110ff") << true << "QX710TX" << "3072.1";
-        QTest::newRow("after a lone 0x12") << QByteArray::fromHex("121234fedc33072100") << true << "QX720RX"
-                                           << "3072.1";
+        QTest::newRow("plain") << QByteArray::fromHex("001234fedc23072110ff") << true << "QX710TX"
+                               << "3072.1";
+        QTest::newRow("after a lone 0x12")
+            << QByteArray::fromHex("121234fedc33072100") << true << "QX720RX"
+            << "3072.1";
         QTest::newRow("first true marker after a false one")
-            << QByteArray::fromHex("1234fe001234fedc1abcde10") << true << "QX740TX" << "abcd.e";
-        QTest::newRow("type above 3 has no name") << QByteArray::fromHex("1234fedc53000510") << true << "TX"
-                                                  << "3000.5";
-        QTest::newRow("block runs past the end") << QByteArray::fromHex("1234fedc230721") << false << "" << "";
-        QTest::newRow("no marker") << QByteArray::fromHex("1234fe") << false << "" << "";
+            << QByteArray::fromHex("1234fe001234fedc1abcde10") << true << "QX740TX"
+            << "abcd.e";
+        QTest::newRow("type above 3 has no name")
+            << QByteArray::fromHex("1234fedc53000510") << true << "TX"
+            << "3000.5";
+        QTest::newRow("block runs past the end")
+            << QByteArray::fromHex("1234fedc230721") << false << ""
+            << "";
+        QTest::newRow("no marker") << QByteArray::fromHex("1234fe") << false << ""
+                                   << "";
     }
 
     void identificationInTheImage()
@@ -265,8 +295,10 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("identification");
-        QTest::newRow("local") << "demo-local-tx-3072.2.hex" << "QX710TX 3072.2";
-        QTest::newRow("remote") << "demo-remote-rx-3072.2.hex" << "QX720RX 3072.2";
+        QTest::newRow("local") << "demo-local-tx-3072.2.hex"
+                               << "QX710TX 3072.2";
+        QTest::newRow("remote") << "demo-remote-rx-3072.2.hex"
+                                << "QX720RX 3072.2";
     }
 
     void demoSamplesLoad()
@@ -279,7 +311,8 @@ private slots:
         QCOMPARE(loaded.image.size(), size_t(8192));
         const auto block = firmware::FindImageInfo(loaded.image);
         QVERIFY(block);
-        QCOMPARE(QString::fromStdString(block->ChipTypeName() + block->RoleText() + " " + block->RevisionText()),
+        QCOMPARE(QString::fromStdString(block->ChipTypeName() + block->RoleText() + " "
+                                        + block->RevisionText()),
                  identification);
     }
 
@@ -289,7 +322,9 @@ private slots:
         QCOMPARE(firmware::ByteToHex(0xAB), std::string("ab"));
         QCOMPARE(firmware::ByteToHex(0x00), std::string("00"));
         // Only bit 4 of the last byte tells the role.
-        const auto block = [](uint8_t b0, uint8_t b3) { return firmware::DeviceInfoBlock{{b0, 0, 0, b3}}; };
+        const auto block = [](uint8_t b0, uint8_t b3) {
+            return firmware::DeviceInfoBlock{{b0, 0, 0, b3}};
+        };
         QCOMPARE(block(0, 0xEF).RoleText(), std::string("RX"));
         QCOMPARE(block(0, 0x10).RoleText(), std::string("TX"));
         QCOMPARE(block(0x0F, 0).ChipTypeName(), std::string(""));

@@ -69,10 +69,12 @@ private:
 
     QByteArray OursReads(const QString& hexName)
     {
-        const firmware::HexConversion converted = firmware::ConvertHexToBin(AsBytes(ReadFile(hexName)));
+        const firmware::HexConversion converted =
+            firmware::ConvertHexToBin(AsBytes(ReadFile(hexName)));
         if (!converted.ok)
             qWarning("line %zu: %s", converted.error.line, converted.error.reason.c_str());
-        return QByteArray(reinterpret_cast<const char*>(converted.image.data()), qsizetype(converted.image.size()));
+        return QByteArray(reinterpret_cast<const char*>(converted.image.data()),
+                          qsizetype(converted.image.size()));
     }
 
 private slots:
@@ -80,8 +82,11 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         for (const char* tool : {"srec_cat", "objcopy"})
-            QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(),
-                     qPrintable(QString("%1 is missing: scripts/torvan.sh test installs srecord and binutils").arg(tool)));
+            QVERIFY2(
+                !QStandardPaths::findExecutable(tool).isEmpty(),
+                qPrintable(
+                    QString("%1 is missing: scripts/torvan.sh test installs srecord and binutils")
+                        .arg(tool)));
     }
 
     void sameBytesAsTheTools_data()
@@ -92,9 +97,11 @@ private slots:
         QTest::addColumn<int>("recordSize");
         QTest::newRow("srec_cat, 1 byte") << "srec_cat" << 1 << 0 << 32;
         QTest::newRow("srec_cat, 33 bytes") << "srec_cat" << 33 << 0 << 32;
-        QTest::newRow("srec_cat, 70000 bytes over a 64 KiB boundary") << "srec_cat" << 70000 << 0 << 32;
+        QTest::newRow("srec_cat, 70000 bytes over a 64 KiB boundary")
+            << "srec_cat" << 70000 << 0 << 32;
         QTest::newRow("srec_cat, long records at 0x1FFF0") << "srec_cat" << 5000 << 0x1FFF0 << 255;
-        QTest::newRow("srec_cat, 200000 bytes at 0x300000") << "srec_cat" << 200000 << 0x300000 << 16;
+        QTest::newRow("srec_cat, 200000 bytes at 0x300000")
+            << "srec_cat" << 200000 << 0x300000 << 16;
         QTest::newRow("objcopy, 31 bytes") << "objcopy" << 31 << 0 << 16;
         QTest::newRow("objcopy, 100000 bytes at 0x10") << "objcopy" << 100000 << 0x10 << 16;
         QTest::newRow("objcopy, 3000 bytes at 0x123450") << "objcopy" << 3000 << 0x123450 << 16;
@@ -113,7 +120,8 @@ private slots:
             Run("srec_cat", {"image.bin", "-binary", "-offset", base, "-o", "image.hex", "-intel",
                              QString("-obs=%1").arg(recordSize)});
         else
-            Run("objcopy", {"-I", "binary", "-O", "ihex", "--change-addresses", base, "image.bin", "image.hex"});
+            Run("objcopy", {"-I", "binary", "-O", "ihex", "--change-addresses", base, "image.bin",
+                            "image.hex"});
 
         const QByteArray ours = OursReads("image.hex");
         QCOMPARE(ours.size(), origin + size);

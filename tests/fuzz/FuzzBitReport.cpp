@@ -39,7 +39,8 @@ QByteArray ReadBack(const QByteArray& stored)
     file.close();
 
     const QByteArray log = report::ReadLog(path);
-    Require(file.open(QIODevice::ReadOnly) && file.readAll() == stored, "reading the log leaves it as it was");
+    Require(file.open(QIODevice::ReadOnly) && file.readAll() == stored,
+            "reading the log leaves it as it was");
     return log;
 }
 
@@ -50,26 +51,30 @@ void CheckBody(const QString& description, const QByteArray& log)
     const QByteArray text = body.chopped(log.size() + 1);
     Require(text.endsWith("\r\n"), "the description ends in CR LF");
     for (qsizetype i = 0; i < text.size(); ++i)
-        Require(text[i] != '\n' || (i > 0 && text[i - 1] == '\r'), "every line break of the description is CR LF");
+        Require(text[i] != '\n' || (i > 0 && text[i - 1] == '\r'),
+                "every line break of the description is CR LF");
 
     // Only line breaks change: CR LF pairs read back as LF give the description's text again.
     QByteArray typed = description.toUtf8();
     QByteArray kept = text.chopped(2);
-    Require(kept.replace("\r\n", "\n") == typed.replace("\r\n", "\n"), "the description keeps its text");
+    Require(kept.replace("\r\n", "\n") == typed.replace("\r\n", "\n"),
+            "the description keeps its text");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     static_cast<qsizetype>(size));
+    const QByteArray input =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const qsizetype separator = input.indexOf('\0');
-    const QString description = separator < 0 ? QString() : QString::fromUtf8(input.left(separator));
+    const QString description =
+        separator < 0 ? QString() : QString::fromUtf8(input.left(separator));
     const QByteArray stored = separator < 0 ? input : input.mid(separator + 1);
 
     const QByteArray repaired = report::RepairLineEnds(stored);
-    Require(repaired == RepairedAsDesigned(stored), "doubled line ends are repaired, nothing else changes");
+    Require(repaired == RepairedAsDesigned(stored),
+            "doubled line ends are repaired, nothing else changes");
     Require(ReadBack(stored) == repaired, "the log reads back repaired");
     CheckBody(description, repaired);
     return 0;

@@ -67,7 +67,8 @@ public:
     // Exhausted input ends the read as an error, never as a wait for the time-out.
     int Read(HidHandle handle, uint8_t* report, size_t capacity, int) override
     {
-        Require(handle == kReadHandle && capacity == CHidIO::kReportSize, "reads offer the whole buffer");
+        Require(handle == kReadHandle && capacity == CHidIO::kReportSize,
+                "reads offer the whole buffer");
         if (m_input.Exhausted())
             return -1;
         switch (m_input.Next() % 8) {
@@ -148,7 +149,8 @@ void CheckFrame(const Transaction& t, const Report& written, uint8_t sequence)
     Require(written[0] == 0x00, "report ID 0");
     Require(written[1] == sequence, "the command carries the channel's new sequence number");
     Require(written[2] == t.payload.size(), "length byte is the payload's length");
-    Require(std::equal(t.payload.begin(), t.payload.end(), written.begin() + 3), "payload framed as given");
+    Require(std::equal(t.payload.begin(), t.payload.end(), written.begin() + 3),
+            "payload framed as given");
 }
 
 void CheckTransaction(const Transaction& t, const FuzzedBackend& backend, uint8_t sequenceBefore,
@@ -159,19 +161,22 @@ void CheckTransaction(const Transaction& t, const FuzzedBackend& backend, uint8_
     const bool sendable = !t.payload.empty() && t.payload.size() <= CHidCmd::kMaxPayload;
     if (!sendable) {
         Require(!answered && stored == 0, "an unsendable payload gets no answer");
-        Require(backend.Written().empty() && delivered.empty(), "an unsendable payload is not sent");
+        Require(backend.Written().empty() && delivered.empty(),
+                "an unsendable payload is not sent");
         Require(sequenceAfter == sequenceBefore, "an unsendable payload takes no sequence number");
     } else {
         Require(backend.Written().size() == 1, "one command report per transaction");
-        Require(sequenceAfter == ((sequenceBefore + 1) & 0x7F), "sequence numbers advance by one, in 7 bits");
+        Require(sequenceAfter == ((sequenceBefore + 1) & 0x7F),
+                "sequence numbers advance by one, in 7 bits");
         CheckFrame(t, backend.Written().front(), sequenceAfter);
     }
 
     const auto firstBroken = std::find_if(delivered.begin(), delivered.end(), Broken);
     Require(firstBroken == delivered.end() || (!answered && firstBroken + 1 == delivered.end()),
             "a report claiming more than the buffer ends the transaction unanswered");
-    const auto firstAnswer = std::find_if(delivered.begin(), delivered.end(),
-                                          [&](const DeliveredReport& r) { return Answers(r, sequenceAfter); });
+    const auto firstAnswer =
+        std::find_if(delivered.begin(), delivered.end(),
+                     [&](const DeliveredReport& r) { return Answers(r, sequenceAfter); });
     size_t written = 0;
     if (answered) {
         Require(firstAnswer != delivered.end() && firstAnswer + 1 == delivered.end(),
@@ -192,7 +197,8 @@ void CheckTransaction(const Transaction& t, const FuzzedBackend& backend, uint8_
         Require(firstAnswer == delivered.end(), "a report answering the command is never dropped");
     }
     for (size_t i = written; i < response.size(); ++i)
-        Require(response[i] == Untouched(i), "the caller's buffer is untouched beyond what was stored");
+        Require(response[i] == Untouched(i),
+                "the caller's buffer is untouched beyond what was stored");
 }
 
 } // namespace
@@ -217,8 +223,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint8_t sequenceBefore = channel.Sequence();
         size_t stored = 0xDEAD;
         const bool answered = channel.Execute(t.payload, response, t.timeoutMs, t.pauseMs, &stored);
-        CheckTransaction(t, backend, sequenceBefore, channel.Sequence(), answered, stored, response);
-        Require(lastPause == (backend.Written().empty() ? 0 : t.pauseMs), "the flash pause is taken as asked");
+        CheckTransaction(t, backend, sequenceBefore, channel.Sequence(), answered, stored,
+                         response);
+        Require(lastPause == (backend.Written().empty() ? 0 : t.pauseMs),
+                "the flash pause is taken as asked");
     }
     return 0;
 }

@@ -1,8 +1,8 @@
 // The fuzz target of image loading: any bytes, as a file or as HEX text. Besides not crashing,
 // what it converts must stay within the image limit and survive a round trip through HEX text.
 #include "FuzzCheck.h"
-#include "firmware/HexText.h"
 #include "firmware/DeviceInfo.h"
+#include "firmware/HexText.h"
 #include "firmware/ImageFile.h"
 #include "firmware/IntelHex.h"
 
@@ -25,16 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const firmware::HexConversion converted = firmware::ConvertHexToBin(bytes);
     if (!converted.ok) {
-        Require(converted.error.line >= 1 && converted.error.line <= size + 1, "error line inside the text");
+        Require(converted.error.line >= 1 && converted.error.line <= size + 1,
+                "error line inside the text");
         Require(!converted.error.reason.empty(), "error has a reason");
         return 0;
     }
     Require(converted.image.size() <= firmware::kMaxImageSize, "converted image within the limit");
     if (converted.image.size() <= kRoundTripLimit) {
         const std::string text = hextext::Write(converted.image);
-        const firmware::HexConversion again = firmware::ConvertHexToBin(
-            {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-        Require(again.ok && again.image == converted.image, "image survives a round trip through HEX");
+        const firmware::HexConversion again =
+            firmware::ConvertHexToBin({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+        Require(again.ok && again.image == converted.image,
+                "image survives a round trip through HEX");
     }
     return 0;
 }

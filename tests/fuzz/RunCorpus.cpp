@@ -17,8 +17,8 @@ constexpr int kMutantsPerInput = 200;
 
 // Bytes that mean something to one of the parsers: HEX text and line ends, the tab of the log,
 // and the channel's sequence offsets, counts and status values.
-constexpr uint8_t kInteresting[] = {':', '\r', '\n', '\t', ' ', '0', '1', '2', '4', 'F', 'f', 'G',
-                                    0x00, 0x03, 0x41, 0x7F, 0x80, 0xAA, 0xFF};
+constexpr uint8_t kInteresting[] = {':', '\r', '\n', '\t', ' ',  '0',  '1',  '2',  '4', 'F',
+                                    'f', 'G',  0x00, 0x03, 0x41, 0x7F, 0x80, 0xAA, 0xFF};
 
 std::vector<uint8_t> Mutant(std::vector<uint8_t> input, std::mt19937& random)
 {

@@ -9,7 +9,8 @@ namespace {
 
 QString Accessible(const QWidget* widget, QAccessible::Text which)
 {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widget));
+    QAccessibleInterface* face =
+        QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widget));
     return face ? face->text(which) : QString("no accessible interface");
 }
 
@@ -36,7 +37,8 @@ private slots:
         page.OnBnClickedTest();
         page.OnTimer(); // tick 0 runs both blocks
 
-        QCOMPARE(Accessible(ui::FindControl<QWidget>(&page, 1097), QAccessible::Name), QString("5V from source(TX)"));
+        QCOMPARE(Accessible(ui::FindControl<QWidget>(&page, 1097), QAccessible::Name),
+                 QString("5V from source(TX)"));
         QCOMPARE(Description(page, 1097), QString("5V from source(TX): on"));
         QCOMPARE(Description(page, 1099), QString("HPD from link(TX): off"));
         QCOMPARE(Description(page, 1103), QString("Video BER: marginal"));

@@ -1,4 +1,5 @@
-// The Status page's decoding rules, port advice and blink, and the marking against the jack picture.
+// The Status page's decoding rules, port advice and blink, and the marking against the jack
+// picture.
 #include <QImage>
 #include <QPainter>
 #include <QtTest>
@@ -145,7 +146,8 @@ private slots:
         QCOMPARE(remote(0x08), std::pair(Lamp::Off, Lamp::On));
         QCOMPARE(remote(0x04), std::pair(Lamp::On, Lamp::Off));
         QCOMPARE(remote(0x0C), std::pair(Lamp::On, Lamp::On));
-        QCOMPARE(remote(0x01), std::pair(Lamp::Off, Lamp::Off)); // the local HPD bit means nothing here
+        QCOMPARE(remote(0x01),
+                 std::pair(Lamp::Off, Lamp::Off)); // the local HPD bit means nothing here
     }
 
     void berLamp()
@@ -173,7 +175,8 @@ private slots:
 
     void portAdvice()
     {
-        QCOMPARE(PortAdvice({false, false, false, false}), QString("All port signal are good.\r\n"));
+        QCOMPARE(PortAdvice({false, false, false, false}),
+                 QString("All port signal are good.\r\n"));
         QCOMPARE(PortAdvice({false, true, false, true}),
                  QString("Please Check Port 2\r\nPlease Check Port 4\r\n"));
         QCOMPARE(PortAdvice({true, true, true, true}),
@@ -218,7 +221,9 @@ private slots:
                 const QColor under = plain.pixelColor(middle);
                 QVERIFY2(Near(under, colour) || Near(under, Qt::white),
                          qPrintable(QString("port %1 stroke at %2,%3 lies on %4")
-                                        .arg(port).arg(middle.x()).arg(middle.y())
+                                        .arg(port)
+                                        .arg(middle.x())
+                                        .arg(middle.y())
                                         .arg(under.name())));
             }
             const auto centre = [](const Box& box) {
@@ -241,7 +246,8 @@ private slots:
             const bool faulty = port == 2 || port == 4;
             const PairMarking& marking = MarkingOfPort(port);
             const Box& solid = marking.solid;
-            const QPoint solidCentre((solid.left + solid.right) / 2, (solid.top + solid.bottom) / 2);
+            const QPoint solidCentre((solid.left + solid.right) / 2,
+                                     (solid.top + solid.bottom) / 2);
             QCOMPARE(IsMarkingRed(marked.pixelColor(solidCentre)), faulty);
             const Segment& trunk = marking.lines[0];
             QCOMPARE(IsMarkingRed(marked.pixelColor(trunk.x1, (trunk.y1 + trunk.y2) / 2)), faulty);

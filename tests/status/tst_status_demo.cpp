@@ -7,8 +7,8 @@
 #include "StatusProbe.h"
 #include "device/sim/DemoScenario.h"
 
-using std::chrono::milliseconds;
 using status::Lamp;
+using std::chrono::milliseconds;
 
 class StatusDemoTest : public QObject {
     Q_OBJECT
@@ -73,11 +73,12 @@ private slots:
             if (number)
                 pairBBands.insert(status::PairLevelBand(level));
         }
-        QCOMPARE(pairBBands, (std::set<status::LevelBand>{status::LevelBand::Normal,
-                                                          status::LevelBand::Amber,
-                                                          status::LevelBand::Red}));
+        QCOMPARE(pairBBands,
+                 (std::set<status::LevelBand>{status::LevelBand::Normal, status::LevelBand::Amber,
+                                              status::LevelBand::Red}));
         QVERIFY(texts[1023].count("N/A")); // the link dropped
-        for (const char* advice : {"Disconnected", "Please Check Port 2\n", "All port signal are good.\n"})
+        for (const char* advice :
+             {"Disconnected", "Please Check Port 2\n", "All port signal are good.\n"})
             QVERIFY2(texts[1077].count(advice), advice);
         QVERIFY(markings.count(status::PortFlags{false, true, false, false}));
         QVERIFY(texts[1046].count("Disconnect"));

@@ -15,10 +15,12 @@ Q_DECLARE_METATYPE(std::optional<status::Lamp>)
 namespace {
 
 const Payloads kLinkBlock{
-    {0x01, 0x09, 0x0A}, {0x01, 0x04, 0x05}, {0x01, 0x08, 0x09}, {0x01, 0x0C, 0x0D}, {0x01, 0x12, 0x13},
+    {0x01, 0x09, 0x0A}, {0x01, 0x04, 0x05}, {0x01, 0x08, 0x09},
+    {0x01, 0x0C, 0x0D}, {0x01, 0x12, 0x13},
 };
 const Payloads kSignalBlock{
-    {0x01, 0x0B, 0x0C}, {0x01, 0x11, 0x12}, {0x02, 0x02, 0x04}, {0x02, 0x04, 0x06}, {0x01, 0x14, 0x15},
+    {0x01, 0x0B, 0x0C}, {0x01, 0x11, 0x12}, {0x02, 0x02, 0x04},
+    {0x02, 0x04, 0x06}, {0x01, 0x14, 0x15},
 };
 
 Payloads Concat(const Payloads& a, const Payloads& b)
@@ -79,7 +81,8 @@ private slots:
         // Connect check and snapshot only; the Firmware page's identification reads are its own.
         auto commands = rig.sim.Commands();
         std::erase_if(commands, [](const std::vector<uint8_t>& c) {
-            return c == std::vector<uint8_t>{0x01, 0x01, 0x02} || c == std::vector<uint8_t>{0x01, 0x05, 0x06};
+            return c == std::vector<uint8_t>{0x01, 0x01, 0x02}
+                   || c == std::vector<uint8_t>{0x01, 0x05, 0x06};
         });
         QCOMPARE(commands.size(), size_t(1 + 11));
         QCOMPARE(rig.Text(1014), QString("HDBT"));
@@ -131,8 +134,8 @@ private slots:
         QVERIFY(rig.sim.Commands().empty()); // pressing Test sends nothing
 
         QCOMPARE(TickReads(rig), Concat(kLinkBlock, kSignalBlock)); // tick 0
-        QCOMPARE(TickReads(rig), Payloads{});                        // tick 1
-        QCOMPARE(TickReads(rig), kSignalBlock);                      // tick 2
+        QCOMPARE(TickReads(rig), Payloads{});                       // tick 1
+        QCOMPARE(TickReads(rig), kSignalBlock);                     // tick 2
 
         // Stopped at 3, the count goes on from there.
         rig.TestButton().click();
@@ -140,9 +143,9 @@ private slots:
         QCOMPARE(page.TickCount(), 3u);
         rig.TestButton().click();
         QCOMPARE(rig.TestButton().text(), QString("Stop"));
-        QCOMPARE(TickReads(rig), Payloads{});      // tick 3
-        QCOMPARE(TickReads(rig), kSignalBlock);    // tick 4
-        QCOMPARE(TickReads(rig), kLinkBlock);      // tick 5
+        QCOMPARE(TickReads(rig), Payloads{});   // tick 3
+        QCOMPARE(TickReads(rig), kSignalBlock); // tick 4
+        QCOMPARE(TickReads(rig), kLinkBlock);   // tick 5
         for (int tick = 6; tick < 10; ++tick)
             TickReads(rig);
         QCOMPARE(TickReads(rig), Concat(kLinkBlock, kSignalBlock)); // tick 10
