@@ -26,6 +26,8 @@ if [ "$mode" = test ]; then
     # HEX conversion is checked against srec_cat and objcopy; clang with its libFuzzer runtime
     # builds the fuzz targets.
     packages+=(srecord binutils clang libclang-rt-14-dev)
+    # Formatting drift and clang-tidy findings fail the command too.
+    packages+=(clang-format clang-tidy)
 fi
 
 missing=()
@@ -55,6 +57,9 @@ for preset in dev asan; do
     build "$preset"
     QT_QPA_PLATFORM=offscreen ctest --test-dir "build/$preset" --output-on-failure -j2 "$@"
 done
+
+# Formatting and a small set of clang-tidy checks over our sources.
+scripts/code-health.sh build/dev
 
 # Then each fuzz target runs for a bounded time under the sanitizers in the clang build
 # (build/fuzz/); a crash, a leak or a hang fails the command. The full libFuzzer output is kept
