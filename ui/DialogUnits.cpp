@@ -13,7 +13,7 @@ struct BaseUnits {
 };
 
 // Measured the way the dialog framework measures its font: an x unit is a quarter of the average
-// width of the Latin letters, a y unit an eighth of the line height. For the design's 8-point
+// width of the Latin letters, a y unit an eighth of the line height. For the original 8-point
 // dialog font that is 1.5 px by 1.625 px; a wider desktop font widens the windows with it, so that
 // no caption is clipped.
 BaseUnits MeasureBaseUnits()

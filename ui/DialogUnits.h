@@ -7,8 +7,8 @@
 
 class QApplication;
 
-// Window geometry is given in dialog units of the 8-point dialog font. Every control the design
-// numbers carries that number as the property controlId, which is how tests and pages find it.
+// Window geometry is given in dialog units of the 8-point dialog font. Every numbered control
+// carries its number as the property controlId, which is how tests and pages find it.
 namespace ui {
 
 inline constexpr const char* kControlIdProperty = "controlId";

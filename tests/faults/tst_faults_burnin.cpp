@@ -1,5 +1,5 @@
 // The fault matrix of the Burn-In Test page: one sample with the extender misbehaving, whether the
-// run goes on or ends as the design says (logged, the button back at "Start"), and starting again.
+// run goes on or ends as it should (logged, the button back at "Start"), and starting again.
 #include <QtTest>
 
 #include "FaultMatrix.h"

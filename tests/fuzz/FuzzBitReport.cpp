@@ -14,7 +14,7 @@ namespace {
 
 using fuzz::Require;
 
-// The log as the design's newline-translating read gives it back, with the one difference that
+// The log as a newline-translating read gives it back, with the one difference that
 // our entries end in CR LF: a CR run before LF loses one CR when it has two or more (an entry
 // stored as CR CR LF reads as CR LF), a single CR LF stays as it is.
 QByteArray RepairedAsDesigned(const QByteArray& stored)
