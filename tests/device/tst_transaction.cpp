@@ -170,7 +170,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!channel.Execute(frames::ConnectCheck(), response, kShortTimeoutMs, 0));
-        QVERIFY2(clock.elapsed() < 2 * kShortTimeoutMs + 40,
+        QVERIFY2(clock.elapsed() < 2 * kShortTimeoutMs + 100,
                  qPrintable(QString::number(clock.elapsed())));
         QVERIFY(clock.elapsed() >= kShortTimeoutMs);
         QCOMPARE(response[0], uint8_t(0x5A));
@@ -192,7 +192,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!channel.Execute(frames::ConnectCheck(), response, 1000, 0));
-        QVERIFY(clock.elapsed() < 50);
+        QVERIFY(clock.elapsed() < 200);
         QCOMPARE(channel.Sequence(), uint8_t(0x13)); // the counter advances whatever the outcome
     }
 
@@ -237,7 +237,7 @@ private slots:
         clock.start();
         QVERIFY(!io.ReadReport(report.data(), &read, 2000));
         stopper.join();
-        QVERIFY2(clock.elapsed() < 60, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
         // The flag was taken by that wait: the next one runs its full time.
         clock.restart();
         QVERIFY(!io.ReadReport(report.data(), &read, 40));
