@@ -182,7 +182,6 @@ void DlgProgrammer::OnProgram()
         ui::ShowMessage(this, "Write Fail!");
         return;
     }
-    m_state = FwState::Programming;
     m_transfer = std::make_unique<firmware::BlockTransfer>(m_image);
     const firmware::ProgressScale scale(m_transfer->Blocks());
     m_controls.progress->setRange(0, scale.Maximum());
@@ -194,7 +193,7 @@ void DlgProgrammer::OnProgram()
 void DlgProgrammer::OnTimer()
 {
     CHidCmd* channel = Channel();
-    if (m_state != FwState::Programming || !m_transfer || !channel) {
+    if (!m_transfer || !channel) {
         EndProgramming();
         ui::ShowMessage(this, "Fail!");
         return;
@@ -233,7 +232,6 @@ void DlgProgrammer::EndProgramming()
     m_progressTimer->stop();
     m_transfer.reset();
     m_busy = false;
-    m_state = FwState::Idle;
 }
 
 void DlgProgrammer::OnApplyFirmware()

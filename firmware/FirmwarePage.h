@@ -44,8 +44,6 @@ public:
     bool IsBusy() const { return m_busy; }
 
 private:
-    enum class FwState : uint8_t { Idle, Programming };
-
     void OnInitDialog();
     void ShowIdentification(uint8_t reg, QLineEdit* type, QLineEdit* revision, QLineEdit* role);
     void LoadFile(const QString& path);
@@ -65,8 +63,8 @@ private:
     FileChooser m_chooseFile;
     QString m_imagePath;
     std::shared_ptr<const firmware::Image> m_image;
+    // Held while a programming run goes on.
     std::unique_ptr<firmware::BlockTransfer> m_transfer;
-    FwState m_state = FwState::Idle;
     bool m_busy = false;
     QTimer* m_programTimer = nullptr;
     QTimer* m_progressTimer = nullptr;
