@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "firmware/HexText.h"
+#include "HexText.h"
 #include "firmware/ImageFile.h"
 
 extern char** environ;

@@ -42,7 +42,10 @@ int main(int argc, char* argv[])
     PerformanceTool tool(&mainDlg);
     auto* page = static_cast<DlgProgrammer*>(tool.Page(PerformanceTool::FirmwareTab));
     QStringList boxes;
-    ui::SetMessagePresenter([&](QWidget*, const QString& text) { boxes << text; });
+    ui::SetBoxPresenter([&](const ui::Box& box) {
+        boxes << box.text;
+        return true; // the image names no chip: program it anyway
+    });
 
     QTemporaryDir dir;
     const QString path = dir.filePath("pace.bin");
@@ -105,6 +108,6 @@ int main(int argc, char* argv[])
                 "times, longest gap "
                 "%.2f ms\n",
                 100.0 * roundTripSum / runMs, probeFires, longestGapUs / 1000.0);
-    ui::SetMessagePresenter({});
+    ui::SetBoxPresenter({});
     return 0;
 }

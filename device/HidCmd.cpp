@@ -34,6 +34,7 @@ bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> respo
         *stored = 0;
     if (payload.empty() || payload.size() > kMaxPayload)
         return false;
+    timeoutMs /= m_timeoutDivisor;
 
     m_sequence = (m_sequence + 1) & 0x7F;
     m_report[0] = 0x00;

@@ -35,10 +35,14 @@ public:
 
     // The pause between a flash command and its answer; tests replace the sleep.
     void SetPauseFunction(std::function<void(uint32_t)> pause);
+    // Every response time-out is divided by this, so that tests of a silent device wait
+    // milliseconds; the product always waits the catalogue's times.
+    void SetTimeoutDivisor(uint32_t divisor) { m_timeoutDivisor = divisor ? divisor : 1; }
 
 private:
     std::array<uint8_t, CHidIO::kReportSize> m_report{};
     uint8_t m_sequence = kFirstSequence;
     CHidIO m_io;
     std::function<void(uint32_t)> m_pause;
+    uint32_t m_timeoutDivisor = 1;
 };

@@ -1,22 +1,6 @@
 #include "device/HidIO.h"
 
-#include <algorithm>
-#include <chrono>
-
 #include "device/DeviceIds.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point deadline)
-{
-    // Rounded up, so that a wait never ends before its deadline.
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<long long>(0, left.count()));
-}
-
-} // namespace
 
 CHidIO::CHidIO(IHidBackend& backend) : m_backend(backend) {}
 
@@ -70,21 +54,11 @@ bool CHidIO::IsOpen() const
     return m_readHandle != kInvalidHidHandle && m_writeHandle != kInvalidHidHandle;
 }
 
-bool CHidIO::TakeStopRequest()
-{
-    return m_stop.exchange(false);
-}
-
-void CHidIO::RequestStop()
-{
-    m_stop.store(true);
-}
-
 bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
 {
     if (written)
         *written = 0;
-    if (m_writeHandle == kInvalidHidHandle || TakeStopRequest())
+    if (m_writeHandle == kInvalidHidHandle)
         return false;
     const int moved = m_backend.Write(m_writeHandle, report, kReportSize, kWriteWaitMs);
     if (moved <= 0) {
@@ -102,27 +76,15 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
         *read = 0;
     if (m_readHandle == kInvalidHidHandle)
         return false;
-
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (TakeStopRequest())
-            return false;
-        const int slice = std::min(kWaitSliceMs, RemainingMs(deadline));
-        const int moved = m_backend.Read(m_readHandle, report, kReportSize, slice);
-        // A count beyond the buffer is a broken read: the channel would take bytes that were
-        // never received from past the report's end.
-        if (moved > static_cast<int>(kReportSize)) {
-            m_backend.Cancel(m_readHandle);
-            return false;
-        }
-        if (moved > 0) {
-            if (read)
-                *read = static_cast<uint32_t>(moved);
-            return true;
-        }
-        if (moved < 0 || Clock::now() >= deadline) {
-            m_backend.Cancel(m_readHandle);
-            return false;
-        }
+    const int moved =
+        m_backend.Read(m_readHandle, report, kReportSize, static_cast<int>(timeoutMs));
+    // A count beyond the buffer is a broken read: the channel would take bytes that were never
+    // received from past the report's end.
+    if (moved <= 0 || moved > static_cast<int>(kReportSize)) {
+        m_backend.Cancel(m_readHandle);
+        return false;
     }
+    if (read)
+        *read = static_cast<uint32_t>(moved);
+    return true;
 }

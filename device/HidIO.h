@@ -1,5 +1,4 @@
 #pragma once
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,8 +12,6 @@ public:
     static constexpr size_t kReportSize = 65;
     static constexpr int kWriteWaitMs = 1000;
     static constexpr size_t kMaxPathLength = 260;
-    // A read waits in slices this long so that a stop request ends it within a few milliseconds.
-    static constexpr int kWaitSliceMs = 5;
 
     explicit CHidIO(IHidBackend& backend);
     virtual ~CHidIO();
@@ -32,15 +29,8 @@ public:
     // claims more bytes than the buffer holds fails the read.
     bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
 
-    // Ends the wait under way (or the next one) with failure; safe from any thread. The flag is
-    // cleared by the wait that sees it.
-    void RequestStop();
-
 private:
-    bool TakeStopRequest();
-
     IHidBackend& m_backend;
     HidHandle m_readHandle = kInvalidHidHandle;
     HidHandle m_writeHandle = kInvalidHidHandle;
-    std::atomic<bool> m_stop{false};
 };

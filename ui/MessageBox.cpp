@@ -5,9 +5,9 @@
 namespace ui {
 namespace {
 
-MessagePresenter& Presenter()
+BoxPresenter& Presenter()
 {
-    static MessagePresenter presenter;
+    static BoxPresenter presenter;
     return presenter;
 }
 
@@ -16,14 +16,25 @@ MessagePresenter& Presenter()
 void ShowMessage(QWidget* parent, const QString& text)
 {
     if (Presenter()) {
-        Presenter()(parent, text);
+        Presenter()({kAppTitle, text, false});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-void SetMessagePresenter(MessagePresenter presenter)
+bool Ask(QWidget* parent, const QString& title, const QString& text)
+{
+    if (Presenter())
+        return Presenter()({title, text, true});
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SetBoxPresenter(BoxPresenter presenter)
 {
     Presenter() = std::move(presenter);
 }

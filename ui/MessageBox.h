@@ -4,16 +4,24 @@
 
 class QWidget;
 
-// Message boxes with an OK button and the application's title. Tests replace the presenter to
-// read the texts instead of clicking boxes away.
+// Message boxes with an OK button and the application's title, and questions before a risky step.
+// Tests replace the presenter to read the texts and answer the questions instead of clicking.
 namespace ui {
 
 inline constexpr const char* kAppTitle = "TorvanReader";
 
 void ShowMessage(QWidget* parent, const QString& text);
 
-using MessagePresenter = std::function<void(QWidget* parent, const QString& text)>;
-// An empty presenter restores the real message box.
-void SetMessagePresenter(MessagePresenter presenter);
+// "Yes" and "No", "No" the default, so that Enter and Esc answer No. True for Yes.
+bool Ask(QWidget* parent, const QString& title, const QString& text);
+
+struct Box {
+    QString title;
+    QString text;
+    bool question = false;
+};
+// Gets every box; its answer counts for questions only. An empty presenter restores the real boxes.
+using BoxPresenter = std::function<bool(const Box& box)>;
+void SetBoxPresenter(BoxPresenter presenter);
 
 } // namespace ui

@@ -26,13 +26,6 @@ void SimExtender::SetFaults(const SimFaults& faults)
     m_filterMatches = 0;
 }
 
-void SimExtender::SetRandomFaults(uint32_t seed, int percent)
-{
-    std::lock_guard lock(m_mutex);
-    m_random.seed(seed);
-    m_randomPercent = percent;
-}
-
 void SimExtender::Unplug()
 {
     {
@@ -127,28 +120,13 @@ bool SimExtender::HandleAlive(HidHandle handle) const
 
 SimFaults SimExtender::FaultsForThisCommand(std::span<const uint8_t> payload)
 {
-    if (m_randomPercent <= 0) {
-        const std::vector<uint8_t>& prefix = m_faults.onlyPrefix;
-        if (payload.size() < prefix.size()
-            || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
-            return {};
-        ++m_filterMatches;
-        if (m_faults.onlyNth != 0 && m_filterMatches != m_faults.onlyNth)
-            return {};
-        return m_faults;
-    }
-    SimFaults drawn;
-    if (static_cast<int>(m_random() % 100) >= m_randomPercent)
-        return drawn;
-    switch (m_random() % 6) {
-    case 0: drawn.refuse = true; break;
-    case 1: drawn.silent = true; break;
-    case 2: drawn.latencyMs = 50; break;
-    case 3: drawn.staleBefore = 1 + static_cast<int>(m_random() % 3); break;
-    case 4: drawn.setBit7 = true; break;
-    default: drawn.shortReport = true; break;
-    }
-    return drawn;
+    const std::vector<uint8_t>& prefix = m_faults.onlyPrefix;
+    if (payload.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
+        return {};
+    ++m_filterMatches;
+    if (m_faults.onlyNth != 0 && m_filterMatches != m_faults.onlyNth)
+        return {};
+    return m_faults;
 }
 
 void SimExtender::Queue(Clock::time_point due, uint8_t sequence,

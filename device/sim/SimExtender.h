@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,9 +49,6 @@ public:
     std::vector<uint8_t> Flash(SimDeviceModel::Chip chip);
 
     void SetFaults(const SimFaults& faults);
-    // Each command draws, with the given chance in percent, one fault from a generator seeded
-    // with seed, so that a failing run replays exactly. A percent of 0 switches it off.
-    void SetRandomFaults(uint32_t seed, int percent);
 
     // Unplugging fails every open handle and hides the device; replugging shows it again, and it
     // must then be opened anew.
@@ -111,6 +107,4 @@ private:
     std::array<bool, 2> m_failOpen{};
     SimFaults m_faults;
     int m_filterMatches = 0;
-    int m_randomPercent = 0;
-    std::mt19937 m_random;
 };

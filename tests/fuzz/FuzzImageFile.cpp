@@ -2,7 +2,7 @@
 // what it converts must stay within the image limit and survive a round trip through HEX text.
 #include "FuzzCheck.h"
 #include "firmware/DeviceInfo.h"
-#include "firmware/HexText.h"
+#include "HexText.h"
 #include "firmware/ImageFile.h"
 #include "firmware/IntelHex.h"
 

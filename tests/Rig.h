@@ -1,0 +1,230 @@
+#pragma once
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+
+#include "app/PerformanceTool.h"
+#include "app/TorvanReaderDlg.h"
+#include "burnin/ClockReading.h"
+#include "device/RecordingBackend.h"
+#include "device/sim/SimExtender.h"
+#include "status/StatusDecoding.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
+
+// The one rig: the main window and the tool window over the simulated extender, the wire recorded,
+// boxes and questions caught, flash pauses recorded instead of slept, and every response time-out
+// divided by kTimeoutDivisor. What the extender reports at opening is set before Open.
+using Payloads = std::vector<std::vector<uint8_t>>;
+inline constexpr uint32_t kTimeoutDivisor = 10;
+
+struct Rig {
+    SimExtender extender;
+    RecordingBackend wire{extender};
+    QStringList boxes;        // every message and question, in order
+    std::deque<bool> answers; // to the questions in order; No when none is left
+    std::vector<uint32_t> pauses;
+    std::unique_ptr<CTorvanReaderDlg> main;
+    std::unique_ptr<PerformanceTool> tool;
+
+    Rig()
+    {
+        ui::SetBoxPresenter([this](const ui::Box& box) {
+            boxes << box.text;
+            const bool yes = box.question && !answers.empty() && answers.front();
+            if (box.question && !answers.empty())
+                answers.pop_front();
+            return yes;
+        });
+    }
+    ~Rig()
+    {
+        tool.reset();
+        ui::SetBoxPresenter({});
+    }
+    CTorvanReaderDlg& OpenMain()
+    {
+        main = std::make_unique<CTorvanReaderDlg>(wire);
+        main->Channel().SetPauseFunction([this](uint32_t ms) { pauses.push_back(ms); });
+        main->Channel().SetTimeoutDivisor(kTimeoutDivisor);
+        return *main;
+    }
+    PerformanceTool& Open() // "Start to Analyze"
+    {
+        if (!main)
+            OpenMain();
+        tool = std::make_unique<PerformanceTool>(main.get());
+        return *tool;
+    }
+    void Reopen() // the way back after an unplug: closed, plugged in, "&Reconnect", opened
+    {
+        tool.reset();
+        extender.SetFaults({});
+        extender.Replug();
+        main->OnReconnect();
+        Open();
+    }
+    template <typename Page>
+    Page& page() const
+    {
+        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+            if (auto* found = dynamic_cast<Page*>(tool->Page(tab)))
+                return *found;
+        }
+        qFatal("no such page");
+    }
+    Payloads Commands() const { return wire.CommandPayloads(); }
+    // HDBT on both sides, a clean cable of 31 m, all lines up, an HDCP source.
+    void Healthy()
+    {
+        for (auto [group, reg, value] : std::initializer_list<std::array<uint8_t, 3>>{{1, 4, 7},
+                                                                                      {1, 8, 7},
+                                                                                      {1, 11, 5},
+                                                                                      {1, 17, 12},
+                                                                                      {1, 14, 10},
+                                                                                      {1, 20, 10},
+                                                                                      {2, 1, 4},
+                                                                                      {2, 2, 2},
+                                                                                      {2, 4, 2}})
+            extender.SetRegister(group, reg, {value});
+        extender.SetRegister(1, 0x09, {10, 11, 12, 13});
+        extender.SetRegister(1, 0x0C, {0, 0, 0, 30});
+        extender.SetRegister(1, 0x12, {0, 0, 0, 33});
+    }
+    void Refuse(uint8_t group, uint8_t reg)
+    {
+        extender.WithModel([&](SimDeviceModel& m) { m.RemoveRegister(group, reg); });
+    }
+};
+
+// What a person reads off the control numbered id: a field, a text box, a button or a label.
+inline QString Text(const QWidget* root, int id)
+{
+    if (auto* field = ui::FindControl<QLineEdit>(root, id))
+        return field->text();
+    if (auto* text = ui::FindControl<QPlainTextEdit>(root, id))
+        return text->toPlainText();
+    if (auto* button = ui::FindControl<QAbstractButton>(root, id))
+        return button->text();
+    return ui::FindControl<QLabel>(root, id)->text();
+}
+
+inline QString Texts(const QWidget* root, std::initializer_list<int> ids)
+{
+    QStringList texts;
+    for (int id : ids)
+        texts << Text(root, id);
+    return texts.join('|');
+}
+
+inline void Click(const QWidget* root, int id)
+{
+    ui::FindControl<QAbstractButton>(root, id)->click();
+}
+
+inline bool Enabled(const QWidget* root, int id)
+{
+    return ui::FindControl<QWidget>(root, id)->isEnabled();
+}
+
+// Which picture each lamp shows: O on (green), M marginal (yellow), - off (red).
+inline QString Lamps(const QWidget* root, std::initializer_list<int> ids)
+{
+    QString shown;
+    for (int id : ids) {
+        const QImage lamp = ui::FindControl<QLabel>(root, id)->pixmap().toImage();
+        shown += '?';
+        for (auto [mark, path] : {std::pair{'O', ":/pictures/lamp-green.png"},
+                                  {'M', ":/pictures/lamp-yellow.png"},
+                                  {'-', ":/pictures/lamp-red.png"}}) {
+            if (!lamp.isNull() && lamp == QImage(path).convertToFormat(lamp.format()))
+                shown.back() = mark;
+        }
+    }
+    return shown;
+}
+
+inline QAction* MenuAction(const QWidget& window, const QString& text)
+{
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// Runs check on the next modal window to open (a dialog shown with exec), then closes it.
+inline void WhenModal(std::function<void(QWidget*)> check)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, check] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            check(modal);
+            modal->close();
+        }
+    });
+    poll->start(5);
+}
+
+// A clock that moves only when told, from 2014/3/7 13:5:0 local time.
+struct FakeClock {
+    std::atomic<qint64> seconds{QDateTime(QDate(2014, 3, 7), QTime(13, 5)).toSecsSinceEpoch()};
+    BurnInClock Reader()
+    {
+        return [this] {
+            const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds);
+            return ClockReading{t.date().year(), t.date().month(),  t.date().day(),
+                                t.time().hour(), t.time().minute(), t.time().second()};
+        };
+    }
+};
+
+// Tests that write BIT.txt, images or reports do it in a directory of their own.
+struct InTempDir {
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    InTempDir() { QDir::setCurrent(dir.path()); }
+    ~InTempDir() { QDir::setCurrent(previous); }
+};
+
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline QString WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+               ? QFileInfo(file).absoluteFilePath()
+               : QString();
+}
+
+inline std::span<const uint8_t> AsBytes(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
+
+inline std::vector<uint8_t> Hex(const char* hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Each suite registers itself under a name; the test program runs the one its argument names.
+inline std::map<QString, std::function<QObject*()>>& Suites()
+{
+    static std::map<QString, std::function<QObject*()>> suites;
+    return suites;
+}
+#define TORVAN_SUITE(Class, name)                                                                  \
+    static const bool Class##Registered = (                                                        \
+        Suites()[name] = [] { return new Class; }, true);

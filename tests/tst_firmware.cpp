@@ -1,0 +1,201 @@
+// The Firmware page in its tool window: both chips' identification, loading a file, the
+// programming stream on the wire and the flash afterwards, and what it refuses. Refused and
+// unanswered steps of a run are rows of the fault matrix.
+#include <QProgressBar>
+#include <QRadioButton>
+
+#include "HexText.h"
+#include "Rig.h"
+#include "firmware/FirmwarePage.h"
+
+namespace {
+
+using Chip = SimDeviceModel::Chip;
+
+struct Firmware {
+    InTempDir dir;
+    Rig rig;
+    DlgProgrammer* page;
+    QStringList startDirs;
+
+    Firmware()
+    {
+        rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
+        rig.Open();
+        page = &rig.page<DlgProgrammer>();
+        rig.wire.Clear();
+    }
+    void Load(const QString& path) // what the user picks after "..."
+    {
+        page->SetFileChooser([this, path](QWidget*, const QString& startDir) {
+            startDirs << startDir;
+            return path;
+        });
+        Click(page, 1077);
+    }
+    // image as a HEX file, long enough for any image: base records of 0 pad it.
+    void LoadHex(const QByteArray& image, const char* name = "image.hex")
+    {
+        Load(WriteFile(name, QByteArray::fromStdString(hextext::LinearBase(0)).repeated(20)
+                                 + QByteArray::fromStdString(hextext::Write(AsBytes(image)))));
+    }
+    void Program()
+    {
+        Click(page, 1086);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->IsBusy(), 20000);
+    }
+    bool Holds(Chip chip, const QByteArray& image) // at the start of its flash, erased after it
+    {
+        const std::vector<uint8_t> flash = rig.extender.Flash(chip);
+        const QByteArray bytes(reinterpret_cast<const char*>(flash.data()),
+                               qsizetype(flash.size()));
+        return bytes.startsWith(image)
+               && bytes.mid(image.size()).count('\xFF') == bytes.size() - image.size();
+    }
+    int Restarts(Chip chip)
+    {
+        return rig.extender.WithModel([&](SimDeviceModel& m) { return m.RestartCount(chip); });
+    }
+};
+
+QByteArray Counting(int size)
+{
+    QByteArray image(size, '\0');
+    for (int i = 0; i < size; ++i)
+        image[i] = char(i * 7 + i / 251);
+    return image;
+}
+
+} // namespace
+
+class FirmwareTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showsBothChipsAndWhatAFileHolds()
+    {
+        Rig rig;
+        rig.extender.WithModel([](SimDeviceModel& m) {
+            m.SetIdentification(Chip::Remote, {0x53, 0, 5, 0});
+        });
+        rig.Open();
+        auto& page = rig.page<DlgProgrammer>();
+        const Payloads sent = rig.Commands();
+        QCOMPARE(Payloads(sent.end() - 2, sent.end()), (Payloads{Hex("010102"), Hex("010506")}));
+        QCOMPARE(Texts(&page, {1011, 1012, 1013, 1023, 1024, 1025, 1092, 1093}),
+                 "QX710|3072.1|TX||3000.5|RX|N/A|N/A");
+        QVERIFY(ui::FindControl<QRadioButton>(&page, 1033)->isChecked()
+                && Text(&page, 1010) == QDir::homePath());
+
+        Firmware fw;
+        fw.Load(""); // cancelled: nothing changes
+        QCOMPARE(Text(fw.page, 1010), QDir::homePath());
+        QByteArray marked = Counting(300);
+        marked.replace(100, 8, QByteArray::fromHex("1234fedc23072210"));
+        fw.LoadHex(marked, "marked.BIN"); // HEX by its first byte, whatever its name
+        QCOMPARE(Texts(fw.page, {1010, 1091, 1092, 1093}),
+                 QDir::current().filePath("marked.BIN") + "|300 byte.|QX710TX|3072.2");
+        const auto refused = [&](const QByteArray& bytes, const QString& status) {
+            fw.LoadHex(marked);
+            fw.Load(bytes.isNull() ? "missing.hex" : WriteFile("refused", bytes));
+            QCOMPARE(Texts(fw.page, {1091, 1092, 1093}), status + "|N/A|N/A");
+        };
+        refused(Counting(400), "400 byte.");                // holds no identification
+        QCOMPARE(fw.startDirs.last(), QDir::currentPath()); // where the last file was
+        refused(QByteArray::fromStdString(hextext::LinearBase(0)).repeated(20)
+                    + ":02000000GG00FE\r\n",
+                "Fail to convert the input from hex to bin! (line 21: 'G' is no hex digit)");
+        Click(fw.page, 1086);
+        refused(Counting(256), "File size 256 bytes: too small for a firmware image!");
+        refused({}, "Cannot open the file!");
+        Click(fw.page, 1086);
+        QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!"));
+        QVERIFY(fw.rig.Commands().empty());
+    }
+
+    void programsBothChipsAndRestartsThem()
+    {
+        Firmware fw;
+        QByteArray image(65, '\0');
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char(i);
+        fw.LoadHex(image);
+        fw.Program();
+        Payloads expected{
+            Hex("030205"), Hex("030306"),
+            Hex("aa000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"),
+            Hex("aa202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f"),
+            Hex("bb40ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff")};
+        QCOMPARE(fw.rig.Commands(), expected);
+        QCOMPARE(fw.rig.pauses, std::vector<uint32_t>{1000}); // the erase waits for the flash
+        QCOMPARE(fw.rig.boxes, QStringList{"Firmware update Completed!"});
+        QCOMPARE(Text(fw.page, 1091), "Count: 2.");
+        QVERIFY(fw.Holds(Chip::Local, image) && fw.Holds(Chip::Remote, {}));
+        fw.rig.wire.Clear();
+        Click(fw.page, 1034);
+        fw.Program();
+        expected[0] = Hex("040206");
+        expected[1] = Hex("040307");
+        QCOMPARE(fw.rig.Commands(), expected);
+        QVERIFY(fw.Holds(Chip::Remote, image));
+        fw.rig.wire.Clear();
+        Click(fw.page, 1084);
+        Click(fw.page, 1033);
+        Click(fw.page, 1084);
+        QCOMPARE(fw.rig.Commands(), (Payloads{Hex("040408"), Hex("030407")}));
+        QCOMPARE(fw.rig.boxes.mid(2), (QStringList{" Remote Reset done.", " Local Reset done."}));
+        QCOMPARE(fw.rig.pauses, std::vector<uint32_t>(4, 1000));
+        QVERIFY(fw.Restarts(Chip::Local) == 1 && fw.Restarts(Chip::Remote) == 1);
+    }
+
+    void imageSizes()
+    {
+        for (int size : {1, 32, 33, 64, 100000}) {
+            Firmware fw;
+            fw.page->SetTickPeriod(std::chrono::milliseconds(0));
+            const QByteArray image = Counting(size);
+            fw.LoadHex(image);
+            for (int run = 0; run < 2; ++run) { // idle after a run: the image goes out once more
+                fw.rig.wire.Clear();
+                fw.Program();
+                QCOMPARE(int(fw.rig.Commands().size()), 2 + (size + 31) / 32);
+                QVERIFY(fw.Holds(Chip::Local, image));
+                auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
+                QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
+            }
+            QCOMPARE(fw.rig.boxes, QStringList(2, "Firmware update Completed!"));
+        }
+    }
+
+    void refusesWhatWouldHarmTheChip()
+    {
+        Firmware fw;
+        fw.LoadHex({});
+        QCOMPARE(Text(fw.page, 1091), "0 byte.");
+        Click(fw.page, 1086); // an empty image is refused before the erase
+        QCOMPARE(fw.rig.boxes, QStringList{"The image holds no data: nothing to program!"});
+        QVERIFY(fw.rig.Commands().empty());
+
+        const QByteArray image = Counting(32 * 60);
+        fw.LoadHex(image);
+        fw.rig.boxes.clear();
+        Click(fw.page, 1086);
+        auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
+        QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
+        fw.startDirs.clear();
+        Click(fw.page, 1086); // a second start: ignored without a word
+        QVERIFY(Text(fw.page, 1091).startsWith("Count: "));
+        for (int id : {1077, 1084}) { // a new image, a restart: refused
+            Click(fw.page, id);
+            QCOMPARE(Text(fw.page, 1091), "Busy: wait until the programming has ended.");
+        }
+        QVERIFY(fw.startDirs.isEmpty() && bar->value() < bar->maximum());
+        QTRY_VERIFY(!fw.page->IsBusy());
+        QCOMPARE(fw.rig.Commands().size(), size_t(2 + 60));
+        QVERIFY(fw.Holds(Chip::Local, image) && fw.Restarts(Chip::Local) == 0);
+        QCOMPARE(fw.rig.boxes, QStringList{"Firmware update Completed!"});
+    }
+};
+
+TORVAN_SUITE(FirmwareTest, "firmware")
+#include "tst_firmware.moc"

@@ -1,0 +1,247 @@
+// Firmware files to images: Intel HEX and its refusals with line numbers, reading in pieces, raw
+// files, the identification in an image, and our conversion against srec_cat and objcopy.
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+#include "HexText.h"
+#include "Rig.h"
+#include "firmware/DeviceInfo.h"
+#include "firmware/ImageFile.h"
+#include "firmware/ProgressScale.h"
+
+namespace {
+
+QByteArray Rec(uint8_t type, uint16_t address, const QByteArray& data, const char* end = "\r\n")
+{
+    return QByteArray::fromStdString(hextext::Record(type, address, AsBytes(data), end));
+}
+
+QByteArray Image(const firmware::Image& image)
+{
+    return QByteArray(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
+}
+
+firmware::HexConversion Convert(const QByteArray& text)
+{
+    return firmware::ConvertHexToBin(AsBytes(text));
+}
+
+QByteArray Random(int size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray image(size, '\0');
+    for (char& byte : image)
+        byte = char(random.bounded(256));
+    return image;
+}
+
+const QByteArray kEof = ":00000001FF\r\n";
+const QByteArray kABC = QByteArray::fromHex("0a0b0c");
+const QByteArray kBase1 = QByteArray::fromHex("0001");
+
+} // namespace
+
+class HexTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void convertsSoundFiles()
+    {
+        const QByteArray two = QByteArray::fromHex("0a0b0c0102");
+        const std::pair<QByteArray, QByteArray> table[]{
+            {Rec(0, 0, kABC, "\n") + Rec(0, 3, "\1\2", "\n") + Rec(1, 0, {}, "\n"), two},
+            {Rec(0, 0, kABC, "\r") + Rec(0, 3, "\1\2", "\r") + Rec(1, 0, {}, "\r"), two},
+            {"\r\n" + Rec(0, 0, kABC) + "\n\n  \t\r\n" + Rec(0, 3, "\1\2") + kEof,
+             two},                         // blank lines
+            {":030000000a0b0cdc\n", kABC}, // lower case
+            {Rec(0, 0, kABC, ""), kABC},   // no end-of-file record, no last line end
+            {Rec(0, 2, "\1") + Rec(0, 5, "\2") + kEof, QByteArray::fromHex("000001000002")},
+            {Rec(0, 0, kABC) + Rec(0, 1, "\x55") + kEof, QByteArray::fromHex("0a550c")},
+            {Rec(2, 0, kBase1) + Rec(0, 1, "\x77") + kEof, QByteArray(17, '\0') + "\x77"},
+            {Rec(2, 0, QByteArray::fromHex("0100")) + Rec(4, 0, kBase1) + Rec(0, 2, "\x77"),
+             QByteArray(0x10002, '\0') + "\x77"},
+            {Rec(0, 0xFFF7, "\1\2"), QByteArray(0xFFF7, '\0') + "\1\2"},
+            {Rec(0, 0, "\1") + Rec(0, 0xFFF8, "\2") + Rec(0, 0xFFFF, "\3") + kEof, "\1"},
+            {Rec(0, 0, kABC) + Rec(3, 0, "\1\2\3\4") + Rec(5, 0, "\1\2\3\4") + kEof, kABC},
+            {Rec(0, 0, kABC) + kEof + "garbage\r\n" + Rec(0, 9, "\1"), kABC},
+            {Rec(4, 0, kBase1) + kEof, {}},
+            {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, 'Z')),
+             QByteArray(0xFFFFE0, '\0') + QByteArray(32, 'Z')}}; // up to the 16 MiB limit
+        for (const auto& [text, image] : table) {
+            const firmware::HexConversion converted = Convert(text);
+            QVERIFY2(converted.ok, converted.error.reason.c_str());
+            QVERIFY2(Image(converted.image) == image, text.left(60).constData());
+        }
+    }
+
+    void refusesUnsoundLines()
+    {
+        const QByteArray good = Rec(0, 0, kABC);
+        const std::tuple<QByteArray, int, const char*> table[]{
+            {good + "030000000A0B0CE6\r\n", 2, "no ':' at the start"},
+            {good + ":03000000GA0B0CE6\r\n", 2, "'G' is no hex digit"},
+            {good
+                 + QByteArray(":0300000\0"
+                              "0A0B0CE6\r\n",
+                              19),
+             2, "character 0x00 is no hex digit"},
+            {":030000000A0B0CE6 \r\n", 1, "' ' is no hex digit"},
+            {good + ":030000000A0B0CE\r\n", 2, "odd number of hex digits"},
+            {":00000001\r\n", 1, "record too short"},
+            {":040000000A0B0CE6\r\n", 1, "byte count 4 but 3 data bytes"},
+            {":020000000A0B0CE6\r\n", 1, "byte count 2 but 3 data bytes"},
+            {good + ":030000000A0B0CDD\r\n", 2, "checksum DD, computed DC"},
+            {Rec(6, 0, kABC), 1, "unknown record type 06"},
+            {Rec(4, 0, "\1"), 1, "address record of 1 bytes, not 2"},
+            {"\r\n" + good + "\n\r" + Rec(0, 3, "\1", "\r") + "x\r\n", 6, "no ':' at the start"},
+            {":" + QByteArray(100000, 'A') + "\r\n", 1, "byte count 170 but 49995 data bytes"},
+            {good + Rec(4, 0, QByteArray::fromHex("0100")) + Rec(0, 0, "\1"), 3,
+             "data at 0x1000000 lies beyond the 16 MiB limit"},
+            {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFF0, QByteArray(17, 'x')), 2,
+             "data at 0xFFFFF0 lies beyond the 16 MiB limit"},
+            {Rec(7, 0, {}) + kEof, 1, "unknown record type 07"}}; // stops before the end record
+        for (const auto& [text, line, reason] : table) {
+            const firmware::HexConversion converted = Convert(text);
+            QVERIFY(!converted.ok && converted.image.empty());
+            QCOMPARE(
+                QString("%1: %2").arg(converted.error.line).arg(converted.error.reason.c_str()),
+                QString("%1: %2").arg(line).arg(reason));
+        }
+    }
+
+    // A file is read in pieces: lines, CR LF pairs and errors cut anywhere give the same result.
+    void piecesGiveTheWhole()
+    {
+        const QByteArray good = "\r\n" + Rec(0, 0, kABC) + Rec(0, 3, "\1\2", "\r") + "  \n"
+                                + Rec(4, 0, kBase1, "\n") + Rec(0, 0x10, kABC);
+        const QByteArray bad = good + "\r\n\r" + Rec(0, 0x20, kABC).replace("0A", "0G");
+        QCOMPARE(Convert(bad).error.line, size_t(9));
+        for (const QByteArray& text : {good, bad, good + kEof + "junk"}) {
+            const firmware::HexConversion whole = Convert(text);
+            for (int size = 1; size <= text.size(); ++size) {
+                firmware::HexConverter converter;
+                QByteArray pending;
+                for (int at = 0; !converter.Done() && at < text.size(); at += size) {
+                    pending += text.mid(at, size);
+                    pending.remove(
+                        0, qsizetype(converter.Feed(AsBytes(pending), at + size >= text.size())));
+                }
+                const firmware::HexConversion pieces = converter.Finish();
+                QCOMPARE(Image(pieces.image), Image(whole.image));
+                QCOMPARE(pieces.error.line, whole.error.line);
+                QCOMPARE(pieces.error.reason, whole.error.reason);
+            }
+        }
+    }
+
+    void filesToImages()
+    {
+        using firmware::LoadResult;
+        const auto load = [](const QByteArray& bytes) {
+            return firmware::ImageFromFileBytes(AsBytes(bytes));
+        };
+        QCOMPARE(load(QByteArray(256, '\1')).result, LoadResult::TooSmall);
+        QCOMPARE(load(QByteArray(257, '\1')).image.size(), size_t(257));
+        const QByteArray hex = Rec(0, 0, kABC).repeated(20); // HEX by its first byte alone
+        QCOMPARE(Image(load(hex).image), kABC);
+        QCOMPARE(load("\xEF\xBB\xBF" + hex).image.size(), size_t(hex.size() + 3));
+        QCOMPARE(load(hex + "oops\r\n").hexError.line, size_t(21));
+        QCOMPARE(load(QByteArray(16 * 1024 * 1024 + 1, '\1')).result, LoadResult::TooLarge);
+        QCOMPARE(firmware::ReadImageFile("/nonexistent/image.hex").result, LoadResult::CannotOpen);
+
+        InTempDir dir; // a large file is read in pieces; an error deep in it names its line
+        const QByteArray image = Random(3 * 1024 * 1024, 7);
+        QByteArray text = QByteArray::fromStdString(hextext::Write(AsBytes(image), 32, 0, "\r"));
+        QCOMPARE(Image(firmware::ReadImageFile(WriteFile("large.hex", text).toStdString()).image),
+                 image);
+        const int badAt = text.indexOf('\r', 2 * 1024 * 1024) + 5;
+        text[badAt] = 'Z';
+        const auto loaded = firmware::ReadImageFile(WriteFile("large.hex", text).toStdString());
+        QCOMPARE(QString("%1: %2").arg(loaded.hexError.line).arg(loaded.hexError.reason.c_str()),
+                 QString("%1: 'Z' is no hex digit").arg(text.left(badAt).count('\r') + 1));
+
+        for (const char* name : {"demo-local-tx-3072.2.hex", "demo-remote-rx-3072.2.hex"}) {
+            const auto sample = firmware::ReadImageFile(
+                QT_TESTCASE_SOURCEDIR "/../samples/firmware/" + std::string(name));
+            const auto block = firmware::FindImageInfo(sample.image);
+            QCOMPARE(sample.image.size(), size_t(8192));
+            QCOMPARE(QString::fromStdString(block->ChipTypeName() + block->RoleText()
+                                            + block->RevisionText()),
+                     QByteArray(name).contains("tx") ? "QX710TX3072.2" : "QX720RX3072.2");
+        }
+    }
+
+    void identificationInTheImage()
+    {
+        const std::pair<const char*, const char*> table[]{
+            {"001234fedc23072110ff", "QX710TX 3072.1"},
+            {"121234fedc33072100", "QX720RX 3072.1"},       // after a lone 0x12
+            {"1234fe001234fedc1abcde10", "QX740TX abcd.e"}, // a false marker first
+            {"1234fedc53000510", "TX 3000.5"},              // type above 3 has no name
+            {"1234fedc0f0000ef", "RX f000.0"},              // type 0; role from bit 4 alone
+            {"1234fedc230721", ""},                         // the block runs past the end
+            {"1234fe", ""}};
+        for (auto [image, shown] : table) {
+            const auto block = firmware::FindImageInfo(Hex(image));
+            QCOMPARE(QString::fromStdString(block ? block->ChipTypeName() + block->RoleText() + " "
+                                                        + block->RevisionText()
+                                                  : ""),
+                     shown);
+        }
+        const firmware::ProgressScale one(1), large(524288); // a 16 MiB image
+        QVERIFY(one.Maximum() == 1 && one.Position(1) == 1 && large.Maximum() == 65535);
+        QVERIFY(large.Position(262144) == 32767 && large.Position(524287) == 65534);
+        QCOMPARE(large.Position(524288), 65535);
+    }
+
+    // srec_cat and objcopy write HEX files of generated images; ours and srec_cat read them back.
+    void sameBytesAsTheTools()
+    {
+        for (const char* needed : {"srec_cat", "objcopy"}) {
+            if (QStandardPaths::findExecutable(needed).isEmpty())
+                QSKIP(qPrintable(
+                    QString("%1 is missing (the test command installs srecord and binutils)")
+                        .arg(needed)));
+        }
+        InTempDir dir;
+        const auto run = [](const QString& program, QStringList arguments) {
+            QProcess process;
+            process.start(program, arguments);
+            return process.waitForFinished(60000) && process.exitCode() == 0;
+        };
+        const std::tuple<const char*, int, int, int> table[]{
+            {"srec_cat", 33, 0, 32},
+            {"srec_cat", 70000, 0, 32},
+            {"srec_cat", 5000, 0x1FFF0, 255},
+            {"srec_cat", 200000, 0x300000, 16},
+            {"objcopy", 100000, 0x10, 16},
+            {"objcopy", 3000, 0x123450, 16},
+            {"", 0, 0, 0}}; // ours: gaps, both bases, out of order, no end record
+        for (auto [tool, size, origin, record] : table) {
+            const QByteArray image = Random(size, quint32(size + origin));
+            WriteFile("image.bin", image);
+            const QString base = "0x" + QString::number(origin, 16);
+            if (QByteArray(tool) == "srec_cat")
+                QVERIFY(run(tool, {"image.bin", "-binary", "-offset", base, "-o", "image.hex",
+                                   "-intel", QString("-obs=%1").arg(record)}));
+            else if (QByteArray(tool) == "objcopy")
+                QVERIFY(run(tool, {"-I", "binary", "-O", "ihex", "--change-addresses", base,
+                                   "image.bin", "image.hex"}));
+            else
+                WriteFile("image.hex",
+                          Rec(0, 0x100, Random(100, 1)) + Rec(2, 0, QByteArray::fromHex("2000"))
+                              + Rec(0, 0x10, Random(50, 2)) + Rec(4, 0, QByteArray::fromHex("0003"))
+                              + Rec(0, 0x8000, Random(255, 3)) + Rec(4, 0, QByteArray(2, '\0'))
+                              + Rec(0, 0, Random(16, 4)));
+            const QByteArray ours = Image(Convert(ReadFile("image.hex")).image);
+            if (*tool)
+                QCOMPARE(ours, QByteArray(origin, '\0') + image);
+            QVERIFY(run("srec_cat", {"image.hex", "-intel", "-o", "oracle.bin", "-binary"}));
+            QCOMPARE(ours, ReadFile("oracle.bin"));
+        }
+    }
+};
+
+TORVAN_SUITE(HexTest, "hex")
+#include "tst_hex.moc"

@@ -1,0 +1,95 @@
+// The transport and the channel over the simulated extender: the extender's own answers, bounded
+// waits, and which device is opened. Framing, matching and cutting an answer are the hid_response
+// fuzz target's invariants.
+#include "Rig.h"
+#include "device/HidCmd.h"
+#include "device/StatusRegister.h"
+
+namespace {
+
+// The answer's status byte and data in hex, or "none".
+QByteArray Answer(CHidCmd& channel, const char* command, uint32_t timeoutMs = 1000)
+{
+    std::array<uint8_t, 30> response{};
+    size_t stored = 0;
+    const QByteArray payload = QByteArray::fromHex(command);
+    if (!channel.Execute(AsBytes(payload), response, timeoutMs, 0, &stored))
+        return "none";
+    return QByteArray(reinterpret_cast<const char*>(response.data()), qsizetype(stored)).toHex();
+}
+
+} // namespace
+
+class TransportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void extenderAnswers()
+    {
+        Rig rig;
+        rig.extender.SetRegister(0x01, 0x04, {7, 9, 9, 9});
+        CHidCmd channel(rig.wire);
+        QVERIFY(channel.Transport().Open());
+        const std::pair<const char*, const char*> table[]{
+            {"aa01ab", "aa01"},
+            {"010405", "aa07090909"},
+            {"013334", "55"},
+            {"010b0d", "55"}, // wrong check byte
+            {"050106ff", "aa"},
+            {"060107b3", "55"},
+            {"040408", "aa"},
+            {"030508", "55"},
+            {"bbffffffffffffffffffffffffffffffffffffffffffffff", "55"}};
+        for (auto [command, answer] : table)
+            QCOMPARE(Answer(channel, command), QByteArray(answer));
+        RegisterData out; // a refused read leaves the caller's buffer as it was
+        out.fill(0x5A);
+        QVERIFY(!ReadStatusRegister(channel, 0x01, 0x33, out) && out[0] == 0x5A);
+    }
+
+    // A wait ends by its time-out, or at once; a late answer is dropped by the next command.
+    void waitsAreBounded()
+    {
+        for (const char* fault : {"silent", "late", "absent"}) {
+            Rig rig;
+            if (QByteArray(fault) == "absent")
+                rig.extender.Unplug();
+            CHidCmd channel(rig.wire);
+            QCOMPARE(channel.Transport().Open(), QByteArray(fault) != "absent");
+            rig.extender.SetFaults({.silent = QByteArray(fault) == "silent",
+                                    .latencyMs = QByteArray(fault) == "late" ? 200 : 0});
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(Answer(channel, "aa01ab", 100), QByteArray("none"));
+            const qint64 least = QByteArray(fault) == "absent" ? 0 : 100;
+            QVERIFY2(clock.elapsed() >= least && clock.elapsed() < least + 400, fault);
+            QCOMPARE(channel.Sequence(), uint8_t(0x13)); // the count goes on whatever the outcome
+            rig.extender.SetFaults({});
+            QTest::qWait(200);
+            rig.extender.Replug();
+            QVERIFY(channel.Transport().IsOpen() || channel.Transport().Open());
+            QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
+        }
+    }
+
+    void opensTheFirstExtenderAndLeaksNothing()
+    {
+        Rig rig;
+        rig.extender.AddForeignDevice(0x051A, 0x1234);
+        rig.extender.AddUnreadableDevice();
+        CHidIO io(rig.wire);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(io.Open()); // reconnecting closes the old handles first
+        QCOMPARE(rig.extender.OpenHandleCount(), 2);
+        rig.extender.Unplug(); // handles of an unplugged device stay dead once it is back
+        rig.extender.Replug();
+        const std::array<uint8_t, 65> report{};
+        QVERIFY(!io.WriteReport(report.data()));
+        rig.extender.FailOpen(HidAccess::Write, true);
+        QVERIFY(!io.Open() && !io.IsOpen());
+        QCOMPARE(rig.extender.OpenHandleCount(), 0);
+    }
+};
+
+TORVAN_SUITE(TransportTest, "transport")
+#include "tst_transport.moc"

@@ -1,0 +1,178 @@
+// The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot and tabs,
+// and every way out of it while a page is busy.
+#include <QTabWidget>
+
+#include "Rig.h"
+#include "burnin/BurnInPage.h"
+#include "firmware/FirmwarePage.h"
+#include "status/StatusPage.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
+
+} // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void mainWindowConditions()
+    {
+        for (const char* device : {"fine", "absent", "refusing with 0x55 0x01", "silent"}) {
+            Rig rig;
+            const QString name(device);
+            if (name == "absent")
+                rig.extender.Unplug();
+            rig.extender.SetFaults(
+                {.refuse = name.startsWith("refusing"), .silent = name == "silent"});
+            CTorvanReaderDlg& dlg = rig.OpenMain();
+            const bool connected = name == "fine" || name.startsWith("refusing");
+            QCOMPARE(Texts(&dlg, {1088, 1089}),
+                     (connected ? " States: Connected|" : " States: Unconnected|")
+                         + (name == "absent" ? kConnect : QString()));
+            QCOMPARE(Enabled(&dlg, 1001), connected);
+            QVERIFY(ui::FindControl<QWidget>(&dlg, 1002)->isHidden());
+            QVERIFY(ui::FindControl<QWidget>(&dlg, 1118)->isHidden());
+            QCOMPARE(dlg.windowTitle(), QString("Tessalink"));
+            const auto records = rig.wire.Records(); // the run's first report, whole
+            QCOMPARE(records.empty(), name == "absent");
+            if (name == "fine")
+                QCOMPARE(QByteArray(reinterpret_cast<const char*>(records[0].bytes.data()),
+                                    qsizetype(records[0].bytes.size())),
+                         QByteArray::fromHex("001303aa01ab") + QByteArray(59, '\0'));
+            MenuAction(dlg, "&About")->trigger(); // in every state
+            QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
+        }
+    }
+
+    void reconnectAndKeys()
+    {
+        Rig rig;
+        rig.extender.Unplug();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClick(&dlg, Qt::Key_Return); // enables Start whatever the state
+        QVERIFY(Enabled(&dlg, 1001) && Enabled(&dlg, 1002) && !Enabled(&dlg, 1118));
+        QCOMPARE(Text(&dlg, 1088), " States: Unconnected");
+        rig.extender.Replug();
+        for (int i = 0; i < 3; ++i)
+            MenuAction(dlg, "&Reconnect")->trigger();
+        QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Connected|");
+        QVERIFY(Enabled(&dlg, 1001) && Enabled(&dlg, 1118));
+        QCOMPARE(rig.extender.OpenHandleCount(), 2);
+        QCOMPARE(rig.wire.Records().back().bytes[1], 0x15); // the count goes on across reconnects
+        rig.extender.SetFaults({.latencyMs = 500});         // answers after the check gave up
+        dlg.OnReconnect();
+        QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Unconnected|");
+        QVERIFY(!Enabled(&dlg, 1001) && !Enabled(&dlg, 1118));
+        rig.extender.Unplug();
+        dlg.OnReconnect();
+        QCOMPARE(Text(&dlg, 1089), kConnect);
+        QString about;
+        WhenModal([&](QWidget* box) { about = box->windowTitle() + "|" + Text(box, -1); });
+        MenuAction(dlg, "&About TorvanReader...")->trigger();
+        QCOMPARE(about, "About TorvanReader|TorvanReader, Version 1.0");
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(!dlg.isVisible());
+    }
+
+    void toolWindowSnapshotAndTabs()
+    {
+        Rig rig;
+        rig.OpenMain().show();
+        rig.Healthy();
+        rig.Refuse(0x01, 0x08); // refused: the reads after it still run
+        rig.extender.SetRegister(0x01, 0x04, {7, 9, 9, 9});
+        rig.wire.Clear();
+        PerformanceTool* tool = nullptr;
+        WhenModal([&](QWidget* window) {
+            tool = qobject_cast<PerformanceTool*>(window);
+            const RegisterSnapshot& snapshot = tool->Snapshot();
+            QCOMPARE(snapshot.Data(0x01, 0x04)[0] + snapshot.Data(0x01, 0x04)[1],
+                     7); // one byte kept
+            QVERIFY(!snapshot.IsValid(0x01, 0x08) && snapshot.IsValid(0x02, 0x04));
+            QCOMPARE(snapshot.Data(0x01, 0x12)[3], 33);
+            auto* tabs = ui::FindControl<QTabWidget>(tool, 1004);
+            QStringList captions;
+            for (int i = 0; i < tabs->count(); ++i)
+                captions << tabs->tabText(i);
+            QCOMPARE(captions.join('|'), "Firmware|Status|Burn-In Test|Fail-Safe Setting");
+            for (int selected : {0, 2, 2, 1}) {
+                tabs->setCurrentIndex(selected);
+                for (int page = 0; page < 4; ++page)
+                    QCOMPARE(tool->Page(page)->isVisible(), page == selected);
+            }
+            MenuAction(*tool, "&About")->trigger();
+        });
+        Click(rig.main.get(), 1001);
+        QVERIFY(tool && !QApplication::activeModalWidget());
+        QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
+        Payloads reads = rig.Commands();
+        reads.resize(11);
+        QCOMPARE(reads, (Payloads{Hex("010405"), Hex("010809"), Hex("01090a"), Hex("010b0c"),
+                                  Hex("011112"), Hex("010c0d"), Hex("011213"), Hex("010e0f"),
+                                  Hex("011415"), Hex("020204"), Hex("020406")}));
+    }
+
+    // Every way out stops the busy page at once: nothing more goes out and nothing waits.
+    void waysOutWhileBusy_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<int>("busy");
+        for (const char* way : {"close box", "Esc", "Exit"}) {
+            for (const char* page : {"Firmware", "Status", "Burn-In"})
+                QTest::addRow("%s, %s busy", way, page)
+                    << way << int(QByteArray("FSB").indexOf(*page));
+        }
+    }
+    void waysOutWhileBusy()
+    {
+        QFETCH(QString, way);
+        QFETCH(int, busy);
+        InTempDir dir;
+        Rig rig;
+        rig.Healthy();
+        PerformanceTool& tool = rig.Open();
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        if (busy == PerformanceTool::FirmwareTab) {
+            const QString image = WriteFile("image.bin", QByteArray(32 * 100, '\x11'));
+            rig.page<DlgProgrammer>().SetFileChooser(
+                [&](QWidget*, const QString&) { return image; });
+            Click(tool.Page(busy), 1077);
+            Click(tool.Page(busy), 1086);
+        } else if (busy == PerformanceTool::StatusTab) {
+            rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
+            Click(tool.Page(busy), 1075);
+        } else {
+            BurnInTiming timing;
+            timing.periods = {5ms, 5ms, 5ms, 5ms};
+            timing.cycle = 10s; // a close that waited out the cycle would show
+            rig.page<CBIT>().SetTiming(timing);
+            Click(tool.Page(busy), 1103);
+        }
+        const size_t before = rig.Commands().size();
+        QTRY_VERIFY(rig.Commands().size() > before + 4);
+        QPointer<QWidget> page = tool.Page(busy);
+        QElapsedTimer closing;
+        closing.start();
+        if (way == "close box")
+            tool.close();
+        else if (way == "Esc")
+            QTest::keyClick(&tool, Qt::Key_Escape);
+        else
+            MenuAction(tool, "&Exit")->trigger();
+        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+        QVERIFY(!tool.isVisible() && page.isNull() && rig.boxes.isEmpty());
+        const size_t sent = rig.Commands().size();
+        QTest::qWait(50);
+        QCOMPARE(rig.Commands().size(), sent);
+    }
+};
+
+TORVAN_SUITE(WindowsTest, "windows")
+#include "tst_windows.moc"
