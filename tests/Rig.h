@@ -213,7 +213,7 @@ inline std::span<const uint8_t> AsBytes(const QByteArray& bytes)
     return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
 }
 
-inline std::vector<uint8_t> Hex(const char* hex)
+inline std::vector<uint8_t> Hex(const QByteArray& hex)
 {
     const QByteArray bytes = QByteArray::fromHex(hex);
     return {bytes.begin(), bytes.end()};

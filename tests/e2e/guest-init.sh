@@ -1,21 +1,14 @@
 #!/bin/busybox sh
 # The guest's first process: loads the modules for the shared root file system, mounts the host's
-# root read-only, loads uhid, runs the end-to-end test in it and powers off.
+# root read-only with scratch space on /run (/tmp stays the host's, where a build tree may lie),
+# loads uhid and the generic HID driver (no udev here), runs the test in it and powers off.
 /bin/busybox --install -s /bin
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev
-for module in $(cat /modules.order); do
-    insmod "/modules/$module"
-done
+mount -t proc proc /proc && mount -t sysfs sys /sys && mount -t devtmpfs dev /dev
+for module in $(cat /modules.order); do insmod "/modules/$module"; done
 test_binary=$(sed -n 's/.*e2e_test=\([^ ]*\).*/\1/p' /proc/cmdline)
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroot; then
-    mount -t proc proc /newroot/proc
-    mount -t sysfs sys /newroot/sys
-    mount -t devtmpfs dev /newroot/dev
-    # Scratch space on /run only: /tmp stays the host's, where a build tree may well lie.
+    mount -t proc proc /newroot/proc && mount -t sysfs sys /newroot/sys && mount -t devtmpfs dev /newroot/dev
     mount -t tmpfs -o mode=0700 run /newroot/run
-    # Without udev nothing loads the generic HID driver that gives the device its hidraw node.
     chroot /newroot /sbin/modprobe uhid
     chroot /newroot /sbin/modprobe hid-generic
     chroot /newroot /usr/bin/env HOME=/run XDG_RUNTIME_DIR=/run TMPDIR=/run QT_QPA_PLATFORM=offscreen "$test_binary"

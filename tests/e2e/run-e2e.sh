@@ -1,44 +1,33 @@
 #!/usr/bin/env bash
-# Boots a throw-away QEMU guest (software emulation) with Debian's kernel and this machine's root
-# file system shared read-only, and runs the hidraw end-to-end test inside it, where /dev/uhid can
-# make a virtual extender. When the guest cannot be started it says why and exits 77 (skipped).
-#   run-e2e.sh TEST_BINARY WORK_DIR
+# run-e2e.sh TEST_BINARY WORK_DIR: boots a throw-away QEMU guest (software emulation) with Debian's
+# kernel and this machine's root file system shared read-only, and runs the hidraw end-to-end test
+# in it, where /dev/uhid can make a virtual extender. Where the guest cannot start: says why, exit 77.
 set -uo pipefail
 test_binary=$1
 work=$2
-here=$(cd "$(dirname "$0")" && pwd)
-
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
-}
-
+skip() { echo "SKIPPED: $*"; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is missing (Debian package qemu-system-x86)"
 kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -1)
 [ -n "$kernel" ] && [ -r "$kernel" ] || skip "no readable kernel in /boot (Debian package linux-image-amd64)"
 version=${kernel#/boot/vmlinuz-}
 [ -d "/lib/modules/$version" ] || skip "no modules for kernel $version"
-busybox=/bin/busybox
-[ -x "$busybox" ] && ! ldd "$busybox" >/dev/null 2>&1 || skip "a static busybox is missing (Debian package busybox-static)"
+[ -x /bin/busybox ] && ! ldd /bin/busybox >/dev/null 2>&1 || skip "a static busybox is missing (busybox-static)"
 
 # The initial RAM disk: busybox, the modules that mount the shared root, and the init script.
-initramfs=$work/initramfs
-rm -rf "$initramfs" && mkdir -p "$initramfs"/{bin,modules,proc,sys,dev,newroot}
-cp "$busybox" "$initramfs/bin/busybox"
-cp "$here/guest-init.sh" "$initramfs/init"
-: >"$initramfs/modules.order"
+ramdisk=$work/initramfs
+rm -rf "$ramdisk" && mkdir -p "$ramdisk"/{bin,modules,proc,sys,dev,newroot}
+cp /bin/busybox "$ramdisk/bin/busybox"
+cp "$(dirname "$0")/guest-init.sh" "$ramdisk/init"
 for module in 9p 9pnet_virtio virtio_pci; do
     modprobe -S "$version" --show-depends "$module" | awk '$1 == "insmod" { print $2 }'
 done | awk '!seen[$0]++' | while read -r path; do
-    cp "$path" "$initramfs/modules/"
-    basename "$path" >>"$initramfs/modules.order"
-done
-(cd "$initramfs" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initrd.gz" || skip "could not pack the RAM disk"
+    cp "$path" "$ramdisk/modules/" && basename "$path"
+done >"$ramdisk/modules.order"
+(cd "$ramdisk" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initrd.gz" || skip "could not pack the RAM disk"
 
 log=$work/guest.log
-timeout 600 qemu-system-x86_64 -accel tcg -m 1024 -smp 2 -nographic -no-reboot -nic none \
-    -kernel "$kernel" -initrd "$work/initrd.gz" \
-    -append "console=ttyS0 panic=-1 quiet e2e_test=$test_binary" \
+timeout 600 qemu-system-x86_64 -accel tcg -m 1024 -smp 2 -nographic -no-reboot -nic none -kernel "$kernel" \
+    -initrd "$work/initrd.gz" -append "console=ttyS0 panic=-1 quiet e2e_test=$test_binary" \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on >"$log" 2>&1
 status=$?
 sed -n '/Start testing/,/Finished testing/p' "$log"

@@ -2,8 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-// A broken promise ends the run at once: libFuzzer then keeps the input as a crash, and the corpus
-// runner's test fails.
+// A broken promise ends the run at once: libFuzzer keeps the input, the corpus test fails.
 namespace fuzz {
 
 inline void Require(bool condition, const char* what)

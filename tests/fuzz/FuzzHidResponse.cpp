@@ -1,10 +1,13 @@
-// The fuzz target of the command channel's response handling: a run of transactions on one
-// channel over a back end whose input reports come from the fuzzer's bytes. Besides not crashing,
-// the channel must keep its promises to its callers, checked after every transaction.
+// The fuzz target of the command channel's handling of whatever the device answers: a run of
+// transactions on one channel over a back end whose input reports come from the fuzzer's bytes.
+// Besides not crashing, the channel must keep its promises, checked after every transaction.
+//
+// The bytes, front to back. Per transaction: payload length (mod 66, so empty and too long ones
+// occur), capacity (mod 80), options (bit 0: a flash pause, bit 1: time-out 0), the payload. Per
+// read: a kind (mod 8: 0 time-out, 1 error, else a report); for a report the count the back end
+// claims (0..255, beyond the 65-byte buffer too), a sequence offset s (byte 1 is
+// ((sent + s) & 0x7F) | (s & 0x80)), then the report's bytes from the length byte on.
 #include <algorithm>
-#include <array>
-#include <cstdint>
-#include <vector>
 
 #include "FuzzCheck.h"
 #include "device/DeviceIds.h"
@@ -15,36 +18,22 @@ namespace {
 using fuzz::Require;
 using Report = std::array<uint8_t, CHidIO::kReportSize>;
 
-// The fuzzer's bytes, front to back. Per transaction: payload length (mod 66, so empty and too
-// long payloads occur), capacity (mod 80, beyond the 62 payload bytes a report can carry),
-// options (bit 0: a flash pause, bit 1: time-out 0 instead of 1000 ms), the payload. Per read
-// the channel makes: a kind (mod 8: 0 time-out, 1 error, else a report); for a report the count
-// the back end claims (0..255, so also counts beyond the 65-byte buffer), a sequence offset s
-// (byte 1 is ((sent + s) & 0x7F) | (s & 0x80): s & 0x7F == 0 answers the command sent, bit 7
-// of s sets the device flag), then the report's bytes from the length byte on.
-class FuzzInput {
-public:
-    FuzzInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-
-    bool Exhausted() const { return m_at == m_size; }
-    uint8_t Next() { return Exhausted() ? 0 : m_data[m_at++]; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_at = 0;
-};
-
-// What the back end put into the channel's buffer, and the count it claimed for it.
-struct DeliveredReport {
+struct Delivered {
     Report bytes{};
-    size_t filled = 0;
-    int claimed = 0;
+    size_t filled = 0; // what went into the channel's buffer
+    int claimed = 0;   // the count the back end claimed
+    bool Broken() const { return claimed > int(CHidIO::kReportSize); }
+    bool Answers(uint8_t sequence) const
+    {
+        return claimed >= 3 && !Broken() && (bytes[1] & 0x7F) == sequence;
+    }
 };
 
 class FuzzedBackend final : public IHidBackend {
 public:
-    explicit FuzzedBackend(FuzzInput& input) : m_input(input) {}
+    FuzzedBackend(const uint8_t* data, size_t size) : m_data(data), m_end(data + size) {}
+    bool Exhausted() const { return m_data == m_end; }
+    uint8_t Next() { return Exhausted() ? 0 : *m_data++; }
 
     std::vector<std::string> EnumeratePaths() override { return {"fuzzed"}; }
     bool ReadAttributes(const std::string&, HidAttributes& out) override
@@ -52,181 +41,111 @@ public:
         out = {kTorvanVendorId, kTorvanProductId};
         return true;
     }
-    HidHandle Open(const std::string&, HidAccess access) override
-    {
-        return access == HidAccess::Read ? kReadHandle : kWriteHandle;
-    }
-
+    HidHandle Open(const std::string&, HidAccess access) override { return int(access) + 1; }
     int Write(HidHandle handle, const uint8_t* report, size_t length, int) override
     {
-        Require(handle == kWriteHandle && length == CHidIO::kReportSize, "writes go out whole");
-        std::copy_n(report, length, m_written.emplace_back().begin());
-        return static_cast<int>(length);
+        Require(handle == 2 && length == CHidIO::kReportSize, "writes go out whole");
+        std::copy_n(report, length, written.emplace_back().begin());
+        return int(length);
     }
-
-    // Exhausted input ends the read as an error, never as a wait for the time-out.
+    // Exhausted input ends a read as an error, never as a wait for the time-out.
     int Read(HidHandle handle, uint8_t* report, size_t capacity, int) override
     {
-        Require(handle == kReadHandle && capacity == CHidIO::kReportSize,
-                "reads offer the whole buffer");
-        if (m_input.Exhausted())
-            return -1;
-        switch (m_input.Next() % 8) {
-        case 0: return 0;
-        case 1: return -1;
-        default: break;
-        }
-        DeliveredReport& delivered = m_delivered.emplace_back();
-        delivered.claimed = m_input.Next();
-        delivered.filled = std::min<size_t>(static_cast<size_t>(delivered.claimed), capacity);
-        const uint8_t offset = m_input.Next();
-        const uint8_t sent = m_written.empty() ? 0 : m_written.back()[1];
-        delivered.bytes[1] = static_cast<uint8_t>(((sent + offset) & 0x7F) | (offset & 0x80));
-        for (size_t i = 2; i < delivered.filled; ++i)
-            delivered.bytes[i] = m_input.Next();
-        std::copy_n(delivered.bytes.begin(), delivered.filled, report);
-        return delivered.claimed;
+        Require(handle == 1 && capacity == CHidIO::kReportSize, "reads offer the whole buffer");
+        const int kind = Exhausted() ? 1 : Next() % 8;
+        if (kind < 2)
+            return -kind;
+        Delivered& d = delivered.emplace_back();
+        d.claimed = Next();
+        d.filled = std::min<size_t>(size_t(d.claimed), capacity);
+        const uint8_t offset = Next();
+        d.bytes[1] =
+            uint8_t(((written.empty() ? 0 : written.back()[1]) + offset) & 0x7F) | (offset & 0x80);
+        for (size_t i = 2; i < d.filled; ++i)
+            d.bytes[i] = Next();
+        std::copy_n(d.bytes.begin(), d.filled, report);
+        return d.claimed;
     }
-
     void Cancel(HidHandle) override {}
     void Close(HidHandle) override {}
 
-    void StartTransaction()
-    {
-        m_written.clear();
-        m_delivered.clear();
-    }
-    const std::vector<Report>& Written() const { return m_written; }
-    const std::vector<DeliveredReport>& Delivered() const { return m_delivered; }
+    std::vector<Report> written;
+    std::vector<Delivered> delivered;
 
 private:
-    static constexpr HidHandle kReadHandle = 1;
-    static constexpr HidHandle kWriteHandle = 2;
-
-    FuzzInput& m_input;
-    std::vector<Report> m_written;
-    std::vector<DeliveredReport> m_delivered;
+    const uint8_t* m_data;
+    const uint8_t* m_end;
 };
 
-struct Transaction {
-    std::vector<uint8_t> payload;
-    size_t capacity = 0;
-    uint32_t pauseMs = 0;
-    uint32_t timeoutMs = 1000;
-};
-
-Transaction NextTransaction(FuzzInput& input)
+uint8_t Untouched(size_t i) // the caller's buffer before a transaction, so that any write shows
 {
-    Transaction t;
-    t.payload.resize(input.Next() % 66);
-    t.capacity = input.Next() % 80;
-    const uint8_t options = input.Next();
-    t.pauseMs = (options & 1) ? 1000 : 0;
-    t.timeoutMs = (options & 2) ? 0 : 1000;
-    for (uint8_t& byte : t.payload)
-        byte = input.Next();
-    return t;
-}
-
-// The caller's buffer before the transaction: a pattern, so that any byte written shows.
-uint8_t Untouched(size_t i)
-{
-    return static_cast<uint8_t>(0x5A + 37 * i);
-}
-
-bool Broken(const DeliveredReport& report)
-{
-    return report.claimed > static_cast<int>(CHidIO::kReportSize);
-}
-
-bool Answers(const DeliveredReport& report, uint8_t sequence)
-{
-    return report.claimed >= 3 && !Broken(report) && (report.bytes[1] & 0x7F) == sequence;
-}
-
-void CheckFrame(const Transaction& t, const Report& written, uint8_t sequence)
-{
-    Require(written[0] == 0x00, "report ID 0");
-    Require(written[1] == sequence, "the command carries the channel's new sequence number");
-    Require(written[2] == t.payload.size(), "length byte is the payload's length");
-    Require(std::equal(t.payload.begin(), t.payload.end(), written.begin() + 3),
-            "payload framed as given");
-}
-
-void CheckTransaction(const Transaction& t, const FuzzedBackend& backend, uint8_t sequenceBefore,
-                      uint8_t sequenceAfter, bool answered, size_t stored,
-                      const std::vector<uint8_t>& response)
-{
-    const auto& delivered = backend.Delivered();
-    const bool sendable = !t.payload.empty() && t.payload.size() <= CHidCmd::kMaxPayload;
-    if (!sendable) {
-        Require(!answered && stored == 0, "an unsendable payload gets no answer");
-        Require(backend.Written().empty() && delivered.empty(),
-                "an unsendable payload is not sent");
-        Require(sequenceAfter == sequenceBefore, "an unsendable payload takes no sequence number");
-    } else {
-        Require(backend.Written().size() == 1, "one command report per transaction");
-        Require(sequenceAfter == ((sequenceBefore + 1) & 0x7F),
-                "sequence numbers advance by one, in 7 bits");
-        CheckFrame(t, backend.Written().front(), sequenceAfter);
-    }
-
-    const auto firstBroken = std::find_if(delivered.begin(), delivered.end(), Broken);
-    Require(firstBroken == delivered.end() || (!answered && firstBroken + 1 == delivered.end()),
-            "a report claiming more than the buffer ends the transaction unanswered");
-    const auto firstAnswer =
-        std::find_if(delivered.begin(), delivered.end(),
-                     [&](const DeliveredReport& r) { return Answers(r, sequenceAfter); });
-    size_t written = 0;
-    if (answered) {
-        Require(firstAnswer != delivered.end() && firstAnswer + 1 == delivered.end(),
-                "the answer is the first report whose low 7 bits equal the sequence sent");
-        const DeliveredReport& answer = *firstAnswer;
-        Require(answer.filled >= 3, "an answer holds its header");
-        Require(stored <= t.capacity, "never more than the capacity stored");
-        Require(stored <= answer.bytes[2], "never more than the length byte stored");
-        Require(stored <= answer.filled - 3, "never more than was received stored");
-        Require(stored == std::min<size_t>({answer.bytes[2], answer.filled - 3, t.capacity}),
-                "the payload is cut only to the length byte, what was received and the capacity");
-        Require(std::equal(response.begin(), response.begin() + static_cast<std::ptrdiff_t>(stored),
-                           answer.bytes.begin() + 3),
-                "the stored bytes are the answer's payload");
-        written = stored;
-    } else {
-        Require(stored == 0, "nothing stored without an answer");
-        Require(firstAnswer == delivered.end(), "a report answering the command is never dropped");
-    }
-    for (size_t i = written; i < response.size(); ++i)
-        Require(response[i] == Untouched(i),
-                "the caller's buffer is untouched beyond what was stored");
+    return uint8_t(0x5A + 37 * i);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzInput input(data, size);
-    FuzzedBackend backend(input);
+    FuzzedBackend backend(data, size);
     CHidCmd channel(backend);
-    uint32_t lastPause = 0;
-    channel.SetPauseFunction([&](uint32_t ms) { lastPause = ms; });
+    uint32_t pause = 0;
+    channel.SetPauseFunction([&](uint32_t ms) { pause = ms; });
     Require(channel.Transport().Open(), "the fuzzed device opens");
-
-    while (!input.Exhausted()) {
-        const Transaction t = NextTransaction(input);
-        // Exactly the capacity, on the heap, so that the sanitizer sees any write past its end.
-        std::vector<uint8_t> response(t.capacity);
+    while (!backend.Exhausted()) {
+        std::vector<uint8_t> payload(backend.Next() % 66);
+        std::vector<uint8_t> response(backend.Next() % 80); // on the heap: a write past it shows
+        const uint8_t options = backend.Next();
+        for (uint8_t& byte : payload)
+            byte = backend.Next();
         for (size_t i = 0; i < response.size(); ++i)
             response[i] = Untouched(i);
-        backend.StartTransaction();
-        lastPause = 0;
-        const uint8_t sequenceBefore = channel.Sequence();
+        backend.written.clear();
+        backend.delivered.clear();
+        pause = 0;
+        const uint8_t before = channel.Sequence();
         size_t stored = 0xDEAD;
-        const bool answered = channel.Execute(t.payload, response, t.timeoutMs, t.pauseMs, &stored);
-        CheckTransaction(t, backend, sequenceBefore, channel.Sequence(), answered, stored,
-                         response);
-        Require(lastPause == (backend.Written().empty() ? 0 : t.pauseMs),
-                "the flash pause is taken as asked");
+        const bool answered = channel.Execute(payload, response, options & 2 ? 0 : 1000,
+                                              options & 1 ? 1000 : 0, &stored);
+        const uint8_t sequence = channel.Sequence();
+        const auto& in = backend.delivered;
+
+        if (payload.empty() || payload.size() > CHidCmd::kMaxPayload) {
+            Require(!answered && stored == 0 && backend.written.empty() && in.empty() && pause == 0,
+                    "an unsendable payload is not sent");
+            Require(sequence == before, "an unsendable payload takes no sequence number");
+        } else {
+            Require(backend.written.size() == 1, "one command report per transaction");
+            Require(sequence == ((before + 1) & 0x7F),
+                    "sequence numbers advance by one, in 7 bits");
+            const Report& out = backend.written.front();
+            Require(out[0] == 0 && out[1] == sequence && out[2] == payload.size(),
+                    "report ID, sequence, length");
+            Require(std::equal(payload.begin(), payload.end(), out.begin() + 3),
+                    "payload framed as given");
+            Require(pause == (options & 1 ? 1000u : 0u), "the flash pause is taken as asked");
+        }
+        const auto broken =
+            std::find_if(in.begin(), in.end(), [](const Delivered& d) { return d.Broken(); });
+        Require(broken == in.end() || (!answered && broken + 1 == in.end()),
+                "a report claiming more than the buffer ends the transaction unanswered");
+        const auto answer = std::find_if(in.begin(), in.end(),
+                                         [&](const Delivered& d) { return d.Answers(sequence); });
+        if (answered) {
+            Require(answer != in.end() && answer + 1 == in.end(),
+                    "the answer is the first report with the sequence's low 7 bits");
+            Require(
+                stored == std::min<size_t>({answer->bytes[2], answer->filled - 3, response.size()}),
+                "the payload is cut to the length byte, what was received and the capacity");
+            Require(std::equal(response.begin(), response.begin() + long(stored),
+                               answer->bytes.begin() + 3),
+                    "the stored bytes are the answer's payload");
+        } else {
+            Require(stored == 0 && answer == in.end(),
+                    "a report answering the command is never dropped");
+        }
+        for (size_t i = answered ? stored : 0; i < response.size(); ++i)
+            Require(response[i] == Untouched(i),
+                    "the caller's buffer is untouched beyond what was stored");
     }
     return 0;
 }

@@ -1,31 +1,21 @@
 #!/usr/bin/env bash
-# Builds one fuzz target with clang's libFuzzer, address and undefined-behaviour sanitizers in
-# build/fuzz/ (configured once; later runs rebuild only what changed, and only what the target
-# needs) and runs it for the given seconds (default 60), starting from its seed corpus and what
-# earlier runs added in build/fuzz/corpus/<target>/. A crash, a leak or an input that runs longer
-# than 10 s fails the run; the input is kept in build/fuzz/artifacts/<target>/. Needs clang and
-# libclang-rt-14-dev (scripts/torvan.sh test installs them).
-#   tests/fuzz/run-fuzzer.sh TARGET [seconds] [extra libFuzzer options...]
-# TARGET is a folder name under tests/fuzz/corpus/: image_file, hid_response, bit_report.
+# tests/fuzz/run-fuzzer.sh TARGET [seconds] [libFuzzer options...]: builds one fuzz target (a folder
+# name under tests/fuzz/corpus/) with clang's libFuzzer and the address and undefined-behaviour
+# sanitizers in build/fuzz/, and runs it for the given seconds (60) from its seed corpus and what
+# earlier runs added in build/fuzz/corpus/TARGET/. A crash, a leak or an input taking over 10 s
+# fails it; the input is kept in build/fuzz/artifacts/TARGET/. Needs clang and libclang-rt-14-dev.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 target=${1:-}
-if [ -z "$target" ] || [ ! -d "tests/fuzz/corpus/$target" ]; then
-    echo "usage: $0 TARGET [seconds] [libFuzzer options...]; targets: $(ls tests/fuzz/corpus)" >&2
-    exit 2
-fi
+[ -n "$target" ] && [ -d "tests/fuzz/corpus/$target" ] ||
+    { echo "usage: $0 TARGET [seconds] [options]; targets: $(ls tests/fuzz/corpus)" >&2; exit 2; }
 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
-
-sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 [ -f build/fuzz/CMakeCache.txt ] || cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DTORVAN_FUZZ=ON "-DCMAKE_CXX_FLAGS=$sanitizers" \
-    "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++ -DTORVAN_FUZZ=ON -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined \
+    "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
 cmake --build build/fuzz --target "fuzz_$target"
-
-corpus=build/fuzz/corpus/$target
-artifacts=build/fuzz/artifacts/$target
-mkdir -p "$corpus" "$artifacts"
-cp -n "tests/fuzz/corpus/$target"/* "$corpus"/
-exec "build/fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -max_len=4096 \
-    -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus"
+mkdir -p "build/fuzz/corpus/$target" "build/fuzz/artifacts/$target"
+cp -n "tests/fuzz/corpus/$target"/* "build/fuzz/corpus/$target/"
+exec "build/fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -max_len=4096 -rss_limit_mb=4096 \
+    -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$target/" "$@" "build/fuzz/corpus/$target"
