@@ -1,6 +1,8 @@
 #include "app/PerformanceTool.h"
 
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
@@ -96,6 +98,8 @@ void PerformanceTool::OnInitDialog(QWidget* client)
     }
     for (int tab = 1; tab < TabCount; ++tab)
         m_pages[tab]->hide();
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
     m_currentTab = 0;
     m_pages[0]->show();
     connect(m_tabs, &QTabWidget::currentChanged, this, &PerformanceTool::OnSelChange);
@@ -156,6 +160,18 @@ void PerformanceTool::ClosePages()
 
 void PerformanceTool::done(int result)
 {
+    for (ToolPage* page : m_pages) {
+        if (page && !page->MayClose())
+            return;
+    }
     ClosePages();
     QDialog::done(result);
+}
+
+void PerformanceTool::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        accept();
+    else
+        QDialog::keyPressEvent(event);
 }

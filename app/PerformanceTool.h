@@ -22,6 +22,7 @@ public:
 
     bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override;
     const RegisterSnapshot& Snapshot() const override { return m_snapshot; }
+    WireJobs& Jobs() override { return m_jobs; }
 
     ToolPage* Page(int tab) const { return m_pages[tab]; }
     int CurrentTab() const { return m_currentTab; }
@@ -29,9 +30,13 @@ public:
     IChannelOwner* const m_pMainDlg;
 
 public slots:
-    // Every way out (close box, Esc, Enter, Exit) ends here, so the pages are always shut down
-    // before they are deleted.
+    // Every way out (close box, Esc, Enter, Exit) ends here, so the pages are always asked and
+    // shut down before they are deleted.
     void done(int result) override;
+
+protected:
+    // Enter ends the window, as Esc does: no push button of the tool window is a default button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnInitDialog(QWidget* client);
@@ -44,5 +49,6 @@ private:
     std::array<ToolPage*, TabCount> m_pages{};
     int m_currentTab = 0;
     RegisterSnapshot m_snapshot;
+    WireJobs m_jobs;
     QTabWidget* m_tabs = nullptr;
 };

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/TorvanReaderDlg.h"
+#include "device/BoundedWriteBackend.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "ui/DialogUnits.h"
 
@@ -9,7 +10,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     ui::UseDialogFont(app);
-    HidapiBackend backend;
+    BoundedWriteBackend backend(std::make_shared<HidapiBackend>());
     CTorvanReaderDlg mainDlg(backend);
     mainDlg.exec();
     return 0;

@@ -9,6 +9,7 @@
 #include "burnin/CycleWorker.h"
 #include "burnin/DescriptionDlg.h"
 #include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
 
 namespace {
 
@@ -116,6 +117,11 @@ void CBIT::OnBnClickedStartStop()
 
 void CBIT::BeginRun(std::chrono::milliseconds period)
 {
+    if (m_host.Jobs().Running(WireJob::FirmwareUpdate)) {
+        ui::ShowMessage(this, ui::kUpdateRunning);
+        return;
+    }
+    m_host.Jobs().Set(WireJob::BurnIn, true);
     m_toldLogFailure = false;
     m_notice->hide();
     // The last cycle of a run stopped a moment ago must not log into the new run's empty log.
@@ -142,6 +148,7 @@ void CBIT::EndRun()
     m_sampleTimer.stop();
     m_chartTimer.stop();
     m_running = false;
+    m_host.Jobs().Set(WireJob::BurnIn, false);
     m_startStop->setText(kStart);
 }
 

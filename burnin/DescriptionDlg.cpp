@@ -1,6 +1,7 @@
 #include "burnin/DescriptionDlg.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -18,9 +19,11 @@ SaveNameChooser& Chooser()
 
 QString AskForSaveName(QWidget* parent)
 {
-    // No confirmation for an existing name: the report replaces it, as users of the tool expect.
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), "TXT(*.TXT);;All Files(*.*)",
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
+    // The dialog does not confirm an existing name: ".txt" is appended to what it returns, so the
+    // question comes for the name actually written.
+    return QFileDialog::getSaveFileName(parent, QString(), QString(),
+                                        "TXT(*.TXT *.txt);;All Files(*.*)", nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace
@@ -63,6 +66,10 @@ void CDescription::OnBnClickedSaveAs()
     if (chosen.isEmpty())
         return;
     const QString name = report::FileName(chosen);
+    if (QFileInfo::exists(name)
+        && !ui::Ask(this, "Replace the report?",
+                    QString("%1 already exists. Replace it with this report?").arg(name)))
+        return;
     const FileWrite written = report::Write(name, report::Body(description, log));
     if (!written.ok)
         ui::ShowMessage(

@@ -24,7 +24,7 @@ QByteArray RepairLineEnds(QByteArray log)
 QByteArray ReadLog(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadOnly))
         return {};
     return RepairLineEnds(file.readAll());
 }

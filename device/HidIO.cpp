@@ -37,6 +37,7 @@ bool CHidIO::Open()
 
 void CHidIO::Close()
 {
+    m_gone = false;
     for (HidHandle* handle : {&m_readHandle, &m_writeHandle}) {
         if (*handle != kInvalidHidHandle)
             m_backend.Cancel(*handle);
@@ -58,10 +59,11 @@ bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
 {
     if (written)
         *written = 0;
-    if (m_writeHandle == kInvalidHidHandle)
+    if (m_writeHandle == kInvalidHidHandle || m_gone)
         return false;
     const int moved = m_backend.Write(m_writeHandle, report, kReportSize, kWriteWaitMs);
     if (moved <= 0) {
+        m_gone = moved == 0;
         m_backend.Cancel(m_writeHandle);
         return false;
     }
@@ -74,7 +76,7 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
 {
     if (read)
         *read = 0;
-    if (m_readHandle == kInvalidHidHandle)
+    if (m_readHandle == kInvalidHidHandle || m_gone)
         return false;
     const int moved =
         m_backend.Read(m_readHandle, report, kReportSize, static_cast<int>(timeoutMs));

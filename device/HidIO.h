@@ -23,7 +23,9 @@ public:
     void Close();
     bool IsOpen() const;
 
-    // Writes the 65 bytes of report; a short write is a failed write.
+    // Writes the 65 bytes of report; a short write is a failed write. A write that does not
+    // complete within the write wait counts the device as gone: every later write and read fails
+    // at once until the device is opened again.
     bool WriteReport(const uint8_t* report, uint32_t* written = nullptr);
     // Reads one report into the 65-byte buffer, waiting at most timeoutMs. A back end that
     // claims more bytes than the buffer holds fails the read.
@@ -33,4 +35,5 @@ private:
     IHidBackend& m_backend;
     HidHandle m_readHandle = kInvalidHidHandle;
     HidHandle m_writeHandle = kInvalidHidHandle;
+    bool m_gone = false;
 };

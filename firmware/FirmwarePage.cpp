@@ -12,22 +12,23 @@
 
 #include "device/HidCmd.h"
 #include "device/StatusRegister.h"
-#include "firmware/BlockTransfer.h"
-#include "firmware/DeviceInfo.h"
 #include "firmware/FirmwareCommands.h"
+#include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageFile.h"
+#include "firmware/ImageGuard.h"
 #include "firmware/ProgressScale.h"
 #include "ui/MessageBox.h"
 
 namespace {
 
-constexpr uint8_t kLocalIdentification = 0x01;
-constexpr uint8_t kRemoteIdentification = 0x05;
+using State = firmware::Update::State;
 constexpr std::chrono::milliseconds kProgramPeriod{5};
 constexpr std::chrono::milliseconds kProgressPeriod{5};
 // Linux names are case-sensitive, so each filter takes both cases.
 const char* const kFileFilter = "HEX(*.HEX *.hex);; BIN(*.BIN *.bin);;All Files(*)";
 const char* const kBusyText = "Busy: wait until the programming has ended.";
+const char* const kIncomplete =
+    "The chip now holds an incomplete image. Program it again before \"Apply Firmware\".";
 
 QString ChooseFileWithDialog(QWidget* parent, const QString& startDir)
 {
@@ -51,6 +52,11 @@ QString LoadFailureText(const firmware::LoadedImage& loaded)
     case firmware::LoadResult::Loaded: break;
     }
     return {};
+}
+
+size_t ChipIndex(frames::Chip chip)
+{
+    return chip == frames::Chip::Local ? 0 : 1;
 }
 
 } // namespace
@@ -90,20 +96,22 @@ void DlgProgrammer::OnInitDialog()
     m_controls.local->setChecked(true);
     m_controls.path->setText(QDir::homePath());
     // m_pMainDlg is not set yet: the identification goes through the tool window's register read.
-    ShowIdentification(kLocalIdentification, m_controls.localType, m_controls.localRevision,
+    ShowIdentification(frames::Chip::Local, m_controls.localType, m_controls.localRevision,
                        m_controls.localRole);
-    ShowIdentification(kRemoteIdentification, m_controls.remoteType, m_controls.remoteRevision,
+    ShowIdentification(frames::Chip::Remote, m_controls.remoteType, m_controls.remoteRevision,
                        m_controls.remoteRole);
 }
 
-void DlgProgrammer::ShowIdentification(uint8_t reg, QLineEdit* type, QLineEdit* revision,
+void DlgProgrammer::ShowIdentification(frames::Chip chip, QLineEdit* type, QLineEdit* revision,
                                        QLineEdit* role)
 {
     RegisterData data{};
+    const uint8_t reg = chip == frames::Chip::Local ? 0x01 : 0x05;
     if (!m_host.ReadRegister(frames::kStatusGroup1, reg, data.data()))
         return;
     firmware::DeviceInfoBlock block;
     std::copy_n(data.begin(), block.bytes.size(), block.bytes.begin());
+    m_chipInfo[ChipIndex(chip)] = block;
     type->setText(QString::fromStdString(block.ChipTypeName()));
     revision->setText(QString::fromStdString(block.RevisionText()));
     role->setText(QString::fromStdString(block.RoleText()));
@@ -128,6 +136,7 @@ void DlgProgrammer::LoadFile(const QString& path)
 {
     // Whatever happens below, the image held before is gone, and so is what it showed.
     m_image.reset();
+    m_imageInfo.reset();
     ShowImageInfo("N/A", "N/A");
     firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
     if (loaded.result != firmware::LoadResult::Loaded) {
@@ -136,17 +145,10 @@ void DlgProgrammer::LoadFile(const QString& path)
     }
     m_image = std::make_shared<const firmware::Image>(std::move(loaded.image));
     ShowStatus(QString("%1 byte.").arg(m_image->size()));
-    if (!m_image->empty())
-        FindImageInfo();
-}
-
-void DlgProgrammer::FindImageInfo()
-{
-    const std::optional<firmware::DeviceInfoBlock> block = firmware::FindImageInfo(*m_image);
-    if (!block)
-        return;
-    ShowImageInfo(QString::fromStdString(block->ChipTypeName() + block->RoleText()),
-                  QString::fromStdString(block->RevisionText()));
+    m_imageInfo = firmware::FindImageInfo(*m_image);
+    if (m_imageInfo)
+        ShowImageInfo(QString::fromStdString(m_imageInfo->ChipTypeName() + m_imageInfo->RoleText()),
+                      QString::fromStdString(m_imageInfo->RevisionText()));
 }
 
 void DlgProgrammer::ShowImageInfo(const QString& type, const QString& revision)
@@ -161,77 +163,95 @@ void DlgProgrammer::OnProgram()
         ui::ShowMessage(this, "Please load file first!");
         return;
     }
-    if (m_busy)
+    if (IsBusy())
         return;
     // Erasing a chip that will then not be written would leave it without firmware.
     if (m_image->empty()) {
         ui::ShowMessage(this, "The image holds no data: nothing to program!");
         return;
     }
-    m_busy = true;
+    if (OtherJobRunning())
+        return;
     const frames::Chip target = Target();
+    const std::optional<std::string> mismatch =
+        firmware::ImageMismatch(m_imageInfo, m_chipInfo[ChipIndex(target)]);
+    if (mismatch && !ui::Ask(this, firmware::kImageGuardTitle, QString::fromStdString(*mismatch)))
+        return;
     CHidCmd* channel = Channel();
-    if (!channel || !firmware::EraseFirmware(*channel, target)) {
-        m_busy = false;
+    if (!channel) {
         ui::ShowMessage(this, "Erase Fail!");
         return;
     }
-    if (!firmware::BeginWrite(*channel, target)) {
-        m_busy = false;
-        ui::ShowMessage(this, "Fail");
-        ui::ShowMessage(this, "Write Fail!");
+    m_update = std::make_unique<firmware::Update>(m_image, target);
+    m_host.Jobs().Set(WireJob::FirmwareUpdate, true);
+    if (m_update->Start(*channel) != State::Running) {
+        EndProgramming();
         return;
     }
-    m_transfer = std::make_unique<firmware::BlockTransfer>(m_image);
-    const firmware::ProgressScale scale(m_transfer->Blocks());
+    const firmware::ProgressScale scale(m_update->Blocks());
     m_controls.progress->setRange(0, scale.Maximum());
     m_controls.progress->setValue(0);
     m_programTimer->start();
     m_progressTimer->start();
 }
 
+bool DlgProgrammer::OtherJobRunning()
+{
+    const WireJobs& jobs = m_host.Jobs();
+    const char* refusal = jobs.Running(WireJob::StatusTest) ? "Stop the Status test first."
+                          : jobs.Running(WireJob::BurnIn)   ? "Stop the burn-in test first."
+                                                            : nullptr;
+    if (refusal)
+        ui::ShowMessage(this, refusal);
+    return refusal != nullptr;
+}
+
 void DlgProgrammer::OnTimer()
 {
     CHidCmd* channel = Channel();
-    if (!m_transfer || !channel) {
+    if (!m_update || !channel) {
         EndProgramming();
         ui::ShowMessage(this, "Fail!");
         return;
     }
-    using Step = firmware::BlockTransfer::Step;
-    switch (m_transfer->SendNext(*channel)) {
-    case Step::Sent: ShowStatus(QString("Count: %1.").arg(m_transfer->Count())); return;
-    case Step::BlockRefused:
+    if (m_update->Step(*channel) == State::Running)
+        ShowStatus(QString("Count: %1.").arg(m_update->Count()));
+    else
         EndProgramming();
-        ShowStatus("No 0xaa!");
-        return;
-    case Step::Completed:
-        m_controls.progress->setValue(m_controls.progress->maximum());
-        EndProgramming();
-        ui::ShowMessage(this, "Firmware update Completed!");
-        return;
-    case Step::LastRefused:
-    case Step::NothingLeft:
-        EndProgramming();
-        ui::ShowMessage(this, "Fail!");
-        return;
-    }
 }
 
 void DlgProgrammer::OnProgressTick()
 {
-    if (!m_transfer)
+    if (!m_update)
         return;
-    const firmware::ProgressScale scale(m_transfer->Blocks());
-    m_controls.progress->setValue(scale.Position(m_transfer->Count()));
+    const firmware::ProgressScale scale(m_update->Blocks());
+    m_controls.progress->setValue(scale.Position(m_update->Count()));
 }
 
 void DlgProgrammer::EndProgramming()
 {
     m_programTimer->stop();
     m_progressTimer->stop();
-    m_transfer.reset();
-    m_busy = false;
+    m_host.Jobs().Set(WireJob::FirmwareUpdate, false);
+    const std::unique_ptr<firmware::Update> update = std::move(m_update);
+    if (!update || !update->Ended())
+        return; // stopped by closing the window: it is going, there is no one to tell
+    const State end = update->Now();
+    m_incomplete[ChipIndex(update->Chip())] = end != State::Completed;
+    switch (end) {
+    case State::Completed:
+        m_controls.progress->setValue(m_controls.progress->maximum());
+        ui::ShowMessage(this, "Firmware update Completed!");
+        return;
+    case State::EraseRefused: ui::ShowMessage(this, "Erase Fail!"); break;
+    case State::BeginRefused:
+        ui::ShowMessage(this, "Fail");
+        ui::ShowMessage(this, "Write Fail!");
+        break;
+    case State::BlockRefused: ShowStatus("No 0xaa!"); break;
+    default: ui::ShowMessage(this, "Fail!"); break;
+    }
+    ui::ShowMessage(this, kIncomplete);
 }
 
 void DlgProgrammer::OnApplyFirmware()
@@ -240,6 +260,12 @@ void DlgProgrammer::OnApplyFirmware()
     if (RefuseWhileBusy())
         return;
     const frames::Chip target = Target();
+    if (m_incomplete[ChipIndex(target)]
+        && !ui::Ask(this, "Restart the chip?",
+                    "The last firmware update of this chip did not complete: it holds an "
+                    "incomplete image. Restarting it now may leave the unit unusable. Restart it "
+                    "anyway?"))
+        return;
     CHidCmd* channel = Channel();
     if (!channel || !firmware::ResetChip(*channel, target)) {
         ui::ShowMessage(this, "Reset Fail.");
@@ -249,6 +275,14 @@ void DlgProgrammer::OnApplyFirmware()
                     target == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
 }
 
+bool DlgProgrammer::MayClose()
+{
+    return !IsBusy()
+           || ui::Ask(this, "Stop the firmware update?",
+                      "A firmware update is running. Stopping now leaves the chip without working "
+                      "firmware. Stop it?");
+}
+
 void DlgProgrammer::OnClose()
 {
     EndProgramming();
@@ -256,9 +290,9 @@ void DlgProgrammer::OnClose()
 
 bool DlgProgrammer::RefuseWhileBusy()
 {
-    if (m_busy)
+    if (IsBusy())
         ShowStatus(kBusyText);
-    return m_busy;
+    return IsBusy();
 }
 
 frames::Chip DlgProgrammer::Target() const

@@ -1,11 +1,14 @@
 #pragma once
 #include <QString>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "device/CommandFrames.h"
 #include "device/PageHost.h"
+#include "firmware/DeviceInfo.h"
 #include "firmware/FirmwareControls.h"
 #include "firmware/FirmwareImage.h"
 #include "ui/ToolPage.h"
@@ -14,12 +17,14 @@ class CHidCmd;
 class QTimer;
 
 namespace firmware {
-class BlockTransfer;
+class Update;
 }
 
 // The "Firmware" page: shows what both chips run, loads an image from a file and programs it into
 // the chosen chip, one 32-byte block per tick of a 5 ms timer, then restarts the chip on demand.
-// Every transaction runs on the UI thread, so the window takes input between two blocks.
+// Every transaction runs on the UI thread, so the window takes input between two blocks. It asks
+// before it writes an image that may not fit the chip, before it restarts a chip whose update did
+// not complete, and before the window closes in the middle of an update.
 class DlgProgrammer : public ToolPage {
     Q_OBJECT
 public:
@@ -39,19 +44,20 @@ public:
     void OnBrowse();
     void OnProgram();
     void OnApplyFirmware();
+    bool MayClose() override;
     void OnClose() override;
 
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const { return m_update != nullptr; }
 
 private:
     void OnInitDialog();
-    void ShowIdentification(uint8_t reg, QLineEdit* type, QLineEdit* revision, QLineEdit* role);
+    void ShowIdentification(frames::Chip chip, QLineEdit* type, QLineEdit* revision, QLineEdit* role);
     void LoadFile(const QString& path);
-    void FindImageInfo();
     void ShowImageInfo(const QString& type, const QString& revision);
+    bool OtherJobRunning();
     void OnTimer();
     void OnProgressTick();
-    // Back to idle: timers stopped, busy cleared.
+    // Back to idle: timers stopped, the update ended; said when it left the chip incomplete.
     void EndProgramming();
     bool RefuseWhileBusy();
     frames::Chip Target() const;
@@ -63,9 +69,12 @@ private:
     FileChooser m_chooseFile;
     QString m_imagePath;
     std::shared_ptr<const firmware::Image> m_image;
-    // Held while a programming run goes on.
-    std::unique_ptr<firmware::BlockTransfer> m_transfer;
-    bool m_busy = false;
+    std::optional<firmware::DeviceInfoBlock> m_imageInfo;
+    // What each chip reported at opening, and whether its last update here did not complete.
+    std::array<std::optional<firmware::DeviceInfoBlock>, 2> m_chipInfo;
+    std::array<bool, 2> m_incomplete{};
+    // Held while a programming run goes on: the page is busy.
+    std::unique_ptr<firmware::Update> m_update;
     QTimer* m_programTimer = nullptr;
     QTimer* m_progressTimer = nullptr;
 };

@@ -51,8 +51,7 @@ std::optional<HexConversion> ConvertHexFile(FILE* file, size_t size)
     std::vector<uint8_t> buffer(kPieceSize);
     size_t filled = 0;
     for (;;) {
-        if (filled == buffer.size())
-            buffer.resize(buffer.size() * 2); // a line longer than a piece
+        // What is left of a piece is less than a line, which the converter bounds.
         const size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
         if (got == 0 && std::ferror(file))
             return std::nullopt;

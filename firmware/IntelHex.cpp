@@ -28,6 +28,9 @@ constexpr std::array<uint8_t, 256> kDigit = MakeDigitTable();
 // count, address high, address low, type, checksum
 constexpr size_t kRecordOverhead = 5;
 constexpr size_t kMaxDataBytes = 255;
+// The longest line a sound record can fill; a longer one is refused at once, so that a file
+// without line ends is never gathered up.
+constexpr size_t kMaxLineLength = 1 + 2 * (kRecordOverhead + kMaxDataBytes);
 // Data records at these 16-bit addresses are dropped: chips keep their own bytes there.
 constexpr uint32_t kFirstDroppedAddress = 0xFFF8;
 
@@ -93,6 +96,12 @@ std::string Diagnose(const uint8_t* begin, const uint8_t* end)
                   static_cast<unsigned>(digits / 2 - kRecordOverhead));
 }
 
+std::string LineTooLong()
+{
+    return Format("line longer than %u characters, the longest record",
+                  static_cast<unsigned>(kMaxLineLength));
+}
+
 } // namespace
 
 HexConversion ConvertHexToBin(std::span<const uint8_t> text)
@@ -124,6 +133,8 @@ size_t HexConverter::Feed(std::span<const uint8_t> piece, bool last)
         m_end = limit;
         ReadLines();
     }
+    if (!Done() && static_cast<size_t>(piece.data() + piece.size() - limit) > kMaxLineLength)
+        Fail(LineTooLong());
     return Done() ? piece.size() : static_cast<size_t>(limit - begin);
 }
 
@@ -146,6 +157,8 @@ void HexConverter::ReadLines()
             continue;
         }
         const uint8_t* lineStart = m_pos;
+        if (static_cast<size_t>(LineEnd(lineStart) - lineStart) > kMaxLineLength)
+            return Fail(LineTooLong());
         while (m_pos != m_end && IsBlank(*m_pos))
             ++m_pos;
         if (m_pos == m_end || IsLineEnd(*m_pos))

@@ -9,8 +9,8 @@
 // Intel HEX text to a flat image.
 //
 // Record: ':' count(1) address(2, big-endian) type(1) data(count) checksum(1), every byte as two
-// hex digits, one record per line (lines end in CR LF, LF or CR; blank lines are skipped). The
-// checksum makes the byte sum of the record 0.
+// hex digits, one record per line (lines end in CR LF, LF or CR; blank lines are skipped; a line
+// longer than the longest record is refused). The checksum makes the byte sum of the record 0.
 //
 // The image begins at address 0: gaps and anything below the first record stay 0x00, and its
 // size is the end of the highest data record. Type 00 data (a record at a 16-bit address of

@@ -11,6 +11,7 @@
 #include "status/StateText.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
+#include "ui/MessageBox.h"
 
 using namespace status;
 
@@ -338,6 +339,11 @@ void Tool1Main::RunPortCheck()
 void Tool1Main::OnBnClickedTest()
 {
     if (!m_running) {
+        if (m_host.Jobs().Running(WireJob::FirmwareUpdate)) {
+            ui::ShowMessage(this, ui::kUpdateRunning);
+            return;
+        }
+        m_host.Jobs().Set(WireJob::StatusTest, true);
         m_pollTimer.start(m_periods.tick);
         m_test->setText("Stop");
         m_running = true;
@@ -349,6 +355,7 @@ void Tool1Main::OnBnClickedTest()
     m_pollTimer.stop();
     m_test->setText("Start");
     m_running = false;
+    m_host.Jobs().Set(WireJob::StatusTest, false);
     m_portCheckTimer.stop();
     ShowAdvice("");
     // Nothing checks the ports once stopped, so no marking is left standing.
@@ -363,4 +370,5 @@ void Tool1Main::OnClose()
     m_pollTimer.stop();
     m_portCheckTimer.stop();
     m_running = false;
+    m_host.Jobs().Set(WireJob::StatusTest, false);
 }

@@ -327,7 +327,7 @@ private slots:
         const QByteArray rule = QByteArray(60, '*') + "\r\n";
         const QByteArray header =
             rule + "2014/3/7 13:5:0\r\nSeries:QX710\r\nDescription:\r\n" + rule;
-        QStringList chosen{"first", "second.txt", "", "no such folder/report"};
+        QStringList chosen{"first", "second.txt", "", "no such folder/report", "first", "first"};
         CDescription::SetSaveNameChooser([&](QWidget*) { return chosen.takeFirst(); });
         WhenModal([&](QWidget* dialog) {
             auto* text = ui::FindControl<QPlainTextEdit>(dialog, 1010);
@@ -335,8 +335,9 @@ private slots:
                      "Description" + QString(header).replace("\r\n", "\n"));
             QTest::keyClicks(text, "Rack 4");
             auto* saveAs = ui::FindControl<QPushButton>(dialog, 1090);
-            saveAs->click(); // an empty log part
+            saveAs->click(); // no log: an empty log part, and the log is not created
             QCOMPARE(ReadFile("first.txt"), header + "Rack 4\r\n\t");
+            QVERIFY(!QFile::exists("BIT.txt"));
             run.clock.seconds += 60; // the header keeps the time the dialog opened
             WriteFile("BIT.txt", "2014/3/7 13:5:6\tLink Fail.\r\r\n2014/3/7 13:5:12\tNo HPD .\r\n");
             saveAs->click();
@@ -349,6 +350,13 @@ private slots:
             QVERIFY(run.rig.boxes.size() == 1
                     && run.rig.boxes[0].startsWith(
                         "The report could not be saved as no such folder/report.txt:\n"));
+            run.rig.answers = {false, true};
+            saveAs->click(); // an existing file is replaced only when the user says so
+            QCOMPARE(ReadFile("first.txt"), header + "Rack 4\r\n\t");
+            saveAs->click();
+            QVERIFY(ReadFile("first.txt").endsWith("No HPD .\r\n\t"));
+            QCOMPARE(run.rig.boxes.mid(1),
+                     QStringList(2, "first.txt already exists. Replace it with this report?"));
         });
         Click(run.page, 1106);
         CDescription::SetSaveNameChooser({});

@@ -6,7 +6,9 @@
 
 #include "HexText.h"
 #include "Rig.h"
+#include "burnin/BurnInPage.h"
 #include "firmware/FirmwarePage.h"
+#include "status/StatusPage.h"
 
 namespace {
 
@@ -58,13 +60,17 @@ struct Firmware {
     }
 };
 
-QByteArray Counting(int size)
+// size bytes that differ from block to block, the first 8 naming the chip id (QX710 TX unless
+// told otherwise) where they fit, so that the image goes to the local chip unasked.
+QByteArray Counting(int size, const char* id = "1234fedc23072110")
 {
     QByteArray image(size, '\0');
     for (int i = 0; i < size; ++i)
         image[i] = char(i * 7 + i / 251);
-    return image;
+    return size < 8 ? image : image.replace(0, 8, QByteArray::fromHex(id));
 }
+
+const QString kRisk = " Programming it may leave the unit unusable. Program it anyway?";
 
 } // namespace
 
@@ -90,7 +96,7 @@ private slots:
         Firmware fw;
         fw.Load(""); // cancelled: nothing changes
         QCOMPARE(Text(fw.page, 1010), QDir::homePath());
-        QByteArray marked = Counting(300);
+        QByteArray marked = Counting(300, "0000000000000000");
         marked.replace(100, 8, QByteArray::fromHex("1234fedc23072210"));
         fw.LoadHex(marked, "marked.BIN"); // HEX by its first byte, whatever its name
         QCOMPARE(Texts(fw.page, {1010, 1091, 1092, 1093}),
@@ -100,8 +106,8 @@ private slots:
             fw.Load(bytes.isNull() ? "missing.hex" : WriteFile("refused", bytes));
             QCOMPARE(Texts(fw.page, {1091, 1092, 1093}), status + "|N/A|N/A");
         };
-        refused(Counting(400), "400 byte.");                // holds no identification
-        QCOMPARE(fw.startDirs.last(), QDir::currentPath()); // where the last file was
+        refused(Counting(400, "0000000000000000"), "400 byte."); // holds no identification
+        QCOMPARE(fw.startDirs.last(), QDir::currentPath());      // where the last file was
         refused(QByteArray::fromStdString(hextext::LinearBase(0)).repeated(20)
                     + ":02000000GG00FE\r\n",
                 "Fail to convert the input from hex to bin! (line 21: 'G' is no hex digit)");
@@ -116,14 +122,14 @@ private slots:
     void programsBothChipsAndRestartsThem()
     {
         Firmware fw;
-        QByteArray image(65, '\0');
-        for (int i = 0; i < image.size(); ++i)
-            image[i] = char(i);
+        QByteArray image = QByteArray::fromHex("1234fedc23072110");
+        for (int i = 8; i < 65; ++i)
+            image += char(i);
         fw.LoadHex(image);
         fw.Program();
         Payloads expected{
             Hex("030205"), Hex("030306"),
-            Hex("aa000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"),
+            Hex("aa1234fedc2307211008090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"),
             Hex("aa202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f"),
             Hex("bb40ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff")};
         QCOMPARE(fw.rig.Commands(), expected);
@@ -131,9 +137,17 @@ private slots:
         QCOMPARE(fw.rig.boxes, QStringList{"Firmware update Completed!"});
         QCOMPARE(Text(fw.page, 1091), "Count: 2.");
         QVERIFY(fw.Holds(Chip::Local, image) && fw.Holds(Chip::Remote, {}));
+        // An image for another chip is asked about before the erase; No sends nothing.
         fw.rig.wire.Clear();
+        fw.rig.boxes.clear();
         Click(fw.page, 1034);
+        fw.rig.answers = {false, true};
+        Click(fw.page, 1086);
+        QVERIFY(fw.rig.Commands().empty());
         fw.Program();
+        const QString question =
+            "This image is for QX710 TX, but the chip you chose is QX720 RX." + kRisk;
+        QCOMPARE(fw.rig.boxes, (QStringList{question, question, "Firmware update Completed!"}));
         expected[0] = Hex("040206");
         expected[1] = Hex("040307");
         QCOMPARE(fw.rig.Commands(), expected);
@@ -143,9 +157,41 @@ private slots:
         Click(fw.page, 1033);
         Click(fw.page, 1084);
         QCOMPARE(fw.rig.Commands(), (Payloads{Hex("040408"), Hex("030407")}));
-        QCOMPARE(fw.rig.boxes.mid(2), (QStringList{" Remote Reset done.", " Local Reset done."}));
+        QCOMPARE(fw.rig.boxes.mid(3), (QStringList{" Remote Reset done.", " Local Reset done."}));
         QCOMPARE(fw.rig.pauses, std::vector<uint32_t>(4, 1000));
         QVERIFY(fw.Restarts(Chip::Local) == 1 && fw.Restarts(Chip::Remote) == 1);
+    }
+
+    // The question before the erase names what each side is, or says which one is unknown.
+    void imageGuardSaysWhatItKnows()
+    {
+        const std::tuple<const char*, bool, QString> table[]{
+            {"1234fedc33072100", true,
+             "This image is for QX720 RX, but the chip you chose is QX710 TX."},
+            {"1234fedc53000510", true,
+             "This image is for chip type 5 TX, but the chip you chose is QX710 TX."},
+            {"0000000000000000", true,
+             "This image holds no identification, so nothing tells whether it is for the chip you "
+             "chose, QX710 TX."},
+            {"1234fedc23072110", false,
+             "The chip you chose did not tell what it is, so nothing tells whether this image, for "
+             "QX710 TX, fits it."},
+            {"0000000000000000", false,
+             "Neither this image nor the chip you chose tells what it is, so nothing tells whether "
+             "they fit."}};
+        for (const auto& [id, chipTells, question] : table) {
+            Firmware fw;
+            if (!chipTells) {
+                fw.rig.Refuse(0x01, 0x01);
+                fw.rig.Reopen();
+                fw.page = &fw.rig.page<DlgProgrammer>();
+                fw.rig.wire.Clear();
+            }
+            fw.LoadHex(Counting(100, id));
+            Click(fw.page, 1086);
+            QCOMPARE(fw.rig.boxes, QStringList{question + kRisk});
+            QVERIFY(fw.rig.Commands().empty() && !fw.page->IsBusy());
+        }
     }
 
     void imageSizes()
@@ -153,9 +199,13 @@ private slots:
         for (int size : {1, 32, 33, 64, 100000}) {
             Firmware fw;
             fw.page->SetTickPeriod(std::chrono::milliseconds(0));
-            const QByteArray image = Counting(size);
-            fw.LoadHex(image);
-            for (int run = 0; run < 2; ++run) { // idle after a run: the image goes out once more
+            fw.rig.answers = {true, true}; // these images name no chip: program them anyway
+            QByteArray inverted = Counting(size);
+            for (char& byte : inverted)
+                byte = char(~byte);
+            for (const QByteArray& image :
+                 {Counting(size), inverted}) { // the second over the first
+                fw.LoadHex(image);
                 fw.rig.wire.Clear();
                 fw.Program();
                 QCOMPARE(int(fw.rig.Commands().size()), 2 + (size + 31) / 32);
@@ -163,7 +213,7 @@ private slots:
                 auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
                 QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
             }
-            QCOMPARE(fw.rig.boxes, QStringList(2, "Firmware update Completed!"));
+            QCOMPARE(fw.rig.boxes.count("Firmware update Completed!"), 2);
         }
     }
 
@@ -175,11 +225,28 @@ private slots:
         Click(fw.page, 1086); // an empty image is refused before the erase
         QCOMPARE(fw.rig.boxes, QStringList{"The image holds no data: nothing to program!"});
         QVERIFY(fw.rig.Commands().empty());
-
+        // While another job uses the wire no update starts, and while one runs no other starts.
+        auto& status = fw.rig.page<Tool1Main>();
+        auto& burnIn = fw.rig.page<CBIT>();
         const QByteArray image = Counting(32 * 60);
         fw.LoadHex(image);
+        for (QWidget* page : {static_cast<QWidget*>(&status), static_cast<QWidget*>(&burnIn)}) {
+            fw.rig.boxes.clear();
+            Click(page, page == &status ? 1075 : 1103);
+            Click(fw.page, 1086);
+            Click(page, page == &status ? 1075 : 1103);
+            QCOMPARE(fw.rig.boxes, QStringList(page == &status ? "Stop the Status test first."
+                                                               : "Stop the burn-in test first."));
+        }
         fw.rig.boxes.clear();
+        fw.rig.wire.Clear();
         Click(fw.page, 1086);
+        Click(&status, 1075);
+        Click(&burnIn, 1103);
+        QVERIFY(!status.IsRunning() && !burnIn.IsRunning());
+        QCOMPARE(fw.rig.boxes,
+                 QStringList(
+                     2, "A firmware update is running. Start the test again when it has ended."));
         auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
         QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
         fw.startDirs.clear();
@@ -191,9 +258,37 @@ private slots:
         }
         QVERIFY(fw.startDirs.isEmpty() && bar->value() < bar->maximum());
         QTRY_VERIFY(!fw.page->IsBusy());
-        QCOMPARE(fw.rig.Commands().size(), size_t(2 + 60));
+        QCOMPARE(fw.rig.Commands().size(), size_t(2 + 60)); // nothing but the update
         QVERIFY(fw.Holds(Chip::Local, image) && fw.Restarts(Chip::Local) == 0);
-        QCOMPARE(fw.rig.boxes, QStringList{"Firmware update Completed!"});
+        QCOMPARE(fw.rig.boxes.last(), "Firmware update Completed!");
+    }
+
+    // A run that did not complete is told, and "Apply Firmware" asks before restarting that chip.
+    void incompleteImageIsTold()
+    {
+        Firmware fw;
+        fw.LoadHex(Counting(100));
+        fw.rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0xAA}, .onlyNth = 2});
+        fw.Program();
+        QCOMPARE(Text(fw.page, 1091), "No 0xaa!");
+        QCOMPARE(fw.rig.boxes, QStringList{"The chip now holds an incomplete image. Program it "
+                                           "again before \"Apply Firmware\"."});
+        fw.rig.wire.Clear();
+        fw.rig.answers = {false, true};
+        Click(fw.page, 1084);
+        QVERIFY(fw.rig.Commands().empty()); // No: nothing sent
+        Click(fw.page, 1084);
+        QCOMPARE(
+            fw.rig.boxes.mid(1, 2),
+            QStringList(
+                2, "The last firmware update of this chip did not complete: it holds an incomplete "
+                   "image. Restarting it now may leave the unit unusable. Restart it anyway?"));
+        QCOMPARE(fw.rig.Commands(), Payloads{Hex("030407")});
+        fw.rig.extender.SetFaults({});
+        fw.Program();
+        fw.rig.boxes.clear();
+        Click(fw.page, 1084); // complete again: restarted unasked
+        QCOMPARE(fw.rig.boxes, QStringList{" Local Reset done."});
     }
 };
 

@@ -62,6 +62,7 @@ private slots:
             {Rec(2, 0, QByteArray::fromHex("0100")) + Rec(4, 0, kBase1) + Rec(0, 2, "\x77"),
              QByteArray(0x10002, '\0') + "\x77"},
             {Rec(0, 0xFFF7, "\1\2"), QByteArray(0xFFF7, '\0') + "\1\2"},
+            {Rec(0, 0, QByteArray(255, 'x')), QByteArray(255, 'x')}, // the longest record
             {Rec(0, 0, "\1") + Rec(0, 0xFFF8, "\2") + Rec(0, 0xFFFF, "\3") + kEof, "\1"},
             {Rec(0, 0, kABC) + Rec(3, 0, "\1\2\3\4") + Rec(5, 0, "\1\2\3\4") + kEof, kABC},
             {Rec(0, 0, kABC) + kEof + "garbage\r\n" + Rec(0, 9, "\1"), kABC},
@@ -95,7 +96,8 @@ private slots:
             {Rec(6, 0, kABC), 1, "unknown record type 06"},
             {Rec(4, 0, "\1"), 1, "address record of 1 bytes, not 2"},
             {"\r\n" + good + "\n\r" + Rec(0, 3, "\1", "\r") + "x\r\n", 6, "no ':' at the start"},
-            {":" + QByteArray(100000, 'A') + "\r\n", 1, "byte count 170 but 49995 data bytes"},
+            {good + ":" + QByteArray(521, 'A') + "\r\n", 2,
+             "line longer than 521 characters, the longest record"},
             {good + Rec(4, 0, QByteArray::fromHex("0100")) + Rec(0, 0, "\1"), 3,
              "data at 0x1000000 lies beyond the 16 MiB limit"},
             {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFF0, QByteArray(17, 'x')), 2,
@@ -155,6 +157,10 @@ private slots:
         QByteArray text = QByteArray::fromStdString(hextext::Write(AsBytes(image), 32, 0, "\r"));
         QCOMPARE(Image(firmware::ReadImageFile(WriteFile("large.hex", text).toStdString()).image),
                  image);
+        const auto unbroken = firmware::ReadImageFile(
+            WriteFile("large.hex", ":" + QByteArray(3 << 20, '0')).toStdString());
+        QCOMPARE(unbroken.hexError.reason,
+                 "line longer than 521 characters, the longest record"); // at once
         const int badAt = text.indexOf('\r', 2 * 1024 * 1024) + 5;
         text[badAt] = 'Z';
         const auto loaded = firmware::ReadImageFile(WriteFile("large.hex", text).toStdString());

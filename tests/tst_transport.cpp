@@ -2,6 +2,7 @@
 // waits, and which device is opened. Framing, matching and cutting an answer are the hid_response
 // fuzz target's invariants.
 #include "Rig.h"
+#include "device/BoundedWriteBackend.h"
 #include "device/HidCmd.h"
 #include "device/StatusRegister.h"
 
@@ -34,7 +35,7 @@ private slots:
             {"aa01ab", "aa01"},
             {"010405", "aa07090909"},
             {"013334", "55"},
-            {"010b0d", "55"}, // wrong check byte
+            {"010406", "55"}, // wrong check byte
             {"050106ff", "aa"},
             {"060107b3", "55"},
             {"040408", "aa"},
@@ -42,6 +43,12 @@ private slots:
             {"bbffffffffffffffffffffffffffffffffffffffffffffff", "55"}};
         for (auto [command, answer] : table)
             QCOMPARE(Answer(channel, command), QByteArray(answer));
+        // Programming clears bits only: a block over one not erased keeps the bits both cleared.
+        for (const char* command :
+             {"030306", "aa0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f",
+              "030306", "bbf0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0"})
+            QCOMPARE(Answer(channel, command), QByteArray("aa"));
+        QCOMPARE(rig.extender.Flash(SimDeviceModel::Local)[0], 0x00);
         RegisterData out; // a refused read leaves the caller's buffer as it was
         out.fill(0x5A);
         QVERIFY(!ReadStatusRegister(channel, 0x01, 0x33, out) && out[0] == 0x5A);
@@ -70,6 +77,27 @@ private slots:
             QVERIFY(channel.Transport().IsOpen() || channel.Transport().Open());
             QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
         }
+    }
+
+    // A write that blocks, as hidraw's does when the extender stops taking reports, fails after the
+    // write wait; the device then counts as gone until it is opened again, and neither that nor
+    // closing waits for the stuck write.
+    void blockedWriteIsBounded()
+    {
+        auto extender = std::make_shared<SimExtender>();
+        BoundedWriteBackend backend(extender);
+        CHidCmd channel(backend);
+        QVERIFY(channel.Transport().Open());
+        extender->SetFaults({.writeStallMs = 3000, .onlyNth = 1});
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none"));
+        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500,
+                 qPrintable(QString::number(clock.elapsed())));
+        clock.restart();
+        QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none")); // gone: at once
+        QVERIFY(channel.Transport().Open() && clock.elapsed() < 200);
+        QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
     }
 
     void opensTheFirstExtenderAndLeaksNothing()

@@ -1,5 +1,6 @@
 // The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot and tabs,
 // and every way out of it while a page is busy.
+#include <QPushButton>
 #include <QTabWidget>
 
 #include "Rig.h"
@@ -118,31 +119,51 @@ private slots:
                                   Hex("011415"), Hex("020204"), Hex("020406")}));
     }
 
-    // Every way out stops the busy page at once: nothing more goes out and nothing waits.
+    // Enter ends the tool window on every tab, also with a push button in focus.
+    void enterClosesTheToolWindow()
+    {
+        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+            Rig rig;
+            PerformanceTool& tool = rig.Open();
+            tool.show();
+            ui::FindControl<QTabWidget>(&tool, 1004)->setCurrentIndex(tab);
+            QTest::keyClick(tool.Page(tab)->findChild<QPushButton*>(), Qt::Key_Return);
+            QVERIFY2(!tool.isVisible() && rig.Commands().size() == 14,
+                     qPrintable(QString::number(tab)));
+        }
+    }
+
+    // Every way out stops the busy page at once: nothing more goes out and nothing waits. During
+    // a firmware update it asks first; No lets the update go on to its end.
     void waysOutWhileBusy_data()
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<int>("busy");
-        for (const char* way : {"close box", "Esc", "Exit"}) {
+        QTest::addColumn<bool>("stop"); // the answer to the question
+        for (const char* way : {"close box", "Esc", "Enter", "Exit", "About"}) {
             for (const char* page : {"Firmware", "Status", "Burn-In"})
                 QTest::addRow("%s, %s busy", way, page)
-                    << way << int(QByteArray("FSB").indexOf(*page));
+                    << way << int(QByteArray("FSB").indexOf(*page)) << false;
         }
+        QTest::newRow("Exit, Firmware busy, stopped") << "Exit" << 0 << true;
     }
     void waysOutWhileBusy()
     {
         QFETCH(QString, way);
         QFETCH(int, busy);
+        QFETCH(bool, stop);
         InTempDir dir;
         Rig rig;
         rig.Healthy();
         PerformanceTool& tool = rig.Open();
         tool.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        const QByteArray image =
+            QByteArray::fromHex("1234fedc23072110").leftJustified(32 * 100, '\x11');
         if (busy == PerformanceTool::FirmwareTab) {
-            const QString image = WriteFile("image.bin", QByteArray(32 * 100, '\x11'));
+            const QString path = WriteFile("image.bin", image);
             rig.page<DlgProgrammer>().SetFileChooser(
-                [&](QWidget*, const QString&) { return image; });
+                [&](QWidget*, const QString&) { return path; });
             Click(tool.Page(busy), 1077);
             Click(tool.Page(busy), 1086);
         } else if (busy == PerformanceTool::StatusTab) {
@@ -155,20 +176,43 @@ private slots:
             rig.page<CBIT>().SetTiming(timing);
             Click(tool.Page(busy), 1103);
         }
-        const size_t before = rig.Commands().size();
-        QTRY_VERIFY(rig.Commands().size() > before + 4);
+        size_t sent = rig.Commands().size();
+        QTRY_VERIFY(rig.Commands().size() > sent + 4);
         QPointer<QWidget> page = tool.Page(busy);
+        rig.answers = {stop};
+        const auto wayOut = [&](const QString& way) {
+            if (way == "close box")
+                tool.close();
+            else if (way == "Esc" || way == "Enter")
+                QTest::keyClick(&tool, way == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
+            else
+                MenuAction(tool, way == "Exit" ? "&Exit" : "&About")->trigger();
+        };
         QElapsedTimer closing;
         closing.start();
-        if (way == "close box")
-            tool.close();
-        else if (way == "Esc")
-            QTest::keyClick(&tool, Qt::Key_Escape);
-        else
-            MenuAction(tool, "&Exit")->trigger();
+        wayOut(way);
+        const bool asked = busy == PerformanceTool::FirmwareTab && way != "About";
+        QCOMPARE(rig.boxes, way == "About" ? QStringList{"Software Version 1.0.0.1"}
+                            : asked
+                                ? QStringList{"A firmware update is running. Stopping now leaves "
+                                              "the chip without working firmware. Stop it?"}
+                                : QStringList{});
+        if (way == "About" || (asked && !stop)) { // the job goes on undisturbed
+            QVERIFY(tool.isVisible());
+            sent = rig.Commands().size();
+            if (busy != PerformanceTool::FirmwareTab)
+                QTRY_VERIFY(rig.Commands().size() > sent + 4);
+            QTRY_VERIFY(!rig.page<DlgProgrammer>().IsBusy());
+            const std::vector<uint8_t> flash = rig.extender.Flash(SimDeviceModel::Local);
+            QVERIFY(busy != PerformanceTool::FirmwareTab
+                    || QByteArray(reinterpret_cast<const char*>(flash.data()), image.size())
+                           == image);
+            closing.restart();
+            wayOut("Exit");
+        }
         QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
-        QVERIFY(!tool.isVisible() && page.isNull() && rig.boxes.isEmpty());
-        const size_t sent = rig.Commands().size();
+        QVERIFY(!tool.isVisible() && page.isNull());
+        sent = rig.Commands().size();
         QTest::qWait(50);
         QCOMPARE(rig.Commands().size(), sent);
     }

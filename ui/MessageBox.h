@@ -9,6 +9,9 @@ class QWidget;
 namespace ui {
 
 inline constexpr const char* kAppTitle = "TorvanReader";
+// Why a test does not start: a firmware update has the wire to itself.
+inline constexpr const char* kUpdateRunning =
+    "A firmware update is running. Start the test again when it has ended.";
 
 void ShowMessage(QWidget* parent, const QString& text);
 

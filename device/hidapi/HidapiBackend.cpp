@@ -18,6 +18,7 @@ HidapiBackend::~HidapiBackend()
 
 std::vector<std::string> HidapiBackend::EnumeratePaths()
 {
+    std::lock_guard lock(m_mutex);
     m_attributes.clear();
     std::vector<std::string> paths;
     hid_device_info* list = hid_enumerate(kTorvanVendorId, kTorvanProductId);
@@ -33,6 +34,7 @@ std::vector<std::string> HidapiBackend::EnumeratePaths()
 
 bool HidapiBackend::ReadAttributes(const std::string& path, HidAttributes& out)
 {
+    std::lock_guard lock(m_mutex);
     const auto found = m_attributes.find(path);
     if (found == m_attributes.end())
         return false;
@@ -46,21 +48,22 @@ HidHandle HidapiBackend::Open(const std::string& path, HidAccess /*access*/)
     hid_device* device = hid_open_path(path.c_str());
     if (!device)
         return kInvalidHidHandle;
+    std::lock_guard lock(m_mutex);
     const HidHandle handle = m_nextHandle++;
     m_devices[handle] = device;
     return handle;
 }
 
-hid_device_* HidapiBackend::Find(HidHandle handle) const
+hid_device_* HidapiBackend::Find(HidHandle handle)
 {
+    std::lock_guard lock(m_mutex);
     const auto found = m_devices.find(handle);
     return found == m_devices.end() ? nullptr : found->second;
 }
 
 int HidapiBackend::Write(HidHandle handle, const uint8_t* report, size_t length, int /*timeoutMs*/)
 {
-    // hidraw writes block until the kernel has sent the report; the USB HID driver bounds that
-    // wait itself (five seconds), and hidapi offers no shorter one.
+    // Blocks until the kernel has sent the report: up to the USB HID driver's five seconds.
     hid_device* device = Find(handle);
     if (!device)
         return -1;
@@ -88,8 +91,14 @@ void HidapiBackend::Cancel(HidHandle /*handle*/)
 
 void HidapiBackend::Close(HidHandle handle)
 {
-    if (hid_device* device = Find(handle)) {
-        hid_close(device);
-        m_devices.erase(handle);
+    hid_device* device = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_devices.find(handle);
+        if (found == m_devices.end())
+            return;
+        device = found->second;
+        m_devices.erase(found);
     }
+    hid_close(device);
 }

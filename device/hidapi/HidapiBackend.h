@@ -1,12 +1,15 @@
 #pragma once
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "device/HidBackend.h"
 
 struct hid_device_;
 
-// The real back end: hidapi over Linux hidraw (or the platform's own HID stack elsewhere).
+// The real back end: hidapi over Linux hidraw (or the platform's own HID stack elsewhere). Its
+// writes block until the kernel has sent the report, so the programs bound them with
+// BoundedWriteBackend, whose writer threads may close a handle while the UI thread uses others.
 class HidapiBackend : public IHidBackend {
 public:
     HidapiBackend();
@@ -23,8 +26,9 @@ public:
     void Close(HidHandle handle) override;
 
 private:
-    hid_device_* Find(HidHandle handle) const;
+    hid_device_* Find(HidHandle handle);
 
+    std::mutex m_mutex; // guards the maps, never held during a transfer
     // Attributes as the last enumeration saw them: hidapi reports them with the path.
     std::map<std::string, HidAttributes> m_attributes;
     std::map<HidHandle, hid_device_*> m_devices;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "device/DeviceIds.h"
 
@@ -152,7 +153,7 @@ void SimExtender::QueueShort(Clock::time_point due, uint8_t sequence)
 int SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length, int /*timeoutMs*/)
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         if (!HandleAlive(handle))
             return -1;
         if (length < 3)
@@ -161,6 +162,12 @@ int SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length, i
         const size_t payloadLength = std::min<size_t>(report[2], length - 3);
         const std::span<const uint8_t> payload(report + 3, payloadLength);
         const SimFaults faults = FaultsForThisCommand(payload);
+        if (faults.writeStallMs > 0) {
+            // Like hidraw, the write takes no time-out: it returns when the report is taken.
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(faults.writeStallMs));
+            lock.lock();
+        }
         if (faults.unplug) {
             // Gone before the command reached the chip: nothing is done and nothing answers.
             UnplugLocked();

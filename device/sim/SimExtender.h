@@ -22,6 +22,7 @@ struct SimFaults {
     bool setBit7 = false;     // the answer's sequence byte carries bit 7
     bool shortReport = false; // a 2-byte report arrives before the answer
     bool unplug = false;      // the device is pulled out as the command arrives: no answer
+    int writeStallMs = 0;     // the command's write blocks this long before it is taken
 
     // The filter: commands whose payload starts with these bytes (all when empty), and of those
     // only the onlyNth one, counted from 1 since SetFaults (every one when 0).

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/TorvanReaderDlg.h"
+#include "device/BoundedWriteBackend.h"
 #include "device/CommandFrames.h"
 #include "device/DeviceIds.h"
 #include "device/StatusRegister.h"
@@ -84,7 +85,7 @@ private:
 };
 
 // The hidraw node comes (or goes) shortly after the device is created (or destroyed).
-bool Present(HidapiBackend& backend, bool present)
+bool Present(IHidBackend& backend, bool present)
 {
     QElapsedTimer clock;
     for (clock.start(); clock.elapsed() < 5000; QTest::qWait(20)) {
@@ -113,7 +114,7 @@ private slots:
         UhidExtender extender;
         extender.model.SetRegister(0x01, 0x0B, {0x05, 0, 0, 0});
         QVERIFY(extender.Plug());
-        HidapiBackend backend;
+        BoundedWriteBackend backend(std::make_shared<HidapiBackend>()); // as the programs have it
         QVERIFY(Present(backend, true));
         CTorvanReaderDlg dlg(backend);
         QCOMPARE(State(dlg), " States: Connected|");

@@ -1,0 +1,89 @@
+#include "device/BoundedWriteBackend.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+struct BoundedWriteBackend::Writer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<uint8_t> report; // the write to make, while pending
+    int timeoutMs = 0;
+    bool pending = false;
+    int result = 0;
+    bool closing = false; // close the handle once no write is under way, then end
+    bool closed = false;
+};
+
+void BoundedWriteBackend::RunWriter(std::shared_ptr<Writer> writer,
+                                    std::shared_ptr<IHidBackend> inner, HidHandle handle)
+{
+    std::unique_lock lock(writer->mutex);
+    for (;;) {
+        writer->changed.wait(lock, [&] { return writer->pending || writer->closing; });
+        if (!writer->pending)
+            break;
+        const std::vector<uint8_t> report = writer->report;
+        const int timeoutMs = writer->timeoutMs;
+        lock.unlock();
+        const int result = inner->Write(handle, report.data(), report.size(), timeoutMs);
+        lock.lock();
+        writer->result = result;
+        writer->pending = false;
+        writer->changed.notify_all();
+    }
+    inner->Close(handle);
+    writer->closed = true;
+    writer->changed.notify_all();
+}
+
+BoundedWriteBackend::BoundedWriteBackend(std::shared_ptr<IHidBackend> inner)
+    : m_inner(std::move(inner))
+{
+}
+
+BoundedWriteBackend::~BoundedWriteBackend()
+{
+    while (!m_writers.empty())
+        Close(m_writers.begin()->first);
+}
+
+int BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
+                               int timeoutMs)
+{
+    std::shared_ptr<Writer>& writer = m_writers[handle];
+    if (!writer) {
+        writer = std::make_shared<Writer>();
+        std::thread(RunWriter, writer, m_inner, handle).detach();
+    }
+    std::unique_lock lock(writer->mutex);
+    if (writer->pending)
+        return -1;
+    writer->report.assign(report, report + length);
+    writer->timeoutMs = timeoutMs;
+    writer->pending = true;
+    writer->changed.notify_all();
+    if (!writer->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return !writer->pending; }))
+        return 0;
+    return writer->result;
+}
+
+void BoundedWriteBackend::Close(HidHandle handle)
+{
+    const auto found = m_writers.find(handle);
+    if (found == m_writers.end()) {
+        m_inner->Close(handle);
+        return;
+    }
+    // The writer closes its handle: at once when idle, and after its write when one is stuck,
+    // which is not waited for.
+    const std::shared_ptr<Writer> writer = found->second;
+    m_writers.erase(found);
+    std::unique_lock lock(writer->mutex);
+    writer->closing = true;
+    writer->changed.notify_all();
+    if (!writer->pending)
+        writer->changed.wait(lock, [&] { return writer->closed; });
+}

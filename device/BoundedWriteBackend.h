@@ -1,0 +1,46 @@
+#pragma once
+#include <map>
+#include <memory>
+
+#include "device/HidBackend.h"
+
+// Keeps the write wait of a back end whose writes block: hidraw's write returns only once the
+// kernel has sent the report, which takes up to five seconds when the extender stops taking them.
+// Each write handle gets a thread that makes its writes; the caller waits at most the write's
+// time-out and is told 0 (the wait ran out) when it did not complete. A write still under way
+// stays with its thread, which closes the handle once the write returns: nothing ever waits for
+// it, not even closing.
+class BoundedWriteBackend : public IHidBackend {
+public:
+    explicit BoundedWriteBackend(std::shared_ptr<IHidBackend> inner);
+    ~BoundedWriteBackend() override;
+    BoundedWriteBackend(const BoundedWriteBackend&) = delete;
+    BoundedWriteBackend& operator=(const BoundedWriteBackend&) = delete;
+
+    std::vector<std::string> EnumeratePaths() override { return m_inner->EnumeratePaths(); }
+    bool ReadAttributes(const std::string& path, HidAttributes& out) override
+    {
+        return m_inner->ReadAttributes(path, out);
+    }
+    HidHandle Open(const std::string& path, HidAccess access) override
+    {
+        return m_inner->Open(path, access);
+    }
+    // -1 at once while an earlier write on the handle is still under way.
+    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
+    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override
+    {
+        return m_inner->Read(handle, report, capacity, timeoutMs);
+    }
+    void Cancel(HidHandle handle) override { m_inner->Cancel(handle); }
+    void Close(HidHandle handle) override;
+
+private:
+    struct Writer;
+    static void RunWriter(std::shared_ptr<Writer> writer, std::shared_ptr<IHidBackend> inner,
+                          HidHandle handle);
+
+    // The back end is shared with the writers, which may outlive this object.
+    std::shared_ptr<IHidBackend> m_inner;
+    std::map<HidHandle, std::shared_ptr<Writer>> m_writers;
+};

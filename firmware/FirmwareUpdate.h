@@ -1,0 +1,51 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+
+#include "device/CommandFrames.h"
+#include "firmware/FirmwareImage.h"
+
+class CHidCmd;
+
+// One firmware update of a chip: erase it, open the write sequence, then send the image in
+// 32-byte blocks in image order, one block per step, the last one marked and filled up with 0xFF.
+// The Firmware page and the command line run the same update at the same pace. It keeps its own
+// reference to the image, so loading another file cannot change the bytes under it.
+namespace firmware {
+
+class Update {
+public:
+    enum class State {
+        Ready,        // nothing sent yet
+        Running,      // blocks are still to be sent
+        Completed,    // the last block was acknowledged
+        EraseRefused, // these ended it: the chip may hold an incomplete image
+        BeginRefused,
+        BlockRefused, // a block with more after it
+        LastRefused,
+    };
+
+    Update(std::shared_ptr<const Image> image, frames::Chip chip);
+
+    // Erases the chip and opens the write sequence: Running when both were acknowledged.
+    State Start(CHidCmd& channel);
+    // Sends the next block.
+    State Step(CHidCmd& channel);
+
+    State Now() const { return m_state; }
+    bool Ended() const { return m_state != State::Ready && m_state != State::Running; }
+    frames::Chip Chip() const { return m_chip; }
+    // Blocks acknowledged so far, the last block counted as soon as it is sent.
+    size_t Count() const { return m_count; }
+    size_t Blocks() const { return m_blocks; }
+
+private:
+    std::shared_ptr<const Image> m_image;
+    frames::Chip m_chip;
+    size_t m_blocks;
+    size_t m_next = 0;
+    size_t m_count = 0;
+    State m_state = State::Ready;
+};
+
+} // namespace firmware
