@@ -9,7 +9,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/PerformanceTool.h"
-#include "device/CommandFrames.h"
+#include "device/StatusRegister.h"
 #include "ui/DialogUnits.h"
 
 namespace {
@@ -94,20 +94,12 @@ void CTorvanReaderDlg::OnInitDialog()
         ShowDeviceMissing();
         return;
     }
-    if (ConnectCheck()) {
+    if (AnswersConnectCheck(m_channel)) {
         m_state->setText(kConnected);
     } else {
         m_state->setText(kUnconnected);
         EnableButtons(false);
     }
-}
-
-bool CTorvanReaderDlg::ConnectCheck()
-{
-    // Cleared first: a missing answer leaves both tested bytes 0.
-    std::array<uint8_t, frames::kConnectCheckCapacity> response{};
-    m_channel.Execute(frames::ConnectCheck(), response, frames::kCommandTimeoutMs, 0);
-    return response[0] == frames::kStatusAck || response[1] == 0x01;
 }
 
 void CTorvanReaderDlg::ShowDeviceMissing()
@@ -130,7 +122,7 @@ void CTorvanReaderDlg::OnReconnect()
         return;
     }
     m_instruction->clear();
-    const bool connected = ConnectCheck();
+    const bool connected = AnswersConnectCheck(m_channel);
     m_state->setText(connected ? kConnected : kUnconnected);
     EnableButtons(connected);
 }

@@ -34,7 +34,6 @@ private:
     void CreateMenu(QMenuBar* menuBar);
     // Enter when no push button has the focus: the template's hidden OK button.
     void OnOK();
-    bool ConnectCheck();
     void ShowDeviceMissing();
     void EnableButtons(bool enable);
 

@@ -6,9 +6,7 @@
 //                                         drawn offscreen after a few Status polls, then exit
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTabWidget>
-#include <QTimer>
 #include <cstdio>
 
 #include "app/PerformanceTool.h"
@@ -107,19 +105,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     ui::UseDialogFont(app);
 
-    SimExtender extender;
-    RecordingBackend wire(extender);
-    if (!screenshotDir.isEmpty())
+    if (!screenshotDir.isEmpty()) {
+        SimExtender extender;
+        RecordingBackend wire(extender);
         return TakeScreenshots(extender, wire, screenshotDir);
-
-    QElapsedTimer sinceStart;
-    sinceStart.start();
-    const auto advanceScenario = [&] { demo::Apply(extender, milliseconds(sinceStart.elapsed())); };
-    advanceScenario();
-    QTimer scenario;
-    QObject::connect(&scenario, &QTimer::timeout, advanceScenario);
-    scenario.start(200);
-
+    }
+    demo::Extender extender;
+    RecordingBackend wire(extender);
     CTorvanReaderDlg mainDlg(wire);
     mainDlg.exec();
     return 0;

@@ -9,6 +9,12 @@ QByteArray FormatLogEntry(const ClockReading& time, const char* message)
     return FormatTimeStamp(time).toLatin1() + '\t' + message;
 }
 
+QString LogFailureNotice(const QString& path, const QString& reason)
+{
+    return QString("%1 cannot be written (%2); failures are kept and logged when it can.")
+        .arg(path, reason);
+}
+
 } // namespace burnin
 
 namespace {

@@ -19,6 +19,9 @@ inline constexpr const char* kDeviceDisconnected = "Device Disconnected.\r\n";
 
 QByteArray FormatLogEntry(const ClockReading& time, const char* message);
 
+// Said once per run when the log cannot be written.
+QString LogFailureNotice(const QString& path, const QString& reason);
+
 } // namespace burnin
 
 // Why a write of the log or a report did not happen; ok when it did.

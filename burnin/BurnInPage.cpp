@@ -186,9 +186,7 @@ void CBIT::TellLogFailure(const QString& reason)
     if (m_toldLogFailure)
         return;
     m_toldLogFailure = true;
-    m_notice->setText(
-        QString("%1 cannot be written (%2); failures are kept and logged when it can.")
-            .arg(burnin::kLogFileName, reason));
+    m_notice->setText(burnin::LogFailureNotice(burnin::kLogFileName, reason));
     m_notice->show();
 }
 

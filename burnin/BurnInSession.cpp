@@ -34,13 +34,12 @@ FileWrite BurnInSession::Begin()
     return m_log.Empty();
 }
 
-bool BurnInSession::Sample(IRegisterHost& host)
+std::optional<SampleResult> BurnInSession::Sample(IRegisterHost& host)
 {
     const std::optional<SampleResult> sample = burnin::ReadSample(host);
-    if (!sample)
-        return false;
-    m_recorder.Record(*sample);
-    return true;
+    if (sample)
+        m_recorder.Record(*sample);
+    return sample;
 }
 
 FileWrite BurnInSession::LogDisconnect()
@@ -56,8 +55,10 @@ CycleReport BurnInSession::ClockLogCycle()
         if (failures <= kLogLimit)
             continue;
         const FileWrite write = m_log.Append(burnin::FormatLogEntry(report.time, counter.message));
-        if (write.ok)
+        if (write.ok) {
             m_recorder.Consume(counter.trace, failures);
+            ++report.written;
+        }
         else if (!report.writeError)
             report.writeError = write.error;
     }

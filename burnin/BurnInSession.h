@@ -13,6 +13,7 @@ class IRegisterHost;
 struct CycleReport {
     ClockReading time;
     std::optional<QString> writeError;
+    int written = 0; // entries
 };
 
 // The burn-in run without its window: samples on the UI thread, the clock-and-log cycle from
@@ -24,8 +25,8 @@ public:
     // Start: counters and histories begin again and the log is emptied.
     FileWrite Begin();
 
-    // One sample; false, with nothing recorded, when the device no longer answers.
-    bool Sample(IRegisterHost& host);
+    // One sample, recorded; nothing, with nothing recorded, when the device no longer answers.
+    std::optional<SampleResult> Sample(IRegisterHost& host);
 
     // The entry that closes a run whose device went away.
     FileWrite LogDisconnect();

@@ -32,6 +32,7 @@ bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> respo
 {
     if (stored)
         *stored = 0;
+    m_lastStatus.reset();
     if (payload.empty() || payload.size() > kMaxPayload)
         return false;
     timeoutMs /= m_timeoutDivisor;
@@ -60,6 +61,8 @@ bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> respo
     }
 
     size_t length = std::min<size_t>({m_report[2], received - 3, response.size()});
+    if (m_report[2] > 0 && received > 3)
+        m_lastStatus = m_report[3];
     std::copy_n(m_report.begin() + 3, length, response.begin());
     if (stored)
         *stored = length;

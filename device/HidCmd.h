@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "device/HidIO.h"
@@ -32,6 +33,8 @@ public:
 
     CHidIO& Transport() { return m_io; }
     uint8_t Sequence() const { return m_sequence; }
+    // The status byte of the last transaction's answer; nothing when none came.
+    std::optional<uint8_t> LastStatus() const { return m_lastStatus; }
 
     // The pause between a flash command and its answer; tests replace the sleep.
     void SetPauseFunction(std::function<void(uint32_t)> pause);
@@ -45,4 +48,5 @@ private:
     CHidIO m_io;
     std::function<void(uint32_t)> m_pause;
     uint32_t m_timeoutDivisor = 1;
+    std::optional<uint8_t> m_lastStatus;
 };

@@ -9,23 +9,29 @@ CHidIO::~CHidIO()
     Close();
 }
 
-bool CHidIO::Open()
+std::vector<CHidIO::Unit> CHidIO::Extenders(IHidBackend& backend)
+{
+    std::vector<Unit> units;
+    for (const std::string& path : backend.EnumeratePaths()) {
+        HidAttributes attributes;
+        if (path.size() < kMaxPathLength && backend.ReadAttributes(path, attributes)
+            && attributes.vendorId == kTorvanVendorId && attributes.productId == kTorvanProductId)
+            units.push_back({path, attributes});
+    }
+    return units;
+}
+
+bool CHidIO::Open(const std::string& wanted)
 {
     // Reconnecting on an open transport must not leak the old handles.
     Close();
 
-    for (const std::string& path : m_backend.EnumeratePaths()) {
-        if (path.size() >= kMaxPathLength)
+    for (const Unit& unit : Extenders(m_backend)) {
+        if (!wanted.empty() && unit.path != wanted)
             continue;
-        HidAttributes attributes;
-        if (!m_backend.ReadAttributes(path, attributes))
-            continue;
-        if (attributes.vendorId != kTorvanVendorId || attributes.productId != kTorvanProductId)
-            continue;
-
         // Only the first matching device is looked at.
-        m_readHandle = m_backend.Open(path, HidAccess::Read);
-        m_writeHandle = m_backend.Open(path, HidAccess::Write);
+        m_readHandle = m_backend.Open(unit.path, HidAccess::Read);
+        m_writeHandle = m_backend.Open(unit.path, HidAccess::Write);
         if (m_readHandle == kInvalidHidHandle || m_writeHandle == kInvalidHidHandle) {
             Close();
             return false;

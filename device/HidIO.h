@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "device/HidBackend.h"
 
@@ -18,8 +20,17 @@ public:
     CHidIO(const CHidIO&) = delete;
     CHidIO& operator=(const CHidIO&) = delete;
 
-    // Closes what is open, then opens the first matching device in enumeration order.
-    bool Open();
+    struct Unit {
+        std::string path;
+        HidAttributes attributes;
+    };
+    // The extenders present, in enumeration order: the extender's vendor and product ID, a path
+    // that fits the path buffer.
+    static std::vector<Unit> Extenders(IHidBackend& backend);
+
+    // Closes what is open, then opens the first extender in enumeration order, or the one at path
+    // when it is given.
+    bool Open(const std::string& path = {});
     void Close();
     bool IsOpen() const;
 

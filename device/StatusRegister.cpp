@@ -18,6 +18,13 @@ bool ReadStatusRegister(CHidCmd& channel, uint8_t target, uint8_t reg, std::span
     return true;
 }
 
+bool AnswersConnectCheck(CHidCmd& channel)
+{
+    std::array<uint8_t, frames::kConnectCheckCapacity> response{};
+    channel.Execute(frames::ConnectCheck(), response, frames::kCommandTimeoutMs, 0);
+    return response[0] == frames::kStatusAck || response[1] == 0x01;
+}
+
 int RegisterSnapshot::GroupIndex(uint8_t group, uint8_t reg)
 {
     if (reg >= kRegisters)

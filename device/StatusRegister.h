@@ -15,6 +15,10 @@ using RegisterData = std::array<uint8_t, kRegisterDataCapacity>;
 // When false, out is left untouched.
 bool ReadStatusRegister(CHidCmd& channel, uint8_t target, uint8_t reg, std::span<uint8_t> out);
 
+// The connect check that tells a connected unit: status 0xAA, or 0x01 in the byte after it,
+// either alone suffices; no answer leaves both 0.
+bool AnswersConnectCheck(CHidCmd& channel);
+
 class RegisterSnapshot {
 public:
     static constexpr size_t kRegisters = 50;

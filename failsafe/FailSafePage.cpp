@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <array>
 
-#include "device/CommandFrames.h"
 #include "device/HidCmd.h"
 #include "failsafe/FailSafeSetting.h"
 #include "ui/DialogUnits.h"
@@ -26,7 +25,8 @@ void AddStatic(QWidget* parent, const char* text, QRect place)
         ui::DialogRect(place.x(), place.y(), place.width() + 16, place.height() + 2));
 }
 
-QComboBox* AddCombo(QWidget* parent, int id, QRect place, std::initializer_list<const char*> items)
+template <size_t N>
+QComboBox* AddCombo(QWidget* parent, int id, QRect place, const std::array<const char*, N>& items)
 {
     auto* combo = ui::PlaceControl<QComboBox>(parent, id, place);
     for (const char* item : items)
@@ -51,10 +51,9 @@ void ResetTool::CreateControls()
     AddStatic(this, "Time Interval:", {86, 107, 46, 8});
     AddStatic(this, "(seconds)", {213, 108, 32, 8});
 
-    m_wireQuality = AddCombo(this, 1107, {151, 56, 56, 12}, {"48", "64", "72", "86"});
-    m_videoBitError = AddCombo(this, 1108, {151, 81, 56, 12}, {"1e-8", "1e-9"});
-    m_timeInterval =
-        AddCombo(this, 1109, {151, 106, 56, 12}, {"5", "10", "20", "30", "40", "50", "60"});
+    m_wireQuality = AddCombo(this, 1107, {151, 56, 56, 12}, failsafe::kWireQualities);
+    m_videoBitError = AddCombo(this, 1108, {151, 81, 56, 12}, failsafe::kVideoBitErrors);
+    m_timeInterval = AddCombo(this, 1109, {151, 106, 56, 12}, failsafe::kTimeIntervals);
 
     auto* defaults = ui::PlaceControl<QPushButton>(this, 1121, {155, 138, 50, 14}, "Default");
     connect(defaults, &QPushButton::clicked, this, &ResetTool::OnBnClickedDefault);
@@ -87,16 +86,9 @@ void ResetTool::ShowEnabled(bool enabled)
         combo->setEnabled(!enabled);
 }
 
-bool ResetTool::WriteSetting(uint8_t setting)
+CHidCmd* ResetTool::Channel() const
 {
-    if (!m_pMainDlg)
-        return false;
-    const frames::Command4 command = frames::FailSafeSetting(setting);
-    std::array<uint8_t, frames::kRegisterCapacity> response{};
-    size_t stored = 0;
-    const bool answered =
-        m_pMainDlg->Channel().Execute(command, response, frames::kCommandTimeoutMs, 0, &stored);
-    return answered && stored > 0 && response[0] == frames::kStatusAck;
+    return m_pMainDlg ? &m_pMainDlg->Channel() : nullptr;
 }
 
 void ResetTool::OnBnClickedDefault()
@@ -110,7 +102,7 @@ void ResetTool::OnBnClickedOn()
     const uint8_t setting =
         failsafe::SettingByte(true, m_wireQuality->currentIndex(), m_videoBitError->currentIndex(),
                               m_timeInterval->currentIndex());
-    if (!WriteSetting(setting)) {
+    if (!Channel() || !failsafe::WriteSetting(*Channel(), setting)) {
         ui::ShowMessage(this, kFail);
         return;
     }
@@ -119,9 +111,8 @@ void ResetTool::OnBnClickedOn()
 
 void ResetTool::OnBnClickedOff()
 {
-    // Written twice; the second answer decides. The selections are kept as the user left them.
-    WriteSetting(failsafe::kOffSetting);
-    if (!WriteSetting(failsafe::kOffSetting)) {
+    // The selections are kept as the user left them.
+    if (!Channel() || !failsafe::SwitchOff(*Channel())) {
         ui::ShowMessage(this, kFail);
         return;
     }

@@ -4,6 +4,7 @@
 #include "device/PageHost.h"
 #include "ui/ToolPage.h"
 
+class CHidCmd;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -28,8 +29,7 @@ private:
     void CreateControls();
     void OnInitDialog();
     void SelectDefaults();
-    // True when the device acknowledged the setting.
-    bool WriteSetting(uint8_t setting);
+    CHidCmd* Channel() const;
     void ShowEnabled(bool enabled);
 
     QComboBox* m_wireQuality = nullptr;

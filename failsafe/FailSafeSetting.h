@@ -1,14 +1,18 @@
 #pragma once
+#include <array>
 #include <cstdint>
+
+class CHidCmd;
 
 // The fail-safe setting byte, from the most significant bit:
 //   @7 enable  @6-5 wire quality index (0..3)  @4-3 video bit error (selection index + 1)
 //   @2-0 time interval index (0..6)
 namespace failsafe {
 
-inline constexpr int kWireQualityItems = 4;
-inline constexpr int kVideoBitErrorItems = 2;
-inline constexpr int kTimeIntervalItems = 7;
+// The choices, by index, as the page lists them and the command line takes them.
+inline constexpr std::array<const char*, 4> kWireQualities{"48", "64", "72", "86"};
+inline constexpr std::array<const char*, 2> kVideoBitErrors{"1e-8", "1e-9"};
+inline constexpr std::array<const char*, 7> kTimeIntervals{"5", "10", "20", "30", "40", "50", "60"};
 
 // Selections at page start and after Default.
 inline constexpr int kDefaultWireQuality = 1;
@@ -25,5 +29,10 @@ constexpr uint8_t SettingByte(bool enable, int wireQuality, int videoBitError, i
 inline constexpr uint8_t kOffSetting =
     SettingByte(false, kDefaultWireQuality, kDefaultVideoBitError, kDefaultTimeInterval);
 static_assert(kOffSetting == 0x33);
+
+// Writes the setting byte; true when the device acknowledged it.
+bool WriteSetting(CHidCmd& channel, uint8_t setting);
+// Off writes the off setting twice in a row; the second answer decides.
+bool SwitchOff(CHidCmd& channel);
 
 } // namespace failsafe

@@ -3,6 +3,8 @@
 #include <array>
 
 #include "device/HidCmd.h"
+#include "device/PageHost.h"
+#include "device/StatusRegister.h"
 
 namespace firmware {
 namespace {
@@ -32,6 +34,17 @@ bool BeginWrite(CHidCmd& channel, frames::Chip chip)
 bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block)
 {
     return Acknowledged(channel, block, frames::kChunkTimeoutMs, 0);
+}
+
+std::optional<DeviceInfoBlock> ReadIdentification(IRegisterHost& host, frames::Chip chip)
+{
+    RegisterData data{};
+    const uint8_t reg = chip == frames::Chip::Local ? 0x01 : 0x05;
+    if (!host.ReadRegister(frames::kStatusGroup1, reg, data.data()))
+        return std::nullopt;
+    DeviceInfoBlock block;
+    std::copy_n(data.begin(), block.bytes.size(), block.bytes.begin());
+    return block;
 }
 
 bool ResetChip(CHidCmd& channel, frames::Chip chip)

@@ -1,7 +1,11 @@
 #pragma once
+#include <optional>
+
 #include "device/CommandFrames.h"
+#include "firmware/DeviceInfo.h"
 
 class CHidCmd;
+class IRegisterHost;
 
 // The firmware commands on the command channel, each true when the chip acknowledged it.
 namespace firmware {
@@ -13,5 +17,8 @@ bool BeginWrite(CHidCmd& channel, frames::Chip chip);
 bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block);
 // Restarts the chip on its firmware; answers only after the flash pause.
 bool ResetChip(CHidCmd& channel, frames::Chip chip);
+// What the chip reports about its firmware, through the register read; nothing when it does not
+// answer.
+std::optional<DeviceInfoBlock> ReadIdentification(IRegisterHost& host, frames::Chip chip);
 
 } // namespace firmware

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include "device/HidCmd.h"
-#include "device/StatusRegister.h"
 #include "firmware/FirmwareCommands.h"
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageFile.h"
@@ -34,24 +33,6 @@ QString ChooseFileWithDialog(QWidget* parent, const QString& startDir)
 {
     QString hexFilter = QString(kFileFilter).section(";;", 0, 0);
     return QFileDialog::getOpenFileName(parent, QString(), startDir, kFileFilter, &hexFilter);
-}
-
-QString LoadFailureText(const firmware::LoadedImage& loaded)
-{
-    const auto size = static_cast<qulonglong>(loaded.fileSize);
-    switch (loaded.result) {
-    case firmware::LoadResult::CannotOpen: return "Cannot open the file!";
-    case firmware::LoadResult::TooSmall:
-        return QString("File size %1 bytes: too small for a firmware image!").arg(size);
-    case firmware::LoadResult::TooLarge:
-        return QString("File size %1 bytes: too large for a firmware image!").arg(size);
-    case firmware::LoadResult::NotConverted:
-        return QString("Fail to convert the input from hex to bin! (line %1: %2)")
-            .arg(loaded.hexError.line)
-            .arg(QString::fromStdString(loaded.hexError.reason));
-    case firmware::LoadResult::Loaded: break;
-    }
-    return {};
 }
 
 size_t ChipIndex(frames::Chip chip)
@@ -96,25 +77,21 @@ void DlgProgrammer::OnInitDialog()
     m_controls.local->setChecked(true);
     m_controls.path->setText(QDir::homePath());
     // m_pMainDlg is not set yet: the identification goes through the tool window's register read.
-    ShowIdentification(frames::Chip::Local, m_controls.localType, m_controls.localRevision,
-                       m_controls.localRole);
-    ShowIdentification(frames::Chip::Remote, m_controls.remoteType, m_controls.remoteRevision,
-                       m_controls.remoteRole);
+    ShowIdentification(frames::Chip::Local, {m_controls.localType, m_controls.localRevision,
+                                             m_controls.localRole});
+    ShowIdentification(frames::Chip::Remote, {m_controls.remoteType, m_controls.remoteRevision,
+                                              m_controls.remoteRole});
 }
 
-void DlgProgrammer::ShowIdentification(frames::Chip chip, QLineEdit* type, QLineEdit* revision,
-                                       QLineEdit* role)
+void DlgProgrammer::ShowIdentification(frames::Chip chip, std::array<QLineEdit*, 3> fields)
 {
-    RegisterData data{};
-    const uint8_t reg = chip == frames::Chip::Local ? 0x01 : 0x05;
-    if (!m_host.ReadRegister(frames::kStatusGroup1, reg, data.data()))
-        return;
-    firmware::DeviceInfoBlock block;
-    std::copy_n(data.begin(), block.bytes.size(), block.bytes.begin());
+    const std::optional<firmware::DeviceInfoBlock> block = firmware::ReadIdentification(m_host, chip);
     m_chipInfo[ChipIndex(chip)] = block;
-    type->setText(QString::fromStdString(block.ChipTypeName()));
-    revision->setText(QString::fromStdString(block.RevisionText()));
-    role->setText(QString::fromStdString(block.RoleText()));
+    if (!block)
+        return;
+    fields[0]->setText(QString::fromStdString(block->ChipTypeName()));
+    fields[1]->setText(QString::fromStdString(block->RevisionText()));
+    fields[2]->setText(QString::fromStdString(block->RoleText()));
 }
 
 void DlgProgrammer::OnBrowse()
@@ -140,7 +117,7 @@ void DlgProgrammer::LoadFile(const QString& path)
     ShowImageInfo("N/A", "N/A");
     firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
     if (loaded.result != firmware::LoadResult::Loaded) {
-        ShowStatus(LoadFailureText(loaded));
+        ShowStatus(QString::fromStdString(firmware::LoadFailureText(loaded)));
         return;
     }
     m_image = std::make_shared<const firmware::Image>(std::move(loaded.image));

@@ -51,7 +51,8 @@ public:
 
 private:
     void OnInitDialog();
-    void ShowIdentification(frames::Chip chip, QLineEdit* type, QLineEdit* revision, QLineEdit* role);
+    // Type, revision and role of what the chip reports.
+    void ShowIdentification(frames::Chip chip, std::array<QLineEdit*, 3> fields);
     void LoadFile(const QString& path);
     void ShowImageInfo(const QString& type, const QString& revision);
     bool OtherJobRunning();

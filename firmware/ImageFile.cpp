@@ -68,6 +68,21 @@ std::optional<HexConversion> ConvertHexFile(FILE* file, size_t size)
 
 } // namespace
 
+std::string LoadFailureText(const LoadedImage& loaded)
+{
+    const std::string size = "File size " + std::to_string(loaded.fileSize) + " bytes: too ";
+    switch (loaded.result) {
+    case LoadResult::CannotOpen: return "Cannot open the file!";
+    case LoadResult::TooSmall: return size + "small for a firmware image!";
+    case LoadResult::TooLarge: return size + "large for a firmware image!";
+    case LoadResult::NotConverted:
+        return "Fail to convert the input from hex to bin! (line "
+               + std::to_string(loaded.hexError.line) + ": " + loaded.hexError.reason + ")";
+    case LoadResult::Loaded: break;
+    }
+    return {};
+}
+
 LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes)
 {
     return Decide(

@@ -28,4 +28,7 @@ struct LoadedImage {
 LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes);
 LoadedImage ReadImageFile(const std::string& path);
 
+// Why a file cannot be used, as the user is told; empty when it was loaded.
+std::string LoadFailureText(const LoadedImage& loaded);
+
 } // namespace firmware

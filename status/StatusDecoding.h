@@ -39,6 +39,7 @@ QString CableLengthText(uint8_t a, uint8_t b);
 struct LocalSignals {
     Lamp fiveVolt;
     Lamp hpd;
+    bool operator==(const LocalSignals&) const = default;
 };
 LocalSignals DecodeLocalSignals(uint8_t bits);
 
@@ -47,6 +48,7 @@ LocalSignals DecodeLocalSignals(uint8_t bits);
 struct RemoteSignals {
     Lamp fiveVolt;
     Lamp hpd;
+    bool operator==(const RemoteSignals&) const = default;
 };
 RemoteSignals DecodeRemoteSignals(uint8_t bits);
 

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "status/PollSchedule.h"
 #include "status/Rj45Picture.h"
 #include "status/StateText.h"
 #include "ui/DialogUnits.h"
@@ -19,23 +18,6 @@ namespace {
 
 // Controls the page never looks up again carry no number.
 constexpr int kUnnumbered = -1;
-
-constexpr uint8_t kGroup1 = 0x01;
-constexpr uint8_t kGroup2 = 0x02;
-constexpr uint8_t kLocalModeReg = 0x04;
-constexpr uint8_t kRemoteModeReg = 0x08;
-constexpr uint8_t kPairLevelsReg = 0x09;
-constexpr uint8_t kLocalSignalsReg = 0x0B;
-constexpr uint8_t kLocalCableReg = 0x0C;
-constexpr uint8_t kStartupBerReg = 0x0E;
-constexpr uint8_t kRemoteSignalsReg = 0x11;
-constexpr uint8_t kRemoteCableReg = 0x12;
-constexpr uint8_t kBerReg = 0x14;
-constexpr uint8_t kLocalSourceReg = 0x02;  // group 2
-constexpr uint8_t kRemoteSourceReg = 0x04; // group 2
-constexpr size_t kCableByte = 3;
-
-constexpr const char* kNotAvailable = "N/A";
 
 const char* LampPicture(Lamp lamp)
 {
@@ -165,121 +147,37 @@ void Tool1Main::CreateControls()
 
 void Tool1Main::OnInitDialog()
 {
-    m_pairLevels.fill(0.0f);
-    m_portFaults.fill(false);
-    m_linkUp = false;
     m_running = false;
-    m_tickCount = 0;
-
-    const RegisterSnapshot& snapshot = m_host.Snapshot();
-    const auto valid = [&](uint8_t group, uint8_t reg) { return snapshot.IsValid(group, reg); };
-    const auto byte0 = [&](uint8_t group, uint8_t reg) { return snapshot.Data(group, reg)[0]; };
-
-    if (valid(kGroup1, kLocalModeReg))
-        m_localMode->setText(ModeText(byte0(kGroup1, kLocalModeReg)));
-    m_remoteMode->setText(valid(kGroup1, kRemoteModeReg)
-                              ? ModeText(byte0(kGroup1, kRemoteModeReg), kNotAvailable)
-                              : kNotAvailable);
-    if (valid(kGroup1, kLocalSignalsReg))
-        ShowLocalSignals(DecodeLocalSignals(byte0(kGroup1, kLocalSignalsReg)));
-    if (valid(kGroup1, kLocalCableReg) && valid(kGroup1, kRemoteCableReg))
-        m_cableLength->setText(
-            CableLengthText(snapshot.Data(kGroup1, kLocalCableReg)[kCableByte],
-                            snapshot.Data(kGroup1, kRemoteCableReg)[kCableByte]));
-    else
-        m_cableLength->setText(kNotAvailable);
-    if (valid(kGroup1, kPairLevelsReg)) {
-        // Shown only: the fault flags wait for the first poll.
-        for (int pair = 0; pair < kPairCount; ++pair)
-            m_pairLevels[pair] = PairLevel(snapshot.Data(kGroup1, kPairLevelsReg)[pair]);
-        ShowPairLevels();
-    }
-    if (valid(kGroup1, kRemoteSignalsReg))
-        ShowRemoteSignals(DecodeRemoteSignals(byte0(kGroup1, kRemoteSignalsReg)));
-    SetLamp(m_berLamp,
-            valid(kGroup1, kStartupBerReg) ? BerLamp(byte0(kGroup1, kStartupBerReg)) : Lamp::Off);
-    if (valid(kGroup2, kLocalSourceReg))
-        m_localSource->setText(SourceTypeText(byte0(kGroup2, kLocalSourceReg)));
-    if (valid(kGroup2, kRemoteSourceReg))
-        m_remoteSource->setText(SourceTypeText(byte0(kGroup2, kRemoteSourceReg)));
-}
-
-bool Tool1Main::Read(uint8_t target, uint8_t reg, RegisterData& out)
-{
-    return m_host.ReadRegister(target, reg, out.data());
+    m_poll = Poll(FromSnapshot(m_host.Snapshot()));
+    Show(m_poll.Now());
 }
 
 void Tool1Main::OnTimer()
 {
-    if (RunsLinkBlock(m_tickCount))
-        LinkBlock();
-    if (RunsSignalBlock(m_tickCount))
-        SignalBlock();
-    ++m_tickCount;
+    m_poll.Tick(m_host);
+    Show(m_poll.Now());
 }
 
-void Tool1Main::LinkBlock()
+void Tool1Main::Show(const Reading& reading)
 {
-    RegisterData data{};
-    if (Read(kGroup1, kPairLevelsReg, data)) {
-        for (int pair = 0; pair < kPairCount; ++pair) {
-            m_pairLevels[pair] = PairLevel(data[pair]);
-            m_portFaults[pair] = PortFaulty(m_pairLevels[pair]);
-        }
-        ShowPairLevels();
-    } else {
-        m_pairLevels.fill(0.0f);
-        m_linkUp = false;
-        m_portFaults.fill(false);
-        ShowPairLevelsMissing();
-    }
-
-    if (Read(kGroup1, kLocalModeReg, data))
-        m_localMode->setText(ModeText(data[0]));
-    m_remoteMode->setText(Read(kGroup1, kRemoteModeReg, data) ? ModeText(data[0]) : "Disconnect");
-
-    // Both ends must answer for the link to count as up; a failed local read skips the remote one.
-    RegisterData local{};
-    RegisterData remote{};
-    m_linkUp = Read(kGroup1, kLocalCableReg, local) && Read(kGroup1, kRemoteCableReg, remote);
-    m_cableLength->setText(m_linkUp ? CableLengthText(local[kCableByte], remote[kCableByte])
-                                    : kNotAvailable);
-}
-
-void Tool1Main::SignalBlock()
-{
-    RegisterData data{};
-    if (Read(kGroup1, kLocalSignalsReg, data))
-        ShowLocalSignals(DecodeLocalSignals(data[0]));
-    else
-        ShowLocalSignals({Lamp::Off, Lamp::Off});
-    if (Read(kGroup1, kRemoteSignalsReg, data))
-        ShowRemoteSignals(DecodeRemoteSignals(data[0]));
-    else
-        ShowRemoteSignals({Lamp::Off, Lamp::Off});
-    m_localSource->setText(Read(kGroup2, kLocalSourceReg, data) ? SourceTypeText(data[0]) : "");
-    m_remoteSource->setText(Read(kGroup2, kRemoteSourceReg, data) ? SourceTypeText(data[0]) : "");
-    SetLamp(m_berLamp, Read(kGroup1, kBerReg, data) ? BerLamp(data[0]) : Lamp::Off);
-}
-
-void Tool1Main::ShowPairLevels()
-{
+    m_localMode->setText(reading.localMode);
+    m_remoteMode->setText(reading.remoteMode);
+    m_localSource->setText(reading.localSource);
+    m_remoteSource->setText(reading.remoteSource);
+    m_cableLength->setText(reading.cableLength);
     for (int pair = 0; pair < kPairCount; ++pair)
-        ShowPairLevel(pair, PairLevelText(m_pairLevels[pair]));
+        ShowPairLevel(pair, reading.pairTexts[pair], reading.pairLevels[pair]);
+    ShowLocalSignals(reading.local);
+    ShowRemoteSignals(reading.remote);
+    SetLamp(m_berLamp, reading.ber);
 }
 
-void Tool1Main::ShowPairLevelsMissing()
-{
-    for (int pair = 0; pair < kPairCount; ++pair)
-        ShowPairLevel(pair, kNotAvailable);
-}
-
-void Tool1Main::ShowPairLevel(int pair, const QString& text)
+void Tool1Main::ShowPairLevel(int pair, const QString& text, float level)
 {
     QLineEdit* field = m_pairFields[pair];
     field->setText(text);
     // The colour follows the stored level; the style changes only when the band does.
-    const LevelBand band = PairLevelBand(m_pairLevels[pair]);
+    const LevelBand band = PairLevelBand(level);
     const QString state = PairLevelStateText(pair, text, band);
     field->setAccessibleDescription(state);
     field->setToolTip(state);
@@ -327,11 +225,12 @@ void Tool1Main::ShowAdvice(const QString& text)
 
 void Tool1Main::RunPortCheck()
 {
-    const PortCheck::Pass pass = m_portCheck.Run(m_linkUp, m_portFaults);
+    const Reading& reading = m_poll.Now();
+    const PortCheck::Pass pass = m_portCheck.Run(reading.linkUp, reading.portFaults);
     ShowAdvice(pass.advice);
-    ShowFaultyPairs(m_linkUp ? m_portFaults : PortFlags{});
+    ShowFaultyPairs(reading.linkUp ? reading.portFaults : PortFlags{});
     if (pass.blink == PortCheck::Blink::Draw)
-        m_picture->SetMarking(m_portFaults);
+        m_picture->SetMarking(reading.portFaults);
     else if (pass.blink == PortCheck::Blink::Erase)
         m_picture->SetMarking({});
 }

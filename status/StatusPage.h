@@ -10,7 +10,7 @@
 #include "device/PageHost.h"
 #include "device/StatusRegister.h"
 #include "status/PortCheck.h"
-#include "status/StatusDecoding.h"
+#include "status/StatusReading.h"
 
 class QLabel;
 class QLineEdit;
@@ -21,7 +21,7 @@ class Rj45Picture;
 // The "Status" page: shows the snapshot when it opens; after Test it polls the link status of both
 // chips once a second and runs the port check every 1.5 s, until Stop or until the tool window
 // closes. Every read goes through the tool window on the UI thread; the decoding lives in
-// StatusDecoding, the advice and blink in PortCheck.
+// a Poll, the advice and blink in PortCheck.
 class Tool1Main : public ToolPage {
     Q_OBJECT
 public:
@@ -44,20 +44,15 @@ public:
     void OnClose() override;
 
     bool IsRunning() const { return m_running; }
-    uint32_t TickCount() const { return m_tickCount; }
-    bool LinkUp() const { return m_linkUp; }
-    const status::PortFlags& PortFaults() const { return m_portFaults; }
+    uint32_t TickCount() const { return m_poll.TickCount(); }
+    bool LinkUp() const { return m_poll.Now().linkUp; }
+    const status::PortFlags& PortFaults() const { return m_poll.Now().portFaults; }
 
 private:
     void CreateControls();
     void OnInitDialog();
-    void LinkBlock();
-    void SignalBlock();
-    bool Read(uint8_t target, uint8_t reg, RegisterData& out);
-
-    void ShowPairLevels();
-    void ShowPairLevelsMissing();
-    void ShowPairLevel(int pair, const QString& text);
+    void Show(const status::Reading& reading);
+    void ShowPairLevel(int pair, const QString& text, float level);
     void ShowLocalSignals(const status::LocalSignals& lines);
     void ShowRemoteSignals(const status::RemoteSignals& lines);
     // Lamps carry their caption as accessible name; their state goes into the description and tip.
@@ -68,10 +63,7 @@ private:
     IRegisterHost& m_host;
     Periods m_periods;
 
-    std::array<float, status::kPairCount> m_pairLevels{};
-    status::PortFlags m_portFaults{};
-    bool m_linkUp = false;
-    uint32_t m_tickCount = 0;
+    status::Poll m_poll;
     bool m_running = false;
     status::PortCheck m_portCheck;
 

@@ -2,7 +2,27 @@
 
 #include <hidapi.h>
 
+
 #include "device/DeviceIds.h"
+
+namespace {
+
+// hidapi gives the unit's strings as wide characters (UTF-32 here).
+std::string Utf8(const wchar_t* text)
+{
+    std::string utf8;
+    for (; text && *text; ++text) {
+        const auto c = static_cast<uint32_t>(*text);
+        const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        constexpr uint8_t kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+        utf8 += static_cast<char>(kLead[tail] | c >> (6 * tail));
+        for (int i = tail - 1; i >= 0; --i)
+            utf8 += static_cast<char>(0x80 | (c >> (6 * i) & 0x3F));
+    }
+    return utf8;
+}
+
+} // namespace
 
 HidapiBackend::HidapiBackend()
 {
@@ -26,7 +46,8 @@ std::vector<std::string> HidapiBackend::EnumeratePaths()
         if (!info->path)
             continue;
         paths.emplace_back(info->path);
-        m_attributes[info->path] = {info->vendor_id, info->product_id};
+        m_attributes[info->path] = {info->vendor_id, info->product_id, Utf8(info->serial_number),
+                                    Utf8(info->manufacturer_string), Utf8(info->product_string)};
     }
     hid_free_enumeration(list);
     return paths;

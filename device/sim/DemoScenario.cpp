@@ -87,4 +87,11 @@ void Apply(SimExtender& extender, std::chrono::milliseconds sinceStart)
     extender.SetRegister(0x02, 0x04, {static_cast<uint8_t>(linkDown ? 0 : source), 0, 0, 0});
 }
 
+int Extender::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
+{
+    Apply(*this, std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now() - m_start));
+    return SimExtender::Write(handle, report, length, timeoutMs);
+}
+
 } // namespace demo

@@ -1,7 +1,7 @@
 #pragma once
 #include <chrono>
 
-class SimExtender;
+#include "device/sim/SimExtender.h"
 
 // The living extender of the demo: a minute-long cycle over the status registers in which a wire
 // pair degrades and recovers, the link drops and comes back, the source changes and the 5 V and
@@ -11,5 +11,15 @@ namespace demo {
 inline constexpr std::chrono::seconds kCycle{60};
 
 void Apply(SimExtender& extender, std::chrono::milliseconds sinceStart);
+
+// A simulated extender that lives the scenario in real time: each command finds the registers
+// of its moment since the extender was made.
+class Extender : public SimExtender {
+public:
+    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
+
+private:
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
 
 } // namespace demo

@@ -6,7 +6,10 @@
 
 #include "device/DeviceIds.h"
 
-SimExtender::SimExtender() = default;
+SimExtender::SimExtender(std::string path, std::string serial)
+    : m_path(std::move(path)), m_serial(std::move(serial))
+{
+}
 
 void SimExtender::SetRegister(uint8_t group, uint8_t reg, std::vector<uint8_t> data)
 {
@@ -83,15 +86,15 @@ std::vector<std::string> SimExtender::EnumeratePaths()
     for (const ForeignDevice& device : m_foreign)
         paths.push_back(device.path);
     if (m_present)
-        paths.emplace_back(kPath);
+        paths.push_back(m_path);
     return paths;
 }
 
 bool SimExtender::ReadAttributes(const std::string& path, HidAttributes& out)
 {
     std::lock_guard lock(m_mutex);
-    if (path == kPath && m_present) {
-        out = {kTorvanVendorId, kTorvanProductId};
+    if (path == m_path && m_present) {
+        out = {kTorvanVendorId, kTorvanProductId, m_serial, "Torvan", "Simulated HDBaseT extender"};
         return true;
     }
     const auto found = std::find_if(m_foreign.begin(), m_foreign.end(),
@@ -105,7 +108,7 @@ bool SimExtender::ReadAttributes(const std::string& path, HidAttributes& out)
 HidHandle SimExtender::Open(const std::string& path, HidAccess access)
 {
     std::lock_guard lock(m_mutex);
-    if (path != kPath || !m_present || m_failOpen[static_cast<size_t>(access)])
+    if (path != m_path || !m_present || m_failOpen[static_cast<size_t>(access)])
         return kInvalidHidHandle;
     const HidHandle id = m_nextHandle++;
     m_handles.push_back({id, m_plugGeneration});

@@ -37,7 +37,8 @@ class SimExtender : public IHidBackend {
 public:
     static constexpr const char* kPath = "sim:extender";
 
-    SimExtender();
+    // A unit with its own path and serial number, so that several can stand side by side.
+    explicit SimExtender(std::string path = kPath, std::string serial = "SIM0001");
 
     // Device state, under the lock: fn gets the model.
     template <typename Fn>
@@ -96,6 +97,8 @@ private:
     void Queue(Clock::time_point due, uint8_t sequence, const std::vector<uint8_t>& payload);
     void QueueShort(Clock::time_point due, uint8_t sequence);
 
+    const std::string m_path;
+    const std::string m_serial;
     std::mutex m_mutex;
     std::condition_variable m_arrived;
     SimDeviceModel m_model;

@@ -1,0 +1,39 @@
+#pragma once
+#include <QStringList>
+#include <QTextStream>
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+#include "burnin/ClockReading.h"
+
+class IHidBackend;
+
+// torvanreader-cli: every job of the tool as a command, for scripts, production lines and remote
+// support. It runs the same core as the windows: the same reads, decoding, image loading, guard,
+// firmware update, burn-in session and setting byte, with the same bytes on the wire.
+namespace cli {
+
+// Exit codes, as the README documents them.
+enum Exit { kDone = 0, kDevice = 1, kUsage = 2, kFile = 3, kRefused = 4 };
+
+// What a run of the program reaches: the program itself gives the real ones, tests their own.
+struct Context {
+    // The back end: the extenders on this PC, or the simulated one of the demo. Called once.
+    std::function<IHidBackend&(bool demo)> backend;
+    QTextStream& out; // data: results, JSON
+    QTextStream& err; // messages, questions, the progress bar
+    // Questions are asked and the progress bar drawn only on a terminal.
+    bool terminal = false;
+    std::function<QString()> readLine;
+    const std::atomic<bool>& interrupted; // Ctrl-C; cleared by whoever acts on it
+    std::function<void()> resume;         // after a No to "Stop it?"
+    BurnInClock clock = ReadLocalClock;
+    std::function<std::chrono::milliseconds()> now; // a steady clock, for paces and durations
+    std::function<void(std::chrono::milliseconds)> sleep;
+};
+
+// Runs the command line (arguments[0] is the program) and gives its exit code.
+int Run(const QStringList& arguments, Context& context);
+
+} // namespace cli

@@ -1,0 +1,231 @@
+// The commands that read the extender or set it in one step: list, info, status, apply, fail-safe.
+#include <QJsonArray>
+
+#include "cli/Session.h"
+#include "device/StatusRegister.h"
+#include "failsafe/FailSafeSetting.h"
+#include "firmware/FirmwareCommands.h"
+#include "status/StateText.h"
+#include "status/StatusReading.h"
+
+namespace cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+QString ChipText(frames::Chip chip)
+{
+    return chip == frames::Chip::Local ? "Local (TX)" : "Remote (RX)";
+}
+
+QString LampWord(status::Lamp lamp)
+{
+    return lamp == status::Lamp::On ? "on" : lamp == status::Lamp::Marginal ? "marginal" : "off";
+}
+
+// The lamps of the Status page, by caption, in the page's order.
+std::vector<std::pair<QString, status::Lamp>> Lamps(const status::Reading& r)
+{
+    return {{"5V from source(TX)", r.local.fiveVolt}, {"5V to link(TX)", r.local.fiveVolt},
+            {"HPD from link(TX)", r.local.hpd},       {"HPD from display(RX)", r.remote.hpd},
+            {"HPD to link(RX)", r.remote.hpd},        {"5V from link(RX)", r.remote.fiveVolt}};
+}
+
+QStringList AdviceLines(const status::Reading& r)
+{
+    return status::Advice(r).split("\r\n", Qt::SkipEmptyParts);
+}
+
+QJsonObject StatusJson(const status::Reading& r)
+{
+    QJsonObject lamps;
+    for (const auto& [caption, lamp] : Lamps(r))
+        lamps[caption] = LampWord(lamp);
+    QJsonArray pairs;
+    QJsonArray faulty;
+    for (int pair = 0; pair < status::kPairCount; ++pair) {
+        const QString name(QChar('A' + pair));
+        const QStringList state =
+            status::PairLevelStateText(pair, r.pairTexts[pair],
+                                       status::PairLevelBand(r.pairLevels[pair]))
+                .split(", ");
+        pairs.append(QJsonObject{{"pair", name},
+                                 {"level", r.pairTexts[pair]},
+                                 {"band", state.size() > 1 ? QJsonValue(state[1]) : QJsonValue()}});
+        if (r.linkUp && r.portFaults[pair])
+            faulty.append(name);
+    }
+    return {
+        {"local", QJsonObject{{"mode", r.localMode}, {"source", r.localSource}}},
+        {"remote", QJsonObject{{"mode", r.remoteMode}, {"source", r.remoteSource}}},
+        {"lamps", lamps},
+        {"pairs", pairs},
+        {"faulty_pairs", faulty},
+        {"advice", QJsonArray::fromStringList(AdviceLines(r))},
+        {"cable_length", r.cableLength},
+        {"video_ber", QJsonObject{{"lamp", LampWord(r.ber)},
+                                  {"level", r.berLevel ? QJsonValue(*r.berLevel) : QJsonValue()}}},
+        {"link", r.linkUp ? "up" : "down"}};
+}
+
+void ShowStatus(Session& session, const status::Reading& r)
+{
+    if (session.Json())
+        return session.Data(StatusJson(r));
+    session.Data("Local (TX)   Torvan Mode: " + r.localMode + "   Source Type: " + r.localSource);
+    session.Data("Remote (RX)  Torvan Mode: " + r.remoteMode + "   Source Type: " + r.remoteSource);
+    QStringList lamps;
+    for (const auto& [caption, lamp] : Lamps(r))
+        lamps << status::LampStateText(caption, lamp);
+    session.Data(lamps.mid(0, 3).join("   "));
+    session.Data(lamps.mid(3).join("   "));
+    QStringList pairs;
+    for (int pair = 0; pair < status::kPairCount; ++pair)
+        pairs << status::PairLevelStateText(pair, r.pairTexts[pair],
+                                            status::PairLevelBand(r.pairLevels[pair]));
+    session.Data(pairs.join("   "));
+    session.Data("Cable Len: " + r.cableLength + "   " + status::LampStateText("Video BER", r.ber)
+                 + (r.berLevel ? QString(" (level %1)").arg(*r.berLevel) : QString())
+                 + "   Link: " + (r.linkUp ? "up" : "down"));
+    for (const QString& line : AdviceLines(r))
+        session.Data(line);
+}
+
+} // namespace
+
+int List(Session& session)
+{
+    IHidBackend& backend = session.Ctx().backend(session.Options().isSet("demo"));
+    QJsonArray units;
+    for (const CHidIO::Unit& unit : CHidIO::Extenders(backend)) {
+        CHidCmd channel(backend);
+        const bool answers = channel.Transport().Open(unit.path) && AnswersConnectCheck(channel);
+        const QJsonObject object{
+            {"path", QString::fromStdString(unit.path)},
+            {"serial", QString::fromStdString(unit.attributes.serial)},
+            {"manufacturer", QString::fromStdString(unit.attributes.manufacturer)},
+            {"product", QString::fromStdString(unit.attributes.product)},
+            {"answers", answers}};
+        units.append(object);
+        if (!session.Json())
+            session.Data(QStringList{object["path"].toString(), object["serial"].toString(),
+                                     object["manufacturer"].toString(),
+                                     object["product"].toString(),
+                                     answers ? "answers" : "does not answer"}
+                             .join('\t'));
+    }
+    if (session.Json())
+        session.Data(QJsonObject{{"devices", units}});
+    return units.isEmpty()
+               ? session.Fail(kDevice, "no extender found (vendor 0x051A, product 0x511B)")
+               : kDone;
+}
+
+int Info(Session& session)
+{
+    if (const int opened = session.Open())
+        return opened;
+    QJsonObject chips;
+    QStringList silent;
+    for (frames::Chip chip : {frames::Chip::Local, frames::Chip::Remote}) {
+        const auto block = firmware::ReadIdentification(session.Host(), chip);
+        const QString key = chip == frames::Chip::Local ? "local" : "remote";
+        if (!block) {
+            chips[key] = QJsonValue();
+            silent << key + " chip's identification read failed: " + session.HowLastFailed();
+            continue;
+        }
+        const QJsonObject info{{"chip", QString::fromStdString(block->ChipTypeName())},
+                               {"revision", QString::fromStdString(block->RevisionText())},
+                               {"role", QString::fromStdString(block->RoleText())}};
+        chips[key] = info;
+        if (!session.Json())
+            session.Data(ChipText(chip) + ":\t" + info["chip"].toString() + "\t"
+                         + info["revision"].toString() + "\t" + info["role"].toString());
+    }
+    if (session.Json())
+        session.Data(chips);
+    return silent.isEmpty() ? kDone : session.Fail(kDevice, "the " + silent.join("; the "));
+}
+
+int Status(Session& session)
+{
+    if (const int opened = session.Open())
+        return opened;
+    Context& context = session.Ctx();
+    status::Poll poll;
+    std::optional<status::Reading> shown;
+    const bool watch = session.Options().isSet("watch");
+    for (auto tick = context.now();; tick += 1000ms) {
+        poll.Tick(session.Host()); // the first tick reads everything
+        if (poll.Now() != shown) {
+            ShowStatus(session, poll.Now());
+            shown = poll.Now();
+        }
+        if (!watch || !session.WaitUntil(tick + 1000ms))
+            return kDone;
+    }
+}
+
+int Apply(Session& session)
+{
+    const std::optional<frames::Chip> chip = ChipOption(session.Options().value("to"));
+    if (!chip)
+        return session.Fail(kUsage, "--to local or --to remote is needed");
+    if (const int opened = session.Open())
+        return opened;
+    if (!firmware::ResetChip(session.Channel(), *chip))
+        return session.Fail(kDevice, "Reset Fail.: the restart command ("
+                                         + CommandText(frames::RestartChip(*chip))
+                                         + ") failed: " + session.HowLastFailed());
+    if (session.Json())
+        session.Data(QJsonObject{{"restarted", session.Options().value("to")}});
+    else
+        session.Data(*chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
+    return kDone;
+}
+
+int FailSafe(Session& session)
+{
+    const QStringList words = session.Options().positionalArguments().mid(1);
+    const bool on = words == QStringList{"on"};
+    if (!on && words != QStringList{"off"})
+        return session.Fail(kUsage, "on or off is needed");
+    // The page's lists, and its defaults for what is not given.
+    int choices[3]{failsafe::kDefaultWireQuality, failsafe::kDefaultVideoBitError,
+                   failsafe::kDefaultTimeInterval};
+    const std::pair<const char*, std::vector<const char*>> lists[3]{
+        {"wire-quality", {failsafe::kWireQualities.begin(), failsafe::kWireQualities.end()}},
+        {"video-ber", {failsafe::kVideoBitErrors.begin(), failsafe::kVideoBitErrors.end()}},
+        {"interval", {failsafe::kTimeIntervals.begin(), failsafe::kTimeIntervals.end()}}};
+    for (int i = 0; i < 3; ++i) {
+        const auto& [option, values] = lists[i];
+        if (!session.Options().isSet(option))
+            continue;
+        if (!on)
+            return session.Fail(kUsage, QString("--%1 goes with on").arg(option));
+        const auto value = std::find(values.begin(), values.end(), session.Options().value(option));
+        if (value == values.end())
+            return session.Fail(
+                kUsage, QString("--%1 takes %2")
+                            .arg(option, QStringList(values.begin(), values.end()).join(", ")));
+        choices[i] = int(value - values.begin());
+    }
+    if (const int opened = session.Open())
+        return opened;
+    const uint8_t setting = on ? failsafe::SettingByte(true, choices[0], choices[1], choices[2])
+                               : failsafe::kOffSetting;
+    if (on ? !failsafe::WriteSetting(session.Channel(), setting)
+           : !failsafe::SwitchOff(session.Channel()))
+        return session.Fail(kDevice, "Fail!: the fail-safe setting ("
+                                         + CommandText(frames::FailSafeSetting(setting))
+                                         + ") failed: " + session.HowLastFailed());
+    if (session.Json())
+        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"},
+                                 {"setting", QString::number(setting, 16)}});
+    else
+        session.Data(on ? "Fail-Safe Enable" : "Fail-Safe Disable");
+    return kDone;
+}
+
+} // namespace cli

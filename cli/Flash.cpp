@@ -1,0 +1,155 @@
+// flash: the Firmware page's update from the command line: the same loader and guard, the same
+// stream at the same pace, and a progress bar on a terminal.
+#include <QFile>
+#include <QJsonObject>
+
+#include "cli/Session.h"
+#include "firmware/FirmwareCommands.h"
+#include "firmware/FirmwareUpdate.h"
+#include "firmware/ImageFile.h"
+#include "firmware/ImageGuard.h"
+
+namespace cli {
+namespace {
+
+using State = firmware::Update::State;
+using namespace std::chrono_literals;
+
+constexpr std::chrono::milliseconds kBlockPace{5}; // the page's programming tick
+const QString kStopQuestion =
+    "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
+
+// What went wrong and the state it left the chip in.
+QString Failure(const firmware::Update& update, const QString& how, const QString& chip)
+{
+    const State end = update.Now();
+    QString what;
+    if (end == State::EraseRefused)
+        what = "Erase Fail!: the erase command ("
+               + CommandText(frames::EraseFirmware(update.Chip())) + ")";
+    else if (end == State::BeginRefused)
+        what = "Write Fail!: the write command (" + CommandText(frames::BeginWrite(update.Chip()))
+               + ")";
+    else if (end == State::BlockRefused || end == State::LastRefused)
+        what = QString("block %1 of %2")
+                   .arg(std::min(update.Count() + 1, update.Blocks()))
+                   .arg(update.Blocks());
+    const QString state = end == State::EraseRefused ? "may now hold no working firmware"
+                                                     : "now holds an incomplete image";
+    return (what.isEmpty() ? "stopped" : what + " failed: " + how) + ". The " + chip + " chip "
+           + state + ": program it again before restarting it.";
+}
+
+void Progress(Session& session, const firmware::Update& update, std::chrono::milliseconds elapsed,
+              int& shown)
+{
+    const int percent = int(update.Count() * 100 / std::max<size_t>(update.Blocks(), 1));
+    if (session.Json()) {
+        if (percent != shown)
+            session.Data(QJsonObject{{"event", "progress"},
+                                     {"blocks", qint64(update.Count())},
+                                     {"of", qint64(update.Blocks())}});
+    } else if (session.Ctx().terminal && !session.Options().isSet("quiet")) {
+        const double rate = elapsed.count() ? update.Count() * 1000.0 / elapsed.count() : 0;
+        const int left = rate > 0 ? int((update.Blocks() - update.Count()) / rate + 0.5) : 0;
+        session.Ctx().err << QString("\r[%1%2] %3%  %4/%5 blocks  %6 blocks/s  %7 s left ")
+                                 .arg(QString(percent / 5, '#'), QString(20 - percent / 5, '.'))
+                                 .arg(percent, 3)
+                                 .arg(update.Count())
+                                 .arg(update.Blocks())
+                                 .arg(int(rate))
+                                 .arg(left)
+                          << Qt::flush;
+    }
+    shown = percent;
+}
+
+} // namespace
+
+int Flash(Session& session)
+{
+    const QCommandLineParser& options = session.Options();
+    const std::optional<frames::Chip> chip = ChipOption(options.value("to"));
+    const QStringList files = options.positionalArguments().mid(1);
+    if (!chip || files.size() != 1)
+        return session.Fail(kUsage, "--to local or --to remote and one FILE are needed");
+    const QString chipName = options.value("to");
+
+    firmware::LoadedImage loaded =
+        firmware::ReadImageFile(QFile::encodeName(files[0]).toStdString());
+    if (loaded.result != firmware::LoadResult::Loaded)
+        return session.Fail(kFile, files[0] + ": "
+                                       + QString::fromStdString(firmware::LoadFailureText(loaded)));
+    if (loaded.image.empty())
+        return session.Fail(kFile, files[0] + ": The image holds no data: nothing to program!");
+    const auto image = std::make_shared<const firmware::Image>(std::move(loaded.image));
+    const std::optional<firmware::DeviceInfoBlock> info = firmware::FindImageInfo(*image);
+    const auto text = [&](std::string (firmware::DeviceInfoBlock::*part)() const) {
+        return info ? QJsonValue(QString::fromStdString(((*info).*part)())) : QJsonValue();
+    };
+    if (session.Json())
+        session.Data(QJsonObject{{"event", "image"},
+                                 {"file", files[0]},
+                                 {"bytes", qint64(image->size())},
+                                 {"chip", text(&firmware::DeviceInfoBlock::ChipTypeName)},
+                                 {"role", text(&firmware::DeviceInfoBlock::RoleText)},
+                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
+    else
+        session.Data(
+            QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
+                .arg(image->size())
+                .arg(info ? QString::fromStdString(info->ChipTypeName() + info->RoleText()) : "N/A")
+                .arg(info ? QString::fromStdString(info->RevisionText()) : "N/A"));
+
+    if (const int opened = session.Open())
+        return opened;
+    const auto target = firmware::ReadIdentification(session.Host(), *chip);
+    if (const auto mismatch = firmware::ImageMismatch(info, target);
+        mismatch && !options.isSet("yes")) {
+        const QString question = QString::fromStdString(*mismatch);
+        if (!session.Ask(question))
+            return session.Fail(
+                kRefused, "not programmed: " + question.left(question.lastIndexOf(" Program"))
+                              + (session.Ctx().terminal ? "" : " (--yes programs it anyway)"));
+    }
+
+    firmware::Update update(image, *chip);
+    Context& context = session.Ctx();
+    const auto start = context.now();
+    int shown = -1;
+    if (update.Start(session.Channel()) == State::Running)
+        Progress(session, update, 0ms, shown);
+    for (auto tick = context.now(); update.Now() == State::Running; tick += kBlockPace) {
+        if (!session.WaitUntil(tick)) { // Ctrl-C: asked on a terminal, as the window asks
+            context.err << Qt::endl;
+            if (context.terminal && !session.Ask(kStopQuestion)) {
+                context.resume();
+                continue;
+            }
+            return session.Fail(kRefused, Failure(update, {}, chipName));
+        }
+        update.Step(session.Channel());
+        Progress(session, update, context.now() - start, shown);
+    }
+    if (context.terminal && !session.Json() && !options.isSet("quiet"))
+        context.err << Qt::endl;
+    if (update.Now() != State::Completed)
+        return session.Fail(kDevice, Failure(update, session.HowLastFailed(), chipName));
+    if (session.Json())
+        session.Data(QJsonObject{{"event", "completed"}, {"blocks", qint64(update.Blocks())}});
+    else
+        session.Data("Firmware update Completed!");
+    if (!options.isSet("apply"))
+        return kDone;
+    if (!firmware::ResetChip(session.Channel(), *chip))
+        return session.Fail(kDevice, "Reset Fail.: the restart command ("
+                                         + CommandText(frames::RestartChip(*chip))
+                                         + ") failed: " + session.HowLastFailed());
+    if (session.Json())
+        session.Data(QJsonObject{{"event", "restarted"}});
+    else
+        session.Data(*chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
+    return kDone;
+}
+
+} // namespace cli

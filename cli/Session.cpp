@@ -1,0 +1,92 @@
+#include "cli/Session.h"
+
+#include <QJsonDocument>
+
+namespace cli {
+
+Session::Session(Context& context, const QCommandLineParser& options, QString command)
+    : m_context(context), m_options(options), m_command(std::move(command)),
+      m_json(options.isSet("json")), m_quiet(options.isSet("quiet"))
+{
+}
+
+void Session::Data(const QString& line)
+{
+    m_context.out << line << Qt::endl;
+}
+
+void Session::Data(const QJsonObject& object)
+{
+    m_context.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+}
+
+void Session::Say(const QString& message)
+{
+    if (!m_quiet)
+        m_context.err << message << Qt::endl;
+}
+
+int Session::Fail(Exit code, const QString& why)
+{
+    m_context.err << "torvanreader-cli: " << m_command << ": " << why << Qt::endl;
+    return code;
+}
+
+bool Session::Ask(const QString& question)
+{
+    if (!m_context.terminal)
+        return false;
+    m_context.err << question << " [y/N] " << Qt::flush;
+    return m_context.readLine().trimmed().toLower().startsWith('y');
+}
+
+bool Session::WaitUntil(std::chrono::milliseconds until)
+{
+    while (!m_context.interrupted) {
+        const auto left = until - m_context.now();
+        if (left.count() <= 0)
+            return true;
+        m_context.sleep(std::min<std::chrono::milliseconds>(left, std::chrono::milliseconds(100)));
+    }
+    return false;
+}
+
+int Session::Open()
+{
+    IHidBackend& backend = m_context.backend(m_options.isSet("demo"));
+    m_channel = std::make_unique<CHidCmd>(backend);
+    m_host = std::make_unique<ChannelHost>(*m_channel);
+    const QString device = m_options.value("device");
+    if (!m_channel->Transport().Open(device.toStdString()))
+        return Fail(kDevice, device.isEmpty() ? "no extender found (vendor 0x051A, product 0x511B)"
+                                              : "no extender at " + device);
+    if (!AnswersConnectCheck(*m_channel))
+        return Fail(kDevice, "the connect check (" + CommandText(frames::ConnectCheck())
+                                 + ") failed: " + HowLastFailed());
+    return kDone;
+}
+
+QString Session::HowLastFailed() const
+{
+    const std::optional<uint8_t> status = m_channel->LastStatus();
+    return status ? QString("the extender refused it (status 0x%1)").arg(*status, 2, 16, QChar('0'))
+                  : QString("the extender did not answer");
+}
+
+std::optional<frames::Chip> ChipOption(const QString& value)
+{
+    if (value == "local")
+        return frames::Chip::Local;
+    if (value == "remote")
+        return frames::Chip::Remote;
+    return std::nullopt;
+}
+
+QString CommandText(std::span<const uint8_t> payload)
+{
+    return QByteArray(reinterpret_cast<const char*>(payload.data()), qsizetype(payload.size()))
+        .toHex(' ')
+        .toUpper();
+}
+
+} // namespace cli

@@ -1,0 +1,67 @@
+#pragma once
+#include <QCommandLineParser>
+#include <QJsonObject>
+#include <memory>
+#include <optional>
+
+#include "cli/Cli.h"
+#include "device/ChannelHost.h"
+#include "device/CommandFrames.h"
+#include "device/HidCmd.h"
+
+// One run of a command: its options, its output, the questions it asks and the unit it talks to.
+namespace cli {
+
+class Session {
+public:
+    Session(Context& context, const QCommandLineParser& options, QString command);
+
+    const QCommandLineParser& Options() const { return m_options; }
+    Context& Ctx() { return m_context; }
+    bool Json() const { return m_json; }
+
+    // Data on stdout: a line of text, or one JSON object per line.
+    void Data(const QString& line);
+    void Data(const QJsonObject& object);
+    // A message on stderr, unless --quiet.
+    void Say(const QString& message);
+    // The command failed: says why on stderr and gives the exit code.
+    int Fail(Exit code, const QString& why);
+    // On a terminal asks on stderr and reads the answer (No unless it starts with y); elsewhere No.
+    bool Ask(const QString& question);
+    // Sleeps until the steady clock reaches until, in short steps; false once Ctrl-C was pressed.
+    bool WaitUntil(std::chrono::milliseconds until);
+
+    // Opens the unit (--device, or the first found) and runs the connect check, as the main
+    // window does at start-up: kDone, or why not.
+    int Open();
+    CHidCmd& Channel() { return *m_channel; }
+    IRegisterHost& Host() { return *m_host; }
+    // "the extender did not answer" or "... refused it (status 0x55)": how the last command failed.
+    QString HowLastFailed() const;
+
+private:
+    Context& m_context;
+    const QCommandLineParser& m_options;
+    const QString m_command;
+    const bool m_json;
+    const bool m_quiet;
+    std::unique_ptr<CHidCmd> m_channel;
+    std::unique_ptr<ChannelHost> m_host;
+};
+
+// The commands; each gives its exit code.
+int List(Session& session);
+int Info(Session& session);
+int Status(Session& session);
+int Flash(Session& session);
+int Apply(Session& session);
+int BurnIn(Session& session);
+int FailSafe(Session& session);
+
+// "local" or "remote", as --to gives it.
+std::optional<frames::Chip> ChipOption(const QString& value);
+// " 01 02 03": a command as the messages name it.
+QString CommandText(std::span<const uint8_t> payload);
+
+} // namespace cli

@@ -1,0 +1,66 @@
+// torvanreader-cli: every job of the tool as a command (torvanreader-cli --help, the README).
+#include <QCoreApplication>
+#include <csignal>
+#include <thread>
+#include <unistd.h>
+
+#include "cli/Cli.h"
+#include "device/BoundedWriteBackend.h"
+#include "device/hidapi/HidapiBackend.h"
+#include "device/sim/DemoScenario.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+// Ctrl-C is taken by a thread of its own, so that no wait for the extender is cut short by it:
+// the command in hand acts on it where it can stop safely. A second Ctrl-C before that ends the
+// program at once.
+void TakeInterrupts()
+{
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+    std::thread([interrupts] {
+        for (int signal = 0; sigwait(&interrupts, &signal) == 0;) {
+            if (interrupted.exchange(true)) {
+                const char text[] = "\ntorvanreader-cli: interrupted again: stopped at once\n";
+                (void)!write(STDERR_FILENO, text, sizeof text - 1);
+                _exit(130);
+            }
+        }
+    }).detach();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    TakeInterrupts();
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream in(stdin);
+    std::unique_ptr<IHidBackend> backend;
+    using namespace std::chrono;
+    cli::Context context{
+        .backend = [&](bool demo) -> IHidBackend& {
+            if (demo)
+                backend = std::make_unique<demo::Extender>();
+            else
+                backend = std::make_unique<BoundedWriteBackend>(std::make_shared<HidapiBackend>());
+            return *backend;
+        },
+        .out = out,
+        .err = err,
+        .terminal = isatty(STDERR_FILENO) && isatty(STDIN_FILENO),
+        .readLine = [&] { return in.readLine(); },
+        .interrupted = interrupted,
+        .resume = [] { interrupted = false; },
+        .clock = ReadLocalClock,
+        .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
+        .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },
+    };
+    return cli::Run(app.arguments(), context);
+}
