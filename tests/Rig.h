@@ -23,6 +23,26 @@
 using Payloads = std::vector<std::vector<uint8_t>>;
 inline constexpr uint32_t kTimeoutDivisor = 10;
 
+inline std::span<const uint8_t> AsBytes(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
+
+inline std::vector<uint8_t> Hex(const QByteArray& hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Commands as written on the wire, "010405 010809": payloads in hex.
+inline Payloads Wire(const QString& commands)
+{
+    Payloads payloads;
+    for (const QString& command : commands.split(' ', Qt::SkipEmptyParts))
+        payloads.push_back(Hex(command.toLatin1()));
+    return payloads;
+}
+
 struct Rig {
     SimExtender extender;
     RecordingBackend wire{extender};
@@ -79,26 +99,24 @@ struct Rig {
         qFatal("no such page");
     }
     Payloads Commands() const { return wire.CommandPayloads(); }
+    // "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
+    // makes the extender refuse the read.
+    void Set(const QString& registers)
+    {
+        for (const QString& entry : registers.split(' ', Qt::SkipEmptyParts)) {
+            const std::vector<uint8_t> key = Hex(entry.left(4).toLatin1()),
+                                       data = Hex(entry.mid(5).toLatin1());
+            if (data.empty())
+                extender.WithModel([&](SimDeviceModel& m) { m.RemoveRegister(key[0], key[1]); });
+            else
+                extender.SetRegister(key[0], key[1], data);
+        }
+    }
     // HDBT on both sides, a clean cable of 31 m, all lines up, an HDCP source.
     void Healthy()
     {
-        for (auto [group, reg, value] : std::initializer_list<std::array<uint8_t, 3>>{{1, 4, 7},
-                                                                                      {1, 8, 7},
-                                                                                      {1, 11, 5},
-                                                                                      {1, 17, 12},
-                                                                                      {1, 14, 10},
-                                                                                      {1, 20, 10},
-                                                                                      {2, 1, 4},
-                                                                                      {2, 2, 2},
-                                                                                      {2, 4, 2}})
-            extender.SetRegister(group, reg, {value});
-        extender.SetRegister(1, 0x09, {10, 11, 12, 13});
-        extender.SetRegister(1, 0x0C, {0, 0, 0, 30});
-        extender.SetRegister(1, 0x12, {0, 0, 0, 33});
-    }
-    void Refuse(uint8_t group, uint8_t reg)
-    {
-        extender.WithModel([&](SimDeviceModel& m) { m.RemoveRegister(group, reg); });
+        Set("0104=07 0108=07 010b=05 0111=0c 010e=0a 0114=0a 0201=04 0202=02 0204=02 0109=0a0b0c0d "
+            "010c=0000001e 0112=00000021");
     }
 };
 
@@ -207,24 +225,3 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
                ? QFileInfo(file).absoluteFilePath()
                : QString();
 }
-
-inline std::span<const uint8_t> AsBytes(const QByteArray& bytes)
-{
-    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
-}
-
-inline std::vector<uint8_t> Hex(const QByteArray& hex)
-{
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    return {bytes.begin(), bytes.end()};
-}
-
-// Each suite registers itself under a name; the test program runs the one its argument names.
-inline std::map<QString, std::function<QObject*()>>& Suites()
-{
-    static std::map<QString, std::function<QObject*()>> suites;
-    return suites;
-}
-#define TORVAN_SUITE(Class, name)                                                                  \
-    static const bool Class##Registered = (                                                        \
-        Suites()[name] = [] { return new Class; }, true);

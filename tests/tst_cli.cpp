@@ -226,5 +226,5 @@ private slots:
     }
 };
 
-TORVAN_SUITE(CliTest, "cli")
+QTEST_MAIN(CliTest)
 #include "tst_cli.moc"

@@ -73,5 +73,5 @@ private slots:
     }
 };
 
-TORVAN_SUITE(FailSafeTest, "failsafe")
+QTEST_MAIN(FailSafeTest)
 #include "tst_failsafe.moc"

@@ -263,5 +263,5 @@ private:
     }
 };
 
-TORVAN_SUITE(FaultsTest, "faults")
+QTEST_MAIN(FaultsTest)
 #include "tst_faults.moc"

@@ -249,5 +249,5 @@ private slots:
     }
 };
 
-TORVAN_SUITE(HexTest, "hex")
+QTEST_MAIN(HexTest)
 #include "tst_hex.moc"

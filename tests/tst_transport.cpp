@@ -119,5 +119,5 @@ private slots:
     }
 };
 
-TORVAN_SUITE(TransportTest, "transport")
+QTEST_MAIN(TransportTest)
 #include "tst_transport.moc"
