@@ -14,8 +14,8 @@ namespace {
 std::atomic<bool> interrupted{false};
 
 // Ctrl-C is taken by a thread of its own, so that no wait for the extender is cut short by it:
-// the command in hand acts on it where it can stop safely. A second Ctrl-C before that ends the
-// program at once.
+// the command in hand acts on it where it can stop safely. The commands that run long (flash,
+// burn-in, status --watch) look for it between steps; the others end within seconds anyway.
 void TakeInterrupts()
 {
     sigset_t interrupts;
@@ -23,13 +23,8 @@ void TakeInterrupts()
     sigaddset(&interrupts, SIGINT);
     pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
     std::thread([interrupts] {
-        for (int signal = 0; sigwait(&interrupts, &signal) == 0;) {
-            if (interrupted.exchange(true)) {
-                const char text[] = "\ntorvanreader-cli: interrupted again: stopped at once\n";
-                (void)!write(STDERR_FILENO, text, sizeof text - 1);
-                _exit(130);
-            }
-        }
+        for (int signal = 0; sigwait(&interrupts, &signal) == 0;)
+            interrupted = true;
     }).detach();
 }
 
