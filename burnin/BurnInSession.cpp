@@ -58,8 +58,7 @@ CycleReport BurnInSession::ClockLogCycle()
         if (write.ok) {
             m_recorder.Consume(counter.trace, failures);
             ++report.written;
-        }
-        else if (!report.writeError)
+        } else if (!report.writeError)
             report.writeError = write.error;
     }
     return report;

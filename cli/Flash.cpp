@@ -2,6 +2,7 @@
 // stream at the same pace, and a progress bar on a terminal.
 #include <QFile>
 #include <QJsonObject>
+#include <cmath>
 
 #include "cli/Session.h"
 #include "firmware/FirmwareCommands.h"
@@ -51,7 +52,7 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mil
                                      {"of", qint64(update.Blocks())}});
     } else if (session.Ctx().terminal && !session.Options().isSet("quiet")) {
         const double rate = elapsed.count() ? update.Count() * 1000.0 / elapsed.count() : 0;
-        const int left = rate > 0 ? int((update.Blocks() - update.Count()) / rate + 0.5) : 0;
+        const long left = rate > 0 ? std::lround((update.Blocks() - update.Count()) / rate) : 0;
         session.Ctx().err << QString("\r[%1%2] %3%  %4/%5 blocks  %6 blocks/s  %7 s left ")
                                  .arg(QString(percent / 5, '#'), QString(20 - percent / 5, '.'))
                                  .arg(percent, 3)

@@ -16,8 +16,9 @@ struct BoundedWriteBackend::Writer {
     bool closed = false;
 };
 
-void BoundedWriteBackend::RunWriter(std::shared_ptr<Writer> writer,
-                                    std::shared_ptr<IHidBackend> inner, HidHandle handle)
+// The thread keeps its own copies of both pointers for as long as it runs.
+void BoundedWriteBackend::RunWriter(const std::shared_ptr<Writer>& writer,
+                                    const std::shared_ptr<IHidBackend>& inner, HidHandle handle)
 {
     std::unique_lock lock(writer->mutex);
     for (;;) {

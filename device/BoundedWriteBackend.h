@@ -37,8 +37,8 @@ public:
 
 private:
     struct Writer;
-    static void RunWriter(std::shared_ptr<Writer> writer, std::shared_ptr<IHidBackend> inner,
-                          HidHandle handle);
+    static void RunWriter(const std::shared_ptr<Writer>& writer,
+                          const std::shared_ptr<IHidBackend>& inner, HidHandle handle);
 
     // The back end is shared with the writers, which may outlive this object.
     std::shared_ptr<IHidBackend> m_inner;

@@ -77,15 +77,16 @@ void DlgProgrammer::OnInitDialog()
     m_controls.local->setChecked(true);
     m_controls.path->setText(QDir::homePath());
     // m_pMainDlg is not set yet: the identification goes through the tool window's register read.
-    ShowIdentification(frames::Chip::Local, {m_controls.localType, m_controls.localRevision,
-                                             m_controls.localRole});
-    ShowIdentification(frames::Chip::Remote, {m_controls.remoteType, m_controls.remoteRevision,
-                                              m_controls.remoteRole});
+    ShowIdentification(frames::Chip::Local,
+                       {m_controls.localType, m_controls.localRevision, m_controls.localRole});
+    ShowIdentification(frames::Chip::Remote,
+                       {m_controls.remoteType, m_controls.remoteRevision, m_controls.remoteRole});
 }
 
 void DlgProgrammer::ShowIdentification(frames::Chip chip, std::array<QLineEdit*, 3> fields)
 {
-    const std::optional<firmware::DeviceInfoBlock> block = firmware::ReadIdentification(m_host, chip);
+    const std::optional<firmware::DeviceInfoBlock> block =
+        firmware::ReadIdentification(m_host, chip);
     m_chipInfo[ChipIndex(chip)] = block;
     if (!block)
         return;

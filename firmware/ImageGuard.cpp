@@ -3,8 +3,7 @@
 namespace firmware {
 namespace {
 
-constexpr const char* kRisk =
-    " Programming it may leave the unit unusable. Program it anyway?";
+constexpr const char* kRisk = " Programming it may leave the unit unusable. Program it anyway?";
 
 // "QX720 RX"; a type without a name by its number.
 std::string Describe(const DeviceInfoBlock& block)

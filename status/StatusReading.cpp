@@ -100,8 +100,8 @@ void Poll::LinkBlock(IRegisterHost& host)
     }
     if (host.ReadRegister(kGroup1, kLocalModeReg, data.data()))
         r.localMode = ModeText(data[0]);
-    r.remoteMode = host.ReadRegister(kGroup1, kRemoteModeReg, data.data()) ? ModeText(data[0])
-                                                                           : "Disconnect";
+    r.remoteMode =
+        host.ReadRegister(kGroup1, kRemoteModeReg, data.data()) ? ModeText(data[0]) : "Disconnect";
     // Both ends must answer for the link to count as up; a failed local read skips the remote one.
     RegisterData local{};
     RegisterData remote{};
@@ -126,7 +126,7 @@ void Poll::SignalBlock(IRegisterHost& host)
     r.remoteSource =
         host.ReadRegister(kGroup2, kRemoteSourceReg, data.data()) ? SourceTypeText(data[0]) : "";
     ShowBer(r, host.ReadRegister(kGroup1, kBerReg, data.data()) ? std::optional(data[0])
-                                                                 : std::nullopt);
+                                                                : std::nullopt);
 }
 
 } // namespace status

@@ -27,8 +27,7 @@ bool Ask(QWidget* parent, const QString& title, const QString& text)
 {
     if (Presenter())
         return Presenter()({title, text, true});
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

@@ -2,7 +2,6 @@
 
 #include <hidapi.h>
 
-
 #include "device/DeviceIds.h"
 
 namespace {
@@ -12,7 +11,7 @@ std::string Utf8(const wchar_t* text)
 {
     std::string utf8;
     for (; text && *text; ++text) {
-        const auto c = static_cast<uint32_t>(*text);
+        const auto c = static_cast<uint32_t>(std::char_traits<wchar_t>::to_int_type(*text));
         const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
         constexpr uint8_t kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
         utf8 += static_cast<char>(kLead[tail] | c >> (6 * tail));

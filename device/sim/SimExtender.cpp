@@ -125,7 +125,8 @@ bool SimExtender::HandleAlive(HidHandle handle) const
 SimFaults SimExtender::FaultsForThisCommand(std::span<const uint8_t> payload)
 {
     const std::vector<uint8_t>& prefix = m_faults.onlyPrefix;
-    if (payload.size() < prefix.size() || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
+    if (payload.size() < prefix.size()
+        || !std::equal(prefix.begin(), prefix.end(), payload.begin()))
         return {};
     ++m_filterMatches;
     if (m_faults.onlyNth != 0 && m_filterMatches != m_faults.onlyNth)
