@@ -8,6 +8,7 @@
 #include "device/BoundedWriteBackend.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "device/sim/DemoScenario.h"
+#include "device/sim/SimUnits.h"
 
 namespace {
 
@@ -38,11 +39,15 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
     QTextStream in(stdin);
     std::unique_ptr<IHidBackend> backend;
+    // The demo: the living extender of the demo scenario, and a second, steady one beside it.
+    demo::Extender living;
+    SimExtender steady("sim:extender-2", "SIM0002");
+    demo::Apply(steady, std::chrono::seconds(30));
     using namespace std::chrono;
     cli::Context context{
         .backend = [&](bool demo) -> IHidBackend& {
             if (demo)
-                backend = std::make_unique<demo::Extender>();
+                backend = std::make_unique<SimUnits>(std::vector<SimExtender*>{&living, &steady});
             else
                 backend = std::make_unique<BoundedWriteBackend>(std::make_shared<HidapiBackend>());
             return *backend;

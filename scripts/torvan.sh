@@ -68,7 +68,7 @@ mkdir -p build/fuzz
 for corpus in tests/fuzz/corpus/*/; do
     target=$(basename "$corpus")
     log=build/fuzz/$target.log
-    if ! tests/fuzz/run-fuzzer.sh "$target" "${TORVAN_FUZZ_SECONDS:-60}" >"$log" 2>&1; then
+    if ! scripts/run-fuzzer.sh "$target" "${TORVAN_FUZZ_SECONDS:-60}" >"$log" 2>&1; then
         tail -n 80 "$log" >&2
         echo "fuzz target $target failed; the input is in build/fuzz/artifacts/$target/" >&2
         exit 1

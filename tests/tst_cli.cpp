@@ -6,6 +6,7 @@
 #include "Rig.h"
 #include "burnin/BurnInPage.h"
 #include "cli/Cli.h"
+#include "device/sim/SimUnits.h"
 #include "firmware/FirmwarePage.h"
 #include "status/StatusPage.h"
 
@@ -52,31 +53,6 @@ Payloads Stream(const Rig& rig)
                                           [](const auto& c) { return c[0] == 3 || c[0] == 4; }));
     return sent;
 }
-
-// Two extenders on one PC: handles tell which one they belong to.
-struct TwoUnits : IHidBackend {
-    SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
-    std::vector<std::string> EnumeratePaths() override { return {"sim:first", "sim:second"}; }
-    bool ReadAttributes(const std::string& path, HidAttributes& out) override
-    {
-        return units[path == "sim:second"].ReadAttributes(path, out);
-    }
-    HidHandle Open(const std::string& path, HidAccess access) override
-    {
-        const HidHandle handle = units[path == "sim:second"].Open(path, access);
-        return handle == kInvalidHidHandle ? handle : handle * 2 + (path == "sim:second");
-    }
-    int Write(HidHandle h, const uint8_t* report, size_t length, int wait) override
-    {
-        return units[h % 2].Write(h / 2, report, length, wait);
-    }
-    int Read(HidHandle h, uint8_t* report, size_t capacity, int wait) override
-    {
-        return units[h % 2].Read(h / 2, report, capacity, wait);
-    }
-    void Cancel(HidHandle h) override { units[h % 2].Cancel(h / 2); }
-    void Close(HidHandle h) override { units[h % 2].Close(h / 2); }
-};
 
 } // namespace
 
@@ -215,14 +191,16 @@ private slots:
 
     void deviceNamesOneUnitAmongSeveral()
     {
-        TwoUnits pc;
+        SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
+        SimUnits pc({&units[0], &units[1]});
         const Result list = Cli(pc, "--json list");
         QCOMPARE(QJsonDocument::fromJson(list.out.toUtf8())["devices"][1]["serial"].toString(),
                  "B2");
         QCOMPARE(Cli(pc, "--device sim:second fail-safe on").out, "Fail-Safe Enable\n");
-        QCOMPARE(pc.units[1].WithModel([](SimDeviceModel& m) { return m.FailSafeWrites(); }), 1);
-        QCOMPARE(pc.units[0].WithModel([](SimDeviceModel& m) { return m.FailSafeWrites(); }), 0);
-        QCOMPARE(Cli(pc, "--device sim:third info").code, 1);
+        const auto writes = [&](int unit) {
+            return units[unit].WithModel([](SimDeviceModel& m) { return m.FailSafeWrites(); });
+        };
+        QVERIFY(writes(0) == 0 && writes(1) == 1 && Cli(pc, "--device sim:third info").code == 1);
     }
 };
 

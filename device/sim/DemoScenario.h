@@ -16,6 +16,7 @@ void Apply(SimExtender& extender, std::chrono::milliseconds sinceStart);
 // of its moment since the extender was made.
 class Extender : public SimExtender {
 public:
+    using SimExtender::SimExtender;
     int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
 
 private:

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# tests/fuzz/run-fuzzer.sh TARGET [seconds] [libFuzzer options...]: builds one fuzz target (a folder
+# scripts/run-fuzzer.sh TARGET [seconds] [libFuzzer options...]: builds one fuzz target (a folder
 # name under tests/fuzz/corpus/) with clang's libFuzzer and the address and undefined-behaviour
 # sanitizers in build/fuzz/, and runs it for the given seconds (60) from its seed corpus and what
 # earlier runs added in build/fuzz/corpus/TARGET/. A crash, a leak or an input taking over 10 s
 # fails it; the input is kept in build/fuzz/artifacts/TARGET/. Needs clang and libclang-rt-14-dev.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 target=${1:-}
 [ -n "$target" ] && [ -d "tests/fuzz/corpus/$target" ] ||
     { echo "usage: $0 TARGET [seconds] [options]; targets: $(ls tests/fuzz/corpus)" >&2; exit 2; }
