@@ -109,7 +109,7 @@ int main(int argc, char* argv[])
     std::mt19937 random(16);
     for (uint8_t& byte : image)
         byte = static_cast<uint8_t>(random());
-    const std::string text = hextext::Write(image, 32, 0, "\r\n");
+    const std::string text = hextext::Write(image);
     std::ofstream(hexPath, std::ios::binary)
         .write(text.data(), static_cast<std::streamsize>(text.size()));
     std::printf("image %zu bytes, HEX file %zu bytes (%s)\n", image.size(), text.size(),

@@ -28,27 +28,19 @@ inline std::string Record(uint8_t type, uint16_t address, std::span<const uint8_
     return line + lineEnd;
 }
 
-inline std::string LinearBase(uint16_t upper, const std::string& lineEnd = "\r\n")
-{
-    const uint8_t value[2]{uint8_t(upper >> 8), uint8_t(upper)};
-    return Record(0x04, 0, value, lineEnd);
-}
-
-// image placed at origin in records of recordSize bytes that never cross a 64 KiB segment, an
-// extended linear address record before each segment above the first, then the end record.
-inline std::string Write(std::span<const uint8_t> image, size_t recordSize = 32,
-                         uint32_t origin = 0, const std::string& lineEnd = "\r\n")
+// image in records of 32 bytes, an extended linear address record before each 64 KiB segment
+// above the first, then the end record.
+inline std::string Write(std::span<const uint8_t> image, const std::string& lineEnd = "\r\n")
 {
     std::string text;
-    text.reserve(image.size() * 2 + image.size() / recordSize * 14 + 64);
-    for (size_t offset = 0, segment = 0; offset < image.size();) {
-        const uint32_t address = origin + uint32_t(offset);
-        if (address >> 16 != segment)
-            text += LinearBase(uint16_t(segment = address >> 16), lineEnd);
-        const size_t count =
-            std::min({recordSize, image.size() - offset, size_t(0x10000 - (address & 0xFFFF))});
-        text += Record(0x00, uint16_t(address), image.subspan(offset, count), lineEnd);
-        offset += count;
+    text.reserve(image.size() * 2 + image.size() / 32 * 14 + 64);
+    for (size_t offset = 0; offset < image.size(); offset += 32) {
+        if (offset > 0 && offset % 0x10000 == 0) {
+            const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};
+            text += Record(0x04, 0, upper, lineEnd);
+        }
+        const size_t count = std::min<size_t>(32, image.size() - offset);
+        text += Record(0x00, uint16_t(offset), image.subspan(offset, count), lineEnd);
     }
     return text + Record(0x01, 0, {}, lineEnd);
 }

@@ -99,6 +99,13 @@ struct Rig {
         qFatal("no such page");
     }
     Payloads Commands() const { return wire.CommandPayloads(); }
+    // The chip's flash holds image at its start and is erased after it.
+    bool Holds(SimDeviceModel::Chip chip, const QByteArray& image)
+    {
+        const std::vector<uint8_t> flash = extender.Flash(chip);
+        return QByteArray(reinterpret_cast<const char*>(flash.data()), qsizetype(flash.size()))
+               == image.leftJustified(qsizetype(flash.size()), '\xFF');
+    }
     // "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
     // makes the extender refuse the read.
     void Set(const QString& registers)

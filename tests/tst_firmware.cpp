@@ -15,6 +15,8 @@ namespace {
 
 using Chip = SimDeviceModel::Chip;
 
+const QByteArray kPadding = QByteArray(":0000000000\r\n").repeated(20);
+
 struct Firmware {
     InTempDir dir;
     Rig rig;
@@ -36,24 +38,15 @@ struct Firmware {
         });
         Click(page, 1077);
     }
-    // image as a HEX file, long enough for any image: base records of 0 pad it.
+    // image as a HEX file, long enough for any image: empty records pad it.
     void LoadHex(const QByteArray& image, const char* name = "image.hex")
     {
-        Load(WriteFile(name, QByteArray::fromStdString(hextext::LinearBase(0)).repeated(20)
-                                 + QByteArray::fromStdString(hextext::Write(AsBytes(image)))));
+        Load(WriteFile(name, kPadding + QByteArray::fromStdString(hextext::Write(AsBytes(image)))));
     }
     void Program()
     {
         Click(page, 1086);
         QTRY_VERIFY_WITH_TIMEOUT(!page->IsBusy(), 20000);
-    }
-    bool Holds(Chip chip, const QByteArray& image) // at the start of its flash, erased after it
-    {
-        const std::vector<uint8_t> flash = rig.extender.Flash(chip);
-        const QByteArray bytes(reinterpret_cast<const char*>(flash.data()),
-                               qsizetype(flash.size()));
-        return bytes.startsWith(image)
-               && bytes.mid(image.size()).count('\xFF') == bytes.size() - image.size();
     }
     int Restarts(Chip chip)
     {
@@ -109,8 +102,7 @@ private slots:
         };
         refused(Counting(400, "0000000000000000"), "400 byte."); // holds no identification
         QCOMPARE(fw.startDirs.last(), QDir::currentPath());      // where the last file was
-        refused(QByteArray::fromStdString(hextext::LinearBase(0)).repeated(20)
-                    + ":02000000GG00FE\r\n",
+        refused(kPadding + ":02000000GG00FE\r\n",
                 "Fail to convert the input from hex to bin! (line 21: 'G' is no hex digit)");
         Click(fw.page, 1086);
         refused(Counting(256), "File size 256 bytes: too small for a firmware image!");
@@ -137,7 +129,7 @@ private slots:
         QCOMPARE(fw.rig.pauses, std::vector<uint32_t>{1000}); // the erase waits for the flash
         QCOMPARE(fw.rig.boxes, QStringList{"Firmware update Completed!"});
         QCOMPARE(Text(fw.page, 1091), "Count: 2.");
-        QVERIFY(fw.Holds(Chip::Local, image) && fw.Holds(Chip::Remote, {}));
+        QVERIFY(fw.rig.Holds(Chip::Local, image) && fw.rig.Holds(Chip::Remote, {}));
         // An image for another chip is asked about before the erase; No sends nothing.
         fw.rig.wire.Clear();
         fw.rig.boxes.clear();
@@ -152,7 +144,7 @@ private slots:
         expected[0] = Hex("040206");
         expected[1] = Hex("040307");
         QCOMPARE(fw.rig.Commands(), expected);
-        QVERIFY(fw.Holds(Chip::Remote, image));
+        QVERIFY(fw.rig.Holds(Chip::Remote, image));
         fw.rig.wire.Clear();
         Click(fw.page, 1084);
         Click(fw.page, 1033);
@@ -210,7 +202,7 @@ private slots:
                 fw.rig.wire.Clear();
                 fw.Program();
                 QCOMPARE(int(fw.rig.Commands().size()), 2 + (size + 31) / 32);
-                QVERIFY(fw.Holds(Chip::Local, image));
+                QVERIFY(fw.rig.Holds(Chip::Local, image));
                 auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
                 QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
             }
@@ -260,7 +252,7 @@ private slots:
         QVERIFY(fw.startDirs.isEmpty() && bar->value() < bar->maximum());
         QTRY_VERIFY(!fw.page->IsBusy());
         QCOMPARE(fw.rig.Commands().size(), size_t(2 + 60)); // nothing but the update
-        QVERIFY(fw.Holds(Chip::Local, image) && fw.Restarts(Chip::Local) == 0);
+        QVERIFY(fw.rig.Holds(Chip::Local, image) && fw.Restarts(Chip::Local) == 0);
         QCOMPARE(fw.rig.boxes.last(), "Firmware update Completed!");
     }
 

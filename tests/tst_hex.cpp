@@ -82,11 +82,7 @@ private slots:
         const std::tuple<QByteArray, int, const char*> table[]{
             {good + "030000000A0B0CE6\r\n", 2, "no ':' at the start"},
             {good + ":03000000GA0B0CE6\r\n", 2, "'G' is no hex digit"},
-            {good
-                 + QByteArray(":0300000\0"
-                              "0A0B0CE6\r\n",
-                              19),
-             2, "character 0x00 is no hex digit"},
+            {good + ":0300000" + '\0' + "0A0B0CE6\r\n", 2, "character 0x00 is no hex digit"},
             {":030000000A0B0CE6 \r\n", 1, "' ' is no hex digit"},
             {good + ":030000000A0B0CE\r\n", 2, "odd number of hex digits"},
             {":00000001\r\n", 1, "record too short"},
@@ -154,7 +150,7 @@ private slots:
 
         InTempDir dir; // a large file is read in pieces; an error deep in it names its line
         const QByteArray image = Random(3 * 1024 * 1024, 7);
-        QByteArray text = QByteArray::fromStdString(hextext::Write(AsBytes(image), 32, 0, "\r"));
+        QByteArray text = QByteArray::fromStdString(hextext::Write(AsBytes(image), "\r"));
         QCOMPARE(Image(firmware::ReadImageFile(WriteFile("large.hex", text).toStdString()).image),
                  image);
         const auto unbroken = firmware::ReadImageFile(
@@ -180,17 +176,16 @@ private slots:
 
     void identificationInTheImage()
     {
-        QString
-            shown; // after a lone 0x12, after a false marker, type above 3, type 0 with the role
+        // After a lone 0x12, after a false marker, type above 3, the role from bit 4 alone; none
+        // past the end.
+        QString shown;
         for (const char* image :
              {"001234fedc23072110ff", "121234fedc33072100", "1234fe001234fedc1abcde10",
               "1234fedc53000510", "1234fedc0f0000ef", "1234fedc230721", "1234fe"}) {
-            const auto block =
-                firmware::FindImageInfo(Hex(image)); // from bit 4 alone; none past the end
-            shown += block ? QString::fromStdString(block->ChipTypeName() + block->RoleText() + " "
-                                                    + block->RevisionText())
-                                 + "|"
-                           : "-|";
+            const auto block = firmware::FindImageInfo(Hex(image));
+            shown += QString::fromStdString(block ? block->ChipTypeName() + block->RoleText() + " "
+                                                        + block->RevisionText() + "|"
+                                                  : "-|");
         }
         QCOMPARE(shown, "QX710TX 3072.1|QX720RX 3072.1|QX740TX abcd.e|TX 3000.5|RX f000.0|-|-|");
         const firmware::ProgressScale one(1), large(524288); // a 16 MiB image
@@ -202,12 +197,10 @@ private slots:
     // srec_cat and objcopy write HEX files of generated images; ours and srec_cat read them back.
     void sameBytesAsTheTools()
     {
-        for (const char* needed : {"srec_cat", "objcopy"}) {
-            if (QStandardPaths::findExecutable(needed).isEmpty())
-                QSKIP(qPrintable(
-                    QString("%1 is missing (the test command installs srecord and binutils)")
-                        .arg(needed)));
-        }
+        if (QStandardPaths::findExecutable("srec_cat").isEmpty()
+            || QStandardPaths::findExecutable("objcopy").isEmpty())
+            QSKIP(
+                "srec_cat or objcopy is missing (the test command installs srecord and binutils)");
         InTempDir dir;
         const auto run = [](const QString& program, QStringList arguments) {
             QProcess process;

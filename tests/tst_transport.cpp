@@ -49,25 +49,23 @@ private slots:
         QVERIFY(!ReadStatusRegister(channel, 0x01, 0x33, out) && out[0] == 0x5A);
     }
 
-    // A wait ends by its time-out, or at once; a late answer is dropped by the next command.
+    // A wait ends by its time-out, or at once when the device is absent; the count goes on.
     void waitsAreBounded()
     {
-        for (const char* fault : {"silent", "late", "absent"}) {
+        for (const bool absent : {false, true}) {
             Rig rig;
-            if (QByteArray(fault) == "absent")
+            if (absent)
                 rig.extender.Unplug();
             CHidCmd channel(rig.wire);
-            QCOMPARE(channel.Transport().Open(), QByteArray(fault) != "absent");
-            rig.extender.SetFaults({.silent = QByteArray(fault) == "silent",
-                                    .latencyMs = QByteArray(fault) == "late" ? 200 : 0});
+            QCOMPARE(channel.Transport().Open(), !absent);
+            rig.extender.SetFaults({.silent = true});
             QElapsedTimer clock;
             clock.start();
             QCOMPARE(Answer(channel, "aa01ab", 100), QByteArray("none"));
-            const qint64 least = QByteArray(fault) == "absent" ? 0 : 100;
-            QVERIFY2(clock.elapsed() >= least && clock.elapsed() < least + 400, fault);
-            QCOMPARE(channel.Sequence(), uint8_t(0x13)); // the count goes on whatever the outcome
+            QVERIFY(clock.elapsed() >= (absent ? 0 : 100)
+                    && clock.elapsed() < (absent ? 400 : 500));
+            QCOMPARE(channel.Sequence(), uint8_t(0x13));
             rig.extender.SetFaults({});
-            QTest::qWait(200);
             rig.extender.Replug();
             QVERIFY(channel.Transport().IsOpen() || channel.Transport().Open());
             QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));

@@ -23,10 +23,6 @@ struct Delivered {
     size_t filled = 0; // what went into the channel's buffer
     int claimed = 0;   // the count the back end claimed
     bool Broken() const { return claimed > int(CHidIO::kReportSize); }
-    bool Answers(uint8_t sequence) const
-    {
-        return claimed >= 3 && !Broken() && (bytes[1] & 0x7F) == sequence;
-    }
 };
 
 class FuzzedBackend final : public IHidBackend {
@@ -77,16 +73,13 @@ private:
     const uint8_t* m_end;
 };
 
-uint8_t Untouched(size_t i) // the caller's buffer before a transaction, so that any write shows
-{
-    return uint8_t(0x5A + 37 * i);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedBackend backend(data, size);
+    // The caller's buffer before a transaction, so that any write to it shows.
+    const auto untouched = [](size_t i) { return uint8_t(0x5A + 37 * i); };
     CHidCmd channel(backend);
     uint32_t pause = 0;
     channel.SetPauseFunction([&](uint32_t ms) { pause = ms; });
@@ -98,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (uint8_t& byte : payload)
             byte = backend.Next();
         for (size_t i = 0; i < response.size(); ++i)
-            response[i] = Untouched(i);
+            response[i] = untouched(i);
         backend.written.clear();
         backend.delivered.clear();
         pause = 0;
@@ -128,8 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::find_if(in.begin(), in.end(), [](const Delivered& d) { return d.Broken(); });
         Require(broken == in.end() || (!answered && broken + 1 == in.end()),
                 "a report claiming more than the buffer ends the transaction unanswered");
-        const auto answer = std::find_if(in.begin(), in.end(),
-                                         [&](const Delivered& d) { return d.Answers(sequence); });
+        const auto answer = std::find_if(in.begin(), in.end(), [&](const Delivered& d) {
+            return d.claimed >= 3 && !d.Broken() && (d.bytes[1] & 0x7F) == sequence;
+        });
         if (answered) {
             Require(answer != in.end() && answer + 1 == in.end(),
                     "the answer is the first report with the sequence's low 7 bits");
@@ -144,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     "a report answering the command is never dropped");
         }
         for (size_t i = answered ? stored : 0; i < response.size(); ++i)
-            Require(response[i] == Untouched(i),
+            Require(response[i] == untouched(i),
                     "the caller's buffer is untouched beyond what was stored");
     }
     return 0;
