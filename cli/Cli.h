@@ -25,9 +25,9 @@ struct Context {
     QTextStream& err; // messages, questions, the progress bar
     // Questions are asked and the progress bar drawn only on a terminal.
     bool terminal = false;
-    std::function<QString()> readLine;
+    std::function<QString()> readLine = {};
     const std::atomic<bool>& interrupted; // Ctrl-C; cleared by whoever acts on it
-    std::function<void()> resume;         // after a No to "Stop it?"
+    std::function<void()> resume = {};    // after a No to "Stop it?"
     BurnInClock clock = ReadLocalClock;
     std::function<std::chrono::milliseconds()> now; // a steady clock, for paces and durations
     std::function<void(std::chrono::milliseconds)> sleep;

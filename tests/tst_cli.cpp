@@ -19,28 +19,26 @@ struct Result {
     QString out, err;
 };
 
-// One run of the program, on fake time that the clock follows.
+// One run of the program, not on a terminal, on fake time that the clock follows.
 Result Cli(IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr)
 {
     Result result;
     QTextStream out(&result.out), err(&result.err);
     std::atomic<bool> interrupted{false};
+    FakeClock own;
+    FakeClock& time = clock ? *clock : own;
     std::chrono::milliseconds now{0};
-    const qint64 start = clock ? qint64(clock->seconds) : 0;
+    const auto sleep = [&, start = qint64(time.seconds)](std::chrono::milliseconds ms) {
+        now += ms;
+        time.seconds = start + now.count() / 1000;
+    };
     cli::Context context{.backend = [&](bool) -> IHidBackend& { return backend; },
                          .out = out,
                          .err = err,
-                         .readLine = [] { return QString(); },
                          .interrupted = interrupted,
-                         .resume = [] {},
-                         .clock = clock ? clock->Reader() : ReadLocalClock,
+                         .clock = time.Reader(),
                          .now = [&] { return now; },
-                         .sleep =
-                             [&](std::chrono::milliseconds ms) {
-                                 now += ms;
-                                 if (clock)
-                                     clock->seconds = start + now.count() / 1000;
-                             }};
+                         .sleep = sleep};
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
     return result;
 }
@@ -88,9 +86,7 @@ private slots:
         Rig page, rig;
         for (Rig* r : {&page, &rig}) {
             r->Healthy();
-            r->extender.SetRegister(0x01, 0x09, {10, 70, 55, 13});
-            r->extender.SetRegister(0x01, 0x14, {8});
-            r->extender.SetRegister(0x01, 0x0B, {0x04});
+            r->Set("0109=0a46370d 0114=08 010b=04");
         }
         page.Open();
         auto& status = page.page<Tool1Main>();
@@ -132,8 +128,7 @@ private slots:
             Rig rig;
             FakeClock clock;
             rig.Healthy();
-            rig.extender.SetRegister(0x02, 0x01, {0}); // the link down throughout
-            rig.extender.SetRegister(0x01, 0x0B, {0x04});
+            rig.Set("0201=00 010b=04"); // the link down throughout, HPD bad
             if (cli) {
                 const Result run = Cli(rig.wire, "burn-in --period 1s --duration 14s", &clock);
                 QCOMPARE(run.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);

@@ -158,11 +158,8 @@ private slots:
     // The question before the erase names what each side is, or says which one is unknown.
     void imageGuardSaysWhatItKnows()
     {
-        const auto block = [](const char* hex) {
-            return *hex ? std::optional(
-                       firmware::DeviceInfoBlock{{uint8_t(QByteArray::fromHex(hex)[0]), 0, 0,
-                                                  uint8_t(QByteArray::fromHex(hex)[3])}})
-                        : std::nullopt;
+        const auto block = [](const char* hex) { // none from the marker alone
+            return firmware::FindImageInfo(Hex(QByteArray("1234fedc") + hex));
         };
         const std::tuple<const char*, const char*, QString> table[]{
             {"23000010", "23000010", ""},
