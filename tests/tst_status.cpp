@@ -152,10 +152,8 @@ private slots:
                  "LR||0.79688|0.81250|0.98438|1.00000|>110m|No HDMI|HDMI without HDCP/ DVI");
         QCOMPARE(Lamps(&page, kLamps) + Frames(&page, {1017, 1023, 1024, 1025}), "--OO---NAAR");
         QVERIFY(page.PortFaults() == (PortFlags{false, false, false, true}) && page.LinkUp());
-        QCOMPARE(Described(&page, 1023) + "|" + Described(&page, 1025) + "|"
-                     + Described(&page, 1099) + "|" + Described(&page, 1103),
-                 "Pair B: 0.81250, marginal|Pair D: 1.00000, fault|HPD from link(TX): on|Video "
-                 "BER: off");
+        QCOMPARE(Described(&page, 1023) + "|" + Described(&page, 1099),
+                 "Pair B: 0.81250, marginal|HPD from link(TX): on");
         rig.Set("0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=");
         Ticks(page, 9);
         const Payloads reads = Tick(rig); // tick 10: a refused local length skips the remote one
@@ -189,10 +187,6 @@ private slots:
                  "Please Check Port 2\nPlease Check Port 4\n.X.X" + words);
         page.RunPortCheck(); // blinks off, the words stay
         QCOMPARE(Marked(&page) + Described(&page, 1104), "...." + words);
-        rig.Set("0109=0a0b1440");
-        Ticks(page, 5);
-        page.RunPortCheck();
-        QCOMPARE(Text(&page, 1077) + Marked(&page), "Please Check Port 4\n...X");
         Click(&page, 1075); // Stop empties the advice and leaves no marking
         QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
         rig.Set("0109=0a0b141e");

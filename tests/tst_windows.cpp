@@ -10,11 +10,14 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
 
-} // namespace
+// The main window's state and hint, and whether "Start to Analyze" and 1118 can be used.
+QString State(const CTorvanReaderDlg& dlg)
+{
+    return Texts(&dlg, {1088, 1089}) + (Enabled(&dlg, 1001) ? "|+" : "|-")
+           + (Enabled(&dlg, 1118) ? "+" : "-");
+}
 
 class WindowsTest : public QObject {
     Q_OBJECT
@@ -30,10 +33,9 @@ private slots:
                 {.refuse = device.startsWith("refusing"), .silent = device == "silent"});
             CTorvanReaderDlg& dlg = rig.OpenMain();
             const bool connected = device == "fine" || device.startsWith("refusing");
-            QCOMPARE(Texts(&dlg, {1088, 1089}),
-                     (connected ? " States: Connected|" : " States: Unconnected|")
-                         + (device == "absent" ? kConnect : QString()));
-            QCOMPARE(Enabled(&dlg, 1001), connected);
+            QCOMPARE(State(dlg), (connected ? " States: Connected|" : " States: Unconnected|")
+                                     + (device == "absent" ? kConnect : QString())
+                                     + (connected ? "|++" : "|--"));
             QVERIFY(ui::FindControl<QWidget>(&dlg, 1002)->isHidden()
                     && ui::FindControl<QWidget>(&dlg, 1118)->isHidden());
             QCOMPARE(dlg.windowTitle(), "Tessalink");
@@ -52,18 +54,15 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QTest::keyClick(&dlg, Qt::Key_Return); // enables Start whatever the state
-        QVERIFY(Enabled(&dlg, 1001) && Enabled(&dlg, 1002) && !Enabled(&dlg, 1118));
-        QCOMPARE(Text(&dlg, 1088), " States: Unconnected");
+        QVERIFY(State(dlg) == " States: Unconnected|" + kConnect + "|+-" && Enabled(&dlg, 1002));
         rig.extender.Replug();
         for (int i = 0; i < 3; ++i)
             MenuAction(dlg, "&Reconnect")->trigger();
-        QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Connected|");
-        QVERIFY(Enabled(&dlg, 1001) && Enabled(&dlg, 1118) && rig.extender.OpenHandleCount() == 2);
+        QVERIFY(State(dlg) == " States: Connected||++" && rig.extender.OpenHandleCount() == 2);
         QCOMPARE(rig.wire.Records().back().bytes[1], 0x15); // the count goes on across reconnects
         rig.extender.SetFaults({.latencyMs = 500});         // answers after the check gave up
         dlg.OnReconnect();
-        QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Unconnected|");
-        QVERIFY(!Enabled(&dlg, 1001) && !Enabled(&dlg, 1118));
+        QCOMPARE(State(dlg), " States: Unconnected||--");
         rig.extender.Unplug();
         dlg.OnReconnect();
         QCOMPARE(Text(&dlg, 1089), kConnect);
