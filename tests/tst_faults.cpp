@@ -12,7 +12,19 @@ using namespace std::chrono_literals;
 namespace {
 
 enum Fault { Silent, Refuse, Late, Stale, Bit7, Short, Unplug };
-enum Phase { Opening, Polling, Erase, Begin, MiddleBlock, LastBlock, Reset, Sample, On, Off };
+enum Phase {
+    Opening,
+    Polling,
+    Erase,
+    Begin,
+    MiddleBlock,
+    LastBlock,
+    Reset,
+    Sample,
+    On,
+    Off,
+    OffFirst
+};
 constexpr int kLatencyMs = 20; // well within the shortened 100 ms time-out
 const char* const kFaults[]{"silent", "refusing", "late", "stale", "bit-7", "short", "unplug"};
 // The reports that come in after the command, per fault: a its answer, A the answer with bit 7
@@ -42,7 +54,8 @@ const Play kPlays[]{
     {"Apply Firmware", "030407", 0, 1, 1000, " Local Reset done.|257 byte.|1", "Reset Fail.|257 byte.|1", {}},
     {"burn-in sample", "aa01ab", 0, 4, 1000, "Stop|1|", "Start|0|2014/3/7 13:5:0\tDevice Disconnected.\r\n", {}},
     {"On", "050106", 0, 1, 1000, "|Fail-Safe Enable", "Fail!|Fail-Safe Disable", {}},
-    {"Off", "050106", 0, 2, 1000, "|Fail-Safe Disable", "Fail!|Fail-Safe Enable", {}}};
+    {"Off", "050106", 2, 2, 1000, "|Fail-Safe Disable", "Fail!|Fail-Safe Enable", {}},
+    {"Off's first write", "050106", 1, 2, 1000, "|Fail-Safe Disable", "|Fail-Safe Disable", "Fail!|Fail-Safe Enable"}};
 // clang-format on
 
 // 257 bytes for the local chip: its identification, then filler.
@@ -63,7 +76,7 @@ private slots:
     void openingAndPolling() { RunRow(); }
     void programming_data() { Rows(Erase, Reset); }
     void programming() { RunRow(); }
-    void samplesAndSwitches_data() { Rows(Sample, Off); }
+    void samplesAndSwitches_data() { Rows(Sample, OffFirst); }
     void samplesAndSwitches() { RunRow(); }
 
 private:
@@ -120,7 +133,7 @@ private:
         QCOMPARE(Shown(rig, phase), !fails                                    ? play.answered
                                     : fault == Unplug && !play.gone.isEmpty() ? play.gone
                                                                               : play.failed);
-        QVERIFY(Programming(phase) || phase == On || phase == Off || rig.boxes.isEmpty());
+        QVERIFY(Programming(phase) || phase >= On || rig.boxes.isEmpty());
         VerifyPlayed(rig, fault, play);
 
         // The way on: the fault gone, or the device plugged in again and reconnected, the step
@@ -150,7 +163,7 @@ private:
         } else if (phase == Sample && !rig.page<CBIT>().IsRunning()) {
             rig.page<CBIT>().SetTiming({m_clock.Reader(), {1h, 1h, 1h, 1h}, 1s, true});
             Click(&rig.page<CBIT>(), 1103);
-        } else if (phase == Off && Text(&rig.page<ResetTool>(), 1124) == "Fail-Safe Disable") {
+        } else if (phase >= Off && Text(&rig.page<ResetTool>(), 1124) == "Fail-Safe Disable") {
             Click(&rig.page<ResetTool>(), 1123);
         }
     }
@@ -168,7 +181,7 @@ private:
             rig.page<Tool1Main>().RunPortCheck();
         } else if (phase == Sample) {
             rig.page<CBIT>().OnTimer();
-        } else if (phase == On || phase == Off) {
+        } else if (phase >= On) {
             Click(&rig.page<ResetTool>(), phase == On ? 1123 : 1122);
         } else {
             Click(&rig.page<DlgProgrammer>(), phase == Reset ? 1084 : 1086);
