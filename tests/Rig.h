@@ -2,7 +2,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -130,13 +129,9 @@ struct Rig {
 // What a person reads off the control numbered id: a field, a text box, a button or a label.
 inline QString Text(const QWidget* root, int id)
 {
-    if (auto* field = ui::FindControl<QLineEdit>(root, id))
-        return field->text();
-    if (auto* text = ui::FindControl<QPlainTextEdit>(root, id))
-        return text->toPlainText();
-    if (auto* button = ui::FindControl<QAbstractButton>(root, id))
-        return button->text();
-    return ui::FindControl<QLabel>(root, id)->text();
+    const QWidget* control = ui::FindControl<QWidget>(root, id);
+    const QVariant text = control->property("text");
+    return text.isValid() ? text.toString() : control->property("plainText").toString();
 }
 
 inline QString Texts(const QWidget* root, std::initializer_list<int> ids)
@@ -163,24 +158,21 @@ inline QString Lamps(const QWidget* root, std::initializer_list<int> ids)
     QString shown;
     for (int id : ids) {
         const QImage lamp = ui::FindControl<QLabel>(root, id)->pixmap().toImage();
-        shown += '?';
-        for (auto [mark, path] : {std::pair{'O', ":/pictures/lamp-green.png"},
-                                  {'M', ":/pictures/lamp-yellow.png"},
-                                  {'-', ":/pictures/lamp-red.png"}}) {
-            if (!lamp.isNull() && lamp == QImage(path).convertToFormat(lamp.format()))
-                shown.back() = mark;
-        }
+        const auto is = [&](const char* colour) {
+            const QImage picture(QString(":/pictures/lamp-%1.png").arg(colour));
+            return !lamp.isNull() && lamp == picture.convertToFormat(lamp.format());
+        };
+        shown += is("green") ? 'O' : is("yellow") ? 'M' : is("red") ? '-' : '?';
     }
     return shown;
 }
 
 inline QAction* MenuAction(const QWidget& window, const QString& text)
 {
-    for (QAction* action : window.findChildren<QAction*>()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
+    const auto actions = window.findChildren<QAction*>();
+    const auto found = std::find_if(actions.begin(), actions.end(),
+                                    [&](const QAction* action) { return action->text() == text; });
+    return found != actions.end() ? *found : nullptr;
 }
 
 // Runs check on the next modal window to open (a dialog shown with exec), then closes it.
