@@ -34,6 +34,7 @@ install(FILES res/icon@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
         RENAME ${TORVAN_APP_ID}.png)
 # udev reads /usr/lib/udev/rules.d as well as /lib/udev/rules.d.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/70-torvanreader.rules DESTINATION lib/udev/rules.d)
+include(cmake/Documentation.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME torvanreader)
