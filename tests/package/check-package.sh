@@ -4,6 +4,7 @@
 # the bash completion, the package's files and its library dependencies, and lintian's verdict.
 #   check-package.sh BUILD_DIR WORK_DIR
 set -euo pipefail
+trap 'echo "check-package.sh: check on line $LINENO failed"' ERR
 build=$1
 work=$2
 for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian mandoc; do
