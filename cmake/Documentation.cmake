@@ -1,6 +1,8 @@
 # What a Debian system keeps beside the programs: the manual pages, the bash completion of the
 # command-line tool, and the package's copyright and changelog in /usr/share/doc.
 set(TORVAN_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/torvanreader)
+# Both are read while configuring: a change to either configures again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE res/debian/changelog)
 
 # Manual pages and the changelog are installed gzip-compressed, as Debian wants them. They are
 # compressed at build time at the highest level and without name or time stamp, so the same
