@@ -2,8 +2,10 @@
 include(GNUInstallDirs)
 
 set(TORVAN_APP_ID org.torvan.TorvanReader)
+# The package's maintainer. The project has no domain of its own yet, hence the reserved one.
+set(TORVAN_MAINTAINER "TorvanReader developers <maintainers@torvanreader.invalid>")
 
-install(TARGETS torvanreader RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS torvanreader torvanreader-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES res/desktop/${TORVAN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # AppStream wants every screenshot as a web address: they are listed once the place where the
 # demo's screenshots (torvanreader-demo --screenshot) are published is given.
@@ -32,18 +34,28 @@ install(FILES res/icon@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
         RENAME ${TORVAN_APP_ID}.png)
 # udev reads /usr/lib/udev/rules.d as well as /lib/udev/rules.d.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/70-torvanreader.rules DESTINATION lib/udev/rules.d)
+include(cmake/Documentation.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME torvanreader)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Diagnose and maintain an HDBaseT extender pair")
-set(CPACK_PACKAGE_DESCRIPTION
-    "TorvanReader shows the link state of an HDBaseT extender pair, finds a bad wire pair, updates the firmware of either chip, runs unattended burn-in tests and sets the extender's fail-safe behaviour.")
+# Debian shows the description as written: lines within 80 columns, a blank line between paragraphs.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "TorvanReader shows the link state of an HDBaseT extender pair, finds a bad\n"
+    "wire pair, updates the firmware of either chip, runs unattended burn-in tests\n"
+    "and sets the extender's fail-safe behaviour.\n"
+    "\n"
+    "The package holds the desktop tool torvanreader, the command-line tool\n"
+    "torvanreader-cli for scripts and terminals, and a udev rule that lets the user\n"
+    "at the desktop use the extender without root.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "TorvanReader developers")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TORVAN_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The package's programs without symbols; the build trees keep theirs for debugging.
+set(CPACK_STRIP_FILES ON)
 # The udev rule takes effect for an extender already plugged in once udev has read it again.
 configure_file(res/desktop/postinst.in ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst @ONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst)

@@ -21,8 +21,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev)
 if [ "$mode" = test ]; then
     # The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
     packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
-    # The package test validates the desktop files and builds the .deb.
-    packages+=(desktop-file-utils appstream dpkg-dev file)
+    # The package test validates the desktop files, the manual pages and the bash completion, builds
+    # the .deb and runs lintian on it.
+    packages+=(desktop-file-utils appstream dpkg-dev file lintian mandoc bash-completion)
     # HEX conversion is checked against srec_cat and objcopy; clang with its libFuzzer runtime
     # builds the fuzz targets.
     packages+=(srecord binutils clang libclang-rt-14-dev)

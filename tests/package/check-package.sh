@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch root and packs it as a .deb, then validates what a desktop and
-# Debian expect of them: the desktop entry, the AppStream metadata, the udev rule, the package's
-# files and its library dependencies.
+# Debian expect of them: the desktop entry, the AppStream metadata, the udev rule, the manual pages,
+# the bash completion, the package's files and its library dependencies, and lintian's verdict.
 #   check-package.sh BUILD_DIR WORK_DIR
 set -euo pipefail
+trap 'echo "check-package.sh: check on line $LINENO failed"' ERR
 build=$1
 work=$2
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps; do
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian mandoc; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 77; }
 done
+[ -f /usr/share/bash-completion/bash_completion ] || { echo "SKIPPED: bash-completion is missing"; exit 77; }
 
 root=$work/root
 rm -rf "$root" "$work/deb" && mkdir -p "$root"
@@ -19,13 +21,38 @@ desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml"
 grep -q 'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="051a", ATTRS{idProduct}=="511b", TAG+="uaccess"' \
     "$root/usr/lib/udev/rules.d/70-torvanreader.rules"
+man=$root/usr/share/man/man1
+for page in torvanreader torvanreader-cli; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
+
+# What bash offers after LINE, one word a line.
+offered() {
+    bash -c '. /usr/share/bash-completion/bash_completion; . "$0"; COMP_LINE=$1 COMP_POINT=${#1}
+        read -ra COMP_WORDS <<<"${1% *} ."; COMP_WORDS[-1]=${1##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        f=$(complete -p torvanreader-cli); ${f#*-F } && printf "%s\n" "${COMPREPLY[@]}"' \
+        "$root/usr/share/bash-completion/completions/torvanreader-cli" "$1" | sort
+}
+[ "$(offered 'torvanreader-cli flash --to ')" = $'local\nremote' ]
+[ "$(offered 'torvanreader-cli burn-in --period 1')" = $'10m\n10s\n1m\n1s' ]
+# Every command completes to the long options its --help lists, and the manual page describes them.
+commands=$(offered 'torvanreader-cli ' | xargs)
+[ "$commands" = "apply burn-in fail-safe flash info list status" ] || { echo "commands offered: $commands"; exit 1; }
+for command in $commands; do
+    listed=$("$root/usr/bin/torvanreader-cli" "$command" --help | grep -oE -- '--[a-z-]+' | grep -v help-all | sort -u)
+    [ "$(offered "torvanreader-cli $command --")" = "$listed" ] || { echo "$command completes otherwise"; exit 1; }
+    for option in $listed; do
+        zgrep -qF -- "${option//-/\\-}" "$man/torvanreader-cli.1.gz" || { echo "the page lacks $option"; exit 1; }
+    done
+done
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/torvanreader_*.deb)
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/torvanreader ./usr/share/applications/$app.desktop ./usr/share/metainfo/$app.metainfo.xml \
-    ./usr/share/icons/hicolor/scalable/apps/$app.svg ./usr/share/icons/hicolor/32x32/apps/$app.png \
-    ./usr/share/icons/hicolor/64x64/apps/$app.png ./usr/lib/udev/rules.d/70-torvanreader.rules; do
+for path in ./usr/bin/torvanreader ./usr/bin/torvanreader-cli ./usr/share/applications/$app.desktop \
+    ./usr/share/metainfo/$app.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/$app.svg \
+    ./usr/share/icons/hicolor/32x32/apps/$app.png ./usr/share/icons/hicolor/64x64/apps/$app.png \
+    ./usr/lib/udev/rules.d/70-torvanreader.rules ./usr/share/man/man1/torvanreader.1.gz \
+    ./usr/share/man/man1/torvanreader-cli.1.gz ./usr/share/bash-completion/completions/torvanreader-cli \
+    ./usr/share/doc/torvanreader/copyright ./usr/share/doc/torvanreader/changelog.gz; do
     grep -q " $path\$" <<<"$contents" || { echo "missing from the package: $path"; exit 1; }
 done
 grep -q torvanreader-demo <<<"$contents" && { echo "the demo does not belong in the package"; exit 1; }
@@ -34,4 +61,6 @@ for library in libqt6widgets6 libhidapi-hidraw0; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules'
+# Debian's own checker: any error or warning fails.
+lintian --fail-on error,warning "$deb"
 echo "package $(basename "$deb") validated"
