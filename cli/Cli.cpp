@@ -121,7 +121,7 @@ int Run(const QStringList& arguments, Context& context)
         context.out << "torvanreader-cli " << TORVAN_VERSION << Qt::endl;
         return kDone;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet("help-all")) { // no Qt options of note to add
         context.out << Help(found == Commands().end() ? nullptr : &*found);
         return kDone;
     }
