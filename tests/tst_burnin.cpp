@@ -91,10 +91,6 @@ private slots:
             {"RGRR*6", "7 No HPD .\r\n7 Link Fail.\r\n7 No 5V from Source.\r\n"}};
         for (const auto& [seconds, entries] : table)
             QCOMPARE(BurnIn().Run(seconds), QString(entries));
-    }
-
-    void counters()
-    {
         // An entry takes off what it logged: failures counted meanwhile stay, a good 5 V sample
         // starts its run again. Counters stop at 255.
         SampleRecorder recorder;

@@ -180,10 +180,7 @@ private slots:
         QCOMPARE(missing.err,
                  "torvanreader-cli: status: no extender found (vendor 0x051A, product 0x511B)\n");
         QVERIFY(missing.out.isEmpty());
-    }
-
-    void deviceNamesOneUnitAmongSeveral()
-    {
+        // --device picks one unit among several.
         SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
         SimUnits pc({&units[0], &units[1]});
         const Result list = Cli(pc, "--json list");

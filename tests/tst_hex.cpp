@@ -171,10 +171,6 @@ private slots:
                                         + block->RevisionText()
                                         + std::to_string(sample.image.size())),
                  "QX710TX3072.28192");
-    }
-
-    void identificationInTheImage()
-    {
         // After a lone 0x12, after a false marker, type above 3, the role from bit 4 alone; none
         // past the end.
         QString shown;

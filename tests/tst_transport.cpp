@@ -70,13 +70,9 @@ private slots:
             QVERIFY(channel.Transport().IsOpen() || channel.Transport().Open());
             QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
         }
-    }
-
-    // A write that blocks, as hidraw's does when the extender stops taking reports, fails after the
-    // write wait; the device then counts as gone until it is opened again, and neither that nor
-    // closing waits for the stuck write.
-    void blockedWriteIsBounded()
-    {
+        // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
+        // the write wait; the device then counts as gone until it is opened again, and neither that
+        // nor closing waits for the stuck write.
         auto extender = std::make_shared<SimExtender>();
         BoundedWriteBackend backend(extender);
         CHidCmd channel(backend);
