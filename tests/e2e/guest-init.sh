@@ -11,7 +11,8 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroo
     mount -t tmpfs -o mode=0700 run /newroot/run
     chroot /newroot /sbin/modprobe uhid
     chroot /newroot /sbin/modprobe hid-generic
-    chroot /newroot /usr/bin/env HOME=/run XDG_RUNTIME_DIR=/run TMPDIR=/run QT_QPA_PLATFORM=offscreen "$test_binary"
+    chroot /newroot /usr/bin/env HOME=/run XDG_RUNTIME_DIR=/run TMPDIR=/run QT_QPA_PLATFORM=offscreen \
+        TORVAN_GUEST=1 "$test_binary" hidrawEndToEnd
     echo "E2E-RESULT: $?"
 else
     echo "E2E-RESULT: the host's root file system could not be mounted"
