@@ -9,16 +9,21 @@
 
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
+#include "burnin/BurnInPage.h"
 #include "burnin/ClockReading.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
+#include "failsafe/FailSafePage.h"
+#include "firmware/FirmwarePage.h"
 #include "status/StatusDecoding.h"
+#include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBox.h"
 
-// The one rig: the main window and the tool window over the simulated extender, the wire recorded,
-// boxes and questions caught, flash pauses recorded instead of slept, and every response time-out
-// divided by kTimeoutDivisor. What the extender reports at opening is set before Open.
+// The one rig: the main window and the tool window with its pages over the simulated extender,
+// the wire recorded, boxes and questions caught, flash pauses recorded instead of slept, and every
+// response time-out divided by kTimeoutDivisor. What the extender reports at opening is set before
+// Open.
 using Payloads = std::vector<std::vector<uint8_t>>;
 inline constexpr uint32_t kTimeoutDivisor = 10;
 

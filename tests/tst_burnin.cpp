@@ -4,7 +4,6 @@
 #include <QPushButton>
 
 #include "Rig.h"
-#include "burnin/BurnInPage.h"
 #include "burnin/BurnInSession.h"
 #include "burnin/ChartTraces.h"
 #include "burnin/ChartView.h"

@@ -4,11 +4,8 @@
 #include <QJsonObject>
 
 #include "Rig.h"
-#include "burnin/BurnInPage.h"
 #include "cli/Cli.h"
 #include "device/sim/SimUnits.h"
-#include "firmware/FirmwarePage.h"
-#include "status/StatusPage.h"
 
 using namespace std::chrono_literals;
 

@@ -3,7 +3,6 @@
 #include <QComboBox>
 
 #include "Rig.h"
-#include "failsafe/FailSafePage.h"
 
 namespace {
 

@@ -2,10 +2,6 @@
 // one command of that step. Each row checks the step's bound, what the user sees, that the wire
 // shows the fault really played on that command, and the way on once the fault is gone.
 #include "Rig.h"
-#include "burnin/BurnInPage.h"
-#include "failsafe/FailSafePage.h"
-#include "firmware/FirmwarePage.h"
-#include "status/StatusPage.h"
 
 using namespace std::chrono_literals;
 

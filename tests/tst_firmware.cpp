@@ -6,10 +6,7 @@
 
 #include "HexText.h"
 #include "Rig.h"
-#include "burnin/BurnInPage.h"
-#include "firmware/FirmwarePage.h"
 #include "firmware/ImageGuard.h"
-#include "status/StatusPage.h"
 
 using namespace std::chrono_literals;
 

@@ -4,9 +4,6 @@
 #include <QTabWidget>
 
 #include "Rig.h"
-#include "burnin/BurnInPage.h"
-#include "firmware/FirmwarePage.h"
-#include "status/StatusPage.h"
 
 using namespace std::chrono_literals;
 
