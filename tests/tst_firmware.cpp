@@ -160,14 +160,12 @@ private slots:
         const auto block = [](const char* hex) { // none from the marker alone
             return firmware::FindImageInfo(Hex(QByteArray("1234fedc") + hex));
         };
+        const QString mismatch = "This image is for %1, but the chip you chose is QX710 TX.";
         const std::tuple<const char*, const char*, QString> table[]{
             {"23000010", "23000010", ""},
-            {"33000000", "23000010",
-             "This image is for QX720 RX, but the chip you chose is QX710 TX."},
-            {"23000000", "23000010",
-             "This image is for QX710 RX, but the chip you chose is QX710 TX."},
-            {"53000010", "23000010",
-             "This image is for chip type 5 TX, but the chip you chose is QX710 TX."},
+            {"33000000", "23000010", mismatch.arg("QX720 RX")},
+            {"23000000", "23000010", mismatch.arg("QX710 RX")},
+            {"53000010", "23000010", mismatch.arg("chip type 5 TX")},
             {"", "33000000",
              "This image holds no identification, so nothing tells whether it is for the chip you "
              "chose, QX720 RX."},
@@ -218,23 +216,20 @@ private slots:
         auto& burnIn = fw.rig.page<CBIT>();
         const QByteArray image = Counting(32 * 60);
         fw.LoadHex(image);
-        for (QWidget* page : {static_cast<QWidget*>(&status), static_cast<QWidget*>(&burnIn)}) {
-            fw.rig.boxes.clear();
-            Click(page, page == &status ? 1075 : 1103);
-            Click(fw.page, 1086);
-            Click(page, page == &status ? 1075 : 1103);
-            QCOMPARE(fw.rig.boxes, QStringList(page == &status ? "Stop the Status test first."
-                                                               : "Stop the burn-in test first."));
-        }
         fw.rig.boxes.clear();
+        for (auto [page, start] : {std::pair<QWidget*, int>{&status, 1075}, {&burnIn, 1103}}) {
+            Click(page, start);
+            Click(fw.page, 1086);
+            Click(page, start);
+        }
         fw.rig.wire.Clear();
         Click(fw.page, 1086);
         Click(&status, 1075);
         Click(&burnIn, 1103);
         QVERIFY(!status.IsRunning() && !burnIn.IsRunning());
         QCOMPARE(fw.rig.boxes,
-                 QStringList(
-                     2, "A firmware update is running. Start the test again when it has ended."));
+                 (QStringList{"Stop the Status test first.", "Stop the burn-in test first.",
+                              ui::kUpdateRunning, ui::kUpdateRunning}));
         auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
         QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
         fw.startDirs.clear();
