@@ -227,9 +227,10 @@ private slots:
         Click(&status, 1075);
         Click(&burnIn, 1103);
         QVERIFY(!status.IsRunning() && !burnIn.IsRunning());
-        QCOMPARE(fw.rig.boxes,
-                 (QStringList{"Stop the Status test first.", "Stop the burn-in test first.",
-                              ui::kUpdateRunning, ui::kUpdateRunning}));
+        const QString running =
+            "A firmware update is running. Start the test again when it has ended.";
+        QCOMPARE(fw.rig.boxes, (QStringList{"Stop the Status test first.",
+                                            "Stop the burn-in test first.", running, running}));
         auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
         QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
         fw.startDirs.clear();
