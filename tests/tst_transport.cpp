@@ -10,7 +10,6 @@
 
 #include "Rig.h"
 #include "device/BoundedWriteBackend.h"
-#include "device/CommandFrames.h"
 #include "device/DeviceIds.h"
 #include "device/HidCmd.h"
 #include "device/StatusRegister.h"
@@ -195,13 +194,6 @@ private slots:
         CHidCmd& channel = dlg.Channel();
         RegisterData out{};
         QVERIFY(ReadStatusRegister(channel, 0x01, 0x0B, out) && out[0] == 0x05);
-
-        // A block of the programming stream: a full report each way through the kernel.
-        std::array<uint8_t, 30> response{};
-        const std::vector<uint8_t> block(32, 0x5A);
-        QVERIFY(channel.Execute(frames::BeginWrite(frames::Chip::Local), response, 1000, 0)
-                && channel.Execute(frames::DataChunkAt(block, 0), response, 3000, 0)
-                && response[0] == 0xAA && extender.model.Flash(SimDeviceModel::Local)[31] == 0x5A);
 
         // Unplugged: the next read fails within its bounds and Reconnect asks for the device.
         extender.Unplug();
