@@ -21,12 +21,6 @@ Payloads Tick(Rig& rig)
     return rig.Commands();
 }
 
-void Ticks(Tool1Main& page, uint32_t until)
-{
-    while (page.TickCount() <= until)
-        page.OnTimer();
-}
-
 // What the page shows: both modes, the pair levels, the cable length, both sources, then the
 // lamps and the frame colour of each pair level, N normal (as 1037), A amber, R red.
 QString Shown(const QWidget* page)
@@ -141,81 +135,68 @@ private slots:
         QCOMPARE(Shown(&missing.page<Tool1Main>()), "|N/A|||||N/A|||-------NNNN");
     }
 
-    void pollShowsWhatItReadsAndFallsBack()
+    // One page through a run of extender states: each set over the last (or over a healthy link,
+    // or a moment of the demo), then a tick that reads everything and two port checks. What the
+    // page then shows, the reads of that tick, the advice, the RJ45 marking blinking and in words.
+    void whatEachPollShows()
     {
         Rig rig;
         rig.Healthy();
         rig.Open().show();
         auto& page = rig.page<Tool1Main>();
-        rig.Set(
-            "0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 0109=33343f40 010c=000000ff");
-        page.OnTimer();
-        QCOMPARE(Shown(&page), "LR||0.79688|0.81250|0.98438|1.00000|>110m|No HDMI|HDMI without "
-                               "HDCP/ DVI|--OO---NAAR");
-        QVERIFY(page.PortFaults() == (PortFlags{false, false, false, true}) && page.LinkUp());
-        QCOMPARE(Described(&page, 1023) + "|" + Described(&page, 1099),
-                 "Pair B: 0.81250, marginal|HPD from link(TX): on");
-        rig.Set("0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=");
-        Ticks(page, 9);
-        const Payloads reads = Tick(rig); // tick 10: a refused local length skips the remote one
-        QVERIFY(reads.size() == 9
-                && std::find(reads.begin(), reads.end(), Hex("011213")) == reads.end());
-        QCOMPARE(Shown(&page), "LR|Disconnect|N/A|N/A|N/A|N/A|N/A|||-------NNNN"); // colours too
-        QVERIFY(page.PortFaults() == PortFlags{} && !page.LinkUp()
-                && Described(&page, 1023) == "Pair B: N/A");
-        rig.Healthy(); // the remote length alone refused: the link still counts as down
-        rig.Set("0112=");
-        Ticks(page, 15);
-        QVERIFY(!page.LinkUp() && Text(&page, 1037) == "N/A");
-    }
-
-    void adviceAndMarking()
-    {
-        Rig rig;
-        rig.Healthy();
-        rig.Set("0109=0a461440"); // ports 2 and 4 faulty
-        rig.Open();
-        auto& page = rig.page<Tool1Main>();
         Click(&page, 1075); // a pass comes at once, before a poll has seen the link
         QCOMPARE(Text(&page, 1077), "Disconnected");
-        page.OnTimer();
-        page.RunPortCheck();
-        const QString words = "Faulty pairs marked: B (port 2), D (port 4)";
-        QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104),
-                 "Please Check Port 2\nPlease Check Port 4\n.X.X" + words);
-        page.RunPortCheck(); // blinks off, the words stay
-        QCOMPARE(Marked(&page) + Described(&page, 1104), "...." + words);
-        Click(&page, 1075); // Stop empties the advice and leaves no marking
-        QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
-        rig.Set("0109=0a0b141e");
-        Click(&page, 1075);
-        Ticks(page, 10);
-        page.RunPortCheck();
-        page.RunPortCheck();
-        QCOMPARE(Text(&page, 1077) + Marked(&page), "All port signal are good.\n....");
-        rig.Set("010c="); // the link drops: the advice says so
-        Ticks(page, 15);
-        page.RunPortCheck();
-        QCOMPARE(Text(&page, 1077), "Disconnected");
-    }
-
-    // The demo's moments: a healthy link, pair B red with a marginal bit error rate, the link down.
-    void demoScenario()
-    {
-        Rig rig;
-        rig.Open();
-        auto& page = rig.page<Tool1Main>();
-        QStringList shown;
-        for (auto moment : {2s, 22s, 42s}) {
-            demo::Apply(rig.extender, moment);
+        const QString healthy = "HDBT|HDBT|0.15625|0.17188|0.18750|0.20313|";
+        const QString hdcp = "HDMI with HDCP|HDMI with HDCP|", none = "No faulty pair";
+        const std::pair<const char*, QString> table[]{
+            {"0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 0109=33343f40 010c=000000ff",
+             "LR||0.79688|0.81250|0.98438|1.00000|>110m|No HDMI|HDMI without HDCP/ DVI|--OO---NAAR|"
+             "10 reads|Please Check Port 4\n|...X/....|Faulty pairs marked: D (port 4)"},
+            {"0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=", // refused: N/A, colours go
+             "LR|Disconnect|N/A|N/A|N/A|N/A|N/A|||-------NNNN|9 reads|Disconnected|..../....|"
+                 + none},
+            {"healthy 0112=", // the remote length alone refused: the link counts as down
+             healthy + "N/A|" + hdcp + "OOOOOOONNNN|10 reads|Disconnected|..../....|" + none},
+            {"healthy 0109=0a461440",
+             "HDBT|HDBT|0.15625|1.09375|0.31250|1.00000|31m|" + hdcp
+                 + "OOOOOOONRNR|10 reads|Please Check Port 2\nPlease Check Port 4\n|.X.X/....|"
+                   "Faulty pairs marked: B (port 2), D (port 4)"},
+            {"healthy", healthy + "31m|" + hdcp
+                            + "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none},
+            {"demo 2", // a healthy link
+             "HDBT|HDBT|0.21875|0.28125|0.17188|0.18750|42m|HDMI without HDCP/ DVI|HDMI without "
+             "HDCP/ DVI|OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|"
+                 + none},
+            {"demo 22", // pair B red, a marginal bit error rate
+             "HDBT|HDBT|0.20313|1.10938|0.15625|0.20313|42m|" + hdcp
+                 + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B "
+                   "(port 2)"},
+            {"demo 42", // the link down
+             "Disconnect|Disconnect|N/A|N/A|N/A|N/A|N/A|HDMI with HDCP|No HDMI|OO-----NNNN|10 "
+             "reads|Disconnected|..../....|"
+                 + none}};
+        for (const auto& [state, shown] : table) {
+            const QString change = state;
+            if (change.startsWith("demo"))
+                demo::Apply(rig.extender, std::chrono::seconds(change.section(' ', 1).toInt()));
+            else if (change.startsWith("healthy"))
+                rig.Healthy();
+            rig.Set(change.startsWith("demo") ? "" : change.section("healthy", -1));
+            while (page.TickCount() % 10 != 0)
+                page.OnTimer();
+            rig.wire.Clear();
             page.OnTimer();
             page.RunPortCheck();
-            shown << Texts(&page, {1023, 1046, 1077}) + Lamps(&page, kLamps);
-            Ticks(page, page.TickCount() + 8); // on to the next tick that reads everything
+            const QString marking = Marked(&page);
+            page.RunPortCheck();
+            QCOMPARE(QString("%1|%2 reads|%3|%4/%5|%6")
+                         .arg(Shown(&page))
+                         .arg(rig.Commands().size())
+                         .arg(Text(&page, 1077), marking, Marked(&page), Described(&page, 1104)),
+                     shown);
         }
-        QCOMPARE(shown.join(' '),
-                 "0.28125|HDBT|All port signal are good.\nOOOOOOO "
-                 "1.10938|HDBT|Please Check Port 2\nOOOOOOM N/A|Disconnect|DisconnectedOO-----");
+        Click(&page, 1075); // Stop empties the advice and leaves no marking
+        QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
     }
 };
 
