@@ -85,14 +85,6 @@ struct Rig {
         tool = std::make_unique<PerformanceTool>(main.get());
         return *tool;
     }
-    void Reopen() // the way back after an unplug: closed, plugged in, "&Reconnect", opened
-    {
-        tool.reset();
-        extender.SetFaults({});
-        extender.Replug();
-        main->OnReconnect();
-        Open();
-    }
     template <typename Page>
     Page& page() const
     {

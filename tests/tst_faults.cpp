@@ -103,8 +103,6 @@ private:
         else
             rig.Open();
         Prepare(rig, phase);
-        rig.boxes.clear();
-        rig.wire.Clear();
         SimFaults faults{.refuse = fault == Refuse,
                          .silent = fault == Silent,
                          .latencyMs = fault == Late ? kLatencyMs : 0,
@@ -134,12 +132,14 @@ private:
 
         // The way on: the fault gone, or the device plugged in again and reconnected, the step
         // does what it should.
-        if (fault == Unplug)
-            rig.Reopen();
         rig.extender.SetFaults({});
+        if (fault == Unplug) { // closed, plugged in, "&Reconnect", opened
+            rig.tool.reset();
+            rig.extender.Replug();
+            rig.main->OnReconnect();
+            rig.Open();
+        }
         Prepare(rig, phase);
-        rig.boxes.clear();
-        rig.wire.Clear();
         Step(rig, phase);
         QCOMPARE(Shown(rig, phase), play.answered);
         QVERIFY(!Programming(phase) || phase == Reset || rig.Holds(SimDeviceModel::Local, kImage));
@@ -162,6 +162,8 @@ private:
         } else if (phase >= Off && Text(&rig.page<ResetTool>(), 1124) == "Fail-Safe Disable") {
             Click(&rig.page<ResetTool>(), 1123);
         }
+        rig.boxes.clear();
+        rig.wire.Clear();
     }
 
     void Step(Rig& rig, int phase)

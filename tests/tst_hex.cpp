@@ -163,14 +163,6 @@ private slots:
         QCOMPARE(QString("%1: %2").arg(loaded.hexError.line).arg(loaded.hexError.reason.c_str()),
                  QString("%1: 'Z' is no hex digit").arg(text.left(badAt).count('\r') + 1));
 
-        // The demo's local image (the command line's test programs the remote one).
-        const auto sample = firmware::ReadImageFile(
-            QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-local-tx-3072.2.hex");
-        const auto block = firmware::FindImageInfo(sample.image);
-        QCOMPARE(QString::fromStdString(block->ChipTypeName() + block->RoleText()
-                                        + block->RevisionText()
-                                        + std::to_string(sample.image.size())),
-                 "QX710TX3072.28192");
         // After a lone 0x12, after a false marker, type above 3, the role from bit 4 alone; none
         // past the end.
         QString shown;
