@@ -73,6 +73,7 @@ void CBIT::CreateControls()
 
     // Not a control of the original page: where a log that cannot be written is reported.
     m_notice = new QLabel(this);
+    m_notice->setObjectName("logNotice");
     m_notice->setGeometry(ui::DialogRect(140, 7, 360, 14));
     m_notice->setStyleSheet("color: #b00000;");
     m_notice->hide();

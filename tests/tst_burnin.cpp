@@ -180,11 +180,9 @@ private slots:
         BurnIn run;
         QVERIFY(QDir().mkdir("BIT.txt"));
         Click(run.page, 1103);
-        QLabel* notice = nullptr;
-        for (QLabel* label : run.page->findChildren<QLabel*>())
-            notice = !label->isHidden() && label->text().contains("BIT.txt") ? label : notice;
-        QVERIFY(notice);
+        auto* notice = run.page->findChild<QLabel*>("logNotice");
         const QString told = notice->text();
+        QVERIFY(!notice->isHidden() && told.contains("BIT.txt"));
         Answer(run.rig, "BGGG");
         for (int i = 0; i < 8; ++i) {
             run.page->OnTimer();

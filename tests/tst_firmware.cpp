@@ -22,9 +22,12 @@ struct Firmware {
     DlgProgrammer* page;
     QStringList startDirs;
 
-    Firmware()
+    explicit Firmware(std::array<uint8_t, 4> remote = {0x33, 0x07, 0x21, 0x00})
     {
-        rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
+        rig.extender.WithModel([&](SimDeviceModel& m) {
+            m.SetFlashSize(128 * 1024);
+            m.SetIdentification(Chip::Remote, remote);
+        });
         rig.Open();
         page = &rig.page<DlgProgrammer>();
         rig.wire.Clear();
@@ -73,20 +76,11 @@ class FirmwareTest : public QObject {
 private slots:
     void showsBothChipsAndWhatAFileHolds()
     {
-        Rig rig;
-        rig.extender.WithModel([](SimDeviceModel& m) {
-            m.SetIdentification(Chip::Remote, {0x53, 0, 5, 0});
-        });
-        rig.Open();
-        auto& page = rig.page<DlgProgrammer>();
-        const Payloads sent = rig.Commands();
-        QCOMPARE(Payloads(sent.end() - 2, sent.end()), (Payloads{Hex("010102"), Hex("010506")}));
-        QCOMPARE(Texts(&page, {1011, 1012, 1013, 1023, 1024, 1025, 1092, 1093}),
+        Firmware fw({0x53, 0, 5, 0});
+        QCOMPARE(Texts(fw.page, {1011, 1012, 1013, 1023, 1024, 1025, 1092, 1093}),
                  "QX710|3072.1|TX||3000.5|RX|N/A|N/A");
-        QVERIFY(ui::FindControl<QRadioButton>(&page, 1033)->isChecked()
-                && Text(&page, 1010) == QDir::homePath());
-
-        Firmware fw;
+        QVERIFY(ui::FindControl<QRadioButton>(fw.page, 1033)->isChecked()
+                && Text(fw.page, 1010) == QDir::homePath());
         fw.Load(""); // cancelled: nothing changes
         QCOMPARE(Text(fw.page, 1010), QDir::homePath());
         QByteArray marked = Counting(300, "0000000000000000");

@@ -92,11 +92,10 @@ private slots:
         Click(rig.main.get(), 1001);
         QVERIFY(tool && !QApplication::activeModalWidget()
                 && rig.boxes == QStringList{"Software Version 1.0.0.1"});
-        Payloads reads = rig.Commands();
-        reads.resize(11);
-        QCOMPARE(
-            reads,
-            Wire("010405 010809 01090a 010b0c 011112 010c0d 011213 010e0f 011415 020204 020406"));
+        Payloads reads = rig.Commands(); // the snapshot, then both chips' identification
+        reads.resize(13);
+        QCOMPARE(reads, Wire("010405 010809 01090a 010b0c 011112 010c0d 011213 010e0f 011415 "
+                             "020204 020406 010102 010506"));
         // Enter ends the tool window on every tab, also with a push button in focus.
         for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
             PerformanceTool& window = rig.Open();
