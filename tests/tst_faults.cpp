@@ -8,19 +8,7 @@ using namespace std::chrono_literals;
 namespace {
 
 enum Fault { Silent, Refuse, Late, Stale, Bit7, Short, Unplug };
-enum Phase {
-    Opening,
-    Polling,
-    Erase,
-    Begin,
-    MiddleBlock,
-    LastBlock,
-    Reset,
-    Sample,
-    On,
-    Off,
-    OffFirst
-};
+enum Phase { Opening, Polling, Erase, Begin, Block, LastBlock, Reset, Sample, On, Off, OffFirst };
 constexpr int kLatencyMs = 20; // well within the shortened 100 ms time-out
 const char* const kFaults[]{"silent", "refusing", "late", "stale", "bit-7", "short", "unplug"};
 // The reports that come in after the command, per fault: a its answer, A the answer with bit 7
