@@ -11,6 +11,9 @@ enum Fault { Silent, Refuse, Late, Stale, Bit7, Short, Unplug };
 enum Phase { Opening, Polling, Erase, Begin, Block, LastBlock, Reset, Sample, On, Off, OffFirst };
 constexpr int kLatencyMs = 20; // well within the shortened 100 ms time-out
 const char* const kFaults[]{"silent", "refusing", "late", "stale", "bit-7", "short", "unplug"};
+const SimFaults kPlayed[]{{.silent = true},   {.refuse = true},  {.latencyMs = kLatencyMs},
+                          {.staleBefore = 3}, {.setBit7 = true}, {.shortReport = true},
+                          {.unplug = true}};
 // The reports that come in after the command, per fault: a its answer, A the answer with bit 7
 // set, r a refusal, o a report of another command, s a short one.
 const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", ""};
@@ -91,13 +94,7 @@ private:
         else
             rig.Open();
         Prepare(rig, phase);
-        SimFaults faults{.refuse = fault == Refuse,
-                         .silent = fault == Silent,
-                         .latencyMs = fault == Late ? kLatencyMs : 0,
-                         .staleBefore = fault == Stale ? 3 : 0,
-                         .setBit7 = fault == Bit7,
-                         .shortReport = fault == Short,
-                         .unplug = fault == Unplug};
+        SimFaults faults = kPlayed[fault];
         faults.onlyPrefix = Hex(play.command);
         faults.onlyNth = play.nth;
         rig.extender.SetFaults(faults);
