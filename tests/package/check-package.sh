@@ -24,16 +24,16 @@ grep -q 'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="051a", ATTRS{idProduct}=="511b",
 man=$root/usr/share/man/man1
 for page in torvanreader torvanreader-cli; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
 
-# What bash offers after LINE, one word a line.
+# What bash offers after LINE.
 offered() {
     bash -c '. /usr/share/bash-completion/bash_completion; . "$0"; COMP_LINE=$1 COMP_POINT=${#1}
         read -ra COMP_WORDS <<<"${1% *} ."; COMP_WORDS[-1]=${1##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-        f=$(complete -p torvanreader-cli); ${f#*-F } && printf "%s\n" "${COMPREPLY[@]}"' \
-        "$root/usr/share/bash-completion/completions/torvanreader-cli" "$1" | sort
+        f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}"' \
+        "$root/usr/share/bash-completion/completions/torvanreader-cli" "$1"
 }
-[ "$(offered 'torvanreader-cli flash --to ')" = $'local\nremote' ]
-[ "$(offered 'torvanreader-cli burn-in --period 1')" = $'10m\n10s\n1m\n1s' ]
-[ "$(offered 'torvanreader-cli ' | xargs)" = "apply burn-in fail-safe flash info list status" ]
+[ "$(offered 'torvanreader-cli ')" = "list info status flash apply burn-in fail-safe" ]
+[ "$(offered 'torvanreader-cli flash --to ')" = "local remote" ]
+[ "$(offered 'torvanreader-cli burn-in --period 1')" = "1s 10s 1m 10m" ]
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/torvanreader_*.deb)
