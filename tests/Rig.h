@@ -11,6 +11,7 @@
 #include "app/TorvanReaderDlg.h"
 #include "burnin/BurnInPage.h"
 #include "burnin/ClockReading.h"
+#include "cli/Cli.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
 #include "failsafe/FailSafePage.h"
@@ -220,4 +221,33 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
                ? QFileInfo(file).absoluteFilePath()
                : QString();
+}
+
+struct CliResult {
+    int code;
+    QString out, err;
+};
+
+// One run of torvanreader-cli, not on a terminal, on fake time that the clock follows.
+inline CliResult RunCli(IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr)
+{
+    CliResult result;
+    QTextStream out(&result.out), err(&result.err);
+    std::atomic<bool> interrupted{false};
+    FakeClock own;
+    FakeClock& time = clock ? *clock : own;
+    std::chrono::milliseconds now{0};
+    const auto sleep = [&, start = qint64(time.seconds)](std::chrono::milliseconds ms) {
+        now += ms;
+        time.seconds = start + now.count() / 1000;
+    };
+    cli::Context context{.backend = [&](bool) -> IHidBackend& { return backend; },
+                         .out = out,
+                         .err = err,
+                         .interrupted = interrupted,
+                         .clock = time.Reader(),
+                         .now = [&] { return now; },
+                         .sleep = sleep};
+    result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
+    return result;
 }

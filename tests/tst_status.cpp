@@ -1,6 +1,9 @@
 // The Status page: decoding boundaries, the start-up display, the tick blocks on the wire, what a
 // poll shows and falls back to, colours, advice, the RJ45 marking, its timers, the demo's moments.
 #include <QAccessible>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <set>
 
 #include "Rig.h"
@@ -36,6 +39,39 @@ QString Shown(const QWidget* page)
                                                       : '?';
     return Texts(page, {1014, 1046, 1017, 1023, 1024, 1025, 1037, 1010, 1042}) + "|"
            + Lamps(page, kLamps) + frames;
+}
+
+// What "status --json" reads of the same extender, in Shown's terms, then its advice and link.
+QString ReadByCommand(Rig& rig, const QWidget* page)
+{
+    const CliResult run = RunCli(rig.wire, "status --json");
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    const auto mark = [](const QJsonValue& lamp) {
+        return lamp == "on" ? 'O' : lamp == "marginal" ? 'M' : '-';
+    };
+    QStringList texts{json["local"]["mode"].toString(), json["remote"]["mode"].toString()};
+    QString lamps, frames;
+    for (const auto value : json["pairs"].toArray()) {
+        const QJsonObject pair = value.toObject();
+        texts << pair["level"].toString();
+        frames += pair["band"] == "marginal" ? 'A' : pair["band"] == "fault" ? 'R' : 'N';
+    }
+    texts << json["cable_length"].toString() << json["local"]["source"].toString()
+          << json["remote"]["source"].toString();
+    for (int id : kLamps) // the six signals by their captions, then the bit error rate
+        lamps += mark(
+            id == 1103
+                ? json["video_ber"]["lamp"]
+                : json["lamps"][ui::FindControl<QWidget>(page, id)->toolTip().section(": ", 0, 0)]);
+    QStringList advice, faulty;
+    for (const auto line : json["advice"].toArray())
+        advice << line.toString();
+    for (const auto pair : json["faulty_pairs"].toArray())
+        faulty << pair.toString();
+    return QString("%1|%2%3|%4|%5|%6|%7")
+        .arg(texts.join('|'), lamps, frames, advice.join('\n'), json["link"].toString(),
+             faulty.join(", "))
+        .arg(run.code);
 }
 
 QString Described(const QWidget* page, int id)
@@ -194,6 +230,14 @@ private slots:
                          .arg(rig.Commands().size())
                          .arg(Text(&page, 1077), marking, Marked(&page), Described(&page, 1104)),
                      shown);
+            if (!change.startsWith("0104= ")) // the page keeps the local mode it read before
+                QCOMPARE(ReadByCommand(rig, &page),
+                         QString("%1|%2|%3|%4|0")
+                             .arg(Shown(&page), Text(&page, 1077).trimmed(),
+                                  page.LinkUp() ? "up" : "down",
+                                  Described(&page, 1104)
+                                      .remove(QRegularExpression(
+                                          "Faulty pairs marked: | \\(port .\\)|No faulty pair"))));
         }
         Click(&page, 1075); // Stop empties the advice and leaves no marking
         QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
