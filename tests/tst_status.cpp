@@ -63,14 +63,9 @@ QString ReadByCommand(Rig& rig, const QWidget* page)
             id == 1103
                 ? json["video_ber"]["lamp"]
                 : json["lamps"][ui::FindControl<QWidget>(page, id)->toolTip().section(": ", 0, 0)]);
-    QStringList advice, faulty;
-    for (const auto line : json["advice"].toArray())
-        advice << line.toString();
-    for (const auto pair : json["faulty_pairs"].toArray())
-        faulty << pair.toString();
     return QString("%1|%2%3|%4|%5|%6|%7")
-        .arg(texts.join('|'), lamps, frames, advice.join('\n'), json["link"].toString(),
-             faulty.join(", "))
+        .arg(texts.join('|'), lamps, frames, json["advice"].toVariant().toStringList().join('\n'),
+             json["link"].toString(), json["faulty_pairs"].toVariant().toStringList().join(", "))
         .arg(run.code);
 }
 
