@@ -25,6 +25,7 @@
 // the wire recorded, boxes and questions caught, flash pauses recorded instead of slept, and every
 // response time-out divided by kTimeoutDivisor. What the extender reports at opening is set before
 // Open.
+using namespace std::chrono_literals; // periods and time-outs read as such in every suite
 using Payloads = std::vector<std::vector<uint8_t>>;
 inline constexpr uint32_t kTimeoutDivisor = 10;
 

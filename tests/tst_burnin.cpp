@@ -9,8 +9,6 @@
 #include "burnin/ChartView.h"
 #include "burnin/DescriptionDlg.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 const Payloads kSample = Wire("aa01ab 020103 020204 010b0c");

@@ -7,8 +7,6 @@
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 // From the erase on: the programming stream.

@@ -3,8 +3,6 @@
 // shows the fault really played on that command, and the way on once the fault is gone.
 #include "Rig.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 enum Fault { Silent, Refuse, Late, Stale, Bit7, Short, Unplug };

@@ -8,8 +8,6 @@
 #include "Rig.h"
 #include "firmware/ImageGuard.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 using Chip = SimDeviceModel::Chip;

@@ -10,8 +10,6 @@
 #include "device/sim/DemoScenario.h"
 
 using namespace status;
-using namespace std::chrono_literals;
-
 namespace {
 
 const auto kLamps = {1097, 1098, 1099, 1094,

@@ -5,8 +5,6 @@
 
 #include "Rig.h"
 
-using namespace std::chrono_literals;
-
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
 
 // The main window's state and hint, and whether "Start to Analyze" and 1118 can be used.
