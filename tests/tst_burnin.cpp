@@ -1,8 +1,5 @@
 // The burn-in run: its logging rules over simulated seconds, the page with its sample on the wire,
 // chart, clock-and-log thread and notices, and the report saved from it.
-#include <QComboBox>
-#include <QPushButton>
-
 #include "Rig.h"
 #include "burnin/BurnInSession.h"
 #include "burnin/ChartTraces.h"

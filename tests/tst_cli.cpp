@@ -1,9 +1,6 @@
 // torvanreader-cli against the windows over the simulated extender: the same stream for flash and
 // the same log for burn-in (its status reading is a column of the Status page's table); exit
 // codes; picking one unit among several.
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
 

@@ -1,7 +1,5 @@
 // The Fail-Safe Setting page: the setting bytes on the wire, Off's double write, Default, and the
 // page's two states. Writes that fail, and which of Off's two decides, are fault rows.
-#include <QComboBox>
-
 #include "Rig.h"
 
 namespace {

@@ -1,9 +1,6 @@
 // The Status page: decoding boundaries, the start-up display, the tick blocks on the wire, what a
 // poll shows and falls back to, colours, advice, the RJ45 marking, its timers, the demo's moments.
 #include <QAccessible>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <set>
 
 #include "Rig.h"

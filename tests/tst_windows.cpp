@@ -1,8 +1,5 @@
 // The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot and tabs,
 // Enter, and every way out of it while a page is busy.
-#include <QPushButton>
-#include <QTabWidget>
-
 #include "Rig.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
