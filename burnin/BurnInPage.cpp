@@ -43,6 +43,7 @@ CBIT::CBIT(IRegisterHost& host, QWidget* parent)
 {
     CreateControls();
     OnInitDialog();
+    m_sampleTimer.setObjectName("sampleTimer");
     connect(&m_sampleTimer, &QTimer::timeout, this, &CBIT::OnTimer);
     connect(&m_chartTimer, &QTimer::timeout, m_chart, &ChartView::Refresh);
 }

@@ -70,7 +70,7 @@ private:
     BurnInTiming m_timing;
     BurnInSession m_session;
     std::unique_ptr<CycleWorker> m_clockLog;
-    QTimer m_sampleTimer;
+    QTimer m_sampleTimer{this};
     QTimer m_chartTimer;
     bool m_running = false;
     bool m_toldLogFailure = false;
