@@ -1,9 +1,10 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <numeric>
 #include <span>
 #include <string>
+#include <vector>
 
 // Intel HEX text as common tools write it, for the tests, the fuzzer and the benchmarks to feed
 // the converter. Kept apart from the tool, which only reads HEX.
@@ -12,19 +13,12 @@ namespace hextext {
 inline std::string Record(uint8_t type, uint16_t address, std::span<const uint8_t> data,
                           const std::string& lineEnd = "\r\n")
 {
+    std::vector<uint8_t> bytes{uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    bytes.push_back(uint8_t(-std::accumulate(bytes.begin(), bytes.end(), 0)));
     std::string line = ":";
-    uint8_t sum = 0;
-    const auto put = [&](uint8_t value) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", value);
-        line += digits;
-        sum = uint8_t(sum + value);
-    };
-    for (uint8_t byte : {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type})
-        put(byte);
-    for (uint8_t byte : data)
-        put(byte);
-    put(uint8_t(-sum));
+    for (uint8_t byte : bytes)
+        line += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]};
     return line + lineEnd;
 }
 
