@@ -121,27 +121,18 @@ private slots:
         QVERIFY(!ReadStatusRegister(channel, 0x01, 0x33, out) && out[0] == 0x5A);
     }
 
-    // A wait ends by its time-out, or at once when the device is absent; the count goes on.
+    // A wait for an answer ends by its time-out, a stuck write by the write wait. (That an absent
+    // device fails at once, and the way on, are the fault matrix's.)
     void waitsAreBounded()
     {
-        for (const bool absent : {false, true}) {
-            Rig rig;
-            if (absent)
-                rig.extender.Unplug();
-            CHidCmd channel(rig.wire);
-            QCOMPARE(channel.Transport().Open(), !absent);
-            rig.extender.SetFaults({.silent = true});
-            QElapsedTimer clock;
-            clock.start();
-            QCOMPARE(Answer(channel, "aa01ab", 100), QByteArray("none"));
-            QVERIFY(clock.elapsed() >= (absent ? 0 : 100)
-                    && clock.elapsed() < (absent ? 400 : 500));
-            QCOMPARE(channel.Sequence(), uint8_t(0x13));
-            rig.extender.SetFaults({});
-            rig.extender.Replug();
-            QVERIFY(channel.Transport().IsOpen() || channel.Transport().Open());
-            QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
-        }
+        Rig rig;
+        CHidCmd silent(rig.wire);
+        QVERIFY(silent.Transport().Open());
+        rig.extender.SetFaults({.silent = true});
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(Answer(silent, "aa01ab", 100), QByteArray("none"));
+        QVERIFY(clock.elapsed() >= 100 && clock.elapsed() < 500);
         // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
         // the write wait; the device then counts as gone until it is opened again, and neither that
         // nor closing waits for the stuck write.
@@ -150,8 +141,7 @@ private slots:
         CHidCmd channel(backend);
         QVERIFY(channel.Transport().Open());
         extender->SetFaults({.writeStallMs = 3000, .onlyNth = 1});
-        QElapsedTimer clock;
-        clock.start();
+        clock.restart();
         QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none"));
         QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500,
                  qPrintable(QString::number(clock.elapsed())));
