@@ -1,9 +1,6 @@
 // The Firmware page in its tool window: both chips' identification, loading a file, the
 // programming stream on the wire and the flash afterwards, and what it refuses. Refused and
 // unanswered steps of a run are rows of the fault matrix.
-#include <QProgressBar>
-#include <QRadioButton>
-
 #include "HexText.h"
 #include "Rig.h"
 #include "firmware/ImageGuard.h"
