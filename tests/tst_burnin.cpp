@@ -1,5 +1,5 @@
 // The burn-in run: its logging rules over simulated seconds, the page with its sample on the wire,
-// chart, clock-and-log thread and notices, and the report saved from it.
+// chart, clock-and-log thread and notices, the command line's log beside it, and the report.
 #include "Rig.h"
 #include "burnin/BurnInSession.h"
 #include "burnin/ChartTraces.h"
@@ -199,6 +199,34 @@ private slots:
         for (int i = 0; i < 6; ++i)
             run.page->OnTimer();
         QTRY_COMPARE(ReadFile("BIT.txt").count("No HPD"), 1); // emptied by Start, logged again
+    }
+
+    // torvanreader-cli's burn-in logs what the page logs for the same samples.
+    void commandLogsWhatThePageLogs()
+    {
+        QByteArray logs[2];
+        for (const bool command : {false, true}) {
+            BurnIn run;
+            Answer(run.rig, "BGGB"); // the link down and HPD bad throughout
+            if (command) {
+                const CliResult cli =
+                    RunCli(run.rig.wire, "burn-in --period 1s --duration 14s", &run.clock);
+                QCOMPARE(cli.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);
+                QVERIFY(cli.out.endsWith(
+                    "Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal 0, "
+                    "5V 0, HPD 14; 4 entries logged in BIT.txt\n"));
+            } else {
+                Click(run.page, 1103);
+                for (int second = 0; second <= 14; ++second, ++run.clock.seconds) {
+                    run.page->ClockLogCycle(); // each second the cycle, then the sample
+                    if (second > 0)
+                        run.page->OnTimer();
+                }
+            }
+            logs[command] = ReadFile("BIT.txt");
+        }
+        QCOMPARE(logs[1], logs[0]);
+        QCOMPARE(logs[0].count("Fail") + logs[0].count("No HPD"), 4);
     }
 
     void reportFiles()

@@ -1,6 +1,6 @@
-// torvanreader-cli against the windows over the simulated extender: the same stream for flash and
-// the same log for burn-in (its status reading is a column of the Status page's table); exit
-// codes; picking one unit among several.
+// torvanreader-cli against the windows over the simulated extender: the same stream for flash (its
+// status reading and burn-in log are compared in the Status and burn-in suites); exit codes;
+// picking one unit among several.
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
 
@@ -42,39 +42,6 @@ private slots:
         QCOMPARE(Stream(rig), expected);
         QCOMPARE(rig.extender.Flash(SimDeviceModel::Remote),
                  page.extender.Flash(SimDeviceModel::Remote));
-    }
-
-    void burnInLogsWhatThePageLogs()
-    {
-        QByteArray logs[2];
-        for (int cli = 0; cli < 2; ++cli) {
-            InTempDir dir;
-            Rig rig;
-            FakeClock clock;
-            rig.Healthy();
-            rig.Set("0201=00 010b=04"); // the link down throughout, HPD bad
-            if (cli) {
-                const CliResult run =
-                    RunCli(rig.wire, "burn-in --period 1s --duration 14s", &clock);
-                QCOMPARE(run.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);
-                QVERIFY(run.out.endsWith(
-                    "Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal 0, "
-                    "5V 0, HPD 14; 4 entries logged in BIT.txt\n"));
-            } else {
-                rig.Open();
-                auto& page = rig.page<CBIT>();
-                page.SetTiming({clock.Reader(), {1h, 1h, 1h, 1h}, 1s, true});
-                Click(&page, 1103);
-                for (int second = 0; second <= 14; ++second, ++clock.seconds) {
-                    page.ClockLogCycle(); // each second the cycle, then the sample
-                    if (second > 0)
-                        page.OnTimer();
-                }
-            }
-            logs[cli] = ReadFile("BIT.txt");
-        }
-        QCOMPARE(logs[1], logs[0]);
-        QCOMPARE(logs[0].count("Fail") + logs[0].count("No HPD"), 4);
     }
 
     void exitCodes()
