@@ -143,6 +143,26 @@ private slots:
         QVERIFY(fw.Restarts(Chip::Local) == 1 && fw.Restarts(Chip::Remote) == 1);
     }
 
+    // torvanreader-cli flash sends the page's stream for the same image and target.
+    void commandSendsThePagesStream()
+    {
+        Firmware fw;
+        const QString path = QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
+        fw.Load(path);
+        Click(fw.page, 1034);
+        fw.Program();
+        Rig rig;
+        rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
+        const CliResult flash = RunCli(rig.wire, "flash --to remote --apply " + path);
+        QCOMPARE(flash.out,
+                 "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2\nFirmware update "
+                 "Completed!\n Remote Reset done.\n");
+        Payloads stream = fw.rig.Commands(), sent = rig.Commands();
+        stream.push_back(Hex("040408"));
+        QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
+        QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
+    }
+
     // The question before the erase names what each side is, or says which one is unknown.
     void imageGuardSaysWhatItKnows()
     {
