@@ -1,7 +1,6 @@
 // The Status page: decoding boundaries, the start-up display, the tick blocks on the wire, what a
 // poll shows and falls back to, colours, advice, the RJ45 marking, its timers, the demo's moments.
 #include <QAccessible>
-#include <set>
 
 #include "Rig.h"
 #include "device/sim/DemoScenario.h"
@@ -11,13 +10,6 @@ namespace {
 
 const auto kLamps = {1097, 1098, 1099, 1094,
                      1095, 1096, 1103}; // TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER
-
-Payloads Tick(Rig& rig)
-{
-    rig.wire.Clear();
-    rig.page<Tool1Main>().OnTimer();
-    return rig.Commands();
-}
 
 // What the page shows: both modes, the pair levels, the cable length, both sources, then the
 // lamps and the frame colour of each pair level, N normal (as 1037), A amber, R red.
@@ -130,7 +122,9 @@ private slots:
                 blocks += Text(&page, 1075) + " ";
                 Click(&page, 1075);
             }
-            const Payloads sent = Tick(rig);
+            rig.wire.Clear();
+            page.OnTimer();
+            const Payloads sent = rig.Commands();
             Payloads both = link;
             both.insert(both.end(), signal.begin(), signal.end());
             blocks += sent == both     ? "LS "
