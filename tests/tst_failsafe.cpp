@@ -44,17 +44,6 @@ private slots:
             QCOMPARE(State(&page), QString("Fail-Safe Disable + - + + + ") + selection);
             QVERIFY(rig.boxes.isEmpty());
         }
-        // Default while on: the disabled lists change, nothing is sent.
-        Rig rig;
-        rig.Open();
-        auto& page = rig.page<ResetTool>();
-        ui::FindControl<QComboBox>(&page, 1107)->setCurrentIndex(3);
-        ui::FindControl<QComboBox>(&page, 1109)->setCurrentIndex(0);
-        Click(&page, 1123);
-        rig.wire.Clear();
-        Click(&page, 1121); // the disabled lists change, nothing is sent
-        QVERIFY(rig.Commands().empty());
-        QCOMPARE(State(&page), "Fail-Safe Enable - + - - - 64 1e-9 30");
     }
 };
 

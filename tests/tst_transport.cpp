@@ -191,10 +191,6 @@ private slots:
         QCOMPARE(
             Texts(&dlg, {1088, 1089}),
             " States: Unconnected| Please connect the device to PC via USB to mini-USB cable.");
-        QVERIFY(extender.Plug());
-        QTRY_VERIFY_WITH_TIMEOUT(!backend.EnumeratePaths().empty(), 5000);
-        dlg.OnReconnect();
-        QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Connected|");
     }
 };
 

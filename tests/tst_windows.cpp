@@ -82,11 +82,9 @@ private slots:
                     && snapshot.Data(0x01, 0x12)[3] == 33);
             for (const QPushButton* button : tool->findChildren<QPushButton*>()) // Enter ends it
                 QVERIFY(!button->autoDefault() && !button->isDefault());
-            MenuAction(*tool, "&About")->trigger();
         });
         Click(rig.main.get(), 1001);
-        QVERIFY(tool && !QApplication::activeModalWidget()
-                && rig.boxes == QStringList{"Software Version 1.0.0.1"});
+        QVERIFY(tool && !QApplication::activeModalWidget());
         Payloads reads = rig.Commands(); // the snapshot, then both chips' identification
         reads.resize(13);
         QCOMPARE(reads, Wire("010405 010809 01090a 010b0c 011112 010c0d 011213 010e0f 011415 "
