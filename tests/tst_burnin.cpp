@@ -102,7 +102,10 @@ private slots:
     {
         BurnIn run;
         auto* period = ui::FindControl<QComboBox>(run.page, 1107);
-        QCOMPARE(period->currentText() + "|" + period->itemText(3), "1 second|1 minute");
+        QStringList items{period->currentText()};
+        for (int i = 0; i < period->count(); ++i)
+            items << period->itemText(i);
+        QCOMPARE(items.join('|'), "1 second|1 second|10 second|1 minute|10 minute");
         WriteFile("BIT.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         run.clock.seconds = QDateTime(QDate(2014, 2, 1), QTime(9, 5, 3)).toSecsSinceEpoch();
         Click(run.page, 1103);
