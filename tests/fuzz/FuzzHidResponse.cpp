@@ -10,44 +10,38 @@
 #include <algorithm>
 
 #include "FuzzCheck.h"
-#include "device/DeviceIds.h"
 #include "device/HidCmd.h"
+#include "device/sim/SimExtender.h"
 
 namespace {
 
 using fuzz::Require;
-using Report = std::array<uint8_t, CHidIO::kReportSize>;
+using ReportBytes = std::array<uint8_t, CHidIO::kReportSize>;
 
 struct Delivered {
-    Report bytes{};
+    ReportBytes bytes{};
     size_t filled = 0; // what went into the channel's buffer
     int claimed = 0;   // the count the back end claimed
     bool Broken() const { return claimed > int(CHidIO::kReportSize); }
 };
 
-class FuzzedBackend final : public IHidBackend {
+// The simulated extender's device list and handles, with the fuzzer's bytes as what it answers.
+class FuzzedBackend final : public SimExtender {
 public:
     FuzzedBackend(const uint8_t* data, size_t size) : m_data(data), m_end(data + size) {}
     bool Exhausted() const { return m_data == m_end; }
     uint8_t Next() { return Exhausted() ? 0 : *m_data++; }
 
-    std::vector<std::string> EnumeratePaths() override { return {"fuzzed"}; }
-    bool ReadAttributes(const std::string&, HidAttributes& out) override
+    int Write(HidHandle, const uint8_t* report, size_t length, int) override
     {
-        out = {kTorvanVendorId, kTorvanProductId};
-        return true;
-    }
-    HidHandle Open(const std::string&, HidAccess access) override { return int(access) + 1; }
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int) override
-    {
-        Require(handle == 2 && length == CHidIO::kReportSize, "writes go out whole");
+        Require(length == CHidIO::kReportSize, "writes go out whole");
         std::copy_n(report, length, written.emplace_back().begin());
         return int(length);
     }
     // Exhausted input ends a read as an error, never as a wait for the time-out.
-    int Read(HidHandle handle, uint8_t* report, size_t capacity, int) override
+    int Read(HidHandle, uint8_t* report, size_t capacity, int) override
     {
-        Require(handle == 1 && capacity == CHidIO::kReportSize, "reads offer the whole buffer");
+        Require(capacity == CHidIO::kReportSize, "reads offer the whole buffer");
         const int kind = Exhausted() ? 1 : Next() % 8;
         if (kind < 2)
             return -kind;
@@ -62,10 +56,7 @@ public:
         std::copy_n(d.bytes.begin(), d.filled, report);
         return d.claimed;
     }
-    void Cancel(HidHandle) override {}
-    void Close(HidHandle) override {}
-
-    std::vector<Report> written;
+    std::vector<ReportBytes> written;
     std::vector<Delivered> delivered;
 
 private:
@@ -110,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Require(backend.written.size() == 1, "one command report per transaction");
             Require(sequence == ((before + 1) & 0x7F),
                     "sequence numbers advance by one, in 7 bits");
-            const Report& out = backend.written.front();
+            const ReportBytes& out = backend.written.front();
             Require(out[0] == 0 && out[1] == sequence && out[2] == payload.size(),
                     "report ID, sequence, length");
             Require(std::equal(payload.begin(), payload.end(), out.begin() + 3),
