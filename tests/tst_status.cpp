@@ -170,18 +170,10 @@ private slots:
                    "Faulty pairs marked: B (port 2), D (port 4)"},
             {"healthy", healthy + "31m|" + hdcp
                             + "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none},
-            {"demo 2", // a healthy link
-             "HDBT|HDBT|0.21875|0.28125|0.17188|0.18750|42m|HDMI without HDCP/ DVI|HDMI without "
-             "HDCP/ DVI|OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|"
-                 + none},
             {"demo 22", // pair B red, a marginal bit error rate
              "HDBT|HDBT|0.20313|1.10938|0.15625|0.20313|42m|" + hdcp
                  + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B "
-                   "(port 2)"},
-            {"demo 42", // the link down
-             "Disconnect|Disconnect|N/A|N/A|N/A|N/A|N/A|HDMI with HDCP|No HDMI|OO-----NNNN|10 "
-             "reads|Disconnected|..../....|"
-                 + none}};
+                   "(port 2)"}};
         for (const auto& [state, shown] : table) {
             const QString change = state;
             if (change.startsWith("demo"))
