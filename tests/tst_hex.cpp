@@ -192,25 +192,15 @@ private slots:
         const QString objcopy =
             "objcopy -I binary -O ihex --change-addresses %1 image.bin image.hex";
         const std::tuple<int, int, QString> table[]{
-            {33, 0, srec + "32"},
-            {70000, 0, srec + "32"},
-            {5000, 0x1FFF0, srec + "255"},
-            {200000, 0x300000, srec + "16"},
-            {100000, 0x10, objcopy},
-            {3000, 0x123450, objcopy},
-            {0, 0, ""}}; // ours: gaps, both bases, out of order, no end record
+            {33, 0, srec + "32"},          {70000, 0, srec + "32"},
+            {5000, 0x1FFF0, srec + "255"}, {200000, 0x300000, srec + "16"},
+            {100000, 0x10, objcopy},       {3000, 0x123450, objcopy}};
         for (const auto& [size, origin, command] : table) {
             const QByteArray image = Random(size, quint32(size + origin));
             WriteFile("image.bin", image);
-            QVERIFY(command.isEmpty() || run(command.arg("0x" + QString::number(origin, 16))));
-            if (command.isEmpty())
-                WriteFile("image.hex",
-                          Rec(0, 0x100, Random(100, 1)) + Rec(2, 0, QByteArray::fromHex("2000"))
-                              + Rec(0, 0x10, Random(50, 2)) + Rec(4, 0, QByteArray::fromHex("0003"))
-                              + Rec(0, 0x8000, Random(255, 3)) + Rec(4, 0, QByteArray(2, '\0'))
-                              + Rec(0, 0, Random(16, 4)));
+            QVERIFY(run(command.arg("0x" + QString::number(origin, 16))));
             const QByteArray ours = Image(Convert(ReadFile("image.hex")).image);
-            QVERIFY(command.isEmpty() || ours == QByteArray(origin, '\0') + image);
+            QCOMPARE(ours, QByteArray(origin, '\0') + image);
             QVERIFY(run("srec_cat image.hex -intel -o oracle.bin -binary"));
             QCOMPARE(ours, ReadFile("oracle.bin"));
         }
