@@ -74,10 +74,9 @@ private slots:
         Firmware fw({0x53, 0, 5, 0});
         QCOMPARE(Texts(fw.page, {1011, 1012, 1013, 1023, 1024, 1025, 1092, 1093}),
                  "QX710|3072.1|TX||3000.5|RX|N/A|N/A");
+        fw.Load(""); // cancelled: nothing changes
         QVERIFY(ui::FindControl<QRadioButton>(fw.page, 1033)->isChecked()
                 && Text(fw.page, 1010) == QDir::homePath());
-        fw.Load(""); // cancelled: nothing changes
-        QCOMPARE(Text(fw.page, 1010), QDir::homePath());
         QByteArray marked = Counting(300, "0000000000000000");
         marked.replace(100, 8, QByteArray::fromHex("1234fedc23072210"));
         fw.LoadHex(marked, "marked.BIN"); // HEX by its first byte, whatever its name

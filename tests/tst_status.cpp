@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(Text(&page, 1077), "Disconnected");
         const QString healthy = "HDBT|HDBT|0.15625|0.17188|0.18750|0.20313|";
         const QString hdcp = "HDMI with HDCP|HDMI with HDCP|", none = "No faulty pair";
-        const std::pair<const char*, QString> table[]{
+        const std::pair<QString, QString> table[]{
             {"0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 0109=33343f40 010c=000000ff",
              "LR||0.79688|0.81250|0.98438|1.00000|>110m|No HDMI|HDMI without HDCP/ DVI|--OO---NAAR|"
              "10 reads|Please Check Port 4\n|...X/....|Faulty pairs marked: D (port 4)"},
@@ -174,8 +174,7 @@ private slots:
              "HDBT|HDBT|0.20313|1.10938|0.15625|0.20313|42m|" + hdcp
                  + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B "
                    "(port 2)"}};
-        for (const auto& [state, shown] : table) {
-            const QString change = state;
+        for (const auto& [change, shown] : table) {
             if (change.startsWith("demo"))
                 demo::Apply(rig.extender, std::chrono::seconds(change.section(' ', 1).toInt()));
             else if (change.startsWith("healthy"))
