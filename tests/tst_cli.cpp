@@ -44,11 +44,9 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(list.out.toUtf8())["devices"][1]["serial"].toString(),
                  "B2");
         QCOMPARE(RunCli(pc, "--device sim:second fail-safe on").out, "Fail-Safe Enable\n");
-        const auto writes = [&](int unit) {
-            return units[unit].WithModel([](SimDeviceModel& m) { return m.FailSafeWrites(); });
-        };
-        QVERIFY(writes(0) == 0 && writes(1) == 1
-                && RunCli(pc, "--device sim:third info").code == 1);
+        const auto writes = [](SimDeviceModel& m) { return m.FailSafeWrites(); };
+        QVERIFY(units[0].WithModel(writes) == 0 && units[1].WithModel(writes) == 1);
+        QCOMPARE(RunCli(pc, "--device sim:third info").code, 1);
     }
 };
 
