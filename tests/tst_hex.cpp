@@ -135,7 +135,6 @@ private slots:
 
     void filesToImages()
     {
-        using firmware::LoadResult;
         const auto load = [](const QByteArray& bytes) {
             return firmware::ImageFromFileBytes(AsBytes(bytes));
         };
@@ -143,8 +142,7 @@ private slots:
         const QByteArray hex = Rec(0, 0, kABC).repeated(20); // HEX by its first byte alone
         QCOMPARE(Image(load(hex).image), kABC);
         QCOMPARE(load("\xEF\xBB\xBF" + hex).image.size(), size_t(hex.size() + 3));
-        QCOMPARE(load(QByteArray(16 * 1024 * 1024 + 1, '\1')).result, LoadResult::TooLarge);
-
+        QCOMPARE(load(QByteArray(16 * 1024 * 1024 + 1, 1)).result, firmware::LoadResult::TooLarge);
         InTempDir dir; // a large file is read in pieces; an error deep in it names its line
         const QByteArray image = Random(3 * 1024 * 1024, 7);
         QByteArray text = QByteArray::fromStdString(hextext::Write(AsBytes(image), "\r"));
