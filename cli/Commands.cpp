@@ -174,14 +174,19 @@ int Apply(Session& session)
         return session.Fail(kUsage, "--to local or --to remote is needed");
     if (const int opened = session.Open())
         return opened;
-    if (!firmware::ResetChip(session.Channel(), *chip))
-        return session.Fail(kDevice, "Reset Fail.: the restart command ("
-                                         + CommandText(frames::RestartChip(*chip))
+    return Restart(session, *chip, QJsonObject{{"restarted", session.Options().value("to")}});
+}
+
+int Restart(Session& session, frames::Chip chip, const QJsonObject& json)
+{
+    if (!firmware::ResetChip(session.Channel(), chip))
+        return session.Fail(kDevice, QString(firmware::kResetFailed) + ": the restart command ("
+                                         + CommandText(frames::RestartChip(chip))
                                          + ") failed: " + session.HowLastFailed());
     if (session.Json())
-        session.Data(QJsonObject{{"restarted", session.Options().value("to")}});
+        session.Data(json);
     else
-        session.Data(*chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
+        session.Data(firmware::ResetDoneText(chip));
     return kDone;
 }
 

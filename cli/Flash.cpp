@@ -140,17 +140,8 @@ int Flash(Session& session)
         session.Data(QJsonObject{{"event", "completed"}, {"blocks", qint64(update.Blocks())}});
     else
         session.Data("Firmware update Completed!");
-    if (!options.isSet("apply"))
-        return kDone;
-    if (!firmware::ResetChip(session.Channel(), *chip))
-        return session.Fail(kDevice, "Reset Fail.: the restart command ("
-                                         + CommandText(frames::RestartChip(*chip))
-                                         + ") failed: " + session.HowLastFailed());
-    if (session.Json())
-        session.Data(QJsonObject{{"event", "restarted"}});
-    else
-        session.Data(*chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
-    return kDone;
+    return options.isSet("apply") ? Restart(session, *chip, QJsonObject{{"event", "restarted"}})
+                                  : kDone;
 }
 
 } // namespace cli

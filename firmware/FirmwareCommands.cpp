@@ -53,4 +53,9 @@ bool ResetChip(CHidCmd& channel, frames::Chip chip)
                         frames::kFlashPauseMs);
 }
 
+const char* ResetDoneText(frames::Chip chip)
+{
+    return chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.";
+}
+
 } // namespace firmware

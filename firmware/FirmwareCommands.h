@@ -17,6 +17,9 @@ bool BeginWrite(CHidCmd& channel, frames::Chip chip);
 bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block);
 // Restarts the chip on its firmware; answers only after the flash pause.
 bool ResetChip(CHidCmd& channel, frames::Chip chip);
+// What the user is told of a restart, in the window and on the command line.
+inline constexpr const char* kResetFailed = "Reset Fail.";
+const char* ResetDoneText(frames::Chip chip);
 // What the chip reports about its firmware, through the register read; nothing when it does not
 // answer.
 std::optional<DeviceInfoBlock> ReadIdentification(IRegisterHost& host, frames::Chip chip);

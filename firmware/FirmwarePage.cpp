@@ -246,11 +246,10 @@ void DlgProgrammer::OnApplyFirmware()
         return;
     CHidCmd* channel = Channel();
     if (!channel || !firmware::ResetChip(*channel, target)) {
-        ui::ShowMessage(this, "Reset Fail.");
+        ui::ShowMessage(this, firmware::kResetFailed);
         return;
     }
-    ui::ShowMessage(this,
-                    target == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.");
+    ui::ShowMessage(this, firmware::ResetDoneText(target));
 }
 
 bool DlgProgrammer::MayClose()
