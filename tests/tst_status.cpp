@@ -144,7 +144,8 @@ private slots:
 
     // One page through a run of extender states: each set over the last (or over a healthy link,
     // or a moment of the demo), then a tick that reads everything and two port checks. What the
-    // page then shows, the reads of that tick, the advice, the RJ45 marking blinking and in words.
+    // page then shows, the reads of that tick, the advice, the RJ45 marking blinking and in words;
+    // and "status --json" reads the same.
     void whatEachPollShows()
     {
         Rig rig;
