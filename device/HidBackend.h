@@ -15,9 +15,9 @@ struct HidAttributes {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     // What the unit says of itself, for telling several apart; empty where it says nothing.
-    std::string serial;
-    std::string manufacturer;
-    std::string product;
+    std::string serial = {};
+    std::string manufacturer = {};
+    std::string product = {};
 };
 
 enum class HidAccess { Read, Write };
