@@ -1,9 +1,11 @@
 // The Status page: decoding boundaries, the start-up display, the tick blocks on the wire, what a
 // poll shows and falls back to, colours, advice, the RJ45 marking, its timers, the demo's moments.
 #include <QAccessible>
+#include <bit>
 
 #include "Rig.h"
 #include "device/sim/DemoScenario.h"
+#include "status/PortMarking.h"
 
 using namespace status;
 namespace {
@@ -56,6 +58,12 @@ QString ReadByCommand(Rig& rig, const QWidget* page)
         .arg(run.code);
 }
 
+int Distance(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green())
+           + std::abs(a.blue() - b.blue());
+}
+
 QString Described(const QWidget* page, int id)
 {
     return QAccessible::queryAccessibleInterface(ui::FindControl<QWidget>(page, id))
@@ -80,9 +88,9 @@ class StatusTest : public QObject {
 private slots:
     void decodingBoundaries()
     {
-        // Modes 6, 7, 8 and 10, pair levels at 51/52 and 63/64 and the bit error rate's lamp at 0,
-        // 8 and 10 show in the poll table.
-        QCOMPARE(ModeText(9) + ModeText(255, "N/A"), "ReservedN/A");
+        // Modes 6, 7 and 10, pair levels at 51/52 and 63/64 and the bit error rate's lamp at 0, 8
+        // and 10 show in the poll table.
+        QCOMPARE(ModeText(8) + ModeText(9) + ModeText(255, "N/A"), "DisconnectReservedN/A");
         QString cables;
         for (auto [a, b] :
              {std::pair{255, 0}, {40, 255}, {0, 40}, {40, 0}, {1, 2}, {100, 110}, {254, 254}})
@@ -93,6 +101,24 @@ private slots:
         QVERIFY(BerLamp(7) == Lamp::Off && BerLamp(9) == Lamp::On && BerLamp(255) == Lamp::On);
         QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
                 && DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
+    }
+
+    // Each pair's marking lies on that pair in the jack picture: under the middle of its strokes
+    // and contacts, the pair's colour or its white stripe.
+    void markingLiesOnItsPair()
+    {
+        const QImage jack(":/pictures/rj45-jack.png");
+        const QColor colours[]{"#f08a1c", "#2e9e3e", "#2f6fd0", "#8a5a2b"}; // A to D
+        for (int port = 1; port <= kPairCount; ++port) {
+            const PairMarking& m = MarkingOfPort(port);
+            for (const Segment& s :
+                 {m.lines[0], m.lines[1], m.lines[2], std::bit_cast<Segment>(m.striped),
+                  std::bit_cast<Segment>(m.solid)}) {
+                const QColor under = jack.pixelColor((s.x1 + s.x2) / 2, (s.y1 + s.y2) / 2);
+                QVERIFY2(Distance(under, colours[port - 1]) < 60 || Distance(under, Qt::white) < 60,
+                         qPrintable(QString("port %1 at %2,%3").arg(port).arg(s.x1).arg(s.y1)));
+            }
+        }
     }
 
     // At opening the page shows the snapshot and reads nothing; then the ticks' blocks on the wire
@@ -169,6 +195,9 @@ private slots:
              "HDBT|HDBT|0.15625|1.09375|0.31250|1.00000|31m|" + hdcp
                  + "OOOOOOONRNR|10 reads|Please Check Port 2\nPlease Check Port 4\n|.X.X/....|"
                    "Faulty pairs marked: B (port 2), D (port 4)"},
+            {"healthy 0109=", // the levels refused: no pair counts as faulty any more
+             "HDBT|HDBT|N/A|N/A|N/A|N/A|31m|" + hdcp
+                 + "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none},
             {"healthy", healthy + "31m|" + hdcp
                             + "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none},
             {"demo 22", // pair B red, a marginal bit error rate
@@ -202,7 +231,8 @@ private slots:
                                       .remove(QRegularExpression(
                                           "Faulty pairs marked: | \\(port .\\)|No faulty pair"))));
         }
-        Click(&page, 1075); // Stop empties the advice and leaves no marking
+        page.RunPortCheck(); // B marked; Stop empties the advice and leaves no marking
+        Click(&page, 1075);
         QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
     }
 };

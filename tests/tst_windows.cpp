@@ -25,6 +25,9 @@ private slots:
         QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
         MenuAction(dlg, "&About")->trigger();
         QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
+        Rig silent; // there but not answering the connect check: nothing can be started
+        silent.extender.SetFaults({.silent = true});
+        QCOMPARE(State(silent.OpenMain()), " States: Unconnected||--");
     }
 
     void reconnectAndKeys()
@@ -82,6 +85,9 @@ private slots:
                     && snapshot.Data(0x01, 0x12)[3] == 33);
             for (const QPushButton* button : tool->findChildren<QPushButton*>()) // Enter ends it
                 QVERIFY(!button->autoDefault() && !button->isDefault());
+            const auto* tabs = ui::FindControl<QTabWidget>(tool, 1004);
+            QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2) + tabs->tabText(3),
+                     "FirmwareStatusBurn-In TestFail-Safe Setting");
         });
         Click(rig.main.get(), 1001);
         QVERIFY(tool && !QApplication::activeModalWidget());
@@ -130,7 +136,8 @@ private slots:
         size_t sent = rig.Commands().size();
         QTRY_VERIFY(rig.Commands().size() > sent + 4);
         QPointer<QWidget> page = tool.Page(busy);
-        ui::FindControl<QTabWidget>(&tool, 1004)->setCurrentIndex(busy);
+        ui::FindControl<QTabWidget>(&tool, 1004)->setCurrentIndex(busy); // shown alone
+        QVERIFY(!page->isHidden() && tool.Page(0)->isHidden() == (busy != 0));
         rig.answers = {stop};
         const auto wayOut = [&](const QString& way) {
             if (way == "close box")
