@@ -13,18 +13,11 @@ CycleWorker::~CycleWorker()
 
 void CycleWorker::Start()
 {
-    std::unique_lock lock(m_mutex);
+    // A thread still ending from the last run finishes first: there is never more than one.
+    Stop();
+    Wait();
+    std::lock_guard lock(m_mutex);
     m_wanted = true;
-    ++m_generation;
-    if (m_alive) {
-        m_wake.notify_all();
-        return;
-    }
-    // A thread that has ended has nothing left to do but return.
-    if (m_thread.joinable())
-        m_thread.join();
-    m_alive = true;
-    ++m_live;
     m_thread = std::thread(&CycleWorker::Loop, this);
 }
 
@@ -55,9 +48,6 @@ void CycleWorker::Loop()
         lock.unlock();
         m_job();
         lock.lock();
-        const unsigned generation = m_generation;
-        m_wake.wait_for(lock, m_period, [&] { return !m_wanted || m_generation != generation; });
+        m_wake.wait_for(lock, m_period, [&] { return !m_wanted; });
     }
-    m_alive = false;
-    --m_live;
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -7,9 +6,8 @@
 #include <thread>
 
 // Runs a job on its own thread at once and then once per period, until stopped. Stop wakes the
-// thread, so waiting for it takes no longer than the job in hand. Start soon after Stop keeps the
-// thread that is still ending instead of starting a second one: there is never more than one.
-// Start, Stop and Wait are called from one thread (the UI thread).
+// thread, so waiting for it takes no longer than the job in hand. Start, Stop and Wait are called
+// from one thread (the UI thread).
 class CycleWorker {
 public:
     CycleWorker(std::function<void()> job, std::chrono::milliseconds period);
@@ -23,9 +21,6 @@ public:
     // After Stop: until the thread has ended.
     void Wait();
 
-    // Threads of this worker that are alive: 0 or 1.
-    int LiveThreads() const { return m_live.load(); }
-
 private:
     void Loop();
 
@@ -34,8 +29,5 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_wanted = false;
-    bool m_alive = false;
-    unsigned m_generation = 0; // bumped by every Start, so a waiting thread begins a cycle at once
     std::thread m_thread;
-    std::atomic<int> m_live{0};
 };
