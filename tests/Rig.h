@@ -235,10 +235,13 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
 struct CliResult {
     int code;
     QString out, err;
+    std::chrono::milliseconds took;
 };
 
-// One run of torvanreader-cli, not on a terminal, on fake time that the clock follows.
-inline CliResult RunCli(IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr)
+// One run of torvanreader-cli on fake time that the clock follows, stopped by Ctrl-C after a
+// minute; on a terminal every question is answered with Enter.
+inline CliResult RunCli(IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr,
+                        bool terminal = false)
 {
     CliResult result;
     QTextStream out(&result.out), err(&result.err);
@@ -249,14 +252,18 @@ inline CliResult RunCli(IHidBackend& backend, const QString& arguments, FakeCloc
     const auto sleep = [&, start = qint64(time.seconds)](std::chrono::milliseconds ms) {
         now += ms;
         time.seconds = start + now.count() / 1000;
+        interrupted = interrupted || now >= 1min;
     };
     cli::Context context{.backend = [&](bool) -> IHidBackend& { return backend; },
                          .out = out,
                          .err = err,
+                         .terminal = terminal,
+                         .readLine = [] { return QString(); },
                          .interrupted = interrupted,
                          .clock = time.Reader(),
                          .now = [&] { return now; },
                          .sleep = sleep};
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
+    result.took = now;
     return result;
 }

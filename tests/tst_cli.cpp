@@ -32,6 +32,15 @@ private slots:
         }
         const Payloads sent = rig.Commands(); // nothing was erased or programmed
         QVERIFY(std::none_of(sent.begin(), sent.end(), [](const auto& c) { return c[0] == 3; }));
+        const CliResult asked = RunCli(rig.wire, "flash --to local plain.bin", nullptr, true);
+        QVERIFY(asked.code == 4 && asked.err.contains("[y/N]")); // on a terminal Enter answers No
+        // --watch prints a reading when it changes: the link comes up when its read is answered.
+        rig.Set("010c=0000001e 0112=00000021 0114=08");
+        rig.extender.SetFaults({.refuse = true, .onlyPrefix = Hex("011213"), .onlyNth = 1});
+        const QString watched = RunCli(rig.wire, "--json status --watch").out;
+        QVERIFY(watched.count('\n') == 2
+                && watched.contains(R"("video_ber":{"lamp":"marginal","level":8})")
+                && watched.indexOf(R"("link":"down")") < watched.indexOf(R"("link":"up")"));
         rig.extender.Unplug();
         const CliResult missing = RunCli(rig.wire, "status");
         QVERIFY(missing.code == 1 && missing.out.isEmpty());
@@ -40,12 +49,18 @@ private slots:
         // --device picks one unit among several.
         SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
         SimUnits pc({&units[0], &units[1]});
-        const CliResult list = RunCli(pc, "--json list");
-        QCOMPARE(QJsonDocument::fromJson(list.out.toUtf8())["devices"][1]["serial"].toString(),
-                 "B2");
+        units[0].FailOpen(HidAccess::Write, true); // listed, but it cannot be opened
+        const QJsonDocument list = QJsonDocument::fromJson(RunCli(pc, "--json list").out.toUtf8());
+        QVERIFY(list["devices"][1]["serial"] == "B2" && list["devices"][1]["answers"] == true
+                && list["devices"][0]["answers"] == false);
         QCOMPARE(RunCli(pc, "--device sim:second fail-safe on").out, "Fail-Safe Enable\n");
-        const auto writes = [](SimDeviceModel& m) { return m.FailSafeWrites(); };
-        QVERIFY(units[0].WithModel(writes) == 0 && units[1].WithModel(writes) == 1);
+        // Settings written, then the last: on with the page's defaults, off written twice.
+        const auto written = [](SimDeviceModel& m) {
+            return m.FailSafeWrites() << 8 | m.FailSafeSetting();
+        };
+        QVERIFY(units[0].WithModel(written) >> 8 == 0 && units[1].WithModel(written) == 0x1B3);
+        QVERIFY(RunCli(pc, "--device sim:second fail-safe off").code == 0
+                && units[1].WithModel(written) == 0x333);
         QCOMPARE(RunCli(pc, "--device sim:third info").code, 1);
     }
 };

@@ -27,6 +27,9 @@ struct Play {
 const QString kDone = "Firmware update Completed!|Count: 8.|11";
 const QString kLeft =
     "The chip now holds an incomplete image. Program it again before \"Apply Firmware\".";
+const QString kRestartQuestion =
+    "The last firmware update of this chip did not complete: it holds an incomplete image. "
+    "Restarting it now may leave the unit unusable. Restart it anyway?";
 // clang-format off
 const Play kPlays[]{
     {"opening", "010c0d", 0, 13, 1000, "HDBT|31m|QX710|QX720", "HDBT|N/A|QX710|QX720", "HDBT|N/A||"},
@@ -112,6 +115,11 @@ private:
                                                                               : play.failed);
         QVERIFY(Programming(phase) || phase >= On || rig.boxes.isEmpty());
         VerifyPlayed(rig, fault, play);
+        if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
+            rig.wire.Clear(); // "Apply Firmware" then asks; No sends nothing
+            Click(&rig.page<DlgProgrammer>(), 1084);
+            QVERIFY(rig.Commands().empty() && rig.boxes.last() == kRestartQuestion);
+        }
 
         // The way on: the fault gone, or the device plugged in again and reconnected, the step
         // does what it should.

@@ -9,8 +9,7 @@ test_binary=$(sed -n 's/.*e2e_test=\([^ ]*\).*/\1/p' /proc/cmdline)
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroot; then
     mount -t proc proc /newroot/proc && mount -t sysfs sys /newroot/sys && mount -t devtmpfs dev /newroot/dev
     mount -t tmpfs -o mode=0700 run /newroot/run
-    chroot /newroot /sbin/modprobe uhid
-    chroot /newroot /sbin/modprobe hid-generic
+    chroot /newroot /sbin/modprobe -a uhid hid-generic
     chroot /newroot /usr/bin/env HOME=/run XDG_RUNTIME_DIR=/run TMPDIR=/run QT_QPA_PLATFORM=offscreen \
         TORVAN_GUEST=1 "$test_binary" hidrawEndToEnd
     echo "E2E-RESULT: $?"

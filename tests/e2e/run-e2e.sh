@@ -3,8 +3,7 @@
 # kernel and this machine's root file system shared read-only, and runs the hidraw end-to-end test
 # in it, where /dev/uhid can make a virtual extender. Where the guest cannot start: says why, exit 77.
 set -uo pipefail
-test_binary=$1
-work=$2
+test_binary=$1 work=$2
 skip() { echo "SKIPPED: $*"; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is missing (Debian package qemu-system-x86)"
 kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -1)

@@ -5,8 +5,7 @@
 #   check-package.sh BUILD_DIR WORK_DIR
 set -euo pipefail
 trap 'echo "check-package.sh: check on line $LINENO failed"' ERR
-build=$1
-work=$2
+build=$1 work=$2
 for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian mandoc; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 77; }
 done
