@@ -90,16 +90,8 @@ void CTorvanReaderDlg::CreateMenu(QMenuBar* menuBar)
 
 void CTorvanReaderDlg::OnInitDialog()
 {
-    if (!m_channel.Transport().Open()) {
-        ShowDeviceMissing();
-        return;
-    }
-    if (AnswersConnectCheck(m_channel)) {
-        m_state->setText(kConnected);
-    } else {
-        m_state->setText(kUnconnected);
-        EnableButtons(false);
-    }
+    // Opening the window finds the extender exactly as Reconnect does.
+    OnReconnect();
 }
 
 void CTorvanReaderDlg::ShowDeviceMissing()

@@ -42,6 +42,20 @@ inline std::span<const uint8_t> AsBytes(const QByteArray& bytes)
     return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
 }
 
+inline QByteArray Bytes(std::span<const uint8_t> bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// size bytes that differ from block to block.
+inline QByteArray Pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 251);
+    return bytes;
+}
+
 inline std::vector<uint8_t> Hex(const QByteArray& hex)
 {
     const QByteArray bytes = QByteArray::fromHex(hex);
@@ -98,19 +112,14 @@ struct Rig {
     template <typename Page>
     Page& page() const
     {
-        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
-            if (auto* found = dynamic_cast<Page*>(tool->Page(tab)))
-                return *found;
-        }
-        qFatal("no such page");
+        return *tool->findChild<Page*>();
     }
     Payloads Commands() const { return wire.CommandPayloads(); }
     // The chip's flash holds image at its start and is erased after it.
     bool Holds(SimDeviceModel::Chip chip, const QByteArray& image)
     {
         const std::vector<uint8_t> flash = extender.Flash(chip);
-        return QByteArray(reinterpret_cast<const char*>(flash.data()), qsizetype(flash.size()))
-               == image.leftJustified(qsizetype(flash.size()), '\xFF');
+        return Bytes(flash) == image.leftJustified(qsizetype(flash.size()), '\xFF');
     }
     // "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
     // makes the extender refuse the read.

@@ -51,14 +51,11 @@ struct Firmware {
     }
 };
 
-// size bytes that differ from block to block, the first 8 naming the chip id (QX710 TX unless
-// told otherwise) where they fit, so that the image goes to the local chip unasked.
+// A pattern whose first 8 bytes name the chip id (QX710 TX unless told otherwise) where they fit,
+// so that the image goes to the local chip unasked.
 QByteArray Counting(int size, const char* id = "1234fedc23072110")
 {
-    QByteArray image(size, '\0');
-    for (int i = 0; i < size; ++i)
-        image[i] = char(i * 7 + i / 251);
-    return size < 8 ? image : image.replace(0, 8, QByteArray::fromHex(id));
+    return size < 8 ? Pattern(size) : Pattern(size).replace(0, 8, QByteArray::fromHex(id));
 }
 
 const QString kRisk = " Programming it may leave the unit unusable. Program it anyway?";
@@ -107,11 +104,10 @@ private slots:
             image += char(i);
         fw.LoadHex(image);
         fw.Program();
-        Payloads expected{
-            Hex("030205"), Hex("030306"),
-            Hex("aa1234fedc2307211008090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f"),
-            Hex("aa202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f"),
-            Hex("bb40ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff")};
+        Payloads expected =
+            Wire("030205 030306 aa1234fedc2307211008090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f "
+                 "aa202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f "
+                 "bb40ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff");
         QCOMPARE(fw.rig.Commands(), expected);
         QCOMPARE(fw.rig.pauses, std::vector<uint32_t>{1000}); // the erase waits for the flash
         QCOMPARE(fw.rig.boxes, QStringList{"Firmware update Completed!"});

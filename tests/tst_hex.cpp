@@ -1,7 +1,6 @@
 // Firmware files to images: Intel HEX and its refusals with line numbers, reading in pieces, raw
 // files, the identification in an image, and our conversion against srec_cat and objcopy.
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include "HexText.h"
@@ -17,23 +16,9 @@ QByteArray Rec(uint8_t type, uint16_t address, const QByteArray& data, const cha
     return QByteArray::fromStdString(hextext::Record(type, address, AsBytes(data), end));
 }
 
-QByteArray Image(const firmware::Image& image)
-{
-    return QByteArray(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
-}
-
 firmware::HexConversion Convert(const QByteArray& text)
 {
     return firmware::ConvertHexToBin(AsBytes(text));
-}
-
-QByteArray Random(int size, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    QByteArray image(size, '\0');
-    for (char& byte : image)
-        byte = char(random.bounded(256));
-    return image;
 }
 
 const QByteArray kEof = ":00000001FF\r\n";
@@ -72,7 +57,7 @@ private slots:
         for (const auto& [text, image] : table) {
             const firmware::HexConversion converted = Convert(text);
             QVERIFY2(converted.ok, converted.error.reason.c_str());
-            QVERIFY2(Image(converted.image) == image, text.left(60).constData());
+            QVERIFY2(Bytes(converted.image) == image, text.left(60).constData());
         }
     }
 
@@ -126,7 +111,7 @@ private slots:
                         0, qsizetype(converter.Feed(AsBytes(pending), at + size >= text.size())));
                 }
                 const firmware::HexConversion pieces = converter.Finish();
-                QCOMPARE(Image(pieces.image), Image(whole.image));
+                QCOMPARE(Bytes(pieces.image), Bytes(whole.image));
                 QCOMPARE(pieces.error.line, whole.error.line);
                 QCOMPARE(pieces.error.reason, whole.error.reason);
             }
@@ -140,13 +125,13 @@ private slots:
         };
         QCOMPARE(load(QByteArray(257, '\1')).image.size(), size_t(257)); // 256 is the page's case
         const QByteArray hex = Rec(0, 0, kABC).repeated(20); // HEX by its first byte alone
-        QCOMPARE(Image(load(hex).image), kABC);
+        QCOMPARE(Bytes(load(hex).image), kABC);
         QCOMPARE(load("\xEF\xBB\xBF" + hex).image.size(), size_t(hex.size() + 3));
         QCOMPARE(load(QByteArray(16 * 1024 * 1024 + 1, 1)).result, firmware::LoadResult::TooLarge);
         InTempDir dir; // a large file is read in pieces; an error deep in it names its line
-        const QByteArray image = Random(3 * 1024 * 1024, 7);
+        const QByteArray image = Pattern(3 * 1024 * 1024);
         QByteArray text = QByteArray::fromStdString(hextext::Write(AsBytes(image), "\r"));
-        QCOMPARE(Image(firmware::ReadImageFile(WriteFile("large.hex", text).toStdString()).image),
+        QCOMPARE(Bytes(firmware::ReadImageFile(WriteFile("large.hex", text).toStdString()).image),
                  image);
         const int badAt = text.indexOf('\r', 2 * 1024 * 1024) + 5;
         text[badAt] = 'Z';
@@ -182,9 +167,7 @@ private slots:
         InTempDir dir;
         const auto run = [](const QString& command) { // split at spaces
             QStringList arguments = command.split(' ');
-            QProcess process;
-            process.start(arguments.takeFirst(), arguments);
-            return process.waitForFinished(60000) && process.exitCode() == 0;
+            return QProcess::execute(arguments.takeFirst(), arguments) == 0;
         };
         const QString srec = "srec_cat image.bin -binary -offset %1 -o image.hex -intel -obs=";
         const QString objcopy =
@@ -194,10 +177,10 @@ private slots:
             {5000, 0x1FFF0, srec + "255"}, {200000, 0x300000, srec + "16"},
             {100000, 0x10, objcopy},       {3000, 0x123450, objcopy}};
         for (const auto& [size, origin, command] : table) {
-            const QByteArray image = Random(size, quint32(size + origin));
+            const QByteArray image = Pattern(size);
             WriteFile("image.bin", image);
             QVERIFY(run(command.arg("0x" + QString::number(origin, 16))));
-            const QByteArray ours = Image(Convert(ReadFile("image.hex")).image);
+            const QByteArray ours = Bytes(Convert(ReadFile("image.hex")).image);
             QCOMPARE(ours, QByteArray(origin, '\0') + image);
             QVERIFY(run("srec_cat image.hex -intel -o oracle.bin -binary"));
             QCOMPARE(ours, ReadFile("oracle.bin"));

@@ -129,8 +129,8 @@ private slots:
         rig.wire.Clear();
         Click(&page, 1075);
         QVERIFY(rig.Commands().empty() && Text(&page, 1075) == "Stop"); // Test sends nothing
-        const Payloads link = Wire("01090a 010405 010809 010c0d 011213");
-        const Payloads signal = Wire("010b0c 011112 020204 020406 011415");
+        const QString link = "01090a 010405 010809 010c0d 011213 ",
+                      signal = "010b0c 011112 020204 020406 011415";
         QString blocks; // what each tick sends: L the link block, S the signal block
         for (int tick = 0; tick <= 10; ++tick) {
             if (tick == 3) { // stopped at 3: Start goes on from there
@@ -141,13 +141,11 @@ private slots:
             rig.wire.Clear();
             page.OnTimer();
             const Payloads sent = rig.Commands();
-            Payloads both = link;
-            both.insert(both.end(), signal.begin(), signal.end());
-            blocks += sent == both     ? "LS "
-                      : sent == link   ? "L "
-                      : sent == signal ? "S "
-                      : sent.empty()   ? "- "
-                                       : "? ";
+            blocks += sent == Wire(link + signal) ? "LS "
+                      : sent == Wire(link)        ? "L "
+                      : sent == Wire(signal)      ? "S "
+                      : sent.empty()              ? "- "
+                                                  : "? ";
         }
         QCOMPARE(blocks, "LS - S Start - S L S - S - LS ");
         Click(&page, 1075);

@@ -22,10 +22,9 @@ QByteArray Answer(CHidCmd& channel, const QByteArray& command, uint32_t timeoutM
 {
     std::array<uint8_t, 30> response{};
     size_t stored = 0;
-    const QByteArray payload = QByteArray::fromHex(command);
-    if (!channel.Execute(AsBytes(payload), response, timeoutMs, 0, &stored))
+    if (!channel.Execute(Hex(command), response, timeoutMs, 0, &stored))
         return "none";
-    return QByteArray(reinterpret_cast<const char*>(response.data()), qsizetype(stored)).toHex();
+    return Bytes({response.data(), stored}).toHex();
 }
 
 // A HID device with the extender's IDs and vendor-defined 64-byte reports without report IDs.
@@ -59,9 +58,7 @@ public:
             return;
         m_stop = true;
         m_server.join();
-        const uhid_event event{.type = UHID_DESTROY, .u = {}};
-        write(m_fd, &event, sizeof event);
-        close(m_fd);
+        close(m_fd); // the device goes with its file descriptor
         m_fd = -1;
     }
 

@@ -8,8 +8,6 @@
 #include "FuzzCheck.h"
 #include "burnin/ReportText.h"
 
-using fuzz::Require;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input =

@@ -3,8 +3,6 @@
 #include <cstdlib>
 
 // A broken promise ends the run at once: libFuzzer keeps the input, the corpus test fails.
-namespace fuzz {
-
 inline void Require(bool condition, const char* what)
 {
     if (!condition) {
@@ -12,5 +10,3 @@ inline void Require(bool condition, const char* what)
         std::abort();
     }
 }
-
-} // namespace fuzz

@@ -15,7 +15,6 @@
 
 namespace {
 
-using fuzz::Require;
 using ReportBytes = std::array<uint8_t, CHidIO::kReportSize>;
 
 struct Delivered {

@@ -6,8 +6,6 @@
 #include "firmware/DeviceInfo.h"
 #include "firmware/ImageFile.h"
 
-using fuzz::Require;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const firmware::LoadedImage loaded = firmware::ImageFromFileBytes({data, size});
