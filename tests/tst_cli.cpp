@@ -1,5 +1,6 @@
-// torvanreader-cli's own rules over the simulated extender: exit codes with their messages, and
-// picking one unit among several. What it shares with the pages is compared in their suites.
+// torvanreader-cli's own rules over the simulated extender: exit codes with their messages, the
+// answer on a terminal, --watch, and listing and picking units. What it shares with the pages is
+// compared in their suites.
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
 
@@ -7,7 +8,7 @@ class CliTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void exitCodes()
+    void ownRules()
     {
         InTempDir dir;
         Rig rig;
