@@ -36,6 +36,7 @@ bool CHidIO::Open(const std::string& wanted)
             Close();
             return false;
         }
+        m_opened = unit;
         return true;
     }
     return false;

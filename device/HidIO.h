@@ -23,6 +23,13 @@ public:
     struct Unit {
         std::string path;
         HidAttributes attributes;
+
+        // How the unit is known from one plug to the next: its serial number, or its path where
+        // it has none (a hidraw node name is not kept when a serial exists).
+        const std::string& Identity() const
+        {
+            return attributes.serial.empty() ? path : attributes.serial;
+        }
     };
     // The extenders present, in enumeration order: the extender's vendor and product ID, a path
     // that fits the path buffer.
@@ -33,6 +40,9 @@ public:
     bool Open(const std::string& path = {});
     void Close();
     bool IsOpen() const;
+    // The unit opened last, while it is open: its path and what it says of itself, so that what is
+    // kept of a unit is kept by its serial number rather than by a node name that changes.
+    const Unit* Opened() const { return IsOpen() ? &m_opened : nullptr; }
 
     // Writes the 65 bytes of report; a short write is a failed write. A write that does not
     // complete within the write wait counts the device as gone: every later write and read fails
@@ -46,5 +56,6 @@ private:
     IHidBackend& m_backend;
     HidHandle m_readHandle = kInvalidHidHandle;
     HidHandle m_writeHandle = kInvalidHidHandle;
+    Unit m_opened;
     bool m_gone = false;
 };
