@@ -123,7 +123,7 @@ void PerformanceTool::CreatePages(QWidget* client)
     m_pages[FirmwareTab] = firmware;
     m_pages[StatusTab] = new Tool1Main(*this, client);
     m_pages[BurnInTab] = new CBIT(*this, client);
-    auto* failSafe = new ResetTool(client);
+    auto* failSafe = new ResetTool(m_jobs, client);
     m_pages[FailSafeTab] = failSafe;
     firmware->m_pMainDlg = m_pMainDlg;
     failSafe->m_pMainDlg = m_pMainDlg;

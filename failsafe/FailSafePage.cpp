@@ -16,6 +16,8 @@ namespace {
 constexpr const char* kEnabled = "Fail-Safe Enable";
 constexpr const char* kDisabled = "Fail-Safe Disable";
 constexpr const char* kFail = "Fail!";
+constexpr const char* kUpdateRunning =
+    "A firmware update is running. Switch the fail-safe on or off when it has ended.";
 
 void AddStatic(QWidget* parent, const char* text, QRect place)
 {
@@ -36,7 +38,7 @@ QComboBox* AddCombo(QWidget* parent, int id, QRect place, const std::array<const
 
 } // namespace
 
-ResetTool::ResetTool(QWidget* parent) : ToolPage(parent)
+ResetTool::ResetTool(const WireJobs& jobs, QWidget* parent) : ToolPage(parent), m_jobs(jobs)
 {
     CreateControls();
     OnInitDialog();
@@ -97,8 +99,19 @@ void ResetTool::OnBnClickedDefault()
     SelectDefaults();
 }
 
+bool ResetTool::RefuseWhileUpdating()
+{
+    // The setting would go out between two blocks of the image.
+    const bool updating = m_jobs.Running(WireJob::FirmwareUpdate);
+    if (updating)
+        ui::ShowMessage(this, kUpdateRunning);
+    return updating;
+}
+
 void ResetTool::OnBnClickedOn()
 {
+    if (RefuseWhileUpdating())
+        return;
     const uint8_t setting =
         failsafe::SettingByte(true, m_wireQuality->currentIndex(), m_videoBitError->currentIndex(),
                               m_timeInterval->currentIndex());
@@ -111,6 +124,8 @@ void ResetTool::OnBnClickedOn()
 
 void ResetTool::OnBnClickedOff()
 {
+    if (RefuseWhileUpdating())
+        return;
     // The selections are kept as the user left them.
     if (!Channel() || !failsafe::SwitchOff(*Channel())) {
         ui::ShowMessage(this, kFail);

@@ -12,11 +12,12 @@ class QPushButton;
 // The "Fail-Safe Setting" page: packs a wire quality threshold, a video bit error threshold and a
 // time interval into one setting byte and switches the extender's fail-safe on with it, or off
 // with the default setting. It talks to the device only when On or Off is pressed, and shows
-// whether the last write it made was acknowledged; it never asks the device what it holds.
+// whether the last write it made was acknowledged; it never asks the device what it holds. It
+// writes nothing while a firmware update has the wire.
 class ResetTool : public ToolPage {
     Q_OBJECT
 public:
-    explicit ResetTool(QWidget* parent = nullptr);
+    explicit ResetTool(const WireJobs& jobs, QWidget* parent = nullptr);
 
     void OnBnClickedDefault();
     void OnBnClickedOn();
@@ -30,8 +31,10 @@ private:
     void OnInitDialog();
     void SelectDefaults();
     CHidCmd* Channel() const;
+    bool RefuseWhileUpdating();
     void ShowEnabled(bool enabled);
 
+    const WireJobs& m_jobs;
     QComboBox* m_wireQuality = nullptr;
     QComboBox* m_videoBitError = nullptr;
     QComboBox* m_timeInterval = nullptr;

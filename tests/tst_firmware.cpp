@@ -232,11 +232,16 @@ private slots:
         Click(fw.page, 1086);
         Click(&status, 1075);
         Click(&burnIn, 1103);
+        fw.rig.page<ResetTool>().OnBnClickedOn();
+        fw.rig.page<ResetTool>().OnBnClickedOff();
         QVERIFY(!status.IsRunning() && !burnIn.IsRunning());
         const QString running =
             "A firmware update is running. Start the test again when it has ended.";
-        QCOMPARE(fw.rig.boxes, (QStringList{"Stop the Status test first.",
-                                            "Stop the burn-in test first.", running, running}));
+        const QString switching =
+            "A firmware update is running. Switch the fail-safe on or off when it has ended.";
+        QCOMPARE(fw.rig.boxes,
+                 (QStringList{"Stop the Status test first.", "Stop the burn-in test first.",
+                              running, running, switching, switching}));
         auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
         QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
         fw.startDirs.clear();
