@@ -4,6 +4,7 @@
 //   bench_program_pace [blocks, default 1000]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
     });
 
     QTemporaryDir dir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path()); // not the user's
     const QString path = dir.filePath("pace.bin");
     std::string image(static_cast<size_t>(blocks) * 32, '\0');
     for (size_t i = 0; i < image.size(); ++i)

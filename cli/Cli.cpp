@@ -32,7 +32,7 @@ const std::vector<Command>& Commands()
          "Program an image file into a chip.",
          {"to", "yes", "apply"},
          Flash},
-        {"apply", "--to local|remote", "Restart a chip on its firmware.", {"to"}, Apply},
+        {"apply", "--to local|remote", "Restart a chip on its firmware.", {"to", "yes"}, Apply},
         {"burn-in",
          "--period 1s|10s|1m|10m",
          "Run a burn-in test and log its failures.",
@@ -56,7 +56,8 @@ QList<QCommandLineOption> AllOptions()
         {"quiet", "Print no messages but errors, and no progress bar."},
         {"watch", "Keep reading on the Status page's schedule and print each change."},
         {"to", "The chip: local (TX) or remote (RX).", "CHIP"},
-        {"yes", "Program an image that may not fit the chip without asking."},
+        {"yes", "Do it without asking: program an image that may not fit the chip, or restart "
+                "a chip that holds an incomplete image."},
         {"apply", "Restart the chip once its image is written completely."},
         {"period", "Sample every 1s, 10s, 1m or 10m.", "PERIOD"},
         {"duration", "Stop after TIME (90s, 30m, 12h); runs until Ctrl-C when not given.", "TIME"},

@@ -5,6 +5,7 @@
 #include "device/StatusRegister.h"
 #include "failsafe/FailSafeSetting.h"
 #include "firmware/FirmwareCommands.h"
+#include "firmware/IncompleteMarks.h"
 #include "status/StateText.h"
 #include "status/StatusReading.h"
 
@@ -127,12 +128,20 @@ int Info(Session& session)
         return opened;
     QJsonObject chips;
     QStringList silent;
+    QJsonArray incomplete;
+    const firmware::IncompleteMarks marks(session.Channel());
     for (frames::Chip chip : {frames::Chip::Local, frames::Chip::Remote}) {
         const auto block = firmware::ReadIdentification(session.Host(), chip);
         const QString key = chip == frames::Chip::Local ? "local" : "remote";
+        // A chip left half-written is shown so even when it does not tell what it is.
+        const QString mark = marks.Marked(chip) ? "\tincomplete image" : "";
+        if (!mark.isEmpty())
+            incomplete.append(key);
         if (!block) {
             chips[key] = QJsonValue();
             silent << key + " chip's identification read failed: " + session.HowLastFailed();
+            if (!mark.isEmpty() && !session.Json())
+                session.Data(ChipText(chip) + ":\tN/A\tN/A\tN/A" + mark);
             continue;
         }
         const QJsonObject info{{"chip", QString::fromStdString(block->ChipTypeName())},
@@ -141,8 +150,9 @@ int Info(Session& session)
         chips[key] = info;
         if (!session.Json())
             session.Data(ChipText(chip) + ":\t" + info["chip"].toString() + "\t"
-                         + info["revision"].toString() + "\t" + info["role"].toString());
+                         + info["revision"].toString() + "\t" + info["role"].toString() + mark);
     }
+    chips["incomplete_image"] = incomplete;
     if (session.Json())
         session.Data(chips);
     return silent.isEmpty() ? kDone : session.Fail(kDevice, "the " + silent.join("; the "));
@@ -174,7 +184,14 @@ int Apply(Session& session)
         return session.Fail(kUsage, "--to local or --to remote is needed");
     if (const int opened = session.Open())
         return opened;
-    return Restart(session, *chip, QJsonObject{{"restarted", session.Options().value("to")}});
+    const QString to = session.Options().value("to");
+    if (firmware::IncompleteMarks(session.Channel()).Marked(*chip)
+        && !session.Options().isSet("yes") && !session.Ask(firmware::kRestartMarkedQuestion))
+        return session.Fail(kRefused,
+                            "not restarted: the last firmware update of the " + to
+                                + " chip did not complete: it holds an incomplete image"
+                                + (session.Ctx().terminal ? "" : " (--yes restarts it anyway)"));
+    return Restart(session, *chip, QJsonObject{{"restarted", to}});
 }
 
 int Restart(Session& session, frames::Chip chip, const QJsonObject& json)

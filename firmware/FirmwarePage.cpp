@@ -15,6 +15,7 @@
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageFile.h"
 #include "firmware/ImageGuard.h"
+#include "firmware/IncompleteMarks.h"
 #include "firmware/ProgressScale.h"
 #include "ui/MessageBox.h"
 
@@ -213,10 +214,8 @@ void DlgProgrammer::EndProgramming()
     m_host.Jobs().Set(WireJob::FirmwareUpdate, false);
     const std::unique_ptr<firmware::Update> update = std::move(m_update);
     if (!update || !update->Ended())
-        return; // stopped by closing the window: it is going, there is no one to tell
-    const State end = update->Now();
-    m_incomplete[ChipIndex(update->Chip())] = end != State::Completed;
-    switch (end) {
+        return; // stopped by closing the window: there is no one to tell, the chip is marked
+    switch (update->Now()) {
     case State::Completed:
         m_controls.progress->setValue(m_controls.progress->maximum());
         ui::ShowMessage(this, "Firmware update Completed!");
@@ -238,13 +237,10 @@ void DlgProgrammer::OnApplyFirmware()
     if (RefuseWhileBusy())
         return;
     const frames::Chip target = Target();
-    if (m_incomplete[ChipIndex(target)]
-        && !ui::Ask(this, "Restart the chip?",
-                    "The last firmware update of this chip did not complete: it holds an "
-                    "incomplete image. Restarting it now may leave the unit unusable. Restart it "
-                    "anyway?"))
-        return;
     CHidCmd* channel = Channel();
+    if (channel && firmware::IncompleteMarks(*channel).Marked(target)
+        && !ui::Ask(this, firmware::kRestartMarkedTitle, firmware::kRestartMarkedQuestion))
+        return;
     if (!channel || !firmware::ResetChip(*channel, target)) {
         ui::ShowMessage(this, firmware::kResetFailed);
         return;

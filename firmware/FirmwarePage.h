@@ -71,9 +71,8 @@ private:
     QString m_imagePath;
     std::shared_ptr<const firmware::Image> m_image;
     std::optional<firmware::DeviceInfoBlock> m_imageInfo;
-    // What each chip reported at opening, and whether its last update here did not complete.
+    // What each chip reported at opening.
     std::array<std::optional<firmware::DeviceInfoBlock>, 2> m_chipInfo;
-    std::array<bool, 2> m_incomplete{};
     // Held while a programming run goes on: the page is busy.
     std::unique_ptr<firmware::Update> m_update;
     QTimer* m_programTimer = nullptr;

@@ -11,6 +11,8 @@ Update::Update(std::shared_ptr<const Image> image, frames::Chip chip)
 
 Update::State Update::Start(CHidCmd& channel)
 {
+    m_marks = IncompleteMarks(channel);
+    m_marks.Mark(m_chip, true);
     if (!EraseFirmware(channel, m_chip))
         return m_state = State::EraseRefused;
     if (!BeginWrite(channel, m_chip))
@@ -25,7 +27,10 @@ Update::State Update::Step(CHidCmd& channel)
     const frames::DataChunk block = frames::DataChunkAt(*m_image, m_next++);
     if (m_next == m_blocks) {
         ++m_count;
-        return m_state = SendDataBlock(channel, block) ? State::Completed : State::LastRefused;
+        if (!SendDataBlock(channel, block))
+            return m_state = State::LastRefused;
+        m_marks.Mark(m_chip, false);
+        return m_state = State::Completed;
     }
     if (!SendDataBlock(channel, block))
         return m_state = State::BlockRefused;

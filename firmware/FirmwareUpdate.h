@@ -4,13 +4,17 @@
 
 #include "device/CommandFrames.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/IncompleteMarks.h"
 
 class CHidCmd;
 
 // One firmware update of a chip: erase it, open the write sequence, then send the image in
 // 32-byte blocks in image order, one block per step, the last one marked and filled up with 0xFF.
 // The Firmware page and the command line run the same update at the same pace. It keeps its own
-// reference to the image, so loading another file cannot change the bytes under it.
+// reference to the image, so loading another file cannot change the bytes under it. The chip is
+// marked incomplete in the user's settings before the erase and cleared only once the last block
+// is acknowledged, so that an update stopped or failed in any way, or a program that died, leaves
+// the mark.
 namespace firmware {
 
 class Update {
@@ -27,7 +31,7 @@ public:
 
     Update(std::shared_ptr<const Image> image, frames::Chip chip);
 
-    // Erases the chip and opens the write sequence: Running when both were acknowledged.
+    // Marks the chip, erases it and opens the write sequence: Running when both were acknowledged.
     State Start(CHidCmd& channel);
     // Sends the next block.
     State Step(CHidCmd& channel);
@@ -42,6 +46,7 @@ public:
 private:
     std::shared_ptr<const Image> m_image;
     frames::Chip m_chip;
+    IncompleteMarks m_marks;
     size_t m_blocks;
     size_t m_next = 0;
     size_t m_count = 0;

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -79,9 +80,11 @@ struct Rig {
     std::vector<uint32_t> pauses;
     std::unique_ptr<CTorvanReaderDlg> main;
     std::unique_ptr<PerformanceTool> tool;
+    QTemporaryDir settings; // the user's settings, the chips' marks among them, kept per rig
 
     Rig()
     {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
         ui::SetBoxPresenter([this](const ui::Box& box) {
             boxes << box.text;
             const bool yes = box.question && !answers.empty() && answers.front();

@@ -4,6 +4,7 @@
 #include "HexText.h"
 #include "Rig.h"
 #include "firmware/ImageGuard.h"
+#include "firmware/IncompleteMarks.h"
 
 namespace {
 
@@ -256,18 +257,29 @@ private slots:
         QCOMPARE(fw.rig.Commands().size(), size_t(2 + 60)); // nothing but the update
         QVERIFY(fw.rig.Holds(Chip::Local, image) && fw.Restarts(Chip::Local) == 0);
         QCOMPARE(fw.rig.boxes.last(), "Firmware update Completed!");
-        // After a run that did not complete "Apply Firmware" asks first (No: the fault rows).
-        fw.rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0xAA}, .onlyNth = 2});
-        fw.Program();
-        fw.rig.wire.Clear();
+        // A run stopped in any way, here by closing the window with Yes, marks the chip for every
+        // later window and command: a restart asks first (No: the fault rows), info shows it.
+        Click(fw.page, 1086);
+        fw.rig.answers = {true};
+        fw.rig.tool->done(0);
+        fw.rig.main.reset();
+        const CliResult refused = RunCli(fw.rig.wire, "apply --to local");
+        QVERIFY(refused.code == 4 && refused.err.endsWith("(--yes restarts it anyway)\n"));
+        const QString info =
+            RunCli(fw.rig.wire, "info").out + RunCli(fw.rig.wire, "--json info").out;
+        QVERIFY(info.startsWith("Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):")
+                && info.contains(R"("incomplete_image":["local"])"));
+        QCOMPARE(RunCli(fw.rig.wire, "apply --to local --yes").out, " Local Reset done.\n");
+        fw.page = fw.rig.Open().findChild<DlgProgrammer*>();
         fw.rig.boxes.clear();
         fw.rig.answers = {true};
         Click(fw.page, 1084);
-        QVERIFY(fw.rig.boxes.size() == 2 && fw.rig.Commands() == Payloads{Hex("030407")});
-        fw.rig.extender.SetFaults({});
+        fw.LoadHex(image);
         fw.Program();
         Click(fw.page, 1084); // complete again: restarted unasked
-        QCOMPARE(fw.rig.boxes.last(), " Local Reset done.");
+        QCOMPARE(fw.rig.boxes, (QStringList{firmware::kRestartMarkedQuestion, " Local Reset done.",
+                                            "Firmware update Completed!", " Local Reset done."}));
+        QCOMPARE(fw.Restarts(Chip::Local), 3);
     }
 };
 

@@ -1,0 +1,49 @@
+#include "firmware/IncompleteMarks.h"
+
+#include <QSettings>
+#include <QUrl>
+
+#include "device/HidCmd.h"
+
+namespace firmware {
+namespace {
+
+// The same file for the window and the command line, whatever each program is called.
+QSettings UserSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader");
+}
+
+} // namespace
+
+IncompleteMarks::IncompleteMarks(CHidCmd& channel)
+{
+    if (const CHidIO::Unit* unit = channel.Transport().Opened())
+        m_unit = QString::fromStdString(unit->Identity());
+}
+
+bool IncompleteMarks::Marked(frames::Chip chip) const
+{
+    return !m_unit.isEmpty() && UserSettings().value(Key(chip)).toBool();
+}
+
+void IncompleteMarks::Mark(frames::Chip chip, bool incomplete)
+{
+    if (m_unit.isEmpty())
+        return;
+    // Where the file cannot be written, the mark still holds for the rest of this run.
+    QSettings settings = UserSettings();
+    if (incomplete)
+        settings.setValue(Key(chip), true);
+    else
+        settings.remove(Key(chip));
+}
+
+QString IncompleteMarks::Key(frames::Chip chip) const
+{
+    // A path holds slashes, which the settings would take for groups.
+    return "IncompleteImage/" + QUrl::toPercentEncoding(m_unit)
+           + (chip == frames::Chip::Local ? "/local" : "/remote");
+}
+
+} // namespace firmware
