@@ -44,7 +44,7 @@ bool CHidIO::Open(const std::string& wanted)
 
 void CHidIO::Close()
 {
-    m_gone = false;
+    m_writeStuck = false;
     for (HidHandle* handle : {&m_readHandle, &m_writeHandle}) {
         if (*handle != kInvalidHidHandle)
             m_backend.Cancel(*handle);
@@ -66,11 +66,13 @@ bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
 {
     if (written)
         *written = 0;
-    if (m_writeHandle == kInvalidHidHandle || m_gone)
+    if (m_writeHandle == kInvalidHidHandle)
         return false;
-    const int moved = m_backend.Write(m_writeHandle, report, kReportSize, kWriteWaitMs);
+    const int moved = m_backend.Write(m_writeHandle, report, kReportSize, m_writeWaitMs);
+    // 0: still under way (a slow unit); -1: an error, and the back end fails whatever follows on
+    // a unit that is gone until it is opened again.
+    m_writeStuck = moved == 0;
     if (moved <= 0) {
-        m_gone = moved == 0;
         m_backend.Cancel(m_writeHandle);
         return false;
     }
@@ -83,7 +85,7 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
 {
     if (read)
         *read = 0;
-    if (m_readHandle == kInvalidHidHandle || m_gone)
+    if (m_readHandle == kInvalidHidHandle || m_writeStuck)
         return false;
     const int moved =
         m_backend.Read(m_readHandle, report, kReportSize, static_cast<int>(timeoutMs));

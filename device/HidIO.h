@@ -45,17 +45,21 @@ public:
     const Unit* Opened() const { return IsOpen() ? &m_opened : nullptr; }
 
     // Writes the 65 bytes of report; a short write is a failed write. A write that does not
-    // complete within the write wait counts the device as gone: every later write and read fails
-    // at once until the device is opened again.
+    // complete within the write wait fails, and so do the reads after it at once: nothing went out
+    // that could be answered. The unit is slow, not gone: the next write goes out as usual once
+    // the stuck one has ended.
     bool WriteReport(const uint8_t* report, uint32_t* written = nullptr);
     // Reads one report into the 65-byte buffer, waiting at most timeoutMs. A back end that
     // claims more bytes than the buffer holds fails the read.
     bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
+    // Tests shorten the write wait; the product always waits kWriteWaitMs.
+    void SetWriteWait(int ms) { m_writeWaitMs = ms; }
 
 private:
     IHidBackend& m_backend;
     HidHandle m_readHandle = kInvalidHidHandle;
     HidHandle m_writeHandle = kInvalidHidHandle;
     Unit m_opened;
-    bool m_gone = false;
+    int m_writeWaitMs = kWriteWaitMs;
+    bool m_writeStuck = false;
 };
