@@ -22,6 +22,7 @@ public:
     {
         return m_inner->ReadAttributes(path, out);
     }
+    HidClaim Claim(const std::string& path) override { return m_inner->Claim(path); }
     HidHandle Open(const std::string& path, HidAccess access) override
     {
         return m_inner->Open(path, access);
