@@ -94,9 +94,12 @@ void CTorvanReaderDlg::OnInitDialog()
     OnReconnect();
 }
 
-void CTorvanReaderDlg::ShowDeviceMissing()
+void CTorvanReaderDlg::ShowNotOpened(const CHidIO::Opening& opening)
 {
-    m_instruction->setText(kConnectInstruction);
+    // A unit that another program holds is there: the user is told whom to close, not to plug it.
+    m_instruction->setText(opening.result == CHidIO::Opening::Result::InUse
+                               ? QString::fromStdString(" " + opening.Why() + ".")
+                               : kConnectInstruction);
     m_state->setText(kUnconnected);
     EnableButtons(false);
 }
@@ -109,8 +112,8 @@ void CTorvanReaderDlg::EnableButtons(bool enable)
 
 void CTorvanReaderDlg::OnReconnect()
 {
-    if (!m_channel.Transport().Open()) {
-        ShowDeviceMissing();
+    if (const CHidIO::Opening opening = m_channel.Transport().Open(); !opening) {
+        ShowNotOpened(opening);
         return;
     }
     m_instruction->clear();

@@ -34,7 +34,7 @@ private:
     void CreateMenu(QMenuBar* menuBar);
     // Enter when no push button has the focus: the template's hidden OK button.
     void OnOK();
-    void ShowDeviceMissing();
+    void ShowNotOpened(const CHidIO::Opening& opening);
     void EnableButtons(bool enable);
 
     CHidCmd m_channel;

@@ -99,20 +99,27 @@ int List(Session& session)
     IHidBackend& backend = session.Ctx().backend(session.Options().isSet("demo"));
     QJsonArray units;
     for (const CHidIO::Unit& unit : CHidIO::Extenders(backend)) {
+        // A unit that another program holds is not sent anything: it may be mid-update.
         CHidCmd channel(backend);
-        const bool answers = channel.Transport().Open(unit.path) && AnswersConnectCheck(channel);
-        const QJsonObject object{
-            {"path", QString::fromStdString(unit.path)},
-            {"serial", QString::fromStdString(unit.attributes.serial)},
-            {"manufacturer", QString::fromStdString(unit.attributes.manufacturer)},
-            {"product", QString::fromStdString(unit.attributes.product)},
-            {"answers", answers}};
+        const CHidIO::Opening opening = channel.Transport().Open(unit.path);
+        const bool inUse = opening.result == CHidIO::Opening::Result::InUse;
+        const bool answers = opening && AnswersConnectCheck(channel);
+        QJsonObject object{{"path", QString::fromStdString(unit.path)},
+                           {"serial", QString::fromStdString(unit.attributes.serial)},
+                           {"manufacturer", QString::fromStdString(unit.attributes.manufacturer)},
+                           {"product", QString::fromStdString(unit.attributes.product)},
+                           {"answers", answers},
+                           {"in_use", inUse}};
+        if (inUse)
+            object["held_by"] = QString::fromStdString(opening.holder);
         units.append(object);
         if (!session.Json())
             session.Data(QStringList{object["path"].toString(), object["serial"].toString(),
                                      object["manufacturer"].toString(),
                                      object["product"].toString(),
-                                     answers ? "answers" : "does not answer"}
+                                     inUse     ? "in use"
+                                     : answers ? "answers"
+                                               : "does not answer"}
                              .join('\t'));
     }
     if (session.Json())

@@ -56,10 +56,9 @@ int Session::Open()
     IHidBackend& backend = m_context.backend(m_options.isSet("demo"));
     m_channel = std::make_unique<CHidCmd>(backend);
     m_host = std::make_unique<ChannelHost>(*m_channel);
-    const QString device = m_options.value("device");
-    if (!m_channel->Transport().Open(device.toStdString()))
-        return Fail(kDevice, device.isEmpty() ? "no extender found (vendor 0x051A, product 0x511B)"
-                                              : "no extender at " + device);
+    const std::string device = m_options.value("device").toStdString();
+    if (const CHidIO::Opening opening = m_channel->Transport().Open(device); !opening)
+        return Fail(kDevice, QString::fromStdString(opening.Why()));
     if (!AnswersConnectCheck(*m_channel))
         return Fail(kDevice, "the connect check (" + CommandText(frames::ConnectCheck())
                                  + ") failed: " + HowLastFailed());

@@ -60,7 +60,7 @@ int BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t l
     }
     std::unique_lock lock(writer->mutex);
     if (writer->pending)
-        return -1;
+        return 0;
     writer->report.assign(report, report + length);
     writer->timeoutMs = timeoutMs;
     writer->pending = true;

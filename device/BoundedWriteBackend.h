@@ -9,7 +9,7 @@
 // Each write handle gets a thread that makes its writes; the caller waits at most the write's
 // time-out and is told 0 (the wait ran out) when it did not complete. A write still under way
 // stays with its thread, which closes the handle once the write returns: nothing ever waits for
-// it, not even closing.
+// it, not even closing. Once it has returned, the handle's next write goes out as usual.
 class BoundedWriteBackend : public IHidBackend {
 public:
     explicit BoundedWriteBackend(std::shared_ptr<IHidBackend> inner);
@@ -22,11 +22,13 @@ public:
     {
         return m_inner->ReadAttributes(path, out);
     }
+    HidClaim Claim(const std::string& path) override { return m_inner->Claim(path); }
     HidHandle Open(const std::string& path, HidAccess access) override
     {
         return m_inner->Open(path, access);
     }
-    // -1 at once while an earlier write on the handle is still under way.
+    // 0 at once while an earlier write on the handle is still under way: the unit is slow, not
+    // gone, and a write that failed there stays apart from one the device refused.
     int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
     int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override
     {

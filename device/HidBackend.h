@@ -22,6 +22,15 @@ struct HidAttributes {
 
 enum class HidAccess { Read, Write };
 
+// A program's hold on a unit, taken before its first byte goes out: hidraw hands every answer to
+// every open handle, so two programs on one unit would take each other's answers for their own.
+struct HidClaim {
+    HidHandle handle = kInvalidHidHandle; // released with Close
+    int error = 0; // errno when not taken: EWOULDBLOCK while another holds it
+    std::string holder =
+        {}; // that program, "torvanreader-cli (process 1234)", when it can be known
+};
+
 class IHidBackend {
 public:
     virtual ~IHidBackend() = default;
@@ -30,11 +39,14 @@ public:
     virtual std::vector<std::string> EnumeratePaths() = 0;
     // False when the attributes of the path cannot be read.
     virtual bool ReadAttributes(const std::string& path, HidAttributes& out) = 0;
+    // Holds the unit at path for this program alone until its handle is closed; the system lets go
+    // of it when the program ends however it ends.
+    virtual HidClaim Claim(const std::string& path) = 0;
     // kInvalidHidHandle when the path cannot be opened.
     virtual HidHandle Open(const std::string& path, HidAccess access) = 0;
-    // Write and Read move one report and return the bytes moved, 0 when the wait ran out and -1
-    // on an error (a closed handle, an unplugged device). Reports are 65 bytes with the report ID
-    // in byte 0 in both directions.
+    // Write and Read move one report and return the bytes moved, 0 when the wait ran out (for a
+    // write also: an earlier write is still under way) and -1 on an error (a closed handle, an
+    // unplugged device). Reports are 65 bytes with the report ID in byte 0 in both directions.
     virtual int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) = 0;
     virtual int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) = 0;
     // Abandons I/O under way on the handle.

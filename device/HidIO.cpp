@@ -1,5 +1,9 @@
 #include "device/HidIO.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "device/DeviceIds.h"
 
 CHidIO::CHidIO(IHidBackend& backend) : m_backend(backend) {}
@@ -21,7 +25,28 @@ std::vector<CHidIO::Unit> CHidIO::Extenders(IHidBackend& backend)
     return units;
 }
 
-bool CHidIO::Open(const std::string& wanted)
+std::string CHidIO::Opening::Why() const
+{
+    switch (result) {
+    case Result::Opened: return {};
+    case Result::NotFound: {
+        if (!path.empty())
+            return "no extender at " + path;
+        char text[64];
+        std::snprintf(text, sizeof text, "no extender found (vendor 0x%04X, product 0x%04X)",
+                      kTorvanVendorId, kTorvanProductId);
+        return text;
+    }
+    case Result::InUse:
+        return path + " is in use by " + (holder.empty() ? "another program" : holder);
+    case Result::Failed:
+        return path + " could not be opened"
+               + (error ? std::string(": ") + std::strerror(error) : "");
+    }
+    return {};
+}
+
+CHidIO::Opening CHidIO::Open(const std::string& wanted)
 {
     // Reconnecting on an open transport must not leak the old handles.
     Close();
@@ -30,26 +55,34 @@ bool CHidIO::Open(const std::string& wanted)
         if (!wanted.empty() && unit.path != wanted)
             continue;
         // Only the first matching device is looked at.
+        const HidClaim claim = m_backend.Claim(unit.path);
+        if (claim.handle == kInvalidHidHandle) {
+            const bool held = claim.error == EWOULDBLOCK;
+            return {held ? Opening::Result::InUse : Opening::Result::Failed, unit.path,
+                    claim.holder, claim.error};
+        }
+        m_claim = claim.handle;
         m_readHandle = m_backend.Open(unit.path, HidAccess::Read);
         m_writeHandle = m_backend.Open(unit.path, HidAccess::Write);
         if (m_readHandle == kInvalidHidHandle || m_writeHandle == kInvalidHidHandle) {
             Close();
-            return false;
+            return {Opening::Result::Failed, unit.path};
         }
         m_opened = unit;
-        return true;
+        return {Opening::Result::Opened, unit.path};
     }
-    return false;
+    return {Opening::Result::NotFound, wanted};
 }
 
 void CHidIO::Close()
 {
-    m_gone = false;
+    m_writeStuck = false;
     for (HidHandle* handle : {&m_readHandle, &m_writeHandle}) {
         if (*handle != kInvalidHidHandle)
             m_backend.Cancel(*handle);
     }
-    for (HidHandle* handle : {&m_readHandle, &m_writeHandle}) {
+    // The unit is let go of last, once this program no longer reads or writes it.
+    for (HidHandle* handle : {&m_readHandle, &m_writeHandle, &m_claim}) {
         if (*handle != kInvalidHidHandle) {
             m_backend.Close(*handle);
             *handle = kInvalidHidHandle;
@@ -66,11 +99,13 @@ bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
 {
     if (written)
         *written = 0;
-    if (m_writeHandle == kInvalidHidHandle || m_gone)
+    if (m_writeHandle == kInvalidHidHandle)
         return false;
-    const int moved = m_backend.Write(m_writeHandle, report, kReportSize, kWriteWaitMs);
+    const int moved = m_backend.Write(m_writeHandle, report, kReportSize, m_writeWaitMs);
+    // 0: still under way (a slow unit); -1: an error, and the back end fails whatever follows on
+    // a unit that is gone until it is opened again.
+    m_writeStuck = moved == 0;
     if (moved <= 0) {
-        m_gone = moved == 0;
         m_backend.Cancel(m_writeHandle);
         return false;
     }
@@ -83,7 +118,7 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
 {
     if (read)
         *read = 0;
-    if (m_readHandle == kInvalidHidHandle || m_gone)
+    if (m_readHandle == kInvalidHidHandle || m_writeStuck)
         return false;
     const int moved =
         m_backend.Read(m_readHandle, report, kReportSize, static_cast<int>(timeoutMs));

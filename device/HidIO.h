@@ -35,9 +35,21 @@ public:
     // that fits the path buffer.
     static std::vector<Unit> Extenders(IHidBackend& backend);
 
+    // How opening went; true when the unit was opened.
+    struct Opening {
+        enum class Result { Opened, NotFound, InUse, Failed };
+        Result result = Result::NotFound;
+        std::string path = {};   // the unit looked at, or the path asked for
+        std::string holder = {}; // InUse: the program holding the unit, when it can be known
+        int error = 0;           // Failed: errno, when it is known
+        explicit operator bool() const { return result == Result::Opened; }
+        // What the user is told: "/dev/hidraw3 is in use by torvanreader-cli (process 1234)".
+        std::string Why() const;
+    };
     // Closes what is open, then opens the first extender in enumeration order, or the one at path
-    // when it is given.
-    bool Open(const std::string& path = {});
+    // when it is given. The unit is held for this program before anything is sent to it; one that
+    // another program holds is left alone.
+    Opening Open(const std::string& path = {});
     void Close();
     bool IsOpen() const;
     // The unit opened last, while it is open: its path and what it says of itself, so that what is
@@ -45,17 +57,22 @@ public:
     const Unit* Opened() const { return IsOpen() ? &m_opened : nullptr; }
 
     // Writes the 65 bytes of report; a short write is a failed write. A write that does not
-    // complete within the write wait counts the device as gone: every later write and read fails
-    // at once until the device is opened again.
+    // complete within the write wait fails, and so do the reads after it at once: nothing went out
+    // that could be answered. The unit is slow, not gone: the next write goes out as usual once
+    // the stuck one has ended.
     bool WriteReport(const uint8_t* report, uint32_t* written = nullptr);
     // Reads one report into the 65-byte buffer, waiting at most timeoutMs. A back end that
     // claims more bytes than the buffer holds fails the read.
     bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
+    // Tests shorten the write wait; the product always waits kWriteWaitMs.
+    void SetWriteWait(int ms) { m_writeWaitMs = ms; }
 
 private:
     IHidBackend& m_backend;
     HidHandle m_readHandle = kInvalidHidHandle;
     HidHandle m_writeHandle = kInvalidHidHandle;
+    HidHandle m_claim = kInvalidHidHandle;
     Unit m_opened;
-    bool m_gone = false;
+    int m_writeWaitMs = kWriteWaitMs;
+    bool m_writeStuck = false;
 };

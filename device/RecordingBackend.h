@@ -30,6 +30,7 @@ public:
 
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
+    HidClaim Claim(const std::string& path) override { return m_inner.Claim(path); }
     HidHandle Open(const std::string& path, HidAccess access) override;
     int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
     int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;

@@ -21,6 +21,7 @@
 #include "burnin/BurnInPage.h"
 #include "burnin/ClockReading.h"
 #include "cli/Cli.h"
+#include "device/BoundedWriteBackend.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
 #include "failsafe/FailSafePage.h"
@@ -32,8 +33,8 @@
 
 // The one rig: the main window and the tool window with its pages over the simulated extender,
 // the wire recorded, boxes and questions caught, flash pauses recorded instead of slept, and every
-// response time-out divided by kTimeoutDivisor. What the extender reports at opening is set before
-// Open.
+// response time-out and the write wait divided by kTimeoutDivisor. What the extender reports at
+// opening is set before Open.
 using namespace std::chrono_literals; // periods and time-outs read as such in every suite
 using Payloads = std::vector<std::vector<uint8_t>>;
 inline constexpr uint32_t kTimeoutDivisor = 10;
@@ -75,6 +76,8 @@ inline Payloads Wire(const QString& commands)
 struct Rig {
     SimExtender extender;
     RecordingBackend wire{extender};
+    // The windows' writes bounded as the programs have them; a test that stalls one waits for it.
+    BoundedWriteBackend bounded{std::shared_ptr<IHidBackend>(&wire, [](IHidBackend*) {})};
     QStringList boxes;        // every message and question, in order
     std::deque<bool> answers; // to the questions in order; No when none is left
     std::vector<uint32_t> pauses;
@@ -100,7 +103,7 @@ struct Rig {
     }
     CTorvanReaderDlg& OpenMain()
     {
-        main = std::make_unique<CTorvanReaderDlg>(wire);
+        main = std::make_unique<CTorvanReaderDlg>(bounded);
         main->Channel().SetPauseFunction([this](uint32_t ms) { pauses.push_back(ms); });
         main->Channel().SetTimeoutDivisor(kTimeoutDivisor);
         return *main;

@@ -215,6 +215,7 @@ private slots:
             BurnIn run;
             Answer(run.rig, "BGGB"); // the link down and HPD bad throughout
             if (command) {
+                run.rig.main->Channel().Transport().Close(); // one program per unit
                 const CliResult cli =
                     RunCli(run.rig.wire, "burn-in --period 1s --duration 14s", &run.clock);
                 QCOMPARE(cli.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);

@@ -5,18 +5,19 @@
 
 namespace {
 
-enum Fault { Silent, Refuse, Late, Stale, Bit7, Short, Unplug, Slow };
+enum Fault { Silent, Refuse, Late, Stale, Bit7, Short, Unplug, Stall, Slow };
 enum Phase { Opening, Polling, Erase, Begin, Block, LastBlock, Reset, Sample, On, Off, OffFirst };
-constexpr int kLatencyMs = 20; // well within the shortened 100 ms time-out
-const char* const kFaults[]{"silent", "refusing", "late",   "stale",
-                            "bit-7",  "short",    "unplug", "two seconds late"};
-const SimFaults kPlayed[]{{.silent = true},          {.refuse = true},
-                          {.latencyMs = kLatencyMs}, {.staleBefore = 3},
-                          {.setBit7 = true},         {.shortReport = true},
-                          {.unplug = true},          {.latencyMs = 2000 / kTimeoutDivisor}};
+constexpr int kLatencyMs = 20;                   // well within the shortened 100 ms time-out
+constexpr int kStallMs = 1500 / kTimeoutDivisor; // one write blocks 1.5 times the write wait
+const char* const kFaults[]{"silent", "refusing", "late",    "stale",           "bit-7",
+                            "short",  "unplug",   "stalled", "two seconds late"};
+const SimFaults kPlayed[]{
+    {.silent = true},   {.refuse = true},           {.latencyMs = kLatencyMs},
+    {.staleBefore = 3}, {.setBit7 = true},          {.shortReport = true},
+    {.unplug = true},   {.writeStallMs = kStallMs}, {.latencyMs = 2000 / kTimeoutDivisor}};
 // The reports that come in after the command, per fault: a its answer, A the answer with bit 7
 // set, r a refusal, o a report of another command, s a short one.
-const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", "", "a"};
+const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", "", "", "a"};
 
 // The command a phase's fault hits (a payload prefix, and of those the nth, 0 for all), the most
 // transactions the step may run and their time-out, and what the user then sees: the command
@@ -80,8 +81,8 @@ private:
         QTest::addColumn<int>("phase");
         for (int phase = first; phase <= last; ++phase) {
             // A data block may take three seconds to answer; other commands one.
-            for (int fault = Silent;
-                 fault <= (phase == Block || phase == LastBlock ? Slow : Unplug); ++fault)
+            for (int fault = Silent; fault <= (phase == Block || phase == LastBlock ? Slow : Stall);
+                 ++fault)
                 QTest::addRow("%s / %s", kFaults[fault], kPlays[phase].name) << fault << phase;
         }
     }
@@ -101,7 +102,7 @@ private:
         Prepare(rig, phase);
         SimFaults faults = kPlayed[fault];
         faults.onlyPrefix = Hex(play.command);
-        faults.onlyNth = play.nth;
+        faults.onlyNth = fault == Stall ? std::max(play.nth, 1) : play.nth; // a write stalls once
         rig.extender.SetFaults(faults);
 
         const uint8_t before = rig.main->Channel().Sequence();
@@ -113,10 +114,19 @@ private:
         QVERIFY2(clock.elapsed()
                      <= 5 * play.timeoutMs / kTimeoutDivisor * std::max(transactions, 1),
                  qPrintable(QString("%1 ms").arg(clock.elapsed())));
-        const bool fails = fault == Silent || fault == Refuse || fault == Unplug;
-        QCOMPARE(Shown(rig, phase), !fails                                    ? play.answered
-                                    : fault == Unplug && !play.gone.isEmpty() ? play.gone
-                                                                              : play.failed);
+        // The stalled write ends on its own, and the wire shows it once the extender took it; until
+        // then every command failed at once as if the unit were gone.
+        const bool fails = fault == Silent || fault == Refuse || fault == Unplug || fault == Stall;
+        const auto taken = [&] {
+            const auto records = rig.wire.Records();
+            return Sent(records, play) != records.end();
+        };
+        QTRY_VERIFY(fault != Stall || taken());
+        QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
+        QCOMPARE(Shown(rig, phase), !fails ? play.answered
+                                    : (fault == Unplug || fault == Stall) && !play.gone.isEmpty()
+                                        ? play.gone
+                                        : play.failed);
         QVERIFY(Programming(phase) || phase >= On || rig.boxes.isEmpty());
         VerifyPlayed(rig, fault, play);
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
@@ -126,7 +136,7 @@ private:
         }
 
         // The way on: the fault gone, or the device plugged in again and reconnected, the step
-        // does what it should.
+        // does what it should; after a stalled write without reconnecting.
         rig.extender.SetFaults({});
         if (fault == Unplug) { // closed, plugged in, "&Reconnect", opened
             rig.tool.reset();
@@ -199,19 +209,26 @@ private:
                + QString("|%1").arg(rig.Commands().size());
     }
 
-    // What came in after the command named, up to the next command, shows the fault played.
-    void VerifyPlayed(Rig& rig, int fault, const Play& play)
+    // The command the fault played on, as the wire recorded it.
+    static std::vector<RecordingBackend::Record>::const_iterator
+    Sent(const std::vector<RecordingBackend::Record>& records, const Play& play)
     {
-        const auto records = rig.wire.Records();
         const std::vector<uint8_t> prefix = Hex(play.command);
         int seen = 0;
-        const auto sent = std::find_if(records.begin(), records.end(), [&](const auto& record) {
+        return std::find_if(records.begin(), records.end(), [&](const auto& record) {
             const auto payload = record.Payload();
             return record.direction == RecordingBackend::Direction::Out
                    && payload.size() >= prefix.size()
                    && std::equal(prefix.begin(), prefix.end(), payload.begin())
                    && ++seen == std::max(play.nth, 1);
         });
+    }
+
+    // What came in after the command named, up to the next command, shows the fault played.
+    void VerifyPlayed(Rig& rig, int fault, const Play& play)
+    {
+        const auto records = rig.wire.Records();
+        const auto sent = Sent(records, play);
         QVERIFY2(sent != records.end(), "the command was never sent");
         QString came;
         auto in = sent + 1;

@@ -33,7 +33,10 @@ QString Shown(const QWidget* page)
 // What "status --json" reads of the same extender, in Shown's terms, then its advice and link.
 QString ReadByCommand(Rig& rig, const QWidget* page)
 {
+    CHidIO& window = rig.main->Channel().Transport(); // one program per unit: it lets go meanwhile
+    window.Close();
     const CliResult run = RunCli(rig.wire, "status --json");
+    window.Open();
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     const auto mark = [](const QJsonValue& lamp) {
         return lamp == "on" ? 'O' : lamp == "marginal" ? 'M' : '-';

@@ -128,8 +128,8 @@ private slots:
         QCOMPARE(Answer(silent, "aa01ab", 100), QByteArray("none"));
         QVERIFY(clock.elapsed() >= 100 && clock.elapsed() < 500);
         // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
-        // the write wait; the device then counts as gone until it is opened again, and neither that
-        // nor closing waits for the stuck write.
+        // the write wait, and later calls fail at once while it is stuck; neither that nor closing
+        // waits for it. (That the unit then comes back by itself is the fault matrix's.)
         auto extender = std::make_shared<SimExtender>();
         BoundedWriteBackend backend(extender);
         CHidCmd channel(backend);
@@ -140,20 +140,30 @@ private slots:
         QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500,
                  qPrintable(QString::number(clock.elapsed())));
         clock.restart();
-        QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none")); // gone: at once
+        QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none")); // still stuck: at once
         QVERIFY(channel.Transport().Open() && clock.elapsed() < 200);
         QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
     }
 
-    void opensTheFirstExtenderAndLeaksNothing()
+    // One program per unit: a second one is refused before it sends a byte and told who holds the
+    // unit, the command line too; a failed open lets go of it.
+    void opensTheFirstExtenderHeldAndLeaksNothing()
     {
         Rig rig;
         rig.extender.AddForeignDevice(0x051A, 0x1234);
         rig.extender.AddUnreadableDevice();
-        CHidIO io(rig.wire);
+        CHidIO io(rig.wire), other(rig.wire);
         QVERIFY(io.Open() && rig.extender.OpenHandleCount() == 2);
+        const QString held = QString("sim:extender is in use by tst_transport (process %1)")
+                                 .arg(QCoreApplication::applicationPid());
+        QVERIFY(QString::fromStdString(other.Open().Why()) == held && !other.IsOpen());
+        const CliResult info = RunCli(rig.wire, "info");
+        QVERIFY(info.code == 1 && info.err == "torvanreader-cli: info: " + held + "\n");
+        QVERIFY(RunCli(rig.wire, "list").out.endsWith("\tin use\n") && rig.Commands().empty());
         rig.extender.FailOpen(HidAccess::Write, true);
         QVERIFY(!io.Open() && !io.IsOpen() && rig.extender.OpenHandleCount() == 0);
+        rig.extender.FailOpen(HidAccess::Write, false);
+        QVERIFY(other.Open());
     }
 
     // The real transport: hidapi over the kernel's hidraw driver, talking to a virtual extender
@@ -169,6 +179,20 @@ private slots:
 
         CTorvanReaderDlg dlg(backend);
         QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Connected|");
+        // The command line, a second program on the unit the window holds, is refused at once.
+        const QString held = QString("%1 is in use by tst_transport (process %2)")
+                                 .arg(dlg.Channel().Transport().Opened()->path.c_str())
+                                 .arg(QCoreApplication::applicationPid());
+        for (const QString& command : QStringList{"info", "list"}) {
+            QProcess cli;
+            cli.start(qEnvironmentVariable("TORVAN_CLI"), {command});
+            QVERIFY(cli.waitForFinished(10000));
+            const QString said = cli.readAllStandardError() + cli.readAllStandardOutput();
+            QVERIFY2(command == "info" ? cli.exitCode() == 1 && said.contains(held)
+                                       : cli.exitCode() == 0 && said.endsWith("\tin use\n"),
+                     qPrintable(said));
+        }
+        QCOMPARE(Answer(dlg.Channel(), "aa01ab"), QByteArray("aa01")); // its answers still its own
         // Unplugged: the next command fails within its bounds and Reconnect asks for the device.
         extender.Unplug();
         QTRY_VERIFY_WITH_TIMEOUT(backend.EnumeratePaths().empty(), 5000);

@@ -39,22 +39,27 @@ private slots:
         QVERIFY(State(dlg) == " States: Unconnected|" + kConnect + "|+-" && Enabled(&dlg, 1002));
         // Reconnect after each change of the extender: what the window then shows.
         const QString connected = " States: Connected||++", unconnected = " States: Unconnected|";
+        CHidIO other(rig.wire); // another program, holding the unit in the "held" row
         const std::pair<QByteArray, QString> table[]{
             {"fine", connected},
             {"refusing", connected}, // it answers: 0x55 0x01 counts
             {"silent", unconnected + "|--"},
             {"late", unconnected + "|--"}, // answers after the check gave up
             {"absent", unconnected + kConnect + "|--"},
+            {"held", unconnected
+                         + QString(" sim:extender is in use by tst_windows (process %1).|--")
+                               .arg(QCoreApplication::applicationPid())},
             {"fine", connected}};
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",
                                     .latencyMs = device == "late" ? 500 : 0});
             device == "absent" ? rig.extender.Unplug() : rig.extender.Replug();
+            device == "held" ? void(other.Open()) : other.Close();
             MenuAction(dlg, "&Reconnect")->trigger();
             QCOMPARE(State(dlg), state);
         }
-        // No handle left behind, and the count goes on across reconnects.
+        // No handle left behind, nothing sent while held, and the count goes on across reconnects.
         QVERIFY(rig.extender.OpenHandleCount() == 2 && rig.wire.Records().back().bytes[1] == 0x17);
         ui::SetBoxPresenter({}); // the real question box: Enter and Esc answer No
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {

@@ -1,8 +1,14 @@
 #include "device/hidapi/HidapiBackend.h"
 
+#include <fcntl.h>
 #include <hidapi.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "device/DeviceIds.h"
+#include "device/LockHolder.h"
 
 namespace {
 
@@ -32,6 +38,8 @@ HidapiBackend::~HidapiBackend()
 {
     for (auto& [handle, device] : m_devices)
         hid_close(device);
+    for (auto& [handle, fd] : m_locks)
+        close(fd);
     hid_exit();
 }
 
@@ -60,6 +68,22 @@ bool HidapiBackend::ReadAttributes(const std::string& path, HidAttributes& out)
         return false;
     out = found->second;
     return true;
+}
+
+HidClaim HidapiBackend::Claim(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {.error = errno};
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        return {.error = error, .holder = error == EWOULDBLOCK ? LockHolder(path) : std::string()};
+    }
+    std::lock_guard lock(m_mutex);
+    const HidHandle handle = m_nextHandle++;
+    m_locks[handle] = fd;
+    return {.handle = handle};
 }
 
 HidHandle HidapiBackend::Open(const std::string& path, HidAccess /*access*/)
@@ -114,6 +138,11 @@ void HidapiBackend::Close(HidHandle handle)
     hid_device* device = nullptr;
     {
         std::lock_guard lock(m_mutex);
+        if (const auto claim = m_locks.find(handle); claim != m_locks.end()) {
+            close(claim->second); // lets go of the unit
+            m_locks.erase(claim);
+            return;
+        }
         const auto found = m_devices.find(handle);
         if (found == m_devices.end())
             return;

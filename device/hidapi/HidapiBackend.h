@@ -19,6 +19,9 @@ public:
 
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
+    // An advisory flock on the node, through a descriptor of its own, so that the hidapi devices'
+    // descriptors need no lock; exec'd children do not inherit it.
+    HidClaim Claim(const std::string& path) override;
     HidHandle Open(const std::string& path, HidAccess access) override;
     int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
     int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
@@ -32,5 +35,6 @@ private:
     // Attributes as the last enumeration saw them: hidapi reports them with the path.
     std::map<std::string, HidAttributes> m_attributes;
     std::map<HidHandle, hid_device_*> m_devices;
+    std::map<HidHandle, int> m_locks; // the claims' descriptors
     HidHandle m_nextHandle = 1;
 };

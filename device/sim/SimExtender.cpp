@@ -1,10 +1,14 @@
 #include "device/sim/SimExtender.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "device/DeviceIds.h"
+#include "device/LockHolder.h"
 
 SimExtender::SimExtender(std::string path, std::string serial)
     : m_path(std::move(path)), m_serial(std::move(serial))
@@ -103,6 +107,17 @@ bool SimExtender::ReadAttributes(const std::string& path, HidAttributes& out)
         return false;
     out = found->attributes;
     return true;
+}
+
+HidClaim SimExtender::Claim(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    if (path != m_path || !m_present)
+        return {.error = ENOENT};
+    if (m_claim.id != kInvalidHidHandle && m_claim.plugGeneration == m_plugGeneration)
+        return {.error = EWOULDBLOCK, .holder = ProgramText(getpid())};
+    m_claim = {m_nextHandle++, m_plugGeneration};
+    return {.handle = m_claim.id};
 }
 
 HidHandle SimExtender::Open(const std::string& path, HidAccess access)
@@ -220,5 +235,7 @@ void SimExtender::Cancel(HidHandle /*handle*/) {}
 void SimExtender::Close(HidHandle handle)
 {
     std::lock_guard lock(m_mutex);
+    if (handle == m_claim.id)
+        m_claim.id = kInvalidHidHandle;
     std::erase_if(m_handles, [&](const OpenHandle& h) { return h.id == handle; });
 }

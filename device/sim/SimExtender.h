@@ -67,6 +67,9 @@ public:
     // IHidBackend
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
+    // One holder at a time, as hidraw's lock has it: a second one is told it is this program.
+    // Unplugging lets go of it, as the node it was taken on goes away.
+    HidClaim Claim(const std::string& path) override;
     HidHandle Open(const std::string& path, HidAccess access) override;
     int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
     int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
@@ -105,6 +108,7 @@ private:
     std::deque<Pending> m_input;
     std::vector<ForeignDevice> m_foreign;
     std::vector<OpenHandle> m_handles;
+    OpenHandle m_claim{kInvalidHidHandle, 0};
     HidHandle m_nextHandle = 1;
     bool m_present = true;
     int m_plugGeneration = 0;

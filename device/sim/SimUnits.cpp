@@ -1,5 +1,7 @@
 #include "device/sim/SimUnits.h"
 
+#include <cerrno>
+
 std::vector<std::string> SimUnits::EnumeratePaths()
 {
     std::vector<std::string> paths;
@@ -17,6 +19,18 @@ bool SimUnits::ReadAttributes(const std::string& path, HidAttributes& out)
             return true;
     }
     return false;
+}
+
+HidClaim SimUnits::Claim(const std::string& path)
+{
+    const int count = static_cast<int>(m_units.size());
+    HidClaim claim = {.error = ENOENT};
+    for (int index = 0; index < count && claim.error == ENOENT; ++index) {
+        claim = m_units[index]->Claim(path);
+        if (claim.handle != kInvalidHidHandle)
+            claim.handle = claim.handle * count + index;
+    }
+    return claim;
 }
 
 HidHandle SimUnits::Open(const std::string& path, HidAccess access)

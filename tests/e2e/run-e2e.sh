@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# run-e2e.sh TEST_BINARY WORK_DIR: boots a throw-away QEMU guest (software emulation) with Debian's
-# kernel and this machine's root file system shared read-only, and runs the hidraw end-to-end test
-# in it, where /dev/uhid can make a virtual extender. Where the guest cannot start: says why, exit 77.
+# run-e2e.sh TEST_BINARY WORK_DIR CLI_BINARY: boots a throw-away QEMU guest (software emulation)
+# with Debian's kernel and this machine's root file system shared read-only, and runs the hidraw
+# end-to-end test in it, where /dev/uhid can make a virtual extender; the command line is the second
+# program there. Where the guest cannot start: says why, exit 77.
 set -uo pipefail
-test_binary=$1 work=$2
+test_binary=$1 work=$2 cli_binary=$3
 skip() { echo "SKIPPED: $*"; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is missing (Debian package qemu-system-x86)"
 kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -1)
@@ -26,7 +27,7 @@ done >"$ramdisk/modules.order"
 
 log=$work/guest.log
 timeout 600 qemu-system-x86_64 -accel tcg -m 1024 -smp 2 -nographic -no-reboot -nic none -kernel "$kernel" \
-    -initrd "$work/initrd.gz" -append "console=ttyS0 panic=-1 quiet e2e_test=$test_binary" \
+    -initrd "$work/initrd.gz" -append "console=ttyS0 panic=-1 quiet e2e_test=$test_binary e2e_cli=$cli_binary" \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on >"$log" 2>&1
 status=$?
 sed -n '/Start testing/,/Finished testing/p' "$log"

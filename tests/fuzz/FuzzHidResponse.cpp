@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CHidCmd channel(backend);
     uint32_t pause = 0;
     channel.SetPauseFunction([&](uint32_t ms) { pause = ms; });
-    Require(channel.Transport().Open(), "the fuzzed device opens");
+    Require(bool(channel.Transport().Open()), "the fuzzed device opens");
     while (!backend.Exhausted()) {
         std::vector<uint8_t> payload(backend.Next() % 66);
         std::vector<uint8_t> response(backend.Next() % 80); // on the heap: a write past it shows
