@@ -27,8 +27,8 @@ enum class HidAccess { Read, Write };
 struct HidClaim {
     HidHandle handle = kInvalidHidHandle; // released with Close
     int error = 0; // errno when not taken: EWOULDBLOCK while another holds it
-    std::string holder =
-        {}; // that program, "torvanreader-cli (process 1234)", when it can be known
+    // The program holding it, "torvanreader-cli (process 1234)", when it can be known.
+    std::string holder = {};
 };
 
 class IHidBackend {
