@@ -17,7 +17,6 @@ namespace {
 using State = firmware::Update::State;
 using namespace std::chrono_literals;
 
-constexpr std::chrono::milliseconds kBlockPace{5}; // the page's programming tick
 const QString kStopQuestion =
     "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
 
@@ -146,11 +145,10 @@ int Flash(Session& session)
     bool asking = false;
     if (update.Start(session.Channel()) == State::Running)
         Progress(session, update, 0ms, shown);
-    // Each block goes a full tick after the one before, however late that one was answered.
-    for (auto sent = context.now() - kBlockPace; update.Now() == State::Running;) {
+    for (auto due = context.now(); update.Now() == State::Running;) {
         // SIGTERM, SIGHUP and Ctrl-C off a terminal stop at this block boundary. Ctrl-C on a
         // terminal asks once, as the window does, and the blocks go on while the question waits.
-        while (!session.WaitUntil(sent + kBlockPace)) {
+        while (!session.WaitUntil(due)) {
             if (session.Stopping() == Stop::Terminate || !context.terminal)
                 return stopped();
             session.Resume();
@@ -166,8 +164,9 @@ int Flash(Session& session)
                 asking = false;
             }
         }
-        sent = context.now();
+        const auto sent = context.now();
         update.Step(session.Channel());
+        due = firmware::NextBlockDue(due, sent, firmware::kBlockPeriod); // the page's pace
         if (!asking || session.Json()) // the bar would draw over the question
             Progress(session, update, context.now() - start, shown);
     }
