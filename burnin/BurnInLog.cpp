@@ -48,7 +48,7 @@ FileWrite BurnInLogFile::Append(const QByteArray& entry)
     const qint64 before = file.size();
     if (file.write(entry) == entry.size())
         return {};
-    const FileWrite failed = Failed(file);
+    FileWrite failed = Failed(file);
     file.resize(before);
     return failed;
 }
