@@ -262,10 +262,9 @@ inline CliResult RunCli(
     FakeClock& time = clock ? *clock : own;
     std::chrono::milliseconds now{0};
     const auto sleep = [&, start = qint64(time.seconds)](std::chrono::milliseconds ms) {
-        if (now < 1min && now + ms >= 1min)
-            stop = cli::Stop::Interrupt;
         now += ms;
         time.seconds = start + now.count() / 1000;
+        stop = now >= 1min && stop == cli::Stop::None ? cli::Stop::Interrupt : stop.load();
     };
     const auto readLine = [&](std::chrono::milliseconds wait) -> std::optional<QString> {
         const QString key = keys.isEmpty() ? "\n" : keys.left(1);
