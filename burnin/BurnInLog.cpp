@@ -41,12 +41,14 @@ FileWrite BurnInLogFile::Append(const QByteArray& entry)
 {
     std::lock_guard lock(m_mutex);
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return Failed(file);
-    if (file.write(entry) != entry.size() || !file.flush())
-        return Failed(file);
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return Failed(file);
-    return {};
+    // An entry goes in whole or not at all: what a failed write left of it is cut off again, so
+    // that the next cycle's try does not follow a torn line.
+    const qint64 before = file.size();
+    if (file.write(entry) == entry.size())
+        return {};
+    FileWrite failed = Failed(file);
+    file.resize(before);
+    return failed;
 }

@@ -26,7 +26,9 @@ QByteArray ReadLog(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return RepairLineEnds(file.readAll());
+    // An entry being written at this moment is left to the next report: only whole lines.
+    const QByteArray log = file.readAll();
+    return RepairLineEnds(log.left(log.lastIndexOf('\n') + 1));
 }
 
 QByteArray Body(const QString& description, const QByteArray& log)

@@ -15,8 +15,8 @@ QString Header(const ClockReading& opened);
 // Logs written through a newline-translating stream carry CR CR LF; the report has CR LF.
 QByteArray RepairLineEnds(QByteArray log);
 
-// The log as it goes into a report, read without asking to write it. A missing log, or one that
-// cannot be read, gives an empty log part.
+// The log as it goes into a report, read without asking to write it, in whole lines. A missing
+// log, or one that cannot be read, gives an empty log part.
 QByteArray ReadLog(const QString& path = burnin::kLogFileName);
 
 // The description with CR LF line breaks, CR LF, the log, one tab.

@@ -1,5 +1,6 @@
 // burn-in: the Burn-In Test page's run from the command line: the same samples, counting and log,
 // a line per sample and a summary at the end.
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
 
@@ -18,15 +19,41 @@ const std::map<QString, std::chrono::milliseconds> kPeriods{
 const char* const kTraces[kTraceCount]{"link", "video", "5v", "hpd"};
 const char* const kCaptions[kTraceCount]{"Link", "Video Signal", "5V", "HPD"};
 
-// "90s", "30m", "12h", "2d" or plain seconds; nothing when it is none of those.
-std::optional<std::chrono::milliseconds> Duration(const QString& text)
+constexpr std::chrono::seconds kLongestRun = std::chrono::days(366);
+
+// "90s", "30m", "12h", "2d" or plain seconds; nothing when it is none of those. A number too
+// large to count reads as longer than any run.
+std::optional<std::chrono::seconds> Duration(const QString& text)
 {
     const QRegularExpressionMatch match = QRegularExpression("^(\\d+)([smhd]?)$").match(text);
     if (!match.hasMatch())
         return std::nullopt;
     const int unit = QString("smhd").indexOf(match.captured(2).isEmpty() ? "s" : match.captured(2));
-    const long long seconds[] = {1, 60, 3600, 86400};
-    return std::chrono::seconds(match.captured(1).toLongLong() * seconds[unit]);
+    const qulonglong seconds[] = {1, 60, 3600, 86400};
+    bool counted = false;
+    const qulonglong count = match.captured(1).toULongLong(&counted);
+    if (!counted || count > qulonglong(kLongestRun.count()) / seconds[unit])
+        return kLongestRun + 1s;
+    return std::chrono::seconds(count * seconds[unit]);
+}
+
+// What is wrong with --period and --duration, if anything.
+QString UsageError(const QCommandLineParser& options, const QString& period,
+                   std::optional<std::chrono::seconds> duration)
+{
+    if (!kPeriods.contains(period))
+        return "--period takes 1s, 10s, 1m or 10m, not '" + period + "'";
+    if (!options.isSet("duration"))
+        return {};
+    if (!duration)
+        return "--duration takes a time such as 90s, 30m, 12h or 2d, not '"
+               + options.value("duration") + "'";
+    if (*duration > kLongestRun)
+        return "--duration is at most 366 days (366d)";
+    if (*duration < kPeriods.at(period))
+        return "--duration " + options.value("duration") + " is shorter than one period (" + period
+               + "): no sample would be taken";
+    return {};
 }
 
 } // namespace
@@ -34,23 +61,29 @@ std::optional<std::chrono::milliseconds> Duration(const QString& text)
 int BurnIn(Session& session)
 {
     const QCommandLineParser& options = session.Options();
-    const auto period =
-        kPeriods.find(options.value("period").isEmpty() ? "1s" : options.value("period"));
+    const QString periodText = options.isSet("period") ? options.value("period") : "1s";
     const auto duration =
         options.isSet("duration") ? Duration(options.value("duration")) : std::nullopt;
-    if (period == kPeriods.end() || (options.isSet("duration") && !duration))
-        return session.Fail(
-            kUsage,
-            "--period takes 1s, 10s, 1m or 10m and --duration a time such as 90s, 30m or 12h");
-    if (const int opened = session.Open())
-        return opened;
+    if (const QString wrong = UsageError(options, periodText, duration); !wrong.isEmpty())
+        return session.Fail(kUsage, wrong);
+    const std::chrono::milliseconds period = kPeriods.at(periodText);
     Context& context = session.Ctx();
     const QString log = options.isSet("log") ? options.value("log") : burnin::kLogFileName;
+    // The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless
+    // the user says otherwise.
+    if (options.isSet("log") && QFileInfo(log).isFile() && QFileInfo(log).size() > 0
+        && !options.isSet("yes")) {
+        if (!session.Ask(log + " already holds a log. Empty it and start the run?"))
+            return session.Fail(kRefused, "not started: " + log + " was kept"
+                                              + (context.terminal ? "" : " (--yes empties it)"));
+    }
+    if (const int opened = session.Open())
+        return opened;
     BurnInSession run(context.clock, log);
     bool told = false;
     const auto tell = [&](const FileWrite& write) { // once per run, as the page does
         if (!write.ok && !std::exchange(told, true))
-            session.Say(burnin::LogFailureNotice(log, write.error));
+            session.Warn(burnin::LogFailureNotice(log, write.error));
     };
     tell(run.Begin());
 
@@ -60,23 +93,27 @@ int BurnIn(Session& session)
     std::array<int, kTraceCount> bad{};
     QString ended = "Ctrl-C";
     int code = kDone;
-    for (auto nextSample = start + period->second, nextCycle = start;;) {
+    // Each sample and each cycle a full period after the one before: a late one is not made up.
+    for (auto nextSample = start + period, nextCycle = start;;) {
         const auto next = std::min(nextSample, nextCycle);
         if (duration && next > start + *duration) {
             ended = "duration";
             break;
         }
-        if (!session.WaitUntil(next))
+        if (!session.WaitUntil(next)) {
+            ended = session.Stopping() == Stop::Terminate ? "signal" : "Ctrl-C";
             break;
-        if (context.now() >= nextCycle) { // the clock-and-log cycle: the page's once a second
+        }
+        const auto began = context.now();
+        if (began >= nextCycle) { // the clock-and-log cycle: the page's once a second
             const CycleReport report = run.ClockLogCycle();
             entries += report.written;
             tell(report.writeError ? FileWrite{false, *report.writeError} : FileWrite{});
-            nextCycle += 1s;
+            nextCycle = began + 1s;
         }
-        if (context.now() < nextSample)
+        if (began < nextSample)
             continue;
-        nextSample += period->second;
+        nextSample = began + period;
         const std::optional<SampleResult> sample = run.Sample(session.Host());
         if (!sample) {
             tell(run.LogDisconnect());
@@ -115,7 +152,7 @@ int BurnIn(Session& session)
                          .arg(counts.join(", "))
                          .arg(entries)
                          .arg(log));
-    return code;
+    return told && code == kDone ? kDevice : code; // the log failed: not a clean run
 }
 
 } // namespace cli

@@ -34,9 +34,9 @@ const std::vector<Command>& Commands()
          Flash},
         {"apply", "--to local|remote", "Restart a chip on its firmware.", {"to", "yes"}, Apply},
         {"burn-in",
-         "--period 1s|10s|1m|10m",
+         "[--period 1s|10s|1m|10m] [--duration TIME] [--log FILE [--yes]]",
          "Run a burn-in test and log its failures.",
-         {"period", "duration", "log"},
+         {"period", "duration", "log", "yes"},
          BurnIn},
         {"fail-safe",
          "on|off",
@@ -56,12 +56,15 @@ QList<QCommandLineOption> AllOptions()
         {"quiet", "Print no messages but errors, and no progress bar."},
         {"watch", "Keep reading on the Status page's schedule and print each change."},
         {"to", "The chip: local (TX) or remote (RX).", "CHIP"},
-        {"yes", "Do it without asking: program an image that may not fit the chip, or restart "
-                "a chip that holds an incomplete image."},
+        {"yes", "Do it without asking: program an image that may not fit the chip (flash), "
+                "restart a chip that holds an incomplete image (apply), empty a --log FILE that "
+                "holds a log (burn-in)."},
         {"apply", "Restart the chip once its image is written completely."},
         {"period", "Sample every 1s, 10s, 1m or 10m.", "PERIOD"},
-        {"duration", "Stop after TIME (90s, 30m, 12h); runs until Ctrl-C when not given.", "TIME"},
-        {"log", "The log file (the page's BIT.txt when not given).", "FILE"},
+        {"duration",
+         "Stop after TIME (90s, 30m, 12h, at most 366d); runs until Ctrl-C when not given.",
+         "TIME"},
+        {"log", "The log file, emptied when the run starts (BIT.txt when not given).", "FILE"},
         {"wire-quality", "Fail-safe wire quality threshold: 48, 64, 72 or 86.", "N"},
         {"video-ber", "Fail-safe video bit error threshold: 1e-8 or 1e-9.", "E"},
         {"interval", "Fail-safe time interval in seconds: 5, 10, 20, 30, 40, 50 or 60.", "S"},
@@ -69,6 +72,12 @@ QList<QCommandLineOption> AllOptions()
 }
 
 const QStringList kGlobal{"device", "demo", "json", "quiet", "help", "version"};
+
+// -h and --help, without the Qt options that --help-all would add: this program takes none.
+QCommandLineOption HelpOption()
+{
+    return {{"h", "help"}, "Print the commands, or with a command its options."};
+}
 
 QString Help(const Command* command)
 {
@@ -78,7 +87,7 @@ QString Help(const Command* command)
             || (command && command->options.contains(option.names()[0])))
             parser.addOption(option);
     }
-    parser.addHelpOption();
+    parser.addOption(HelpOption());
     parser.addVersionOption();
     if (!command) {
         parser.setApplicationDescription(
@@ -103,7 +112,8 @@ int Run(const QStringList& arguments, Context& context)
 {
     QCommandLineParser parser;
     parser.addOptions(AllOptions());
-    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption help = HelpOption();
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const auto usage = [&](const QString& why) {
         context.err << "torvanreader-cli: " << why << "\nTry 'torvanreader-cli --help'."
@@ -122,7 +132,7 @@ int Run(const QStringList& arguments, Context& context)
         context.out << "torvanreader-cli " << TORVAN_VERSION << Qt::endl;
         return kDone;
     }
-    if (parser.isSet(help) || parser.isSet("help-all")) { // no Qt options of note to add
+    if (parser.isSet(help)) {
         context.out << Help(found == Commands().end() ? nullptr : &*found);
         return kDone;
     }

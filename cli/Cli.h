@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "burnin/ClockReading.h"
 
@@ -17,6 +18,10 @@ namespace cli {
 // Exit codes, as the README documents them.
 enum Exit { kDone = 0, kDevice = 1, kUsage = 2, kFile = 3, kRefused = 4 };
 
+// A request to stop that came from outside: Ctrl-C, which a terminal user may take back, or
+// SIGTERM / SIGHUP (a shutdown, a closed ssh session), which nobody is there to take back.
+enum class Stop { None, Interrupt, Terminate };
+
 // What a run of the program reaches: the program itself gives the real ones, tests their own.
 struct Context {
     // The back end: the extenders on this PC, or the simulated one of the demo. Called once.
@@ -25,9 +30,9 @@ struct Context {
     QTextStream& err; // messages, questions, the progress bar
     // Questions are asked and the progress bar drawn only on a terminal.
     bool terminal = false;
-    std::function<QString()> readLine = {};
-    const std::atomic<bool>& interrupted; // Ctrl-C; cleared by whoever acts on it
-    std::function<void()> resume = {};    // after a No to "Stop it?"
+    // The line typed, once one was within wait (end of input counts as an empty line).
+    std::function<std::optional<QString>(std::chrono::milliseconds wait)> readLine = {};
+    std::atomic<Stop>& stop; // set by the signals; a Ctrl-C is cleared by whoever takes it back
     BurnInClock clock = ReadLocalClock;
     std::function<std::chrono::milliseconds()> now; // a steady clock, for paces and durations
     std::function<void(std::chrono::milliseconds)> sleep;

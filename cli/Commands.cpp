@@ -69,10 +69,39 @@ QJsonObject StatusJson(const status::Reading& r)
         {"link", r.linkUp ? "up" : "down"}};
 }
 
-void ShowStatus(Session& session, const status::Reading& r)
+// The reads a command makes, each failed one kept by the command sent and how it failed.
+class CheckedReads : public IRegisterHost {
+public:
+    explicit CheckedReads(Session& session) : m_session(session) {}
+
+    bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override
+    {
+        const bool read = m_session.Host().ReadRegister(target, reg, out);
+        if (!read)
+            failed << "the read (" + CommandText(frames::RegisterRead(target, reg))
+                          + ") failed: " + m_session.HowLastFailed();
+        return read;
+    }
+    const RegisterSnapshot& Snapshot() const override { return m_session.Host().Snapshot(); }
+    WireJobs& Jobs() override { return m_session.Host().Jobs(); }
+
+    QStringList failed;
+
+private:
+    Session& m_session;
+};
+
+// A reading, after its time when one is given (--watch).
+void ShowStatus(Session& session, const status::Reading& r, const QString& time)
 {
-    if (session.Json())
-        return session.Data(StatusJson(r));
+    if (session.Json()) {
+        QJsonObject object = StatusJson(r);
+        if (!time.isEmpty())
+            object["time"] = time;
+        return session.Data(object);
+    }
+    if (!time.isEmpty())
+        session.Data(time);
     session.Data("Local (TX)   Torvan Mode: " + r.localMode + "   Source Type: " + r.localSource);
     session.Data("Remote (RX)  Torvan Mode: " + r.remoteMode + "   Source Type: " + r.remoteSource);
     QStringList lamps;
@@ -171,16 +200,23 @@ int Status(Session& session)
         return opened;
     Context& context = session.Ctx();
     status::Poll poll;
+    CheckedReads reads(session);
+    QStringList told; // each failure once, however often it comes back
     std::optional<status::Reading> shown;
     const bool watch = session.Options().isSet("watch");
-    for (auto tick = context.now();; tick += 1000ms) {
-        poll.Tick(session.Host()); // the first tick reads everything
+    for (;;) {
+        const auto ticked = context.now(); // the next tick a second after this one, never sooner
+        poll.Tick(reads);                  // the first tick reads everything
+        for (const QString& why : std::exchange(reads.failed, {})) {
+            if (!told.contains(why))
+                session.Warn((told << why).last());
+        }
         if (poll.Now() != shown) {
-            ShowStatus(session, poll.Now());
+            ShowStatus(session, poll.Now(), watch ? FormatTimeStamp(context.clock()) : QString());
             shown = poll.Now();
         }
-        if (!watch || !session.WaitUntil(tick + 1000ms))
-            return kDone;
+        if (!watch || !session.WaitUntil(ticked + 1000ms))
+            return told.isEmpty() ? kDone : kDevice;
     }
 }
 

@@ -1,6 +1,7 @@
 // flash: the Firmware page's update from the command line: the same loader and guard, the same
 // stream at the same pace, and a progress bar on a terminal.
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <cmath>
 
@@ -16,7 +17,6 @@ namespace {
 using State = firmware::Update::State;
 using namespace std::chrono_literals;
 
-constexpr std::chrono::milliseconds kBlockPace{5}; // the page's programming tick
 const QString kStopQuestion =
     "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
 
@@ -39,6 +39,15 @@ QString Failure(const firmware::Update& update, const QString& how, const QStrin
                                                      : "now holds an incomplete image";
     return (what.isEmpty() ? "stopped" : what + " failed: " + how) + ". The " + chip + " chip "
            + state + ": program it again before restarting it.";
+}
+
+// Why the file cannot be read, as the system says it.
+QString Cause(const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        return "Is a directory";
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? "it could not be read" : file.errorString();
 }
 
 void Progress(Session& session, const firmware::Update& update, std::chrono::milliseconds elapsed,
@@ -76,11 +85,17 @@ int Flash(Session& session)
         return session.Fail(kUsage, "--to local or --to remote and one FILE are needed");
     const QString chipName = options.value("to");
 
+    // A directory opens for reading here, and would read as a file of an absurd size.
     firmware::LoadedImage loaded =
-        firmware::ReadImageFile(QFile::encodeName(files[0]).toStdString());
+        QFileInfo(files[0]).isDir()
+            ? firmware::LoadedImage{}
+            : firmware::ReadImageFile(QFile::encodeName(files[0]).toStdString());
     if (loaded.result != firmware::LoadResult::Loaded)
         return session.Fail(kFile, files[0] + ": "
-                                       + QString::fromStdString(firmware::LoadFailureText(loaded)));
+                                       + QString::fromStdString(firmware::LoadFailureText(loaded))
+                                       + (loaded.result == firmware::LoadResult::CannotOpen
+                                              ? " (" + Cause(files[0]) + ")"
+                                              : QString()));
     if (loaded.image.empty())
         return session.Fail(kFile, files[0] + ": The image holds no data: nothing to program!");
     const auto image = std::make_shared<const firmware::Image>(std::move(loaded.image));
@@ -114,23 +129,46 @@ int Flash(Session& session)
                               + (session.Ctx().terminal ? "" : " (--yes programs it anyway)"));
     }
 
+    // A stop asked for until now leaves the chip as it was: nothing has been sent to it yet.
+    if (session.Stopping() != Stop::None)
+        return session.Fail(kRefused, "stopped before the erase: nothing was sent to the "
+                                          + chipName + " chip, it was not changed.");
     firmware::Update update(image, *chip);
     Context& context = session.Ctx();
+    const auto stopped = [&] {
+        if (context.terminal)
+            context.err << Qt::endl;
+        return session.Fail(kRefused, Failure(update, {}, chipName));
+    };
     const auto start = context.now();
     int shown = -1;
+    bool asking = false;
     if (update.Start(session.Channel()) == State::Running)
         Progress(session, update, 0ms, shown);
-    for (auto tick = context.now(); update.Now() == State::Running; tick += kBlockPace) {
-        if (!session.WaitUntil(tick)) { // Ctrl-C: asked on a terminal, as the window asks
-            context.err << Qt::endl;
-            if (context.terminal && !session.Ask(kStopQuestion)) {
-                context.resume();
-                continue;
+    for (auto due = context.now(); update.Now() == State::Running;) {
+        // SIGTERM, SIGHUP and Ctrl-C off a terminal stop at this block boundary. Ctrl-C on a
+        // terminal asks once, as the window does, and the blocks go on while the question waits.
+        while (!session.WaitUntil(due)) {
+            if (session.Stopping() == Stop::Terminate || !context.terminal)
+                return stopped();
+            session.Resume();
+            if (!std::exchange(asking, true)) {
+                context.err << Qt::endl;
+                session.Pose(kStopQuestion);
             }
-            return session.Fail(kRefused, Failure(update, {}, chipName));
         }
+        if (asking) {
+            if (const std::optional<bool> yes = session.Answer(0ms)) {
+                if (*yes)
+                    return stopped();
+                asking = false;
+            }
+        }
+        const auto sent = context.now();
         update.Step(session.Channel());
-        Progress(session, update, context.now() - start, shown);
+        due = firmware::NextBlockDue(due, sent, firmware::kBlockPeriod); // the page's pace
+        if (!asking || session.Json()) // the bar would draw over the question
+            Progress(session, update, context.now() - start, shown);
     }
     if (context.terminal && !session.Json() && !options.isSet("quiet"))
         context.err << Qt::endl;

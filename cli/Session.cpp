@@ -26,9 +26,14 @@ void Session::Say(const QString& message)
         m_context.err << message << Qt::endl;
 }
 
-int Session::Fail(Exit code, const QString& why)
+void Session::Warn(const QString& why)
 {
     m_context.err << "torvanreader-cli: " << m_command << ": " << why << Qt::endl;
+}
+
+int Session::Fail(Exit code, const QString& why)
+{
+    Warn(why);
     return code;
 }
 
@@ -36,13 +41,37 @@ bool Session::Ask(const QString& question)
 {
     if (!m_context.terminal)
         return false;
+    Pose(question);
+    for (;;) {
+        if (Stopping() != Stop::None) { // Ctrl-C answers the question with its default
+            m_context.err << Qt::endl;
+            return false;
+        }
+        if (const std::optional<bool> yes = Answer(std::chrono::milliseconds(100)))
+            return *yes;
+    }
+}
+
+void Session::Pose(const QString& question)
+{
     m_context.err << question << " [y/N] " << Qt::flush;
-    return m_context.readLine().trimmed().toLower().startsWith('y');
+}
+
+std::optional<bool> Session::Answer(std::chrono::milliseconds wait)
+{
+    const std::optional<QString> line = m_context.readLine(wait);
+    return line ? std::optional(line->trimmed().toLower().startsWith('y')) : std::nullopt;
+}
+
+void Session::Resume()
+{
+    Stop interrupt = Stop::Interrupt; // a SIGTERM meanwhile stays
+    m_context.stop.compare_exchange_strong(interrupt, Stop::None);
 }
 
 bool Session::WaitUntil(std::chrono::milliseconds until)
 {
-    while (!m_context.interrupted) {
+    while (Stopping() == Stop::None) {
         const auto left = until - m_context.now();
         if (left.count() <= 0)
             return true;
@@ -55,6 +84,9 @@ int Session::Open()
 {
     IHidBackend& backend = m_context.backend(m_options.isSet("demo"));
     m_channel = std::make_unique<CHidCmd>(backend);
+    // The erase's and the restart's pause on the command's own clock, as every other wait.
+    m_channel->SetPauseFunction(
+        [this](uint32_t ms) { m_context.sleep(std::chrono::milliseconds(ms)); });
     m_host = std::make_unique<ChannelHost>(*m_channel);
     const std::string device = m_options.value("device").toStdString();
     if (const CHidIO::Opening opening = m_channel->Transport().Open(device); !opening)

@@ -25,11 +25,21 @@ public:
     void Data(const QJsonObject& object);
     // A message on stderr, unless --quiet.
     void Say(const QString& message);
+    // An error on stderr, named by the command, also under --quiet.
+    void Warn(const QString& why);
     // The command failed: says why on stderr and gives the exit code.
     int Fail(Exit code, const QString& why);
-    // On a terminal asks on stderr and reads the answer (No unless it starts with y); elsewhere No.
+    // On a terminal asks on stderr and waits for the answer (No unless it starts with y, and No
+    // on Ctrl-C or any stop); elsewhere No.
     bool Ask(const QString& question);
-    // Sleeps until the steady clock reaches until, in short steps; false once Ctrl-C was pressed.
+    // A question that a running job does not wait for: Pose asks it, Answer gives the answer
+    // once one was typed within wait.
+    void Pose(const QString& question);
+    std::optional<bool> Answer(std::chrono::milliseconds wait);
+    // The stop asked for by a signal, if any; Resume takes back a Ctrl-C (a No to "Stop it?").
+    Stop Stopping() const { return m_context.stop; }
+    void Resume();
+    // Sleeps until the steady clock reaches until, in short steps; false once a stop is asked.
     bool WaitUntil(std::chrono::milliseconds until);
 
     // Opens the unit (--device, or the first found) and runs the connect check, as the main

@@ -1,6 +1,8 @@
 // torvanreader-cli: every job of the tool as a command (torvanreader-cli --help, the README).
 #include <QCoreApplication>
+#include <QFile>
 #include <csignal>
+#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -12,32 +14,66 @@
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+std::atomic<cli::Stop> stop{cli::Stop::None};
 
-// Ctrl-C is taken by a thread of its own, so that no wait for the extender is cut short by it:
-// the command in hand acts on it where it can stop safely. The commands that run long (flash,
-// burn-in, status --watch) look for it between steps; the others end within seconds anyway.
-void TakeInterrupts()
+// Ctrl-C, SIGTERM and SIGHUP are taken by a thread of their own, so that no wait for the
+// extender is cut short by them: the command in hand acts on them where it can stop safely. The
+// commands that run long (flash, burn-in, status --watch) look between steps; the others end
+// within seconds anyway. A closed stdout or stderr (--json flash | head -1) must not end a flash
+// half-way, so SIGPIPE is ignored and what cannot be written is dropped.
+void TakeSignals()
 {
-    sigset_t interrupts;
-    sigemptyset(&interrupts);
-    sigaddset(&interrupts, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
-    std::thread([interrupts] {
-        for (int signal = 0; sigwait(&interrupts, &signal) == 0;)
-            interrupted = true;
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t taken;
+    sigemptyset(&taken);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&taken, signal);
+    pthread_sigmask(SIG_BLOCK, &taken, nullptr);
+    std::thread([taken] {
+        for (int signal = 0; sigwait(&taken, &signal) == 0;) {
+            auto none = cli::Stop::None;
+            if (signal != SIGINT)
+                stop = cli::Stop::Terminate;
+            else
+                stop.compare_exchange_strong(none, cli::Stop::Interrupt);
+        }
     }).detach();
+}
+
+// A line from stdin once one is typed within wait; stdin is read here alone, unbuffered, so that
+// a question can wait for its answer and for Ctrl-C at once.
+std::optional<QString> ReadLine(std::chrono::milliseconds wait)
+{
+    static QByteArray typed;
+    for (;;) {
+        if (const qsizetype end = typed.indexOf('\n'); end >= 0) {
+            const QByteArray line = typed.left(end);
+            typed.remove(0, end + 1);
+            return QString::fromLocal8Bit(line);
+        }
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (poll(&input, 1, int(wait.count())) <= 0)
+            return std::nullopt;
+        char buffer[256];
+        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) // the end of the input: nothing more will be typed
+            return QString::fromLocal8Bit(std::exchange(typed, {}));
+        typed.append(buffer, got);
+    }
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    TakeInterrupts();
+    TakeSignals();
     QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    QTextStream in(stdin);
+    // Unbuffered on the descriptors: output that cannot be written is dropped, never kept.
+    QFile outFile, errFile;
+    outFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    errFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    QTextStream out(&outFile);
+    QTextStream err(&errFile);
     std::unique_ptr<IHidBackend> backend;
     // The demo: the living extender of the demo scenario, and a second, steady one beside it.
     demo::Extender living;
@@ -55,9 +91,8 @@ int main(int argc, char* argv[])
         .out = out,
         .err = err,
         .terminal = isatty(STDERR_FILENO) && isatty(STDIN_FILENO),
-        .readLine = [&] { return in.readLine(); },
-        .interrupted = interrupted,
-        .resume = [] { interrupted = false; },
+        .readLine = ReadLine,
+        .stop = stop,
         .clock = ReadLocalClock,
         .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
         .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },

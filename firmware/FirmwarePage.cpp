@@ -22,7 +22,6 @@
 namespace {
 
 using State = firmware::Update::State;
-constexpr std::chrono::milliseconds kProgramPeriod{5};
 constexpr std::chrono::milliseconds kProgressPeriod{5};
 // Linux names are case-sensitive, so each filter takes both cases.
 const char* const kFileFilter = "HEX(*.HEX *.hex);; BIN(*.BIN *.bin);;All Files(*)";
@@ -41,15 +40,20 @@ size_t ChipIndex(frames::Chip chip)
     return chip == frames::Chip::Local ? 0 : 1;
 }
 
+std::chrono::steady_clock::duration SteadyNow()
+{
+    return std::chrono::steady_clock::now().time_since_epoch();
+}
+
 } // namespace
 
 DlgProgrammer::DlgProgrammer(IRegisterHost& host, QWidget* parent)
     : ToolPage(parent), m_host(host), m_controls(CreateFirmwareControls(this)),
-      m_chooseFile(ChooseFileWithDialog)
+      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod)
 {
     m_programTimer = new QTimer(this);
     m_programTimer->setTimerType(Qt::PreciseTimer);
-    m_programTimer->setInterval(kProgramPeriod);
+    m_programTimer->setSingleShot(true);
     connect(m_programTimer, &QTimer::timeout, this, &DlgProgrammer::OnTimer);
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(kProgressPeriod);
@@ -70,7 +74,7 @@ void DlgProgrammer::SetFileChooser(FileChooser chooser)
 
 void DlgProgrammer::SetTickPeriod(std::chrono::milliseconds period)
 {
-    m_programTimer->setInterval(period);
+    m_tickPeriod = period;
 }
 
 void DlgProgrammer::OnInitDialog()
@@ -170,7 +174,8 @@ void DlgProgrammer::OnProgram()
     const firmware::ProgressScale scale(m_update->Blocks());
     m_controls.progress->setRange(0, scale.Maximum());
     m_controls.progress->setValue(0);
-    m_programTimer->start();
+    m_due = SteadyNow() + m_tickPeriod;
+    m_programTimer->start(m_tickPeriod);
     m_progressTimer->start();
 }
 
@@ -193,6 +198,9 @@ void DlgProgrammer::OnTimer()
         ui::ShowMessage(this, "Fail!");
         return;
     }
+    const auto sent = SteadyNow();
+    m_due = firmware::NextBlockDue(m_due, sent, decltype(sent)(m_tickPeriod));
+    m_programTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(m_due - sent));
     if (m_update->Step(*channel) == State::Running)
         ShowStatus(QString("Count: %1.").arg(m_update->Count()));
     else

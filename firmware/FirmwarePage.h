@@ -75,6 +75,8 @@ private:
     std::array<std::optional<firmware::DeviceInfoBlock>, 2> m_chipInfo;
     // Held while a programming run goes on: the page is busy.
     std::unique_ptr<firmware::Update> m_update;
-    QTimer* m_programTimer = nullptr;
+    QTimer* m_programTimer = nullptr; // a single shot per block, at the block's due time
+    std::chrono::milliseconds m_tickPeriod;
+    std::chrono::steady_clock::duration m_due{}; // the next block's, on the steady clock
     QTimer* m_progressTimer = nullptr;
 };

@@ -254,30 +254,39 @@ struct CliResult {
 };
 
 // One run of torvanreader-cli on fake time that the clock follows, stopped by Ctrl-C after a
-// minute; on a terminal every question is answered with Enter.
-inline CliResult RunCli(IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr,
-                        bool terminal = false)
+// minute. moment sees each look at the time (and the start) and may move time on or signal; a
+// question takes a key a look: '.' nothing yet, 'y' yes, Enter when none is left.
+using CliMoment = std::function<void(std::chrono::milliseconds& now, std::atomic<cli::Stop>&)>;
+inline CliResult RunCli(
+    IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr,
+    bool terminal = false, CliMoment moment = [](auto&, auto&) {}, QString keys = {})
 {
     CliResult result;
     QTextStream out(&result.out), err(&result.err);
-    std::atomic<bool> interrupted{false};
+    std::atomic<cli::Stop> stop{cli::Stop::None};
     FakeClock own;
     FakeClock& time = clock ? *clock : own;
     std::chrono::milliseconds now{0};
     const auto sleep = [&, start = qint64(time.seconds)](std::chrono::milliseconds ms) {
         now += ms;
         time.seconds = start + now.count() / 1000;
-        interrupted = interrupted || now >= 1min;
+        stop = now >= 1min && stop == cli::Stop::None ? cli::Stop::Interrupt : stop.load();
+    };
+    const auto readLine = [&](std::chrono::milliseconds wait) -> std::optional<QString> {
+        const QString key = keys.isEmpty() ? "\n" : keys.left(1);
+        keys.remove(0, 1);
+        return key == "." ? sleep(wait), std::nullopt : std::optional(key);
     };
     cli::Context context{.backend = [&](bool) -> IHidBackend& { return backend; },
                          .out = out,
                          .err = err,
                          .terminal = terminal,
-                         .readLine = [] { return QString(); },
-                         .interrupted = interrupted,
+                         .readLine = readLine,
+                         .stop = stop,
                          .clock = time.Reader(),
-                         .now = [&] { return now; },
+                         .now = [&] { return moment(now, stop), now; },
                          .sleep = sleep};
+    context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
     result.took = now;
     return result;

@@ -1,6 +1,6 @@
-// torvanreader-cli's own rules over the simulated extender: exit codes with their messages, the
-// answer on a terminal, --watch, and listing and picking units. What it shares with the pages is
-// compared in their suites.
+// torvanreader-cli's own rules over the simulated extender: signals and the block pace, exit codes
+// with their messages, the answer on a terminal, --watch, and listing and picking units. What it
+// shares with the pages is compared in their suites.
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
 
@@ -12,8 +12,49 @@ private slots:
     {
         InTempDir dir;
         Rig rig;
+        rig.Healthy();
+        // Signals: nothing goes to the chip before the erase; SIGTERM, SIGHUP and Ctrl-C off a
+        // terminal stop at a block, Ctrl-C on a terminal asks while the blocks go on (a second
+        // changes nothing). Blocks from 1 s (the erase's pause) one per 5 ms, none made up.
+        WriteFile("big.bin", Pattern(64 * 32));
+        const QString flash = "flash --to local --yes big.bin", before = "before the erase",
+                      torn = "stopped. The local chip now holds an incomplete image";
+        using enum cli::Stop;
+        const std::tuple<QString, bool, cli::Stop, int, const char*, int, QString> signalled[]{
+            // arguments, on a terminal, signal at ms (again 50 ms later), keys, code, message
+            {flash, false, Interrupt, 0, "", 4, before},
+            {flash, true, Terminate, 0, "", 4, before},
+            {flash, true, Terminate, 1100, "", 4, torn},
+            {flash, false, Interrupt, 1100, "", 4, torn},
+            {flash, true, Interrupt, 1100, "y", 4, torn},
+            {flash, true, Interrupt, 1100, "...........", 0, "Completed!"},
+            {flash, false, None, 0, "", 0, "Completed!"}, // the 10th block answered 300 ms late
+            {"flash --to local big.bin", true, Interrupt, 0, "...y", 4, "not programmed"},
+            {"burn-in --duration 9s", false, Terminate, 3500, "", 0, "ended (signal): 3 samples"},
+            {"status --watch", false, Terminate, 2500, "", 0, ""}};
+        for (auto [arguments, terminal, signal, at, keys, code, message] : signalled) {
+            rig.wire.Clear();
+            int sent = 0;
+            const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
+                if (signal == None && rig.Commands().size() == 14 && !sent++)
+                    now += 300ms;
+                else if (signal != None && now.count() >= at + sent * 50 && sent < 2)
+                    stop = signal, ++sent;
+            };
+            const CliResult run = RunCli(rig.wire, arguments, nullptr, terminal, moment, keys);
+            QVERIFY2(
+                run.code == code && (run.err + run.out).contains(message)
+                    && run.err.count("[y/N]") == !QString(keys).isEmpty()
+                    && std::ranges::count(rig.Commands(), Hex("030205"))
+                           == (flash == arguments && message != before)
+                    && (code
+                        || run.took.count() == (flash == arguments ? 1315 + 295 * !at : at + 100)),
+                qPrintable(arguments + (": " + run.err)));
+        }
         WriteFile("bad.hex", QByteArray(300, '0').prepend(':'));
         WriteFile("plain.bin", QByteArray(300, '\x11'));
+        WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
+        rig.Set("0108=");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
         const std::tuple<const char*, int, const char*> table[]{
             {"info --to local", 2, "--to is not an option of info"},
@@ -21,10 +62,20 @@ private slots:
             {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"},
             {"flash --to local plain.bin", 4, "not programmed: This image holds no identification"},
             {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"},
+            {"status", 1, "status: the read (01 08 09) failed: the extender refused it"},
+            {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"},
+            {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"},
+            {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"},
+            {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"},
+            {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (Is a"},
+            {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"},
+            {"flash --to local .", 3, ".: Cannot open the file! (Is a directory)"},
+            {"--help-all", 2, "Unknown option 'help-all'"},
+            {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"},
             {"--json list", 0, ""}};
         for (auto [arguments, code, message] : table) {
             const CliResult run = RunCli(rig.wire, arguments);
-            QVERIFY2(run.code == code && run.err.contains(message),
+            QVERIFY2(run.code == code && (run.err + run.out).contains(message),
                      qPrintable(arguments + (": " + run.err)));
         }
         // Nothing was erased or programmed.
@@ -35,7 +86,7 @@ private slots:
         rig.Set("010c=0000001e 0112=00000021 0114=08");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = Hex("011213"), .onlyNth = 1});
         const QString watched = RunCli(rig.wire, "--json status --watch").out;
-        QVERIFY(watched.count('\n') == 2
+        QVERIFY(watched.count('\n') == 2 && watched.contains(R"("time":"2014/3/7 13:5:0")")
                 && watched.contains(R"("video_ber":{"lamp":"marginal","level":8})")
                 && watched.indexOf(R"("link":"down")") < watched.indexOf(R"("link":"up")"));
         rig.extender.Unplug();

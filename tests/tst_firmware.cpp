@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
         QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
-        QVERIFY(json.took == 255 * 5ms // a block per tick; the progress ends at 100 %
+        QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
                 && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
     }
 

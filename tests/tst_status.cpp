@@ -214,14 +214,15 @@ private slots:
                          .arg(rig.Commands().size())
                          .arg(Text(&page, 1077), marking, Marked(&page), Described(&page, 1104)),
                      shown);
-            if (!change.startsWith("0104= ")) // the page keeps the local mode it read before
-                QCOMPARE(ReadByCommand(rig, &page),
-                         QString("%1|%2|%3|%4|0")
+            if (!change.startsWith("0104= "))       // the page keeps the local mode it read before
+                QCOMPARE(ReadByCommand(rig, &page), // exit 1 after a refused read
+                         QString("%1|%2|%3|%4|%5")
                              .arg(Shown(&page), Text(&page, 1077).trimmed(),
                                   page.LinkUp() ? "up" : "down",
                                   Described(&page, 1104)
                                       .remove(QRegularExpression(
-                                          "Faulty pairs marked: | \\(port .\\)|No faulty pair"))));
+                                          "Faulty pairs marked: | \\(port .\\)|No faulty pair")))
+                             .arg(change.contains(QRegularExpression("=( |$)"))));
         }
         page.RunPortCheck(); // B marked; Stop empties the advice and leaves no marking
         Click(&page, 1075);

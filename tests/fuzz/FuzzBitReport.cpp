@@ -1,7 +1,8 @@
 // The fuzz target of the burn-in report's reading of BIT.txt: any bytes as the log on disk, after
 // a description and a NUL byte ("description\0log") when there is one. The log must come back
-// with exactly the line ends repaired that a newline-translating write doubled, the file must stay
-// as it was, and the report must be the description with CR LF line breaks, CR LF, log, one tab.
+// in whole lines (one still being written left out) with exactly the line ends repaired that a
+// newline-translating write doubled, the file must stay as it was, and the report must be the
+// description with CR LF line breaks, CR LF, log, one tab.
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -32,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 && file.write(stored) == stored.size(),
             "the log is written");
     file.close();
-    Require(report::ReadLog(file.fileName()) == log, "the log reads back repaired");
+    Require(report::ReadLog(file.fileName()) == log.left(log.lastIndexOf('\n') + 1),
+            "the log reads back repaired, in whole lines");
     Require(file.open(QIODevice::ReadOnly) && file.readAll() == stored,
             "reading leaves the log as it was");
 
