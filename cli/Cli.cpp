@@ -17,9 +17,9 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands{
         {"list",
-         "",
+         "[--watch]",
          "Every extender on this PC and whether it answers the connect check.",
-         {},
+         {"watch"},
          List},
         {"info",
          "",
@@ -55,10 +55,17 @@ QList<QCommandLineOption> AllOptions()
 {
     return {
         {"device", "The extender at PATH (see list); the first one found when not given.", "PATH"},
+        {"serial", "The extender with serial number SERIAL (see list), wherever it is plugged in.",
+         "SERIAL"},
+        {"wait",
+         "Wait up to SECONDS for the extender to be plugged in and answer before the command "
+         "starts.",
+         "SECONDS"},
         {"demo", "Run on the simulated extender of the demo."},
         {"json", "Print JSON: one object per result, one line per sample, change or step."},
         {"quiet", "Print no messages but errors, and no progress bar."},
-        {"watch", "Keep reading on the Status page's schedule and print each change."},
+        {"watch", "status: keep reading on the Status page's schedule and print each change; "
+                  "list: print each extender plugged in or pulled out. Until Ctrl-C."},
         {"to", "The chip: local (TX) or remote (RX).", "CHIP"},
         {"yes", "Do it without asking: program an image that may not fit the chip (flash), "
                 "restart a chip that holds an incomplete image (apply), empty a --log FILE that "
@@ -75,7 +82,7 @@ QList<QCommandLineOption> AllOptions()
     };
 }
 
-const QStringList kGlobal{"device", "demo", "json", "quiet", "help", "version"};
+const QStringList kGlobal{"device", "serial", "wait", "demo", "json", "quiet", "help", "version"};
 
 // -h and --help, without the Qt options that --help-all would add: this program takes none.
 QCommandLineOption HelpOption()
@@ -148,6 +155,13 @@ int Run(const QStringList& arguments, Context& context)
         if (!kGlobal.contains(option) && !found->options.contains(option))
             return usage(QString("--%1 is not an option of %2").arg(option, found->name));
     }
+    if (parser.isSet("device") && parser.isSet("serial"))
+        return usage("--device and --serial name the extender each; give one of them");
+    bool seconds = true;
+    if (parser.isSet("wait") && (parser.value("wait").toUInt(&seconds) > kLongestWait || !seconds))
+        return usage(QString("--wait takes whole seconds up to %1, not '%2'")
+                         .arg(kLongestWait)
+                         .arg(parser.value("wait")));
     Session session(context, parser, found->name);
     return found->run(session);
 }

@@ -9,6 +9,7 @@
 #include "burnin/ClockReading.h"
 
 class IHidBackend;
+class IUnitWatcher;
 
 // torvanreader-cli: every job of the tool as a command, for scripts, production lines and remote
 // support. It runs the same core as the windows: the same reads, decoding, image loading, guard,
@@ -26,6 +27,10 @@ enum class Stop { None, Interrupt, Terminate };
 struct Context {
     // The back end: the extenders on this PC, or the simulated one of the demo. Called once.
     std::function<IHidBackend&(bool demo)> backend;
+    // Extenders plugged in and pulled out (--wait, list --watch): udev's monitor, or the demo's
+    // units. Called once, before the units are first enumerated; failure says why a watcher has
+    // no descriptor.
+    std::function<IUnitWatcher&(bool demo, std::string& failure)> watcher = {};
     QTextStream& out; // data: results, JSON
     QTextStream& err; // messages, questions, the progress bar
     // Questions are asked and the progress bar drawn only on a terminal.
@@ -36,6 +41,9 @@ struct Context {
     BurnInClock clock = ReadLocalClock;
     std::function<std::chrono::milliseconds()> now; // a steady clock, for paces and durations
     std::function<void(std::chrono::milliseconds)> sleep;
+    // Sleeps until descriptor turns readable or wait has passed; true when it is readable. A
+    // descriptor of -1 only sleeps.
+    std::function<bool(int descriptor, std::chrono::milliseconds wait)> await = {};
 };
 
 // Runs the command line (arguments[0] is the program) and gives its exit code.

@@ -1,4 +1,4 @@
-// The commands that read the extender or set it in one step: list, info, status, apply, fail-safe.
+// The commands that read the extender or set it in one step: info, status, apply, fail-safe.
 #include <QJsonArray>
 
 #include "cli/Session.h"
@@ -122,41 +122,6 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
 }
 
 } // namespace
-
-int List(Session& session)
-{
-    IHidBackend& backend = session.Ctx().backend(session.Options().isSet("demo"));
-    QJsonArray units;
-    for (const CHidIO::Unit& unit : CHidIO::Extenders(backend)) {
-        // A unit that another program holds is not sent anything: it may be mid-update.
-        CHidCmd channel(backend);
-        const CHidIO::Opening opening = channel.Transport().Open(unit.path);
-        const bool inUse = opening.result == CHidIO::Opening::Result::InUse;
-        const bool answers = opening && AnswersConnectCheck(channel);
-        QJsonObject object{{"path", QString::fromStdString(unit.path)},
-                           {"serial", QString::fromStdString(unit.attributes.serial)},
-                           {"manufacturer", QString::fromStdString(unit.attributes.manufacturer)},
-                           {"product", QString::fromStdString(unit.attributes.product)},
-                           {"answers", answers},
-                           {"in_use", inUse}};
-        if (inUse)
-            object["held_by"] = QString::fromStdString(opening.holder);
-        units.append(object);
-        if (!session.Json())
-            session.Data(QStringList{object["path"].toString(), object["serial"].toString(),
-                                     object["manufacturer"].toString(),
-                                     object["product"].toString(),
-                                     inUse     ? "in use"
-                                     : answers ? "answers"
-                                               : "does not answer"}
-                             .join('\t'));
-    }
-    if (session.Json())
-        session.Data(QJsonObject{{"devices", units}});
-    return units.isEmpty()
-               ? session.Fail(kDevice, "no extender found (vendor 0x051A, product 0x511B)")
-               : kDone;
-}
 
 int Info(Session& session)
 {

@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include "device/UnitWatcher.h"
+
 namespace cli {
 
 Session::Session(Context& context, const QCommandLineParser& options, QString command)
@@ -83,18 +85,91 @@ bool Session::WaitUntil(std::chrono::milliseconds until)
 int Session::Open()
 {
     IHidBackend& backend = m_context.backend(m_options.isSet("demo"));
+    if (m_options.isSet("wait")) {
+        QString ignored; // without a descriptor the wait tries every 250 ms instead
+        Watcher(ignored);
+    }
     m_channel = std::make_unique<CHidCmd>(backend);
     // The erase's and the restart's pause on the command's own clock, as every other wait.
     m_channel->SetPauseFunction(
         [this](uint32_t ms) { m_context.sleep(std::chrono::milliseconds(ms)); });
     m_host = std::make_unique<ChannelHost>(*m_channel);
-    const std::string device = m_options.value("device").toStdString();
-    if (const CHidIO::Opening opening = m_channel->Transport().Open(device); !opening)
-        return Fail(kDevice, QString::fromStdString(opening.Why()));
-    if (!AnswersConnectCheck(*m_channel))
-        return Fail(kDevice, "the connect check (" + CommandText(frames::ConnectCheck())
-                                 + ") failed: " + HowLastFailed());
-    return kDone;
+    return Retrying([&]() -> Attempt {
+        std::string path = m_options.value("device").toStdString();
+        if (m_options.isSet("serial")) {
+            const std::vector<CHidIO::Unit> named = Named(backend);
+            if (named.empty())
+                return {kDevice, Missing()};
+            path = named.front().path;
+        }
+        const CHidIO::Opening opening = m_channel->Transport().Open(path);
+        if (!opening) {
+            const std::string advice = opening.Advice();
+            return {kDevice,
+                    QString::fromStdString(opening.Why() + (advice.empty() ? "" : "; ") + advice),
+                    opening.result != CHidIO::Opening::Result::NotFound};
+        }
+        if (!AnswersConnectCheck(*m_channel))
+            return {kDevice,
+                    "the connect check (" + CommandText(frames::ConnectCheck())
+                        + ") failed: " + HowLastFailed(),
+                    true};
+        return {};
+    });
+}
+
+int Session::Retrying(const std::function<Attempt()>& attempt)
+{
+    using namespace std::chrono_literals;
+    const unsigned seconds = m_options.value("wait").toUInt();
+    const std::chrono::milliseconds deadline = m_context.now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const Attempt tried = attempt();
+        if (tried.code == kDone || !m_options.isSet("wait"))
+            return tried.code == kDone ? kDone : Fail(Exit(tried.code), tried.why);
+        // A unit present but not ready (its node's access not yet given, still starting) is
+        // tried again shortly; an absent one when a unit is plugged in, told by the watcher.
+        const int descriptor = m_watcher->Descriptor();
+        const auto until = tried.present || descriptor < 0
+                               ? std::min(deadline, m_context.now() + 250ms)
+                               : deadline;
+        for (bool changed = false; !changed;) {
+            if (Stopping() != Stop::None)
+                return Fail(kRefused, "stopped while waiting: " + tried.why);
+            const auto left = until - m_context.now();
+            if (left.count() <= 0 && m_context.now() >= deadline)
+                return Fail(kDevice, tried.why + QString(" (waited %1 s)").arg(seconds));
+            if (left.count() <= 0)
+                break;
+            changed = m_context.await(descriptor, std::min<std::chrono::milliseconds>(left, 100ms));
+        }
+        if (descriptor >= 0)
+            m_watcher->TakeChanges(); // which unit came is found out by trying
+    }
+}
+
+std::vector<CHidIO::Unit> Session::Named(IHidBackend& backend) const
+{
+    std::vector<CHidIO::Unit> units = CHidIO::Extenders(backend);
+    if (m_options.isSet("serial"))
+        std::erase_if(units, [&](const CHidIO::Unit& unit) {
+            return QString::fromStdString(unit.attributes.serial) != m_options.value("serial");
+        });
+    return units;
+}
+
+QString Session::Missing() const
+{
+    return m_options.isSet("serial") ? "no extender with serial number " + m_options.value("serial")
+                                     : QString::fromStdString(CHidIO::Opening{}.Why());
+}
+
+IUnitWatcher& Session::Watcher(QString& failure)
+{
+    if (!m_watcher)
+        m_watcher = &m_context.watcher(m_options.isSet("demo"), m_watchFailure);
+    failure = QString::fromStdString(m_watchFailure);
+    return *m_watcher;
 }
 
 QString Session::HowLastFailed() const

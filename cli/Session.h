@@ -9,8 +9,13 @@
 #include "device/CommandFrames.h"
 #include "device/HidCmd.h"
 
+class IUnitWatcher;
+
 // One run of a command: its options, its output, the questions it asks and the unit it talks to.
 namespace cli {
+
+// The longest --wait: a day.
+inline constexpr unsigned kLongestWait = 24 * 60 * 60;
 
 class Session {
 public:
@@ -42,9 +47,27 @@ public:
     // Sleeps until the steady clock reaches until, in short steps; false once a stop is asked.
     bool WaitUntil(std::chrono::milliseconds until);
 
-    // Opens the unit (--device, or the first found) and runs the connect check, as the main
-    // window does at start-up: kDone, or why not.
+    // Opens the unit (--device, --serial, or the first found) and runs the connect check, as the
+    // main window does at start-up: kDone, or why not. With --wait it tries until the time runs
+    // out.
     int Open();
+    // How one try at reaching the unit went: kDone, or the exit code and why, and whether the unit
+    // asked for is present at all (one present is tried again soon; one absent at the next plug).
+    struct Attempt {
+        int code = kDone;
+        QString why = {};
+        bool present = false;
+    };
+    // Runs attempt once, or with --wait again at each extender plugged in and every 250 ms while
+    // the unit is present but not ready, until it succeeds, the time runs out or a stop is asked.
+    // kDone, or the code of the last failure, said.
+    int Retrying(const std::function<Attempt()>& attempt);
+    // The extenders present with serial, or all of them when no --serial is given.
+    std::vector<CHidIO::Unit> Named(IHidBackend& backend) const;
+    // "no extender with serial number B2", or that none is found at all.
+    QString Missing() const;
+    // What tells of extenders plugged in and pulled out; taken before the first enumeration.
+    IUnitWatcher& Watcher(QString& failure);
     CHidCmd& Channel() { return *m_channel; }
     IRegisterHost& Host() { return *m_host; }
     // "the extender did not answer" or "... refused it (status 0x55)": how the last command failed.
@@ -58,6 +81,8 @@ private:
     const bool m_quiet;
     std::unique_ptr<CHidCmd> m_channel;
     std::unique_ptr<ChannelHost> m_host;
+    IUnitWatcher* m_watcher = nullptr;
+    std::string m_watchFailure;
 };
 
 // The commands; each gives its exit code.

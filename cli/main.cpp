@@ -8,6 +8,7 @@
 
 #include "cli/Cli.h"
 #include "device/BoundedWriteBackend.h"
+#include "device/UdevWatcher.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
@@ -76,9 +77,13 @@ int main(int argc, char* argv[])
     QTextStream err(&errFile);
     std::unique_ptr<IHidBackend> backend;
     // The demo: the living extender of the demo scenario, and a second, steady one beside it.
+    SimPlugs demoPlugs; // told of the demo's units plugged and pulled; outlives them
     demo::Extender living;
     SimExtender steady("sim:extender-2", "SIM0002");
     demo::Apply(steady, std::chrono::seconds(30));
+    living.ReportPlugsTo(&demoPlugs);
+    steady.ReportPlugsTo(&demoPlugs);
+    std::unique_ptr<UdevWatcher> udev; // made only for --wait and list --watch
     using namespace std::chrono;
     cli::Context context{
         .backend = [&](bool demo) -> IHidBackend& {
@@ -88,6 +93,13 @@ int main(int argc, char* argv[])
                 backend = std::make_unique<BoundedWriteBackend>(std::make_shared<HidapiBackend>());
             return *backend;
         },
+        .watcher = [&](bool demo, std::string& failure) -> IUnitWatcher& {
+            if (demo)
+                return demoPlugs;
+            udev = std::make_unique<UdevWatcher>();
+            failure = udev->Failure();
+            return *udev;
+        },
         .out = out,
         .err = err,
         .terminal = isatty(STDERR_FILENO) && isatty(STDIN_FILENO),
@@ -96,6 +108,11 @@ int main(int argc, char* argv[])
         .clock = ReadLocalClock,
         .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
         .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },
+        .await =
+            [](int descriptor, milliseconds wait) {
+                pollfd watched{descriptor, POLLIN, 0}; // a negative descriptor is left out
+                return poll(&watched, 1, int(wait.count())) > 0;
+            },
     };
     return cli::Run(app.arguments(), context);
 }

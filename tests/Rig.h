@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
+#include <poll.h>
 
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
@@ -255,11 +256,13 @@ struct CliResult {
 
 // One run of torvanreader-cli on fake time that the clock follows, stopped by Ctrl-C after a
 // minute. moment sees each look at the time (and the start) and may move time on or signal; a
-// question takes a key a look: '.' nothing yet, 'y' yes, Enter when none is left.
+// question takes a key a look: '.' nothing yet, 'y' yes, Enter when none is left. plugs tells of
+// units plugged and pulled (none when not given).
 using CliMoment = std::function<void(std::chrono::milliseconds& now, std::atomic<cli::Stop>&)>;
 inline CliResult RunCli(
     IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr,
-    bool terminal = false, CliMoment moment = [](auto&, auto&) {}, QString keys = {})
+    bool terminal = false, CliMoment moment = [](auto&, auto&) {}, QString keys = {},
+    IUnitWatcher* plugs = nullptr)
 {
     CliResult result;
     QTextStream out(&result.out), err(&result.err);
@@ -277,15 +280,25 @@ inline CliResult RunCli(
         keys.remove(0, 1);
         return key == "." ? sleep(wait), std::nullopt : std::optional(key);
     };
-    cli::Context context{.backend = [&](bool) -> IHidBackend& { return backend; },
-                         .out = out,
-                         .err = err,
-                         .terminal = terminal,
-                         .readLine = readLine,
-                         .stop = stop,
-                         .clock = time.Reader(),
-                         .now = [&] { return moment(now, stop), now; },
-                         .sleep = sleep};
+    SimPlugs none;
+    cli::Context context{
+        .backend = [&](bool) -> IHidBackend& { return backend; },
+        .watcher = [&](bool, std::string&) -> IUnitWatcher& { return plugs ? *plugs : none; },
+        .out = out,
+        .err = err,
+        .terminal = terminal,
+        .readLine = readLine,
+        .stop = stop,
+        .clock = time.Reader(),
+        .now = [&] { return moment(now, stop), now; },
+        .sleep = sleep,
+        .await =
+            [&](int descriptor, std::chrono::milliseconds wait) {
+                pollfd watched{descriptor, POLLIN, 0};
+                if (poll(&watched, 1, 0) == 0) // not yet: what comes meanwhile is seen after
+                    sleep(wait), moment(now, stop);
+                return poll(&watched, 1, 0) > 0;
+            }};
     context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
     result.took = now;

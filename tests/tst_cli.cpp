@@ -100,7 +100,9 @@ private slots:
         units[0].FailOpen(HidAccess::Write, true); // listed, but it cannot be opened
         const QJsonDocument list = QJsonDocument::fromJson(RunCli(pc, "--json list").out.toUtf8());
         QVERIFY(list["devices"][1]["serial"] == "B2" && list["devices"][1]["answers"] == true
-                && list["devices"][0]["answers"] == false);
+                && list["devices"][0]["answers"] == false
+                && list["devices"][0]["no_permission"] == true
+                && list["devices"][1]["no_permission"] == false);
         QCOMPARE(RunCli(pc, "--device sim:second fail-safe on").out, "Fail-Safe Enable\n");
         // Settings written, then the last: on with the page's defaults, off written twice.
         const auto written = [](SimDeviceModel& m) {
@@ -110,6 +112,52 @@ private slots:
         QVERIFY(RunCli(pc, "--device sim:second fail-safe off").code == 0
                 && units[1].WithModel(written) == 0x333);
         QCOMPARE(RunCli(pc, "--device sim:third info").code, 1);
+        // --serial and --wait reach the unit named as it is plugged in (+), pulled out (-) or
+        // given access (p) at a time (ms); list --watch tells the plugs and pulls, sending nothing.
+        SimPlugs plugs;
+        RecordingBackend seen(pc);
+        for (SimExtender& unit : units)
+            unit.ReportPlugsTo(&plugs);
+        using Steps = std::vector<std::tuple<int, int, char>>;
+        const std::tuple<const char*, Steps, int, const char*, int> plugged[]{
+            // arguments, steps, code, message or output, most ms taken (-1: sends nothing)
+            {"--serial A1 --device sim:first info", {}, 2, "give one of them", 0},
+            {"list", {}, 0, "A1\tTorvan\tSimulated HDBaseT extender\tno permission", 0},
+            {"--serial A1 info", {}, 1, "first could not be opened: Permission denied; the", 0},
+            {"--serial B2 fail-safe off", {}, 0, "Fail-Safe Disable", 0},
+            {"--wait 10 --serial B2 fail-safe off", {{0, 1, '-'}, {3000, 1, '+'}}, 0, "", 3100},
+            {"--wait 2 --serial B2 info", {{0, 1, '-'}}, 1, "number B2 (waited 2 s)", 2000},
+            {"--wait 99 list", {{0, 0, '-'}}, 4, "waiting: no extender found", 60000},
+            {"--wait 9 --serial A1 fail-safe off", {{0, 0, '+'}, {1000, 0, 'p'}}, 0, "", 1250},
+            {"list --watch",
+             {{1000, 1, '+'}, {2000, 1, '-'}},
+             0,
+             "present\tsim:first\tA1\n"
+             "added\tsim:second\tB2\n"
+             "removed\tsim:second\tB2\n",
+             -1},
+            {"--json list --watch", {{1, 0, '-'}}, 0, R"("removed","path":"sim:first")", -1}};
+        for (const auto& [arguments, steps, code, message, most] : plugged) {
+            const size_t sent = seen.CommandPayloads().size();
+            const CliResult run = RunCli(
+                seen, arguments, nullptr, false,
+                [&, steps = steps](auto& now, auto&) mutable {
+                    for (; !steps.empty() && now.count() >= std::get<0>(steps.front());
+                         steps.erase(steps.begin())) {
+                        SimExtender& unit = units[std::get<1>(steps.front())];
+                        const char step = std::get<2>(steps.front());
+                        step == '+'   ? unit.Replug()
+                        : step == '-' ? unit.Unplug()
+                                      : unit.FailOpen(HidAccess::Write, false);
+                    }
+                },
+                {}, &plugs);
+            QVERIFY2(run.code == code && (run.out + run.err).contains(message)
+                         && (most < 0 ? seen.CommandPayloads().size() == sent
+                                      : run.took.count() <= most),
+                     qPrintable(arguments + (": " + run.out + run.err)));
+        }
+        QVERIFY(units[0].WithModel(written) == 0x233 && units[1].WithModel(written) == 0x733);
     }
 };
 
