@@ -137,7 +137,7 @@ HidHandle SimExtender::Open(const std::string& path, HidAccess access)
 {
     std::lock_guard lock(m_mutex);
     if (path != m_path || !m_present || m_failOpen[static_cast<size_t>(access)]) {
-        errno = m_present ? EACCES : ENOENT;
+        errno = path == m_path && m_present ? EACCES : ENOENT; // another unit's path: not ours
         return kInvalidHidHandle;
     }
     const HidHandle id = m_nextHandle++;

@@ -40,6 +40,8 @@ HidHandle SimUnits::Open(const std::string& path, HidAccess access)
         const HidHandle handle = m_units[index]->Open(path, access);
         if (handle != kInvalidHidHandle)
             return handle * count + index;
+        if (errno != ENOENT) // the unit at path refused: its errno is the cause
+            break;
     }
     return kInvalidHidHandle;
 }
