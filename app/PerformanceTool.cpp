@@ -65,13 +65,13 @@ PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
     CreateMenu(menuBar);
     OnInitDialog(client);
     if (m_pMainDlg)
-        m_pMainDlg->Follow(this);
+        m_pMainDlg->Follow(*this, true);
 }
 
 PerformanceTool::~PerformanceTool()
 {
     if (m_pMainDlg)
-        m_pMainDlg->Follow(nullptr);
+        m_pMainDlg->Follow(*this, false);
     ClosePages();
 }
 

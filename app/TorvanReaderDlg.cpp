@@ -190,14 +190,10 @@ std::vector<CHidIO::Unit> CTorvanReaderDlg::ListUnits()
 
 void CTorvanReaderDlg::OnUnitPicked(int index)
 {
-    const QString identity = m_units->itemData(index).toString();
-    UserSettings().setValue(kLastUnitKey, identity);
-    for (const CHidIO::Unit& unit : ListUnits()) {
-        if (QString::fromStdString(unit.Identity()) == identity) {
-            ConnectTo(unit.path);
-            return;
-        }
-    }
+    UserSettings().setValue(kLastUnitKey, m_units->itemData(index));
+    // The unit picked is now the one chosen last: Reconnect opens it.
+    m_channel.Transport().Close();
+    OnReconnect();
 }
 
 void CTorvanReaderDlg::OnUnitsChanged(const std::vector<UnitChange>& changes)
@@ -227,6 +223,14 @@ void CTorvanReaderDlg::OnUnitsChanged(const std::vector<UnitChange>& changes)
             m_follower->UnitPresent(true);
         return;
     }
+}
+
+void CTorvanReaderDlg::Follow(IUnitFollower& follower, bool follows)
+{
+    if (follows)
+        m_follower = &follower;
+    else if (m_follower == &follower)
+        m_follower = nullptr;
 }
 
 void CTorvanReaderDlg::OnPulled()

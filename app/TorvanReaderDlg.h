@@ -24,7 +24,7 @@ public:
     ~CTorvanReaderDlg() override;
 
     CHidCmd& Channel() override { return m_channel; }
-    void Follow(IUnitFollower* follower) override { m_follower = follower; }
+    void Follow(IUnitFollower& follower, bool follows) override;
 
     void OnReconnect();
     void OnStartToAnalyze();
