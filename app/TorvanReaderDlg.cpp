@@ -30,6 +30,12 @@ QSettings UserSettings()
     return QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader");
 }
 
+// The unit the user picked last, by its identity: chosen again whenever it is present.
+std::string LastChosen()
+{
+    return UserSettings().value(kLastUnitKey).toString().toStdString();
+}
+
 } // namespace
 
 CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, IUnitWatcher* watcher, QWidget* parent)
@@ -153,15 +159,14 @@ void CTorvanReaderDlg::EnableButtons(bool enable)
 void CTorvanReaderDlg::OnReconnect()
 {
     const std::vector<CHidIO::Unit> units = ListUnits();
-    const QString last = UserSettings().value(kLastUnitKey).toString();
-    ConnectTo(units.empty() ? std::string() : units[ChosenUnit(units, last.toStdString())].path);
+    ConnectTo(units.empty() ? std::string() : units[ChosenUnit(units, LastChosen())].path);
 }
 
-bool CTorvanReaderDlg::ConnectTo(const std::string& path)
+void CTorvanReaderDlg::ConnectTo(const std::string& path)
 {
     if (const CHidIO::Opening opening = m_channel.Transport().Open(path); !opening) {
         ShowNotOpened(opening);
-        return false;
+        return;
     }
     m_pulled.clear();
     m_instruction->clear();
@@ -169,21 +174,19 @@ bool CTorvanReaderDlg::ConnectTo(const std::string& path)
     const bool connected = AnswersConnectCheck(m_channel);
     m_state->setText(connected ? kConnected : kUnconnected);
     EnableButtons(connected);
-    return connected;
 }
 
 std::vector<CHidIO::Unit> CTorvanReaderDlg::ListUnits()
 {
     std::vector<CHidIO::Unit> units = CHidIO::Extenders(m_channel.Transport().Backend());
     const CHidIO::Unit* inUse = m_channel.Transport().Opened();
-    const QString last = UserSettings().value(kLastUnitKey).toString();
-    const QString chosen = inUse ? QString::fromStdString(inUse->Identity()) : last;
+    const std::string chosen = inUse ? inUse->Identity() : LastChosen();
     m_units->clear();
     for (const CHidIO::Unit& unit : units)
         m_units->addItem(QString::fromStdString(UnitLabel(unit)),
                          QString::fromStdString(unit.Identity()));
     if (!units.empty())
-        m_units->setCurrentIndex(int(ChosenUnit(units, chosen.toStdString())));
+        m_units->setCurrentIndex(int(ChosenUnit(units, chosen)));
     m_units->setVisible(units.size() > 1);
     return units;
 }

@@ -43,7 +43,7 @@ private:
     void ShowReason(const QString& reason, const QString& advice);
     void EnableButtons(bool enable);
     // Opens the unit at path (the first when empty) and runs the connect check.
-    bool ConnectTo(const std::string& path);
+    void ConnectTo(const std::string& path);
     // The extenders present, offered in the choice when there are two or more.
     std::vector<CHidIO::Unit> ListUnits();
     void OnUnitPicked(int index);
