@@ -89,6 +89,10 @@ int main(int argc, char* argv[])
     // Idle: the only timer is this program's own, which ends the wait.
     extender.Replug();
     Until(state, " States: Connected");
+    // The window drawn anew once, before the measurement starts.
+    QEventLoop settle;
+    QTimer::singleShot(200, &settle, &QEventLoop::quit);
+    settle.exec();
     const int windowTimers = static_cast<int>(mainDlg.findChildren<QTimer*>().size());
     const double cpuBefore = CpuSeconds();
     QElapsedTimer wall;
