@@ -92,11 +92,14 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
 
     m_state = ui::PlaceControl<QLabel>(client, 1088, {0, 243, 73, 15}, kUnconnected);
     m_instruction = ui::PlaceControl<QLabel>(client, 1089, {73, 243, 224, 15});
-    // Shown only where there is something to do about a unit that could not be opened.
-    m_advice = ui::PlaceControl<QLabel>(client, 1091, {0, 257, 297, 14});
-    m_advice->hide();
-    for (QLabel* line : {m_state, m_instruction, m_advice})
+    for (QLabel* line : {m_state, m_instruction})
         line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Shown only where there is something to do about a unit that could not be opened: in the
+    // free space above the state line, on as many lines as it takes.
+    m_advice = ui::PlaceControl<QLabel>(client, 1091, {6, 208, 285, 32});
+    m_advice->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    m_advice->setWordWrap(true);
+    m_advice->hide();
 
     // Shown only with two or more extenders present.
     m_units = ui::PlaceControl<QComboBox>(client, 1090, {24, 137, 249, 14});
@@ -145,8 +148,7 @@ void CTorvanReaderDlg::ShowReason(const QString& reason, const QString& advice)
         line->setAccessibleDescription(told);
         line->setToolTip(told);
     }
-    m_advice->setText(advice.isEmpty() ? QString()
-                                       : QString(" ") + advice[0].toUpper() + advice.mid(1) + ".");
+    m_advice->setText(advice.isEmpty() ? QString() : advice[0].toUpper() + advice.mid(1) + ".");
     m_advice->setVisible(!advice.isEmpty());
 }
 
