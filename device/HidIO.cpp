@@ -46,6 +46,14 @@ std::string CHidIO::Opening::Why() const
     return {};
 }
 
+std::string CHidIO::Opening::Advice() const
+{
+    if (result != Result::Failed || (error != EACCES && error != EPERM))
+        return {};
+    return "the package's udev rule gives the logged-in user access; plug the unit in again, or "
+           "log in at the PC";
+}
+
 CHidIO::Opening CHidIO::Open(const std::string& wanted)
 {
     // Reconnecting on an open transport must not leak the old handles.
@@ -65,8 +73,9 @@ CHidIO::Opening CHidIO::Open(const std::string& wanted)
         m_readHandle = m_backend.Open(unit.path, HidAccess::Read);
         m_writeHandle = m_backend.Open(unit.path, HidAccess::Write);
         if (m_readHandle == kInvalidHidHandle || m_writeHandle == kInvalidHidHandle) {
+            const int error = errno; // the back end's failed open leaves its cause there
             Close();
-            return {Opening::Result::Failed, unit.path};
+            return {Opening::Result::Failed, unit.path, {}, error};
         }
         m_opened = unit;
         return {Opening::Result::Opened, unit.path};

@@ -34,6 +34,7 @@ public:
     // The extenders present, in enumeration order: the extender's vendor and product ID, a path
     // that fits the path buffer.
     static std::vector<Unit> Extenders(IHidBackend& backend);
+    IHidBackend& Backend() { return m_backend; }
 
     // How opening went; true when the unit was opened.
     struct Opening {
@@ -45,6 +46,9 @@ public:
         explicit operator bool() const { return result == Result::Opened; }
         // What the user is told: "/dev/hidraw3 is in use by torvanreader-cli (process 1234)".
         std::string Why() const;
+        // What to do about it, where the user can: a node that may not be opened is for the udev
+        // rule or a login at the PC. Empty otherwise.
+        std::string Advice() const;
     };
     // Closes what is open, then opens the first extender in enumeration order, or the one at path
     // when it is given. The unit is held for this program before anything is sent to it; one that

@@ -9,10 +9,23 @@ class RegisterSnapshot;
 // The two doors through which pages reach the extender, kept apart from any window so that the
 // pages and the shell do not include each other.
 
+// What is told when the channel's unit is pulled out and put back: the tool window, for its
+// caption. The pages learn it from their own failed and answered commands.
+class IUnitFollower {
+public:
+    virtual void UnitPresent(bool present) = 0;
+
+protected:
+    ~IUnitFollower() = default;
+};
+
 // What a page's m_pMainDlg points to: the owner of the one command channel.
 class IChannelOwner {
 public:
     virtual CHidCmd& Channel() = 0;
+    // The window working with the channel's unit, from its opening (follows) to its closing: while
+    // it is open, only that unit is taken back when it is plugged in again.
+    virtual void Follow(IUnitFollower& follower, bool follows) { (void)follower, (void)follows; }
 
 protected:
     ~IChannelOwner() = default;

@@ -17,7 +17,7 @@ demo | test) shift ;;
     ;;
 esac
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev)
 if [ "$mode" = test ]; then
     # The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
     packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)

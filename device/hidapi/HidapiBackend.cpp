@@ -89,9 +89,14 @@ HidClaim HidapiBackend::Claim(const std::string& path)
 HidHandle HidapiBackend::Open(const std::string& path, HidAccess /*access*/)
 {
     // hidraw nodes open read-write; the read and the write handle are two opens of the same node.
+    errno = 0;
     hid_device* device = hid_open_path(path.c_str());
-    if (!device)
+    if (!device) {
+        // hidapi opens the node itself and leaves open's errno; where it failed otherwise, say so.
+        if (errno == 0)
+            errno = EIO;
         return kInvalidHidHandle;
+    }
     std::lock_guard lock(m_mutex);
     const HidHandle handle = m_nextHandle++;
     m_devices[handle] = device;

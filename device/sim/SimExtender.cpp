@@ -45,6 +45,8 @@ void SimExtender::Unplug()
 
 void SimExtender::UnplugLocked()
 {
+    if (m_plugs && m_present)
+        m_plugs->Tell({UnitChange::Kind::Removed, m_path});
     m_present = false;
     ++m_plugGeneration;
     m_input.clear();
@@ -53,7 +55,15 @@ void SimExtender::UnplugLocked()
 void SimExtender::Replug()
 {
     std::lock_guard lock(m_mutex);
+    if (m_plugs && !m_present)
+        m_plugs->Tell({UnitChange::Kind::Added, m_path});
     m_present = true;
+}
+
+void SimExtender::ReportPlugsTo(SimPlugs* plugs)
+{
+    std::lock_guard lock(m_mutex);
+    m_plugs = plugs;
 }
 
 void SimExtender::AddForeignDevice(uint16_t vendorId, uint16_t productId)
@@ -114,6 +124,9 @@ HidClaim SimExtender::Claim(const std::string& path)
     std::lock_guard lock(m_mutex);
     if (path != m_path || !m_present)
         return {.error = ENOENT};
+    // A node the user may not read, as where the udev rule is missing.
+    if (m_failOpen[static_cast<size_t>(HidAccess::Read)])
+        return {.error = EACCES};
     if (m_claim.id != kInvalidHidHandle && m_claim.plugGeneration == m_plugGeneration)
         return {.error = EWOULDBLOCK, .holder = ProgramText(getpid())};
     m_claim = {m_nextHandle++, m_plugGeneration};
@@ -123,8 +136,10 @@ HidClaim SimExtender::Claim(const std::string& path)
 HidHandle SimExtender::Open(const std::string& path, HidAccess access)
 {
     std::lock_guard lock(m_mutex);
-    if (path != m_path || !m_present || m_failOpen[static_cast<size_t>(access)])
+    if (path != m_path || !m_present || m_failOpen[static_cast<size_t>(access)]) {
+        errno = m_present ? EACCES : ENOENT;
         return kInvalidHidHandle;
+    }
     const HidHandle id = m_nextHandle++;
     m_handles.push_back({id, m_plugGeneration});
     return id;

@@ -11,6 +11,7 @@
 
 #include "device/HidBackend.h"
 #include "device/sim/SimDeviceModel.h"
+#include "device/sim/SimPlugs.h"
 
 // How the simulated extender misbehaves. The faults apply to every command the filter picks until
 // changed: by default each command, so that one step of a sequence can fail while the others pass.
@@ -56,10 +57,13 @@ public:
     // must then be opened anew.
     void Unplug();
     void Replug();
+    // Plugging and pulling are told to plugs from now on (none: nullptr); it must outlive this.
+    void ReportPlugsTo(SimPlugs* plugs);
     // Devices enumerated before the extender: another product ID, or attributes that cannot be
     // read.
     void AddForeignDevice(uint16_t vendorId, uint16_t productId);
     void AddUnreadableDevice();
+    // Opens fail as on a node the user may not open (EACCES); failing reads fails the claim too.
     void FailOpen(HidAccess access, bool fail);
 
     int OpenHandleCount();
@@ -111,6 +115,7 @@ private:
     OpenHandle m_claim{kInvalidHidHandle, 0};
     HidHandle m_nextHandle = 1;
     bool m_present = true;
+    SimPlugs* m_plugs = nullptr;
     int m_plugGeneration = 0;
     std::array<bool, 2> m_failOpen{};
     SimFaults m_faults;

@@ -47,7 +47,7 @@ for path in ./usr/bin/torvanreader ./usr/bin/torvanreader-cli ./usr/share/applic
 done
 grep -q torvanreader-demo <<<"$contents" && { echo "the demo does not belong in the package"; exit 1; }
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libhidapi-hidraw0; do
+for library in libqt6widgets6 libhidapi-hidraw0 libudev1; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules'
