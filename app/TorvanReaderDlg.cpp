@@ -94,6 +94,15 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
     m_instruction = ui::PlaceControl<QLabel>(client, 1089, {73, 243, 224, 15});
     for (QLabel* line : {m_state, m_instruction})
         line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The state line is as wide as its longer text needs in this font, which is wider than the
+    // layout's 73 units allow, and the instruction follows it: " States: Unconnected" is the text
+    // a user without a unit must be able to read.
+    const QFontMetrics metrics = m_state->fontMetrics();
+    const int stateWidth = std::max(m_state->width(), metrics.horizontalAdvance(kUnconnected)
+                                                          + metrics.averageCharWidth());
+    m_state->resize(stateWidth, m_state->height());
+    m_instruction->setGeometry(
+        m_instruction->geometry().adjusted(stateWidth - m_instruction->geometry().left(), 0, 0, 0));
     // Shown only where there is something to do about a unit that could not be opened: in the
     // free space above the state line, on as many lines as it takes.
     m_advice = ui::PlaceControl<QLabel>(client, 1091, {6, 208, 285, 32});

@@ -64,6 +64,9 @@ private slots:
             rig.extender.FailOpen(HidAccess::Read, device == "denied");
             MenuAction(dlg, "&Reconnect")->trigger();
             QCOMPARE(State(dlg), state);
+            for (const QLabel* line : {ui::FindControl<QLabel>(&dlg, 1088), // read whole
+                                       ui::FindControl<QLabel>(&dlg, 1089)})
+                QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
             // The reason and what to do, told beside the state and to a screen reader.
             const bool denied = device == "denied";
             QVERIFY(ui::FindControl<QLabel>(&dlg, 1091)->isVisibleTo(&dlg) == denied);
