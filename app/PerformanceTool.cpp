@@ -38,6 +38,8 @@ constexpr std::array<SnapshotRegister, 11> kSnapshotRegisters{{
     {0x02, 0x04, 1},
 }};
 
+constexpr const char* kCaption = "Tessalink";
+
 constexpr std::array<const char*, PerformanceTool::TabCount> kTabCaptions{
     "Firmware", "Status", "Burn-In Test", "Fail-Safe Setting"};
 
@@ -48,7 +50,7 @@ PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_pMainDlg(mainDlg)
 {
-    setWindowTitle("Tessalink");
+    setWindowTitle(kCaption);
     setWindowIcon(QIcon(":/pictures/icon.png"));
 
     auto* layout = new QVBoxLayout(this);
@@ -62,11 +64,20 @@ PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
 
     CreateMenu(menuBar);
     OnInitDialog(client);
+    if (m_pMainDlg)
+        m_pMainDlg->Follow(*this, true);
 }
 
 PerformanceTool::~PerformanceTool()
 {
+    if (m_pMainDlg)
+        m_pMainDlg->Follow(*this, false);
     ClosePages();
+}
+
+void PerformanceTool::UnitPresent(bool present)
+{
+    setWindowTitle(present ? kCaption : QString(kCaption) + " (unplugged)");
 }
 
 void PerformanceTool::CreateMenu(QMenuBar* menuBar)

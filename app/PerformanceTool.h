@@ -12,7 +12,7 @@ class ToolPage;
 // The tool window: takes a snapshot of eleven status registers when it opens, hosts the four pages
 // under its tabs and offers them the register read. The pages are children of the window, not of
 // the tab control; a hidden page keeps its timers running.
-class PerformanceTool : public QDialog, public IRegisterHost {
+class PerformanceTool : public QDialog, public IRegisterHost, public IUnitFollower {
     Q_OBJECT
 public:
     enum Tab { FirmwareTab = 0, StatusTab = 1, BurnInTab = 2, FailSafeTab = 3, TabCount = 4 };
@@ -23,6 +23,8 @@ public:
     bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override;
     const RegisterSnapshot& Snapshot() const override { return m_snapshot; }
     WireJobs& Jobs() override { return m_jobs; }
+    // The caption tells while the unit is pulled out; the pages go on at their next tick.
+    void UnitPresent(bool present) override;
 
     ToolPage* Page(int tab) const { return m_pages[tab]; }
     int CurrentTab() const { return m_currentTab; }

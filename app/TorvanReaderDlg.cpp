@@ -1,15 +1,19 @@
 #include "app/TorvanReaderDlg.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 #include <array>
 
 #include "app/AboutDlg.h"
 #include "app/PerformanceTool.h"
+#include "app/UnitNotifier.h"
 #include "device/StatusRegister.h"
+#include "device/UnitChoice.h"
 #include "ui/DialogUnits.h"
 
 namespace {
@@ -18,10 +22,23 @@ constexpr const char* kConnected = " States: Connected";
 constexpr const char* kUnconnected = " States: Unconnected";
 constexpr const char* kConnectInstruction =
     " Please connect the device to PC via USB to mini-USB cable.";
+constexpr const char* kLastUnitKey = "LastUnit";
+
+// The file the firmware marks are kept in: one file of the user's settings for the whole tool.
+QSettings UserSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader");
+}
+
+// The unit the user picked last, by its identity: chosen again whenever it is present.
+std::string LastChosen()
+{
+    return UserSettings().value(kLastUnitKey).toString().toStdString();
+}
 
 } // namespace
 
-CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, QWidget* parent)
+CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, IUnitWatcher* watcher, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint),
       m_channel(backend)
@@ -40,6 +57,11 @@ CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, QWidget* parent)
 
     CreateControls(client);
     CreateMenu(menuBar);
+    // Listening starts before the first enumeration, so that a unit plugged in between is seen.
+    if (watcher)
+        new UnitNotifier(
+            *watcher, [this](const std::vector<UnitChange>& changes) { OnUnitsChanged(changes); },
+            this);
     OnInitDialog();
 }
 
@@ -72,6 +94,27 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
     m_instruction = ui::PlaceControl<QLabel>(client, 1089, {73, 243, 224, 15});
     for (QLabel* line : {m_state, m_instruction})
         line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The state line is as wide as its longer text needs in this font, which is wider than the
+    // layout's 73 units allow, and the instruction follows it: " States: Unconnected" is the text
+    // a user without a unit must be able to read.
+    const QFontMetrics metrics = m_state->fontMetrics();
+    const int stateWidth = std::max(m_state->width(), metrics.horizontalAdvance(kUnconnected)
+                                                          + metrics.averageCharWidth());
+    m_state->resize(stateWidth, m_state->height());
+    m_instruction->setGeometry(
+        m_instruction->geometry().adjusted(stateWidth - m_instruction->geometry().left(), 0, 0, 0));
+    // Shown only where there is something to do about a unit that could not be opened: in the
+    // free space above the state line, on as many lines as it takes.
+    m_advice = ui::PlaceControl<QLabel>(client, 1091, {6, 208, 285, 32});
+    m_advice->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    m_advice->setWordWrap(true);
+    m_advice->hide();
+
+    // Shown only with two or more extenders present.
+    m_units = ui::PlaceControl<QComboBox>(client, 1090, {24, 137, 249, 14});
+    m_units->setAccessibleName("Extender unit");
+    m_units->hide();
+    connect(m_units, &QComboBox::activated, this, &CTorvanReaderDlg::OnUnitPicked);
 }
 
 void CTorvanReaderDlg::CreateMenu(QMenuBar* menuBar)
@@ -96,12 +139,26 @@ void CTorvanReaderDlg::OnInitDialog()
 
 void CTorvanReaderDlg::ShowNotOpened(const CHidIO::Opening& opening)
 {
-    // A unit that another program holds is there: the user is told whom to close, not to plug it.
-    m_instruction->setText(opening.result == CHidIO::Opening::Result::InUse
-                               ? QString::fromStdString(" " + opening.Why() + ".")
-                               : kConnectInstruction);
+    // A unit that is there but held by another program or not open to this user is not asked
+    // to be plugged in: the user is told what stands in the way.
+    const bool absent = opening.result == CHidIO::Opening::Result::NotFound;
+    m_instruction->setText(absent ? kConnectInstruction
+                                  : QString::fromStdString(" " + opening.Why() + "."));
+    ShowReason(absent ? QString() : QString::fromStdString(opening.Why()),
+               QString::fromStdString(opening.Advice()));
     m_state->setText(kUnconnected);
     EnableButtons(false);
+}
+
+void CTorvanReaderDlg::ShowReason(const QString& reason, const QString& advice)
+{
+    const QString told = advice.isEmpty() ? reason : reason + ": " + advice;
+    for (QLabel* line : {m_state, m_instruction}) {
+        line->setAccessibleDescription(told);
+        line->setToolTip(told);
+    }
+    m_advice->setText(advice.isEmpty() ? QString() : advice[0].toUpper() + advice.mid(1) + ".");
+    m_advice->setVisible(!advice.isEmpty());
 }
 
 void CTorvanReaderDlg::EnableButtons(bool enable)
@@ -112,14 +169,93 @@ void CTorvanReaderDlg::EnableButtons(bool enable)
 
 void CTorvanReaderDlg::OnReconnect()
 {
-    if (const CHidIO::Opening opening = m_channel.Transport().Open(); !opening) {
+    const std::vector<CHidIO::Unit> units = ListUnits();
+    ConnectTo(units.empty() ? std::string() : units[ChosenUnit(units, LastChosen())].path);
+}
+
+void CTorvanReaderDlg::ConnectTo(const std::string& path)
+{
+    if (const CHidIO::Opening opening = m_channel.Transport().Open(path); !opening) {
         ShowNotOpened(opening);
         return;
     }
+    m_pulled.clear();
     m_instruction->clear();
+    ShowReason({}, {});
     const bool connected = AnswersConnectCheck(m_channel);
     m_state->setText(connected ? kConnected : kUnconnected);
     EnableButtons(connected);
+}
+
+std::vector<CHidIO::Unit> CTorvanReaderDlg::ListUnits()
+{
+    std::vector<CHidIO::Unit> units = CHidIO::Extenders(m_channel.Transport().Backend());
+    const CHidIO::Unit* inUse = m_channel.Transport().Opened();
+    const std::string chosen = inUse ? inUse->Identity() : LastChosen();
+    m_units->clear();
+    for (const CHidIO::Unit& unit : units)
+        m_units->addItem(QString::fromStdString(UnitLabel(unit)),
+                         QString::fromStdString(unit.Identity()));
+    if (!units.empty())
+        m_units->setCurrentIndex(int(ChosenUnit(units, chosen)));
+    m_units->setVisible(units.size() > 1);
+    return units;
+}
+
+void CTorvanReaderDlg::OnUnitPicked(int index)
+{
+    UserSettings().setValue(kLastUnitKey, m_units->itemData(index));
+    // The unit picked is now the one chosen last: Reconnect opens it.
+    m_channel.Transport().Close();
+    OnReconnect();
+}
+
+void CTorvanReaderDlg::OnUnitsChanged(const std::vector<UnitChange>& changes)
+{
+    bool added = false;
+    for (const UnitChange& change : changes) {
+        const CHidIO::Unit* inUse = m_channel.Transport().Opened();
+        if (change.kind == UnitChange::Kind::Added)
+            added = true;
+        else if (inUse && inUse->path == change.path)
+            OnPulled();
+    }
+    const std::vector<CHidIO::Unit> units = ListUnits();
+    if (!added || m_channel.Transport().IsOpen() || units.empty())
+        return;
+    if (!m_follower) { // the main window alone: the unit chosen last, or the first
+        OnReconnect();
+        return;
+    }
+    // The tool window works on one unit: that one is taken back, never another in its place.
+    for (const CHidIO::Unit& unit : units) {
+        if (m_pulled.empty() || unit.Identity() != m_pulled)
+            continue;
+        ConnectTo(unit.path);
+        // Back in place, whether or not it answered yet: the pages' next commands tell.
+        if (m_channel.Transport().IsOpen())
+            m_follower->UnitPresent(true);
+        return;
+    }
+}
+
+void CTorvanReaderDlg::Follow(IUnitFollower& follower, bool follows)
+{
+    if (follows)
+        m_follower = &follower;
+    else if (m_follower == &follower)
+        m_follower = nullptr;
+}
+
+void CTorvanReaderDlg::OnPulled()
+{
+    const std::string identity = m_channel.Transport().Opened()->Identity();
+    // The node is gone: the pages' next commands fail at once rather than on a dead handle.
+    m_channel.Transport().Close();
+    ShowNotOpened({});
+    m_pulled = identity;
+    if (m_follower)
+        m_follower->UnitPresent(false);
 }
 
 void CTorvanReaderDlg::OnOK()
@@ -130,6 +266,7 @@ void CTorvanReaderDlg::OnOK()
 
 void CTorvanReaderDlg::OnStartToAnalyze()
 {
+    // The tool window works with the unit chosen and opened here, and with no other.
     PerformanceTool tool(this);
     tool.exec();
 }

@@ -4,22 +4,27 @@
 
 #include "device/HidCmd.h"
 #include "device/PageHost.h"
+#include "device/UnitWatcher.h"
 
+class QComboBox;
 class QLabel;
 class QMenuBar;
 class QPushButton;
 
-// The main window: owns the one command channel, runs the connect check at start-up and on
-// Reconnect, shows the connection state and opens the tool window.
+// The main window: owns the one command channel, runs the connect check at start-up, on Reconnect
+// and when an extender is plugged in, shows the connection state, offers a choice when several
+// extenders are present and opens the tool window.
 class CTorvanReaderDlg : public QDialog, public IChannelOwner {
     Q_OBJECT
 public:
-    // The back end must outlive the window: the real one in torvanreader, the simulated extender
-    // in the demo and in tests.
-    explicit CTorvanReaderDlg(IHidBackend& backend, QWidget* parent = nullptr);
+    // The back end and the watcher must outlive the window: the real ones in torvanreader, the
+    // simulated extender in the demo and in tests. Without a watcher, only Reconnect looks again.
+    explicit CTorvanReaderDlg(IHidBackend& backend, IUnitWatcher* watcher = nullptr,
+                              QWidget* parent = nullptr);
     ~CTorvanReaderDlg() override;
 
     CHidCmd& Channel() override { return m_channel; }
+    void Follow(IUnitFollower& follower, bool follows) override;
 
     void OnReconnect();
     void OnStartToAnalyze();
@@ -35,11 +40,23 @@ private:
     // Enter when no push button has the focus: the template's hidden OK button.
     void OnOK();
     void ShowNotOpened(const CHidIO::Opening& opening);
+    void ShowReason(const QString& reason, const QString& advice);
     void EnableButtons(bool enable);
+    // Opens the unit at path (the first when empty) and runs the connect check.
+    void ConnectTo(const std::string& path);
+    // The extenders present, offered in the choice when there are two or more.
+    std::vector<CHidIO::Unit> ListUnits();
+    void OnUnitPicked(int index);
+    void OnUnitsChanged(const std::vector<UnitChange>& changes);
+    void OnPulled();
 
     CHidCmd m_channel;
+    IUnitFollower* m_follower = nullptr;
+    std::string m_pulled; // the unit in use that was pulled out, by its identity
+    QComboBox* m_units = nullptr;
     QLabel* m_state = nullptr;
     QLabel* m_instruction = nullptr;
+    QLabel* m_advice = nullptr;
     QPushButton* m_startToAnalyze = nullptr;
     QPushButton* m_programmerTool = nullptr;
     QPushButton* m_resetTool = nullptr;

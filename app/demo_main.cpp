@@ -1,12 +1,18 @@
 // torvanreader-demo: the whole tool on the simulated extender, whose link status keeps changing,
 // so that every window can be tried without hardware.
 //
+// A second, steady extender stands beside it, as in the command line's demo, so that the choice
+// of unit can be tried.
+//
 //   torvanreader-demo                     the windows on screen
+//   torvanreader-demo --replug SECONDS    the same, the second unit pulled out and plugged in
+//                                         again every SECONDS, so that the windows follow it
 //   torvanreader-demo --screenshot DIR    PNGs of the main window and of every tool-window page,
 //                                         drawn offscreen after a few Status polls, then exit
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/PerformanceTool.h"
@@ -14,6 +20,7 @@
 #include "device/RecordingBackend.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimExtender.h"
+#include "device/sim/SimUnits.h"
 #include "status/Rj45Picture.h"
 #include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
@@ -61,7 +68,8 @@ void PollStatus(SimExtender& extender, Tool1Main& status)
         status.RunPortCheck();
 }
 
-int TakeScreenshots(SimExtender& extender, IHidBackend& backend, const QString& dirName)
+int TakeScreenshots(SimExtender& extender, IHidBackend& backend, SimPlugs& plugs,
+                    const QString& dirName)
 {
     QDir dir;
     if (!dir.mkpath(dirName)) {
@@ -71,7 +79,7 @@ int TakeScreenshots(SimExtender& extender, IHidBackend& backend, const QString& 
     dir.setPath(dirName);
     demo::Apply(extender, kScreenshotStart);
 
-    CTorvanReaderDlg mainDlg(backend);
+    CTorvanReaderDlg mainDlg(backend, &plugs);
     mainDlg.show();
     bool saved = Save(mainDlg, dir, "main-window");
 
@@ -95,9 +103,12 @@ int TakeScreenshots(SimExtender& extender, IHidBackend& backend, const QString& 
 int main(int argc, char* argv[])
 {
     QString screenshotDir;
+    int replugSeconds = 0;
     for (int i = 1; i + 1 < argc; ++i) {
         if (QString(argv[i]) == "--screenshot")
             screenshotDir = QString::fromLocal8Bit(argv[i + 1]);
+        if (QString(argv[i]) == "--replug")
+            replugSeconds = std::max(1, QString(argv[i + 1]).toInt());
     }
     if (!screenshotDir.isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -105,14 +116,28 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     ui::UseDialogFont(app);
 
+    SimPlugs plugs;
+    SimExtender steady("sim:extender-2", "SIM0002");
+    demo::Apply(steady, std::chrono::seconds(30));
+    steady.ReportPlugsTo(&plugs);
     if (!screenshotDir.isEmpty()) {
         SimExtender extender;
-        RecordingBackend wire(extender);
-        return TakeScreenshots(extender, wire, screenshotDir);
+        SimUnits units({&extender, &steady});
+        RecordingBackend wire(units);
+        return TakeScreenshots(extender, wire, plugs, screenshotDir);
     }
     demo::Extender extender;
-    RecordingBackend wire(extender);
-    CTorvanReaderDlg mainDlg(wire);
+    extender.ReportPlugsTo(&plugs);
+    SimUnits units({&extender, &steady});
+    RecordingBackend wire(units);
+    CTorvanReaderDlg mainDlg(wire, &plugs);
+    QTimer replug;
+    QObject::connect(&replug, &QTimer::timeout, [&] {
+        const bool present = !CHidIO::Extenders(steady).empty();
+        present ? steady.Unplug() : steady.Replug();
+    });
+    if (replugSeconds > 0)
+        replug.start(replugSeconds * 1000);
     mainDlg.exec();
     return 0;
 }

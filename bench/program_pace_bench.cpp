@@ -174,6 +174,7 @@ int main(int argc, char* argv[])
     while (page->IsBusy())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     bool ok = ShowPace("Firmware page, one answer 300 ms late", wire, blocks);
+    mainDlg.Channel().Transport().Close(); // one program per unit: the window lets go of it
     for (const SimFaults& faults : {SimFaults{.latencyMs = 1}, late}) {
         wire.Clear();
         extender.SetFaults(faults);

@@ -23,9 +23,9 @@ protected:
 class IChannelOwner {
 public:
     virtual CHidCmd& Channel() = 0;
-    // The window working with the channel's unit while it is open (nullptr once it closes): while
-    // it is, only that unit is taken back when it is plugged in again.
-    virtual void Follow(IUnitFollower* follower) { (void)follower; }
+    // The window working with the channel's unit, from its opening (follows) to its closing: while
+    // it is open, only that unit is taken back when it is plugged in again.
+    virtual void Follow(IUnitFollower& follower, bool follows) { (void)follower, (void)follows; }
 
 protected:
     ~IChannelOwner() = default;

@@ -25,6 +25,7 @@
 #include "device/BoundedWriteBackend.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
+#include "device/sim/SimUnits.h"
 #include "failsafe/FailSafePage.h"
 #include "firmware/FirmwarePage.h"
 #include "status/StatusDecoding.h"
@@ -75,8 +76,11 @@ inline Payloads Wire(const QString& commands)
 }
 
 struct Rig {
-    SimExtender extender;
-    RecordingBackend wire{extender};
+    // The unit in use, and a second one to plug in beside it; the main window follows both.
+    SimExtender extender, second{"sim:second", "SIM0002"};
+    SimPlugs plugs;
+    SimUnits units{{&extender, &second}};
+    RecordingBackend wire{units};
     // The windows' writes bounded as the programs have them; a test that stalls one waits for it.
     BoundedWriteBackend bounded{std::shared_ptr<IHidBackend>(&wire, [](IHidBackend*) {})};
     QStringList boxes;        // every message and question, in order
@@ -89,6 +93,9 @@ struct Rig {
     Rig()
     {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        second.Unplug();
+        for (SimExtender* unit : {&extender, &second})
+            unit->ReportPlugsTo(&plugs);
         ui::SetBoxPresenter([this](const ui::Box& box) {
             boxes << box.text;
             const bool yes = box.question && !answers.empty() && answers.front();
@@ -104,7 +111,7 @@ struct Rig {
     }
     CTorvanReaderDlg& OpenMain()
     {
-        main = std::make_unique<CTorvanReaderDlg>(bounded);
+        main = std::make_unique<CTorvanReaderDlg>(bounded, &plugs);
         main->Channel().SetPauseFunction([this](uint32_t ms) { pauses.push_back(ms); });
         main->Channel().SetTimeoutDivisor(kTimeoutDivisor);
         return *main;
@@ -113,6 +120,7 @@ struct Rig {
     {
         if (!main)
             OpenMain();
+        tool.reset(); // one tool window at a time, as "Start to Analyze" has it
         tool = std::make_unique<PerformanceTool>(main.get());
         return *tool;
     }

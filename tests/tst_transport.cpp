@@ -13,6 +13,7 @@
 #include "device/DeviceIds.h"
 #include "device/HidCmd.h"
 #include "device/StatusRegister.h"
+#include "device/UdevWatcher.h"
 #include "device/hidapi/HidapiBackend.h"
 
 namespace {
@@ -31,15 +32,17 @@ QByteArray Answer(CHidCmd& channel, const QByteArray& command, uint32_t timeoutM
 class UhidExtender {
 public:
     SimDeviceModel model; // touched by the test only while no command is under way
+    std::atomic<int> commands{0};
 
     ~UhidExtender() { Unplug(); }
-    bool Plug()
+    bool Plug(const char* serial = "E2E0001")
     {
         const uint8_t descriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
                                       0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01,
                                       0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
         uhid_event event{.type = UHID_CREATE2, .u = {}};
         std::strcpy(reinterpret_cast<char*>(event.u.create2.name), "Virtual HDBaseT extender");
+        std::strcpy(reinterpret_cast<char*>(event.u.create2.uniq), serial); // the USB serial
         std::memcpy(event.u.create2.rd_data, descriptor, sizeof descriptor);
         event.u.create2.rd_size = sizeof descriptor;
         event.u.create2.bus = BUS_USB;
@@ -73,6 +76,7 @@ private:
                 || event.type != UHID_OUTPUT || event.u.output.size < 4)
                 continue;
             const uint8_t* report = event.u.output.data;
+            ++commands;
             const auto answer =
                 model.Answer({report + 3, std::min<size_t>(report[2], event.u.output.size - 3)});
             uhid_event input{.type = UHID_INPUT2, .u = {}};
@@ -172,13 +176,23 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("TORVAN_GUEST"))
             QSKIP("this case runs inside the guest that tests/e2e/run-e2e.sh boots");
-        UhidExtender extender;
-        QVERIFY(extender.Plug());
+        UdevWatcher watcher; // armed first, as the program has it
+        QVERIFY2(watcher.Descriptor() >= 0, watcher.Failure().c_str());
+        UhidExtender extender, second;
         BoundedWriteBackend backend(std::make_shared<HidapiBackend>()); // as the programs have it
-        QTRY_VERIFY_WITH_TIMEOUT(!backend.EnumeratePaths().empty(), 5000); // the hidraw node
-
-        CTorvanReaderDlg dlg(backend);
-        QCOMPARE(Texts(&dlg, {1088, 1089}), " States: Connected|");
+        CTorvanReaderDlg dlg(backend, &watcher);
+        // Plugged in, a unit is followed within a second; a second one is offered beside it and
+        // sent nothing; pulled out, it is offered no more.
+        QVERIFY(extender.Plug());
+        QTRY_COMPARE_WITH_TIMEOUT(Texts(&dlg, {1088, 1089}), " States: Connected|", 1000);
+        const auto* units = ui::FindControl<QComboBox>(&dlg, 1090);
+        QVERIFY(second.Plug("E2E0002"));
+        QTRY_COMPARE_WITH_TIMEOUT(units->count(), 2, 1000);
+        QVERIFY(
+            units->currentText().startsWith("E2E0001 (Virtual HDBaseT extender) at /dev/hidraw"));
+        second.Unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
+        QCOMPARE(second.commands, 0);
         // The command line, a second program on the unit the window holds, is refused at once.
         const QString held = QString("%1 is in use by tst_transport (process %2)")
                                  .arg(dlg.Channel().Transport().Opened()->path.c_str())
@@ -193,16 +207,15 @@ private slots:
                      qPrintable(said));
         }
         QCOMPARE(Answer(dlg.Channel(), "aa01ab"), QByteArray("aa01")); // its answers still its own
-        // Unplugged: the next command fails within its bounds and Reconnect asks for the device.
+        // Unplugged: the window asks for the device at once, and the next command fails at once.
         extender.Unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(backend.EnumeratePaths().empty(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Texts(&dlg, {1088, 1089}),
+            " States: Unconnected| Please connect the device to PC via USB to mini-USB cable.",
+            1000);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!AnswersConnectCheck(dlg.Channel()) && clock.elapsed() < 2500);
-        dlg.OnReconnect();
-        QCOMPARE(
-            Texts(&dlg, {1088, 1089}),
-            " States: Unconnected| Please connect the device to PC via USB to mini-USB cable.");
     }
 };
 

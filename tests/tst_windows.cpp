@@ -1,5 +1,7 @@
 // The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot and tabs,
 // Enter, and every way out of it while a page is busy.
+#include <poll.h>
+
 #include "Rig.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
@@ -49,15 +51,29 @@ private slots:
             {"held", unconnected
                          + QString(" sim:extender is in use by tst_windows (process %1).|--")
                                .arg(QCoreApplication::applicationPid())},
+            {"denied", unconnected + " sim:extender could not be opened: Permission denied.|--"},
             {"fine", connected}};
+        const QString advice = "the package's udev rule gives the logged-in user access; plug the "
+                               "unit in again, or log in at the PC";
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",
                                     .latencyMs = device == "late" ? 500 : 0});
             device == "absent" ? rig.extender.Unplug() : rig.extender.Replug();
             device == "held" ? void(other.Open()) : other.Close();
+            rig.extender.FailOpen(HidAccess::Read, device == "denied");
             MenuAction(dlg, "&Reconnect")->trigger();
             QCOMPARE(State(dlg), state);
+            for (const QLabel* line : {ui::FindControl<QLabel>(&dlg, 1088), // read whole
+                                       ui::FindControl<QLabel>(&dlg, 1089)})
+                QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
+            // The reason and what to do, told beside the state and to a screen reader.
+            const bool denied = device == "denied";
+            QVERIFY(ui::FindControl<QLabel>(&dlg, 1091)->isVisibleTo(&dlg) == denied);
+            QCOMPARE(ui::FindControl<QLabel>(&dlg, 1088)->accessibleDescription(),
+                     denied ? "sim:extender could not be opened: Permission denied: " + advice
+                     : device == "held" ? state.mid(22).chopped(4)
+                                        : "");
         }
         // No handle left behind, nothing sent while held, and the count goes on across reconnects.
         QVERIFY(rig.extender.OpenHandleCount() == 2 && rig.wire.Records().back().bytes[1] == 0x17);
@@ -68,6 +84,58 @@ private slots:
         }
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY(!dlg.isVisible());
+    }
+
+    // Units plugged in and pulled out are followed without Reconnect, within a second; with two
+    // present a choice is offered, the unit chosen last is chosen again when present, and only the
+    // unit in use is ever sent to.
+    void followsPlugsAndOffersAChoice()
+    {
+        Rig rig;
+        rig.extender.Unplug();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        const auto* units = ui::FindControl<QComboBox>(&dlg, 1090);
+        QCOMPARE(units->accessibleName(), "Extender unit");
+        const QString on = " States: Connected||++",
+                      off = " States: Unconnected|" + kConnect + "|--";
+        const QString first = "SIM0001 (Simulated HDBaseT extender) at sim:extender",
+                      second = "SIM0002 (Simulated HDBaseT extender) at sim:second";
+        const struct {
+            const char* step;
+            QString state, offered; // the choice's unit, empty while it is hidden
+            const char *sent, *inUse;
+        } table[]{{"plug first", on, "", "aa01ab", "first"},
+                  {"plug second", on, first, "", "first"},
+                  {"pick second", on, second, "aa01ab", "second"},
+                  {"pull second", off, "", "", "none"},
+                  {"pull first", off, "", "", "none"},
+                  {"plug first", on, "", "aa01ab", "first"}, // the one chosen is absent
+                  {"plug second", on, first, "", "first"},
+                  {"reopen", on, second, "aa01ab", "second"}}; // the one chosen last
+        for (const auto& row : table) {
+            rig.wire.Clear();
+            const QString step = row.step;
+            SimExtender& unit = step.endsWith("first") ? rig.extender : rig.second;
+            if (step == "reopen")
+                rig.OpenMain();
+            else if (step == "pick second") { // with the keyboard
+                rig.main->show();
+                QVERIFY(QTest::qWaitForWindowExposed(rig.main.get()));
+                QTest::keyClick(ui::FindControl<QComboBox>(rig.main.get(), 1090), Qt::Key_Down);
+            } else
+                step.startsWith("plug") ? unit.Replug() : unit.Unplug();
+            pollfd waiting{rig.plugs.Descriptor(), POLLIN, 0};
+            QTRY_VERIFY_WITH_TIMEOUT(poll(&waiting, 1, 0) == 0, 1000);
+            const auto* shown = ui::FindControl<QComboBox>(rig.main.get(), 1090);
+            QCOMPARE(State(*rig.main) + "|"
+                         + (shown->isVisibleTo(rig.main.get()) ? shown->currentText() : ""),
+                     row.state + "|" + row.offered);
+            QVERIFY2(rig.Commands() == Wire(row.sent), row.step);
+            QCOMPARE(rig.extender.OpenHandleCount() ? "first"
+                     : rig.second.OpenHandleCount() ? "second"
+                                                    : "none",
+                     row.inUse);
+        }
     }
 
     void toolWindowSnapshotAndTabs()
