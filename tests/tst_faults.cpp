@@ -104,6 +104,8 @@ private:
         faults.onlyPrefix = Hex(play.command);
         faults.onlyNth = fault == Stall ? std::max(play.nth, 1) : play.nth; // a write stalls once
         rig.extender.SetFaults(faults);
+        if (fault == Stall) // only a stalled write waits the shortened write wait
+            rig.main->Channel().Transport().SetWriteWait(CHidIO::kWriteWaitMs / kTimeoutDivisor);
 
         const uint8_t before = rig.main->Channel().Sequence();
         QElapsedTimer clock;
