@@ -1,6 +1,7 @@
 #include "cli/Session.h"
 
 #include <QJsonDocument>
+#include <cstring>
 
 #include "device/UnitWatcher.h"
 
@@ -175,8 +176,11 @@ IUnitWatcher& Session::Watcher(QString& failure)
 QString Session::HowLastFailed() const
 {
     const std::optional<uint8_t> status = m_channel->LastStatus();
-    return status ? QString("the extender refused it (status 0x%1)").arg(*status, 2, 16, QChar('0'))
-                  : QString("the extender did not answer");
+    if (status)
+        return QString("the extender refused it (status 0x%1)").arg(*status, 2, 16, QChar('0'));
+    const int error = m_channel->Transport().TransferError();
+    return QString("the extender did not answer")
+           + (error ? QString(" (%1)").arg(QString::fromLocal8Bit(std::strerror(error))) : "");
 }
 
 std::optional<frames::Chip> ChipOption(const QString& value)

@@ -1,5 +1,6 @@
 #include "device/BoundedWriteBackend.h"
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -12,6 +13,7 @@ struct BoundedWriteBackend::Writer {
     int timeoutMs = 0;
     bool pending = false;
     int result = 0;
+    int error = 0;        // errno of a failed write, carried over from the writer's thread
     bool closing = false; // close the handle once no write is under way, then end
     bool closed = false;
 };
@@ -29,8 +31,10 @@ void BoundedWriteBackend::RunWriter(const std::shared_ptr<Writer>& writer,
         const int timeoutMs = writer->timeoutMs;
         lock.unlock();
         const int result = inner->Write(handle, report.data(), report.size(), timeoutMs);
+        const int error = errno;
         lock.lock();
         writer->result = result;
+        writer->error = error;
         writer->pending = false;
         writer->changed.notify_all();
     }
@@ -68,6 +72,8 @@ int BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t l
     if (!writer->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                   [&] { return !writer->pending; }))
         return 0;
+    if (writer->result < 0)
+        errno = writer->error;
     return writer->result;
 }
 

@@ -46,7 +46,8 @@ public:
     virtual HidHandle Open(const std::string& path, HidAccess access) = 0;
     // Write and Read move one report and return the bytes moved, 0 when the wait ran out (for a
     // write also: an earlier write is still under way) and -1 on an error (a closed handle, an
-    // unplugged device). Reports are 65 bytes with the report ID in byte 0 in both directions.
+    // unplugged device; errno then says why). Reports are 65 bytes with the report ID in byte 0 in
+    // both directions.
     virtual int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) = 0;
     virtual int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) = 0;
     // Abandons I/O under way on the handle.

@@ -108,9 +108,12 @@ bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
 {
     if (written)
         *written = 0;
+    m_transferError = 0;
     if (m_writeHandle == kInvalidHidHandle)
         return false;
     const int moved = m_backend.Write(m_writeHandle, report, kReportSize, m_writeWaitMs);
+    if (moved < 0)
+        m_transferError = errno;
     // 0: still under way (a slow unit); -1: an error, and the back end fails whatever follows on
     // a unit that is gone until it is opened again.
     m_writeStuck = moved == 0;
@@ -131,6 +134,8 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
         return false;
     const int moved =
         m_backend.Read(m_readHandle, report, kReportSize, static_cast<int>(timeoutMs));
+    if (moved < 0)
+        m_transferError = errno;
     // A count beyond the buffer is a broken read: the channel would take bytes that were never
     // received from past the report's end.
     if (moved <= 0 || moved > static_cast<int>(kReportSize)) {

@@ -68,6 +68,9 @@ public:
     // Reads one report into the 65-byte buffer, waiting at most timeoutMs. A back end that
     // claims more bytes than the buffer holds fails the read.
     bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
+    // errno of the last transfer that failed with an error since the last write began: why the
+    // unit did not answer (ENODEV: pulled out); 0 when it only waited out its time.
+    int TransferError() const { return m_transferError; }
     // Tests shorten the write wait; the product always waits kWriteWaitMs.
     void SetWriteWait(int ms) { m_writeWaitMs = ms; }
 
@@ -79,4 +82,5 @@ private:
     Unit m_opened;
     int m_writeWaitMs = kWriteWaitMs;
     bool m_writeStuck = false;
+    int m_transferError = 0;
 };

@@ -1,6 +1,7 @@
 #include "device/RecordingBackend.h"
 
 #include <algorithm>
+#include <cerrno>
 
 std::vector<uint8_t> RecordingBackend::Record::Payload() const
 {
@@ -66,14 +67,18 @@ HidHandle RecordingBackend::Open(const std::string& path, HidAccess access)
 int RecordingBackend::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
 {
     const int moved = m_inner.Write(handle, report, length, timeoutMs);
+    const int error = errno; // keeping the record must not lose why the write failed
     Keep(Direction::Out, report, moved);
+    errno = error;
     return moved;
 }
 
 int RecordingBackend::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
 {
     const int moved = m_inner.Read(handle, report, capacity, timeoutMs);
+    const int error = errno;
     Keep(Direction::In, report, moved);
+    errno = error;
     return moved;
 }
 

@@ -89,7 +89,8 @@ private slots:
         QVERIFY(watched.count('\n') == 2 && watched.contains(R"("time":"2014/3/7 13:5:0")")
                 && watched.contains(R"("video_ber":{"lamp":"marginal","level":8})")
                 && watched.indexOf(R"("link":"down")") < watched.indexOf(R"("link":"up")"));
-        rig.extender.Unplug();
+        rig.extender.SetFaults({.unplug = true, .onlyPrefix = Hex("aa01ab")}); // pulled out
+        QVERIFY(RunCli(rig.wire, "info").err.endsWith("did not answer (No such device)\n"));
         const CliResult missing = RunCli(rig.wire, "status");
         QVERIFY(missing.code == 1 && missing.out.isEmpty());
         QCOMPARE(missing.err,

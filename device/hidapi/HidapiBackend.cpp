@@ -115,18 +115,26 @@ int HidapiBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
     // Blocks until the kernel has sent the report: up to the USB HID driver's five seconds.
     hid_device* device = Find(handle);
     if (!device)
-        return -1;
-    return hid_write(device, report, length);
+        return errno = EBADF, -1;
+    errno = 0;
+    const int moved = hid_write(device, report, length);
+    if (moved < 0 && errno == 0)
+        errno = EIO;
+    return moved;
 }
 
 int HidapiBackend::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
 {
     hid_device* device = Find(handle);
     if (!device || capacity < 2)
-        return -1;
+        return errno = EBADF, -1;
     // The extender's reports carry no report ID, so hidapi delivers them without byte 0: put the
     // report ID 0 back so that every layer above sees the 65-byte report.
+    errno = 0;
     const int moved = hid_read_timeout(device, report + 1, capacity - 1, timeoutMs);
+    // hidapi tells a node that hung up (the unit pulled out) only in its own error text.
+    if (moved < 0 && errno == 0)
+        errno = ENODEV;
     if (moved <= 0)
         return moved;
     report[0] = 0x00;

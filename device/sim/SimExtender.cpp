@@ -189,7 +189,7 @@ int SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length, i
     {
         std::unique_lock lock(m_mutex);
         if (!HandleAlive(handle))
-            return -1;
+            return errno = ENODEV, -1;
         if (length < 3)
             return static_cast<int>(length);
         const uint8_t sequence = report[1] & 0x7F;
@@ -229,7 +229,7 @@ int SimExtender::Read(HidHandle handle, uint8_t* report, size_t capacity, int ti
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (!HandleAlive(handle))
-            return -1;
+            return errno = ENODEV, -1;
         const auto now = Clock::now();
         if (!m_input.empty() && m_input.front().due <= now) {
             const Pending next = m_input.front();
