@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/uhid.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <thread>
@@ -186,13 +187,30 @@ private slots:
         QVERIFY(extender.Plug());
         QTRY_COMPARE_WITH_TIMEOUT(Texts(&dlg, {1088, 1089}), " States: Connected|", 1000);
         const auto* units = ui::FindControl<QComboBox>(&dlg, 1090);
+        // The command line watches both events, sending nothing, and reaches the free unit by its
+        // serial number; with the first one held, any other unit would be refused.
+        QProcess watch, info;
+        watch.start(qEnvironmentVariable("TORVAN_CLI"), {"list", "--watch"});
+        QVERIFY(watch.waitForReadyRead(10000)); // the held unit told present: the watch is armed
         QVERIFY(second.Plug("E2E0002"));
         QTRY_COMPARE_WITH_TIMEOUT(units->count(), 2, 1000);
         QVERIFY(
             units->currentText().startsWith("E2E0001 (Virtual HDBaseT extender) at /dev/hidraw"));
+        QCOMPARE(second.commands, 0);
+        info.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "info"});
+        QVERIFY(info.waitForFinished(10000) && info.exitCode() == 0 && second.commands > 0);
+        const int reached = second.commands;
         second.Unplug();
         QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
-        QCOMPARE(second.commands, 0);
+        QString told;
+        QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("removed"), 5000);
+        kill(pid_t(watch.processId()), SIGINT);
+        QVERIFY(watch.waitForFinished(5000) && watch.exitCode() == 0 && second.commands == reached);
+        QVERIFY2(QRegularExpression(
+                     "^present\t\\S+\tE2E0001\nadded\t(\\S+)\tE2E0002\nremoved\t\\1\tE2E0002\n$")
+                     .match(told)
+                     .hasMatch(),
+                 qPrintable(told));
         // The command line, a second program on the unit the window holds, is refused at once.
         const QString held = QString("%1 is in use by tst_transport (process %2)")
                                  .arg(dlg.Channel().Transport().Opened()->path.c_str())
