@@ -39,7 +39,7 @@ public:
     // The pause between a flash command and its answer; tests replace the sleep.
     void SetPauseFunction(std::function<void(uint32_t)> pause);
     // Every response time-out is divided by this, so that tests of a silent or slow device wait
-    // milliseconds; the product always waits the catalogue's times. The write wait is not: a
+    // milliseconds; the product always waits each command's own time. The write wait is not: a
     // write is handed to a thread of its own, and a busy machine may take that long to run it.
     void SetTimeoutDivisor(uint32_t divisor) { m_timeoutDivisor = divisor ? divisor : 1; }
 
