@@ -264,6 +264,7 @@ private slots:
         Click(fw.page, 1086);
         fw.rig.answers = {true};
         fw.rig.tool->done(0);
+        fw.rig.tool.reset(); // as "Start to Analyze" destroys it once it returns
         fw.rig.main.reset();
         const CliResult refused = RunCli(fw.rig.wire, "apply --to local");
         QVERIFY(refused.code == 4 && refused.err.endsWith("(--yes restarts it anyway)\n"));
