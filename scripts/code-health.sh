@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails on formatting drift in our C++ sources (.clang-format) and on clang-tidy findings of the
-# checked set (.clang-tidy) in the application's sources, using a build tree's compile commands.
+# Fails on formatting drift in our C++ sources (.clang-format), on clang-tidy findings of the
+# checked set (.clang-tidy) in the application's sources, using a build tree's compile commands,
+# and on shellcheck findings in our shell scripts (the scripts and the test scripts).
 #   scripts/code-health.sh [BUILD_DIR]      (default build/dev)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,4 +14,7 @@ clang-format --dry-run -Werror "${sources[@]}"
 mapfile -t checked < <(git ls-files '*.cpp' | grep -vE '^(tests|bench)/')
 echo "code health: clang-tidy on ${#checked[@]} files"
 printf '%s\n' "${checked[@]}" | xargs -P2 -n4 clang-tidy -p "$build" --quiet 2>/dev/null
+mapfile -t scripts < <(git ls-files '*.sh')
+echo "code health: shellcheck on ${#scripts[@]} scripts"
+shellcheck "${scripts[@]}"
 echo "code health: clean"

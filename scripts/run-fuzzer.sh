@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:-}
-[ -n "$target" ] && [ -d "tests/fuzz/corpus/$target" ] ||
+[[ -n $target && -d tests/fuzz/corpus/$target ]] ||
     { echo "usage: $0 TARGET [seconds] [options]; targets: $(ls tests/fuzz/corpus)" >&2; exit 2; }
 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))

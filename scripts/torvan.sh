@@ -27,8 +27,8 @@ if [ "$mode" = test ]; then
     # HEX conversion is checked against srec_cat and objcopy; clang with its libFuzzer runtime
     # builds the fuzz targets.
     packages+=(srecord binutils clang libclang-rt-14-dev)
-    # Formatting drift and clang-tidy findings fail the command too.
-    packages+=(clang-format clang-tidy)
+    # Formatting drift, clang-tidy findings and shellcheck findings fail the command too.
+    packages+=(clang-format clang-tidy shellcheck)
 fi
 
 missing=()

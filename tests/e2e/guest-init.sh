@@ -1,10 +1,11 @@
 #!/bin/busybox sh
+# shellcheck shell=dash
 # The guest's first process: loads the modules for the shared root file system, mounts the host's
 # root read-only with scratch space on /run (/tmp stays the host's, where a build tree may lie),
 # loads uhid and the generic HID driver (no udev here), runs the test in it and powers off.
 /bin/busybox --install -s /bin
 mount -t proc proc /proc && mount -t sysfs sys /sys && mount -t devtmpfs dev /dev
-for module in $(cat /modules.order); do insmod "/modules/$module"; done
+while read -r module; do insmod "/modules/$module"; done </modules.order
 test_binary=$(sed -n 's/.*e2e_test=\([^ ]*\).*/\1/p' /proc/cmdline)
 cli_binary=$(sed -n 's/.*e2e_cli=\([^ ]*\).*/\1/p' /proc/cmdline)
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroot; then

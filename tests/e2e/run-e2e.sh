@@ -7,11 +7,11 @@ set -uo pipefail
 test_binary=$1 work=$2 cli_binary=$3
 skip() { echo "SKIPPED: $*"; exit 77; }
 command -v qemu-system-x86_64 >/dev/null || skip "qemu-system-x86_64 is missing (Debian package qemu-system-x86)"
-kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -1)
-[ -n "$kernel" ] && [ -r "$kernel" ] || skip "no readable kernel in /boot (Debian package linux-image-amd64)"
+kernel=$(printf '%s\n' /boot/vmlinuz-* | sort -V | tail -1)
+[ -r "$kernel" ] || skip "no readable kernel in /boot (Debian package linux-image-amd64)"
 version=${kernel#/boot/vmlinuz-}
 [ -d "/lib/modules/$version" ] || skip "no modules for kernel $version"
-[ -x /bin/busybox ] && ! ldd /bin/busybox >/dev/null 2>&1 || skip "a static busybox is missing (busybox-static)"
+if [ ! -x /bin/busybox ] || ldd /bin/busybox >/dev/null 2>&1; then skip "a static busybox is missing (busybox-static)"; fi
 
 # The initial RAM disk: busybox, the modules that mount the shared root, and the init script.
 ramdisk=$work/initramfs
