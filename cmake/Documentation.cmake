@@ -1,5 +1,6 @@
 # What a Debian system keeps beside the programs: the manual pages, the bash completion of the
-# command-line tool, and the package's copyright and changelog in /usr/share/doc.
+# command-line tool, and the package's copyright, changelog and the demo's firmware images in
+# /usr/share/doc.
 set(TORVAN_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/torvanreader)
 # Both are read while configuring: a change to either configures again.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE res/debian/changelog)
@@ -21,7 +22,7 @@ function(torvan_install_gzipped source destination)
     set(TORVAN_GZIPPED ${TORVAN_GZIPPED} ${copy}.gz PARENT_SCOPE)
 endfunction()
 
-foreach(page torvanreader.1 torvanreader-cli.1)
+foreach(page torvanreader.1 torvanreader-cli.1 torvanreader-demo.1)
     torvan_install_gzipped(${CMAKE_CURRENT_SOURCE_DIR}/res/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
@@ -43,6 +44,10 @@ string(REPLACE "\n\n" "\n.\n" license "${license}")
 string(REPLACE "\n" "\n " TORVAN_LICENSE_TEXT " ${license}")
 configure_file(res/debian/copyright.in ${CMAKE_CURRENT_BINARY_DIR}/debian/copyright @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/copyright DESTINATION ${TORVAN_DOC_DIR})
+
+# The demo's firmware images, to try an update on its simulated chips.
+install(FILES samples/firmware/demo-local-tx-3072.2.hex samples/firmware/demo-remote-rx-3072.2.hex
+        DESTINATION ${TORVAN_DOC_DIR}/examples)
 
 install(FILES res/completion/torvanreader-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

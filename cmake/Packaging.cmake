@@ -5,7 +5,7 @@ set(TORVAN_APP_ID org.torvan.TorvanReader)
 # The package's maintainer. The project has no domain of its own yet, hence the reserved one.
 set(TORVAN_MAINTAINER "TorvanReader developers <maintainers@torvanreader.invalid>")
 
-install(TARGETS torvanreader torvanreader-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS torvanreader torvanreader-cli torvanreader-demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES res/desktop/${TORVAN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # AppStream wants every screenshot as a web address: they are listed once the place where the
 # demo's screenshots (torvanreader-demo --screenshot) are published is given.
@@ -48,14 +48,21 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "\n"
     "The package holds the desktop tool torvanreader, the command-line tool\n"
     "torvanreader-cli for scripts and terminals, and a udev rule that lets the user\n"
-    "at the desktop use the extender without root.")
+    "at the desktop use the extender without root.\n"
+    "\n"
+    "torvanreader-demo shows the same windows on a simulated extender pair, so that\n"
+    "they can be tried without a unit; torvanreader-cli --demo does the same for the\n"
+    "commands.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TORVAN_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The package's programs without symbols; the build trees keep theirs for debugging.
+# The package's programs without symbols, nor the compiler's comments and notes (as dh_strip
+# leaves them); the build trees keep theirs for debugging.
 set(CPACK_STRIP_FILES ON)
+set(CPACK_TORVAN_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/StripNotes.cmake)
 # The udev rule takes effect for an extender already plugged in once udev has read it again.
 configure_file(res/desktop/postinst.in ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst @ONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst)
