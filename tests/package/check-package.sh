@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch root and packs it as a .deb, then validates what a desktop and
 # Debian expect of them: the desktop entry, the AppStream metadata, the udev rule, the manual pages,
-# the bash completion, the package's files, its hardened programs (the demo run from it) and its
-# library dependencies, and lintian's verdict at every level.
+# the bash completion, the package's files, hardened programs and dependencies, and lintian's verdict.
 #   check-package.sh BUILD_DIR WORK_DIR
 set -euo pipefail
 trap 'echo "check-package.sh: check on line $LINENO failed"' ERR
@@ -37,36 +36,27 @@ offered() {
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/torvanreader_*.deb)
-contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/torvanreader ./usr/bin/torvanreader-cli ./usr/bin/torvanreader-demo \
-    ./usr/share/applications/$app.desktop ./usr/share/metainfo/$app.metainfo.xml \
-    ./usr/share/icons/hicolor/scalable/apps/$app.svg ./usr/share/icons/hicolor/32x32/apps/$app.png \
-    ./usr/share/icons/hicolor/64x64/apps/$app.png ./usr/lib/udev/rules.d/70-torvanreader.rules \
-    ./usr/share/man/man1/torvanreader.1.gz ./usr/share/man/man1/torvanreader-cli.1.gz \
-    ./usr/share/man/man1/torvanreader-demo.1.gz ./usr/share/bash-completion/completions/torvanreader-cli \
-    ./usr/share/doc/torvanreader/copyright ./usr/share/doc/torvanreader/changelog.gz \
-    ./usr/share/doc/torvanreader/examples/demo-local-tx-3072.2.hex; do
-    grep -q " $path\$" <<<"$contents" || { echo "missing from the package: $path"; exit 1; }
-done
-# Programs as dh_strip leaves them, relocations read-only from the start, and fortified calls where
-# the build is optimised (a debug build cannot be fortified: only that tag is spared below).
+# The package holds what was installed, its programs as dh_strip leaves them, relocations read-only
+# from the start, and fortified calls where the build is optimised (a debug build cannot be).
 dpkg-deb -x "$deb" "$work/deb/root"
+diff <(cd "$root" && find . | sort) <(cd "$work/deb/root" && find . | sort)
+ls "$root"/usr/bin/torvanreader{,-cli} "$root"/usr/share/icons/hicolor/scalable/apps/$app.svg \
+    "$root"/usr/share/icons/hicolor/{32x32,64x64}/apps/$app.png \
+    "$root"/usr/share/doc/torvanreader/{copyright,changelog.gz,examples/demo-local-tx-3072.2.hex} >/dev/null
 unfortified=(--suppress-tags hardening-no-fortify-functions)
 ! grep -qE '^CMAKE_BUILD_TYPE:STRING=(Release|RelWithDebInfo|MinSizeRel)$' "$build/CMakeCache.txt" || unfortified=()
 for program in "$work"/deb/root/usr/bin/*; do
     ! readelf -SW "$program" | grep -qE ' \.(comment|note) ' || { echo "$program keeps .comment or .note"; exit 1; }
-    readelf -d "$program" | grep -q 'FLAGS_1.*NOW' || { echo "$program lacks BIND_NOW"; exit 1; }
-    ((${#unfortified[@]})) || readelf -sW --dyn-syms "$program" | grep -q '__[a-z0-9_]*_chk@' ||
-        { echo "$program is not fortified"; exit 1; }
+    readelf -d "$program" | grep -q 'FLAGS_1.*NOW'
+    ((${#unfortified[@]})) || readelf -sW --dyn-syms "$program" | grep -q '__[a-z0-9_]*_chk@'
 done
 "$work/deb/root/usr/bin/torvanreader-demo" --screenshot "$work/shots" >/dev/null
-[ -s "$work/shots/tool-status.png" ] || { echo "the demo in the package drew no screenshots"; exit 1; }
+[ -s "$work/shots/tool-status.png" ]
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libhidapi-hidraw0 libudev1; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules'
 # Debian's own checker at every level: any tag fails.
-lintian --pedantic --display-info --fail-on error,warning,info,pedantic \
-    "${unfortified[@]}" "$deb"
+lintian --pedantic --display-info --fail-on error,warning,info,pedantic "${unfortified[@]}" "$deb"
 echo "package $(basename "$deb") validated"
