@@ -46,9 +46,9 @@ ls "$root"/usr/bin/torvanreader{,-cli} "$root"/usr/share/icons/hicolor/scalable/
 unfortified=(--suppress-tags hardening-no-fortify-functions)
 ! grep -qE '^CMAKE_BUILD_TYPE:STRING=(Release|RelWithDebInfo|MinSizeRel)$' "$build/CMakeCache.txt" || unfortified=()
 for program in "$work"/deb/root/usr/bin/*; do
-    ! readelf -SW "$program" | grep -qE ' \.(comment|note) ' || { echo "$program keeps .comment or .note"; exit 1; }
-    readelf -d "$program" | grep -q 'FLAGS_1.*NOW'
-    ((${#unfortified[@]})) || readelf -sW --dyn-syms "$program" | grep -q '__[a-z0-9_]*_chk@'
+    ! grep -qE ' \.(comment|note) ' <<<"$(readelf -SW "$program")" || { echo "$program keeps .comment or .note"; exit 1; }
+    grep -q 'FLAGS_1.*NOW' <<<"$(readelf -d "$program")"
+    ((${#unfortified[@]})) || grep -q '__[a-z0-9_]*_chk@' <<<"$(readelf -sW --dyn-syms "$program")"
 done
 "$work/deb/root/usr/bin/torvanreader-demo" --screenshot "$work/shots" >/dev/null
 [ -s "$work/shots/tool-status.png" ]
