@@ -130,14 +130,10 @@ void PerformanceTool::TakeSnapshot()
 
 void PerformanceTool::CreatePages(QWidget* client)
 {
-    auto* firmware = new DlgProgrammer(*this, client);
-    m_pages[FirmwareTab] = firmware;
+    m_pages[FirmwareTab] = new DlgProgrammer(*this, m_pMainDlg, client);
     m_pages[StatusTab] = new Tool1Main(*this, client);
     m_pages[BurnInTab] = new CBIT(*this, client);
-    auto* failSafe = new ResetTool(m_jobs, client);
-    m_pages[FailSafeTab] = failSafe;
-    firmware->m_pMainDlg = m_pMainDlg;
-    failSafe->m_pMainDlg = m_pMainDlg;
+    m_pages[FailSafeTab] = new ResetTool(m_jobs, m_pMainDlg, client);
 }
 
 bool PerformanceTool::ReadRegister(uint8_t target, uint8_t reg, uint8_t* out)

@@ -14,7 +14,7 @@ constexpr uint8_t kSignalLinesRegister = 0x0B;
 
 // Data byte 0 of the register, judged by good; a read that fails is a bad sample.
 template <typename Judge>
-bool ReadAndJudge(IRegisterHost& host, uint8_t group, uint8_t reg, Judge good)
+bool ReadAndJudge(IRegisterReader& host, uint8_t group, uint8_t reg, Judge good)
 {
     RegisterData data{};
     return host.ReadRegister(group, reg, data.data()) && good(data[0]);
@@ -42,7 +42,7 @@ bool HpdGood(uint8_t signalLines)
     return (signalLines & 0x01) != 0;
 }
 
-std::optional<SampleResult> ReadSample(IRegisterHost& host)
+std::optional<SampleResult> ReadSample(IRegisterReader& host)
 {
     RegisterData data{};
     if (!host.ReadRegister(frames::kConnectGroup, kConnectRegister, data.data()))

@@ -4,7 +4,7 @@
 
 #include "burnin/SampleRecorder.h"
 
-class IRegisterHost;
+class IRegisterReader;
 
 // What one burn-in sample reads and how it judges it.
 namespace burnin {
@@ -21,6 +21,6 @@ bool HpdGood(uint8_t signalLines);
 // The connect check, then link, video and signal lines, with no pause between. Empty when the
 // connect check is not acknowledged: the device is gone. A status read that is not acknowledged
 // counts as a bad sample of its kind, never as whatever an earlier read left behind.
-std::optional<SampleResult> ReadSample(IRegisterHost& host);
+std::optional<SampleResult> ReadSample(IRegisterReader& host);
 
 } // namespace burnin

@@ -36,7 +36,7 @@ bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block)
     return Acknowledged(channel, block, frames::kChunkTimeoutMs, 0);
 }
 
-std::optional<DeviceInfoBlock> ReadIdentification(IRegisterHost& host, frames::Chip chip)
+std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames::Chip chip)
 {
     RegisterData data{};
     const uint8_t reg = chip == frames::Chip::Local ? 0x01 : 0x05;

@@ -75,7 +75,7 @@ QString Advice(const Reading& reading)
     return reading.linkUp ? PortAdvice(reading.portFaults) : "Disconnected";
 }
 
-void Poll::Tick(IRegisterHost& host)
+void Poll::Tick(IRegisterReader& host)
 {
     if (RunsLinkBlock(m_tick))
         LinkBlock(host);
@@ -84,7 +84,7 @@ void Poll::Tick(IRegisterHost& host)
     ++m_tick;
 }
 
-void Poll::LinkBlock(IRegisterHost& host)
+void Poll::LinkBlock(IRegisterReader& host)
 {
     Reading& r = m_reading;
     RegisterData data{};
@@ -111,7 +111,7 @@ void Poll::LinkBlock(IRegisterHost& host)
         r.linkUp ? CableLengthText(local[kCableByte], remote[kCableByte]) : kNotAvailable;
 }
 
-void Poll::SignalBlock(IRegisterHost& host)
+void Poll::SignalBlock(IRegisterReader& host)
 {
     Reading& r = m_reading;
     RegisterData data{};
