@@ -18,24 +18,23 @@
 namespace {
 
 struct SnapshotRegister {
-    uint8_t group;
-    uint8_t reg;
+    regs::Register reg;
     uint8_t dataBytes;
 };
 
 // Read in this order when the window opens.
 constexpr std::array<SnapshotRegister, 11> kSnapshotRegisters{{
-    {0x01, 0x04, 1},
-    {0x01, 0x08, 1},
-    {0x01, 0x09, 4},
-    {0x01, 0x0B, 1},
-    {0x01, 0x11, 1},
-    {0x01, 0x0C, 4},
-    {0x01, 0x12, 4},
-    {0x01, 0x0E, 1},
-    {0x01, 0x14, 1},
-    {0x02, 0x02, 1},
-    {0x02, 0x04, 1},
+    {regs::kLocalMode, 1},
+    {regs::kRemoteMode, 1},
+    {regs::kPairLevels, 4},
+    {regs::kLocalSignals, 1},
+    {regs::kRemoteSignals, 1},
+    {regs::kLocalCableLength, 4},
+    {regs::kRemoteCableLength, 4},
+    {regs::kStartupBitErrorLevel, 1},
+    {regs::kBitErrorLevel, 1},
+    {regs::kLocalSource, 1},
+    {regs::kRemoteSource, 1},
 }};
 
 constexpr const char* kCaption = "Tessalink";
@@ -121,10 +120,11 @@ void PerformanceTool::TakeSnapshot()
     // A failed read leaves its flag clear and does not stop the sequence.
     for (const SnapshotRegister& entry : kSnapshotRegisters) {
         RegisterData data{};
-        if (ReadRegister(entry.group, entry.reg, data.data()))
-            m_snapshot.Store(entry.group, entry.reg, std::span(data).first(entry.dataBytes));
+        const auto [group, number] = entry.reg;
+        if (Read(entry.reg, data.data()))
+            m_snapshot.Store(group, number, std::span(data).first(entry.dataBytes));
         else
-            m_snapshot.MarkInvalid(entry.group, entry.reg);
+            m_snapshot.MarkInvalid(group, number);
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "device/RegisterMap.h"
+
 class CHidCmd;
 
 // The doors through which pages and commands reach the extender, kept apart from any window so
@@ -34,6 +36,7 @@ class IRegisterReader {
 public:
     // out must hold at least 29 bytes; it is not written when the read fails.
     virtual bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) = 0;
+    bool Read(regs::Register reg, uint8_t* out) { return ReadRegister(reg.group, reg.number, out); }
 
 protected:
     ~IRegisterReader() = default;

@@ -17,8 +17,8 @@ using RegisterData = std::array<uint8_t, kRegisterDataCapacity>;
 // When false, out is left untouched.
 bool ReadStatusRegister(CHidCmd& channel, uint8_t target, uint8_t reg, std::span<uint8_t> out);
 
-// The connect check that tells a connected unit: status 0xAA, or 0x01 in the byte after it,
-// either alone suffices; no answer leaves both 0.
+// The connect check that tells a connected unit: status 0xAA, or the connected answer in the byte
+// after it, either alone suffices; no answer leaves both 0.
 bool AnswersConnectCheck(CHidCmd& channel);
 
 // The register read straight over a channel, for a program without the tool window: the command
