@@ -37,6 +37,17 @@ constexpr std::array<SnapshotRegister, 11> kSnapshotRegisters{{
     {regs::kRemoteSource, 1},
 }};
 
+// The pause between the main window's last command and the snapshot's first read. Units in the
+// field have always been given it; nothing shows that they can do without.
+constexpr unsigned long kPauseBeforeSnapshotMs = 10;
+
+// Where the pages lie over the tab control, in pixels of its client area: in from its left edge,
+// down past the row of tabs, and out past its right and bottom edges, the place the pages' own
+// layouts were drawn for.
+constexpr int kPageLeft = 13;
+constexpr int kPageTop = 60;
+constexpr int kPageOverhang = 8;
+
 constexpr const char* kCaption = "Tessalink";
 
 constexpr std::array<const char*, PerformanceTool::TabCount> kTabCaptions{
@@ -90,7 +101,7 @@ void PerformanceTool::CreateMenu(QMenuBar* menuBar)
 void PerformanceTool::OnInitDialog(QWidget* client)
 {
     m_snapshot.Clear();
-    QThread::msleep(10);
+    QThread::msleep(kPauseBeforeSnapshotMs);
     TakeSnapshot();
 
     m_tabs = ui::PlaceControl<QTabWidget>(client, 1004, {7, 7, 466, 416});
@@ -99,9 +110,8 @@ void PerformanceTool::OnInitDialog(QWidget* client)
 
     CreatePages(client);
 
-    // The pages lie over the tab control's pane, in the place the tab control's client area gives.
-    const QRect area = m_tabs->rect();
-    const QRect pageRect(area.left() + 13, area.top() + 60, area.width() - 5, area.height() - 52);
+    const QRect pageRect =
+        m_tabs->rect().adjusted(kPageLeft, kPageTop, kPageOverhang, kPageOverhang);
     for (ToolPage* page : m_pages) {
         page->setGeometry(pageRect);
         page->raise();

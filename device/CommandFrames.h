@@ -6,9 +6,9 @@
 
 #include "device/RegisterMap.h"
 
-// The command payloads of the extender's catalogue, with the transaction parameters each is sent
-// with. Three-byte commands are {group, operation, check}, the check byte being the 8-bit sum of
-// group and operation; the fail-safe write adds an unchecked value byte.
+// Every command payload that the program sends the extender, with the transaction parameters each
+// is sent with. Three-byte commands are {group, operation, check}, the check byte being the 8-bit
+// sum of group and operation; the fail-safe write adds an unchecked value byte.
 namespace frames {
 
 inline constexpr uint8_t kStatusAck = 0xAA;

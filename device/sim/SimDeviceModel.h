@@ -9,7 +9,7 @@
 
 #include "device/CommandFrames.h"
 
-// What the simulated extender knows and how it answers each command of the catalogue: status
+// What the simulated extender knows and how it answers every command the program sends: status
 // registers, the identification of both chips, a flash per chip that behaves like real flash
 // (erase sets every byte to 0xFF, programming can only clear bits), the fail-safe setting byte and
 // restart counts. Not thread-safe: SimExtender guards it.
