@@ -18,25 +18,35 @@
 namespace {
 
 struct SnapshotRegister {
-    uint8_t group;
-    uint8_t reg;
+    regs::Register reg;
     uint8_t dataBytes;
 };
 
 // Read in this order when the window opens.
 constexpr std::array<SnapshotRegister, 11> kSnapshotRegisters{{
-    {0x01, 0x04, 1},
-    {0x01, 0x08, 1},
-    {0x01, 0x09, 4},
-    {0x01, 0x0B, 1},
-    {0x01, 0x11, 1},
-    {0x01, 0x0C, 4},
-    {0x01, 0x12, 4},
-    {0x01, 0x0E, 1},
-    {0x01, 0x14, 1},
-    {0x02, 0x02, 1},
-    {0x02, 0x04, 1},
+    {regs::kLocalMode, 1},
+    {regs::kRemoteMode, 1},
+    {regs::kPairLevels, 4},
+    {regs::kLocalSignals, 1},
+    {regs::kRemoteSignals, 1},
+    {regs::kLocalCableLength, 4},
+    {regs::kRemoteCableLength, 4},
+    {regs::kStartupBitErrorLevel, 1},
+    {regs::kBitErrorLevel, 1},
+    {regs::kLocalSource, 1},
+    {regs::kRemoteSource, 1},
 }};
+
+// The pause between the main window's last command and the snapshot's first read. Units in the
+// field have always been given it; nothing shows that they can do without.
+constexpr unsigned long kPauseBeforeSnapshotMs = 10;
+
+// Where the pages lie over the tab control, in pixels of its client area: in from its left edge,
+// down past the row of tabs, and out past its right and bottom edges, the place the pages' own
+// layouts were drawn for.
+constexpr int kPageLeft = 13;
+constexpr int kPageTop = 60;
+constexpr int kPageOverhang = 8;
 
 constexpr const char* kCaption = "Tessalink";
 
@@ -91,7 +101,7 @@ void PerformanceTool::CreateMenu(QMenuBar* menuBar)
 void PerformanceTool::OnInitDialog(QWidget* client)
 {
     m_snapshot.Clear();
-    QThread::msleep(10);
+    QThread::msleep(kPauseBeforeSnapshotMs);
     TakeSnapshot();
 
     m_tabs = ui::PlaceControl<QTabWidget>(client, 1004, {7, 7, 466, 416});
@@ -100,9 +110,8 @@ void PerformanceTool::OnInitDialog(QWidget* client)
 
     CreatePages(client);
 
-    // The pages lie over the tab control's pane, in the place the tab control's client area gives.
-    const QRect area = m_tabs->rect();
-    const QRect pageRect(area.left() + 13, area.top() + 60, area.width() - 5, area.height() - 52);
+    const QRect pageRect =
+        m_tabs->rect().adjusted(kPageLeft, kPageTop, kPageOverhang, kPageOverhang);
     for (ToolPage* page : m_pages) {
         page->setGeometry(pageRect);
         page->raise();
@@ -121,23 +130,20 @@ void PerformanceTool::TakeSnapshot()
     // A failed read leaves its flag clear and does not stop the sequence.
     for (const SnapshotRegister& entry : kSnapshotRegisters) {
         RegisterData data{};
-        if (ReadRegister(entry.group, entry.reg, data.data()))
-            m_snapshot.Store(entry.group, entry.reg, std::span(data).first(entry.dataBytes));
+        const auto [group, number] = entry.reg;
+        if (Read(entry.reg, data.data()))
+            m_snapshot.Store(group, number, std::span(data).first(entry.dataBytes));
         else
-            m_snapshot.MarkInvalid(entry.group, entry.reg);
+            m_snapshot.MarkInvalid(group, number);
     }
 }
 
 void PerformanceTool::CreatePages(QWidget* client)
 {
-    auto* firmware = new DlgProgrammer(*this, client);
-    m_pages[FirmwareTab] = firmware;
+    m_pages[FirmwareTab] = new DlgProgrammer(*this, m_pMainDlg, client);
     m_pages[StatusTab] = new Tool1Main(*this, client);
     m_pages[BurnInTab] = new CBIT(*this, client);
-    auto* failSafe = new ResetTool(m_jobs, client);
-    m_pages[FailSafeTab] = failSafe;
-    firmware->m_pMainDlg = m_pMainDlg;
-    failSafe->m_pMainDlg = m_pMainDlg;
+    m_pages[FailSafeTab] = new ResetTool(m_jobs, m_pMainDlg, client);
 }
 
 bool PerformanceTool::ReadRegister(uint8_t target, uint8_t reg, uint8_t* out)

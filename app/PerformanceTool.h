@@ -4,6 +4,7 @@
 
 #include "device/PageHost.h"
 #include "device/StatusRegister.h"
+#include "ui/ToolHost.h"
 
 class QTabWidget;
 class QMenuBar;
@@ -12,7 +13,7 @@ class ToolPage;
 // The tool window: takes a snapshot of eleven status registers when it opens, hosts the four pages
 // under its tabs and offers them the register read. The pages are children of the window, not of
 // the tab control; a hidden page keeps its timers running.
-class PerformanceTool : public QDialog, public IRegisterHost, public IUnitFollower {
+class PerformanceTool : public QDialog, public IToolHost, public IUnitFollower {
     Q_OBJECT
 public:
     enum Tab { FirmwareTab = 0, StatusTab = 1, BurnInTab = 2, FailSafeTab = 3, TabCount = 4 };
@@ -28,8 +29,6 @@ public:
 
     ToolPage* Page(int tab) const { return m_pages[tab]; }
     int CurrentTab() const { return m_currentTab; }
-
-    IChannelOwner* const m_pMainDlg;
 
 public slots:
     // Every way out (close box, Esc, Enter, Exit) ends here, so the pages are always asked and
@@ -48,6 +47,7 @@ private:
     void OnSelChange(int index);
     void ClosePages();
 
+    IChannelOwner* const m_pMainDlg;
     std::array<ToolPage*, TabCount> m_pages{};
     int m_currentTab = 0;
     RegisterSnapshot m_snapshot;

@@ -83,7 +83,7 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
     m_startToAnalyze =
         ui::PlaceControl<QPushButton>(client, 1001, {104, 159, 73, 14}, "Start to Analyze");
     connect(m_startToAnalyze, &QPushButton::clicked, this, &CTorvanReaderDlg::OnStartToAnalyze);
-    // Part of the window's template, hidden, and never shown.
+    // Two buttons the window carries hidden: never shown, with no behaviour.
     m_programmerTool =
         ui::PlaceControl<QPushButton>(client, 1002, {127, 189, 73, 14}, "Programmer Tool");
     m_programmerTool->hide();

@@ -37,7 +37,7 @@ private:
     void OnInitDialog();
     void CreateControls(QWidget* client);
     void CreateMenu(QMenuBar* menuBar);
-    // Enter when no push button has the focus: the template's hidden OK button.
+    // The hidden default OK button, pressed by Enter when no push button has the focus.
     void OnOK();
     void ShowNotOpened(const CHidIO::Opening& opening);
     void ShowReason(const QString& reason, const QString& advice);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/HidCmd.h"
+#include "device/RegisterMap.h"
 #include "device/StatusRegister.h"
 #include "device/sim/SimExtender.h"
 
@@ -16,7 +17,8 @@ namespace {
 void Measure(int latencyMs, int count)
 {
     SimExtender extender;
-    extender.SetRegister(0x01, 0x0B, {0x05, 0, 0, 0});
+    constexpr regs::Register kRead = regs::kLocalSignals;
+    extender.SetRegister(kRead.group, kRead.number, {0x05, 0, 0, 0});
     extender.SetFaults({.latencyMs = latencyMs});
     CHidCmd channel(extender);
     if (!channel.Transport().Open()) {
@@ -28,7 +30,7 @@ void Measure(int latencyMs, int count)
     for (int i = 0; i < count; ++i) {
         RegisterData out{};
         const auto start = std::chrono::steady_clock::now();
-        if (!ReadStatusRegister(channel, 0x01, 0x0B, out)) {
+        if (!ReadStatusRegister(channel, kRead.group, kRead.number, out)) {
             std::puts("register read failed");
             std::exit(1);
         }

@@ -38,7 +38,7 @@ constexpr std::array<const char*, 4> kPeriodItems{"1 second", "10 second", "1 mi
 
 } // namespace
 
-CBIT::CBIT(IRegisterHost& host, QWidget* parent)
+CBIT::CBIT(IToolHost& host, QWidget* parent)
     : ToolPage(parent), m_host(host), m_session(m_timing.clock)
 {
     CreateControls();

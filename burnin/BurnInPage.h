@@ -6,7 +6,7 @@
 
 #include "burnin/BurnInSession.h"
 #include "burnin/ClockReading.h"
-#include "device/PageHost.h"
+#include "ui/ToolHost.h"
 #include "ui/ToolPage.h"
 
 class ChartView;
@@ -38,7 +38,7 @@ struct BurnInTiming {
 class CBIT : public ToolPage {
     Q_OBJECT
 public:
-    explicit CBIT(IRegisterHost& host, QWidget* parent = nullptr);
+    explicit CBIT(IToolHost& host, QWidget* parent = nullptr);
     ~CBIT() override;
 
     // Only while no run is in progress.
@@ -66,7 +66,7 @@ private:
     // Said once per run in the page, not in a box each second.
     void TellLogFailure(const QString& reason);
 
-    IRegisterHost& m_host;
+    IToolHost& m_host;
     BurnInTiming m_timing;
     BurnInSession m_session;
     std::unique_ptr<CycleWorker> m_clockLog;

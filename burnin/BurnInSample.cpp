@@ -1,62 +1,54 @@
 #include "burnin/BurnInSample.h"
 
-#include "device/CommandFrames.h"
 #include "device/PageHost.h"
+#include "device/RegisterMap.h"
 #include "device/StatusRegister.h"
 
 namespace burnin {
 namespace {
 
-constexpr uint8_t kConnectRegister = 0x01;
-constexpr uint8_t kLinkStateRegister = 0x01;
-constexpr uint8_t kVideoSourceRegister = 0x02;
-constexpr uint8_t kSignalLinesRegister = 0x0B;
-
 // Data byte 0 of the register, judged by good; a read that fails is a bad sample.
 template <typename Judge>
-bool ReadAndJudge(IRegisterHost& host, uint8_t group, uint8_t reg, Judge good)
+bool ReadAndJudge(IRegisterReader& host, regs::Register reg, Judge good)
 {
     RegisterData data{};
-    return host.ReadRegister(group, reg, data.data()) && good(data[0]);
+    return host.Read(reg, data.data()) && good(data[0]);
 }
 
 } // namespace
 
 bool LinkGood(uint8_t linkState)
 {
-    return linkState >= 1 && linkState <= 4;
+    return linkState >= regs::kLinkUpFirst && linkState <= regs::kLinkUpLast;
 }
 
 bool VideoGood(uint8_t sourceType)
 {
-    return sourceType >= 1 && sourceType <= 3;
+    return sourceType > regs::kSourceNone && sourceType <= regs::kSourceLastGood;
 }
 
 bool FiveVoltGood(uint8_t signalLines)
 {
-    return (signalLines & 0x04) != 0;
+    return (signalLines & regs::kLocalFiveVoltBit) != 0;
 }
 
 bool HpdGood(uint8_t signalLines)
 {
-    return (signalLines & 0x01) != 0;
+    return (signalLines & regs::kLocalHpdBit) != 0;
 }
 
-std::optional<SampleResult> ReadSample(IRegisterHost& host)
+std::optional<SampleResult> ReadSample(IRegisterReader& host)
 {
     RegisterData data{};
-    if (!host.ReadRegister(frames::kConnectGroup, kConnectRegister, data.data()))
+    if (!host.Read(regs::kConnectCheck, data.data()))
         return std::nullopt;
 
     SampleResult sample{};
-    sample[static_cast<int>(Trace::Link)] =
-        ReadAndJudge(host, frames::kStatusGroup2, kLinkStateRegister, LinkGood);
-    sample[static_cast<int>(Trace::Video)] =
-        ReadAndJudge(host, frames::kStatusGroup2, kVideoSourceRegister, VideoGood);
+    sample[static_cast<int>(Trace::Link)] = ReadAndJudge(host, regs::kLinkState, LinkGood);
+    sample[static_cast<int>(Trace::Video)] = ReadAndJudge(host, regs::kLocalSource, VideoGood);
 
     RegisterData lines{};
-    const bool linesRead =
-        host.ReadRegister(frames::kStatusGroup1, kSignalLinesRegister, lines.data());
+    const bool linesRead = host.Read(regs::kLocalSignals, lines.data());
     sample[static_cast<int>(Trace::FiveVolt)] = linesRead && FiveVoltGood(lines[0]);
     sample[static_cast<int>(Trace::Hpd)] = linesRead && HpdGood(lines[0]);
     return sample;

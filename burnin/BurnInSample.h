@@ -4,23 +4,23 @@
 
 #include "burnin/SampleRecorder.h"
 
-class IRegisterHost;
+class IRegisterReader;
 
 // What one burn-in sample reads and how it judges it.
 namespace burnin {
 
-// Link state register (group 2, 0x01): up when 1 to 4.
+// The link state: good while the link is up.
 bool LinkGood(uint8_t linkState);
-// Video source type (group 2, 0x02): good when 1 to 3; 3, no source on the Status page, counts as
-// good here.
+// The local video source type: good when a source is there; 3, no source on the Status page,
+// counts as good here.
 bool VideoGood(uint8_t sourceType);
-// Local signal lines (group 1, 0x0B): bit 2 is 5 V, bit 0 HPD.
+// The local signal lines: their 5 V and HPD bits.
 bool FiveVoltGood(uint8_t signalLines);
 bool HpdGood(uint8_t signalLines);
 
 // The connect check, then link, video and signal lines, with no pause between. Empty when the
 // connect check is not acknowledged: the device is gone. A status read that is not acknowledged
 // counts as a bad sample of its kind, never as whatever an earlier read left behind.
-std::optional<SampleResult> ReadSample(IRegisterHost& host);
+std::optional<SampleResult> ReadSample(IRegisterReader& host);
 
 } // namespace burnin

@@ -34,7 +34,7 @@ FileWrite BurnInSession::Begin()
     return m_log.Empty();
 }
 
-std::optional<SampleResult> BurnInSession::Sample(IRegisterHost& host)
+std::optional<SampleResult> BurnInSession::Sample(IRegisterReader& host)
 {
     const std::optional<SampleResult> sample = burnin::ReadSample(host);
     if (sample)

@@ -6,7 +6,7 @@
 #include "burnin/ClockReading.h"
 #include "burnin/SampleRecorder.h"
 
-class IRegisterHost;
+class IRegisterReader;
 
 // What the clock-and-log cycle did: the clock reading to show, and the reason an entry could not
 // be written (its counter is then kept, so the entry is tried again next cycle).
@@ -26,7 +26,7 @@ public:
     FileWrite Begin();
 
     // One sample, recorded; nothing, with nothing recorded, when the device no longer answers.
-    std::optional<SampleResult> Sample(IRegisterHost& host);
+    std::optional<SampleResult> Sample(IRegisterReader& host);
 
     // The entry that closes a run whose device went away.
     FileWrite LogDisconnect();

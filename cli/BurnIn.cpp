@@ -114,7 +114,7 @@ int BurnIn(Session& session)
         if (began < nextSample)
             continue;
         nextSample = began + period;
-        const std::optional<SampleResult> sample = run.Sample(session.Host());
+        const std::optional<SampleResult> sample = run.Sample(session.Reader());
         if (!sample) {
             tell(run.LogDisconnect());
             ended = "device gone";

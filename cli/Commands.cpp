@@ -70,20 +70,18 @@ QJsonObject StatusJson(const status::Reading& r)
 }
 
 // The reads a command makes, each failed one kept by the command sent and how it failed.
-class CheckedReads : public IRegisterHost {
+class CheckedReads : public IRegisterReader {
 public:
     explicit CheckedReads(Session& session) : m_session(session) {}
 
     bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override
     {
-        const bool read = m_session.Host().ReadRegister(target, reg, out);
+        const bool read = m_session.Reader().ReadRegister(target, reg, out);
         if (!read)
             failed << "the read (" + CommandText(frames::RegisterRead(target, reg))
                           + ") failed: " + m_session.HowLastFailed();
         return read;
     }
-    const RegisterSnapshot& Snapshot() const override { return m_session.Host().Snapshot(); }
-    WireJobs& Jobs() override { return m_session.Host().Jobs(); }
 
     QStringList failed;
 
@@ -132,7 +130,7 @@ int Info(Session& session)
     QJsonArray incomplete;
     const firmware::IncompleteMarks marks(session.Channel());
     for (frames::Chip chip : {frames::Chip::Local, frames::Chip::Remote}) {
-        const auto block = firmware::ReadIdentification(session.Host(), chip);
+        const auto block = firmware::ReadIdentification(session.Reader(), chip);
         const QString key = chip == frames::Chip::Local ? "local" : "remote";
         // A chip left half-written is shown so even when it does not tell what it is.
         const QString mark = marks.Marked(chip) ? "\tincomplete image" : "";

@@ -119,7 +119,7 @@ int Flash(Session& session)
 
     if (const int opened = session.Open())
         return opened;
-    const auto target = firmware::ReadIdentification(session.Host(), *chip);
+    const auto target = firmware::ReadIdentification(session.Reader(), *chip);
     if (const auto mismatch = firmware::ImageMismatch(info, target);
         mismatch && !options.isSet("yes")) {
         const QString question = QString::fromStdString(*mismatch);

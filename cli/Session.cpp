@@ -94,7 +94,7 @@ int Session::Open()
     // The erase's and the restart's pause on the command's own clock, as every other wait.
     m_channel->SetPauseFunction(
         [this](uint32_t ms) { m_context.sleep(std::chrono::milliseconds(ms)); });
-    m_host = std::make_unique<ChannelHost>(*m_channel);
+    m_reader = std::make_unique<ChannelReader>(*m_channel);
     return Retrying([&]() -> Attempt {
         std::string path = m_options.value("device").toStdString();
         if (m_options.isSet("serial")) {

@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "cli/Cli.h"
-#include "device/ChannelHost.h"
 #include "device/CommandFrames.h"
 #include "device/HidCmd.h"
+#include "device/StatusRegister.h"
 
 class IUnitWatcher;
 
@@ -69,7 +69,7 @@ public:
     // What tells of extenders plugged in and pulled out; taken before the first enumeration.
     IUnitWatcher& Watcher(QString& failure);
     CHidCmd& Channel() { return *m_channel; }
-    IRegisterHost& Host() { return *m_host; }
+    IRegisterReader& Reader() { return *m_reader; }
     // "the extender did not answer" or "... refused it (status 0x55)": how the last command failed.
     QString HowLastFailed() const;
 
@@ -80,7 +80,7 @@ private:
     const bool m_json;
     const bool m_quiet;
     std::unique_ptr<CHidCmd> m_channel;
-    std::unique_ptr<ChannelHost> m_host;
+    std::unique_ptr<ChannelReader> m_reader;
     IUnitWatcher* m_watcher = nullptr;
     std::string m_watchFailure;
 };

@@ -4,18 +4,18 @@
 #include <cstdint>
 #include <span>
 
-// The command payloads of the extender's catalogue, with the transaction parameters each is sent
-// with. Three-byte commands are {group, operation, check}, the check byte being the 8-bit sum of
-// group and operation; the fail-safe write adds an unchecked value byte.
+#include "device/RegisterMap.h"
+
+// Every command payload that the program sends the extender, with the transaction parameters each
+// is sent with. Three-byte commands are {group, operation, check}, the check byte being the 8-bit
+// sum of group and operation; the fail-safe write adds an unchecked value byte.
 namespace frames {
 
-inline constexpr uint8_t kStatusGroup1 = 0x01;
-inline constexpr uint8_t kStatusGroup2 = 0x02;
-inline constexpr uint8_t kFailSafeGroup = 0x05;
-inline constexpr uint8_t kConnectGroup = 0xAA;
 inline constexpr uint8_t kStatusAck = 0xAA;
 
+// A chip's firmware commands are sent in the chip's own group.
 enum class Chip : uint8_t { Local = 0x03, Remote = 0x04 };
+enum class FirmwareOperation : uint8_t { Erase = 0x02, BeginWrite = 0x03, Restart = 0x04 };
 
 inline constexpr size_t kConnectCheckCapacity = 15;
 inline constexpr size_t kRegisterCapacity = 30;
@@ -38,28 +38,32 @@ constexpr Command3 Command(uint8_t group, uint8_t operation)
 
 constexpr Command3 ConnectCheck()
 {
-    return Command(kConnectGroup, 0x01);
+    return Command(regs::kConnectCheck.group, regs::kConnectCheck.number);
 }
 constexpr Command3 RegisterRead(uint8_t group, uint8_t reg)
 {
     return Command(group, reg);
 }
+constexpr Command3 FirmwareCommand(Chip chip, FirmwareOperation operation)
+{
+    return Command(static_cast<uint8_t>(chip), static_cast<uint8_t>(operation));
+}
 constexpr Command3 EraseFirmware(Chip chip)
 {
-    return Command(static_cast<uint8_t>(chip), 0x02);
+    return FirmwareCommand(chip, FirmwareOperation::Erase);
 }
 constexpr Command3 BeginWrite(Chip chip)
 {
-    return Command(static_cast<uint8_t>(chip), 0x03);
+    return FirmwareCommand(chip, FirmwareOperation::BeginWrite);
 }
 constexpr Command3 RestartChip(Chip chip)
 {
-    return Command(static_cast<uint8_t>(chip), 0x04);
+    return FirmwareCommand(chip, FirmwareOperation::Restart);
 }
 
 constexpr Command4 FailSafeSetting(uint8_t value)
 {
-    const Command3 head = Command(kFailSafeGroup, 0x01);
+    const Command3 head = Command(regs::kFailSafeSetting.group, regs::kFailSafeSetting.number);
     return {head[0], head[1], head[2], value};
 }
 

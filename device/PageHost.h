@@ -1,13 +1,12 @@
 #pragma once
-#include <array>
-#include <cstddef>
 #include <cstdint>
 
-class CHidCmd;
-class RegisterSnapshot;
+#include "device/RegisterMap.h"
 
-// The two doors through which pages reach the extender, kept apart from any window so that the
-// pages and the shell do not include each other.
+class CHidCmd;
+
+// The doors through which pages and commands reach the extender, kept apart from any window so
+// that the pages and the shell do not include each other.
 
 // What is told when the channel's unit is pulled out and put back: the tool window, for its
 // caption. The pages learn it from their own failed and answered commands.
@@ -31,28 +30,14 @@ protected:
     ~IChannelOwner() = default;
 };
 
-// The jobs that put commands on the wire from a timer. A firmware update never shares the wire
-// with another: whether the extender takes reads between the blocks of a write is not known.
-enum class WireJob { StatusTest, BurnIn, FirmwareUpdate };
-
-class WireJobs {
-public:
-    void Set(WireJob job, bool running) { m_running[static_cast<size_t>(job)] = running; }
-    bool Running(WireJob job) const { return m_running[static_cast<size_t>(job)]; }
-
-private:
-    std::array<bool, 3> m_running{};
-};
-
-// What the tool window offers its pages: the register read, the snapshot taken at opening, and
-// the jobs that the pages run.
-class IRegisterHost {
+// The status register read: all that the Status poll, the burn-in sample and the chips'
+// identification need of the extender.
+class IRegisterReader {
 public:
     // out must hold at least 29 bytes; it is not written when the read fails.
     virtual bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) = 0;
-    virtual const RegisterSnapshot& Snapshot() const = 0;
-    virtual WireJobs& Jobs() = 0;
+    bool Read(regs::Register reg, uint8_t* out) { return ReadRegister(reg.group, reg.number, out); }
 
 protected:
-    ~IRegisterHost() = default;
+    ~IRegisterReader() = default;
 };

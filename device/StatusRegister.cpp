@@ -22,16 +22,16 @@ bool AnswersConnectCheck(CHidCmd& channel)
 {
     std::array<uint8_t, frames::kConnectCheckCapacity> response{};
     channel.Execute(frames::ConnectCheck(), response, frames::kCommandTimeoutMs, 0);
-    return response[0] == frames::kStatusAck || response[1] == 0x01;
+    return response[0] == frames::kStatusAck || response[1] == regs::kConnectedAnswer;
 }
 
 int RegisterSnapshot::GroupIndex(uint8_t group, uint8_t reg)
 {
     if (reg >= kRegisters)
         return -1;
-    if (group == frames::kStatusGroup1)
+    if (group == regs::kStatusGroup1)
         return 0;
-    if (group == frames::kStatusGroup2)
+    if (group == regs::kStatusGroup2)
         return 1;
     return -1;
 }

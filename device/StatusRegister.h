@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "device/PageHost.h"
+
 class CHidCmd;
 
 // Status register reads and the tool window's one-time snapshot of them. A read is acknowledged
@@ -15,9 +17,23 @@ using RegisterData = std::array<uint8_t, kRegisterDataCapacity>;
 // When false, out is left untouched.
 bool ReadStatusRegister(CHidCmd& channel, uint8_t target, uint8_t reg, std::span<uint8_t> out);
 
-// The connect check that tells a connected unit: status 0xAA, or 0x01 in the byte after it,
-// either alone suffices; no answer leaves both 0.
+// The connect check that tells a connected unit: status 0xAA, or the connected answer in the byte
+// after it, either alone suffices; no answer leaves both 0.
 bool AnswersConnectCheck(CHidCmd& channel);
+
+// The register read straight over a channel, for a program without the tool window: the command
+// line.
+class ChannelReader : public IRegisterReader {
+public:
+    explicit ChannelReader(CHidCmd& channel) : m_channel(channel) {}
+    bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override
+    {
+        return ReadStatusRegister(m_channel, target, reg, std::span(out, kRegisterDataCapacity));
+    }
+
+private:
+    CHidCmd& m_channel;
+};
 
 class RegisterSnapshot {
 public:

@@ -38,7 +38,8 @@ QComboBox* AddCombo(QWidget* parent, int id, QRect place, const std::array<const
 
 } // namespace
 
-ResetTool::ResetTool(const WireJobs& jobs, QWidget* parent) : ToolPage(parent), m_jobs(jobs)
+ResetTool::ResetTool(const WireJobs& jobs, IChannelOwner* mainDlg, QWidget* parent)
+    : ToolPage(parent), m_jobs(jobs), m_pMainDlg(mainDlg)
 {
     CreateControls();
     OnInitDialog();

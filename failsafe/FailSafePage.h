@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "device/PageHost.h"
+#include "ui/ToolHost.h"
 #include "ui/ToolPage.h"
 
 class CHidCmd;
@@ -17,14 +18,12 @@ class QPushButton;
 class ResetTool : public ToolPage {
     Q_OBJECT
 public:
-    explicit ResetTool(const WireJobs& jobs, QWidget* parent = nullptr);
+    // The setting is written on the main window's channel, and not while jobs has an update.
+    ResetTool(const WireJobs& jobs, IChannelOwner* mainDlg, QWidget* parent = nullptr);
 
     void OnBnClickedDefault();
     void OnBnClickedOn();
     void OnBnClickedOff();
-
-    // Set by the tool window after the page is created.
-    IChannelOwner* m_pMainDlg = nullptr;
 
 private:
     void CreateControls();
@@ -35,6 +34,7 @@ private:
     void ShowEnabled(bool enabled);
 
     const WireJobs& m_jobs;
+    IChannelOwner* const m_pMainDlg;
     QComboBox* m_wireQuality = nullptr;
     QComboBox* m_videoBitError = nullptr;
     QComboBox* m_timeInterval = nullptr;

@@ -36,11 +36,12 @@ bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block)
     return Acknowledged(channel, block, frames::kChunkTimeoutMs, 0);
 }
 
-std::optional<DeviceInfoBlock> ReadIdentification(IRegisterHost& host, frames::Chip chip)
+std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames::Chip chip)
 {
     RegisterData data{};
-    const uint8_t reg = chip == frames::Chip::Local ? 0x01 : 0x05;
-    if (!host.ReadRegister(frames::kStatusGroup1, reg, data.data()))
+    const regs::Register reg =
+        chip == frames::Chip::Local ? regs::kLocalIdentification : regs::kRemoteIdentification;
+    if (!host.Read(reg, data.data()))
         return std::nullopt;
     DeviceInfoBlock block;
     std::copy_n(data.begin(), block.bytes.size(), block.bytes.begin());

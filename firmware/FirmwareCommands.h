@@ -5,7 +5,7 @@
 #include "firmware/DeviceInfo.h"
 
 class CHidCmd;
-class IRegisterHost;
+class IRegisterReader;
 
 // The firmware commands on the command channel, each true when the chip acknowledged it.
 namespace firmware {
@@ -22,6 +22,6 @@ inline constexpr const char* kResetFailed = "Reset Fail.";
 const char* ResetDoneText(frames::Chip chip);
 // What the chip reports about its firmware, through the register read; nothing when it does not
 // answer.
-std::optional<DeviceInfoBlock> ReadIdentification(IRegisterHost& host, frames::Chip chip);
+std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames::Chip chip);
 
 } // namespace firmware

@@ -47,8 +47,8 @@ std::chrono::steady_clock::duration SteadyNow()
 
 } // namespace
 
-DlgProgrammer::DlgProgrammer(IRegisterHost& host, QWidget* parent)
-    : ToolPage(parent), m_host(host), m_controls(CreateFirmwareControls(this)),
+DlgProgrammer::DlgProgrammer(IToolHost& host, IChannelOwner* mainDlg, QWidget* parent)
+    : ToolPage(parent), m_host(host), m_pMainDlg(mainDlg), m_controls(CreateFirmwareControls(this)),
       m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod)
 {
     m_programTimer = new QTimer(this);
@@ -81,7 +81,6 @@ void DlgProgrammer::OnInitDialog()
 {
     m_controls.local->setChecked(true);
     m_controls.path->setText(QDir::homePath());
-    // m_pMainDlg is not set yet: the identification goes through the tool window's register read.
     ShowIdentification(frames::Chip::Local,
                        {m_controls.localType, m_controls.localRevision, m_controls.localRole});
     ShowIdentification(frames::Chip::Remote,

@@ -11,6 +11,7 @@
 #include "firmware/DeviceInfo.h"
 #include "firmware/FirmwareControls.h"
 #include "firmware/FirmwareImage.h"
+#include "ui/ToolHost.h"
 #include "ui/ToolPage.h"
 
 class CHidCmd;
@@ -31,11 +32,10 @@ public:
     // Asks the user for a file, starting in startDir; an empty result means cancelled.
     using FileChooser = std::function<QString(QWidget* parent, const QString& startDir)>;
 
-    explicit DlgProgrammer(IRegisterHost& host, QWidget* parent = nullptr);
+    // The identification is read through the tool window; the update and the restart go to the
+    // main window's channel directly.
+    DlgProgrammer(IToolHost& host, IChannelOwner* mainDlg, QWidget* parent = nullptr);
     ~DlgProgrammer() override;
-
-    // Set by the tool window after the page is created.
-    IChannelOwner* m_pMainDlg = nullptr;
 
     void SetFileChooser(FileChooser chooser);
     // The pace of the programming timer; tests send large images without waiting it out.
@@ -65,7 +65,8 @@ private:
     CHidCmd* Channel() const;
     void ShowStatus(const QString& text);
 
-    IRegisterHost& m_host;
+    IToolHost& m_host;
+    IChannelOwner* const m_pMainDlg;
     FirmwareControls m_controls;
     FileChooser m_chooseFile;
     QString m_imagePath;

@@ -1,5 +1,7 @@
 #include "status/StatusDecoding.h"
 
+#include "device/RegisterMap.h"
+
 namespace status {
 namespace {
 
@@ -13,12 +15,6 @@ constexpr std::array<const char*, 3> kSourceTypeNames{
     "HDMI without HDCP/ DVI",
     "HDMI with HDCP",
 };
-
-constexpr uint8_t kCableOutOfRange = 255;
-constexpr uint8_t kLocalFiveVolt = 0x04;
-constexpr uint8_t kLocalHpd = 0x01;
-constexpr uint8_t kRemoteFiveVolt = 0x04;
-constexpr uint8_t kRemoteHpd = 0x08;
 
 Lamp OnWhen(bool lit)
 {
@@ -64,7 +60,7 @@ LevelBand PairLevelBand(float level)
 
 QString CableLengthText(uint8_t a, uint8_t b)
 {
-    if (a == kCableOutOfRange || b == kCableOutOfRange)
+    if (a == regs::kCableOutOfRange || b == regs::kCableOutOfRange)
         return ">110m";
     if (a != 0 && b != 0)
         return QString::asprintf("%dm", (a + b) / 2);
@@ -73,19 +69,19 @@ QString CableLengthText(uint8_t a, uint8_t b)
 
 LocalSignals DecodeLocalSignals(uint8_t bits)
 {
-    return {OnWhen(bits & kLocalFiveVolt), OnWhen(bits & kLocalHpd)};
+    return {OnWhen(bits & regs::kLocalFiveVoltBit), OnWhen(bits & regs::kLocalHpdBit)};
 }
 
 RemoteSignals DecodeRemoteSignals(uint8_t bits)
 {
-    return {OnWhen(bits & kRemoteFiveVolt), OnWhen(bits & kRemoteHpd)};
+    return {OnWhen(bits & regs::kRemoteFiveVoltBit), OnWhen(bits & regs::kRemoteHpdBit)};
 }
 
 Lamp BerLamp(uint8_t level)
 {
-    if (level >= 9)
+    if (level >= regs::kBitErrorClean)
         return Lamp::On;
-    if (level == 8)
+    if (level == regs::kBitErrorMarginal)
         return Lamp::Marginal;
     return Lamp::Off;
 }

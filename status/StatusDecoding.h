@@ -34,8 +34,8 @@ LevelBand PairLevelBand(float level);
 // From byte 3 of the local (a) and remote (b) cable length registers.
 QString CableLengthText(uint8_t a, uint8_t b);
 
-// Local signal lines, register (1, 0x0B): bit 2 is 5 V (lamps "5V from source(TX)" and
-// "5V to link(TX)"), bit 0 is HPD ("HPD from link(TX)").
+// The local signal lines: the 5 V bit lights "5V from source(TX)" and "5V to link(TX)", the HPD
+// bit "HPD from link(TX)".
 struct LocalSignals {
     Lamp fiveVolt;
     Lamp hpd;
@@ -43,8 +43,8 @@ struct LocalSignals {
 };
 LocalSignals DecodeLocalSignals(uint8_t bits);
 
-// Remote signal lines, register (1, 0x11): bit 2 is 5 V ("5V from link(RX)"), bit 3 is HPD
-// ("HPD from display(RX)" and "HPD to link(RX)").
+// The remote signal lines: the 5 V bit lights "5V from link(RX)", the HPD bit "HPD from
+// display(RX)" and "HPD to link(RX)".
 struct RemoteSignals {
     Lamp fiveVolt;
     Lamp hpd;
@@ -52,7 +52,7 @@ struct RemoteSignals {
 };
 RemoteSignals DecodeRemoteSignals(uint8_t bits);
 
-// Video bit error rate level: 9 and over clean, 8 marginal, 7 and under bad.
+// Video bit error rate level: clean, marginal or bad.
 Lamp BerLamp(uint8_t level);
 
 } // namespace status

@@ -61,7 +61,7 @@ QLabel* PlaceText(QWidget* page, int id, QRect rect, const char* text)
 
 } // namespace
 
-Tool1Main::Tool1Main(IRegisterHost& host, QWidget* parent) : ToolPage(parent), m_host(host)
+Tool1Main::Tool1Main(IToolHost& host, QWidget* parent) : ToolPage(parent), m_host(host)
 {
     resize(ui::DialogSize(728, 394));
     for (Lamp lamp : {Lamp::On, Lamp::Marginal, Lamp::Off})

@@ -7,10 +7,10 @@
 #include <chrono>
 #include <cstdint>
 
-#include "device/PageHost.h"
 #include "device/StatusRegister.h"
 #include "status/PortCheck.h"
 #include "status/StatusReading.h"
+#include "ui/ToolHost.h"
 
 class QLabel;
 class QLineEdit;
@@ -30,7 +30,7 @@ public:
         std::chrono::milliseconds portCheck{1500};
     };
 
-    explicit Tool1Main(IRegisterHost& host, QWidget* parent = nullptr);
+    explicit Tool1Main(IToolHost& host, QWidget* parent = nullptr);
 
     // Tests and the screenshot run shorten the periods; takes effect at the next Start.
     void SetPeriods(const Periods& periods) { m_periods = periods; }
@@ -60,7 +60,7 @@ private:
     void ShowFaultyPairs(const status::PortFlags& faults);
     void ShowAdvice(const QString& text);
 
-    IRegisterHost& m_host;
+    IToolHost& m_host;
     Periods m_periods;
 
     status::Poll m_poll;

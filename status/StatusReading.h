@@ -6,7 +6,7 @@
 
 #include "status/StatusDecoding.h"
 
-class IRegisterHost;
+class IRegisterReader;
 class RegisterSnapshot;
 
 // What the Status page shows of the link, read and decoded without a window, so that the page and
@@ -44,13 +44,13 @@ class Poll {
 public:
     explicit Poll(Reading start = {}) : m_reading(std::move(start)) {}
 
-    void Tick(IRegisterHost& host);
+    void Tick(IRegisterReader& host);
     const Reading& Now() const { return m_reading; }
     uint32_t TickCount() const { return m_tick; }
 
 private:
-    void LinkBlock(IRegisterHost& host);
-    void SignalBlock(IRegisterHost& host);
+    void LinkBlock(IRegisterReader& host);
+    void SignalBlock(IRegisterReader& host);
 
     Reading m_reading;
     uint32_t m_tick = 0; // only grows, whatever Start and Stop do

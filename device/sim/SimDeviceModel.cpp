@@ -2,12 +2,7 @@
 
 #include <algorithm>
 
-#include "device/CommandFrames.h"
-
 namespace {
-
-constexpr uint8_t kLocalIdRegister = 0x01;
-constexpr uint8_t kRemoteIdRegister = 0x05;
 
 // A plausible pair: a QX710 transmitter and a QX720 receiver, firmware 3072.1.
 constexpr std::array<uint8_t, 4> kLocalId{0x23, 0x07, 0x21, 0x10};
@@ -40,8 +35,9 @@ void SimDeviceModel::RemoveRegister(uint8_t group, uint8_t reg)
 
 void SimDeviceModel::SetIdentification(Chip chip, std::array<uint8_t, 4> block)
 {
-    const uint8_t reg = chip == Local ? kLocalIdRegister : kRemoteIdRegister;
-    SetRegister(frames::kStatusGroup1, reg, {block.begin(), block.end()});
+    const regs::Register reg =
+        chip == Local ? regs::kLocalIdentification : regs::kRemoteIdentification;
+    SetRegister(reg.group, reg.number, {block.begin(), block.end()});
 }
 
 void SimDeviceModel::SetFlashSize(size_t bytes)
@@ -60,7 +56,7 @@ std::vector<uint8_t> SimDeviceModel::Answer(std::span<const uint8_t> payload)
         return {kRefused};
 
     if (payload.size() == 4) {
-        if (payload[0] != frames::kFailSafeGroup || payload[1] != 0x01)
+        if (regs::Register{payload[0], payload[1]} != regs::kFailSafeSetting)
             return {kRefused};
         m_failSafe = payload[3];
         ++m_failSafeWrites;
@@ -73,10 +69,10 @@ std::vector<uint8_t> SimDeviceModel::Answer(std::span<const uint8_t> payload)
 
 std::vector<uint8_t> SimDeviceModel::AnswerCommand(uint8_t group, uint8_t operation)
 {
-    if (group == frames::kConnectGroup && operation == 0x01)
-        return {kAck, 0x01};
+    if (regs::Register{group, operation} == regs::kConnectCheck)
+        return {kAck, regs::kConnectedAnswer};
 
-    if (group == frames::kStatusGroup1 || group == frames::kStatusGroup2) {
+    if (group == regs::kStatusGroup1 || group == regs::kStatusGroup2) {
         const auto found = m_registers.find({group, operation});
         if (found == m_registers.end())
             return {kRefused};
@@ -90,17 +86,18 @@ std::vector<uint8_t> SimDeviceModel::AnswerCommand(uint8_t group, uint8_t operat
     if (!local && !remote)
         return {kRefused};
     const int chip = local ? Local : Remote;
-    switch (operation) {
-    case 0x02:
+    using Operation = frames::FirmwareOperation;
+    switch (static_cast<Operation>(operation)) {
+    case Operation::Erase:
         std::fill(m_flash[chip].begin(), m_flash[chip].end(), 0xFF);
         ++m_erases[chip];
         m_writeChip = -1;
         return {kAck};
-    case 0x03:
+    case Operation::BeginWrite:
         m_writeChip = chip;
         m_writeOffset = 0;
         return {kAck};
-    case 0x04:
+    case Operation::Restart:
         ++m_restarts[chip];
         m_writeChip = -1;
         return {kAck};

@@ -7,14 +7,16 @@
 #include <utility>
 #include <vector>
 
-// What the simulated extender knows and how it answers each command of the catalogue: status
+#include "device/CommandFrames.h"
+
+// What the simulated extender knows and how it answers every command the program sends: status
 // registers, the identification of both chips, a flash per chip that behaves like real flash
 // (erase sets every byte to 0xFF, programming can only clear bits), the fail-safe setting byte and
 // restart counts. Not thread-safe: SimExtender guards it.
 class SimDeviceModel {
 public:
     enum Chip { Local = 0, Remote = 1 };
-    static constexpr uint8_t kAck = 0xAA;
+    static constexpr uint8_t kAck = frames::kStatusAck;
     static constexpr uint8_t kRefused = 0x55;
     static constexpr size_t kDefaultFlashSize = 256 * 1024;
 
