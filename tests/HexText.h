@@ -8,34 +8,24 @@
 // the converter. Kept apart from the tool, which only reads HEX.
 namespace hextext {
 
-// Appends one record to text. Written in place: the fuzzer writes a megabyte this way for each
-// input whose image is that large.
-inline void AppendRecord(std::string& text, uint8_t type, uint16_t address,
-                         std::span<const uint8_t> data, const std::string& lineEnd = "\r\n")
+// Appends one record to text, written in place: the fuzzer's round trip writes up to a megabyte.
+inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<const uint8_t> data,
+                   const std::string& lineEnd = "\r\n")
 {
-    char line[1 + 2 * (5 + 255)];
-    size_t length = 0;
+    char line[1 + 2 * (5 + 255)] = ":";
+    size_t length = 1;
     uint8_t sum = 0;
     const auto put = [&](uint8_t byte) {
         sum = uint8_t(sum + byte);
         line[length++] = "0123456789ABCDEF"[byte >> 4];
         line[length++] = "0123456789ABCDEF"[byte & 15];
     };
-    line[length++] = ':';
     for (uint8_t byte : {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type})
         put(byte);
     for (uint8_t byte : data)
         put(byte);
     put(uint8_t(-sum));
     text.append(line, length).append(lineEnd);
-}
-
-inline std::string Record(uint8_t type, uint16_t address, std::span<const uint8_t> data,
-                          const std::string& lineEnd = "\r\n")
-{
-    std::string line;
-    AppendRecord(line, type, address, data, lineEnd);
-    return line;
 }
 
 // image in records of 32 bytes, an extended linear address record before each 64 KiB segment
@@ -48,12 +38,12 @@ inline std::string Write(std::span<const uint8_t> image, const std::string& line
     for (size_t offset = 0; offset < image.size(); offset += 32) {
         if (offset > 0 && offset % 0x10000 == 0) {
             const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};
-            AppendRecord(text, 0x04, 0, upper, lineEnd);
+            Record(text, 0x04, 0, upper, lineEnd);
         }
         const size_t count = std::min<size_t>(32, image.size() - offset);
-        AppendRecord(text, 0x00, uint16_t(offset), image.subspan(offset, count), lineEnd);
+        Record(text, 0x00, uint16_t(offset), image.subspan(offset, count), lineEnd);
     }
-    AppendRecord(text, 0x01, 0, {}, lineEnd);
+    Record(text, 0x01, 0, {}, lineEnd);
     return text;
 }
 

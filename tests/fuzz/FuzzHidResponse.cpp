@@ -74,11 +74,9 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // Renewed every ten million inputs all the same, long before its handle numbers, which only
-    // grow, run over.
     static std::unique_ptr<FuzzedBackend> kept;
     static unsigned runs = 0;
-    if (runs++ % 10'000'000 == 0)
+    if (runs++ % 10'000'000 == 0) // long before its handle numbers, which only grow, run over
         kept = std::make_unique<FuzzedBackend>();
     FuzzedBackend& backend = *kept;
     backend.Answer(data, size);
