@@ -17,5 +17,10 @@ shift $(($# < 2 ? $# : 2))
 cmake --build build/fuzz --target "fuzz_$target"
 mkdir -p "build/fuzz/corpus/$target" "build/fuzz/artifacts/$target"
 cp -n "tests/fuzz/corpus/$target"/* "build/fuzz/corpus/$target/"
+# A target whose parser reads words (HEX records) has them in tests/fuzz/TARGET.dict. Inputs are
+# given time by how fast they run, so that the few that make a 16 MiB image do not take it all.
+dict=tests/fuzz/$target.dict
+[ ! -f "$dict" ] || set -- "-dict=$dict" "$@"
 exec "build/fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -max_len=4096 -rss_limit_mb=4096 \
-    -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$target/" "$@" "build/fuzz/corpus/$target"
+    -entropic_scale_per_exec_time=1 -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$target/" \
+    "$@" "build/fuzz/corpus/$target"

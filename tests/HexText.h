@@ -1,25 +1,31 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
-#include <numeric>
 #include <span>
 #include <string>
-#include <vector>
 
 // Intel HEX text as common tools write it, for the tests, the fuzzer and the benchmarks to feed
 // the converter. Kept apart from the tool, which only reads HEX.
 namespace hextext {
 
-inline std::string Record(uint8_t type, uint16_t address, std::span<const uint8_t> data,
-                          const std::string& lineEnd = "\r\n")
+// Appends one record to text, written in place: the fuzzer's round trip writes up to a megabyte.
+inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<const uint8_t> data,
+                   const std::string& lineEnd = "\r\n")
 {
-    std::vector<uint8_t> bytes{uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    bytes.push_back(uint8_t(-std::accumulate(bytes.begin(), bytes.end(), 0)));
-    std::string line = ":";
-    for (uint8_t byte : bytes)
-        line += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]};
-    return line + lineEnd;
+    char line[1 + 2 * (5 + 255)] = ":";
+    size_t length = 1;
+    uint8_t sum = 0;
+    const auto put = [&](uint8_t byte) {
+        sum = uint8_t(sum + byte);
+        line[length++] = "0123456789ABCDEF"[byte >> 4];
+        line[length++] = "0123456789ABCDEF"[byte & 15];
+    };
+    for (uint8_t byte : {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type})
+        put(byte);
+    for (uint8_t byte : data)
+        put(byte);
+    put(uint8_t(-sum));
+    text.append(line, length).append(lineEnd);
 }
 
 // image in records of 32 bytes, an extended linear address record before each 64 KiB segment
@@ -27,15 +33,18 @@ inline std::string Record(uint8_t type, uint16_t address, std::span<const uint8_
 inline std::string Write(std::span<const uint8_t> image, const std::string& lineEnd = "\r\n")
 {
     std::string text;
+    text.reserve((image.size() / 32 + image.size() / 0x10000 + 2)
+                 * (1 + 2 * (5 + 32) + lineEnd.size()));
     for (size_t offset = 0; offset < image.size(); offset += 32) {
         if (offset > 0 && offset % 0x10000 == 0) {
             const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};
-            text += Record(0x04, 0, upper, lineEnd);
+            Record(text, 0x04, 0, upper, lineEnd);
         }
         const size_t count = std::min<size_t>(32, image.size() - offset);
-        text += Record(0x00, uint16_t(offset), image.subspan(offset, count), lineEnd);
+        Record(text, 0x00, uint16_t(offset), image.subspan(offset, count), lineEnd);
     }
-    return text + Record(0x01, 0, {}, lineEnd);
+    Record(text, 0x01, 0, {}, lineEnd);
+    return text;
 }
 
 } // namespace hextext

@@ -13,7 +13,9 @@ namespace {
 
 QByteArray Rec(uint8_t type, uint16_t address, const QByteArray& data, const char* end = "\r\n")
 {
-    return QByteArray::fromStdString(hextext::Record(type, address, AsBytes(data), end));
+    std::string line;
+    hextext::Record(line, type, address, AsBytes(data), end);
+    return QByteArray::fromStdString(line);
 }
 
 firmware::HexConversion Convert(const QByteArray& text)

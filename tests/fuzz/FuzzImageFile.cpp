@@ -8,10 +8,19 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const firmware::LoadedImage loaded = firmware::ImageFromFileBytes({data, size});
+    using firmware::LoadResult;
+    firmware::LoadedImage loaded = firmware::ImageFromFileBytes({data, size});
     Require(loaded.image.size() <= firmware::kMaxImageSize, "loaded image within the limit");
     firmware::FindImageInfo(loaded.image);
-    const firmware::HexConversion converted = firmware::ConvertHexToBin({data, size});
+    // What the loader took as HEX it converted already: every input is converted once, since an
+    // address record can make that fill up to 16 MiB.
+    const bool loadedAsHex =
+        size > 0 && data[0] == ':'
+        && (loaded.result == LoadResult::Loaded || loaded.result == LoadResult::NotConverted);
+    const firmware::HexConversion converted =
+        loadedAsHex ? firmware::HexConversion{loaded.result == LoadResult::Loaded,
+                                              std::move(loaded.image), loaded.hexError}
+                    : firmware::ConvertHexToBin({data, size});
     if (!converted.ok)
         Require(converted.error.line >= 1 && converted.error.line <= size + 1
                     && !converted.error.reason.empty(),
