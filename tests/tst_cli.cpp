@@ -71,6 +71,7 @@ private slots:
             {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"},
             {"flash --to local .", 3, ".: Cannot open the file! (Is a directory)"},
             {"--help-all", 2, "Unknown option 'help-all'"},
+            {"--version", 0, "torvanreader-cli 1.0.0.1\n"},
             {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"},
             {"--json list", 0, ""}};
         for (auto [arguments, code, message] : table) {
