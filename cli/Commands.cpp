@@ -87,8 +87,12 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
     }
     if (!time.isEmpty())
         session.Data(time);
-    session.Data("Local (TX)   Torvan Mode: " + r.localMode + "   Source Type: " + r.localSource);
-    session.Data("Remote (RX)  Torvan Mode: " + r.remoteMode + "   Source Type: " + r.remoteSource);
+    const auto side = [&](const char* chip, const QString& mode, const QString& source) {
+        session.Data(QString("%1%2: %3   %4: %5")
+                         .arg(chip, status::kModeCaption, mode, status::kSourceCaption, source));
+    };
+    side("Local (TX)   ", r.localMode, r.localSource);
+    side("Remote (RX)  ", r.remoteMode, r.remoteSource);
     QStringList lamps;
     const auto states = status::SignalLampStates(r);
     for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
@@ -100,7 +104,7 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
         pairs << status::PairLevelStateText(pair, r.pairTexts[pair],
                                             status::PairLevelBand(r.pairLevels[pair]));
     session.Data(pairs.join("   "));
-    session.Data("Cable Len: " + r.cableLength + "   "
+    session.Data(status::kCableLengthCaption + (": " + r.cableLength) + "   "
                  + status::LampStateText(status::kBerLampCaption, r.ber)
                  + (r.berLevel ? QString(" (level %1)").arg(*r.berLevel) : QString())
                  + "   Link: " + (r.linkUp ? "up" : "down"));
@@ -129,7 +133,8 @@ int Info(Session& session)
             chips[key] = QJsonValue();
             silent << key + " chip's identification read failed: " + session.HowLastFailed();
             if (!mark.isEmpty() && !session.Json())
-                session.Data(ChipText(chip) + ":\tN/A\tN/A\tN/A" + mark);
+                session.Data(ChipText(chip) + QString(":\t%1\t%1\t%1").arg(firmware::kNotKnown)
+                             + mark);
             continue;
         }
         const QJsonObject info{{"chip", QString::fromStdString(block->ChipTypeName())},

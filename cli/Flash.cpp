@@ -109,11 +109,10 @@ int Flash(Session& session)
                                  {"role", text(&firmware::DeviceInfoBlock::RoleText)},
                                  {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
     else
-        session.Data(
-            QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
-                .arg(image->size())
-                .arg(info ? QString::fromStdString(info->ChipTypeName() + info->RoleText()) : "N/A")
-                .arg(info ? QString::fromStdString(info->RevisionText()) : "N/A"));
+        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
+                         .arg(image->size())
+                         .arg(QString::fromStdString(firmware::ImageTypeText(info)))
+                         .arg(QString::fromStdString(firmware::ImageRevisionText(info))));
 
     if (const int opened = session.Open())
         return opened;

@@ -120,7 +120,7 @@ void DlgProgrammer::LoadFile(const QString& path)
     // Whatever happens below, the image held before is gone, and so is what it showed.
     m_image.reset();
     m_imageInfo.reset();
-    ShowImageInfo("N/A", "N/A");
+    ShowImageInfo(firmware::kNotKnown, firmware::kNotKnown);
     firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
     if (loaded.result != firmware::LoadResult::Loaded) {
         ShowStatus(QString::fromStdString(firmware::LoadFailureText(loaded)));
@@ -129,9 +129,8 @@ void DlgProgrammer::LoadFile(const QString& path)
     m_image = std::make_shared<const firmware::Image>(std::move(loaded.image));
     ShowStatus(QString("%1 byte.").arg(m_image->size()));
     m_imageInfo = firmware::FindImageInfo(*m_image);
-    if (m_imageInfo)
-        ShowImageInfo(QString::fromStdString(m_imageInfo->ChipTypeName() + m_imageInfo->RoleText()),
-                      QString::fromStdString(m_imageInfo->RevisionText()));
+    ShowImageInfo(QString::fromStdString(firmware::ImageTypeText(m_imageInfo)),
+                  QString::fromStdString(firmware::ImageRevisionText(m_imageInfo)));
 }
 
 void DlgProgrammer::ShowImageInfo(const QString& type, const QString& revision)

@@ -25,6 +25,10 @@ inline constexpr std::array<const char*, kSignalLampCount> kSignalLampCaptions{
     "5V from source(TX)",   "5V to link(TX)",  "HPD from link(TX)",
     "HPD from display(RX)", "HPD to link(RX)", "5V from link(RX)"};
 inline constexpr const char* kBerLampCaption = "Video BER";
+// The captions of the fields.
+inline constexpr const char* kModeCaption = "Torvan Mode";
+inline constexpr const char* kSourceCaption = "Source Type";
+inline constexpr const char* kCableLengthCaption = "Cable Len";
 
 // What each signal lamp shows for a reading: a 5 V or HPD line shows on the two lamps that
 // follow it through the unit.

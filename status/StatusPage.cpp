@@ -85,13 +85,13 @@ void Tool1Main::CreateControls()
     ui::PlaceGroupFrame(this, kUnnumbered, {156, 75, 244, 29}, "Info");
     ui::PlaceGroupFrame(this, kUnnumbered, {156, 109, 243, 259}, "RJ45 connection status");
 
-    PlaceText(this, kUnnumbered, {23, 22, 41, 8}, "Torvan Mode");
+    PlaceText(this, kUnnumbered, {23, 22, 41, 8}, kModeCaption);
     m_localMode = PlaceField(this, 1014, {73, 20, 99, 14});
-    PlaceText(this, kUnnumbered, {23, 42, 41, 8}, "Source Type");
+    PlaceText(this, kUnnumbered, {23, 42, 41, 8}, kSourceCaption);
     m_localSource = PlaceField(this, 1010, {73, 40, 99, 14});
-    PlaceText(this, kUnnumbered, {224, 22, 41, 8}, "Torvan Mode");
+    PlaceText(this, kUnnumbered, {224, 22, 41, 8}, kModeCaption);
     m_remoteMode = PlaceField(this, 1046, {275, 20, 99, 14});
-    PlaceText(this, kUnnumbered, {224, 42, 41, 8}, "Source Type");
+    PlaceText(this, kUnnumbered, {224, 42, 41, 8}, kSourceCaption);
     m_remoteSource = PlaceField(this, 1042, {275, 40, 99, 14});
 
     // Each signal lamp's caption id and width and its lamp's id, from the top, 20 units apart.
@@ -122,7 +122,7 @@ void Tool1Main::CreateControls()
         m_pairFields[pair]->setAccessibleName(kPairNames[pair]);
     }
 
-    PlaceText(this, kUnnumbered, {163, 88, 32, 8}, "Cable Len");
+    PlaceText(this, kUnnumbered, {163, 88, 32, 8}, kCableLengthCaption);
     m_cableLength = PlaceField(this, 1037, {203, 85, 68, 14});
     PlaceText(this, kUnnumbered, {302, 81, 33, 8}, kBerLampCaption);
     PlaceText(this, kUnnumbered, {296, 91, 50, 8}, "(Bit Error Rate)");
