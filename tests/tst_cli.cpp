@@ -26,7 +26,9 @@ private slots:
             {flash, true, Terminate, 0, "", 4, before},
             {flash, true, Terminate, 1100, "", 4, torn},
             {flash, false, Interrupt, 1100, "", 4, torn},
-            {flash, true, Interrupt, 1100, "y", 4, torn},
+            {flash, true, Interrupt, 1100, "y", 4,
+             "A firmware update is running. Stopping now "
+             "leaves the chip without working firmware. Stop it? [y/N]"},
             {flash, true, Interrupt, 1100, "...........", 0, "Completed!"},
             {flash, false, None, 0, "", 0, "Completed!"}, // the 10th block answered 300 ms late
             {"flash --to local big.bin", true, Interrupt, 0, "...y", 4, "not programmed"},
