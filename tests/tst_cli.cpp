@@ -55,6 +55,7 @@ private slots:
         }
         WriteFile("bad.hex", QByteArray(300, '0').prepend(':'));
         WriteFile("plain.bin", QByteArray(300, '\x11'));
+        WriteFile("empty.hex", QByteArray(300, ' ').prepend(":00000001FF\n"));
         WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         rig.Set("0108=");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
@@ -63,6 +64,8 @@ private slots:
             {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"},
             {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"},
             {"flash --to local plain.bin", 4, "not programmed: This image holds no identification"},
+            {"flash --to local empty.hex", 3,
+             "empty.hex: The image holds no data: nothing to program!"},
             {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"},
             {"status", 1, "status: the read (01 08 09) failed: the extender refused it"},
             {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"},
