@@ -63,7 +63,10 @@ private slots:
             {"info --to local", 2, "--to is not an option of info"},
             {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"},
             {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"},
-            {"flash --to local plain.bin", 4, "not programmed: This image holds no identification"},
+            {"flash --to local plain.bin", 4,
+             "not programmed: This image holds no identification, so nothing tells whether it is "
+             "for the chip you chose, QX710 TX. Programming it may leave the unit unusable. (--yes "
+             "programs it anyway)"},
             {"flash --to local empty.hex", 3,
              "empty.hex: The image holds no data: nothing to program!"},
             {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"},
