@@ -135,7 +135,8 @@ private slots:
         QVERIFY(page.PortFaults() == PortFlags{} && !page.LinkUp() && !page.IsRunning());
         rig.wire.Clear();
         Click(&page, 1075);
-        QVERIFY(rig.Commands().empty() && Text(&page, 1075) == "Stop"); // Test sends nothing
+        QVERIFY(rig.Commands().empty() && Text(&page, 1075) == "Stop" // Test sends nothing
+                && page.findChild<QTimer*>("pollTimer")->interval() == 1000);
         const QString link = "01090a 010405 010809 010c0d 011213 ",
                       signal = "010b0c 011112 020204 020406 011415";
         QString blocks; // what each tick sends: L the link block, S the signal block
