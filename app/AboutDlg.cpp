@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "device/DeviceIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBox.h"
 
@@ -15,7 +16,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setPixmap(QPixmap(":/pictures/icon.png"));
     icon->setGeometry(QRect(ui::DialogRect(14, 14, 0, 0).topLeft(), QSize(32, 32)));
 
-    ui::PlaceControl<QLabel>(this, -1, {42, 14, 114, 8}, "TorvanReader, Version 1.0");
+    ui::PlaceControl<QLabel>(this, -1, {42, 14, 114, 8},
+                             QString("TorvanReader, Version ") + kTorvanShortVersion);
 
     auto* ok = ui::PlaceControl<QPushButton>(this, 1, {113, 41, 50, 14}, "OK");
     ok->setDefault(true);
@@ -24,5 +26,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 
 void ShowVersionBox(QWidget* parent)
 {
-    ui::ShowMessage(parent, kVersionText);
+    ui::ShowMessage(parent, QString("Software Version ") + kTorvanVersion);
 }

@@ -8,5 +8,4 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
-inline constexpr const char* kVersionText = "Software Version 1.0.0.1";
 void ShowVersionBox(QWidget* parent);

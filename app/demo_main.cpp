@@ -117,8 +117,7 @@ int main(int argc, char* argv[])
     ui::UseDialogFont(app);
 
     SimPlugs plugs;
-    SimExtender steady("sim:extender-2", "SIM0002");
-    demo::Apply(steady, std::chrono::seconds(30));
+    demo::SteadyExtender steady;
     steady.ReportPlugsTo(&plugs);
     if (!screenshotDir.isEmpty()) {
         SimExtender extender;

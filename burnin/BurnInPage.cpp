@@ -62,7 +62,8 @@ void CBIT::CreateControls()
     m_chart = ui::PlaceControl<ChartView>(this, 1105, {101, 58, 341, 209},
                                           [this] { return m_session.Chart(); });
     for (const Label& label : kLabels) {
-        // A little wider and taller than the template's, so that no font clips the text.
+        // The labels' places are measured for the 8-point dialog font; a little wider and taller
+        // than that, so that no desktop font clips the text.
         const QRect& r = label.place;
         auto* text = new QLabel(label.text, this);
         text->setGeometry(ui::DialogRect(r.x(), r.y(), r.width() + 20, r.height() + 2));
@@ -72,7 +73,8 @@ void CBIT::CreateControls()
     auto* saveAs = ui::PlaceControl<QPushButton>(this, 1106, {239, 335, 50, 14}, "Save as...");
     connect(saveAs, &QPushButton::clicked, this, &CBIT::OnBnClickedSaveAs);
 
-    // Not a control of the original page: where a log that cannot be written is reported.
+    // A label of its own, not one of the page's numbered controls, in the free space right of the
+    // time box: where a log that cannot be written is reported.
     m_notice = new QLabel(this);
     m_notice->setObjectName("logNotice");
     m_notice->setGeometry(ui::DialogRect(140, 7, 360, 14));

@@ -20,12 +20,10 @@ class QPushButton;
 // so that a day of samples runs in moments.
 struct BurnInTiming {
     BurnInClock clock = ReadLocalClock;
-    // Sampling period of each item of the period box: 1 second, 10 second, 1 minute, 10 minute.
-    std::array<std::chrono::milliseconds, 4> periods{
-        std::chrono::seconds(1), std::chrono::seconds(10), std::chrono::minutes(1),
-        std::chrono::minutes(10)};
+    // Sampling period of each item of the period box.
+    std::array<std::chrono::milliseconds, 4> periods = burnin::kSamplePeriods;
     // The clock-and-log cycle and the chart refresh.
-    std::chrono::milliseconds cycle{1000};
+    std::chrono::milliseconds cycle = burnin::kCyclePeriod;
     // No clock-and-log thread: whoever drives the page calls ClockLogCycle itself.
     bool manualCycle = false;
 };

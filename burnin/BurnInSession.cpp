@@ -23,6 +23,11 @@ constexpr std::array<LoggedCounter, kTraceCount> kLogOrder{{
 
 } // namespace
 
+QString burnin::TraceStateText(int trace, bool good)
+{
+    return QString(kTraceNames[trace]) + (good ? " good" : " bad");
+}
+
 BurnInSession::BurnInSession(BurnInClock clock, QString logPath)
     : m_clock(std::move(clock)), m_log(std::move(logPath))
 {

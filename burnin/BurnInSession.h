@@ -1,5 +1,7 @@
 #pragma once
 #include <QString>
+#include <array>
+#include <chrono>
 #include <optional>
 
 #include "burnin/BurnInLog.h"
@@ -7,6 +9,24 @@
 #include "burnin/SampleRecorder.h"
 
 class IRegisterReader;
+
+namespace burnin {
+
+// The sampling periods, as the page's period box lists them: 1 second, 10 second, 1 minute,
+// 10 minute.
+inline constexpr std::array<std::chrono::milliseconds, 4> kSamplePeriods{
+    std::chrono::seconds(1), std::chrono::seconds(10), std::chrono::minutes(1),
+    std::chrono::minutes(10)};
+// The clock-and-log cycle (and the chart refresh): once a second, whatever the sampling period.
+inline constexpr std::chrono::milliseconds kCyclePeriod{1000};
+
+// The traces by name, in the order of the histories and counters.
+inline constexpr std::array<const char*, kTraceCount> kTraceNames{"Link", "Video Signal", "5V",
+                                                                  "HPD"};
+// "Link good", "5V bad": one trace's sample in words.
+QString TraceStateText(int trace, bool good);
+
+} // namespace burnin
 
 // What the clock-and-log cycle did: the clock reading to show, and the reason an entry could not
 // be written (its counter is then kept, so the entry is tried again next cycle).

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "burnin/BurnInSession.h"
+
 std::array<ChartTrace, kTraceCount> ChartTraces(const ChartData& data)
 {
     std::array<ChartTrace, kTraceCount> traces;
@@ -22,11 +24,10 @@ std::array<ChartTrace, kTraceCount> ChartTraces(const ChartData& data)
 
 QString ChartStateText(const std::array<ChartTrace, kTraceCount>& traces)
 {
-    static const std::array<const char*, kTraceCount> kNames{"Link", "Video Signal", "5V", "HPD"};
     QStringList states;
-    for (size_t i = 0; i < traces.size(); ++i) {
+    for (int i = 0; i < kTraceCount; ++i) {
         if (!traces[i].points.isEmpty())
-            states << QString("%1 %2").arg(kNames[i], traces[i].newestGood ? "good" : "bad");
+            states << burnin::TraceStateText(i, traces[i].newestGood);
     }
     return states.isEmpty() ? "No sample yet" : "Newest sample: " + states.join(", ");
 }

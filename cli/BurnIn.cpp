@@ -13,13 +13,21 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The page's sampling periods.
-const std::map<QString, std::chrono::milliseconds> kPeriods{
-    {"1s", 1s}, {"10s", 10s}, {"1m", 1min}, {"10m", 10min}};
+// The page's sampling periods, as --period names them.
+constexpr std::array<const char*, burnin::kSamplePeriods.size()> kPeriodWords{"1s", "10s", "1m",
+                                                                              "10m"};
+// The traces as the JSON keys name them.
 const char* const kTraces[kTraceCount]{"link", "video", "5v", "hpd"};
-const char* const kCaptions[kTraceCount]{"Link", "Video Signal", "5V", "HPD"};
 
 constexpr std::chrono::seconds kLongestRun = std::chrono::days(366);
+
+std::optional<std::chrono::milliseconds> Period(const QString& word)
+{
+    const auto found = std::find(kPeriodWords.begin(), kPeriodWords.end(), word);
+    if (found == kPeriodWords.end())
+        return std::nullopt;
+    return burnin::kSamplePeriods[found - kPeriodWords.begin()];
+}
 
 // "90s", "30m", "12h", "2d" or plain seconds; nothing when it is none of those. A number too
 // large to count reads as longer than any run.
@@ -41,7 +49,7 @@ std::optional<std::chrono::seconds> Duration(const QString& text)
 QString UsageError(const QCommandLineParser& options, const QString& period,
                    std::optional<std::chrono::seconds> duration)
 {
-    if (!kPeriods.contains(period))
+    if (!Period(period))
         return "--period takes 1s, 10s, 1m or 10m, not '" + period + "'";
     if (!options.isSet("duration"))
         return {};
@@ -50,7 +58,7 @@ QString UsageError(const QCommandLineParser& options, const QString& period,
                + options.value("duration") + "'";
     if (*duration > kLongestRun)
         return "--duration is at most 366 days (366d)";
-    if (*duration < kPeriods.at(period))
+    if (*duration < *Period(period))
         return "--duration " + options.value("duration") + " is shorter than one period (" + period
                + "): no sample would be taken";
     return {};
@@ -66,7 +74,7 @@ int BurnIn(Session& session)
         options.isSet("duration") ? Duration(options.value("duration")) : std::nullopt;
     if (const QString wrong = UsageError(options, periodText, duration); !wrong.isEmpty())
         return session.Fail(kUsage, wrong);
-    const std::chrono::milliseconds period = kPeriods.at(periodText);
+    const std::chrono::milliseconds period = *Period(periodText);
     Context& context = session.Ctx();
     const QString log = options.isSet("log") ? options.value("log") : burnin::kLogFileName;
     // The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless
@@ -109,7 +117,7 @@ int BurnIn(Session& session)
             const CycleReport report = run.ClockLogCycle();
             entries += report.written;
             tell(report.writeError ? FileWrite{false, *report.writeError} : FileWrite{});
-            nextCycle = began + 1s;
+            nextCycle = began + burnin::kCyclePeriod;
         }
         if (began < nextSample)
             continue;
@@ -129,7 +137,7 @@ int BurnIn(Session& session)
         for (int trace = 0; trace < kTraceCount; ++trace) {
             bad[trace] += !(*sample)[trace];
             object[kTraces[trace]] = (*sample)[trace];
-            line << QString(kCaptions[trace]) + ((*sample)[trace] ? " good" : " bad");
+            line << burnin::TraceStateText(trace, (*sample)[trace]);
         }
         session.Json() ? session.Data(object) : session.Data(line.join("   "));
     }
@@ -141,7 +149,7 @@ int BurnIn(Session& session)
     QStringList counts;
     for (int trace = 0; trace < kTraceCount; ++trace) {
         summary[QString("bad_") + kTraces[trace]] = bad[trace];
-        counts << QString("%1 %2").arg(kCaptions[trace]).arg(bad[trace]);
+        counts << QString("%1 %2").arg(burnin::kTraceNames[trace]).arg(bad[trace]);
     }
     if (session.Json())
         session.Data(summary);

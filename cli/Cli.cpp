@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Session.h"
+#include "device/DeviceIds.h"
 
 namespace cli {
 namespace {
@@ -140,7 +141,7 @@ int Run(const QStringList& arguments, Context& context)
             : std::find_if(Commands().begin(), Commands().end(),
                            [&](const Command& c) { return positional[0] == c.name; });
     if (parser.isSet(version)) {
-        context.out << "torvanreader-cli " << TORVAN_VERSION << Qt::endl;
+        context.out << "torvanreader-cli " << kTorvanVersion << Qt::endl;
         return kDone;
     }
     if (parser.isSet(help)) {

@@ -6,30 +6,16 @@
 #include "failsafe/FailSafeSetting.h"
 #include "firmware/FirmwareCommands.h"
 #include "firmware/IncompleteMarks.h"
+#include "status/PollSchedule.h"
 #include "status/StateText.h"
 #include "status/StatusReading.h"
 
 namespace cli {
 namespace {
 
-using namespace std::chrono_literals;
-
 QString ChipText(frames::Chip chip)
 {
     return chip == frames::Chip::Local ? "Local (TX)" : "Remote (RX)";
-}
-
-QString LampWord(status::Lamp lamp)
-{
-    return lamp == status::Lamp::On ? "on" : lamp == status::Lamp::Marginal ? "marginal" : "off";
-}
-
-// The lamps of the Status page, by caption, in the page's order.
-std::vector<std::pair<QString, status::Lamp>> Lamps(const status::Reading& r)
-{
-    return {{"5V from source(TX)", r.local.fiveVolt}, {"5V to link(TX)", r.local.fiveVolt},
-            {"HPD from link(TX)", r.local.hpd},       {"HPD from display(RX)", r.remote.hpd},
-            {"HPD to link(RX)", r.remote.hpd},        {"5V from link(RX)", r.remote.fiveVolt}};
 }
 
 QStringList AdviceLines(const status::Reading& r)
@@ -40,19 +26,18 @@ QStringList AdviceLines(const status::Reading& r)
 QJsonObject StatusJson(const status::Reading& r)
 {
     QJsonObject lamps;
-    for (const auto& [caption, lamp] : Lamps(r))
-        lamps[caption] = LampWord(lamp);
+    const auto states = status::SignalLampStates(r);
+    for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
+        lamps[status::kSignalLampCaptions[lamp]] = status::LampWord(states[lamp]);
     QJsonArray pairs;
     QJsonArray faulty;
     for (int pair = 0; pair < status::kPairCount; ++pair) {
         const QString name(QChar('A' + pair));
-        const QStringList state =
-            status::PairLevelStateText(pair, r.pairTexts[pair],
-                                       status::PairLevelBand(r.pairLevels[pair]))
-                .split(", ");
+        const std::optional<QString> band =
+            status::PairBandWord(r.pairTexts[pair], status::PairLevelBand(r.pairLevels[pair]));
         pairs.append(QJsonObject{{"pair", name},
                                  {"level", r.pairTexts[pair]},
-                                 {"band", state.size() > 1 ? QJsonValue(state[1]) : QJsonValue()}});
+                                 {"band", band ? QJsonValue(*band) : QJsonValue()}});
         if (r.linkUp && r.portFaults[pair])
             faulty.append(name);
     }
@@ -64,7 +49,7 @@ QJsonObject StatusJson(const status::Reading& r)
         {"faulty_pairs", faulty},
         {"advice", QJsonArray::fromStringList(AdviceLines(r))},
         {"cable_length", r.cableLength},
-        {"video_ber", QJsonObject{{"lamp", LampWord(r.ber)},
+        {"video_ber", QJsonObject{{"lamp", status::LampWord(r.ber)},
                                   {"level", r.berLevel ? QJsonValue(*r.berLevel) : QJsonValue()}}},
         {"link", r.linkUp ? "up" : "down"}};
 }
@@ -100,11 +85,16 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
     }
     if (!time.isEmpty())
         session.Data(time);
-    session.Data("Local (TX)   Torvan Mode: " + r.localMode + "   Source Type: " + r.localSource);
-    session.Data("Remote (RX)  Torvan Mode: " + r.remoteMode + "   Source Type: " + r.remoteSource);
+    const auto side = [&](const char* chip, const QString& mode, const QString& source) {
+        session.Data(QString("%1%2: %3   %4: %5")
+                         .arg(chip, status::kModeCaption, mode, status::kSourceCaption, source));
+    };
+    side("Local (TX)   ", r.localMode, r.localSource);
+    side("Remote (RX)  ", r.remoteMode, r.remoteSource);
     QStringList lamps;
-    for (const auto& [caption, lamp] : Lamps(r))
-        lamps << status::LampStateText(caption, lamp);
+    const auto states = status::SignalLampStates(r);
+    for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
+        lamps << status::LampStateText(status::kSignalLampCaptions[lamp], states[lamp]);
     session.Data(lamps.mid(0, 3).join("   "));
     session.Data(lamps.mid(3).join("   "));
     QStringList pairs;
@@ -112,7 +102,8 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
         pairs << status::PairLevelStateText(pair, r.pairTexts[pair],
                                             status::PairLevelBand(r.pairLevels[pair]));
     session.Data(pairs.join("   "));
-    session.Data("Cable Len: " + r.cableLength + "   " + status::LampStateText("Video BER", r.ber)
+    session.Data(status::kCableLengthCaption + (": " + r.cableLength) + "   "
+                 + status::LampStateText(status::kBerLampCaption, r.ber)
                  + (r.berLevel ? QString(" (level %1)").arg(*r.berLevel) : QString())
                  + "   Link: " + (r.linkUp ? "up" : "down"));
     for (const QString& line : AdviceLines(r))
@@ -140,7 +131,8 @@ int Info(Session& session)
             chips[key] = QJsonValue();
             silent << key + " chip's identification read failed: " + session.HowLastFailed();
             if (!mark.isEmpty() && !session.Json())
-                session.Data(ChipText(chip) + ":\tN/A\tN/A\tN/A" + mark);
+                session.Data(ChipText(chip) + QString(":\t%1\t%1\t%1").arg(firmware::kNotKnown)
+                             + mark);
             continue;
         }
         const QJsonObject info{{"chip", QString::fromStdString(block->ChipTypeName())},
@@ -178,7 +170,7 @@ int Status(Session& session)
             ShowStatus(session, poll.Now(), watch ? FormatTimeStamp(context.clock()) : QString());
             shown = poll.Now();
         }
-        if (!watch || !session.WaitUntil(ticked + 1000ms))
+        if (!watch || !session.WaitUntil(ticked + status::kPollTick))
             return told.isEmpty() ? kDone : kDevice;
     }
 }
@@ -245,14 +237,15 @@ int FailSafe(Session& session)
                                : failsafe::kOffSetting;
     if (on ? !failsafe::WriteSetting(session.Channel(), setting)
            : !failsafe::SwitchOff(session.Channel()))
-        return session.Fail(kDevice, "Fail!: the fail-safe setting ("
-                                         + CommandText(frames::FailSafeSetting(setting))
-                                         + ") failed: " + session.HowLastFailed());
+        return session.Fail(kDevice, failsafe::kFailedText
+                                         + (": the fail-safe setting ("
+                                            + CommandText(frames::FailSafeSetting(setting))
+                                            + ") failed: " + session.HowLastFailed()));
     if (session.Json())
         session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"},
                                  {"setting", QString::number(setting, 16)}});
     else
-        session.Data(on ? "Fail-Safe Enable" : "Fail-Safe Disable");
+        session.Data(on ? failsafe::kEnabledText : failsafe::kDisabledText);
     return kDone;
 }
 

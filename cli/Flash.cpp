@@ -17,20 +17,18 @@ namespace {
 using State = firmware::Update::State;
 using namespace std::chrono_literals;
 
-const QString kStopQuestion =
-    "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
-
 // What went wrong and the state it left the chip in.
 QString Failure(const firmware::Update& update, const QString& how, const QString& chip)
 {
     const State end = update.Now();
     QString what;
     if (end == State::EraseRefused)
-        what = "Erase Fail!: the erase command ("
-               + CommandText(frames::EraseFirmware(update.Chip())) + ")";
+        what =
+            firmware::EndText(end)
+            + (": the erase command (" + CommandText(frames::EraseFirmware(update.Chip())) + ")");
     else if (end == State::BeginRefused)
-        what = "Write Fail!: the write command (" + CommandText(frames::BeginWrite(update.Chip()))
-               + ")";
+        what = firmware::EndText(end)
+               + (": the write command (" + CommandText(frames::BeginWrite(update.Chip())) + ")");
     else if (end == State::BlockRefused || end == State::LastRefused)
         what = QString("block %1 of %2")
                    .arg(std::min(update.Count() + 1, update.Blocks()))
@@ -97,7 +95,7 @@ int Flash(Session& session)
                                               ? " (" + Cause(files[0]) + ")"
                                               : QString()));
     if (loaded.image.empty())
-        return session.Fail(kFile, files[0] + ": The image holds no data: nothing to program!");
+        return session.Fail(kFile, files[0] + ": " + firmware::kEmptyImageRefusal);
     const auto image = std::make_shared<const firmware::Image>(std::move(loaded.image));
     const std::optional<firmware::DeviceInfoBlock> info = firmware::FindImageInfo(*image);
     const auto text = [&](std::string (firmware::DeviceInfoBlock::*part)() const) {
@@ -111,21 +109,19 @@ int Flash(Session& session)
                                  {"role", text(&firmware::DeviceInfoBlock::RoleText)},
                                  {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
     else
-        session.Data(
-            QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
-                .arg(image->size())
-                .arg(info ? QString::fromStdString(info->ChipTypeName() + info->RoleText()) : "N/A")
-                .arg(info ? QString::fromStdString(info->RevisionText()) : "N/A"));
+        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
+                         .arg(image->size())
+                         .arg(QString::fromStdString(firmware::ImageTypeText(info)))
+                         .arg(QString::fromStdString(firmware::ImageRevisionText(info))));
 
     if (const int opened = session.Open())
         return opened;
     const auto target = firmware::ReadIdentification(session.Reader(), *chip);
     if (const auto mismatch = firmware::ImageMismatch(info, target);
         mismatch && !options.isSet("yes")) {
-        const QString question = QString::fromStdString(*mismatch);
-        if (!session.Ask(question))
+        if (!session.Ask(QString::fromStdString(mismatch->Question())))
             return session.Fail(
-                kRefused, "not programmed: " + question.left(question.lastIndexOf(" Program"))
+                kRefused, "not programmed: " + QString::fromStdString(mismatch->Warning())
                               + (session.Ctx().terminal ? "" : " (--yes programs it anyway)"));
     }
 
@@ -154,7 +150,7 @@ int Flash(Session& session)
             session.Resume();
             if (!std::exchange(asking, true)) {
                 context.err << Qt::endl;
-                session.Pose(kStopQuestion);
+                session.Pose(firmware::kStopQuestion);
             }
         }
         if (asking) {
@@ -177,7 +173,7 @@ int Flash(Session& session)
     if (session.Json())
         session.Data(QJsonObject{{"event", "completed"}, {"blocks", qint64(update.Blocks())}});
     else
-        session.Data("Firmware update Completed!");
+        session.Data(firmware::EndText(State::Completed));
     return options.isSet("apply") ? Restart(session, *chip, QJsonObject{{"event", "restarted"}})
                                   : kDone;
 }

@@ -79,8 +79,7 @@ int main(int argc, char* argv[])
     // The demo: the living extender of the demo scenario, and a second, steady one beside it.
     SimPlugs demoPlugs; // told of the demo's units plugged and pulled; outlives them
     demo::Extender living;
-    SimExtender steady("sim:extender-2", "SIM0002");
-    demo::Apply(steady, std::chrono::seconds(30));
+    demo::SteadyExtender steady;
     living.ReportPlugsTo(&demoPlugs);
     steady.ReportPlugsTo(&demoPlugs);
     std::unique_ptr<UdevWatcher> udev; // made only for --wait and list --watch

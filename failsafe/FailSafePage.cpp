@@ -13,15 +13,13 @@
 
 namespace {
 
-constexpr const char* kEnabled = "Fail-Safe Enable";
-constexpr const char* kDisabled = "Fail-Safe Disable";
-constexpr const char* kFail = "Fail!";
 constexpr const char* kUpdateRunning =
     "A firmware update is running. Switch the fail-safe on or off when it has ended.";
 
 void AddStatic(QWidget* parent, const char* text, QRect place)
 {
-    // A little wider than the template's, so that no font clips the text.
+    // The labels' places are measured for the 8-point dialog font; a little wider than that, so
+    // that no desktop font clips the text.
     auto* label = new QLabel(text, parent);
     label->setGeometry(
         ui::DialogRect(place.x(), place.y(), place.width() + 16, place.height() + 2));
@@ -60,7 +58,7 @@ void ResetTool::CreateControls()
 
     auto* defaults = ui::PlaceControl<QPushButton>(this, 1121, {155, 138, 50, 14}, "Default");
     connect(defaults, &QPushButton::clicked, this, &ResetTool::OnBnClickedDefault);
-    m_status = ui::PlaceControl<QLabel>(this, 1124, {308, 66, 70, 8}, kDisabled);
+    m_status = ui::PlaceControl<QLabel>(this, 1124, {308, 66, 70, 8}, failsafe::kDisabledText);
     m_on = ui::PlaceControl<QPushButton>(this, 1123, {283, 85, 50, 14}, "On");
     connect(m_on, &QPushButton::clicked, this, &ResetTool::OnBnClickedOn);
     m_off = ui::PlaceControl<QPushButton>(this, 1122, {337, 85, 50, 14}, "Off");
@@ -82,7 +80,7 @@ void ResetTool::SelectDefaults()
 
 void ResetTool::ShowEnabled(bool enabled)
 {
-    m_status->setText(enabled ? kEnabled : kDisabled);
+    m_status->setText(enabled ? failsafe::kEnabledText : failsafe::kDisabledText);
     m_on->setEnabled(!enabled);
     m_off->setEnabled(enabled);
     for (QComboBox* combo : {m_wireQuality, m_videoBitError, m_timeInterval})
@@ -117,7 +115,7 @@ void ResetTool::OnBnClickedOn()
         failsafe::SettingByte(true, m_wireQuality->currentIndex(), m_videoBitError->currentIndex(),
                               m_timeInterval->currentIndex());
     if (!Channel() || !failsafe::WriteSetting(*Channel(), setting)) {
-        ui::ShowMessage(this, kFail);
+        ui::ShowMessage(this, failsafe::kFailedText);
         return;
     }
     ShowEnabled(true);
@@ -129,7 +127,7 @@ void ResetTool::OnBnClickedOff()
         return;
     // The selections are kept as the user left them.
     if (!Channel() || !failsafe::SwitchOff(*Channel())) {
-        ui::ShowMessage(this, kFail);
+        ui::ShowMessage(this, failsafe::kFailedText);
         return;
     }
     ShowEnabled(false);

@@ -30,6 +30,12 @@ inline constexpr uint8_t kOffSetting =
     SettingByte(false, kDefaultWireQuality, kDefaultVideoBitError, kDefaultTimeInterval);
 static_assert(kOffSetting == 0x33);
 
+// The state the page shows and the command line prints once the device took the setting, and
+// what both say when it did not.
+inline constexpr const char* kEnabledText = "Fail-Safe Enable";
+inline constexpr const char* kDisabledText = "Fail-Safe Disable";
+inline constexpr const char* kFailedText = "Fail!";
+
 // Writes the setting byte; true when the device acknowledged it.
 bool WriteSetting(CHidCmd& channel, uint8_t setting);
 // Off writes the off setting twice in a row; the second answer decides.

@@ -33,6 +33,16 @@ std::string DeviceInfoBlock::RevisionText() const
     return ByteToHex(bytes[0]).substr(1) + ByteToHex(bytes[1]) + b2[0] + "." + b2[1];
 }
 
+std::string ImageTypeText(const std::optional<DeviceInfoBlock>& info)
+{
+    return info ? info->ChipTypeName() + info->RoleText() : kNotKnown;
+}
+
+std::string ImageRevisionText(const std::optional<DeviceInfoBlock>& info)
+{
+    return info ? info->RevisionText() : kNotKnown;
+}
+
 std::optional<DeviceInfoBlock> FindImageInfo(std::span<const uint8_t> image)
 {
     const auto marker =

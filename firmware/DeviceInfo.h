@@ -22,6 +22,13 @@ struct DeviceInfoBlock {
     std::string RevisionText() const;
 };
 
+// What stands for an identification that is not known.
+inline constexpr const char* kNotKnown = "N/A";
+// What the Firmware page and flash show of an image's identification: "QX710TX" and "3072.1",
+// or kNotKnown for an image that holds none.
+std::string ImageTypeText(const std::optional<DeviceInfoBlock>& info);
+std::string ImageRevisionText(const std::optional<DeviceInfoBlock>& info);
+
 inline constexpr std::array<uint8_t, 4> kImageInfoMarker{0x12, 0x34, 0xFE, 0xDC};
 
 // Two lower-case hex digits, high nibble first.

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <array>
 
+#include "firmware/DeviceInfo.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
 
@@ -66,10 +67,11 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
 
     PlaceLabel(page, "\u25CF", {55, 152, 8, 10});
     PlaceLabel(page, "IC Type:", {65, 152, 45, 10});
-    c.imageType = ui::PlaceControl<QLabel>(page, 1092, {112, 152, 110, 10}, "N/A");
+    c.imageType = ui::PlaceControl<QLabel>(page, 1092, {112, 152, 110, 10}, firmware::kNotKnown);
     PlaceLabel(page, "\u25CF", {235, 152, 8, 10});
     PlaceLabel(page, "FW Revision:", {245, 152, 55, 10});
-    c.imageRevision = ui::PlaceControl<QLabel>(page, 1093, {302, 152, 110, 10}, "N/A");
+    c.imageRevision =
+        ui::PlaceControl<QLabel>(page, 1093, {302, 152, 110, 10}, firmware::kNotKnown);
 
     PlaceLabel(page, "Action:", {15, 196, 35, 10});
     c.program =

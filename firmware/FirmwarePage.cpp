@@ -119,7 +119,7 @@ void DlgProgrammer::LoadFile(const QString& path)
     // Whatever happens below, the image held before is gone, and so is what it showed.
     m_image.reset();
     m_imageInfo.reset();
-    ShowImageInfo("N/A", "N/A");
+    ShowImageInfo(firmware::kNotKnown, firmware::kNotKnown);
     firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
     if (loaded.result != firmware::LoadResult::Loaded) {
         ShowStatus(QString::fromStdString(firmware::LoadFailureText(loaded)));
@@ -128,9 +128,8 @@ void DlgProgrammer::LoadFile(const QString& path)
     m_image = std::make_shared<const firmware::Image>(std::move(loaded.image));
     ShowStatus(QString("%1 byte.").arg(m_image->size()));
     m_imageInfo = firmware::FindImageInfo(*m_image);
-    if (m_imageInfo)
-        ShowImageInfo(QString::fromStdString(m_imageInfo->ChipTypeName() + m_imageInfo->RoleText()),
-                      QString::fromStdString(m_imageInfo->RevisionText()));
+    ShowImageInfo(QString::fromStdString(firmware::ImageTypeText(m_imageInfo)),
+                  QString::fromStdString(firmware::ImageRevisionText(m_imageInfo)));
 }
 
 void DlgProgrammer::ShowImageInfo(const QString& type, const QString& revision)
@@ -149,15 +148,16 @@ void DlgProgrammer::OnProgram()
         return;
     // Erasing a chip that will then not be written would leave it without firmware.
     if (m_image->empty()) {
-        ui::ShowMessage(this, "The image holds no data: nothing to program!");
+        ui::ShowMessage(this, firmware::kEmptyImageRefusal);
         return;
     }
     if (OtherJobRunning())
         return;
     const frames::Chip target = Target();
-    const std::optional<std::string> mismatch =
+    const std::optional<firmware::Mismatch> mismatch =
         firmware::ImageMismatch(m_imageInfo, m_chipInfo[ChipIndex(target)]);
-    if (mismatch && !ui::Ask(this, firmware::kImageGuardTitle, QString::fromStdString(*mismatch)))
+    if (mismatch
+        && !ui::Ask(this, firmware::kImageGuardTitle, QString::fromStdString(mismatch->Question())))
         return;
     CHidCmd* channel = Channel();
     if (!channel) {
@@ -222,20 +222,18 @@ void DlgProgrammer::EndProgramming()
     const std::unique_ptr<firmware::Update> update = std::move(m_update);
     if (!update || !update->Ended())
         return; // stopped by closing the window: there is no one to tell, the chip is marked
-    switch (update->Now()) {
-    case State::Completed:
+    const State end = update->Now();
+    if (end == State::Completed)
         m_controls.progress->setValue(m_controls.progress->maximum());
-        ui::ShowMessage(this, "Firmware update Completed!");
-        return;
-    case State::EraseRefused: ui::ShowMessage(this, "Erase Fail!"); break;
-    case State::BeginRefused:
+    if (end == State::BeginRefused)
         ui::ShowMessage(this, "Fail");
-        ui::ShowMessage(this, "Write Fail!");
-        break;
-    case State::BlockRefused: ShowStatus("No 0xaa!"); break;
-    default: ui::ShowMessage(this, "Fail!"); break;
-    }
-    ui::ShowMessage(this, kIncomplete);
+    // A refused block is told in the status line; every other end in a box.
+    if (end == State::BlockRefused)
+        ShowStatus(firmware::EndText(end));
+    else
+        ui::ShowMessage(this, firmware::EndText(end));
+    if (end != State::Completed)
+        ui::ShowMessage(this, kIncomplete);
 }
 
 void DlgProgrammer::OnApplyFirmware()
@@ -257,10 +255,7 @@ void DlgProgrammer::OnApplyFirmware()
 
 bool DlgProgrammer::MayClose()
 {
-    return !IsBusy()
-           || ui::Ask(this, "Stop the firmware update?",
-                      "A firmware update is running. Stopping now leaves the chip without working "
-                      "firmware. Stop it?");
+    return !IsBusy() || ui::Ask(this, firmware::kStopTitle, firmware::kStopQuestion);
 }
 
 void DlgProgrammer::OnClose()

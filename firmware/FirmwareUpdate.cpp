@@ -4,6 +4,17 @@
 
 namespace firmware {
 
+const char* EndText(Update::State state)
+{
+    switch (state) {
+    case Update::State::Completed: return "Firmware update Completed!";
+    case Update::State::EraseRefused: return "Erase Fail!";
+    case Update::State::BeginRefused: return "Write Fail!";
+    case Update::State::BlockRefused: return "No 0xaa!";
+    default: return "Fail!";
+    }
+}
+
 Update::Update(std::shared_ptr<const Image> image, frames::Chip chip)
     : m_image(std::move(image)), m_chip(chip), m_blocks(frames::DataChunkCount(m_image->size()))
 {

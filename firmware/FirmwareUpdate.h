@@ -54,6 +54,18 @@ private:
     State m_state = State::Ready;
 };
 
+// What an ended update says first: "Firmware update Completed!", or what refused it ("Erase
+// Fail!", "Write Fail!", "No 0xaa!" for a block with more after it, "Fail!" for the last).
+const char* EndText(Update::State state);
+
+// An empty image is refused before the erase: nothing would be written to the erased chip.
+inline constexpr const char* kEmptyImageRefusal = "The image holds no data: nothing to program!";
+
+// Asked before a running update is stopped, by closing its window or by Ctrl-C.
+inline constexpr const char* kStopTitle = "Stop the firmware update?";
+inline constexpr const char* kStopQuestion =
+    "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
+
 // The programming tick: a block every 5 ms, the time the extender may need to write it.
 inline constexpr std::chrono::milliseconds kBlockPeriod{5};
 

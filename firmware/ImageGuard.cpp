@@ -3,8 +3,6 @@
 namespace firmware {
 namespace {
 
-constexpr const char* kRisk = " Programming it may leave the unit unusable. Program it anyway?";
-
 // "QX720 RX"; a type without a name by its number.
 std::string Describe(const DeviceInfoBlock& block)
 {
@@ -20,26 +18,25 @@ bool SameChip(const DeviceInfoBlock& a, const DeviceInfoBlock& b)
 
 } // namespace
 
-std::optional<std::string> ImageMismatch(const std::optional<DeviceInfoBlock>& image,
-                                         const std::optional<DeviceInfoBlock>& chip)
+std::optional<Mismatch> ImageMismatch(const std::optional<DeviceInfoBlock>& image,
+                                      const std::optional<DeviceInfoBlock>& chip)
 {
     if (image && chip) {
         if (SameChip(*image, *chip))
             return std::nullopt;
-        return "This image is for " + Describe(*image) + ", but the chip you chose is "
-               + Describe(*chip) + "." + kRisk;
+        return Mismatch{"This image is for " + Describe(*image) + ", but the chip you chose is "
+                        + Describe(*chip) + "."};
     }
     if (chip)
-        return "This image holds no identification, so nothing tells whether it is for the chip "
-               "you chose, "
-               + Describe(*chip) + "." + kRisk;
+        return Mismatch{"This image holds no identification, so nothing tells whether it is for "
+                        "the chip you chose, "
+                        + Describe(*chip) + "."};
     if (image)
-        return "The chip you chose did not tell what it is, so nothing tells whether this image, "
-               "for "
-               + Describe(*image) + ", fits it." + kRisk;
-    return std::string("Neither this image nor the chip you chose tells what it is, so nothing "
-                       "tells whether they fit.")
-           + kRisk;
+        return Mismatch{"The chip you chose did not tell what it is, so nothing tells whether this "
+                        "image, for "
+                        + Describe(*image) + ", fits it."};
+    return Mismatch{"Neither this image nor the chip you chose tells what it is, so nothing tells "
+                    "whether they fit."};
 }
 
 } // namespace firmware

@@ -12,29 +12,45 @@ QString PairName(int pair)
 
 } // namespace
 
-QString LampStateText(const QString& caption, Lamp state)
+std::array<Lamp, kSignalLampCount> SignalLampStates(const Reading& reading)
+{
+    return {reading.local.fiveVolt, reading.local.fiveVolt, reading.local.hpd,
+            reading.remote.hpd,     reading.remote.hpd,     reading.remote.fiveVolt};
+}
+
+QString LampWord(Lamp state)
 {
     switch (state) {
-    case Lamp::On: return caption + ": on";
-    case Lamp::Marginal: return caption + ": marginal";
+    case Lamp::On: return "on";
+    case Lamp::Marginal: return "marginal";
     case Lamp::Off: break;
     }
-    return caption + ": off";
+    return "off";
+}
+
+QString LampStateText(const QString& caption, Lamp state)
+{
+    return caption + ": " + LampWord(state);
+}
+
+std::optional<QString> PairBandWord(const QString& shown, LevelBand band)
+{
+    bool number = false;
+    shown.toDouble(&number);
+    if (!number)
+        return std::nullopt;
+    switch (band) {
+    case LevelBand::Red: return "fault";
+    case LevelBand::Amber: return "marginal";
+    case LevelBand::Normal: break;
+    }
+    return "good";
 }
 
 QString PairLevelStateText(int pair, const QString& shown, LevelBand band)
 {
-    QString head = "Pair " + PairName(pair) + ": " + shown;
-    bool number = false;
-    shown.toDouble(&number);
-    if (!number)
-        return head;
-    switch (band) {
-    case LevelBand::Red: return head + ", fault";
-    case LevelBand::Amber: return head + ", marginal";
-    case LevelBand::Normal: break;
-    }
-    return head + ", good";
+    const std::optional<QString> word = PairBandWord(shown, band);
+    return "Pair " + PairName(pair) + ": " + shown + (word ? ", " + *word : QString());
 }
 
 QString FaultyPairsText(const PortFlags& faults)

@@ -85,29 +85,30 @@ void Tool1Main::CreateControls()
     ui::PlaceGroupFrame(this, kUnnumbered, {156, 75, 244, 29}, "Info");
     ui::PlaceGroupFrame(this, kUnnumbered, {156, 109, 243, 259}, "RJ45 connection status");
 
-    PlaceText(this, kUnnumbered, {23, 22, 41, 8}, "Torvan Mode");
+    PlaceText(this, kUnnumbered, {23, 22, 41, 8}, kModeCaption);
     m_localMode = PlaceField(this, 1014, {73, 20, 99, 14});
-    PlaceText(this, kUnnumbered, {23, 42, 41, 8}, "Source Type");
+    PlaceText(this, kUnnumbered, {23, 42, 41, 8}, kSourceCaption);
     m_localSource = PlaceField(this, 1010, {73, 40, 99, 14});
-    PlaceText(this, kUnnumbered, {224, 22, 41, 8}, "Torvan Mode");
+    PlaceText(this, kUnnumbered, {224, 22, 41, 8}, kModeCaption);
     m_remoteMode = PlaceField(this, 1046, {275, 20, 99, 14});
-    PlaceText(this, kUnnumbered, {224, 42, 41, 8}, "Source Type");
+    PlaceText(this, kUnnumbered, {224, 42, 41, 8}, kSourceCaption);
     m_remoteSource = PlaceField(this, 1042, {275, 40, 99, 14});
 
-    const auto placeLamp = [this](int labelId, int labelWidth, const char* label, int lampId,
-                                  int y) {
-        PlaceText(this, labelId, {17, y + 2, labelWidth, 8}, label);
-        auto* lamp = ui::PlaceControl<QLabel>(this, lampId, {114, y, 15, 14});
-        lamp->setAccessibleName(label);
-        SetLamp(lamp, Lamp::Off);
-        return lamp;
-    };
-    m_local5vFromSource = placeLamp(1110, 67, "5V from source(TX)", 1097, 88);
-    m_local5vToLink = placeLamp(1111, 67, "5V to link(TX)", 1098, 108);
-    m_localHpd = placeLamp(1112, 67, "HPD from link(TX)", 1099, 128);
-    m_remoteHpdFromDisplay = placeLamp(1114, 75, "HPD from display(RX)", 1095, 148);
-    m_remoteHpdToLink = placeLamp(1115, 67, "HPD to link(RX)", 1096, 168);
-    m_remote5v = placeLamp(1113, 67, "5V from link(RX)", 1094, 188);
+    // Each signal lamp's caption id and width and its lamp's id, from the top, 20 units apart.
+    constexpr std::array<std::array<int, 3>, kSignalLampCount> kLampPlaces{{{1110, 67, 1097},
+                                                                            {1111, 67, 1098},
+                                                                            {1112, 67, 1099},
+                                                                            {1114, 75, 1095},
+                                                                            {1115, 67, 1096},
+                                                                            {1113, 67, 1094}}};
+    for (int lamp = 0; lamp < kSignalLampCount; ++lamp) {
+        const auto [labelId, labelWidth, lampId] = kLampPlaces[lamp];
+        const int y = 88 + 20 * lamp;
+        PlaceText(this, labelId, {17, y + 2, labelWidth, 8}, kSignalLampCaptions[lamp]);
+        m_signalLamps[lamp] = ui::PlaceControl<QLabel>(this, lampId, {114, y, 15, 14});
+        m_signalLamps[lamp]->setAccessibleName(kSignalLampCaptions[lamp]);
+        SetLamp(m_signalLamps[lamp], Lamp::Off);
+    }
 
     PlaceText(this, kUnnumbered, {81, 231, 28, 8}, "MAXERR");
     constexpr std::array<int, kPairCount> kPairIds{1017, 1023, 1024, 1025};
@@ -121,12 +122,12 @@ void Tool1Main::CreateControls()
         m_pairFields[pair]->setAccessibleName(kPairNames[pair]);
     }
 
-    PlaceText(this, kUnnumbered, {163, 88, 32, 8}, "Cable Len");
+    PlaceText(this, kUnnumbered, {163, 88, 32, 8}, kCableLengthCaption);
     m_cableLength = PlaceField(this, 1037, {203, 85, 68, 14});
-    PlaceText(this, kUnnumbered, {302, 81, 33, 8}, "Video BER");
+    PlaceText(this, kUnnumbered, {302, 81, 33, 8}, kBerLampCaption);
     PlaceText(this, kUnnumbered, {296, 91, 50, 8}, "(Bit Error Rate)");
     m_berLamp = ui::PlaceControl<QLabel>(this, 1103, {352, 84, 15, 14});
-    m_berLamp->setAccessibleName("Video BER");
+    m_berLamp->setAccessibleName(kBerLampCaption);
     SetLamp(m_berLamp, Lamp::Off);
 
     constexpr std::array<int, kPairCount> kLetterX{212, 242, 268, 309};
@@ -167,8 +168,9 @@ void Tool1Main::Show(const Reading& reading)
     m_cableLength->setText(reading.cableLength);
     for (int pair = 0; pair < kPairCount; ++pair)
         ShowPairLevel(pair, reading.pairTexts[pair], reading.pairLevels[pair]);
-    ShowLocalSignals(reading.local);
-    ShowRemoteSignals(reading.remote);
+    const std::array<Lamp, kSignalLampCount> lamps = SignalLampStates(reading);
+    for (int lamp = 0; lamp < kSignalLampCount; ++lamp)
+        SetLamp(m_signalLamps[lamp], lamps[lamp]);
     SetLamp(m_berLamp, reading.ber);
 }
 
@@ -185,20 +187,6 @@ void Tool1Main::ShowPairLevel(int pair, const QString& text, float level)
         m_pairBands[pair] = band;
         field->setStyleSheet(BandStyle(band));
     }
-}
-
-void Tool1Main::ShowLocalSignals(const LocalSignals& lines)
-{
-    SetLamp(m_local5vFromSource, lines.fiveVolt);
-    SetLamp(m_local5vToLink, lines.fiveVolt);
-    SetLamp(m_localHpd, lines.hpd);
-}
-
-void Tool1Main::ShowRemoteSignals(const RemoteSignals& lines)
-{
-    SetLamp(m_remote5v, lines.fiveVolt);
-    SetLamp(m_remoteHpdFromDisplay, lines.hpd);
-    SetLamp(m_remoteHpdToLink, lines.hpd);
 }
 
 void Tool1Main::SetLamp(QLabel* lamp, Lamp state)

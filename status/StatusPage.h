@@ -8,7 +8,9 @@
 #include <cstdint>
 
 #include "device/StatusRegister.h"
+#include "status/PollSchedule.h"
 #include "status/PortCheck.h"
+#include "status/StateText.h"
 #include "status/StatusReading.h"
 #include "ui/ToolHost.h"
 
@@ -26,7 +28,7 @@ class Tool1Main : public ToolPage {
     Q_OBJECT
 public:
     struct Periods {
-        std::chrono::milliseconds tick{1000};
+        std::chrono::milliseconds tick{status::kPollTick};
         std::chrono::milliseconds portCheck{1500};
     };
 
@@ -53,8 +55,6 @@ private:
     void OnInitDialog();
     void Show(const status::Reading& reading);
     void ShowPairLevel(int pair, const QString& text, float level);
-    void ShowLocalSignals(const status::LocalSignals& lines);
-    void ShowRemoteSignals(const status::RemoteSignals& lines);
     // Lamps carry their caption as accessible name; their state goes into the description and tip.
     void SetLamp(QLabel* lamp, status::Lamp state);
     void ShowFaultyPairs(const status::PortFlags& faults);
@@ -79,12 +79,7 @@ private:
     QLineEdit* m_cableLength = nullptr;
     std::array<QLineEdit*, status::kPairCount> m_pairFields{};
     std::array<status::LevelBand, status::kPairCount> m_pairBands{};
-    QLabel* m_local5vFromSource = nullptr;
-    QLabel* m_local5vToLink = nullptr;
-    QLabel* m_localHpd = nullptr;
-    QLabel* m_remote5v = nullptr;
-    QLabel* m_remoteHpdFromDisplay = nullptr;
-    QLabel* m_remoteHpdToLink = nullptr;
+    std::array<QLabel*, status::kSignalLampCount> m_signalLamps{}; // by status::SignalLamp
     QLabel* m_berLamp = nullptr;
     Rj45Picture* m_picture = nullptr;
     QPlainTextEdit* m_advice = nullptr;

@@ -26,7 +26,9 @@ private slots:
             {flash, true, Terminate, 0, "", 4, before},
             {flash, true, Terminate, 1100, "", 4, torn},
             {flash, false, Interrupt, 1100, "", 4, torn},
-            {flash, true, Interrupt, 1100, "y", 4, torn},
+            {flash, true, Interrupt, 1100, "y", 4,
+             "A firmware update is running. Stopping now "
+             "leaves the chip without working firmware. Stop it? [y/N]"},
             {flash, true, Interrupt, 1100, "...........", 0, "Completed!"},
             {flash, false, None, 0, "", 0, "Completed!"}, // the 10th block answered 300 ms late
             {"flash --to local big.bin", true, Interrupt, 0, "...y", 4, "not programmed"},
@@ -53,6 +55,7 @@ private slots:
         }
         WriteFile("bad.hex", QByteArray(300, '0').prepend(':'));
         WriteFile("plain.bin", QByteArray(300, '\x11'));
+        WriteFile("empty.hex", QByteArray(300, ' ').prepend(":00000001FF\n"));
         WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         rig.Set("0108=");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
@@ -60,7 +63,12 @@ private slots:
             {"info --to local", 2, "--to is not an option of info"},
             {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"},
             {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"},
-            {"flash --to local plain.bin", 4, "not programmed: This image holds no identification"},
+            {"flash --to local plain.bin", 4,
+             "not programmed: This image holds no identification, so nothing tells whether it is "
+             "for the chip you chose, QX710 TX. Programming it may leave the unit unusable. (--yes "
+             "programs it anyway)"},
+            {"flash --to local empty.hex", 3,
+             "empty.hex: The image holds no data: nothing to program!"},
             {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"},
             {"status", 1, "status: the read (01 08 09) failed: the extender refused it"},
             {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"},
@@ -71,6 +79,7 @@ private slots:
             {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"},
             {"flash --to local .", 3, ".: Cannot open the file! (Is a directory)"},
             {"--help-all", 2, "Unknown option 'help-all'"},
+            {"--version", 0, "torvanreader-cli 1.0.0.1\n"},
             {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"},
             {"--json list", 0, ""}};
         for (auto [arguments, code, message] : table) {

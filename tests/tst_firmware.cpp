@@ -184,10 +184,11 @@ private slots:
             {"", "",
              "Neither this image nor the chip you chose tells what it is, so nothing tells whether "
              "they fit."}};
-        for (const auto& [image, chip, question] : table)
-            QCOMPARE(QString::fromStdString(
-                         firmware::ImageMismatch(block(image), block(chip)).value_or("")),
+        for (const auto& [image, chip, question] : table) {
+            const auto mismatch = firmware::ImageMismatch(block(image), block(chip));
+            QCOMPARE(QString::fromStdString(mismatch ? mismatch->Question() : ""),
                      question.isEmpty() ? "" : question + kRisk);
+        }
     }
 
     void imageSizes()

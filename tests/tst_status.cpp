@@ -31,7 +31,7 @@ QString Shown(const QWidget* page)
 }
 
 // What "status --json" reads of the same extender, in Shown's terms, then its advice and link.
-QString ReadByCommand(Rig& rig, const QWidget* page)
+QString ReadByCommand(Rig& rig)
 {
     CHidIO& window = rig.main->Channel().Transport(); // one program per unit: it lets go meanwhile
     window.Close();
@@ -50,11 +50,10 @@ QString ReadByCommand(Rig& rig, const QWidget* page)
     }
     texts << json["cable_length"].toString() << json["local"]["source"].toString()
           << json["remote"]["source"].toString();
-    for (int id : kLamps) // the six signals by their captions, then the bit error rate
-        lamps += mark(
-            id == 1103
-                ? json["video_ber"]["lamp"]
-                : json["lamps"][ui::FindControl<QWidget>(page, id)->toolTip().section(": ", 0, 0)]);
+    for (const char* caption : {"5V from source(TX)", "5V to link(TX)", "HPD from link(TX)",
+                                "5V from link(RX)", "HPD from display(RX)", "HPD to link(RX)"})
+        lamps += mark(json["lamps"][caption]); // the six signals in kLamps' order
+    lamps += mark(json["video_ber"]["lamp"]);
     return QString("%1|%2%3|%4|%5|%6|%7")
         .arg(texts.join('|'), lamps, frames, json["advice"].toVariant().toStringList().join('\n'),
              json["link"].toString(), json["faulty_pairs"].toVariant().toStringList().join(", "))
@@ -128,10 +127,16 @@ private slots:
         QCOMPARE(Shown(&page) + Text(&page, 1075),
                  "HDBT|N/A|0.98438|1.00000|0.00000|0.81250|31m|HDMI without HDCP/ DVI|No "
                  "HDMI|OO--OOMARNATest");
+        QCOMPARE(QStringList({Described(&page, 1097), Described(&page, 1099),
+                              Described(&page, 1103), Described(&page, 1017)})
+                     .join('|'), // what the lamps and the levels say in words
+                 "5V from source(TX): on|HPD from link(TX): off|Video BER: marginal|Pair A: "
+                 "0.98438, marginal");
         QVERIFY(page.PortFaults() == PortFlags{} && !page.LinkUp() && !page.IsRunning());
         rig.wire.Clear();
         Click(&page, 1075);
-        QVERIFY(rig.Commands().empty() && Text(&page, 1075) == "Stop"); // Test sends nothing
+        QVERIFY(rig.Commands().empty() && Text(&page, 1075) == "Stop" // Test sends nothing
+                && page.findChild<QTimer*>("pollTimer")->interval() == 1000);
         const QString link = "01090a 010405 010809 010c0d 011213 ",
                       signal = "010b0c 011112 020204 020406 011415";
         QString blocks; // what each tick sends: L the link block, S the signal block
@@ -214,8 +219,8 @@ private slots:
                          .arg(rig.Commands().size())
                          .arg(Text(&page, 1077), marking, Marked(&page), Described(&page, 1104)),
                      shown);
-            if (!change.startsWith("0104= "))       // the page keeps the local mode it read before
-                QCOMPARE(ReadByCommand(rig, &page), // exit 1 after a refused read
+            if (!change.startsWith("0104= ")) // the page keeps the local mode it read before
+                QCOMPARE(ReadByCommand(rig),  // exit 1 after a refused read
                          QString("%1|%2|%3|%4|%5")
                              .arg(Shown(&page), Text(&page, 1077).trimmed(),
                                   page.LinkUp() ? "up" : "down",

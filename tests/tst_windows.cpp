@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include "Rig.h"
+#include "app/AboutDlg.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
 
@@ -27,6 +28,7 @@ private slots:
         QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
         MenuAction(dlg, "&About")->trigger();
         QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
+        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
     }
 
     void reconnectAndKeys()

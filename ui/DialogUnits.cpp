@@ -13,9 +13,9 @@ struct BaseUnits {
 };
 
 // Measured the way the dialog framework measures its font: an x unit is a quarter of the average
-// width of the Latin letters, a y unit an eighth of the line height. For the original 8-point
-// dialog font that is 1.5 px by 1.625 px; a wider desktop font widens the windows with it, so that
-// no caption is clipped.
+// width of the Latin letters, a y unit an eighth of the line height. For the 8-point dialog
+// font that every window is laid out in, that is 1.5 px by 1.625 px; a wider desktop font widens
+// the windows with it, so that no caption is clipped.
 BaseUnits MeasureBaseUnits()
 {
     const QFontMetricsF metrics(DialogFont());

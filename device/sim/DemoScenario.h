@@ -23,4 +23,13 @@ private:
     const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
+// The demo's second unit, beside the living one: still, with the registers of a healthy moment.
+class SteadyExtender : public SimExtender {
+public:
+    SteadyExtender() : SimExtender("sim:extender-2", "SIM0002") { Apply(*this, kHealthyMoment); }
+
+private:
+    static constexpr std::chrono::seconds kHealthyMoment{30};
+};
+
 } // namespace demo
