@@ -58,7 +58,7 @@ ChildRun RunChild(std::vector<std::string> args, const std::string& outputPath =
         return {};
     int status = 0;
     waitpid(pid, &status, 0);
-    ChildRun run{WIFEXITED(status) && WEXITSTATUS(status) == 0, MsSince(start)};
+    ChildRun run{WIFEXITED(status) && WEXITSTATUS(status) == 0, MsSince(start), {}};
     std::ifstream output(outputPath);
     run.output.assign(std::istreambuf_iterator<char>(output), {});
     return run;
