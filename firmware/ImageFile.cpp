@@ -16,7 +16,8 @@ using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 // What a file and bytes in memory share: the size bounds, then HEX or raw by the first byte.
 // readRaw fills the image with the bytes; convertHex gives the conversion, or nothing when the
 // bytes could not be read.
-LoadedImage Decide(size_t size, uint8_t first, const std::function<bool(Image&)>& readRaw,
+LoadedImage Decide(size_t size, uint8_t first, size_t limit,
+                   const std::function<bool(Image&)>& readRaw,
                    const std::function<std::optional<HexConversion>()>& convertHex)
 {
     LoadedImage loaded;
@@ -26,7 +27,7 @@ LoadedImage Decide(size_t size, uint8_t first, const std::function<bool(Image&)>
         return loaded;
     }
     if (first != ':') {
-        if (size > kMaxImageSize)
+        if (size > limit)
             loaded.result = LoadResult::TooLarge;
         else
             loaded.result = readRaw(loaded.image) ? LoadResult::Loaded : LoadResult::CannotOpen;
@@ -83,15 +84,15 @@ std::string LoadFailureText(const LoadedImage& loaded)
     return {};
 }
 
-LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes)
+LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit)
 {
     return Decide(
-        bytes.size(), bytes.empty() ? 0 : bytes.front(),
+        bytes.size(), bytes.empty() ? 0 : bytes.front(), limit,
         [&](Image& image) {
             image.assign(bytes.begin(), bytes.end());
             return true;
         },
-        [&] { return std::optional(ConvertHexToBin(bytes)); });
+        [&] { return std::optional(ConvertHexToBin(bytes, limit)); });
 }
 
 LoadedImage ReadImageFile(const std::string& path)
@@ -113,7 +114,7 @@ LoadedImage ReadImageFile(const std::string& path)
         return failed;
     std::rewind(file.get());
     return Decide(
-        failed.fileSize, static_cast<uint8_t>(first),
+        failed.fileSize, static_cast<uint8_t>(first), kMaxImageSize,
         [&](Image& image) {
             image.resize(failed.fileSize);
             return std::fread(image.data(), 1, image.size(), file.get()) == image.size();

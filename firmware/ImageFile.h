@@ -25,7 +25,8 @@ struct LoadedImage {
     HexError hexError;   // when NotConverted
 };
 
-LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes);
+// limit: the largest image to make, as ConvertHexToBin takes it.
+LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit = kMaxImageSize);
 LoadedImage ReadImageFile(const std::string& path);
 
 // Why a file cannot be used, as the user is told; empty when it was loaded.

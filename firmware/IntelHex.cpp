@@ -104,17 +104,17 @@ std::string LineTooLong()
 
 } // namespace
 
-HexConversion ConvertHexToBin(std::span<const uint8_t> text)
+HexConversion ConvertHexToBin(std::span<const uint8_t> text, size_t limit)
 {
-    HexConverter converter(text.size());
+    HexConverter converter(text.size(), limit);
     converter.Feed(text, true);
     return converter.Finish();
 }
 
-HexConverter::HexConverter(size_t textSize)
+HexConverter::HexConverter(size_t textSize, size_t limit) : m_limit(limit)
 {
     // The data a text holds is at most half its length: a dense image never reallocates.
-    m_image.reserve(std::min(kMaxImageSize, textSize / 2));
+    m_image.reserve(std::min(limit, textSize / 2));
 }
 
 size_t HexConverter::Feed(std::span<const uint8_t> piece, bool last)
@@ -249,9 +249,14 @@ void HexConverter::Apply(uint8_t type, uint32_t address, std::span<const uint8_t
 void HexConverter::Store(uint64_t start, std::span<const uint8_t> data)
 {
     const uint64_t end = start + data.size();
-    if (end > kMaxImageSize) {
+    if (end > m_limit) {
+        constexpr size_t kMiB = 1024 * 1024;
         m_recordError =
-            Format("data at 0x%X lies beyond the 16 MiB limit", static_cast<unsigned>(start));
+            m_limit % kMiB == 0
+                ? Format("data at 0x%X lies beyond the %u MiB limit", static_cast<unsigned>(start),
+                         static_cast<unsigned>(m_limit / kMiB))
+                : Format("data at 0x%X lies beyond the %u-byte limit", static_cast<unsigned>(start),
+                         static_cast<unsigned>(m_limit));
         return;
     }
     if (end > m_image.size())

@@ -31,13 +31,15 @@ struct HexConversion {
     HexError error; // when not ok
 };
 
-HexConversion ConvertHexToBin(std::span<const uint8_t> text);
+// limit: the largest image to make; the fuzzer gives a smaller one, so that its inputs stay quick
+// to convert while they still reach the limit.
+HexConversion ConvertHexToBin(std::span<const uint8_t> text, size_t limit = kMaxImageSize);
 
 // The same conversion over a text handed over in pieces, so that a large file is never held whole.
 class HexConverter {
 public:
     // textSize: the whole text's length, if known, to size the image once.
-    explicit HexConverter(size_t textSize = 0);
+    explicit HexConverter(size_t textSize = 0, size_t limit = kMaxImageSize);
 
     // Reads the records of the lines that piece completes and returns how many bytes it used;
     // the rest, an unfinished line, must come again at the front of the next piece. With last,
@@ -56,6 +58,7 @@ private:
     void Store(uint64_t start, std::span<const uint8_t> data);
     void Fail(std::string reason);
 
+    size_t m_limit;
     const uint8_t* m_pos = nullptr;
     const uint8_t* m_end = nullptr;
     size_t m_line = 1;
