@@ -2,8 +2,9 @@
 # protection on x86-64 in the optimised builds (release, the package, the benchmarks), and in every
 # build the relocations resolved at start and then made read-only. It is set here because CMake
 # ignores CPPFLAGS and LDFLAGS from the environment. Debug builds compile without: fortifying needs
-# optimisation. The sanitizer and fuzzing builds go without all of it: they check the same calls
-# themselves, and fortified calls would hide them from the address sanitizer.
+# optimisation. The sanitizer and fuzzing builds compile without it too: they check the same calls
+# themselves, and fortified calls would hide them from the address sanitizer. Their programs are
+# still linked read-only, so that a package made from any tree is checked alike.
 if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     set(optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
     add_compile_definitions("$<${optimised}:_FORTIFY_SOURCE=2>")
@@ -11,5 +12,5 @@ if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
         add_compile_options("$<${optimised}:-fcf-protection>")
     endif()
-    add_link_options(LINKER:-z,relro,-z,now)
 endif()
+add_link_options(LINKER:-z,relro,-z,now)
