@@ -24,6 +24,11 @@ if(TORVAN_SCREENSHOT_URL)
         "    </screenshot>\n"
         "  </screenshots>\n")
 endif()
+# The modalias that lets software centres offer the package for a plugged-in extender; the kernel
+# writes its IDs in capitals.
+string(TOUPPER "${TORVAN_USB_VENDOR_ID}" vendor)
+string(TOUPPER "${TORVAN_USB_PRODUCT_ID}" product)
+set(TORVAN_USB_MODALIAS "usb:v${vendor}p${product}*")
 configure_file(res/desktop/${TORVAN_APP_ID}.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}/${TORVAN_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${TORVAN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES res/icon.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
