@@ -5,9 +5,9 @@
 UnitNotifier::UnitNotifier(IUnitWatcher& watcher, Handler handler, QObject* parent)
     : QObject(parent), m_watcher(watcher), m_handler(std::move(handler))
 {
-    if (m_watcher.Descriptor() < 0)
+    if (m_watcher.Handle() == kNoWaitHandle)
         return;
-    m_notifier = new QSocketNotifier(m_watcher.Descriptor(), QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_watcher.Handle(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnitNotifier::OnReadable);
 }
 

@@ -6,12 +6,12 @@
 
 class QSocketNotifier;
 
-// A unit watcher on the UI thread: its descriptor on a socket notifier, so the changes arrive
+// A unit watcher on the UI thread: its handle on a socket notifier, so the changes arrive
 // through the event loop with no thread and no timer, and are handed to the window in one batch.
 class UnitNotifier : public QObject {
 public:
     using Handler = std::function<void(const std::vector<UnitChange>&)>;
-    // The watcher must outlive this object; one without a descriptor is never heard from.
+    // The watcher must outlive this object; one without a handle is never heard from.
     UnitNotifier(IUnitWatcher& watcher, Handler handler, QObject* parent = nullptr);
 
 private:

@@ -2,9 +2,7 @@
 #include <QApplication>
 
 #include "app/TorvanReaderDlg.h"
-#include "device/BoundedWriteBackend.h"
-#include "device/UdevWatcher.h"
-#include "device/hidapi/HidapiBackend.h"
+#include "device/SystemDevices.h"
 #include "ui/DialogUnits.h"
 
 int main(int argc, char* argv[])
@@ -12,9 +10,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     ui::UseDialogFont(app);
     // Armed before the window's first look for the extender, so no plug in between is missed.
-    UdevWatcher watcher;
-    BoundedWriteBackend backend(std::make_shared<HidapiBackend>());
-    CTorvanReaderDlg mainDlg(backend, &watcher);
+    std::string watchFailure;
+    const std::unique_ptr<IUnitWatcher> watcher = MakeSystemWatcher(watchFailure);
+    const std::unique_ptr<IHidBackend> backend = MakeSystemBackend();
+    CTorvanReaderDlg mainDlg(*backend, watcher.get());
     mainDlg.exec();
     return 0;
 }

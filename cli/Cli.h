@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "burnin/ClockReading.h"
+#include "device/Waitable.h"
 
 class IHidBackend;
 class IUnitWatcher;
@@ -29,7 +30,7 @@ struct Context {
     std::function<IHidBackend&(bool demo)> backend;
     // Extenders plugged in and pulled out (--wait, list --watch): udev's monitor, or the demo's
     // units. Called once, before the units are first enumerated; failure says why a watcher has
-    // no descriptor.
+    // no handle.
     std::function<IUnitWatcher&(bool demo, std::string& failure)> watcher = {};
     QTextStream& out; // data: results, JSON
     QTextStream& err; // messages, questions, the progress bar
@@ -41,9 +42,9 @@ struct Context {
     BurnInClock clock = ReadLocalClock;
     std::function<std::chrono::milliseconds()> now; // a steady clock, for paces and durations
     std::function<void(std::chrono::milliseconds)> sleep;
-    // Sleeps until descriptor turns readable or wait has passed; true when it is readable. A
-    // descriptor of -1 only sleeps.
-    std::function<bool(int descriptor, std::chrono::milliseconds wait)> await = {};
+    // Sleeps until handle turns ready or wait has passed; true when it is ready. kNoWaitHandle
+    // only sleeps.
+    std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};
 };
 
 // Runs the command line (arguments[0] is the program) and gives its exit code.

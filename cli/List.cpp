@@ -28,7 +28,7 @@ int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
         tell("present", unit.path);
     }
     while (session.Stopping() == Stop::None) {
-        if (!session.Ctx().await(watcher.Descriptor(), 100ms))
+        if (!session.Ctx().await(watcher.Handle(), 100ms))
             continue;
         // A unit plugged in before the first enumeration is told once; one pulled out before it
         // was never told. One already pulled out again is told without its serial number.
@@ -58,7 +58,7 @@ int List(Session& session)
     QString failure;
     IUnitWatcher* watcher =
         watch || session.Options().isSet("wait") ? &session.Watcher(failure) : nullptr;
-    if (watch && watcher->Descriptor() < 0)
+    if (watch && watcher->Handle() == kNoWaitHandle)
         return session.Fail(kDevice,
                             "extenders plugged in or pulled out cannot be watched: " + failure);
     if (session.Options().isSet("wait")) {

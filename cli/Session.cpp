@@ -130,8 +130,8 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
             return tried.code == kDone ? kDone : Fail(Exit(tried.code), tried.why);
         // A unit present but not ready (its node's access not yet given, still starting) is
         // tried again shortly; an absent one when a unit is plugged in, told by the watcher.
-        const int descriptor = m_watcher->Descriptor();
-        const auto until = tried.present || descriptor < 0
+        const WaitHandle plugged = m_watcher->Handle();
+        const auto until = tried.present || plugged == kNoWaitHandle
                                ? std::min(deadline, m_context.now() + 250ms)
                                : deadline;
         for (bool changed = false; !changed;) {
@@ -142,9 +142,9 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
                 return Fail(kDevice, tried.why + QString(" (waited %1 s)").arg(seconds));
             if (left.count() <= 0)
                 break;
-            changed = m_context.await(descriptor, std::min<std::chrono::milliseconds>(left, 100ms));
+            changed = m_context.await(plugged, std::min<std::chrono::milliseconds>(left, 100ms));
         }
-        if (descriptor >= 0)
+        if (plugged != kNoWaitHandle)
             m_watcher->TakeChanges(); // which unit came is found out by trying
     }
 }
@@ -178,9 +178,9 @@ QString Session::HowLastFailed() const
     const std::optional<uint8_t> status = m_channel->LastStatus();
     if (status)
         return QString("the extender refused it (status 0x%1)").arg(*status, 2, 16, QChar('0'));
-    const int error = m_channel->Transport().TransferError();
+    const std::error_code error = m_channel->Transport().TransferError();
     return QString("the extender did not answer")
-           + (error ? QString(" (%1)").arg(QString::fromLocal8Bit(std::strerror(error))) : "");
+           + (error ? QString(" (%1)").arg(QString::fromStdString(error.message())) : "");
 }
 
 std::optional<frames::Chip> ChipOption(const QString& value)

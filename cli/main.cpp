@@ -7,9 +7,7 @@
 #include <unistd.h>
 
 #include "cli/Cli.h"
-#include "device/BoundedWriteBackend.h"
-#include "device/UdevWatcher.h"
-#include "device/hidapi/HidapiBackend.h"
+#include "device/SystemDevices.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
 
@@ -82,22 +80,21 @@ int main(int argc, char* argv[])
     demo::SteadyExtender steady;
     living.ReportPlugsTo(&demoPlugs);
     steady.ReportPlugsTo(&demoPlugs);
-    std::unique_ptr<UdevWatcher> udev; // made only for --wait and list --watch
+    std::unique_ptr<IUnitWatcher> system; // made only for --wait and list --watch
     using namespace std::chrono;
     cli::Context context{
         .backend = [&](bool demo) -> IHidBackend& {
             if (demo)
                 backend = std::make_unique<SimUnits>(std::vector<SimExtender*>{&living, &steady});
             else
-                backend = std::make_unique<BoundedWriteBackend>(std::make_shared<HidapiBackend>());
+                backend = MakeSystemBackend();
             return *backend;
         },
         .watcher = [&](bool demo, std::string& failure) -> IUnitWatcher& {
             if (demo)
                 return demoPlugs;
-            udev = std::make_unique<UdevWatcher>();
-            failure = udev->Failure();
-            return *udev;
+            system = MakeSystemWatcher(failure);
+            return *system;
         },
         .out = out,
         .err = err,
@@ -107,11 +104,7 @@ int main(int argc, char* argv[])
         .clock = ReadLocalClock,
         .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
         .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },
-        .await =
-            [](int descriptor, milliseconds wait) {
-                pollfd watched{descriptor, POLLIN, 0}; // a negative descriptor is left out
-                return poll(&watched, 1, int(wait.count())) > 0;
-            },
+        .await = AwaitReady,
     };
     return cli::Run(app.arguments(), context);
 }

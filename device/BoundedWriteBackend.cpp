@@ -1,6 +1,5 @@
 #include "device/BoundedWriteBackend.h"
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -12,8 +11,7 @@ struct BoundedWriteBackend::Writer {
     std::vector<uint8_t> report; // the write to make, while pending
     int timeoutMs = 0;
     bool pending = false;
-    int result = 0;
-    int error = 0;        // errno of a failed write, carried over from the writer's thread
+    HidTransfer result;
     bool closing = false; // close the handle once no write is under way, then end
     bool closed = false;
 };
@@ -30,11 +28,9 @@ void BoundedWriteBackend::RunWriter(const std::shared_ptr<Writer>& writer,
         const std::vector<uint8_t> report = writer->report;
         const int timeoutMs = writer->timeoutMs;
         lock.unlock();
-        const int result = inner->Write(handle, report.data(), report.size(), timeoutMs);
-        const int error = errno;
+        const HidTransfer result = inner->Write(handle, report.data(), report.size(), timeoutMs);
         lock.lock();
         writer->result = result;
-        writer->error = error;
         writer->pending = false;
         writer->changed.notify_all();
     }
@@ -54,8 +50,8 @@ BoundedWriteBackend::~BoundedWriteBackend()
         Close(m_writers.begin()->first);
 }
 
-int BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
-                               int timeoutMs)
+HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
+                                       int timeoutMs)
 {
     std::shared_ptr<Writer>& writer = m_writers[handle];
     if (!writer) {
@@ -64,16 +60,14 @@ int BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t l
     }
     std::unique_lock lock(writer->mutex);
     if (writer->pending)
-        return 0;
+        return {0};
     writer->report.assign(report, report + length);
     writer->timeoutMs = timeoutMs;
     writer->pending = true;
     writer->changed.notify_all();
     if (!writer->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                   [&] { return !writer->pending; }))
-        return 0;
-    if (writer->result < 0)
-        errno = writer->error;
+        return {0};
     return writer->result;
 }
 

@@ -23,14 +23,15 @@ public:
         return m_inner->ReadAttributes(path, out);
     }
     HidClaim Claim(const std::string& path) override { return m_inner->Claim(path); }
-    HidHandle Open(const std::string& path, HidAccess access) override
+    HidOpened Open(const std::string& path, HidAccess access) override
     {
         return m_inner->Open(path, access);
     }
     // 0 at once while an earlier write on the handle is still under way: the unit is slow, not
     // gone, and a write that failed there stays apart from one the device refused.
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
-    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override
+    HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
+                      int timeoutMs) override;
+    HidTransfer Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override
     {
         return m_inner->Read(handle, report, capacity, timeoutMs);
     }

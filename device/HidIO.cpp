@@ -1,8 +1,6 @@
 #include "device/HidIO.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "device/DeviceIds.h"
 
@@ -19,7 +17,7 @@ std::vector<CHidIO::Unit> CHidIO::Extenders(IHidBackend& backend)
     for (const std::string& path : backend.EnumeratePaths()) {
         HidAttributes attributes;
         if (path.size() < kMaxPathLength && backend.ReadAttributes(path, attributes)
-            && attributes.vendorId == kTorvanVendorId && attributes.productId == kTorvanProductId)
+            && IsExtender(attributes.vendorId, attributes.productId))
             units.push_back({path, attributes});
     }
     return units;
@@ -40,15 +38,15 @@ std::string CHidIO::Opening::Why() const
     case Result::InUse:
         return path + " is in use by " + (holder.empty() ? "another program" : holder);
     case Result::Failed:
-        return path + " could not be opened"
-               + (error ? std::string(": ") + std::strerror(error) : "");
+        return path + " could not be opened" + (error ? ": " + error.message() : "");
     }
     return {};
 }
 
 std::string CHidIO::Opening::Advice() const
 {
-    if (result != Result::Failed || (error != EACCES && error != EPERM))
+    if (result != Result::Failed
+        || (error != std::errc::permission_denied && error != std::errc::operation_not_permitted))
         return {};
     return "the package's udev rule gives the logged-in user access; plug the unit in again, or "
            "log in at the PC";
@@ -64,18 +62,18 @@ CHidIO::Opening CHidIO::Open(const std::string& wanted)
             continue;
         // Only the first matching device is looked at.
         const HidClaim claim = m_backend.Claim(unit.path);
-        if (claim.handle == kInvalidHidHandle) {
-            const bool held = claim.error == EWOULDBLOCK;
-            return {held ? Opening::Result::InUse : Opening::Result::Failed, unit.path,
+        if (claim.handle == kInvalidHidHandle)
+            return {claim.Held() ? Opening::Result::InUse : Opening::Result::Failed, unit.path,
                     claim.holder, claim.error};
-        }
         m_claim = claim.handle;
-        m_readHandle = m_backend.Open(unit.path, HidAccess::Read);
-        m_writeHandle = m_backend.Open(unit.path, HidAccess::Write);
-        if (m_readHandle == kInvalidHidHandle || m_writeHandle == kInvalidHidHandle) {
-            const int error = errno; // the back end's failed open leaves its cause there
+        const HidOpened read = m_backend.Open(unit.path, HidAccess::Read);
+        m_readHandle = read.handle;
+        const HidOpened write =
+            read.error ? HidOpened{} : m_backend.Open(unit.path, HidAccess::Write);
+        m_writeHandle = write.handle;
+        if (read.error || write.error) {
             Close();
-            return {Opening::Result::Failed, unit.path, {}, error};
+            return {Opening::Result::Failed, unit.path, {}, read.error ? read.error : write.error};
         }
         m_opened = unit;
         return {Opening::Result::Opened, unit.path};
@@ -108,12 +106,12 @@ bool CHidIO::WriteReport(const uint8_t* report, uint32_t* written)
 {
     if (written)
         *written = 0;
-    m_transferError = 0;
+    m_transferError.clear();
     if (m_writeHandle == kInvalidHidHandle)
         return false;
-    const int moved = m_backend.Write(m_writeHandle, report, kReportSize, m_writeWaitMs);
+    const auto [moved, error] = m_backend.Write(m_writeHandle, report, kReportSize, m_writeWaitMs);
     if (moved < 0)
-        m_transferError = errno;
+        m_transferError = error;
     // 0: still under way (a slow unit); -1: an error, and the back end fails whatever follows on
     // a unit that is gone until it is opened again.
     m_writeStuck = moved == 0;
@@ -132,10 +130,10 @@ bool CHidIO::ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs)
         *read = 0;
     if (m_readHandle == kInvalidHidHandle || m_writeStuck)
         return false;
-    const int moved =
+    const auto [moved, error] =
         m_backend.Read(m_readHandle, report, kReportSize, static_cast<int>(timeoutMs));
     if (moved < 0)
-        m_transferError = errno;
+        m_transferError = error;
     // A count beyond the buffer is a broken read: the channel would take bytes that were never
     // received from past the report's end.
     if (moved <= 0 || moved > static_cast<int>(kReportSize)) {

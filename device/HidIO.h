@@ -40,9 +40,9 @@ public:
     struct Opening {
         enum class Result { Opened, NotFound, InUse, Failed };
         Result result = Result::NotFound;
-        std::string path = {};   // the unit looked at, or the path asked for
-        std::string holder = {}; // InUse: the program holding the unit, when it can be known
-        int error = 0;           // Failed: errno, when it is known
+        std::string path = {};      // the unit looked at, or the path asked for
+        std::string holder = {};    // InUse: the program holding the unit, when it can be known
+        std::error_code error = {}; // Failed: the system's cause, when it is known
         explicit operator bool() const { return result == Result::Opened; }
         // What the user is told: "/dev/hidraw3 is in use by torvanreader-cli (process 1234)".
         std::string Why() const;
@@ -68,9 +68,9 @@ public:
     // Reads one report into the 65-byte buffer, waiting at most timeoutMs. A back end that
     // claims more bytes than the buffer holds fails the read.
     bool ReadReport(uint8_t* report, uint32_t* read, uint32_t timeoutMs);
-    // errno of the last transfer that failed with an error since the last write began: why the
-    // unit did not answer (ENODEV: pulled out); 0 when it only waited out its time.
-    int TransferError() const { return m_transferError; }
+    // The cause of the last transfer that failed with an error since the last write began: why
+    // the unit did not answer (pulled out, say); none when it only waited out its time.
+    std::error_code TransferError() const { return m_transferError; }
     // Tests shorten the write wait; the product always waits kWriteWaitMs.
     void SetWriteWait(int ms) { m_writeWaitMs = ms; }
 
@@ -82,5 +82,5 @@ private:
     Unit m_opened;
     int m_writeWaitMs = kWriteWaitMs;
     bool m_writeStuck = false;
-    int m_transferError = 0;
+    std::error_code m_transferError;
 };

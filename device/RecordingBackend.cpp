@@ -1,7 +1,6 @@
 #include "device/RecordingBackend.h"
 
 #include <algorithm>
-#include <cerrno>
 
 std::vector<uint8_t> RecordingBackend::Record::Payload() const
 {
@@ -59,26 +58,24 @@ bool RecordingBackend::ReadAttributes(const std::string& path, HidAttributes& ou
     return m_inner.ReadAttributes(path, out);
 }
 
-HidHandle RecordingBackend::Open(const std::string& path, HidAccess access)
+HidOpened RecordingBackend::Open(const std::string& path, HidAccess access)
 {
     return m_inner.Open(path, access);
 }
 
-int RecordingBackend::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
+HidTransfer RecordingBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
+                                    int timeoutMs)
 {
-    const int moved = m_inner.Write(handle, report, length, timeoutMs);
-    const int error = errno; // keeping the record must not lose why the write failed
-    Keep(Direction::Out, report, moved);
-    errno = error;
+    const HidTransfer moved = m_inner.Write(handle, report, length, timeoutMs);
+    Keep(Direction::Out, report, moved.moved);
     return moved;
 }
 
-int RecordingBackend::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
+HidTransfer RecordingBackend::Read(HidHandle handle, uint8_t* report, size_t capacity,
+                                   int timeoutMs)
 {
-    const int moved = m_inner.Read(handle, report, capacity, timeoutMs);
-    const int error = errno;
-    Keep(Direction::In, report, moved);
-    errno = error;
+    const HidTransfer moved = m_inner.Read(handle, report, capacity, timeoutMs);
+    Keep(Direction::In, report, moved.moved);
     return moved;
 }
 

@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "device/Waitable.h"
+
 // Extenders plugged in and pulled out, told as they happen rather than found by polling. A program
-// waits on the descriptor (poll, select, or a socket notifier in the windows) and, when it turns
-// readable, takes the changes; nothing is enumerated and nothing is sent to a unit meanwhile.
+// waits on the watcher's handle (AwaitReady, or the windows' event loop) and, when it turns ready,
+// takes the changes; nothing is enumerated and nothing is sent to a unit meanwhile.
 struct UnitChange {
     enum class Kind { Added, Removed };
     Kind kind = Kind::Added;
@@ -14,8 +16,8 @@ struct UnitChange {
 class IUnitWatcher {
 public:
     virtual ~IUnitWatcher() = default;
-    // Readable while changes wait to be taken; -1 when no changes can be watched at all.
-    virtual int Descriptor() const = 0;
+    // Ready while changes wait to be taken; kNoWaitHandle when no changes can be watched at all.
+    virtual WaitHandle Handle() const = 0;
     // The changes since the last call, oldest first; never blocks. Only extenders are told of.
     virtual std::vector<UnitChange> TakeChanges() = 0;
 };

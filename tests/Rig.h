@@ -15,7 +15,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
-#include <poll.h>
 
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
@@ -301,11 +300,10 @@ inline CliResult RunCli(
         .now = [&] { return moment(now, stop), now; },
         .sleep = sleep,
         .await =
-            [&](int descriptor, std::chrono::milliseconds wait) {
-                pollfd watched{descriptor, POLLIN, 0};
-                if (poll(&watched, 1, 0) == 0) // not yet: what comes meanwhile is seen after
+            [&](WaitHandle handle, std::chrono::milliseconds wait) {
+                if (!AwaitReady(handle, 0ms)) // not yet: what comes meanwhile is seen after
                     sleep(wait), moment(now, stop);
-                return poll(&watched, 1, 0) > 0;
+                return AwaitReady(handle, 0ms);
             }};
     context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);

@@ -14,8 +14,8 @@
 #include "device/DeviceIds.h"
 #include "device/HidCmd.h"
 #include "device/StatusRegister.h"
-#include "device/UdevWatcher.h"
 #include "device/hidapi/HidapiBackend.h"
+#include "device/linux/UdevWatcher.h"
 
 namespace {
 
@@ -178,7 +178,7 @@ private slots:
         if (qEnvironmentVariableIsEmpty("TORVAN_GUEST"))
             QSKIP("this case runs inside the guest that tests/e2e/run-e2e.sh boots");
         UdevWatcher watcher; // armed first, as the program has it
-        QVERIFY2(watcher.Descriptor() >= 0, watcher.Failure().c_str());
+        QVERIFY2(watcher.Handle() != kNoWaitHandle, watcher.Failure().c_str());
         UhidExtender extender, second;
         BoundedWriteBackend backend(std::make_shared<HidapiBackend>()); // as the programs have it
         CTorvanReaderDlg dlg(backend, &watcher);

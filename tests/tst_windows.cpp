@@ -126,8 +126,7 @@ private slots:
                 QTest::keyClick(ui::FindControl<QComboBox>(rig.main.get(), 1090), Qt::Key_Down);
             } else
                 step.startsWith("plug") ? unit.Replug() : unit.Unplug();
-            pollfd waiting{rig.plugs.Descriptor(), POLLIN, 0};
-            QTRY_VERIFY_WITH_TIMEOUT(poll(&waiting, 1, 0) == 0, 1000);
+            QTRY_VERIFY_WITH_TIMEOUT(!AwaitReady(rig.plugs.Handle(), 0ms), 1000);
             const auto* shown = ui::FindControl<QComboBox>(rig.main.get(), 1090);
             QCOMPARE(State(*rig.main) + "|"
                          + (shown->isVisibleTo(rig.main.get()) ? shown->currentText() : ""),

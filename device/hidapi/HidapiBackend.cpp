@@ -8,9 +8,14 @@
 #include <cerrno>
 
 #include "device/DeviceIds.h"
-#include "device/LockHolder.h"
+#include "device/hidapi/LockHolder.h"
 
 namespace {
+
+std::error_code SystemError(int error)
+{
+    return {error, std::system_category()};
+}
 
 // hidapi gives the unit's strings as wide characters (UTF-32 here).
 std::string Utf8(const wchar_t* text)
@@ -74,11 +79,13 @@ HidClaim HidapiBackend::Claim(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return {.error = errno};
+        return {.error = SystemError(errno)};
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         close(fd);
-        return {.error = error, .holder = error == EWOULDBLOCK ? LockHolder(path) : std::string()};
+        if (error == EWOULDBLOCK)
+            return {.error = HidClaim::HeldByAnother(), .holder = LockHolder(path)};
+        return {.error = SystemError(error)};
     }
     std::lock_guard lock(m_mutex);
     const HidHandle handle = m_nextHandle++;
@@ -86,21 +93,19 @@ HidClaim HidapiBackend::Claim(const std::string& path)
     return {.handle = handle};
 }
 
-HidHandle HidapiBackend::Open(const std::string& path, HidAccess /*access*/)
+HidOpened HidapiBackend::Open(const std::string& path, HidAccess /*access*/)
 {
     // hidraw nodes open read-write; the read and the write handle are two opens of the same node.
     errno = 0;
     hid_device* device = hid_open_path(path.c_str());
     if (!device) {
         // hidapi opens the node itself and leaves open's errno; where it failed otherwise, say so.
-        if (errno == 0)
-            errno = EIO;
-        return kInvalidHidHandle;
+        return {.error = SystemError(errno ? errno : EIO)};
     }
     std::lock_guard lock(m_mutex);
     const HidHandle handle = m_nextHandle++;
     m_devices[handle] = device;
-    return handle;
+    return {.handle = handle};
 }
 
 hid_device_* HidapiBackend::Find(HidHandle handle)
@@ -110,35 +115,37 @@ hid_device_* HidapiBackend::Find(HidHandle handle)
     return found == m_devices.end() ? nullptr : found->second;
 }
 
-int HidapiBackend::Write(HidHandle handle, const uint8_t* report, size_t length, int /*timeoutMs*/)
+HidTransfer HidapiBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
+                                 int /*timeoutMs*/)
 {
     // Blocks until the kernel has sent the report: up to the USB HID driver's five seconds.
     hid_device* device = Find(handle);
     if (!device)
-        return errno = EBADF, -1;
+        return {-1, SystemError(EBADF)};
     errno = 0;
     const int moved = hid_write(device, report, length);
-    if (moved < 0 && errno == 0)
-        errno = EIO;
-    return moved;
+    if (moved < 0)
+        return {-1, SystemError(errno ? errno : EIO)};
+    return {moved};
 }
 
-int HidapiBackend::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
+HidTransfer HidapiBackend::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
 {
     hid_device* device = Find(handle);
     if (!device || capacity < 2)
-        return errno = EBADF, -1;
+        return {-1, SystemError(EBADF)};
     // The extender's reports carry no report ID, so hidapi delivers them without byte 0: put the
     // report ID 0 back so that every layer above sees the 65-byte report.
     errno = 0;
     const int moved = hid_read_timeout(device, report + 1, capacity - 1, timeoutMs);
-    // hidapi tells a node that hung up (the unit pulled out) only in its own error text.
-    if (moved < 0 && errno == 0)
-        errno = ENODEV;
-    if (moved <= 0)
-        return moved;
+    // hidapi tells a node that hung up (the unit pulled out) only in its own error text, without
+    // an errno: the system's word for it is "No such device".
+    if (moved < 0)
+        return {-1, SystemError(errno ? errno : ENODEV)};
+    if (moved == 0)
+        return {0};
     report[0] = 0x00;
-    return moved + 1;
+    return {moved + 1};
 }
 
 void HidapiBackend::Cancel(HidHandle /*handle*/)

@@ -7,7 +7,7 @@
 
 struct hid_device_;
 
-// The real back end: hidapi over Linux hidraw (or the platform's own HID stack elsewhere). Its
+// The back end on Linux: hidapi over the kernel's hidraw driver. Its
 // writes block until the kernel has sent the report, so the programs bound them with
 // BoundedWriteBackend, whose writer threads may close a handle while the UI thread uses others.
 class HidapiBackend : public IHidBackend {
@@ -22,9 +22,10 @@ public:
     // An advisory flock on the node, through a descriptor of its own, so that the hidapi devices'
     // descriptors need no lock; exec'd children do not inherit it.
     HidClaim Claim(const std::string& path) override;
-    HidHandle Open(const std::string& path, HidAccess access) override;
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
-    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
+    HidOpened Open(const std::string& path, HidAccess access) override;
+    HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
+                      int timeoutMs) override;
+    HidTransfer Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
     void Cancel(HidHandle handle) override;
     void Close(HidHandle handle) override;
 

@@ -92,7 +92,7 @@ void Apply(SimExtender& extender, std::chrono::milliseconds sinceStart)
     Set(extender, kRemoteSource, {linkDown ? kSourceNone : source, 0, 0, 0});
 }
 
-int Extender::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
+HidTransfer Extender::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
 {
     Apply(*this, std::chrono::duration_cast<std::chrono::milliseconds>(
                      std::chrono::steady_clock::now() - m_start));

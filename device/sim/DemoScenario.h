@@ -17,7 +17,8 @@ void Apply(SimExtender& extender, std::chrono::milliseconds sinceStart);
 class Extender : public SimExtender {
 public:
     using SimExtender::SimExtender;
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
+    HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
+                      int timeoutMs) override;
 
 private:
     const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();

@@ -1,14 +1,20 @@
 #include "device/sim/SimExtender.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "device/DeviceIds.h"
-#include "device/LockHolder.h"
+#include "device/Process.h"
+
+namespace {
+
+std::error_code Error(std::errc error)
+{
+    return std::make_error_code(error);
+}
+
+} // namespace
 
 SimExtender::SimExtender(std::string path, std::string serial)
     : m_path(std::move(path)), m_serial(std::move(serial))
@@ -123,26 +129,26 @@ HidClaim SimExtender::Claim(const std::string& path)
 {
     std::lock_guard lock(m_mutex);
     if (path != m_path || !m_present)
-        return {.error = ENOENT};
+        return {.error = Error(std::errc::no_such_file_or_directory)};
     // A node the user may not read, as where the udev rule is missing.
     if (m_failOpen[static_cast<size_t>(HidAccess::Read)])
-        return {.error = EACCES};
+        return {.error = Error(std::errc::permission_denied)};
     if (m_claim.id != kInvalidHidHandle && m_claim.plugGeneration == m_plugGeneration)
-        return {.error = EWOULDBLOCK, .holder = ProgramText(getpid())};
+        return {.error = HidClaim::HeldByAnother(), .holder = ProgramText(ThisProcessId())};
     m_claim = {m_nextHandle++, m_plugGeneration};
     return {.handle = m_claim.id};
 }
 
-HidHandle SimExtender::Open(const std::string& path, HidAccess access)
+HidOpened SimExtender::Open(const std::string& path, HidAccess access)
 {
     std::lock_guard lock(m_mutex);
-    if (path != m_path || !m_present || m_failOpen[static_cast<size_t>(access)]) {
-        errno = path == m_path && m_present ? EACCES : ENOENT; // another unit's path: not ours
-        return kInvalidHidHandle;
-    }
+    if (path != m_path || !m_present) // another unit's path: not ours
+        return {.error = Error(std::errc::no_such_file_or_directory)};
+    if (m_failOpen[static_cast<size_t>(access)])
+        return {.error = Error(std::errc::permission_denied)};
     const HidHandle id = m_nextHandle++;
     m_handles.push_back({id, m_plugGeneration});
-    return id;
+    return {.handle = id};
 }
 
 bool SimExtender::HandleAlive(HidHandle handle) const
@@ -184,14 +190,15 @@ void SimExtender::QueueShort(Clock::time_point due, uint8_t sequence)
     m_input.push_back(report);
 }
 
-int SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length, int /*timeoutMs*/)
+HidTransfer SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length,
+                               int /*timeoutMs*/)
 {
     {
         std::unique_lock lock(m_mutex);
         if (!HandleAlive(handle))
-            return errno = ENODEV, -1;
+            return {-1, Error(std::errc::no_such_device)};
         if (length < 3)
-            return static_cast<int>(length);
+            return {static_cast<int>(length)};
         const uint8_t sequence = report[1] & 0x7F;
         const size_t payloadLength = std::min<size_t>(report[2], length - 3);
         const std::span<const uint8_t> payload(report + 3, payloadLength);
@@ -220,26 +227,26 @@ int SimExtender::Write(HidHandle handle, const uint8_t* report, size_t length, i
         }
     }
     m_arrived.notify_all();
-    return static_cast<int>(length);
+    return {static_cast<int>(length)};
 }
 
-int SimExtender::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
+HidTransfer SimExtender::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
 {
     std::unique_lock lock(m_mutex);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (!HandleAlive(handle))
-            return errno = ENODEV, -1;
+            return {-1, Error(std::errc::no_such_device)};
         const auto now = Clock::now();
         if (!m_input.empty() && m_input.front().due <= now) {
             const Pending next = m_input.front();
             m_input.pop_front();
             const size_t count = std::min(capacity, next.length);
             std::memcpy(report, next.bytes.data(), count);
-            return static_cast<int>(count);
+            return {static_cast<int>(count)};
         }
         if (now >= deadline)
-            return 0;
+            return {0};
         const auto wake = m_input.empty() ? deadline : std::min(deadline, m_input.front().due);
         m_arrived.wait_until(lock, wake);
     }

@@ -63,7 +63,8 @@ public:
     // read.
     void AddForeignDevice(uint16_t vendorId, uint16_t productId);
     void AddUnreadableDevice();
-    // Opens fail as on a node the user may not open (EACCES); failing reads fails the claim too.
+    // Opens fail as on a node the user may not open (permission denied); failing reads fails the
+    // claim too.
     void FailOpen(HidAccess access, bool fail);
 
     int OpenHandleCount();
@@ -74,9 +75,10 @@ public:
     // One holder at a time, as hidraw's lock has it: a second one is told it is this program.
     // Unplugging lets go of it, as the node it was taken on goes away.
     HidClaim Claim(const std::string& path) override;
-    HidHandle Open(const std::string& path, HidAccess access) override;
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
-    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
+    HidOpened Open(const std::string& path, HidAccess access) override;
+    HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
+                      int timeoutMs) override;
+    HidTransfer Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
     void Cancel(HidHandle handle) override;
     void Close(HidHandle handle) override;
 

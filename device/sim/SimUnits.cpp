@@ -1,6 +1,14 @@
 #include "device/sim/SimUnits.h"
 
-#include <cerrno>
+namespace {
+
+// What a unit answers for a path that is another unit's.
+bool NotOurs(const std::error_code& error)
+{
+    return error == std::errc::no_such_file_or_directory;
+}
+
+} // namespace
 
 std::vector<std::string> SimUnits::EnumeratePaths()
 {
@@ -24,8 +32,8 @@ bool SimUnits::ReadAttributes(const std::string& path, HidAttributes& out)
 HidClaim SimUnits::Claim(const std::string& path)
 {
     const int count = static_cast<int>(m_units.size());
-    HidClaim claim = {.error = ENOENT};
-    for (int index = 0; index < count && claim.error == ENOENT; ++index) {
+    HidClaim claim = {.error = std::make_error_code(std::errc::no_such_file_or_directory)};
+    for (int index = 0; index < count && NotOurs(claim.error); ++index) {
         claim = m_units[index]->Claim(path);
         if (claim.handle != kInvalidHidHandle)
             claim.handle = claim.handle * count + index;
@@ -33,25 +41,24 @@ HidClaim SimUnits::Claim(const std::string& path)
     return claim;
 }
 
-HidHandle SimUnits::Open(const std::string& path, HidAccess access)
+HidOpened SimUnits::Open(const std::string& path, HidAccess access)
 {
     const int count = static_cast<int>(m_units.size());
-    for (int index = 0; index < count; ++index) {
-        const HidHandle handle = m_units[index]->Open(path, access);
-        if (handle != kInvalidHidHandle)
-            return handle * count + index;
-        if (errno != ENOENT) // the unit at path refused: its errno is the cause
-            break;
+    HidOpened opened = {.error = std::make_error_code(std::errc::no_such_file_or_directory)};
+    for (int index = 0; index < count && NotOurs(opened.error); ++index) {
+        opened = m_units[index]->Open(path, access);
+        if (opened.handle != kInvalidHidHandle)
+            opened.handle = opened.handle * count + index;
     }
-    return kInvalidHidHandle;
+    return opened;
 }
 
-int SimUnits::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
+HidTransfer SimUnits::Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs)
 {
     return Unit(handle).Write(Inner(handle, m_units.size()), report, length, timeoutMs);
 }
 
-int SimUnits::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
+HidTransfer SimUnits::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
 {
     return Unit(handle).Read(Inner(handle, m_units.size()), report, capacity, timeoutMs);
 }

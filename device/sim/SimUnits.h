@@ -14,9 +14,10 @@ public:
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     HidClaim Claim(const std::string& path) override;
-    HidHandle Open(const std::string& path, HidAccess access) override;
-    int Write(HidHandle handle, const uint8_t* report, size_t length, int timeoutMs) override;
-    int Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
+    HidOpened Open(const std::string& path, HidAccess access) override;
+    HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
+                      int timeoutMs) override;
+    HidTransfer Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
     void Cancel(HidHandle handle) override;
     void Close(HidHandle handle) override;
 

@@ -38,19 +38,19 @@ public:
     bool Exhausted() const { return m_data == m_end; }
     uint8_t Next() { return Exhausted() ? 0 : *m_data++; }
 
-    int Write(HidHandle, const uint8_t* report, size_t length, int) override
+    HidTransfer Write(HidHandle, const uint8_t* report, size_t length, int) override
     {
         Require(length == CHidIO::kReportSize, "writes go out whole");
         std::copy_n(report, length, written.emplace_back().begin());
-        return int(length);
+        return {int(length)};
     }
     // Exhausted input ends a read as an error, never as a wait for the time-out.
-    int Read(HidHandle, uint8_t* report, size_t capacity, int) override
+    HidTransfer Read(HidHandle, uint8_t* report, size_t capacity, int) override
     {
         Require(capacity == CHidIO::kReportSize, "reads offer the whole buffer");
         const int kind = Exhausted() ? 1 : Next() % 8;
         if (kind < 2)
-            return -kind;
+            return {-kind, kind ? std::make_error_code(std::errc::io_error) : std::error_code()};
         Delivered& d = delivered.emplace_back();
         d.claimed = Next();
         d.filled = std::min<size_t>(size_t(d.claimed), capacity);
@@ -60,7 +60,7 @@ public:
         for (size_t i = 2; i < d.filled; ++i)
             d.bytes[i] = Next();
         std::copy_n(d.bytes.begin(), d.filled, report);
-        return d.claimed;
+        return {d.claimed};
     }
     std::vector<ReportBytes> written;
     std::vector<Delivered> delivered;

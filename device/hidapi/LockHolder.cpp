@@ -1,4 +1,4 @@
-#include "device/LockHolder.h"
+#include "device/hidapi/LockHolder.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -7,13 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-std::string ProgramText(int pid)
-{
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    const std::string process = "process " + std::to_string(pid);
-    return std::getline(comm, name) && !name.empty() ? name + " (" + process + ")" : process;
-}
+#include "device/Process.h"
 
 std::string LockHolder(const std::string& path)
 {

@@ -1,4 +1,4 @@
-#include "device/UdevWatcher.h"
+#include "device/linux/UdevWatcher.h"
 
 #include <libudev.h>
 #include <unistd.h>
@@ -6,19 +6,20 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "device/DeviceIds.h"
 
 namespace {
 
 // "0003:0000051A:0000511B": bus, vendor, product of the HID device above the node.
-bool IsExtender(udev_device* node)
+bool IsExtenderNode(udev_device* node)
 {
     udev_device* hid = udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr);
     const char* id = hid ? udev_device_get_property_value(hid, "HID_ID") : nullptr;
     unsigned bus = 0, vendor = 0, product = 0;
     return id && std::sscanf(id, "%x:%x:%x", &bus, &vendor, &product) == 3
-           && vendor == kTorvanVendorId && product == kTorvanProductId;
+           && IsExtender(static_cast<uint16_t>(vendor), static_cast<uint16_t>(product));
 }
 
 } // namespace
@@ -29,10 +30,16 @@ UdevWatcher::UdevWatcher()
     // Where udevd runs, its events come after its rules have given the user access to the node;
     // without it (a container, a bare guest) the kernel's own events are all there is.
     const char* source = access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+    errno = 0;
     m_monitor = m_udev ? udev_monitor_new_from_netlink(m_udev, source) : nullptr;
-    if (!m_monitor || udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr)
-        || udev_monitor_enable_receiving(m_monitor)) {
-        m_failure = std::string("udev monitor: ") + std::strerror(errno ? errno : ENOSYS);
+    // libudev's calls give their failure as a negative errno; its constructors leave it in errno.
+    int failed = m_monitor ? 0 : -(errno ? errno : ENOSYS);
+    if (!failed)
+        failed = udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr);
+    if (!failed)
+        failed = udev_monitor_enable_receiving(m_monitor);
+    if (failed < 0) {
+        m_failure = "udev monitor: " + std::error_code(-failed, std::system_category()).message();
         if (m_monitor)
             udev_monitor_unref(m_monitor);
         m_monitor = nullptr;
@@ -47,7 +54,7 @@ UdevWatcher::UdevWatcher()
     {
         udev_device* node = udev_device_new_from_syspath(m_udev, udev_list_entry_get_name(entry));
         const char* path = node ? udev_device_get_devnode(node) : nullptr;
-        if (path && IsExtender(node))
+        if (path && IsExtenderNode(node))
             m_nodes.insert(path);
         if (node)
             udev_device_unref(node);
@@ -63,9 +70,9 @@ UdevWatcher::~UdevWatcher()
         udev_unref(m_udev);
 }
 
-int UdevWatcher::Descriptor() const
+WaitHandle UdevWatcher::Handle() const
 {
-    return m_monitor ? udev_monitor_get_fd(m_monitor) : -1;
+    return m_monitor ? udev_monitor_get_fd(m_monitor) : kNoWaitHandle;
 }
 
 std::vector<UnitChange> UdevWatcher::TakeChanges()
@@ -76,7 +83,8 @@ std::vector<UnitChange> UdevWatcher::TakeChanges()
         const char* action = udev_device_get_action(node);
         const char* path = udev_device_get_devnode(node);
         if (action && path) {
-            if (std::strcmp(action, "add") == 0 && IsExtender(node) && m_nodes.insert(path).second)
+            if (std::strcmp(action, "add") == 0 && IsExtenderNode(node)
+                && m_nodes.insert(path).second)
                 changes.push_back({UnitChange::Kind::Added, path});
             else if (std::strcmp(action, "remove") == 0 && m_nodes.erase(path))
                 changes.push_back({UnitChange::Kind::Removed, path});

@@ -17,7 +17,7 @@ public:
     UdevWatcher(const UdevWatcher&) = delete;
     UdevWatcher& operator=(const UdevWatcher&) = delete;
 
-    int Descriptor() const override;
+    WaitHandle Handle() const override;
     std::vector<UnitChange> TakeChanges() override;
     // Why there is no descriptor ("udev monitor: Permission denied"); empty while it watches.
     const std::string& Failure() const { return m_failure; }
