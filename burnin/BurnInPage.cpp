@@ -34,8 +34,6 @@ constexpr std::array<Label, 9> kLabels{{
     {"HPD to link(Rx)", {21, 234, 49, 8}},
 }};
 
-constexpr std::array<const char*, 4> kPeriodItems{"1 second", "10 second", "1 minute", "10 minute"};
-
 } // namespace
 
 CBIT::CBIT(IToolHost& host, QWidget* parent)
@@ -85,8 +83,8 @@ void CBIT::CreateControls()
 void CBIT::OnInitDialog()
 {
     m_running = false;
-    for (const char* item : kPeriodItems)
-        m_period->addItem(item);
+    for (const burnin::SamplePeriod& period : burnin::kSamplePeriods)
+        m_period->addItem(period.item);
     m_period->setCurrentIndex(0);
     SetTiming(m_timing);
 }

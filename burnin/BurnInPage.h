@@ -21,7 +21,7 @@ class QPushButton;
 struct BurnInTiming {
     BurnInClock clock = ReadLocalClock;
     // Sampling period of each item of the period box.
-    std::array<std::chrono::milliseconds, 4> periods = burnin::kSamplePeriods;
+    burnin::PeriodLengths periods = burnin::SamplePeriodLengths();
     // The clock-and-log cycle and the chart refresh.
     std::chrono::milliseconds cycle = burnin::kCyclePeriod;
     // No clock-and-log thread: whoever drives the page calls ClockLogCycle itself.

@@ -23,6 +23,17 @@ constexpr std::array<LoggedCounter, kTraceCount> kLogOrder{{
 
 } // namespace
 
+QString burnin::PeriodWords(const QString& between, const QString& beforeLast)
+{
+    QString words;
+    for (size_t i = 0; i < kSamplePeriods.size(); ++i)
+        words += (i == 0                          ? ""
+                  : i + 1 < kSamplePeriods.size() ? between
+                                                  : beforeLast)
+                 + kSamplePeriods[i].word;
+    return words;
+}
+
 QString burnin::TraceStateText(int trace, bool good)
 {
     return QString(kTraceNames[trace]) + (good ? " good" : " bad");

@@ -12,11 +12,30 @@ class IRegisterReader;
 
 namespace burnin {
 
-// The sampling periods, as the page's period box lists them: 1 second, 10 second, 1 minute,
-// 10 minute.
-inline constexpr std::array<std::chrono::milliseconds, 4> kSamplePeriods{
-    std::chrono::seconds(1), std::chrono::seconds(10), std::chrono::minutes(1),
-    std::chrono::minutes(10)};
+// A sampling period: its length, the page's item for it and the word --period takes for it.
+struct SamplePeriod {
+    std::chrono::milliseconds length;
+    const char* item;
+    const char* word;
+};
+// In the order of the page's period box.
+inline constexpr std::array<SamplePeriod, 4> kSamplePeriods{{
+    {std::chrono::seconds(1), "1 second", "1s"},
+    {std::chrono::seconds(10), "10 second", "10s"},
+    {std::chrono::minutes(1), "1 minute", "1m"},
+    {std::chrono::minutes(10), "10 minute", "10m"},
+}};
+using PeriodLengths = std::array<std::chrono::milliseconds, kSamplePeriods.size()>;
+constexpr PeriodLengths SamplePeriodLengths()
+{
+    PeriodLengths lengths{};
+    for (size_t i = 0; i < lengths.size(); ++i)
+        lengths[i] = kSamplePeriods[i].length;
+    return lengths;
+}
+// The words --period takes: "1s|10s|1m|10m" with "|" between, "1s, 10s, 1m or 10m" with ", " and
+// " or " before the last.
+QString PeriodWords(const QString& between, const QString& beforeLast);
 // The clock-and-log cycle (and the chart refresh): once a second, whatever the sampling period.
 inline constexpr std::chrono::milliseconds kCyclePeriod{1000};
 

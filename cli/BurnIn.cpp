@@ -13,9 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The page's sampling periods, as --period names them.
-constexpr std::array<const char*, burnin::kSamplePeriods.size()> kPeriodWords{"1s", "10s", "1m",
-                                                                              "10m"};
 // The traces as the JSON keys name them.
 const char* const kTraces[kTraceCount]{"link", "video", "5v", "hpd"};
 
@@ -23,10 +20,11 @@ constexpr std::chrono::seconds kLongestRun = std::chrono::days(366);
 
 std::optional<std::chrono::milliseconds> Period(const QString& word)
 {
-    const auto found = std::find(kPeriodWords.begin(), kPeriodWords.end(), word);
-    if (found == kPeriodWords.end())
-        return std::nullopt;
-    return burnin::kSamplePeriods[found - kPeriodWords.begin()];
+    for (const burnin::SamplePeriod& period : burnin::kSamplePeriods) {
+        if (word == period.word)
+            return period.length;
+    }
+    return std::nullopt;
 }
 
 // "90s", "30m", "12h", "2d" or plain seconds; nothing when it is none of those. A number too
@@ -50,7 +48,7 @@ QString UsageError(const QCommandLineParser& options, const QString& period,
                    std::optional<std::chrono::seconds> duration)
 {
     if (!Period(period))
-        return "--period takes 1s, 10s, 1m or 10m, not '" + period + "'";
+        return "--period takes " + burnin::PeriodWords(", ", " or ") + ", not '" + period + "'";
     if (!options.isSet("duration"))
         return {};
     if (!duration)

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "burnin/BurnInSession.h"
 #include "cli/Session.h"
 #include "device/DeviceIds.h"
 
@@ -8,7 +9,7 @@ namespace {
 
 struct Command {
     const char* name;
-    const char* arguments; // for the synopsis
+    QString arguments; // for the synopsis
     const char* summary;
     QStringList options; // besides the global ones
     int (*run)(Session&);
@@ -39,7 +40,7 @@ const std::vector<Command>& Commands()
          {"to", "yes"},
          Apply},
         {"burn-in",
-         "[--period 1s|10s|1m|10m] [--duration TIME] [--log FILE [--yes]]",
+         "[--period " + burnin::PeriodWords("|", "|") + "] [--duration TIME] [--log FILE [--yes]]",
          "Run a burn-in test and log its failures.",
          {"period", "duration", "log", "yes"},
          BurnIn},
@@ -72,7 +73,7 @@ QList<QCommandLineOption> AllOptions()
                 "restart a chip that holds an incomplete image (apply), empty a --log FILE that "
                 "holds a log (burn-in)."},
         {"apply", "Restart the chip once its image is written completely."},
-        {"period", "Sample every 1s, 10s, 1m or 10m.", "PERIOD"},
+        {"period", "Sample every " + burnin::PeriodWords(", ", " or ") + ".", "PERIOD"},
         {"duration",
          "Stop after TIME (90s, 30m, 12h, at most 366d); runs until Ctrl-C when not given.",
          "TIME"},
