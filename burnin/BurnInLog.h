@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 #include <mutex>
+#include <optional>
+#include <system_error>
 
 #include "burnin/ClockReading.h"
 
@@ -19,16 +21,20 @@ inline constexpr const char* kDeviceDisconnected = "Device Disconnected.\r\n";
 
 QByteArray FormatLogEntry(const ClockReading& time, const char* message);
 
-// Said once per run when the log cannot be written.
-QString LogFailureNotice(const QString& path, const QString& reason);
-
 } // namespace burnin
 
-// Why a write of the log or a report did not happen; ok when it did.
-struct FileWrite {
-    bool ok = true;
-    QString error;
+// A log that could not be written: the file as it was named, and the system's cause.
+struct LogError {
+    QString file;
+    std::error_code cause;
 };
+
+namespace burnin {
+
+// Said once per run when the log cannot be written.
+QString LogFailureNotice(const LogError& error);
+
+} // namespace burnin
 
 // The log file, by its bare name in the current directory unless told otherwise. Entries come
 // from the clock-and-log cycle and from the sample that finds the device gone, so writes are
@@ -38,8 +44,9 @@ public:
     explicit BurnInLogFile(QString path = burnin::kLogFileName);
 
     // A new run starts with an empty log.
-    FileWrite Empty();
-    FileWrite Append(const QByteArray& entry);
+    std::optional<LogError> Empty();
+    // Each entry goes in whole or not at all.
+    std::optional<LogError> Append(const QByteArray& entry);
 
 private:
     const QString m_path;

@@ -129,9 +129,8 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
     // The last cycle of a run stopped a moment ago must not log into the new run's empty log.
     if (m_clockLog)
         m_clockLog->Wait();
-    const FileWrite emptied = m_session.Begin();
-    if (!emptied.ok)
-        TellLogFailure(emptied.error);
+    if (const std::optional<LogError> error = m_session.Begin())
+        TellLogFailure(*error);
 
     // The first sample comes one period after Start, not at once.
     m_sampleTimer.start(period);
@@ -162,9 +161,8 @@ void CBIT::OnTimer()
         // The device is gone: the run ends, and the log says so, so that an unattended run that
         // lost its device never looks clean.
         EndRun();
-        const FileWrite logged = m_session.LogDisconnect();
-        if (!logged.ok)
-            TellLogFailure(logged.error);
+        if (const std::optional<LogError> error = m_session.LogDisconnect())
+            TellLogFailure(*error);
     }
 }
 
@@ -183,12 +181,12 @@ void CBIT::ClockLogCycle()
         Qt::QueuedConnection);
 }
 
-void CBIT::TellLogFailure(const QString& reason)
+void CBIT::TellLogFailure(const LogError& error)
 {
     if (m_toldLogFailure)
         return;
     m_toldLogFailure = true;
-    m_notice->setText(burnin::LogFailureNotice(burnin::kLogFileName, reason));
+    m_notice->setText(burnin::LogFailureNotice(error));
     m_notice->show();
 }
 

@@ -62,7 +62,7 @@ private:
     void BeginRun(std::chrono::milliseconds period);
     void EndRun();
     // Said once per run in the page, not in a box each second.
-    void TellLogFailure(const QString& reason);
+    void TellLogFailure(const LogError& error);
 
     IToolHost& m_host;
     BurnInTiming m_timing;

@@ -44,7 +44,7 @@ BurnInSession::BurnInSession(BurnInClock clock, QString logPath)
 {
 }
 
-FileWrite BurnInSession::Begin()
+std::optional<LogError> BurnInSession::Begin()
 {
     m_recorder.Begin();
     return m_log.Empty();
@@ -58,7 +58,7 @@ std::optional<SampleResult> BurnInSession::Sample(IRegisterReader& host)
     return sample;
 }
 
-FileWrite BurnInSession::LogDisconnect()
+std::optional<LogError> BurnInSession::LogDisconnect()
 {
     return m_log.Append(burnin::FormatLogEntry(m_clock(), burnin::kDeviceDisconnected));
 }
@@ -70,12 +70,13 @@ CycleReport BurnInSession::ClockLogCycle()
         const uint8_t failures = m_recorder.Counter(counter.trace);
         if (failures <= kLogLimit)
             continue;
-        const FileWrite write = m_log.Append(burnin::FormatLogEntry(report.time, counter.message));
-        if (write.ok) {
+        std::optional<LogError> error =
+            m_log.Append(burnin::FormatLogEntry(report.time, counter.message));
+        if (!error) {
             m_recorder.Consume(counter.trace, failures);
             ++report.written;
         } else if (!report.writeError)
-            report.writeError = write.error;
+            report.writeError = std::move(error);
     }
     return report;
 }

@@ -47,11 +47,11 @@ QString TraceStateText(int trace, bool good);
 
 } // namespace burnin
 
-// What the clock-and-log cycle did: the clock reading to show, and the reason an entry could not
-// be written (its counter is then kept, so the entry is tried again next cycle).
+// What the clock-and-log cycle did: the clock reading to show, and why an entry could not be
+// written (its counter is then kept, so the entry is tried again next cycle).
 struct CycleReport {
     ClockReading time;
-    std::optional<QString> writeError;
+    std::optional<LogError> writeError;
     int written = 0; // entries
 };
 
@@ -62,13 +62,13 @@ public:
     explicit BurnInSession(BurnInClock clock, QString logPath = burnin::kLogFileName);
 
     // Start: counters and histories begin again and the log is emptied.
-    FileWrite Begin();
+    std::optional<LogError> Begin();
 
     // One sample, recorded; nothing, with nothing recorded, when the device no longer answers.
     std::optional<SampleResult> Sample(IRegisterReader& host);
 
     // The entry that closes a run whose device went away.
-    FileWrite LogDisconnect();
+    std::optional<LogError> LogDisconnect();
 
     // Reads the clock and logs every counter above 5, in the order HPD, link, video, 5 V, all
     // with that reading's time stamp.

@@ -5,6 +5,12 @@
 #include "burnin/BurnInLog.h"
 #include "burnin/ClockReading.h"
 
+// Why a report was not written; ok when it was.
+struct FileWrite {
+    bool ok = true;
+    QString error;
+};
+
 // The burn-in report: the user's description under a prepared header, then the log.
 namespace report {
 

@@ -87,9 +87,9 @@ int BurnIn(Session& session)
         return opened;
     BurnInSession run(context.clock, log);
     bool told = false;
-    const auto tell = [&](const FileWrite& write) { // once per run, as the page does
-        if (!write.ok && !std::exchange(told, true))
-            session.Warn(burnin::LogFailureNotice(log, write.error));
+    const auto tell = [&](const std::optional<LogError>& error) { // once per run, as the page does
+        if (error && !std::exchange(told, true))
+            session.Warn(burnin::LogFailureNotice(*error));
     };
     tell(run.Begin());
 
@@ -114,7 +114,7 @@ int BurnIn(Session& session)
         if (began >= nextCycle) { // the clock-and-log cycle: the page's once a second
             const CycleReport report = run.ClockLogCycle();
             entries += report.written;
-            tell(report.writeError ? FileWrite{false, *report.writeError} : FileWrite{});
+            tell(report.writeError);
             nextCycle = began + burnin::kCyclePeriod;
         }
         if (began < nextSample)

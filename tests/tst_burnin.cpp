@@ -207,6 +207,45 @@ private slots:
         QVERIFY(!notice->isHidden());
     }
 
+    // A log that cannot be written is named as given, with the system's own cause, and keeps what
+    // it held.
+    void logWriteFailures_data()
+    {
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("write cut short by the size limit") << "BIT.txt"
+                                                           << "File too large";
+        QTest::newRow("full device") << "/dev/full"
+                                     << "No space left on device";
+        QTest::newRow("folder") << "folder"
+                                << "Is a directory";
+        QTest::newRow("missing folder") << "no/such/log"
+                                        << "No such file or directory";
+    }
+    void logWriteFailures()
+    {
+        QFETCH(QString, log);
+        QFETCH(QString, cause);
+        InTempDir dir;
+        QDir().mkdir("folder");
+        const QByteArray entry = "2014/3/7 13:5:0\tLink Fail.\r\n"; // 28 bytes
+        BurnInLogFile file(log);
+        file.Append(entry);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit small{30, limit.rlim_max}; // the second entry goes in only in part
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        const std::optional<LogError> error = file.Append(entry);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        QVERIFY(error);
+        QCOMPARE(burnin::LogFailureNotice(*error),
+                 log + " cannot be written (" + cause
+                     + "); failures are kept and logged when it can.");
+        if (log == "BIT.txt")
+            QCOMPARE(ReadFile(log), entry);
+    }
+
     void clockAndLogThreadFollowsTheRun()
     {
         BurnIn run({{}, {1h, 1h, 1h, 1h}, 10ms, false});
