@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <variant>
 
 #include "burnin/BurnInLog.h"
 #include "burnin/BurnInSession.h"
@@ -62,103 +63,179 @@ QString UsageError(const QCommandLineParser& options, const QString& period,
     return {};
 }
 
-} // namespace
+// What the options ask for.
+struct Plan {
+    std::chrono::milliseconds period;
+    std::optional<std::chrono::seconds> duration; // until stopped when not given
+    QString log;
+};
 
-int BurnIn(Session& session)
+// The options as a plan, or why they make none.
+std::variant<Plan, QString> ReadPlan(const QCommandLineParser& options)
 {
-    const QCommandLineParser& options = session.Options();
-    const QString periodText = options.isSet("period") ? options.value("period") : "1s";
+    const QString period = options.isSet("period") ? options.value("period") : "1s";
     const auto duration =
         options.isSet("duration") ? Duration(options.value("duration")) : std::nullopt;
-    if (const QString wrong = UsageError(options, periodText, duration); !wrong.isEmpty())
-        return session.Fail(kUsage, wrong);
-    const std::chrono::milliseconds period = *Period(periodText);
-    Context& context = session.Ctx();
-    const QString log = options.isSet("log") ? options.value("log") : burnin::kLogFileName;
-    // The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless
-    // the user says otherwise.
-    if (options.isSet("log") && QFileInfo(log).isFile() && QFileInfo(log).size() > 0
-        && !options.isSet("yes")) {
-        if (!session.Ask(log + " already holds a log. Empty it and start the run?"))
-            return session.Fail(kRefused, "not started: " + log + " was kept"
-                                              + (context.terminal ? "" : " (--yes empties it)"));
-    }
-    if (const int opened = session.Open())
-        return opened;
-    BurnInSession run(context.clock, log);
-    bool told = false;
-    const auto tell = [&](const std::optional<LogError>& error) { // once per run, as the page does
-        if (error && !std::exchange(told, true))
-            session.Warn(burnin::LogFailureNotice(*error));
-    };
-    tell(run.Begin());
+    if (QString wrong = UsageError(options, period, duration); !wrong.isEmpty())
+        return wrong;
+    return Plan{*Period(period), duration,
+                options.isSet("log") ? options.value("log") : burnin::kLogFileName};
+}
 
-    const auto start = context.now();
+// What a run found, for its summary.
+struct Tally {
     int samples = 0;
     int entries = 0;
     std::array<int, kTraceCount> bad{};
     QString ended = "Ctrl-C";
     int code = kDone;
+};
+
+// One run: the page's samples and clock-and-log cycle on the command's clock, a line per sample
+// and the summary.
+class BurnInRun {
+public:
+    BurnInRun(Session& session, Plan plan)
+        : m_session(session), m_plan(std::move(plan)), m_run(session.Ctx().clock, m_plan.log)
+    {
+    }
+
+    // The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless
+    // the user says otherwise. kDone, or why the run does not start.
+    int AskToEmptyLog();
+    void SampleUntilEnd();
+    int Summary();
+
+private:
+    bool SampleOnce();
+    void Print(const SampleResult& sample);
+    void Tell(const std::optional<LogError>& error);
+
+    Session& m_session;
+    const Plan m_plan;
+    BurnInSession m_run;
+    Tally m_tally;
+    bool m_told = false; // the log's failure, once per run as the page does
+};
+
+int BurnInRun::AskToEmptyLog()
+{
+    const QFileInfo log(m_plan.log);
+    const QCommandLineParser& options = m_session.Options();
+    if (!options.isSet("log") || !log.isFile() || log.size() == 0 || options.isSet("yes"))
+        return kDone;
+    if (m_session.Ask(m_plan.log + " already holds a log. Empty it and start the run?"))
+        return kDone;
+    return m_session.Fail(kRefused, "not started: " + m_plan.log + " was kept"
+                                        + (m_session.Ctx().terminal ? "" : " (--yes empties it)"));
+}
+
+void BurnInRun::SampleUntilEnd()
+{
+    Context& context = m_session.Ctx();
+    Tell(m_run.Begin());
+    const auto start = context.now();
     // Each sample and each cycle a full period after the one before: a late one is not made up.
-    for (auto nextSample = start + period, nextCycle = start;;) {
+    for (auto nextSample = start + m_plan.period, nextCycle = start;;) {
         const auto next = std::min(nextSample, nextCycle);
-        if (duration && next > start + *duration) {
-            ended = "duration";
-            break;
+        if (m_plan.duration && next > start + *m_plan.duration) {
+            m_tally.ended = "duration";
+            return;
         }
-        if (!session.WaitUntil(next)) {
-            ended = session.Stopping() == Stop::Terminate ? "signal" : "Ctrl-C";
-            break;
+        if (!m_session.WaitUntil(next)) {
+            m_tally.ended = m_session.Stopping() == Stop::Terminate ? "signal" : "Ctrl-C";
+            return;
         }
         const auto began = context.now();
         if (began >= nextCycle) { // the clock-and-log cycle: the page's once a second
-            const CycleReport report = run.ClockLogCycle();
-            entries += report.written;
-            tell(report.writeError);
+            const CycleReport report = m_run.ClockLogCycle();
+            m_tally.entries += report.written;
+            Tell(report.writeError);
             nextCycle = began + burnin::kCyclePeriod;
         }
         if (began < nextSample)
             continue;
-        nextSample = began + period;
-        const std::optional<SampleResult> sample = run.Sample(session.Reader());
-        if (!sample) {
-            tell(run.LogDisconnect());
-            ended = "device gone";
-            code = session.Fail(kDevice, "the extender stopped answering the connect check: "
-                                             + session.HowLastFailed());
-            break;
-        }
-        ++samples;
-        const QString time = FormatTimeStamp(context.clock());
-        QJsonObject object{{"event", "sample"}, {"time", time}};
-        QStringList line{time};
-        for (int trace = 0; trace < kTraceCount; ++trace) {
-            bad[trace] += !(*sample)[trace];
-            object[kTraces[trace]] = (*sample)[trace];
-            line << burnin::TraceStateText(trace, (*sample)[trace]);
-        }
-        session.Json() ? session.Data(object) : session.Data(line.join("   "));
+        nextSample = began + m_plan.period;
+        if (!SampleOnce())
+            return;
     }
+}
+
+// False when the device no longer answers: the run ends.
+bool BurnInRun::SampleOnce()
+{
+    const std::optional<SampleResult> sample = m_run.Sample(m_session.Reader());
+    if (!sample) {
+        Tell(m_run.LogDisconnect());
+        m_tally.ended = "device gone";
+        m_tally.code = m_session.Fail(kDevice, "the extender stopped answering the connect check: "
+                                                   + m_session.HowLastFailed());
+        return false;
+    }
+    ++m_tally.samples;
+    for (int trace = 0; trace < kTraceCount; ++trace)
+        m_tally.bad[trace] += !(*sample)[trace];
+    Print(*sample);
+    return true;
+}
+
+void BurnInRun::Print(const SampleResult& sample)
+{
+    const QString time = FormatTimeStamp(m_session.Ctx().clock());
+    QJsonObject object{{"event", "sample"}, {"time", time}};
+    QStringList line{time};
+    for (int trace = 0; trace < kTraceCount; ++trace) {
+        object[kTraces[trace]] = sample[trace];
+        line << burnin::TraceStateText(trace, sample[trace]);
+    }
+    m_session.Json() ? m_session.Data(object) : m_session.Data(line.join("   "));
+}
+
+void BurnInRun::Tell(const std::optional<LogError>& error)
+{
+    if (error && !std::exchange(m_told, true))
+        m_session.Warn(burnin::LogFailureNotice(*error));
+}
+
+int BurnInRun::Summary()
+{
     QJsonObject summary{{"event", "summary"},
-                        {"samples", samples},
-                        {"entries", entries},
-                        {"log", log},
-                        {"ended", ended}};
+                        {"samples", m_tally.samples},
+                        {"entries", m_tally.entries},
+                        {"log", m_plan.log},
+                        {"ended", m_tally.ended}};
     QStringList counts;
     for (int trace = 0; trace < kTraceCount; ++trace) {
-        summary[QString("bad_") + kTraces[trace]] = bad[trace];
-        counts << QString("%1 %2").arg(burnin::kTraceNames[trace]).arg(bad[trace]);
+        summary[QString("bad_") + kTraces[trace]] = m_tally.bad[trace];
+        counts << QString("%1 %2").arg(burnin::kTraceNames[trace]).arg(m_tally.bad[trace]);
     }
-    if (session.Json())
-        session.Data(summary);
+    if (m_session.Json())
+        m_session.Data(summary);
     else
-        session.Data(QString("Burn-in ended (%1): %2 samples; bad: %3; %4 entries logged in %5")
-                         .arg(ended)
-                         .arg(samples)
-                         .arg(counts.join(", "))
-                         .arg(entries)
-                         .arg(log));
-    return told && code == kDone ? kDevice : code; // the log failed: not a clean run
+        m_session.Data(QString("Burn-in ended (%1): %2 samples; bad: %3; %4 entries logged in %5")
+                           .arg(m_tally.ended)
+                           .arg(m_tally.samples)
+                           .arg(counts.join(", "))
+                           .arg(m_tally.entries)
+                           .arg(m_plan.log));
+    // The log failed: not a clean run.
+    return m_told && m_tally.code == kDone ? kDevice : m_tally.code;
+}
+
+} // namespace
+
+int BurnIn(Session& session)
+{
+    std::variant<Plan, QString> plan = ReadPlan(session.Options());
+    if (const QString* wrong = std::get_if<QString>(&plan))
+        return session.Fail(kUsage, *wrong);
+    BurnInRun run(session, std::get<Plan>(std::move(plan)));
+    if (const int refused = run.AskToEmptyLog())
+        return refused;
+    if (const int opened = session.Open())
+        return opened;
+    run.SampleUntilEnd();
+    return run.Summary();
 }
 
 } // namespace cli
