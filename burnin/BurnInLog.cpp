@@ -17,7 +17,45 @@ QString LogFailureNotice(const LogError& error)
 
 } // namespace burnin
 
-BurnInLogFile::BurnInLogFile(QString path) : m_path(std::move(path)) {}
+namespace {
+
+// "torvanreader-cli (process 1234)", as the hold records its program.
+QString Holder(const QLockFile& hold)
+{
+    qint64 pid = 0;
+    QString host, program;
+    if (!hold.getLockInfo(&pid, &host, &program))
+        return "another program";
+    const QString process = QString("process %1").arg(pid);
+    return program.isEmpty() ? process : QString("%1 (%2)").arg(program, process);
+}
+
+} // namespace
+
+BurnInLogFile::BurnInLogFile(QString path) : m_path(std::move(path)), m_hold(m_path + ".lock")
+{
+    // A run lasts up to a year: only a holder that has ended leaves a stale hold, also on a file
+    // system where the hold's file cannot be locked itself and its age would count.
+    m_hold.setStaleLockTime(0);
+}
+
+LogHold BurnInLogFile::Hold()
+{
+    if (m_hold.isLocked() || m_hold.tryLock())
+        return {};
+    switch (m_hold.error()) {
+    case QLockFile::LockFailedError:
+        return {QString("%1 is in use by %2").arg(m_path, Holder(m_hold)), std::nullopt};
+    case QLockFile::PermissionError:
+        return {{}, LogError{m_path, std::make_error_code(std::errc::permission_denied)}};
+    default: return {{}, LogError{m_path, std::make_error_code(std::errc::io_error)}};
+    }
+}
+
+void BurnInLogFile::Release()
+{
+    m_hold.unlock();
+}
 
 std::optional<LogError> BurnInLogFile::Empty()
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QLockFile>
 #include <QString>
 #include <mutex>
 #include <optional>
@@ -36,12 +37,27 @@ QString LogFailureNotice(const LogError& error);
 
 } // namespace burnin
 
+// Whether a run could take the log for itself.
+struct LogHold {
+    // Another run holds it, "BIT.txt is in use by torvanreader-cli (process 1234)": this one must
+    // not start.
+    QString inUse;
+    // It could not be held for a fault (a folder that cannot be written): the run may go on.
+    std::optional<LogError> error;
+};
+
 // The log file, by its bare name in the current directory unless told otherwise. Entries come
 // from the clock-and-log cycle and from the sample that finds the device gone, so writes are
 // serialised.
 class BurnInLogFile {
 public:
     explicit BurnInLogFile(QString path = burnin::kLogFileName);
+
+    // Holds the log for one run until Release, so that a second run in the same folder, in this
+    // program or another, is told who has it instead of emptying it and cutting the first run's
+    // entries back. A hold left by a program that ended is taken over; one held for days is not.
+    LogHold Hold();
+    void Release();
 
     // A new run starts with an empty log.
     std::optional<LogError> Empty();
@@ -50,5 +66,6 @@ public:
 
 private:
     const QString m_path;
+    QLockFile m_hold;
     std::mutex m_mutex;
 };

@@ -123,12 +123,16 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
         ui::ShowMessage(this, ui::kUpdateRunning);
         return;
     }
+    const LogHold hold = m_session.HoldLog();
+    if (!hold.inUse.isEmpty()) { // another run's log is neither emptied nor written
+        ui::ShowMessage(this, hold.inUse + ". Start the test again when that run has ended.");
+        return;
+    }
     m_host.Jobs().Set(WireJob::BurnIn, true);
     m_toldLogFailure = false;
     m_notice->hide();
-    // The last cycle of a run stopped a moment ago must not log into the new run's empty log.
-    if (m_clockLog)
-        m_clockLog->Wait();
+    if (hold.error) // the run goes on without the hold, as without a log
+        TellLogFailure(*hold.error);
     if (const std::optional<LogError> error = m_session.Begin())
         TellLogFailure(*error);
 
@@ -142,15 +146,20 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
     m_chart->update();
 }
 
-void CBIT::EndRun()
+void CBIT::EndRun(bool deviceGone)
 {
-    if (m_clockLog)
+    // The cycle in hand writes its entries before the log is let go, and none comes after.
+    if (m_clockLog) {
         m_clockLog->Stop();
+        m_clockLog->Wait();
+    }
     m_sampleTimer.stop();
     m_chartTimer.stop();
     m_running = false;
     m_host.Jobs().Set(WireJob::BurnIn, false);
     m_startStop->setText(kStart);
+    if (const std::optional<LogError> error = m_session.End(deviceGone))
+        TellLogFailure(*error);
 }
 
 void CBIT::OnTimer()
@@ -160,9 +169,7 @@ void CBIT::OnTimer()
     if (!m_session.Sample(m_host)) {
         // The device is gone: the run ends, and the log says so, so that an unattended run that
         // lost its device never looks clean.
-        EndRun();
-        if (const std::optional<LogError> error = m_session.LogDisconnect())
-            TellLogFailure(*error);
+        EndRun(true);
     }
 }
 
@@ -199,6 +206,4 @@ void CBIT::OnBnClickedSaveAs()
 void CBIT::OnClose()
 {
     EndRun();
-    if (m_clockLog)
-        m_clockLog->Wait();
 }

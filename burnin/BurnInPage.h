@@ -60,7 +60,7 @@ private:
     void CreateControls();
     std::chrono::milliseconds SelectedPeriod() const;
     void BeginRun(std::chrono::milliseconds period);
-    void EndRun();
+    void EndRun(bool deviceGone = false);
     // Said once per run in the page, not in a box each second.
     void TellLogFailure(const LogError& error);
 

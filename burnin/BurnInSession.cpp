@@ -58,9 +58,13 @@ std::optional<SampleResult> BurnInSession::Sample(IRegisterReader& host)
     return sample;
 }
 
-std::optional<LogError> BurnInSession::LogDisconnect()
+std::optional<LogError> BurnInSession::End(bool deviceGone)
 {
-    return m_log.Append(burnin::FormatLogEntry(m_clock(), burnin::kDeviceDisconnected));
+    std::optional<LogError> error;
+    if (deviceGone)
+        error = m_log.Append(burnin::FormatLogEntry(m_clock(), burnin::kDeviceDisconnected));
+    m_log.Release();
+    return error;
 }
 
 CycleReport BurnInSession::ClockLogCycle()

@@ -61,14 +61,17 @@ class BurnInSession {
 public:
     explicit BurnInSession(BurnInClock clock, QString logPath = burnin::kLogFileName);
 
+    // Takes the log for this run before Begin empties it (see BurnInLogFile::Hold).
+    LogHold HoldLog() { return m_log.Hold(); }
     // Start: counters and histories begin again and the log is emptied.
     std::optional<LogError> Begin();
 
     // One sample, recorded; nothing, with nothing recorded, when the device no longer answers.
     std::optional<SampleResult> Sample(IRegisterReader& host);
 
-    // The entry that closes a run whose device went away.
-    std::optional<LogError> LogDisconnect();
+    // The run has ended: the entry that closes a run whose device went away, then the log is let
+    // go.
+    std::optional<LogError> End(bool deviceGone);
 
     // Reads the clock and logs every counter above 5, in the order HPD, link, video, 5 V, all
     // with that reading's time stamp.

@@ -100,13 +100,15 @@ public:
     {
     }
 
-    // The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless
-    // the user says otherwise. kDone, or why the run does not start.
-    int AskToEmptyLog();
+    // Holds the log for this run, and asks before emptying one that may be another run's. kDone,
+    // or why the run does not start.
+    int TakeLog();
     void SampleUntilEnd();
     int Summary();
 
 private:
+    bool AskToEmpty();
+    void Loop();
     bool SampleOnce();
     void Print(const SampleResult& sample);
     void Tell(const std::optional<LogError>& error);
@@ -115,25 +117,44 @@ private:
     const Plan m_plan;
     BurnInSession m_run;
     Tally m_tally;
-    bool m_told = false; // the log's failure, once per run as the page does
+    std::optional<LogError> m_holdFailed; // told once the run starts
+    bool m_told = false;                  // the log's failure, once per run as the page does
 };
 
-int BurnInRun::AskToEmptyLog()
+int BurnInRun::TakeLog()
 {
-    const QFileInfo log(m_plan.log);
-    const QCommandLineParser& options = m_session.Options();
-    if (!options.isSet("log") || !log.isFile() || log.size() == 0 || options.isSet("yes"))
-        return kDone;
-    if (m_session.Ask(m_plan.log + " already holds a log. Empty it and start the run?"))
+    LogHold hold = m_run.HoldLog();
+    if (!hold.inUse.isEmpty())
+        return m_session.Fail(kDevice, "not started: " + hold.inUse + "; --log names another file");
+    m_holdFailed = std::move(hold.error);
+    if (AskToEmpty())
         return kDone;
     return m_session.Fail(kRefused, "not started: " + m_plan.log + " was kept"
                                         + (m_session.Ctx().terminal ? "" : " (--yes empties it)"));
 }
 
+// The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless the
+// user says otherwise.
+bool BurnInRun::AskToEmpty()
+{
+    const QFileInfo log(m_plan.log);
+    const QCommandLineParser& options = m_session.Options();
+    if (!options.isSet("log") || !log.isFile() || log.size() == 0 || options.isSet("yes"))
+        return true;
+    return m_session.Ask(m_plan.log + " already holds a log. Empty it and start the run?");
+}
+
 void BurnInRun::SampleUntilEnd()
 {
-    Context& context = m_session.Ctx();
+    Tell(m_holdFailed);
     Tell(m_run.Begin());
+    Loop();
+    Tell(m_run.End(m_tally.code == kDevice)); // the device gone
+}
+
+void BurnInRun::Loop()
+{
+    Context& context = m_session.Ctx();
     const auto start = context.now();
     // Each sample and each cycle a full period after the one before: a late one is not made up.
     for (auto nextSample = start + m_plan.period, nextCycle = start;;) {
@@ -166,7 +187,6 @@ bool BurnInRun::SampleOnce()
 {
     const std::optional<SampleResult> sample = m_run.Sample(m_session.Reader());
     if (!sample) {
-        Tell(m_run.LogDisconnect());
         m_tally.ended = "device gone";
         m_tally.code = m_session.Fail(kDevice, "the extender stopped answering the connect check: "
                                                    + m_session.HowLastFailed());
@@ -230,7 +250,7 @@ int BurnIn(Session& session)
     if (const QString* wrong = std::get_if<QString>(&plan))
         return session.Fail(kUsage, *wrong);
     BurnInRun run(session, std::get<Plan>(std::move(plan)));
-    if (const int refused = run.AskToEmptyLog())
+    if (const int refused = run.TakeLog())
         return refused;
     if (const int opened = session.Open())
         return opened;

@@ -246,6 +246,45 @@ private slots:
             QCOMPARE(ReadFile(log), entry);
     }
 
+    // One run holds the log at a time, in this program or another, however long it has run; the
+    // other is told who has it and changes nothing.
+    void logHeldByOneRun_data()
+    {
+        QTest::addColumn<int>("clicks"); // on the page's Start/Stop before the command runs
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("told");
+        const QString command =
+            "not started: BIT.txt is in use by tst_burnin (process %1); --log names another file";
+        QTest::newRow("command line while the page runs") << 1 << 1 << command;
+        QTest::newRow("command line after the page stopped") << 2 << 0 << "";
+        QTest::newRow("page while the command line runs")
+            << 0 << 0
+            << "BIT.txt is in use by tst_burnin (process %1). Start the test again when that run "
+               "has ended.";
+    }
+    void logHeldByOneRun()
+    {
+        QFETCH(int, clicks);
+        QFETCH(int, code);
+        QFETCH(QString, told);
+        BurnIn run;
+        run.rig.main->Channel().Transport().Close(); // the unit is the command line's
+        for (int i = 0; i < clicks; ++i)
+            Click(run.page, 1103);
+        const QByteArray entry = "2014/3/7 13:5:0\tLink Fail.\r\n"; // the page's run's
+        WriteFile("BIT.txt", entry);
+        const CliResult cli = RunCli(run.rig.wire, "burn-in --duration 2s --yes", &run.clock, false,
+                                     [&, started = false](auto& now, auto&) mutable {
+                                         if (!clicks && now >= 1s && !std::exchange(started, true))
+                                             Click(run.page, 1103);
+                                     });
+        QCOMPARE(cli.code, code);
+        QVERIFY((cli.err + run.rig.boxes.join('|'))
+                    .contains(told.arg(QCoreApplication::applicationPid())));
+        QCOMPARE(run.page->IsRunning(), clicks == 1);
+        QCOMPARE(ReadFile("BIT.txt"), code ? entry : "");
+    }
+
     void clockAndLogThreadFollowsTheRun()
     {
         BurnIn run({{}, {1h, 1h, 1h, 1h}, 10ms, false});
