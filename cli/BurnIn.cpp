@@ -1,6 +1,7 @@
 // burn-in: the Burn-In Test page's run from the command line: the same samples, counting and log,
 // a line per sample and a summary at the end.
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <variant>
@@ -66,7 +67,9 @@ QString UsageError(const QCommandLineParser& options, const QString& period,
 // What the options ask for.
 struct Plan {
     std::chrono::milliseconds period;
-    std::optional<std::chrono::seconds> duration; // until stopped when not given
+    // The duration over the period, counted rather than timed, so that answers that take their
+    // time never cost a sample; until stopped when no duration is given.
+    std::optional<qint64> samples;
     QString log;
 };
 
@@ -78,7 +81,8 @@ std::variant<Plan, QString> ReadPlan(const QCommandLineParser& options)
         options.isSet("duration") ? Duration(options.value("duration")) : std::nullopt;
     if (QString wrong = UsageError(options, period, duration); !wrong.isEmpty())
         return wrong;
-    return Plan{*Period(period), duration,
+    const std::chrono::milliseconds length = *Period(period);
+    return Plan{length, duration ? std::optional(*duration / length) : std::nullopt,
                 options.isSet("log") ? options.value("log") : burnin::kLogFileName};
 }
 
@@ -158,12 +162,11 @@ void BurnInRun::Loop()
     const auto start = context.now();
     // Each sample and each cycle a full period after the one before: a late one is not made up.
     for (auto nextSample = start + m_plan.period, nextCycle = start;;) {
-        const auto next = std::min(nextSample, nextCycle);
-        if (m_plan.duration && next > start + *m_plan.duration) {
+        if (m_plan.samples && m_tally.samples == *m_plan.samples) {
             m_tally.ended = "duration";
             return;
         }
-        if (!m_session.WaitUntil(next)) {
+        if (!m_session.WaitUntil(std::min(nextSample, nextCycle))) {
             m_tally.ended = m_session.Stopping() == Stop::Terminate ? "signal" : "Ctrl-C";
             return;
         }
@@ -224,21 +227,31 @@ int BurnInRun::Summary()
                         {"entries", m_tally.entries},
                         {"log", m_plan.log},
                         {"ended", m_tally.ended}};
-    QStringList counts;
+    QStringList counts, failed, failedKeys;
     for (int trace = 0; trace < kTraceCount; ++trace) {
         summary[QString("bad_") + kTraces[trace]] = m_tally.bad[trace];
         counts << QString("%1 %2").arg(burnin::kTraceNames[trace]).arg(m_tally.bad[trace]);
+        if (m_tally.bad[trace]) {
+            failed << burnin::kTraceNames[trace];
+            failedKeys << kTraces[trace];
+        }
     }
+    summary["failed"] = QJsonArray::fromStringList(failedKeys);
     if (m_session.Json())
         m_session.Data(summary);
     else
-        m_session.Data(QString("Burn-in ended (%1): %2 samples; bad: %3; %4 entries logged in %5")
-                           .arg(m_tally.ended)
-                           .arg(m_tally.samples)
-                           .arg(counts.join(", "))
-                           .arg(m_tally.entries)
-                           .arg(m_plan.log));
-    // The log failed: not a clean run.
+        m_session.Data(
+            QString("Burn-in ended (%1): %2 samples; bad: %3; %4 entries logged in %5; %6")
+                .arg(m_tally.ended)
+                .arg(m_tally.samples)
+                .arg(counts.join(", "))
+                .arg(m_tally.entries)
+                .arg(m_plan.log)
+                .arg(failed.isEmpty() ? "no sample failed" : "failed: " + failed.join(", ")));
+    // The verdict on the unit comes first; a run that could not be done as asked (the device gone,
+    // the log not written) is not a clean one either.
+    if (!failed.isEmpty())
+        return kFailed;
     return m_told && m_tally.code == kDone ? kDevice : m_tally.code;
 }
 

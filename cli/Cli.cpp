@@ -106,7 +106,8 @@ QString Help(const Command* command)
         parser.setApplicationDescription(
             "Diagnose and maintain an HDBaseT extender pair from scripts and terminals.\n\n"
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
-            "file cannot be used; 4 refused by the guard or by the user.");
+            "file cannot be used; 4 refused by the guard or by the user; 5 a burn-in sample "
+            "failed.");
         parser.addPositionalArgument("command",
                                      "list, info, status, flash, apply, burn-in or fail-safe; "
                                      "COMMAND --help tells more.",

@@ -18,7 +18,7 @@ class IUnitWatcher;
 namespace cli {
 
 // Exit codes, as the README documents them.
-enum Exit { kDone = 0, kDevice = 1, kUsage = 2, kFile = 3, kRefused = 4 };
+enum Exit { kDone = 0, kDevice = 1, kUsage = 2, kFile = 3, kRefused = 4, kFailed = 5 };
 
 // A request to stop that came from outside: Ctrl-C, which a terminal user may take back, or
 // SIGTERM / SIGHUP (a shutdown, a closed ssh session), which nobody is there to take back.

@@ -318,7 +318,7 @@ private slots:
                 QCOMPARE(cli.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);
                 QVERIFY(cli.out.endsWith(
                     "Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal 0, "
-                    "5V 0, HPD 14; 4 entries logged in BIT.txt\n"));
+                    "5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"));
             } else {
                 Click(run.page, 1103);
                 for (int second = 0; second <= 14; ++second, ++run.clock.seconds) {
@@ -331,6 +331,46 @@ private slots:
         }
         QCOMPARE(logs[1], logs[0]);
         QCOMPARE(logs[0].count("Fail") + logs[0].count("No HPD"), 4);
+    }
+
+    // The command line's verdict: exit 5 and the counts that failed when any sample failed, 0 for
+    // a clean run; duration over period samples, however long the answers take.
+    void commandVerdict_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("samples"); // as Answer takes them
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("clean run") << "burn-in --duration 2s"
+                                   << "GGGG" << 0
+                                   << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 "
+                                      "entries logged in BIT.txt; no sample failed\n";
+        QTest::newRow("HPD failed") << "burn-in --duration 2s"
+                                    << "GGGB" << 5
+                                    << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 2; 0 "
+                                       "entries logged in BIT.txt; failed: HPD\n";
+        QTest::newRow("failed counts in JSON")
+            << "--json burn-in --period 10s --duration 25s"
+            << "BBGG" << 5
+            << R"("bad_video":2,"ended":"duration","entries":0,"event":"summary","failed":["link","video"],"log":"BIT.txt","samples":2})";
+        QTest::newRow("slow answers cost no sample") << "burn-in --duration 5s --answers-take-time"
+                                                     << "GGGG" << 0 << "(duration): 5 samples";
+    }
+    void commandVerdict()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, samples);
+        QFETCH(int, code);
+        QFETCH(QString, summary);
+        BurnIn run;
+        run.rig.main->Channel().Transport().Close(); // the unit is the command line's
+        Answer(run.rig, samples);
+        const bool slow = arguments.endsWith(" --answers-take-time");
+        const CliResult cli =
+            RunCli(run.rig.wire, arguments.remove(" --answers-take-time"), &run.clock, false,
+                   [&](auto& now, auto&) { now += slow ? 7ms : 0ms; });
+        QCOMPARE(cli.code, code);
+        QVERIFY2(cli.out.contains(summary), qPrintable(cli.out));
     }
 
     void reportFiles()
