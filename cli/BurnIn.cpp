@@ -137,13 +137,12 @@ int BurnInRun::TakeLog()
                                         + (m_session.Ctx().terminal ? "" : " (--yes empties it)"));
 }
 
-// The page's BIT.txt is emptied by Start; a log named here may be another run's: kept unless the
-// user says otherwise.
+// The page's Start empties BIT.txt, in front of its user; a command may run unattended, so a log
+// that holds entries, BIT.txt as any other, is kept unless the user says otherwise.
 bool BurnInRun::AskToEmpty()
 {
     const QFileInfo log(m_plan.log);
-    const QCommandLineParser& options = m_session.Options();
-    if (!options.isSet("log") || !log.isFile() || log.size() == 0 || options.isSet("yes"))
+    if (!log.isFile() || log.size() == 0 || m_session.Options().isSet("yes"))
         return true;
     return m_session.Ask(m_plan.log + " already holds a log. Empty it and start the run?");
 }

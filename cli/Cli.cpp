@@ -40,7 +40,7 @@ const std::vector<Command>& Commands()
          {"to", "yes"},
          Apply},
         {"burn-in",
-         "[--period " + burnin::PeriodWords("|", "|") + "] [--duration TIME] [--log FILE [--yes]]",
+         "[--period " + burnin::PeriodWords("|", "|") + "] [--duration TIME] [--log FILE] [--yes]",
          "Run a burn-in test and log its failures.",
          {"period", "duration", "log", "yes"},
          BurnIn},
@@ -70,14 +70,17 @@ QList<QCommandLineOption> AllOptions()
                   "list: print each extender plugged in or pulled out. Until Ctrl-C."},
         {"to", "The chip: local (TX) or remote (RX).", "CHIP"},
         {"yes", "Do it without asking: program an image that may not fit the chip (flash), "
-                "restart a chip that holds an incomplete image (apply), empty a --log FILE that "
-                "holds a log (burn-in)."},
+                "restart a chip that holds an incomplete image (apply), empty a log that holds "
+                "entries (burn-in)."},
         {"apply", "Restart the chip once its image is written completely."},
         {"period", "Sample every " + burnin::PeriodWords(", ", " or ") + ".", "PERIOD"},
         {"duration",
          "Stop after TIME (90s, 30m, 12h, at most 366d); runs until Ctrl-C when not given.",
          "TIME"},
-        {"log", "The log file, emptied when the run starts (BIT.txt when not given).", "FILE"},
+        {"log",
+         "The log file, emptied when the run starts (BIT.txt when not given); one that holds "
+         "entries only after a yes, or with --yes.",
+         "FILE"},
         {"wire-quality", "Fail-safe wire quality threshold: 48, 64, 72 or 86.", "N"},
         {"video-ber", "Fail-safe video bit error threshold: 1e-8 or 1e-9.", "E"},
         {"interval", "Fail-safe time interval in seconds: 5, 10, 20, 30, 40, 50 or 60.", "S"},

@@ -333,44 +333,59 @@ private slots:
         QCOMPARE(logs[0].count("Fail") + logs[0].count("No HPD"), 4);
     }
 
-    // The command line's verdict: exit 5 and the counts that failed when any sample failed, 0 for
-    // a clean run; duration over period samples, however long the answers take.
-    void commandVerdict_data()
+    // The command line's run: exit 5 and the counts that failed when any sample failed, 0 for a
+    // clean run; duration over period samples, however long the answers take; a log that holds
+    // entries, BIT.txt as any other, kept unless the user says otherwise.
+    void commandRuns_data()
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("samples"); // as Answer takes them
+        QTest::addColumn<int>("answerMs");    // each look at the clock finds it this much later
+        QTest::addColumn<QByteArray>("log");  // BIT.txt before the run
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("told");
+        const QByteArray entry = "2014/3/6 9:0:0\tNo HPD .\r\n";
         QTest::newRow("clean run") << "burn-in --duration 2s"
-                                   << "GGGG" << 0
+                                   << "GGGG" << 0 << QByteArray() << 0
                                    << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 "
                                       "entries logged in BIT.txt; no sample failed\n";
         QTest::newRow("HPD failed") << "burn-in --duration 2s"
-                                    << "GGGB" << 5
+                                    << "GGGB" << 0 << QByteArray() << 5
                                     << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 2; 0 "
                                        "entries logged in BIT.txt; failed: HPD\n";
         QTest::newRow("failed counts in JSON")
             << "--json burn-in --period 10s --duration 25s"
-            << "BBGG" << 5
+            << "BBGG" << 0 << QByteArray() << 5
             << R"("bad_video":2,"ended":"duration","entries":0,"event":"summary","failed":["link","video"],"log":"BIT.txt","samples":2})";
-        QTest::newRow("slow answers cost no sample") << "burn-in --duration 5s --answers-take-time"
-                                                     << "GGGG" << 0 << "(duration): 5 samples";
+        QTest::newRow("slow answers cost no sample")
+            << "burn-in --duration 5s"
+            << "GGGG" << 7 << QByteArray() << 0 << "(duration): 5 samples";
+        QTest::newRow("BIT.txt holding entries kept")
+            << "burn-in --duration 2s"
+            << "GGGG" << 0 << entry << 4
+            << "burn-in: not started: BIT.txt was kept (--yes empties it)\n";
+        QTest::newRow("BIT.txt holding entries emptied with --yes")
+            << "burn-in --duration 2s --yes"
+            << "GGGG" << 0 << entry << 0 << "2 samples";
     }
-    void commandVerdict()
+    void commandRuns()
     {
         QFETCH(QString, arguments);
         QFETCH(QString, samples);
+        QFETCH(int, answerMs);
+        QFETCH(QByteArray, log);
         QFETCH(int, code);
-        QFETCH(QString, summary);
+        QFETCH(QString, told);
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
         Answer(run.rig, samples);
-        const bool slow = arguments.endsWith(" --answers-take-time");
+        WriteFile("BIT.txt", log);
         const CliResult cli =
-            RunCli(run.rig.wire, arguments.remove(" --answers-take-time"), &run.clock, false,
-                   [&](auto& now, auto&) { now += slow ? 7ms : 0ms; });
+            RunCli(run.rig.wire, arguments, &run.clock, false,
+                   [&](auto& now, auto&) { now += std::chrono::milliseconds(answerMs); });
         QCOMPARE(cli.code, code);
-        QVERIFY2(cli.out.contains(summary), qPrintable(cli.out));
+        QVERIFY2((cli.out + cli.err).contains(told), qPrintable(cli.out + cli.err));
+        QCOMPARE(ReadFile("BIT.txt"), code == 4 ? log : ""); // emptied once the run starts
     }
 
     void reportFiles()
