@@ -39,17 +39,11 @@ BurnInLogFile::BurnInLogFile(QString path) : m_path(std::move(path)), m_hold(m_p
     m_hold.setStaleLockTime(0);
 }
 
-LogHold BurnInLogFile::Hold()
+std::optional<QString> BurnInLogFile::Hold()
 {
-    if (m_hold.isLocked() || m_hold.tryLock())
-        return {};
-    switch (m_hold.error()) {
-    case QLockFile::LockFailedError:
-        return {QString("%1 is in use by %2").arg(m_path, Holder(m_hold)), std::nullopt};
-    case QLockFile::PermissionError:
-        return {{}, LogError{m_path, std::make_error_code(std::errc::permission_denied)}};
-    default: return {{}, LogError{m_path, std::make_error_code(std::errc::io_error)}};
-    }
+    if (m_hold.isLocked() || m_hold.tryLock() || m_hold.error() != QLockFile::LockFailedError)
+        return std::nullopt;
+    return QString("%1 is in use by %2").arg(m_path, Holder(m_hold));
 }
 
 void BurnInLogFile::Release()

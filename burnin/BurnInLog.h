@@ -37,15 +37,6 @@ QString LogFailureNotice(const LogError& error);
 
 } // namespace burnin
 
-// Whether a run could take the log for itself.
-struct LogHold {
-    // Another run holds it, "BIT.txt is in use by torvanreader-cli (process 1234)": this one must
-    // not start.
-    QString inUse;
-    // It could not be held for a fault (a folder that cannot be written): the run may go on.
-    std::optional<LogError> error;
-};
-
 // The log file, by its bare name in the current directory unless told otherwise. Entries come
 // from the clock-and-log cycle and from the sample that finds the device gone, so writes are
 // serialised.
@@ -55,8 +46,11 @@ public:
 
     // Holds the log for one run until Release, so that a second run in the same folder, in this
     // program or another, is told who has it instead of emptying it and cutting the first run's
-    // entries back. A hold left by a program that ended is taken over; one held for days is not.
-    LogHold Hold();
+    // entries back: "BIT.txt is in use by torvanreader-cli (process 1234)", when another run holds
+    // it. A hold left by a program that ended is taken over; one held for days is not. A hold that
+    // cannot be made (a folder that takes no new file, a full disk) keeps no other run out, and
+    // says nothing: the log's own writes tell why they fail, with the system's cause.
+    std::optional<QString> Hold();
     void Release();
 
     // A new run starts with an empty log.

@@ -123,16 +123,13 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
         ui::ShowMessage(this, ui::kUpdateRunning);
         return;
     }
-    const LogHold hold = m_session.HoldLog();
-    if (!hold.inUse.isEmpty()) { // another run's log is neither emptied nor written
-        ui::ShowMessage(this, hold.inUse + ". Start the test again when that run has ended.");
+    if (const std::optional<QString> inUse = m_session.HoldLog()) { // another run's: left alone
+        ui::ShowMessage(this, *inUse + ". Start the test again when that run has ended.");
         return;
     }
     m_host.Jobs().Set(WireJob::BurnIn, true);
     m_toldLogFailure = false;
     m_notice->hide();
-    if (hold.error) // the run goes on without the hold, as without a log
-        TellLogFailure(*hold.error);
     if (const std::optional<LogError> error = m_session.Begin())
         TellLogFailure(*error);
 

@@ -104,8 +104,8 @@ public:
     {
     }
 
-    // Holds the log for this run, and asks before emptying one that may be another run's. kDone,
-    // or why the run does not start.
+    // Holds the log for this run, and asks before emptying one that holds entries. kDone, or why
+    // the run does not start.
     int TakeLog();
     void SampleUntilEnd();
     int Summary();
@@ -121,16 +121,13 @@ private:
     const Plan m_plan;
     BurnInSession m_run;
     Tally m_tally;
-    std::optional<LogError> m_holdFailed; // told once the run starts
-    bool m_told = false;                  // the log's failure, once per run as the page does
+    bool m_told = false; // the log's failure, once per run as the page does
 };
 
 int BurnInRun::TakeLog()
 {
-    LogHold hold = m_run.HoldLog();
-    if (!hold.inUse.isEmpty())
-        return m_session.Fail(kDevice, "not started: " + hold.inUse + "; --log names another file");
-    m_holdFailed = std::move(hold.error);
+    if (const std::optional<QString> inUse = m_run.HoldLog())
+        return m_session.Fail(kDevice, "not started: " + *inUse + "; --log names another file");
     if (AskToEmpty())
         return kDone;
     return m_session.Fail(kRefused, "not started: " + m_plan.log + " was kept"
@@ -149,7 +146,6 @@ bool BurnInRun::AskToEmpty()
 
 void BurnInRun::SampleUntilEnd()
 {
-    Tell(m_holdFailed);
     Tell(m_run.Begin());
     Loop();
     Tell(m_run.End(m_tally.code == kDevice)); // the device gone
