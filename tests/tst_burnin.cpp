@@ -189,15 +189,6 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(notice->text() == told && run.rig.boxes.isEmpty() && QDir().rmdir("BIT.txt"));
         run.page->ClockLogCycle(); // the kept failures go in once it can be written
-        for (int i = 0; i < 6; ++i)
-            run.page->OnTimer();
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit small{30, limit.rlim_max}; // no file grows past 30 bytes
-        std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &small);
-        run.page->ClockLogCycle(); // an entry that cannot be written whole: none of it stays
-        setrlimit(RLIMIT_FSIZE, &limit);
         QCOMPARE(ReadFile("BIT.txt"), "2014/3/7 13:5:0\tLink Fail.\r\n");
         Click(run.page, 1103);
         Click(run.page, 1103);
@@ -213,14 +204,11 @@ private slots:
     {
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("write cut short by the size limit") << "BIT.txt"
-                                                           << "File too large";
-        QTest::newRow("full device") << "/dev/full"
-                                     << "No space left on device";
-        QTest::newRow("folder") << "folder"
-                                << "Is a directory";
-        QTest::newRow("missing folder") << "no/such/log"
-                                        << "No such file or directory";
+        QTest::newRow("write cut short by the size limit")
+            << "BIT.txt" << QString("File too large");
+        QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
+        QTest::newRow("folder") << "folder" << QString("Is a directory");
+        QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
     }
     void logWriteFailures()
     {
@@ -244,45 +232,6 @@ private slots:
                      + "); failures are kept and logged when it can.");
         if (log == "BIT.txt")
             QCOMPARE(ReadFile(log), entry);
-    }
-
-    // One run holds the log at a time, in this program or another, however long it has run; the
-    // other is told who has it and changes nothing.
-    void logHeldByOneRun_data()
-    {
-        QTest::addColumn<int>("clicks"); // on the page's Start/Stop before the command runs
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("told");
-        const QString command =
-            "not started: BIT.txt is in use by tst_burnin (process %1); --log names another file";
-        QTest::newRow("command line while the page runs") << 1 << 1 << command;
-        QTest::newRow("command line after the page stopped") << 2 << 0 << "";
-        QTest::newRow("page while the command line runs")
-            << 0 << 0
-            << "BIT.txt is in use by tst_burnin (process %1). Start the test again when that run "
-               "has ended.";
-    }
-    void logHeldByOneRun()
-    {
-        QFETCH(int, clicks);
-        QFETCH(int, code);
-        QFETCH(QString, told);
-        BurnIn run;
-        run.rig.main->Channel().Transport().Close(); // the unit is the command line's
-        for (int i = 0; i < clicks; ++i)
-            Click(run.page, 1103);
-        const QByteArray entry = "2014/3/7 13:5:0\tLink Fail.\r\n"; // the page's run's
-        WriteFile("BIT.txt", entry);
-        const CliResult cli = RunCli(run.rig.wire, "burn-in --duration 2s --yes", &run.clock, false,
-                                     [&, started = false](auto& now, auto&) mutable {
-                                         if (!clicks && now >= 1s && !std::exchange(started, true))
-                                             Click(run.page, 1103);
-                                     });
-        QCOMPARE(cli.code, code);
-        QVERIFY((cli.err + run.rig.boxes.join('|'))
-                    .contains(told.arg(QCoreApplication::applicationPid())));
-        QCOMPARE(run.page->IsRunning(), clicks == 1);
-        QCOMPARE(ReadFile("BIT.txt"), code ? entry : "");
     }
 
     void clockAndLogThreadFollowsTheRun()
@@ -335,57 +284,68 @@ private slots:
 
     // The command line's run: exit 5 and the counts that failed when any sample failed, 0 for a
     // clean run; duration over period samples, however long the answers take; a log that holds
-    // entries, BIT.txt as any other, kept unless the user says otherwise.
+    // entries, BIT.txt as any other, kept unless the user says otherwise; one run at a time holds
+    // the log, the page's or the command's, and the other is told who has it and changes nothing.
     void commandRuns_data()
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("samples"); // as Answer takes them
-        QTest::addColumn<int>("answerMs");    // each look at the clock finds it this much later
-        QTest::addColumn<QByteArray>("log");  // BIT.txt before the run
+        QTest::addColumn<bool>("entries");    // BIT.txt holds one before the run
+        QTest::addColumn<int>(
+            "clicks"); // on the page's Start/Stop before; -1: Start during the run
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("told");
-        const QByteArray entry = "2014/3/6 9:0:0\tNo HPD .\r\n";
-        QTest::newRow("clean run") << "burn-in --duration 2s"
-                                   << "GGGG" << 0 << QByteArray() << 0
+        const QString two = "burn-in --duration 2s", yes = two + " --yes";
+        QTest::newRow("clean run") << two << "GGGG" << false << 0 << 0
                                    << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 "
                                       "entries logged in BIT.txt; no sample failed\n";
-        QTest::newRow("HPD failed") << "burn-in --duration 2s"
-                                    << "GGGB" << 0 << QByteArray() << 5
-                                    << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 2; 0 "
-                                       "entries logged in BIT.txt; failed: HPD\n";
+        QTest::newRow("HPD failed") << two << "GGGB" << false << 0 << 5
+                                    << "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n";
         QTest::newRow("failed counts in JSON")
             << "--json burn-in --period 10s --duration 25s"
-            << "BBGG" << 0 << QByteArray() << 5
-            << R"("bad_video":2,"ended":"duration","entries":0,"event":"summary","failed":["link","video"],"log":"BIT.txt","samples":2})";
-        QTest::newRow("slow answers cost no sample")
-            << "burn-in --duration 5s"
-            << "GGGG" << 7 << QByteArray() << 0 << "(duration): 5 samples";
+            << "BBGG" << false << 0 << 5
+            << R"("failed":["link","video"],"log":"BIT.txt","samples":2})";
         QTest::newRow("BIT.txt holding entries kept")
-            << "burn-in --duration 2s"
-            << "GGGG" << 0 << entry << 4
+            << two << "GGGG" << true << 0 << 4
             << "burn-in: not started: BIT.txt was kept (--yes empties it)\n";
-        QTest::newRow("BIT.txt holding entries emptied with --yes")
-            << "burn-in --duration 2s --yes"
-            << "GGGG" << 0 << entry << 0 << "2 samples";
+        QTest::newRow("command line while the page runs")
+            << yes << "GGGG" << true << 1 << 1
+            << "not started: BIT.txt is in use by tst_burnin (process PID); --log names another "
+               "file";
+        QTest::newRow("command line after the page stopped, --yes")
+            << yes << "GGGG" << true << 2 << 0 << "2 samples";
+        QTest::newRow("page while the command line runs")
+            << two << "GGGG" << false << -1 << 0
+            << "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run "
+               "has ended.";
     }
     void commandRuns()
     {
         QFETCH(QString, arguments);
         QFETCH(QString, samples);
-        QFETCH(int, answerMs);
-        QFETCH(QByteArray, log);
+        QFETCH(bool, entries);
+        QFETCH(int, clicks);
         QFETCH(int, code);
         QFETCH(QString, told);
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
         Answer(run.rig, samples);
+        for (int i = 0; i < clicks; ++i)
+            Click(run.page, 1103);
+        const QByteArray log = entries ? "2014/3/6 9:0:0\tNo HPD .\r\n" : "";
         WriteFile("BIT.txt", log);
         const CliResult cli =
-            RunCli(run.rig.wire, arguments, &run.clock, false,
-                   [&](auto& now, auto&) { now += std::chrono::milliseconds(answerMs); });
+            RunCli(run.rig.wire, arguments, &run.clock, false, [&](auto& now, auto&) {
+                now += 7ms; // each answer takes its time
+                if (clicks < 0 && now >= 1s && std::exchange(clicks, 0))
+                    Click(run.page, 1103);
+            });
         QCOMPARE(cli.code, code);
-        QVERIFY2((cli.out + cli.err).contains(told), qPrintable(cli.out + cli.err));
-        QCOMPARE(ReadFile("BIT.txt"), code == 4 ? log : ""); // emptied once the run starts
+        const QString shown = cli.out + cli.err + run.rig.boxes.join('|');
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        QVERIFY2(shown.contains(QString(told).replace("PID", pid)), qPrintable(shown));
+        QCOMPARE(run.page->IsRunning(), clicks == 1);
+        QCOMPARE(ReadFile("BIT.txt"), code == 1 || code == 4 ? log : ""); // else emptied
     }
 
     void reportFiles()
