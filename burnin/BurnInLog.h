@@ -8,6 +8,12 @@
 
 #include "burnin/ClockReading.h"
 
+// A log that could not be written: the file as it was named, and the system's cause.
+struct LogError {
+    QString file;
+    std::error_code cause;
+};
+
 // The burn-in log BIT.txt: one entry per logged failure, each the time stamp, a tab and the
 // message. Entries end in CR LF on every platform, so a log is the same wherever it was written.
 namespace burnin {
@@ -21,16 +27,6 @@ inline constexpr const char* kNo5V = "No 5V from Source.\r\n";
 inline constexpr const char* kDeviceDisconnected = "Device Disconnected.\r\n";
 
 QByteArray FormatLogEntry(const ClockReading& time, const char* message);
-
-} // namespace burnin
-
-// A log that could not be written: the file as it was named, and the system's cause.
-struct LogError {
-    QString file;
-    std::error_code cause;
-};
-
-namespace burnin {
 
 // Said once per run when the log cannot be written.
 QString LogFailureNotice(const LogError& error);

@@ -1,5 +1,6 @@
 #include "burnin/BurnInSession.h"
 
+#include <QStringList>
 #include <array>
 
 #include "burnin/BurnInSample.h"
@@ -25,13 +26,11 @@ constexpr std::array<LoggedCounter, kTraceCount> kLogOrder{{
 
 QString burnin::PeriodWords(const QString& between, const QString& beforeLast)
 {
-    QString words;
-    for (size_t i = 0; i < kSamplePeriods.size(); ++i)
-        words += (i == 0                          ? ""
-                  : i + 1 < kSamplePeriods.size() ? between
-                                                  : beforeLast)
-                 + kSamplePeriods[i].word;
-    return words;
+    QStringList words;
+    for (const SamplePeriod& period : kSamplePeriods)
+        words << period.word;
+    const QString last = words.takeLast();
+    return words.join(between) + beforeLast + last;
 }
 
 QString burnin::TraceStateText(int trace, bool good)
