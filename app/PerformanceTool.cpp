@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
@@ -14,6 +16,7 @@
 #include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
 #include "ui/ToolPage.h"
+#include "ui/WindowFit.h"
 
 namespace {
 
@@ -65,17 +68,37 @@ PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    auto* menuBar = new QMenuBar(this);
-    layout->setMenuBar(menuBar);
-    auto* client = new QWidget(this);
+    m_menuBar = new QMenuBar(this);
+    layout->setMenuBar(m_menuBar);
+    // The pages keep their layout in dialog units; where the screen is too small for them they
+    // scroll under the menu.
+    auto* client = new QWidget;
     client->setFixedSize(ui::DialogSize(480, 438));
-    layout->addWidget(client);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus); // the focus starts on the tabs, as it always has
+    m_scroll->setWidget(client);
+    layout->addWidget(m_scroll);
 
-    CreateMenu(menuBar);
+    CreateMenu(m_menuBar);
     OnInitDialog(client);
+    FitTo(ui::AvailableRoom(this));
     if (m_pMainDlg)
         m_pMainDlg->Follow(*this, true);
+}
+
+void PerformanceTool::FitTo(QSize room)
+{
+    const QSize menu(0, m_menuBar->sizeHint().height());
+    const QSize pages = m_scroll->widget()->size();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
+    const QSize size = ui::FittedSize(pages, room - menu, bar) + menu;
+    // Where the pages fit, the window keeps the one size they were laid out for; elsewhere it may
+    // be resized, up to that size with a scroll bar across each side.
+    const bool fits = size == pages + menu;
+    setMinimumSize(fits ? size : minimumSizeHint());
+    setMaximumSize(fits ? size : pages + menu + QSize(bar, bar));
+    resize(size);
 }
 
 PerformanceTool::~PerformanceTool()

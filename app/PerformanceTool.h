@@ -8,6 +8,7 @@
 
 class QTabWidget;
 class QMenuBar;
+class QScrollArea;
 class ToolPage;
 
 // The tool window: takes a snapshot of eleven status registers when it opens, hosts the four pages
@@ -26,6 +27,10 @@ public:
     WireJobs& Jobs() override { return m_jobs; }
     // The caption tells while the unit is pulled out; the pages go on at their next tick.
     void UnitPresent(bool present) override;
+
+    // Opens at the size room has for it, scrolling the pages where they do not fit; on a screen
+    // with room, as laid out. The window fits the screen it opens on by itself.
+    void FitTo(QSize room);
 
     ToolPage* Page(int tab) const { return m_pages[tab]; }
     int CurrentTab() const { return m_currentTab; }
@@ -53,4 +58,6 @@ private:
     RegisterSnapshot m_snapshot;
     WireJobs m_jobs;
     QTabWidget* m_tabs = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QScrollArea* m_scroll = nullptr;
 };

@@ -84,6 +84,7 @@ int TakeScreenshots(SimExtender& extender, IHidBackend& backend, SimPlugs& plugs
     bool saved = Save(mainDlg, dir, "main-window");
 
     PerformanceTool tool(&mainDlg);
+    tool.FitTo(tool.maximumSize()); // the whole window, as on a screen with room for it
     tool.show();
     if (auto* status = dynamic_cast<Tool1Main*>(tool.Page(PerformanceTool::StatusTab)))
         PollStatus(extender, *status);

@@ -7,6 +7,7 @@
 #include "firmware/FirmwareCommands.h"
 #include "firmware/IncompleteMarks.h"
 #include "status/PollSchedule.h"
+#include "status/PortCheck.h"
 #include "status/StateText.h"
 #include "status/StatusReading.h"
 
@@ -18,40 +19,54 @@ QString ChipText(frames::Chip chip)
     return chip == frames::Chip::Local ? "Local (TX)" : "Remote (RX)";
 }
 
-QStringList AdviceLines(const status::Reading& r)
+// What the page shows, where it was read, else null.
+QJsonValue IfRead(bool read, const QJsonValue& value)
 {
-    return status::Advice(r).split("\r\n", Qt::SkipEmptyParts);
+    return read ? value : QJsonValue();
 }
 
+// The values of a reading: numbers as numbers, words as the page shows them, null for what was not
+// read.
 QJsonObject StatusJson(const status::Reading& r)
 {
+    const status::Display shown = status::DisplayOf(r);
     QJsonObject lamps;
     const auto states = status::SignalLampStates(r);
     for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
-        lamps[status::kSignalLampCaptions[lamp]] = status::LampWord(states[lamp]);
+        lamps[status::kSignalLampCaptions[lamp]] =
+            IfRead(states[lamp].has_value(), status::LampWord(shown.lamps[lamp]));
     QJsonArray pairs;
     QJsonArray faulty;
     for (int pair = 0; pair < status::kPairCount; ++pair) {
         const QString name(QChar('A' + pair));
-        const std::optional<QString> band =
-            status::PairBandWord(r.pairTexts[pair], status::PairLevelBand(r.pairLevels[pair]));
-        pairs.append(QJsonObject{{"pair", name},
-                                 {"level", r.pairTexts[pair]},
-                                 {"band", band ? QJsonValue(*band) : QJsonValue()}});
+        const float level = r.pairLevels ? (*r.pairLevels)[pair] : 0.0f;
+        pairs.append(
+            QJsonObject{{"pair", name},
+                        {"level", IfRead(r.pairLevels.has_value(), double(level))},
+                        {"band", IfRead(r.pairLevels.has_value(), status::PairBandWord(level))}});
         if (r.linkUp && r.portFaults[pair])
             faulty.append(name);
     }
-    return {
-        {"local", QJsonObject{{"mode", r.localMode}, {"source", r.localSource}}},
-        {"remote", QJsonObject{{"mode", r.remoteMode}, {"source", r.remoteSource}}},
-        {"lamps", lamps},
-        {"pairs", pairs},
-        {"faulty_pairs", faulty},
-        {"advice", QJsonArray::fromStringList(AdviceLines(r))},
-        {"cable_length", r.cableLength},
-        {"video_ber", QJsonObject{{"lamp", status::LampWord(r.ber)},
-                                  {"level", r.berLevel ? QJsonValue(*r.berLevel) : QJsonValue()}}},
-        {"link", r.linkUp ? "up" : "down"}};
+    using Bound = status::CableLength::Bound;
+    const status::CableLength cable = r.cableLength.value_or(status::CableLength{});
+    const auto side = [](std::optional<uint8_t> mode, const QString& modeShown,
+                         std::optional<status::Source> source, const QString& sourceShown) {
+        return QJsonObject{{"mode", IfRead(mode.has_value(), modeShown)},
+                           {"source", IfRead(source.has_value(), sourceShown)}};
+    };
+    return {{"local", side(r.localMode, shown.localMode, r.localSource, shown.localSource)},
+            {"remote", side(r.remoteMode, shown.remoteMode, r.remoteSource, shown.remoteSource)},
+            {"lamps", lamps},
+            {"pairs", pairs},
+            {"faulty_pairs", faulty},
+            {"advice", QJsonArray::fromStringList(status::AdviceLines(r.linkUp, r.portFaults))},
+            {"cable_m", IfRead(r.cableLength.has_value(), cable.metres)},
+            {"cable_bound",
+             IfRead(cable.bound != Bound::None, cable.bound == Bound::Under ? "under" : "over")},
+            {"video_ber",
+             QJsonObject{{"lamp", IfRead(r.berLevel.has_value(), status::LampWord(shown.ber))},
+                         {"level", IfRead(r.berLevel.has_value(), r.berLevel.value_or(0))}}},
+            {"link", r.linkUp ? "up" : "down"}};
 }
 
 // The reads a command makes, each failed one kept by the command sent and how it failed.
@@ -85,28 +100,24 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
     }
     if (!time.isEmpty())
         session.Data(time);
+    const status::Display shown = status::DisplayOf(r);
     const auto side = [&](const char* chip, const QString& mode, const QString& source) {
         session.Data(QString("%1%2: %3   %4: %5")
                          .arg(chip, status::kModeCaption, mode, status::kSourceCaption, source));
     };
-    side("Local (TX)   ", r.localMode, r.localSource);
-    side("Remote (RX)  ", r.remoteMode, r.remoteSource);
+    side("Local (TX)   ", shown.localMode, shown.localSource);
+    side("Remote (RX)  ", shown.remoteMode, shown.remoteSource);
     QStringList lamps;
-    const auto states = status::SignalLampStates(r);
     for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
-        lamps << status::LampStateText(status::kSignalLampCaptions[lamp], states[lamp]);
+        lamps << status::LampStateText(status::kSignalLampCaptions[lamp], shown.lamps[lamp]);
     session.Data(lamps.mid(0, 3).join("   "));
     session.Data(lamps.mid(3).join("   "));
-    QStringList pairs;
-    for (int pair = 0; pair < status::kPairCount; ++pair)
-        pairs << status::PairLevelStateText(pair, r.pairTexts[pair],
-                                            status::PairLevelBand(r.pairLevels[pair]));
-    session.Data(pairs.join("   "));
-    session.Data(status::kCableLengthCaption + (": " + r.cableLength) + "   "
-                 + status::LampStateText(status::kBerLampCaption, r.ber)
+    session.Data(QStringList(shown.pairStates.begin(), shown.pairStates.end()).join("   "));
+    session.Data(status::kCableLengthCaption + (": " + shown.cableLength) + "   "
+                 + status::LampStateText(status::kBerLampCaption, shown.ber)
                  + (r.berLevel ? QString(" (level %1)").arg(*r.berLevel) : QString())
                  + "   Link: " + (r.linkUp ? "up" : "down"));
-    for (const QString& line : AdviceLines(r))
+    for (const QString& line : status::AdviceLines(r.linkUp, r.portFaults))
         session.Data(line);
 }
 

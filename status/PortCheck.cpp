@@ -2,23 +2,31 @@
 
 namespace status {
 
-QString PortAdvice(const PortFlags& faults)
+QStringList AdviceLines(bool linkUp, const PortFlags& faults)
 {
-    QString advice;
+    if (!linkUp)
+        return {"Disconnected"};
+    QStringList advice;
     for (int port = 1; port <= kPairCount; ++port) {
         if (faults[port - 1])
-            advice += QString("Please Check Port %1\r\n").arg(port);
+            advice << QString("Please Check Port %1").arg(port);
     }
-    return advice.isEmpty() ? QString("All port signal are good.\r\n") : advice;
+    return advice.isEmpty() ? QStringList{"All port signal are good."} : advice;
+}
+
+QString AdviceText(bool linkUp, const PortFlags& faults)
+{
+    const QStringList lines = AdviceLines(linkUp, faults);
+    return linkUp ? lines.join('\n') + '\n' : lines.join('\n');
 }
 
 PortCheck::Pass PortCheck::Run(bool linkUp, const PortFlags& faults)
 {
     if (!linkUp)
-        return {"Disconnected", Blink::Unchanged};
+        return {AdviceText(linkUp, faults), Blink::Unchanged};
     const Blink blink = m_overlayPhase ? Blink::Draw : Blink::Erase;
     m_overlayPhase = !m_overlayPhase;
-    return {PortAdvice(faults), blink};
+    return {AdviceText(linkUp, faults), blink};
 }
 
 } // namespace status

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include "status/StatusDecoding.h"
 
@@ -7,7 +8,11 @@
 // faulty pairs. The page runs a pass when Test is pressed and then every 1.5 s while polling.
 namespace status {
 
-QString PortAdvice(const PortFlags& faults);
+// The advice, line by line: a line for each faulty port, or that all are good; with the link down
+// "Disconnected" alone.
+QStringList AdviceLines(bool linkUp, const PortFlags& faults);
+// The advice as its field shows it: every port line ends in a line break, "Disconnected" does not.
+QString AdviceText(bool linkUp, const PortFlags& faults);
 
 class PortCheck {
 public:
@@ -17,7 +22,7 @@ public:
         Blink blink = Blink::Unchanged;
     };
 
-    // With the link down the advice is "Disconnected" and the blink stays where it stands.
+    // With the link down the blink stays where it stands.
     Pass Run(bool linkUp, const PortFlags& faults);
 
     // True when the next pass draws the marking.

@@ -5,17 +5,73 @@
 namespace status {
 namespace {
 
+const QString kNotAvailable = "N/A";
+
 QString PairName(int pair)
 {
     return QString(QChar('A' + pair));
 }
 
+// A mode index past the names shows empty, or as not read in the remote field before a poll.
+QString ModeText(std::optional<uint8_t> mode, const QString& notRead, const QString& unnamed)
+{
+    if (!mode)
+        return notRead;
+    return ModeName(*mode).value_or(unnamed);
+}
+
+QString SourceText(std::optional<Source> source)
+{
+    return source ? SourceName(*source) : QString();
+}
+
 } // namespace
 
-std::array<Lamp, kSignalLampCount> SignalLampStates(const Reading& reading)
+Display DisplayOf(const Reading& reading)
 {
-    return {reading.local.fiveVolt, reading.local.fiveVolt, reading.local.hpd,
-            reading.remote.hpd,     reading.remote.hpd,     reading.remote.fiveVolt};
+    const QString remoteNotRead = reading.polled ? *ModeName(kDisconnectMode) : kNotAvailable;
+    Display shown;
+    shown.localMode = ModeText(reading.localMode, {}, {});
+    shown.remoteMode =
+        ModeText(reading.remoteMode, remoteNotRead, reading.polled ? "" : kNotAvailable);
+    shown.localSource = SourceText(reading.localSource);
+    shown.remoteSource = SourceText(reading.remoteSource);
+    shown.cableLength = reading.cableLength ? CableLengthText(*reading.cableLength) : kNotAvailable;
+    shown.ber = BerLampState(reading).value_or(Lamp::Off);
+    for (int pair = 0; pair < kPairCount; ++pair) {
+        QString& level = shown.pairLevels[pair];
+        QString& state = shown.pairStates[pair];
+        if (reading.pairLevels) {
+            const float value = (*reading.pairLevels)[pair];
+            level = PairLevelText(value);
+            state = level + ", " + PairBandWord(value);
+            shown.pairBands[pair] = PairLevelBand(value);
+        } else {
+            state = level = reading.polled ? kNotAvailable : QString();
+        }
+        state.prepend("Pair " + PairName(pair) + ": ");
+    }
+    const auto lamps = SignalLampStates(reading);
+    for (int lamp = 0; lamp < kSignalLampCount; ++lamp)
+        shown.lamps[lamp] = lamps[lamp].value_or(Lamp::Off);
+    return shown;
+}
+
+std::array<std::optional<Lamp>, kSignalLampCount> SignalLampStates(const Reading& reading)
+{
+    std::optional<Lamp> local5v, localHpd, remote5v, remoteHpd;
+    if (reading.local)
+        local5v = reading.local->fiveVolt, localHpd = reading.local->hpd;
+    if (reading.remote)
+        remote5v = reading.remote->fiveVolt, remoteHpd = reading.remote->hpd;
+    return {local5v, local5v, localHpd, remoteHpd, remoteHpd, remote5v};
+}
+
+std::optional<Lamp> BerLampState(const Reading& reading)
+{
+    if (!reading.berLevel)
+        return std::nullopt;
+    return BerLamp(*reading.berLevel);
 }
 
 QString LampWord(Lamp state)
@@ -33,24 +89,14 @@ QString LampStateText(const QString& caption, Lamp state)
     return caption + ": " + LampWord(state);
 }
 
-std::optional<QString> PairBandWord(const QString& shown, LevelBand band)
+QString PairBandWord(float level)
 {
-    bool number = false;
-    shown.toDouble(&number);
-    if (!number)
-        return std::nullopt;
-    switch (band) {
+    switch (PairLevelBand(level)) {
     case LevelBand::Red: return "fault";
     case LevelBand::Amber: return "marginal";
     case LevelBand::Normal: break;
     }
     return "good";
-}
-
-QString PairLevelStateText(int pair, const QString& shown, LevelBand band)
-{
-    const std::optional<QString> word = PairBandWord(shown, band);
-    return "Pair " + PairName(pair) + ": " + shown + (word ? ", " + *word : QString());
 }
 
 QString FaultyPairsText(const PortFlags& faults)

@@ -6,8 +6,9 @@
 #include "status/StatusDecoding.h"
 #include "status/StatusReading.h"
 
-// Every indicator's state in words, for tool tips and screen readers: a lamp's or a field's colour
-// alone tells nothing to a user who cannot tell red from green.
+// What a reading shows in words, made here and only here: the texts of the page's fields, which
+// the command line prints too, and every indicator's state for tool tips and screen readers, since
+// a lamp's or a field's colour alone tells nothing to a user who cannot tell red from green.
 namespace status {
 
 // The signal lamps, in the page's order from the top, by caption; the window names its lamps so
@@ -30,19 +31,38 @@ inline constexpr const char* kModeCaption = "Torvan Mode";
 inline constexpr const char* kSourceCaption = "Source Type";
 inline constexpr const char* kCableLengthCaption = "Cable Len";
 
-// What each signal lamp shows for a reading: a 5 V or HPD line shows on the two lamps that
-// follow it through the unit.
-std::array<Lamp, kSignalLampCount> SignalLampStates(const Reading& reading);
+// What the page shows for a reading, and the command line prints. A value not read shows as the
+// page shows it: the remote mode "N/A" before the first poll and "Disconnect" after it, the pair
+// levels empty before it and "N/A" after it (coloured as level 0), the cable length "N/A", modes
+// and sources empty, lamps off.
+struct Display {
+    QString localMode;
+    QString remoteMode;
+    QString localSource;
+    QString remoteSource;
+    QString cableLength;
+    std::array<QString, kPairCount> pairLevels;
+    // Each level in words: "Pair B: 1.10938, fault"; one not read "Pair B: N/A" (or "Pair B: ").
+    std::array<QString, kPairCount> pairStates;
+    std::array<LevelBand, kPairCount> pairBands{};
+    std::array<Lamp, kSignalLampCount> lamps{}; // by SignalLamp
+    Lamp ber = Lamp::Off;
+};
+Display DisplayOf(const Reading& reading);
+
+// What each signal lamp stands for in a reading: a 5 V or HPD line shows on the two lamps that
+// follow it through the unit. Nothing for a line that was not read.
+std::array<std::optional<Lamp>, kSignalLampCount> SignalLampStates(const Reading& reading);
+// The bit error rate's lamp; nothing when its level was not read.
+std::optional<Lamp> BerLampState(const Reading& reading);
 
 // "on", "marginal", "off".
 QString LampWord(Lamp state);
 // "5V from source(TX): on", "Video BER: marginal".
 QString LampStateText(const QString& caption, Lamp state);
 
-// "good", "marginal", "fault"; nothing for a field that shows no level (not read, or not yet).
-std::optional<QString> PairBandWord(const QString& shown, LevelBand band);
-// "Pair B: 1.10938, fault"; a level that could not be read gives "Pair B: N/A".
-QString PairLevelStateText(int pair, const QString& shown, LevelBand band);
+// "good", "marginal", "fault".
+QString PairBandWord(float level);
 
 // "Faulty pairs marked: B (port 2)" or "No faulty pair".
 QString FaultyPairsText(const PortFlags& faults);

@@ -16,6 +16,10 @@ constexpr std::array<const char*, 3> kSourceTypeNames{
     "HDMI with HDCP",
 };
 
+// What the chips tell apart: a cable shorter than the first, or longer than the second.
+constexpr int kShortestMeasured = 20;
+constexpr int kLongestMeasured = 110;
+
 Lamp OnWhen(bool lit)
 {
     return lit ? Lamp::On : Lamp::Off;
@@ -23,14 +27,21 @@ Lamp OnWhen(bool lit)
 
 } // namespace
 
-QString ModeText(uint8_t index, const QString& outOfRange)
+std::optional<QString> ModeName(uint8_t mode)
 {
-    return index < kModeNames.size() ? QString(kModeNames[index]) : outOfRange;
+    if (mode < kModeNames.size())
+        return kModeNames[mode];
+    return std::nullopt;
 }
 
-QString SourceTypeText(uint8_t index)
+Source DecodeSource(uint8_t index)
 {
-    return index == 1 || index == 2 ? kSourceTypeNames[index] : kSourceTypeNames[0];
+    return index == 1 || index == 2 ? Source(index) : Source::NoHdmi;
+}
+
+QString SourceName(Source source)
+{
+    return kSourceTypeNames[static_cast<size_t>(source)];
 }
 
 float PairLevel(uint8_t raw)
@@ -45,26 +56,33 @@ QString PairLevelText(float level)
 
 bool PortFaulty(float level)
 {
-    return static_cast<double>(level) > 0.99;
+    return static_cast<double>(level) > kFaultyLevel;
 }
 
 LevelBand PairLevelBand(float level)
 {
-    const double value = level;
-    if (value > 0.99)
+    if (PortFaulty(level))
         return LevelBand::Red;
-    if (value > 0.8)
+    if (static_cast<double>(level) > kMarginalLevel)
         return LevelBand::Amber;
     return LevelBand::Normal;
 }
 
-QString CableLengthText(uint8_t a, uint8_t b)
+CableLength DecodeCableLength(uint8_t a, uint8_t b)
 {
+    using enum CableLength::Bound;
     if (a == regs::kCableOutOfRange || b == regs::kCableOutOfRange)
-        return ">110m";
+        return {kLongestMeasured, Over};
     if (a != 0 && b != 0)
-        return QString::asprintf("%dm", (a + b) / 2);
-    return "<20m";
+        return {(a + b) / 2, None};
+    return {kShortestMeasured, Under};
+}
+
+QString CableLengthText(const CableLength& length)
+{
+    using enum CableLength::Bound;
+    const char* bound = length.bound == Over ? ">" : length.bound == Under ? "<" : "";
+    return QString("%1%2m").arg(bound).arg(length.metres);
 }
 
 LocalSignals DecodeLocalSignals(uint8_t bits)

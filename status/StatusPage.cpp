@@ -161,28 +161,26 @@ void Tool1Main::OnTimer()
 
 void Tool1Main::Show(const Reading& reading)
 {
-    m_localMode->setText(reading.localMode);
-    m_remoteMode->setText(reading.remoteMode);
-    m_localSource->setText(reading.localSource);
-    m_remoteSource->setText(reading.remoteSource);
-    m_cableLength->setText(reading.cableLength);
+    const Display shown = DisplayOf(reading);
+    m_localMode->setText(shown.localMode);
+    m_remoteMode->setText(shown.remoteMode);
+    m_localSource->setText(shown.localSource);
+    m_remoteSource->setText(shown.remoteSource);
+    m_cableLength->setText(shown.cableLength);
     for (int pair = 0; pair < kPairCount; ++pair)
-        ShowPairLevel(pair, reading.pairTexts[pair], reading.pairLevels[pair]);
-    const std::array<Lamp, kSignalLampCount> lamps = SignalLampStates(reading);
+        ShowPairLevel(pair, shown.pairLevels[pair], shown.pairStates[pair], shown.pairBands[pair]);
     for (int lamp = 0; lamp < kSignalLampCount; ++lamp)
-        SetLamp(m_signalLamps[lamp], lamps[lamp]);
-    SetLamp(m_berLamp, reading.ber);
+        SetLamp(m_signalLamps[lamp], shown.lamps[lamp]);
+    SetLamp(m_berLamp, shown.ber);
 }
 
-void Tool1Main::ShowPairLevel(int pair, const QString& text, float level)
+void Tool1Main::ShowPairLevel(int pair, const QString& text, const QString& state, LevelBand band)
 {
     QLineEdit* field = m_pairFields[pair];
     field->setText(text);
-    // The colour follows the stored level; the style changes only when the band does.
-    const LevelBand band = PairLevelBand(level);
-    const QString state = PairLevelStateText(pair, text, band);
     field->setAccessibleDescription(state);
     field->setToolTip(state);
+    // The style changes only when the band does.
     if (band != m_pairBands[pair]) {
         m_pairBands[pair] = band;
         field->setStyleSheet(BandStyle(band));
@@ -205,17 +203,11 @@ void Tool1Main::ShowFaultyPairs(const PortFlags& faults)
     m_picture->setToolTip(text);
 }
 
-void Tool1Main::ShowAdvice(const QString& text)
-{
-    // The advice lines end in CR LF; the text field wants plain line feeds.
-    m_advice->setPlainText(QString(text).replace("\r\n", "\n"));
-}
-
 void Tool1Main::RunPortCheck()
 {
     const Reading& reading = m_poll.Now();
     const PortCheck::Pass pass = m_portCheck.Run(reading.linkUp, reading.portFaults);
-    ShowAdvice(pass.advice);
+    m_advice->setPlainText(pass.advice);
     ShowFaultyPairs(reading.linkUp ? reading.portFaults : PortFlags{});
     if (pass.blink == PortCheck::Blink::Draw)
         m_picture->SetMarking(reading.portFaults);
@@ -244,7 +236,7 @@ void Tool1Main::OnBnClickedTest()
     m_running = false;
     m_host.Jobs().Set(WireJob::StatusTest, false);
     m_portCheckTimer.stop();
-    ShowAdvice("");
+    m_advice->clear();
     // Nothing checks the ports once stopped, so no marking is left standing.
     m_picture->SetMarking({});
     ShowFaultyPairs({});

@@ -54,11 +54,10 @@ private:
     void CreateControls();
     void OnInitDialog();
     void Show(const status::Reading& reading);
-    void ShowPairLevel(int pair, const QString& text, float level);
+    void ShowPairLevel(int pair, const QString& text, const QString& state, status::LevelBand band);
     // Lamps carry their caption as accessible name; their state goes into the description and tip.
     void SetLamp(QLabel* lamp, status::Lamp state);
     void ShowFaultyPairs(const status::PortFlags& faults);
-    void ShowAdvice(const QString& text);
 
     IToolHost& m_host;
     Periods m_periods;

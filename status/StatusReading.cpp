@@ -4,25 +4,41 @@
 #include "device/RegisterMap.h"
 #include "device/StatusRegister.h"
 #include "status/PollSchedule.h"
-#include "status/PortCheck.h"
 
 namespace status {
 namespace {
 
-const QString kNotAvailable = "N/A";
-
-void ShowLevels(Reading& reading, const uint8_t* raw)
+std::array<float, kPairCount> PairLevels(const uint8_t* raw)
 {
-    for (int pair = 0; pair < kPairCount; ++pair) {
-        reading.pairLevels[pair] = PairLevel(raw[pair]);
-        reading.pairTexts[pair] = PairLevelText(reading.pairLevels[pair]);
-    }
+    std::array<float, kPairCount> levels{};
+    for (int pair = 0; pair < kPairCount; ++pair)
+        levels[pair] = PairLevel(raw[pair]);
+    return levels;
 }
 
-void ShowBer(Reading& reading, std::optional<uint8_t> level)
+PortFlags FaultyPorts(const std::optional<std::array<float, kPairCount>>& levels)
 {
-    reading.berLevel = level;
-    reading.ber = level ? BerLamp(*level) : Lamp::Off;
+    PortFlags faults{};
+    for (int pair = 0; levels && pair < kPairCount; ++pair)
+        faults[pair] = PortFaulty((*levels)[pair]);
+    return faults;
+}
+
+// Data byte 0 of a register, when its read succeeded.
+std::optional<uint8_t> ReadByte(IRegisterReader& host, regs::Register reg)
+{
+    RegisterData data{};
+    if (!host.Read(reg, data.data()))
+        return std::nullopt;
+    return data[0];
+}
+
+template <typename Value>
+std::optional<Value> Decoded(std::optional<uint8_t> byte, Value (*decode)(uint8_t))
+{
+    if (!byte)
+        return std::nullopt;
+    return decode(*byte);
 }
 
 } // namespace
@@ -36,32 +52,26 @@ Reading FromSnapshot(const RegisterSnapshot& snapshot)
         return snapshot.Data(r.group, r.number);
     };
     if (valid(kLocalMode))
-        reading.localMode = ModeText(data(kLocalMode)[0]);
-    reading.remoteMode =
-        valid(kRemoteMode) ? ModeText(data(kRemoteMode)[0], kNotAvailable) : kNotAvailable;
+        reading.localMode = data(kLocalMode)[0];
+    if (valid(kRemoteMode))
+        reading.remoteMode = data(kRemoteMode)[0];
     if (valid(kLocalSignals))
         reading.local = DecodeLocalSignals(data(kLocalSignals)[0]);
-    reading.cableLength = valid(kLocalCableLength) && valid(kRemoteCableLength)
-                              ? CableLengthText(data(kLocalCableLength)[kCableLengthByte],
-                                                data(kRemoteCableLength)[kCableLengthByte])
-                              : kNotAvailable;
+    if (valid(kLocalCableLength) && valid(kRemoteCableLength))
+        reading.cableLength = DecodeCableLength(data(kLocalCableLength)[kCableLengthByte],
+                                                data(kRemoteCableLength)[kCableLengthByte]);
     // Shown only: the fault flags wait for the first poll.
     if (valid(kPairLevels))
-        ShowLevels(reading, data(kPairLevels).data());
+        reading.pairLevels = PairLevels(data(kPairLevels).data());
     if (valid(kRemoteSignals))
         reading.remote = DecodeRemoteSignals(data(kRemoteSignals)[0]);
     if (valid(kStartupBitErrorLevel))
-        ShowBer(reading, data(kStartupBitErrorLevel)[0]);
+        reading.berLevel = data(kStartupBitErrorLevel)[0];
     if (valid(kLocalSource))
-        reading.localSource = SourceTypeText(data(kLocalSource)[0]);
+        reading.localSource = DecodeSource(data(kLocalSource)[0]);
     if (valid(kRemoteSource))
-        reading.remoteSource = SourceTypeText(data(kRemoteSource)[0]);
+        reading.remoteSource = DecodeSource(data(kRemoteSource)[0]);
     return reading;
-}
-
-QString Advice(const Reading& reading)
-{
-    return reading.linkUp ? PortAdvice(reading.portFaults) : "Disconnected";
 }
 
 void Poll::Tick(IRegisterReader& host)
@@ -76,42 +86,34 @@ void Poll::Tick(IRegisterReader& host)
 void Poll::LinkBlock(IRegisterReader& host)
 {
     Reading& r = m_reading;
+    r.polled = true;
     RegisterData data{};
-    if (host.Read(regs::kPairLevels, data.data())) {
-        ShowLevels(r, data.data());
-        for (int pair = 0; pair < kPairCount; ++pair)
-            r.portFaults[pair] = PortFaulty(r.pairLevels[pair]);
-    } else {
-        r.pairLevels.fill(0.0f);
-        r.pairTexts.fill(kNotAvailable);
-        r.linkUp = false;
-        r.portFaults.fill(false);
-    }
-    if (host.Read(regs::kLocalMode, data.data()))
-        r.localMode = ModeText(data[0]);
-    r.remoteMode = host.Read(regs::kRemoteMode, data.data()) ? ModeText(data[0]) : "Disconnect";
+    r.pairLevels.reset();
+    if (host.Read(regs::kPairLevels, data.data()))
+        r.pairLevels = PairLevels(data.data());
+    r.portFaults = FaultyPorts(r.pairLevels);
+    if (const std::optional<uint8_t> mode = ReadByte(host, regs::kLocalMode))
+        r.localMode = mode;
+    r.remoteMode = ReadByte(host, regs::kRemoteMode);
     // Both ends must answer for the link to count as up; a failed local read skips the remote one.
     RegisterData local{};
     RegisterData remote{};
     r.linkUp = host.Read(regs::kLocalCableLength, local.data())
                && host.Read(regs::kRemoteCableLength, remote.data());
-    r.cableLength =
-        r.linkUp ? CableLengthText(local[regs::kCableLengthByte], remote[regs::kCableLengthByte])
-                 : kNotAvailable;
+    r.cableLength.reset();
+    if (r.linkUp)
+        r.cableLength =
+            DecodeCableLength(local[regs::kCableLengthByte], remote[regs::kCableLengthByte]);
 }
 
 void Poll::SignalBlock(IRegisterReader& host)
 {
     Reading& r = m_reading;
-    RegisterData data{};
-    r.local = host.Read(regs::kLocalSignals, data.data()) ? DecodeLocalSignals(data[0])
-                                                          : LocalSignals{Lamp::Off, Lamp::Off};
-    r.remote = host.Read(regs::kRemoteSignals, data.data()) ? DecodeRemoteSignals(data[0])
-                                                            : RemoteSignals{Lamp::Off, Lamp::Off};
-    r.localSource = host.Read(regs::kLocalSource, data.data()) ? SourceTypeText(data[0]) : "";
-    r.remoteSource = host.Read(regs::kRemoteSource, data.data()) ? SourceTypeText(data[0]) : "";
-    ShowBer(r,
-            host.Read(regs::kBitErrorLevel, data.data()) ? std::optional(data[0]) : std::nullopt);
+    r.local = Decoded(ReadByte(host, regs::kLocalSignals), DecodeLocalSignals);
+    r.remote = Decoded(ReadByte(host, regs::kRemoteSignals), DecodeRemoteSignals);
+    r.localSource = Decoded(ReadByte(host, regs::kLocalSource), DecodeSource);
+    r.remoteSource = Decoded(ReadByte(host, regs::kRemoteSource), DecodeSource);
+    r.berLevel = ReadByte(host, regs::kBitErrorLevel);
 }
 
 } // namespace status

@@ -30,7 +30,8 @@ QString Shown(const QWidget* page)
            + Lamps(page, kLamps) + frames;
 }
 
-// What "status --json" reads of the same extender, in Shown's terms, then its advice and link.
+// What "status --json" reads of the same extender, in Shown's terms (a number not read as "N/A"),
+// then its advice and link.
 QString ReadByCommand(Rig& rig)
 {
     CHidIO& window = rig.main->Channel().Transport(); // one program per unit: it lets go meanwhile
@@ -45,11 +46,16 @@ QString ReadByCommand(Rig& rig)
     QString lamps, frames;
     for (const auto value : json["pairs"].toArray()) {
         const QJsonObject pair = value.toObject();
-        texts << pair["level"].toString();
+        texts << (pair["level"].isDouble() ? QString::asprintf("%.5f", pair["level"].toDouble())
+                                           : "N/A");
         frames += pair["band"] == "marginal" ? 'A' : pair["band"] == "fault" ? 'R' : 'N';
     }
-    texts << json["cable_length"].toString() << json["local"]["source"].toString()
-          << json["remote"]["source"].toString();
+    const QString bound = json["cable_bound"] == "over"    ? ">"
+                          : json["cable_bound"] == "under" ? "<"
+                                                           : "";
+    texts << (json["cable_m"].isDouble() ? bound + QString::number(json["cable_m"].toInt()) + "m"
+                                         : "N/A")
+          << json["local"]["source"].toString() << json["remote"]["source"].toString();
     for (const char* caption : {"5V from source(TX)", "5V to link(TX)", "HPD from link(TX)",
                                 "5V from link(RX)", "HPD from display(RX)", "HPD to link(RX)"})
         lamps += mark(json["lamps"][caption]); // the six signals in kLamps' order
@@ -86,13 +92,19 @@ private slots:
     {
         // Modes 6, 7 and 10, pair levels at 51/52 and 63/64 and the bit error rate's lamp at 0, 8
         // and 10 show in the poll table.
-        QCOMPARE(ModeText(8) + ModeText(9) + ModeText(255, "N/A"), "DisconnectReservedN/A");
+        Reading unnamed; // a remote mode without a name: before a poll "N/A", after one empty
+        unnamed.remoteMode = 255;
+        const QString beforePoll = DisplayOf(unnamed).remoteMode;
+        unnamed.polled = true;
+        QCOMPARE(*ModeName(8) + *ModeName(9) + beforePoll + "|" + DisplayOf(unnamed).remoteMode,
+                 "DisconnectReservedN/A|");
         QString cables;
         for (auto [a, b] :
              {std::pair{255, 0}, {40, 255}, {0, 40}, {40, 0}, {1, 2}, {100, 110}, {254, 254}})
-            cables += CableLengthText(uint8_t(a), uint8_t(b)) + " ";
+            cables += CableLengthText(DecodeCableLength(uint8_t(a), uint8_t(b))) + " ";
         QCOMPARE(cables, ">110m >110m <20m <20m 1m 105m 254m ");
-        QCOMPARE(SourceTypeText(0) + SourceTypeText(3) + SourceTypeText(200),
+        QCOMPARE(SourceName(DecodeSource(0)) + SourceName(DecodeSource(3))
+                     + SourceName(DecodeSource(200)),
                  "No HDMINo HDMINo HDMI");
         QVERIFY(BerLamp(7) == Lamp::Off && BerLamp(9) == Lamp::On && BerLamp(255) == Lamp::On);
         QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
@@ -232,6 +244,77 @@ private slots:
         page.RunPortCheck(); // B marked; Stop empties the advice and leaves no marking
         Click(&page, 1075);
         QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
+    }
+
+    // What status prints for a state set over a healthy link: the page's words as text; as JSON
+    // the values, levels and metres as numbers, and null for what could not be read.
+    void statusCommand_data()
+    {
+        QTest::addColumn<QString>("registers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("json"); // these fields of it
+        const QString sides = "Local (TX)   Torvan Mode: HDBT   Source Type: HDMI with HDCP\n"
+                              "Remote (RX)  Torvan Mode: %1   Source Type: HDMI with HDCP\n",
+                      lampsOn = "5V from source(TX): on   5V to link(TX): on   HPD from link(TX): "
+                                "on\nHPD from display(RX): on   HPD to link(RX): on   5V from "
+                                "link(RX): on\n",
+                      levels = "Pair A: 0.15625, good   Pair B: 0.17188, good   Pair C: 0.18750, "
+                               "good   Pair D: 0.20313, good\n",
+                      good = "   Video BER: on (level 10)   Link: up\nAll port signal are good.\n";
+        QTest::newRow("healthy")
+            << "" << sides.arg("HDBT") + lampsOn + levels + "Cable Len: 31m" + good
+            << R"j({"cable_m": 31, "cable_bound": null, "video_ber": {"lamp": "on", "level": 10},
+                "pairs": [{"pair": "A", "level": 0.15625, "band": "good"}, {"pair": "B", "level":
+                0.171875, "band": "good"}, {"pair": "C", "level": 0.1875, "band": "good"},
+                {"pair": "D", "level": 0.203125, "band": "good"}]})j";
+        const QString none = R"j({"pair": "%1", "level": null, "band": null})j";
+        QTest::newRow("every read refused")
+            << "0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204="
+            << "Local (TX)   Torvan Mode:    Source Type: \n"
+               "Remote (RX)  Torvan Mode: Disconnect   Source Type: \n"
+               "5V from source(TX): off   5V to link(TX): off   HPD from link(TX): off\n"
+               "HPD from display(RX): off   HPD to link(RX): off   5V from link(RX): off\n"
+               "Pair A: N/A   Pair B: N/A   Pair C: N/A   Pair D: N/A\n"
+               "Cable Len: N/A   Video BER: off   Link: down\nDisconnected\n"
+            << R"j({"local": {"mode": null, "source": null}, "remote": {"mode": null, "source":
+                null}, "cable_m": null, "cable_bound": null, "lamps": {"5V from source(TX)": null,
+                "5V to link(TX)": null, "HPD from link(TX)": null, "HPD from display(RX)": null,
+                "HPD to link(RX)": null, "5V from link(RX)": null}, "video_ber": {"lamp": null,
+                "level": null}, "link": "down", "advice": ["Disconnected"], "pairs": [)j"
+                   + none.arg('A') + ',' + none.arg('B') + ',' + none.arg('C') + ',' + none.arg('D')
+                   + "]}";
+        QTest::newRow("cable too long, levels in every band, a mode without a name")
+            << "010c=000000ff 0109=33343f40 0108=0a"
+            << sides.arg("") + lampsOn
+                   + "Pair A: 0.79688, good   Pair B: 0.81250, marginal   Pair C: 0.98438, "
+                     "marginal   Pair D: 1.00000, fault\nCable Len: >110m   Video BER: on (level "
+                     "10)   Link: up\nPlease Check Port 4\n"
+            << R"j({"cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice":
+                ["Please Check Port 4"], "remote": {"mode": "", "source": "HDMI with HDCP"},
+                "pairs": [{"pair": "A", "level": 0.796875, "band": "good"}, {"pair": "B", "level":
+                0.8125, "band": "marginal"}, {"pair": "C", "level": 0.984375, "band": "marginal"},
+                {"pair": "D", "level": 1, "band": "fault"}]})j";
+        QTest::newRow("cable too short")
+            << "0112=00000000" << sides.arg("HDBT") + lampsOn + levels + "Cable Len: <20m" + good
+            << R"j({"cable_m": 20, "cable_bound": "under"})j";
+    }
+    void statusCommand()
+    {
+        QFETCH(QString, registers);
+        QFETCH(QString, text);
+        QFETCH(QString, json);
+        Rig rig;
+        rig.Healthy();
+        rig.Set(registers);
+        QCOMPARE(RunCli(rig.wire, "status").out, text);
+        const QJsonObject read =
+            QJsonDocument::fromJson(RunCli(rig.wire, "--json status").out.toUtf8()).object();
+        QJsonObject wanted = QJsonDocument::fromJson(json.toUtf8()).object(), shown;
+        QVERIFY(!wanted.isEmpty());
+        for (const QString& field : wanted.keys())
+            shown[field] = read[field];
+        QCOMPARE(QJsonDocument(shown).toJson(QJsonDocument::Compact),
+                 QJsonDocument(wanted).toJson(QJsonDocument::Compact));
     }
 };
 

@@ -1,9 +1,12 @@
-// The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot and tabs,
-// Enter, and every way out of it while a page is busy.
+// The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot, tabs and fit
+// to the screen, Enter, and every way out of it while a page is busy.
+#include <QScrollArea>
+#include <QScrollBar>
 #include <poll.h>
 
 #include "Rig.h"
 #include "app/AboutDlg.h"
+#include "ui/WindowFit.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
 
@@ -166,6 +169,55 @@ private slots:
         reads.resize(13);
         QCOMPARE(reads, Wire("010405 010809 01090a 010b0c 011112 010c0d 011213 010e0f 011415 "
                              "020204 020406 010102 010506"));
+    }
+
+    // On a screen too small for it the tool window opens within the room there is (the screen
+    // less its panel and the window's title bar), and every control of every page can be scrolled
+    // into view; where there is room it keeps the size it was laid out for.
+    void toolWindowFitsItsScreen_data()
+    {
+        QTest::addColumn<QSize>("room"); // none: what the test's own screen has
+        QTest::newRow("the test's screen") << QSize();
+        QTest::newRow("1366x768, a panel and a title bar") << QSize(1366, 768 - 40 - 30);
+        QTest::newRow("1920x1080 at 2x") << QSize(960, 540 - 20 - 15);
+        QTest::newRow("1280x1024 at 2x") << QSize(640, 512 - 20 - 15);
+        QTest::newRow("2560x1440, room for it") << QSize(2560, 1440);
+    }
+    void toolWindowFitsItsScreen()
+    {
+        QFETCH(QSize, room);
+        Rig rig;
+        PerformanceTool& tool = rig.Open();
+        room.isValid() ? tool.FitTo(room) : void(room = ui::AvailableRoom(&tool));
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        QVERIFY(tool.width() <= room.width() && tool.height() <= room.height());
+        auto* scroll = tool.findChild<QScrollArea*>();
+        const QWidget* shown = scroll ? scroll->viewport() : &tool;
+        const QRect seen(shown->mapTo(&tool, QPoint()), shown->size());
+        auto* tabs = ui::FindControl<QTabWidget>(&tool, 1004);
+        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+            tabs->setCurrentIndex(tab);
+            auto controls = tool.Page(tab)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (QWidget* control : controls << tabs->tabBar()) {
+                if (!control->isVisibleTo(&tool))
+                    continue;
+                if (scroll) { // scrolled to the control's top left corner, as far as it goes
+                    const QPoint corner = control->mapTo(scroll->widget(), QPoint());
+                    scroll->horizontalScrollBar()->setValue(corner.x());
+                    scroll->verticalScrollBar()->setValue(corner.y());
+                }
+                // All of it in view; a frame or field larger than the view fills it.
+                const QRect at(control->mapTo(&tool, QPoint()), control->size());
+                QVERIFY2(seen.intersected(at).size() == at.size().boundedTo(seen.size()),
+                         qPrintable(QString("%1 %2 on page %3")
+                                        .arg(control->metaObject()->className())
+                                        .arg(ui::ControlId(control))
+                                        .arg(tab)));
+            }
+        }
+        if (room.height() >= 1440) // nothing scrolls
+            QVERIFY(scroll && scroll->viewport()->size() == scroll->widget()->size());
     }
 
     // Every way out stops the busy page at once, whichever tab shows: nothing more goes out and
