@@ -88,7 +88,8 @@ void CHidIO::Close()
         if (*handle != kInvalidHidHandle)
             m_backend.Cancel(*handle);
     }
-    // The unit is let go of last, once this program no longer reads or writes it.
+    // The claim is closed last; a back end whose writes outlive their wait keeps it until the
+    // last one has returned.
     for (HidHandle* handle : {&m_readHandle, &m_writeHandle, &m_claim}) {
         if (*handle != kInvalidHidHandle) {
             m_backend.Close(*handle);
