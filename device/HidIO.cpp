@@ -38,6 +38,9 @@ std::string CHidIO::Opening::Why() const
     case Result::InUse:
         return path + " is in use by " + (holder.empty() ? "another program" : holder);
     case Result::Failed:
+        // The node was pulled out, or went to another device, between finding and opening it.
+        if (error == std::errc::no_such_device)
+            return path + " is no longer the extender found there (" + error.message() + ")";
         return path + " could not be opened" + (error ? ": " + error.message() : "");
     }
     return {};

@@ -52,8 +52,11 @@ public:
     };
     // Closes what is open, then opens the first extender in enumeration order, or the one at path
     // when it is given. The unit is held for this program before anything is sent to it; one that
-    // another program holds is left alone.
+    // another program holds is left alone. The back end checks that the node opened is still the
+    // extender found there: one that is not fails with "No such device".
     Opening Open(const std::string& path = {});
+    // The unit is let go of once nothing this program wrote to it can still go out: a write stuck
+    // in the back end keeps the claim until it has returned.
     void Close();
     bool IsOpen() const;
     // The unit opened last, while it is open: its path and what it says of itself, so that what is
