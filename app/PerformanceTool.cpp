@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
+#include "app/WindowCaption.h"
 #include "burnin/BurnInPage.h"
 #include "failsafe/FailSafePage.h"
 #include "firmware/FirmwarePage.h"
@@ -48,8 +49,6 @@ constexpr int kPageLeft = 13;
 constexpr int kPageTop = 60;
 constexpr int kPageOverhang = 8;
 
-constexpr const char* kCaption = "Tessalink";
-
 constexpr std::array<const char*, PerformanceTool::TabCount> kTabCaptions{
     "Firmware", "Status", "Burn-In Test", "Fail-Safe Setting"};
 
@@ -60,7 +59,7 @@ PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_pMainDlg(mainDlg)
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(kWindowCaption);
     setWindowIcon(QIcon(":/pictures/icon.png"));
 
     auto* layout = new QVBoxLayout(this);
@@ -87,7 +86,7 @@ PerformanceTool::~PerformanceTool()
 
 void PerformanceTool::UnitPresent(bool present)
 {
-    setWindowTitle(present ? kCaption : QString(kCaption) + " (unplugged)");
+    setWindowTitle(present ? kWindowCaption : QString(kWindowCaption) + " (unplugged)");
 }
 
 void PerformanceTool::CreateMenu(QMenuBar* menuBar)

@@ -5,15 +5,16 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
 #include <array>
 
 #include "app/AboutDlg.h"
 #include "app/PerformanceTool.h"
 #include "app/UnitNotifier.h"
+#include "app/WindowCaption.h"
 #include "device/StatusRegister.h"
 #include "device/UnitChoice.h"
+#include "firmware/UserSettings.h"
 #include "ui/DialogUnits.h"
 
 namespace {
@@ -23,12 +24,6 @@ constexpr const char* kUnconnected = " States: Unconnected";
 constexpr const char* kConnectInstruction =
     " Please connect the device to PC via USB to mini-USB cable.";
 constexpr const char* kLastUnitKey = "LastUnit";
-
-// The file the firmware marks are kept in: one file of the user's settings for the whole tool.
-QSettings UserSettings()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader");
-}
 
 // The unit the user picked last, by its identity: chosen again whenever it is present.
 std::string LastChosen()
@@ -43,7 +38,7 @@ CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, IUnitWatcher* watcher, 
                           | Qt::WindowCloseButtonHint),
       m_channel(backend)
 {
-    setWindowTitle("Tessalink");
+    setWindowTitle(kWindowCaption);
     setWindowIcon(QIcon(":/pictures/icon.png"));
 
     auto* layout = new QVBoxLayout(this);
