@@ -1,5 +1,6 @@
 #include "device/HidIO.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "device/DeviceIds.h"
@@ -20,7 +21,20 @@ std::vector<CHidIO::Unit> CHidIO::Extenders(IHidBackend& backend)
             && IsExtender(attributes.vendorId, attributes.productId))
             units.push_back({path, attributes});
     }
+    for (Unit& unit : units) {
+        unit.serialShared = !unit.attributes.serial.empty()
+                            && std::ranges::count_if(units, [&](const Unit& other) {
+                                   return other.attributes.serial == unit.attributes.serial;
+                               }) > 1;
+    }
     return units;
+}
+
+std::string CHidIO::Unit::Identity() const
+{
+    if (attributes.serial.empty())
+        return path;
+    return serialShared ? attributes.serial + " at " + path : attributes.serial;
 }
 
 std::string CHidIO::Opening::Why() const

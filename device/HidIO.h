@@ -23,13 +23,14 @@ public:
     struct Unit {
         std::string path;
         HidAttributes attributes;
+        // Another extender present tells the same serial number: only where each is plugged in
+        // tells them apart.
+        bool serialShared = false;
 
-        // How the unit is known from one plug to the next: its serial number, or its path where
-        // it has none (a hidraw node name is not kept when a serial exists).
-        const std::string& Identity() const
-        {
-            return attributes.serial.empty() ? path : attributes.serial;
-        }
+        // How the unit is known from one plug to the next, in what is kept of it and in what the
+        // user is shown: its serial number, so that it is the same unit in any port; "SERIAL at
+        // PATH" where another unit tells the same serial; its path where it tells none.
+        std::string Identity() const;
     };
     // The extenders present, in enumeration order: the extender's vendor and product ID, a path
     // that fits the path buffer.
