@@ -84,9 +84,10 @@ PerformanceTool::~PerformanceTool()
     ClosePages();
 }
 
-void PerformanceTool::UnitPresent(bool present)
+void PerformanceTool::UnitShown(const std::string& name, bool present)
 {
-    setWindowTitle(present ? kWindowCaption : QString(kWindowCaption) + " (unplugged)");
+    const QString named = name.empty() ? QString() : " (" + QString::fromStdString(name) + ")";
+    setWindowTitle(kWindowCaption + named + (present ? "" : " (unplugged)"));
 }
 
 void PerformanceTool::CreateMenu(QMenuBar* menuBar)
