@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
+#include "app/WindowCaption.h"
 #include "burnin/BurnInPage.h"
 #include "failsafe/FailSafePage.h"
 #include "firmware/FirmwarePage.h"
@@ -51,8 +52,6 @@ constexpr int kPageLeft = 13;
 constexpr int kPageTop = 60;
 constexpr int kPageOverhang = 8;
 
-constexpr const char* kCaption = "Tessalink";
-
 constexpr std::array<const char*, PerformanceTool::TabCount> kTabCaptions{
     "Firmware", "Status", "Burn-In Test", "Fail-Safe Setting"};
 
@@ -63,7 +62,7 @@ PerformanceTool::PerformanceTool(IChannelOwner* mainDlg, QWidget* parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_pMainDlg(mainDlg)
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(kWindowCaption);
     setWindowIcon(QIcon(":/pictures/icon.png"));
 
     auto* layout = new QVBoxLayout(this);
@@ -108,9 +107,10 @@ PerformanceTool::~PerformanceTool()
     ClosePages();
 }
 
-void PerformanceTool::UnitPresent(bool present)
+void PerformanceTool::UnitShown(const std::string& name, bool present)
 {
-    setWindowTitle(present ? kCaption : QString(kCaption) + " (unplugged)");
+    const QString named = name.empty() ? QString() : " (" + QString::fromStdString(name) + ")";
+    setWindowTitle(kWindowCaption + named + (present ? "" : " (unplugged)"));
 }
 
 void PerformanceTool::CreateMenu(QMenuBar* menuBar)

@@ -25,8 +25,9 @@ public:
     bool ReadRegister(uint8_t target, uint8_t reg, uint8_t* out) override;
     const RegisterSnapshot& Snapshot() const override { return m_snapshot; }
     WireJobs& Jobs() override { return m_jobs; }
-    // The caption tells while the unit is pulled out; the pages go on at their next tick.
-    void UnitPresent(bool present) override;
+    // The caption names the unit where several may be told apart, and tells while it is pulled
+    // out; the pages go on at their next tick.
+    void UnitShown(const std::string& name, bool present) override;
 
     // Opens at the size room has for it, scrolling the pages where they do not fit; on a screen
     // with room, as laid out. The window fits the screen it opens on by itself.

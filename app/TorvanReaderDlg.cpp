@@ -5,15 +5,16 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <array>
 
 #include "app/AboutDlg.h"
 #include "app/PerformanceTool.h"
 #include "app/UnitNotifier.h"
+#include "app/WindowCaption.h"
 #include "device/StatusRegister.h"
-#include "device/UnitChoice.h"
+#include "firmware/UserSettings.h"
 #include "ui/DialogUnits.h"
 
 namespace {
@@ -22,18 +23,21 @@ constexpr const char* kConnected = " States: Connected";
 constexpr const char* kUnconnected = " States: Unconnected";
 constexpr const char* kConnectInstruction =
     " Please connect the device to PC via USB to mini-USB cable.";
+// The unit the user picked last, chosen again whenever it is present: its serial number, and
+// where it was plugged in.
 constexpr const char* kLastUnitKey = "LastUnit";
+constexpr const char* kLastUnitPathKey = "LastUnitPath";
 
-// The file the firmware marks are kept in: one file of the user's settings for the whole tool.
-QSettings UserSettings()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader");
-}
+// A unit plugged in may be listed before udev's rules have given the user its node: it is tried
+// again once a second for a few seconds.
+constexpr std::chrono::milliseconds kRetryPeriod{1000};
+constexpr int kRetries = 5;
 
-// The unit the user picked last, by its identity: chosen again whenever it is present.
-std::string LastChosen()
+UnitChoice LastChosen()
 {
-    return UserSettings().value(kLastUnitKey).toString().toStdString();
+    const QSettings settings = UserSettings();
+    return {settings.value(kLastUnitKey).toString().toStdString(),
+            settings.value(kLastUnitPathKey).toString().toStdString()};
 }
 
 } // namespace
@@ -43,7 +47,7 @@ CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, IUnitWatcher* watcher, 
                           | Qt::WindowCloseButtonHint),
       m_channel(backend)
 {
-    setWindowTitle("Tessalink");
+    setWindowTitle(kWindowCaption);
     setWindowIcon(QIcon(":/pictures/icon.png"));
 
     auto* layout = new QVBoxLayout(this);
@@ -57,6 +61,9 @@ CTorvanReaderDlg::CTorvanReaderDlg(IHidBackend& backend, IUnitWatcher* watcher, 
 
     CreateControls(client);
     CreateMenu(menuBar);
+    m_retry = new QTimer(this);
+    m_retry->setInterval(kRetryPeriod);
+    connect(m_retry, &QTimer::timeout, this, &CTorvanReaderDlg::OnRetry);
     // Listening starts before the first enumeration, so that a unit plugged in between is seen.
     if (watcher)
         new UnitNotifier(
@@ -135,6 +142,12 @@ void CTorvanReaderDlg::OnInitDialog()
 {
     // Opening the window finds the extender exactly as Reconnect does.
     OnReconnect();
+    RetryIfNotOpened();
+}
+
+void CTorvanReaderDlg::SetRetryPeriod(std::chrono::milliseconds period)
+{
+    m_retry->setInterval(period);
 }
 
 void CTorvanReaderDlg::ShowNotOpened(const CHidIO::Opening& opening)
@@ -179,7 +192,8 @@ void CTorvanReaderDlg::ConnectTo(const std::string& path)
         ShowNotOpened(opening);
         return;
     }
-    m_pulled.clear();
+    m_pulled.reset();
+    m_retry->stop();
     m_instruction->clear();
     ShowReason({}, {});
     const bool connected = AnswersConnectCheck(m_channel);
@@ -190,21 +204,28 @@ void CTorvanReaderDlg::ConnectTo(const std::string& path)
 std::vector<CHidIO::Unit> CTorvanReaderDlg::ListUnits()
 {
     std::vector<CHidIO::Unit> units = CHidIO::Extenders(m_channel.Transport().Backend());
+    m_seen.Note(units);
     const CHidIO::Unit* inUse = m_channel.Transport().Opened();
-    const std::string chosen = inUse ? inUse->Identity() : LastChosen();
+    const UnitChoice chosen =
+        inUse ? UnitChoice{inUse->attributes.serial, inUse->path} : LastChosen();
     m_units->clear();
     for (const CHidIO::Unit& unit : units)
         m_units->addItem(QString::fromStdString(UnitLabel(unit)),
-                         QString::fromStdString(unit.Identity()));
+                         QStringList{QString::fromStdString(unit.attributes.serial),
+                                     QString::fromStdString(unit.path)});
     if (!units.empty())
         m_units->setCurrentIndex(int(ChosenUnit(units, chosen)));
-    m_units->setVisible(units.size() > 1);
+    m_units->setVisible(m_seen.ChoiceOffered());
+    ShowUnitToFollower();
     return units;
 }
 
 void CTorvanReaderDlg::OnUnitPicked(int index)
 {
-    UserSettings().setValue(kLastUnitKey, m_units->itemData(index));
+    const QStringList picked = m_units->itemData(index).toStringList();
+    QSettings settings = UserSettings();
+    settings.setValue(kLastUnitKey, picked.value(0));
+    settings.setValue(kLastUnitPathKey, picked.value(1));
     // The unit picked is now the one chosen last: Reconnect opens it.
     m_channel.Transport().Close();
     OnReconnect();
@@ -212,50 +233,86 @@ void CTorvanReaderDlg::OnUnitPicked(int index)
 
 void CTorvanReaderDlg::OnUnitsChanged(const std::vector<UnitChange>& changes)
 {
-    bool added = false;
+    bool appeared = false;
     for (const UnitChange& change : changes) {
         const CHidIO::Unit* inUse = m_channel.Transport().Opened();
         if (change.kind == UnitChange::Kind::Added)
-            added = true;
+            appeared = true;
         else if (inUse && inUse->path == change.path)
             OnPulled();
     }
-    const std::vector<CHidIO::Unit> units = ListUnits();
-    if (!added || m_channel.Transport().IsOpen() || units.empty())
+    ReachPresentUnit(ListUnits());
+    if (appeared)
+        RetryIfNotOpened();
+}
+
+void CTorvanReaderDlg::ReachPresentUnit(const std::vector<CHidIO::Unit>& units)
+{
+    if (m_channel.Transport().IsOpen() || units.empty())
         return;
-    if (!m_follower) { // the main window alone: the unit chosen last, or the first
+    if (!m_follower) { // the main window alone: the unit chosen last, or another one present
         OnReconnect();
         return;
     }
     // The tool window works on one unit: that one is taken back, never another in its place.
     for (const CHidIO::Unit& unit : units) {
-        if (m_pulled.empty() || unit.Identity() != m_pulled)
-            continue;
-        ConnectTo(unit.path);
-        // Back in place, whether or not it answered yet: the pages' next commands tell.
-        if (m_channel.Transport().IsOpen())
-            m_follower->UnitPresent(true);
-        return;
+        if (m_pulled && m_seen.KnownAgain(*m_pulled, unit)) {
+            // Back in place, whether or not it answered yet: the pages' next commands tell.
+            ConnectTo(unit.path);
+            ShowUnitToFollower();
+            return;
+        }
     }
+}
+
+void CTorvanReaderDlg::RetryIfNotOpened()
+{
+    m_retriesLeft = m_channel.Transport().IsOpen() || m_units->count() == 0 ? 0 : kRetries;
+    m_retriesLeft > 0 ? m_retry->start() : m_retry->stop();
+}
+
+void CTorvanReaderDlg::OnRetry()
+{
+    if (--m_retriesLeft <= 0)
+        m_retry->stop();
+    ReachPresentUnit(ListUnits());
+}
+
+void CTorvanReaderDlg::ShowUnitToFollower()
+{
+    if (!m_follower)
+        return;
+    const CHidIO::Unit* unit = m_channel.Transport().Opened();
+    if (!unit && m_pulled)
+        unit = &*m_pulled;
+    const bool named = unit && m_seen.ChoiceOffered();
+    m_follower->UnitShown(named ? m_seen.Name(*unit) : std::string(), !m_pulled);
 }
 
 void CTorvanReaderDlg::Follow(IUnitFollower& follower, bool follows)
 {
-    if (follows)
+    if (follows) {
         m_follower = &follower;
-    else if (m_follower == &follower)
-        m_follower = nullptr;
+        ShowUnitToFollower();
+        return;
+    }
+    if (m_follower != &follower)
+        return;
+    m_follower = nullptr;
+    m_pulled.reset();
+    // The tool window kept its own unit's place; a unit present now is the main window's again.
+    ReachPresentUnit(ListUnits());
 }
 
 void CTorvanReaderDlg::OnPulled()
 {
-    const std::string identity = m_channel.Transport().Opened()->Identity();
+    // Only the tool window waits for its own unit; the main window takes any unit present.
+    if (m_follower)
+        m_pulled = *m_channel.Transport().Opened();
     // The node is gone: the pages' next commands fail at once rather than on a dead handle.
     m_channel.Transport().Close();
     ShowNotOpened({});
-    m_pulled = identity;
-    if (m_follower)
-        m_follower->UnitPresent(false);
+    ShowUnitToFollower();
 }
 
 void CTorvanReaderDlg::OnOK()

@@ -1,15 +1,19 @@
 #pragma once
 #include <QDialog>
+#include <chrono>
 #include <functional>
+#include <optional>
 
 #include "device/HidCmd.h"
 #include "device/PageHost.h"
+#include "device/UnitChoice.h"
 #include "device/UnitWatcher.h"
 
 class QComboBox;
 class QLabel;
 class QMenuBar;
 class QPushButton;
+class QTimer;
 
 // The main window: owns the one command channel, runs the connect check at start-up, on Reconnect
 // and when an extender is plugged in, shows the connection state, offers a choice when several
@@ -29,6 +33,8 @@ public:
     void OnReconnect();
     void OnStartToAnalyze();
     void OnAboutBox();
+    // Tests shorten the pause between two tries at a unit that could not be opened.
+    void SetRetryPeriod(std::chrono::milliseconds period);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -49,10 +55,19 @@ private:
     void OnUnitPicked(int index);
     void OnUnitsChanged(const std::vector<UnitChange>& changes);
     void OnPulled();
+    // With no unit open, opens one present: the one chosen, or for the tool window its own.
+    void ReachPresentUnit(const std::vector<CHidIO::Unit>& units);
+    // A unit that appeared but could not be opened is tried again for a few seconds.
+    void RetryIfNotOpened();
+    void OnRetry();
+    void ShowUnitToFollower();
 
     CHidCmd m_channel;
     IUnitFollower* m_follower = nullptr;
-    std::string m_pulled; // the unit in use that was pulled out, by its identity
+    std::optional<CHidIO::Unit> m_pulled; // the unit in use that was pulled out
+    UnitsSeen m_seen;
+    QTimer* m_retry = nullptr;
+    int m_retriesLeft = 0;
     QComboBox* m_units = nullptr;
     QLabel* m_state = nullptr;
     QLabel* m_instruction = nullptr;

@@ -11,8 +11,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// list --watch: the extenders present, then each one plugged in or pulled out, until a stop.
-// Nothing is sent to any unit.
+// list --watch: the extenders present, then each one plugged in or pulled out, until a stop;
+// only those --serial or --device names, when given. Nothing is sent to any unit.
 int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
 {
     std::map<std::string, QString> serials; // by path: a unit pulled out no longer tells its own
@@ -23,7 +23,7 @@ int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
         else
             session.Data(QStringList{event, node, serials[path]}.join('\t'));
     };
-    for (const CHidIO::Unit& unit : CHidIO::Extenders(backend)) {
+    for (const CHidIO::Unit& unit : session.Named(backend)) {
         serials[unit.path] = QString::fromStdString(unit.attributes.serial);
         tell("present", unit.path);
     }
@@ -35,10 +35,14 @@ int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
         for (const UnitChange& change : watcher.TakeChanges()) {
             const bool known = serials.contains(change.path);
             if (change.kind == UnitChange::Kind::Added && !known) {
+                CHidIO::Unit added{change.path, {}};
                 for (const CHidIO::Unit& unit : CHidIO::Extenders(backend)) {
                     if (unit.path == change.path)
-                        serials[unit.path] = QString::fromStdString(unit.attributes.serial);
+                        added = unit;
                 }
+                if (!session.Names(added))
+                    continue;
+                serials[added.path] = QString::fromStdString(added.attributes.serial);
                 tell("added", change.path);
             } else if (change.kind == UnitChange::Kind::Removed && known) {
                 tell("removed", change.path);
@@ -71,7 +75,7 @@ int List(Session& session)
     if (watch)
         return WatchUnits(session, backend, *watcher);
     QJsonArray units;
-    for (const CHidIO::Unit& unit : CHidIO::Extenders(backend)) {
+    for (const CHidIO::Unit& unit : session.Named(backend)) {
         // A unit that another program holds is not sent anything: it may be mid-update.
         CHidCmd channel(backend);
         const CHidIO::Opening opening = channel.Transport().Open(unit.path);

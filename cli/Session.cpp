@@ -101,6 +101,8 @@ int Session::Open()
             const std::vector<CHidIO::Unit> named = Named(backend);
             if (named.empty())
                 return {kDevice, Missing()};
+            if (named.size() > 1)
+                return {kUsage, SerialShared(named)};
             path = named.front().path;
         }
         const CHidIO::Opening opening = m_channel->Transport().Open(path);
@@ -126,7 +128,8 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
     const std::chrono::milliseconds deadline = m_context.now() + std::chrono::seconds(seconds);
     for (;;) {
         const Attempt tried = attempt();
-        if (tried.code == kDone || !m_options.isSet("wait"))
+        // A usage error stays one however long the wait.
+        if (tried.code == kDone || tried.code == kUsage || !m_options.isSet("wait"))
             return tried.code == kDone ? kDone : Fail(Exit(tried.code), tried.why);
         // A unit present but not ready (its node's access not yet given, still starting) is
         // tried again shortly; an absent one when a unit is plugged in, told by the watcher.
@@ -152,17 +155,34 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
 std::vector<CHidIO::Unit> Session::Named(IHidBackend& backend) const
 {
     std::vector<CHidIO::Unit> units = CHidIO::Extenders(backend);
-    if (m_options.isSet("serial"))
-        std::erase_if(units, [&](const CHidIO::Unit& unit) {
-            return QString::fromStdString(unit.attributes.serial) != m_options.value("serial");
-        });
+    std::erase_if(units, [&](const CHidIO::Unit& unit) { return !Names(unit); });
     return units;
+}
+
+bool Session::Names(const CHidIO::Unit& unit) const
+{
+    if (m_options.isSet("serial"))
+        return QString::fromStdString(unit.attributes.serial) == m_options.value("serial");
+    return !m_options.isSet("device")
+           || QString::fromStdString(unit.path) == m_options.value("device");
 }
 
 QString Session::Missing() const
 {
-    return m_options.isSet("serial") ? "no extender with serial number " + m_options.value("serial")
-                                     : QString::fromStdString(CHidIO::Opening{}.Why());
+    if (m_options.isSet("serial"))
+        return "no extender with serial number " + m_options.value("serial");
+    return QString::fromStdString(
+        CHidIO::Opening{.path = m_options.value("device").toStdString()}.Why());
+}
+
+QString Session::SerialShared(const std::vector<CHidIO::Unit>& named) const
+{
+    QStringList paths;
+    for (const CHidIO::Unit& unit : named)
+        paths << QString::fromStdString(unit.path);
+    return QString("%1 extenders have serial number %2 (%3): use --device to name one")
+        .arg(named.size())
+        .arg(m_options.value("serial"), paths.join(", "));
 }
 
 IUnitWatcher& Session::Watcher(QString& failure)

@@ -62,10 +62,13 @@ public:
     // the unit is present but not ready, until it succeeds, the time runs out or a stop is asked.
     // kDone, or the code of the last failure, said.
     int Retrying(const std::function<Attempt()>& attempt);
-    // The extenders present with serial, or all of them when no --serial is given.
+    // The extenders present that --serial or --device names, or all of them when neither is given.
     std::vector<CHidIO::Unit> Named(IHidBackend& backend) const;
-    // "no extender with serial number B2", or that none is found at all.
+    bool Names(const CHidIO::Unit& unit) const;
+    // "no extender with serial number B2", "no extender at PATH", or that none is found at all.
     QString Missing() const;
+    // "2 extenders have serial number B2 (PATH, PATH): use --device to name one".
+    QString SerialShared(const std::vector<CHidIO::Unit>& named) const;
     // What tells of extenders plugged in and pulled out; taken before the first enumeration.
     IUnitWatcher& Watcher(QString& failure);
     CHidCmd& Channel() { return *m_channel; }

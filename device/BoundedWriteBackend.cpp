@@ -5,6 +5,22 @@
 #include <mutex>
 #include <thread>
 
+// A unit's claim, closed when the last of its owners lets go: this object while the claim is
+// open, and each writer of the unit until its handle is closed.
+struct BoundedWriteBackend::Hold {
+    Hold(std::shared_ptr<IHidBackend> inner, HidHandle claim, std::string path)
+        : inner(std::move(inner)), claim(claim), path(std::move(path))
+    {
+    }
+    ~Hold() { inner->Close(claim); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+    const std::shared_ptr<IHidBackend> inner;
+    const HidHandle claim;
+    const std::string path;
+};
+
 struct BoundedWriteBackend::Writer {
     std::mutex mutex;
     std::condition_variable changed;
@@ -14,6 +30,7 @@ struct BoundedWriteBackend::Writer {
     HidTransfer result;
     bool closing = false; // close the handle once no write is under way, then end
     bool closed = false;
+    std::shared_ptr<Hold> hold; // the unit's claim, kept until the handle is closed
 };
 
 // The thread keeps its own copies of both pointers for as long as it runs.
@@ -35,6 +52,8 @@ void BoundedWriteBackend::RunWriter(const std::shared_ptr<Writer>& writer,
         writer->changed.notify_all();
     }
     inner->Close(handle);
+    // A claim closed while the write was stuck is let go of now, before closing is told of.
+    writer->hold.reset();
     writer->closed = true;
     writer->changed.notify_all();
 }
@@ -50,12 +69,32 @@ BoundedWriteBackend::~BoundedWriteBackend()
         Close(m_writers.begin()->first);
 }
 
+HidClaim BoundedWriteBackend::Claim(const std::string& path)
+{
+    HidClaim claim = m_inner->Claim(path);
+    if (claim.handle != kInvalidHidHandle)
+        m_claims[claim.handle] = std::make_shared<Hold>(m_inner, claim.handle, path);
+    return claim;
+}
+
+HidOpened BoundedWriteBackend::Open(const std::string& path, HidAccess access)
+{
+    const HidOpened opened = m_inner->Open(path, access);
+    for (const auto& [claim, hold] : m_claims) {
+        if (hold->path == path && opened.handle != kInvalidHidHandle)
+            m_holds[opened.handle] = hold;
+    }
+    return opened;
+}
+
 HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
                                        int timeoutMs)
 {
     std::shared_ptr<Writer>& writer = m_writers[handle];
     if (!writer) {
         writer = std::make_shared<Writer>();
+        if (const auto hold = m_holds.find(handle); hold != m_holds.end())
+            writer->hold = hold->second;
         std::thread(RunWriter, writer, m_inner, handle).detach();
     }
     std::unique_lock lock(writer->mutex);
@@ -73,6 +112,10 @@ HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, 
 
 void BoundedWriteBackend::Close(HidHandle handle)
 {
+    // A claim's own handle: let go of at once unless a writer of the unit still holds it.
+    if (m_claims.erase(handle))
+        return;
+    m_holds.erase(handle);
     const auto found = m_writers.find(handle);
     if (found == m_writers.end()) {
         m_inner->Close(handle);

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <string>
 
 #include "device/HidBackend.h"
 
@@ -9,7 +10,10 @@
 // Each write handle gets a thread that makes its writes; the caller waits at most the write's
 // time-out and is told 0 (the wait ran out) when it did not complete. A write still under way
 // stays with its thread, which closes the handle once the write returns: nothing ever waits for
-// it, not even closing. Once it has returned, the handle's next write goes out as usual.
+// it, not even closing. Once it has returned, the handle's next write goes out as usual. The
+// unit's claim outlives every such write: closed while one is stuck, it is let go of only once
+// the write has returned, so that no other program takes the unit while our report still goes
+// out to it.
 class BoundedWriteBackend : public IHidBackend {
 public:
     explicit BoundedWriteBackend(std::shared_ptr<IHidBackend> inner);
@@ -22,11 +26,8 @@ public:
     {
         return m_inner->ReadAttributes(path, out);
     }
-    HidClaim Claim(const std::string& path) override { return m_inner->Claim(path); }
-    HidOpened Open(const std::string& path, HidAccess access) override
-    {
-        return m_inner->Open(path, access);
-    }
+    HidClaim Claim(const std::string& path) override;
+    HidOpened Open(const std::string& path, HidAccess access) override;
     // 0 at once while an earlier write on the handle is still under way: the unit is slow, not
     // gone, and a write that failed there stays apart from one the device refused.
     HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
@@ -39,6 +40,7 @@ public:
     void Close(HidHandle handle) override;
 
 private:
+    struct Hold;
     struct Writer;
     static void RunWriter(const std::shared_ptr<Writer>& writer,
                           const std::shared_ptr<IHidBackend>& inner, HidHandle handle);
@@ -46,4 +48,6 @@ private:
     // The back end is shared with the writers, which may outlive this object.
     std::shared_ptr<IHidBackend> m_inner;
     std::map<HidHandle, std::shared_ptr<Writer>> m_writers;
+    std::map<HidHandle, std::shared_ptr<Hold>> m_claims; // by the claim's handle
+    std::map<HidHandle, std::shared_ptr<Hold>> m_holds;  // the claim of each open handle's unit
 };

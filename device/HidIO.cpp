@@ -1,5 +1,6 @@
 #include "device/HidIO.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "device/DeviceIds.h"
@@ -20,7 +21,20 @@ std::vector<CHidIO::Unit> CHidIO::Extenders(IHidBackend& backend)
             && IsExtender(attributes.vendorId, attributes.productId))
             units.push_back({path, attributes});
     }
+    for (Unit& unit : units) {
+        unit.serialShared = !unit.attributes.serial.empty()
+                            && std::ranges::count_if(units, [&](const Unit& other) {
+                                   return other.attributes.serial == unit.attributes.serial;
+                               }) > 1;
+    }
     return units;
+}
+
+std::string CHidIO::Unit::Identity() const
+{
+    if (attributes.serial.empty())
+        return path;
+    return serialShared ? attributes.serial + " at " + path : attributes.serial;
 }
 
 std::string CHidIO::Opening::Why() const
@@ -38,6 +52,9 @@ std::string CHidIO::Opening::Why() const
     case Result::InUse:
         return path + " is in use by " + (holder.empty() ? "another program" : holder);
     case Result::Failed:
+        // The node was pulled out, or went to another device, between finding and opening it.
+        if (error == std::errc::no_such_device)
+            return path + " is no longer the extender found there (" + error.message() + ")";
         return path + " could not be opened" + (error ? ": " + error.message() : "");
     }
     return {};
@@ -88,7 +105,8 @@ void CHidIO::Close()
         if (*handle != kInvalidHidHandle)
             m_backend.Cancel(*handle);
     }
-    // The unit is let go of last, once this program no longer reads or writes it.
+    // The claim is closed last; a back end whose writes outlive their wait keeps it until the
+    // last one has returned.
     for (HidHandle* handle : {&m_readHandle, &m_writeHandle, &m_claim}) {
         if (*handle != kInvalidHidHandle) {
             m_backend.Close(*handle);

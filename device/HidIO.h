@@ -23,13 +23,14 @@ public:
     struct Unit {
         std::string path;
         HidAttributes attributes;
+        // Another extender present tells the same serial number: only where each is plugged in
+        // tells them apart.
+        bool serialShared = false;
 
-        // How the unit is known from one plug to the next: its serial number, or its path where
-        // it has none (a hidraw node name is not kept when a serial exists).
-        const std::string& Identity() const
-        {
-            return attributes.serial.empty() ? path : attributes.serial;
-        }
+        // How the unit is known from one plug to the next, in what is kept of it and in what the
+        // user is shown: its serial number, so that it is the same unit in any port; "SERIAL at
+        // PATH" where another unit tells the same serial; its path where it tells none.
+        std::string Identity() const;
     };
     // The extenders present, in enumeration order: the extender's vendor and product ID, a path
     // that fits the path buffer.
@@ -52,8 +53,11 @@ public:
     };
     // Closes what is open, then opens the first extender in enumeration order, or the one at path
     // when it is given. The unit is held for this program before anything is sent to it; one that
-    // another program holds is left alone.
+    // another program holds is left alone. The back end checks that the node opened is still the
+    // extender found there: one that is not fails with "No such device".
     Opening Open(const std::string& path = {});
+    // The unit is let go of once nothing this program wrote to it can still go out: a write stuck
+    // in the back end keeps the claim until it has returned.
     void Close();
     bool IsOpen() const;
     // The unit opened last, while it is open: its path and what it says of itself, so that what is

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "device/RegisterMap.h"
 
@@ -8,11 +9,13 @@ class CHidCmd;
 // The doors through which pages and commands reach the extender, kept apart from any window so
 // that the pages and the shell do not include each other.
 
-// What is told when the channel's unit is pulled out and put back: the tool window, for its
-// caption. The pages learn it from their own failed and answered commands.
+// What is told of the channel's unit when the window starts following it, when it is pulled out
+// and put back, and when other units come and go: the tool window, for its caption. The pages
+// learn it from their own failed and answered commands.
 class IUnitFollower {
 public:
-    virtual void UnitPresent(bool present) = 0;
+    // name: how the unit is known ("SIM0002") while a choice of units is offered, else empty.
+    virtual void UnitShown(const std::string& name, bool present) = 0;
 
 protected:
     ~IUnitFollower() = default;

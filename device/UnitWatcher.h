@@ -8,6 +8,8 @@
 // waits on the watcher's handle (AwaitReady, or the windows' event loop) and, when it turns ready,
 // takes the changes; nothing is enumerated and nothing is sent to a unit meanwhile.
 struct UnitChange {
+    // Added is told again for a unit present whose node changed (the user given access to it):
+    // one that could not be opened is worth trying again.
     enum class Kind { Added, Removed };
     Kind kind = Kind::Added;
     std::string path; // the node as the transport opens it: "/dev/hidraw3", "sim:extender"

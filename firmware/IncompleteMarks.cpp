@@ -1,20 +1,11 @@
 #include "firmware/IncompleteMarks.h"
 
-#include <QSettings>
 #include <QUrl>
 
 #include "device/HidCmd.h"
+#include "firmware/UserSettings.h"
 
 namespace firmware {
-namespace {
-
-// The same file for the window and the command line, whatever each program is called.
-QSettings UserSettings()
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader");
-}
-
-} // namespace
 
 IncompleteMarks::IncompleteMarks(CHidCmd& channel)
 {

@@ -7,7 +7,8 @@ class CHidCmd;
 
 // Which chips hold an incomplete image, kept in the user's settings so that the window in a later
 // session and the command line alike know what an update left behind. A unit is known by its
-// serial number (by its path where it has none), so its marks follow it from port to port.
+// serial number, so its marks follow it from port to port; two units that tell the same serial
+// number are told apart by their paths, and one that tells none by its path alone.
 namespace firmware {
 
 // What the restart asks first on a marked chip, in the window and on the command line.

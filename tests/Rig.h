@@ -76,7 +76,7 @@ inline Payloads Wire(const QString& commands)
 
 struct Rig {
     // The unit in use, and a second one to plug in beside it; the main window follows both.
-    SimExtender extender, second{"sim:second", "SIM0002"};
+    SimExtender extender, second;
     SimPlugs plugs;
     SimUnits units{{&extender, &second}};
     RecordingBackend wire{units};
@@ -89,7 +89,10 @@ struct Rig {
     std::unique_ptr<PerformanceTool> tool;
     QTemporaryDir settings; // the user's settings, the chips' marks among them, kept per rig
 
-    Rig()
+    // The units' serial numbers ("" where a unit tells none).
+    explicit Rig(std::string serial = "SIM0001", std::string secondSerial = "SIM0002")
+        : extender(SimExtender::kPath, std::move(serial)),
+          second("sim:second", std::move(secondSerial))
     {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
         second.Unplug();

@@ -169,6 +169,61 @@ private slots:
         }
         QVERIFY(units[0].WithModel(written) == 0x233 && units[1].WithModel(written) == 0x733);
     }
+
+    // Units named by --serial and --device, two of them with one serial number: list shows and
+    // checks only those named, a command refuses a serial number two units tell, and each of the
+    // two keeps its own marks (sim:second refuses the erase, so its update leaves it marked).
+    void namedUnits_data()
+    {
+        QTest::addColumn<QString>("commands"); // run in turn, the last one checked
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("output"); // stdout, then stderr
+        QTest::addColumn<int>("checks");     // connect checks sent
+        const QString a1 = "sim:first\tA1\tTorvan\tSimulated HDBaseT extender\tanswers\n",
+                      b2 = QString(a1).replace("first\tA1", "third\tB2"),
+                      twice = "torvanreader-cli: info: 2 extenders have serial number B2 "
+                              "(sim:second, sim:third): use --device to name one\n",
+                      none = "torvanreader-cli: list: no extender ",
+                      flash = "--device sim:%1 flash --to local --yes big.bin;";
+        const std::tuple<const char*, QString, int, QString, int> rows[]{
+            {"list --serial", "list --serial A1", 0, a1, 1},
+            {"list --device", "list --device sim:third", 0, b2, 1},
+            {"list --serial, none there", "list --serial NOPE", 1,
+             none + "with serial number NOPE\n", 0},
+            {"list --device, none there", "list --device sim:nope", 1, none + "at sim:nope\n", 0},
+            {"list --watch --serial", "list --watch --serial A1", 0, "present\tsim:first\tA1\n", 0},
+            {"--serial of two units", "--serial B2 info", 2, twice, 0},
+            {"--serial of two units, --wait", "--wait 9 --serial B2 info", 2, twice, 0},
+            {"marks of two units with one serial number",
+             flash.arg("second") + flash.arg("third") + "--device sim:second info", 0,
+             "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):\tQX720\t3072.1\tRX\n",
+             1}};
+        for (const auto& [name, commands, code, output, checks] : rows)
+            QTest::newRow(name) << commands << code << output << checks;
+    }
+    void namedUnits()
+    {
+        QFETCH(QString, commands);
+        QFETCH(int, code);
+        QFETCH(QString, output);
+        QFETCH(int, checks);
+        InTempDir dir;
+        Rig rig; // the user's settings, the marks among them
+        WriteFile("big.bin", Pattern(64 * 32));
+        SimExtender units[3]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2"),
+                             SimExtender("sim:third", "B2")};
+        units[1].SetFaults({.refuse = true, .onlyPrefix = {0x03, 0x02}});
+        SimUnits pc({&units[0], &units[1], &units[2]});
+        RecordingBackend seen(pc);
+        CliResult run{};
+        for (const QString& command : commands.split(';')) {
+            seen.Clear();
+            run = RunCli(seen, command);
+        }
+        QCOMPARE(run.out + run.err, output);
+        QCOMPARE(run.code, code);
+        QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), checks);
+    }
 };
 
 QTEST_MAIN(CliTest)

@@ -148,8 +148,8 @@ private:
             rig.second.Replug();
             QTest::qWait(20);
             QVERIFY(rig.Commands().empty() && rig.second.OpenHandleCount() == 0);
-            rig.extender.Replug();
-            QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink");
+            rig.extender.Replug(); // named now that the other one is present too
+            QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (SIM0001)");
             QVERIFY(rig.Commands() == Wire("aa01ab") && rig.extender.OpenHandleCount() == 2);
             QVERIFY(phase != Sample || !rig.page<CBIT>().IsRunning());
         }

@@ -36,7 +36,7 @@ public:
     std::atomic<int> commands{0};
 
     ~UhidExtender() { Unplug(); }
-    bool Plug(const char* serial = "E2E0001")
+    bool Plug(const char* serial = "E2E0001", uint16_t product = kTorvanProductId)
     {
         const uint8_t descriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
                                       0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01,
@@ -48,7 +48,7 @@ public:
         event.u.create2.rd_size = sizeof descriptor;
         event.u.create2.bus = BUS_USB;
         event.u.create2.vendor = kTorvanVendorId;
-        event.u.create2.product = kTorvanProductId;
+        event.u.create2.product = product;
         m_fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
         if (m_fd < 0 || write(m_fd, &event, sizeof event) != sizeof event)
             return false;
@@ -133,21 +133,25 @@ private slots:
         QCOMPARE(Answer(silent, "aa01ab", 100), QByteArray("none"));
         QVERIFY(clock.elapsed() >= 100 && clock.elapsed() < 500);
         // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
-        // the write wait, and later calls fail at once while it is stuck; neither that nor closing
-        // waits for it. (That the unit then comes back by itself is the fault matrix's.)
+        // the write wait, and later calls fail at once while it is stuck. Closed or opened again
+        // meanwhile, the unit stays claimed until the write has returned, so that no other program
+        // takes it while our report still goes out; nothing waits for it. (That the unit then comes
+        // back by itself is the fault matrix's.)
         auto extender = std::make_shared<SimExtender>();
         BoundedWriteBackend backend(extender);
         CHidCmd channel(backend);
         QVERIFY(channel.Transport().Open());
-        extender->SetFaults({.writeStallMs = 3000, .onlyNth = 1});
+        extender->SetFaults({.writeStallMs = 1600, .onlyNth = 1});
         clock.restart();
         QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none"));
         QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500,
                  qPrintable(QString::number(clock.elapsed())));
         clock.restart();
         QCOMPARE(Answer(channel, "aa01ab"), QByteArray("none")); // still stuck: at once
-        QVERIFY(channel.Transport().Open() && clock.elapsed() < 200);
-        QCOMPARE(Answer(channel, "aa01ab"), QByteArray("aa01"));
+        CHidIO other(*extender);                                 // a second program
+        QVERIFY(!channel.Transport().Open() && !other.Open() && clock.elapsed() < 200);
+        QTRY_VERIFY_WITH_TIMEOUT(other.Open(), 2000);
+        QVERIFY(clock.elapsed() >= 400);
     }
 
     // One program per unit: a second one is refused before it sends a byte and told who holds the
@@ -179,7 +183,32 @@ private slots:
             QSKIP("this case runs inside the guest that tests/e2e/run-e2e.sh boots");
         UdevWatcher watcher; // armed first, as the program has it
         QVERIFY2(watcher.Handle() != kNoWaitHandle, watcher.Failure().c_str());
-        UhidExtender extender, second;
+        UhidExtender extender, second, foreign;
+        // A node that went to another HID device since it was found: claimed, but not opened.
+        HidapiBackend raw;
+        QVERIFY(extender.Plug());
+        QTRY_VERIFY_WITH_TIMEOUT(!CHidIO::Extenders(raw).empty(), 3000);
+        const std::string found = CHidIO::Extenders(raw)[0].path;
+        extender.Unplug();
+        QVERIFY(foreign.Plug("E2E0003", kTorvanProductId + 1));
+        QTRY_VERIFY_WITH_TIMEOUT(access(found.c_str(), F_OK) == 0, 3000);
+        const HidClaim claim = raw.Claim(found);
+        QVERIFY(raw.Open(found, HidAccess::Read).error == std::errc::no_such_device
+                && !claim.error);
+        raw.Close(claim.handle);
+        // A unit listed before udev told of it is told again when its node changes.
+        foreign.Unplug();
+        QVERIFY(extender.Plug());
+        QTRY_VERIFY_WITH_TIMEOUT(!CHidIO::Extenders(raw).empty(), 3000);
+        const std::string node = CHidIO::Extenders(raw)[0].path;
+        UdevWatcher late;
+        WriteFile("/sys/class/hidraw/" + QFileInfo(node.c_str()).fileName() + "/uevent", "change");
+        QVERIFY(AwaitReady(late.Handle(), 3s));
+        const std::vector<UnitChange> changed = late.TakeChanges();
+        QVERIFY(!changed.empty() && changed[0].path == node);
+        extender.Unplug();
+        QTest::qWait(200);
+        watcher.TakeChanges();                                          // from before the window
         BoundedWriteBackend backend(std::make_shared<HidapiBackend>()); // as the programs have it
         CTorvanReaderDlg dlg(backend, &watcher);
         // Plugged in, a unit is followed within a second; a second one is offered beside it and

@@ -92,8 +92,8 @@ private slots:
     }
 
     // Units plugged in and pulled out are followed without Reconnect, within a second; with two
-    // present a choice is offered, the unit chosen last is chosen again when present, and only the
-    // unit in use is ever sent to.
+    // present a choice is offered (and stays while one is left), the unit chosen last is chosen
+    // again when present, and only the unit in use is ever sent to.
     void followsPlugsAndOffersAChoice()
     {
         Rig rig;
@@ -112,7 +112,7 @@ private slots:
         } table[]{{"plug first", on, "", "aa01ab", "first"},
                   {"plug second", on, first, "", "first"},
                   {"pick second", on, second, "aa01ab", "second"},
-                  {"pull second", off, "", "", "none"},
+                  {"pull second", on, first, "aa01ab", "first"}, // the other one, kept offered
                   {"pull first", off, "", "", "none"},
                   {"plug first", on, "", "aa01ab", "first"}, // the one chosen is absent
                   {"plug second", on, first, "", "first"},
@@ -140,6 +140,69 @@ private slots:
                                                     : "none",
                      row.inUse);
         }
+    }
+
+    // Which unit the windows are on: the choice by serial number and path, the tool window's
+    // caption, which unit it takes back, and a unit present but not yet open to the user.
+    void whichUnit_data()
+    {
+        QTest::addColumn<QString>("serials"); // of the two units, "-" for none
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("shown"); // state|unit offered|caption|last sent
+        const char* rows[][4]{
+            {"one of two units with one serial number chosen again", "SIM1 SIM1",
+             "plug2 pick2 reopen", "on|sim:second||aa01ab"},
+            {"the tool window's unit named and taken back", "SIM1 SIM2", "plug2 tool pull1 plug1",
+             "on|sim:extender|Tessalink (SIM1)|aa01ab"},
+            {"a unit without a serial number not taken back", "- SIM2", "tool pull1 plug1",
+             "off||Tessalink (unplugged)|"},
+            {"a unit whose serial number another tells not taken back", "SIM1 SIM1",
+             "plug2 tool pull1 plug1",
+             "off|sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)|"},
+            {"a unit present opened once the tool window closes", "- SIM2",
+             "tool pull1 plug1 close", "on|||aa01ab"},
+            {"a unit not yet open to the user tried again", "SIM1 SIM2", "deny1 reopen grant1 wait",
+             "on|||aa01ab"},
+        };
+        for (const auto& [name, serials, steps, shown] : rows)
+            QTest::newRow(name) << serials << steps << shown;
+    }
+    void whichUnit()
+    {
+        QFETCH(QString, serials);
+        QFETCH(QString, steps);
+        QFETCH(QString, shown);
+        const QStringList serial = serials.split(' ').replaceInStrings("-", "");
+        Rig rig(serial[0].toStdString(), serial[1].toStdString());
+        rig.OpenMain().SetRetryPeriod(10ms);
+        for (const QString& step : steps.split(' ')) {
+            rig.wire.Clear();
+            SimExtender& unit = step.endsWith('1') ? rig.extender : rig.second;
+            if (step.startsWith("plug") || step.startsWith("pull")) {
+                step.startsWith("plug") ? unit.Replug() : unit.Unplug();
+            } else if (step.startsWith("deny") || step.startsWith("grant")) {
+                unit.FailOpen(HidAccess::Read, step.startsWith("deny"));
+            } else if (step == "pick2") { // with the keyboard
+                rig.main->show();
+                QTest::keyClick(rig.main->findChild<QComboBox*>(), Qt::Key_Down);
+            } else if (step == "reopen") { // the program started again
+                rig.main.reset();
+                rig.OpenMain().SetRetryPeriod(10ms);
+            } else {
+                step == "tool"    ? void(rig.Open())
+                : step == "close" ? rig.tool.reset()
+                                  : QTest::qWait(100);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!AwaitReady(rig.plugs.Handle(), 0ms), 1000);
+        }
+        const auto* units = rig.main->findChild<QComboBox*>();
+        const QString offered =
+            units->isVisibleTo(rig.main.get()) ? units->currentText().section(" at ", -1) : "";
+        const QString sent = rig.Commands().empty() ? "" : Bytes(rig.Commands()[0]).toHex();
+        QCOMPARE(QStringList({Enabled(rig.main.get(), 1001) ? "on" : "off", offered,
+                              rig.tool ? rig.tool->windowTitle() : "", sent})
+                     .join('|'),
+                 shown);
     }
 
     void toolWindowSnapshotAndTabs()

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <hidapi.h>
+#include <linux/hidraw.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +35,31 @@ std::string Utf8(const wchar_t* text)
     return utf8;
 }
 
+// The claimed descriptor's device is present and is an extender: the node may have gone to another
+// device between the enumeration and the claim. A descriptor keeps its node's number taken until
+// it is closed, so no device plugged in later can be given that node; the one it was opened on,
+// once pulled out, no longer answers hidraw's query.
+std::error_code ClaimedUnitCheck(int fd)
+{
+    hidraw_devinfo info{};
+    if (ioctl(fd, HIDIOCGRAWINFO, &info) != 0)
+        return SystemError(errno);
+    return IsExtender(uint16_t(info.vendor), uint16_t(info.product)) ? std::error_code()
+                                                                     : SystemError(ENODEV);
+}
+
+// The handle's node, as hidapi finds it from the handle's own descriptor, is the claimed one.
+std::error_code SameNodeCheck(hid_device* device, int claimFd)
+{
+    const hid_device_info* info = hid_get_device_info(device);
+    struct stat handleNode {
+    }, claimNode{};
+    if (!info || !info->path || stat(info->path, &handleNode) != 0
+        || fstat(claimFd, &claimNode) != 0 || handleNode.st_rdev != claimNode.st_rdev)
+        return SystemError(ENODEV);
+    return ClaimedUnitCheck(claimFd);
+}
+
 } // namespace
 
 HidapiBackend::HidapiBackend()
@@ -43,8 +71,8 @@ HidapiBackend::~HidapiBackend()
 {
     for (auto& [handle, device] : m_devices)
         hid_close(device);
-    for (auto& [handle, fd] : m_locks)
-        close(fd);
+    for (auto& [handle, lock] : m_locks)
+        close(lock.fd);
     hid_exit();
 }
 
@@ -89,7 +117,7 @@ HidClaim HidapiBackend::Claim(const std::string& path)
     }
     std::lock_guard lock(m_mutex);
     const HidHandle handle = m_nextHandle++;
-    m_locks[handle] = fd;
+    m_locks[handle] = {fd, path};
     return {.handle = handle};
 }
 
@@ -103,6 +131,15 @@ HidOpened HidapiBackend::Open(const std::string& path, HidAccess /*access*/)
         return {.error = SystemError(errno ? errno : EIO)};
     }
     std::lock_guard lock(m_mutex);
+    // Checked after opening: the unit claimed is still there, and the handle is on its node.
+    for (const auto& [claim, held] : m_locks) {
+        if (held.path != path)
+            continue;
+        if (const std::error_code wrong = SameNodeCheck(device, held.fd)) {
+            hid_close(device);
+            return {.error = wrong};
+        }
+    }
     const HidHandle handle = m_nextHandle++;
     m_devices[handle] = device;
     return {.handle = handle};
@@ -159,7 +196,7 @@ void HidapiBackend::Close(HidHandle handle)
     {
         std::lock_guard lock(m_mutex);
         if (const auto claim = m_locks.find(handle); claim != m_locks.end()) {
-            close(claim->second); // lets go of the unit
+            close(claim->second.fd); // lets go of the unit
             m_locks.erase(claim);
             return;
         }

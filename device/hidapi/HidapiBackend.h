@@ -22,6 +22,8 @@ public:
     // An advisory flock on the node, through a descriptor of its own, so that the hidapi devices'
     // descriptors need no lock; exec'd children do not inherit it.
     HidClaim Claim(const std::string& path) override;
+    // Refused with "No such device" unless the unit claimed at path is still there and the
+    // handle is on the claimed node.
     HidOpened Open(const std::string& path, HidAccess access) override;
     HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
                       int timeoutMs) override;
@@ -36,6 +38,10 @@ private:
     // Attributes as the last enumeration saw them: hidapi reports them with the path.
     std::map<std::string, HidAttributes> m_attributes;
     std::map<HidHandle, hid_device_*> m_devices;
-    std::map<HidHandle, int> m_locks; // the claims' descriptors
+    struct Lock {
+        int fd;
+        std::string path;
+    };
+    std::map<HidHandle, Lock> m_locks; // the claims' descriptors
     HidHandle m_nextHandle = 1;
 };

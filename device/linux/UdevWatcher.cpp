@@ -82,12 +82,15 @@ std::vector<UnitChange> UdevWatcher::TakeChanges()
     while (udev_device* node = m_monitor ? udev_monitor_receive_device(m_monitor) : nullptr) {
         const char* action = udev_device_get_action(node);
         const char* path = udev_device_get_devnode(node);
-        if (action && path) {
-            if (std::strcmp(action, "add") == 0 && IsExtenderNode(node)
-                && m_nodes.insert(path).second)
-                changes.push_back({UnitChange::Kind::Added, path});
-            else if (std::strcmp(action, "remove") == 0 && m_nodes.erase(path))
-                changes.push_back({UnitChange::Kind::Removed, path});
+        // A unit already noted is told again: the enumeration may have listed it before udev's
+        // rules gave the user its node, and "change" comes when they are applied again.
+        const bool appeared =
+            action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "change") == 0);
+        if (path && appeared && IsExtenderNode(node)) {
+            m_nodes.insert(path);
+            changes.push_back({UnitChange::Kind::Added, path});
+        } else if (path && action && std::strcmp(action, "remove") == 0 && m_nodes.erase(path)) {
+            changes.push_back({UnitChange::Kind::Removed, path});
         }
         udev_device_unref(node);
     }
