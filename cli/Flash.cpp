@@ -1,7 +1,6 @@
 // flash: the Firmware page's update from the command line: the same loader and guard, the same
 // stream at the same pace, and a progress bar on a terminal.
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonObject>
 #include <cmath>
 
@@ -39,15 +38,6 @@ QString Failure(const firmware::Update& update, const QString& how, const QStrin
            + state + ": program it again before restarting it.";
 }
 
-// Why the file cannot be read, as the system says it.
-QString Cause(const QString& path)
-{
-    if (QFileInfo(path).isDir())
-        return "Is a directory";
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? "it could not be read" : file.errorString();
-}
-
 void Progress(Session& session, const firmware::Update& update, std::chrono::milliseconds elapsed,
               int& shown)
 {
@@ -83,17 +73,15 @@ int Flash(Session& session)
         return session.Fail(kUsage, "--to local or --to remote and one FILE are needed");
     const QString chipName = options.value("to");
 
-    // A directory opens for reading here, and would read as a file of an absurd size.
     firmware::LoadedImage loaded =
-        QFileInfo(files[0]).isDir()
-            ? firmware::LoadedImage{}
-            : firmware::ReadImageFile(QFile::encodeName(files[0]).toStdString());
+        firmware::ReadImageFile(QFile::encodeName(files[0]).toStdString());
     if (loaded.result != firmware::LoadResult::Loaded)
-        return session.Fail(kFile, files[0] + ": "
-                                       + QString::fromStdString(firmware::LoadFailureText(loaded))
-                                       + (loaded.result == firmware::LoadResult::CannotOpen
-                                              ? " (" + Cause(files[0]) + ")"
-                                              : QString()));
+        return session.Fail(
+            kFile,
+            files[0] + ": " + QString::fromStdString(firmware::LoadFailureText(loaded))
+                + (loaded.result == firmware::LoadResult::CannotOpen
+                       ? " (" + QString::fromStdString(firmware::CannotOpenCause(loaded)) + ")"
+                       : QString()));
     if (loaded.image.empty())
         return session.Fail(kFile, files[0] + ": " + firmware::kEmptyImageRefusal);
     const auto image = std::make_shared<const firmware::Image>(std::move(loaded.image));

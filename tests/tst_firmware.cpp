@@ -3,6 +3,7 @@
 // unanswered steps of a run are rows of the fault matrix.
 #include "HexText.h"
 #include "Rig.h"
+#include "firmware/ImageFile.h"
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
 
@@ -95,6 +96,27 @@ private slots:
         Click(fw.page, 1086);
         QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!"));
         QVERIFY(fw.rig.Commands().empty());
+    }
+
+    // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("missing") << "missing.hex"
+                                 << "No such file or directory";
+        QTest::newRow("a directory, not measured as a file") << "."
+                                                             << "Is a directory";
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, cause);
+        Firmware fw;
+        fw.Load(path);
+        QCOMPARE(Text(fw.page, 1091), "Cannot open the file!");
+        const firmware::LoadedImage loaded = firmware::ReadImageFile(path.toStdString());
+        QCOMPARE(QString::fromStdString(firmware::CannotOpenCause(loaded)), cause);
     }
 
     void programsBothChipsAndRestartsThem()
