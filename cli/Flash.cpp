@@ -38,7 +38,7 @@ QString Failure(const firmware::Update& update, const QString& how, const QStrin
            + state + ": program it again before restarting it.";
 }
 
-void Progress(Session& session, const firmware::Update& update, std::chrono::milliseconds elapsed,
+void Progress(Session& session, const firmware::Update& update, std::chrono::microseconds elapsed,
               int& shown)
 {
     const int percent = int(update.Count() * 100 / std::max<size_t>(update.Blocks(), 1));
@@ -48,7 +48,7 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mil
                                      {"blocks", qint64(update.Count())},
                                      {"of", qint64(update.Blocks())}});
     } else if (session.Ctx().terminal && !session.Options().isSet("quiet")) {
-        const double rate = elapsed.count() ? update.Count() * 1000.0 / elapsed.count() : 0;
+        const double rate = elapsed.count() ? update.Count() * 1e6 / double(elapsed.count()) : 0;
         const long left = rate > 0 ? std::lround((update.Blocks() - update.Count()) / rate) : 0;
         session.Ctx().err << QString("\r[%1%2] %3%  %4/%5 blocks  %6 blocks/s  %7 s left ")
                                  .arg(QString(percent / 5, '#'), QString(20 - percent / 5, '.'))
@@ -128,7 +128,7 @@ int Flash(Session& session)
     int shown = -1;
     bool asking = false;
     if (update.Start(session.Channel()) == State::Running)
-        Progress(session, update, 0ms, shown);
+        Progress(session, update, {}, shown);
     for (auto due = context.now(); update.Now() == State::Running;) {
         // SIGTERM, SIGHUP and Ctrl-C off a terminal stop at this block boundary. Ctrl-C on a
         // terminal asks once, as the window does, and the blocks go on while the question waits.
@@ -150,7 +150,7 @@ int Flash(Session& session)
         }
         const auto sent = context.now();
         update.Step(session.Channel());
-        due = firmware::NextBlockDue(due, sent, firmware::kBlockPeriod); // the page's pace
+        due = firmware::NextBlockDue(due, sent, std::chrono::microseconds(firmware::kBlockPeriod));
         if (!asking || session.Json()) // the bar would draw over the question
             Progress(session, update, context.now() - start, shown);
     }

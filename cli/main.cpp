@@ -102,8 +102,8 @@ int main(int argc, char* argv[])
         .readLine = ReadLine,
         .stop = stop,
         .clock = ReadLocalClock,
-        .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },
+        .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
+        .sleep = [](microseconds us) { std::this_thread::sleep_for(us); },
         .await = AwaitReady,
     };
     return cli::Run(app.arguments(), context);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <thread>
 
 #include "device/HidCmd.h"
 #include "firmware/FirmwareCommands.h"
@@ -197,9 +198,14 @@ void DlgProgrammer::OnTimer()
         ui::ShowMessage(this, "Fail!");
         return;
     }
+    // The timer counts whole milliseconds, rounded down: the rest of the wait, less than one, is
+    // slept here, so that no block goes early and none waits a millisecond too long.
+    if (const auto early = m_due - SteadyNow(); early.count() > 0)
+        std::this_thread::sleep_for(early);
     const auto sent = SteadyNow();
     m_due = firmware::NextBlockDue(m_due, sent, decltype(sent)(m_tickPeriod));
-    m_programTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(m_due - sent));
+    using std::chrono::milliseconds;
+    m_programTimer->start(std::max(std::chrono::floor<milliseconds>(m_due - SteadyNow()), {}));
     if (m_update->Step(*channel) == State::Running)
         ShowStatus(QString("Count: %1.").arg(m_update->Count()));
     else

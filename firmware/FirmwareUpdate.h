@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -69,14 +70,13 @@ inline constexpr const char* kStopQuestion =
 // The programming tick: a block every 5 ms, the time the extender may need to write it.
 inline constexpr std::chrono::milliseconds kBlockPeriod{5};
 
-// When the next block is due, from when this one was due and when it went. Blocks keep to the
-// tick's grid while they go within a millisecond of it; one that went later (after a slow answer,
-// on a busy machine) moves the grid with it, so that the next still waits its whole period: a
-// late block is never made up by sending the ones after it closer.
+// When the next block is due: a period after this one was due, or after it was sent where that
+// was later (after a slow answer, on a busy machine). So no block ever goes sooner than a whole
+// period after the one before, and a late block is never made up by sending the next ones closer.
 template <typename Duration>
 constexpr Duration NextBlockDue(Duration due, Duration sent, Duration period)
 {
-    return sent - due >= std::chrono::milliseconds(1) ? sent + period : due + period;
+    return std::max(due, sent) + period;
 }
 
 } // namespace firmware

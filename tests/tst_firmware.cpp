@@ -3,6 +3,7 @@
 // unanswered steps of a run are rows of the fault matrix.
 #include "HexText.h"
 #include "Rig.h"
+#include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageFile.h"
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
@@ -117,6 +118,23 @@ private slots:
         QCOMPARE(Text(fw.page, 1091), "Cannot open the file!");
         const firmware::LoadedImage loaded = firmware::ReadImageFile(path.toStdString());
         QCOMPARE(QString::fromStdString(firmware::CannotOpenCause(loaded)), cause);
+    }
+
+    // A block never goes sooner than a whole period after the one before, however late that went.
+    void blockPace_data()
+    {
+        QTest::addColumn<int>("sentUs"); // after the block was due
+        QTest::addColumn<int>("nextUs"); // when the next is due
+        QTest::newRow("on time") << 0 << 5000;
+        QTest::newRow("0.9 ms late: the next waits its whole period") << 900 << 5900;
+    }
+    void blockPace()
+    {
+        QFETCH(int, sentUs);
+        QFETCH(int, nextUs);
+        using us = std::chrono::microseconds;
+        QCOMPARE(firmware::NextBlockDue(us(0), us(sentUs), us(firmware::kBlockPeriod)).count(),
+                 nextUs);
     }
 
     void programsBothChipsAndRestartsThem()
