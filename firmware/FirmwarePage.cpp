@@ -166,8 +166,16 @@ void DlgProgrammer::OnProgram()
         return;
     }
     m_update = std::make_unique<firmware::Update>(m_image, target);
+    if (!m_update->Mark(*channel)
+        && !ui::Ask(this, firmware::kUnmarkedTitle,
+                    firmware::UnmarkedQuestion(m_update->MarkFailure()))) {
+        m_update.reset();
+        return;
+    }
     m_host.Jobs().Set(WireJob::FirmwareUpdate, true);
-    if (m_update->Start(*channel) != State::Running) {
+    while (m_update->Starting()) // the erase and the opening of the write: the blocks go by timer
+        m_update->Step(*channel);
+    if (m_update->Now() != State::Running) {
         EndProgramming();
         return;
     }
@@ -249,8 +257,10 @@ void DlgProgrammer::OnApplyFirmware()
         return;
     const frames::Chip target = Target();
     CHidCmd* channel = Channel();
-    if (channel && firmware::IncompleteMarks(*channel).Marked(target)
-        && !ui::Ask(this, firmware::kRestartMarkedTitle, firmware::kRestartMarkedQuestion))
+    if (const auto question =
+            channel ? firmware::RestartQuestion(firmware::IncompleteMarks(*channel), target)
+                    : std::nullopt;
+        question && !ui::Ask(this, firmware::kRestartMarkedTitle, *question))
         return;
     if (!channel || !firmware::ResetChip(*channel, target)) {
         ui::ShowMessage(this, firmware::kResetFailed);

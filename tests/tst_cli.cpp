@@ -18,7 +18,7 @@ private slots:
         // changes nothing). Blocks from 1 s (the erase's pause) one per 5 ms, none made up.
         WriteFile("big.bin", Pattern(64 * 32));
         const QString flash = "flash --to local --yes big.bin", before = "before the erase",
-                      torn = "stopped. The local chip now holds an incomplete image";
+                      torn = "after block 20 of 64. The local chip now holds an incomplete image";
         using enum cli::Stop;
         const std::tuple<QString, bool, cli::Stop, int, const char*, int, QString> signalled[]{
             // arguments, on a terminal, signal at ms (again 50 ms later), keys, code, message
@@ -168,6 +168,51 @@ private slots:
                      qPrintable(arguments + (": " + run.out + run.err)));
         }
         QVERIFY(units[0].WithModel(written) == 0x233 && units[1].WithModel(written) == 0x733);
+    }
+
+    // A stop is seen at the next step. Before the erase nothing goes out and the mark stored for
+    // the update is taken back; during the erase the write is never opened; with the last block
+    // the image is complete, but --apply restarts nothing.
+    void stopsBetweenSteps_data()
+    {
+        QTest::addColumn<QString>("trigger"); // SIGTERM once a command starting so went out
+        QTest::addColumn<QString>("never");   // and this one never does
+        QTest::addColumn<QString>("said");
+        QTest::newRow("before the erase") << "010102"
+                                          << "030205"
+                                          << "stopped before the erase: nothing was sent to the "
+                                             "local chip, it was not changed.";
+        QTest::newRow("during the erase") << "030205"
+                                          << "030306"
+                                          << "stopped after the erase. The local chip may now "
+                                             "hold no working firmware: program it again before "
+                                             "restarting it.";
+        QTest::newRow("with the last block")
+            << "bb"
+            << "030407"
+            << "stopped after the last block: the local chip holds the complete image, it was "
+               "not restarted.";
+    }
+    void stopsBetweenSteps()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, never);
+        QFETCH(QString, said);
+        InTempDir dir;
+        Rig rig;
+        WriteFile("big.bin", Pattern(64 * 32));
+        const auto sent = [&](const QString& hex) {
+            return std::ranges::any_of(rig.Commands(), [&](const std::vector<uint8_t>& command) {
+                return Bytes(command).toHex().startsWith(hex.toLatin1());
+            });
+        };
+        const CliResult run = RunCli(
+            rig.wire, "flash --to local --yes --apply big.bin", nullptr, false,
+            [&](auto&, auto& stop) { stop = sent(trigger) ? cli::Stop::Terminate : stop.load(); });
+        QCOMPARE(run.code, 4);
+        QCOMPARE(run.err, "torvanreader-cli: flash: " + said + "\n");
+        QVERIFY(!sent(never));
+        QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"), trigger == "030205");
     }
 };
 

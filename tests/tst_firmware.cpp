@@ -137,6 +137,55 @@ private slots:
                  nextUs);
     }
 
+    // A mark that cannot be stored is asked about before the erase, and marks that cannot be read
+    // count as unknown before a restart: the window asks, naming the file and the cause (No, the
+    // default, sends nothing); the command line refuses off a terminal unless --yes.
+    void marksThatCannotBeKept_data()
+    {
+        QTest::addColumn<bool>(
+            "unreadable"); // the settings file is a folder; else its folder a file
+        QTest::addColumn<QString>("command"); // the page's button, or torvanreader-cli's command
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("sent"); // whether the chip was erased or restarted
+        QTest::newRow("not stored: Read Firmware from file asks") << false << "1086" << 0 << false;
+        QTest::newRow("not stored: flash refuses")
+            << false << "flash --to local x.hex" << 4 << false;
+        QTest::newRow("not stored: flash --yes")
+            << false << "flash --to local --yes x.hex" << 0 << true;
+        QTest::newRow("unreadable: Apply Firmware asks") << true << "1084" << 0 << false;
+        QTest::newRow("unreadable: apply refuses") << true << "apply --to local" << 4 << false;
+    }
+    void marksThatCannotBeKept()
+    {
+        QFETCH(bool, unreadable);
+        QFETCH(QString, command);
+        QFETCH(int, code);
+        QFETCH(bool, sent);
+        Firmware fw;
+        fw.LoadHex(Counting(320), "x.hex");
+        const QFileInfo ini(
+            QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader")
+                .fileName());
+        QDir(ini.path()).removeRecursively();
+        QVERIFY(unreadable ? QDir().mkpath(ini.filePath()) : !WriteFile(ini.path(), {}).isEmpty());
+        fw.rig.wire.Clear();
+        QString said = command;
+        if (command.toInt()) {
+            Click(fw.page, command.toInt());
+            said = fw.rig.boxes.join('|');
+        } else {
+            fw.rig.tool.reset(); // the command line takes the unit over
+            fw.rig.main.reset();
+            const CliResult run = RunCli(fw.rig.wire, command);
+            QCOMPARE(run.code, code);
+            said = run.err;
+        }
+        const QString cause = unreadable ? " (Is a directory)" : " (Not a directory)";
+        QVERIFY2(said.contains(ini.filePath() + cause), qPrintable(said));
+        QCOMPARE(std::ranges::count_if(fw.rig.Commands(), [](auto& c) { return c[0] == 3; }) > 0,
+                 sent);
+    }
+
     void programsBothChipsAndRestartsThem()
     {
         Firmware fw;
