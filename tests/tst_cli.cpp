@@ -1,8 +1,37 @@
 // torvanreader-cli's own rules over the simulated extender: signals and the block pace, exit codes
 // with their messages, the answer on a terminal, --watch, and listing and picking units. What it
 // shares with the pages is compared in their suites.
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
+
+namespace {
+
+// The program as built, on the demo, its settings in a folder of its own.
+std::unique_ptr<QProcess> StartProgram(const QString& arguments, const QString& settings)
+{
+    auto program = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", settings);
+    program->setProcessEnvironment(environment);
+    program->start(TORVAN_CLI, ("--demo " + arguments).split(' '));
+    return program;
+}
+
+// The program's main has begun: it blocks the stop signals first of all.
+bool StopsBlocked(const QProcess& program)
+{
+    QFile status(QString("/proc/%1/status").arg(program.processId()));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("SigBlk:");
+    return at >= 0
+           && (text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+}
+
+} // namespace
 
 class CliTest : public QObject {
     Q_OBJECT
@@ -213,6 +242,89 @@ private slots:
         QCOMPARE(run.err, "torvanreader-cli: flash: " + said + "\n");
         QVERIFY(!sent(never));
         QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"), trigger == "030205");
+    }
+
+    // The program itself, stopped by a signal at moments spread over the first 2 s after its main
+    // began (the erase's pause and the sample's 256 blocks take 2.3 s): every run ends with exit 4
+    // and says where it stopped, its mark stored only once the chip was to be erased, and no
+    // write completes.
+    void flashStopsAtAnyMoment_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("SIGTERM") << SIGTERM << 200;
+        QTest::newRow("SIGHUP") << SIGHUP << 20;
+        QTest::newRow("Ctrl-C off a terminal") << SIGINT << 20;
+    }
+    void flashStopsAtAnyMoment()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, runs);
+        QTemporaryDir dir;
+        const QString flash = "flash --to local " QT_TESTCASE_SOURCEDIR
+                              "/../samples/firmware/demo-local-tx-3072.2.hex";
+        const QRegularExpression stopped(
+            "flash: stopped (before the erase|after the erase|after block [0-9]+ of 256)[:.] ");
+        struct Run {
+            std::unique_ptr<QProcess> program;
+            int moment; // ms after the stop signals were blocked
+            QString settings;
+            QElapsedTimer since = {};
+            bool signalled = false;
+        };
+        const auto check = [&](Run& run) {
+            const QString said = run.program->readAllStandardError();
+            const QRegularExpressionMatch where = stopped.match(said);
+            QVERIFY2(run.signalled && run.program->exitStatus() == QProcess::NormalExit
+                         && run.program->exitCode() == 4 && where.hasMatch(),
+                     qPrintable(QString("at %1 ms: %2").arg(run.moment).arg(said)));
+            QCOMPARE(ReadFile(run.settings + "/TorvanReader/TorvanReader.ini")
+                         .contains("IncompleteImage"),
+                     where.captured(1) != "before the erase");
+        };
+        std::vector<Run> active;
+        for (int next = 0; next < runs || !active.empty(); QTest::qWait(1)) {
+            for (; next < runs && active.size() < 40; ++next) {
+                const QString settings = dir.filePath(QString::number(next));
+                active.push_back({StartProgram(flash, settings), next * 2000 / runs, settings});
+            }
+            for (Run& run : active) {
+                if (!run.since.isValid() && StopsBlocked(*run.program))
+                    run.since.start();
+                if (run.since.isValid() && run.since.elapsed() >= run.moment && !run.signalled)
+                    run.signalled = kill(pid_t(run.program->processId()), signal) == 0;
+            }
+            std::erase_if(active, [&](Run& run) {
+                const bool ended = run.program->state() == QProcess::NotRunning;
+                if (ended)
+                    check(run);
+                return ended;
+            });
+        }
+    }
+
+    // A command whose output nobody reads (status --watch into a pipe whose reader stopped)
+    // still ends on SIGTERM: the write gives way.
+    void stopWhileOutputIsBlocked()
+    {
+        QTemporaryDir dir;
+        const QByteArray pipe = QFile::encodeName(dir.filePath("pipe"));
+        QVERIFY(mkfifo(pipe, 0600) == 0);
+        const int reader = open(pipe, O_RDONLY | O_NONBLOCK); // held open, never read
+        const int filler = open(pipe, O_WRONLY | O_NONBLOCK);
+        const QByteArray page(4096, 'x');
+        while (write(filler, page.constData(), size_t(page.size())) > 0) {
+        }
+        close(filler);
+        const auto program = std::make_unique<QProcess>();
+        program->setStandardOutputFile(dir.filePath("pipe"));
+        program->start(TORVAN_CLI, {"--demo", "status", "--watch"});
+        QTRY_VERIFY(StopsBlocked(*program));
+        QTest::qWait(1000); // the first reading is written, and waits for room
+        QCOMPARE(program->state(), QProcess::Running);
+        program->terminate();
+        QVERIFY(program->waitForFinished(1000));
+        close(reader);
     }
 };
 
