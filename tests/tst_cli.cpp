@@ -10,25 +10,13 @@
 
 namespace {
 
-// The program as built, on the demo, its settings in a folder of its own.
-std::unique_ptr<QProcess> StartProgram(const QString& arguments, const QString& settings)
-{
-    auto program = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", settings);
-    program->setProcessEnvironment(environment);
-    program->start(TORVAN_CLI, ("--demo " + arguments).split(' '));
-    return program;
-}
-
 // The program's main has begun: it blocks the stop signals first of all.
 bool StopsBlocked(const QProcess& program)
 {
     QFile status(QString("/proc/%1/status").arg(program.processId()));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    const qsizetype at = text.indexOf("SigBlk:");
-    return at >= 0
-           && (text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : "";
+    const qsizetype mask = text.indexOf("SigBlk:") + 7;
+    return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
 }
 
 } // namespace
@@ -209,18 +197,14 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("before the erase") << "010102"
                                           << "030205"
-                                          << "stopped before the erase: nothing was sent to the "
-                                             "local chip, it was not changed.";
+                                          << "before the erase: nothing";
         QTest::newRow("during the erase") << "030205"
                                           << "030306"
-                                          << "stopped after the erase. The local chip may now "
-                                             "hold no working firmware: program it again before "
-                                             "restarting it.";
-        QTest::newRow("with the last block")
-            << "bb"
-            << "030407"
-            << "stopped after the last block: the local chip holds the complete image, it was "
-               "not restarted.";
+                                          << "after the erase. The local chip may now hold no";
+        QTest::newRow("with the last block") << "bb"
+                                             << "030407"
+                                             << "after the last block: the local chip holds the "
+                                                "complete image, it was not restarted.\n";
     }
     void stopsBetweenSteps()
     {
@@ -238,8 +222,7 @@ private slots:
         const CliResult run = RunCli(
             rig.wire, "flash --to local --yes --apply big.bin", nullptr, false,
             [&](auto&, auto& stop) { stop = sent(trigger) ? cli::Stop::Terminate : stop.load(); });
-        QCOMPARE(run.code, 4);
-        QCOMPARE(run.err, "torvanreader-cli: flash: " + said + "\n");
+        QVERIFY2(run.code == 4 && run.err.contains("flash: stopped " + said), qPrintable(run.err));
         QVERIFY(!sent(never));
         QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"), trigger == "030205");
     }
@@ -261,45 +244,48 @@ private slots:
         QFETCH(int, signal);
         QFETCH(int, runs);
         QTemporaryDir dir;
-        const QString flash = "flash --to local " QT_TESTCASE_SOURCEDIR
-                              "/../samples/firmware/demo-local-tx-3072.2.hex";
+        const QStringList flash = QString("--demo flash --to local " QT_TESTCASE_SOURCEDIR
+                                          "/../samples/firmware/demo-local-tx-3072.2.hex")
+                                      .split(' ');
         const QRegularExpression stopped(
             "flash: stopped (before the erase|after the erase|after block [0-9]+ of 256)[:.] ");
         struct Run {
-            std::unique_ptr<QProcess> program;
-            int moment; // ms after the stop signals were blocked
+            QProcess program;
+            int moment = 0; // ms after the stop signals were blocked
             QString settings;
-            QElapsedTimer since = {};
+            QElapsedTimer since;
             bool signalled = false;
         };
-        const auto check = [&](Run& run) {
-            const QString said = run.program->readAllStandardError();
-            const QRegularExpressionMatch where = stopped.match(said);
-            QVERIFY2(run.signalled && run.program->exitStatus() == QProcess::NormalExit
-                         && run.program->exitCode() == 4 && where.hasMatch(),
-                     qPrintable(QString("at %1 ms: %2").arg(run.moment).arg(said)));
-            QCOMPARE(ReadFile(run.settings + "/TorvanReader/TorvanReader.ini")
-                         .contains("IncompleteImage"),
-                     where.captured(1) != "before the erase");
-        };
-        std::vector<Run> active;
+        std::list<Run> active;
         for (int next = 0; next < runs || !active.empty(); QTest::qWait(1)) {
             for (; next < runs && active.size() < 40; ++next) {
-                const QString settings = dir.filePath(QString::number(next));
-                active.push_back({StartProgram(flash, settings), next * 2000 / runs, settings});
+                Run& run = active.emplace_back();
+                run.moment = next * 2000 / runs;
+                run.settings = dir.filePath(QString::number(next));
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert("XDG_CONFIG_HOME", run.settings);
+                run.program.setProcessEnvironment(environment);
+                run.program.start(TORVAN_CLI, flash);
             }
-            for (Run& run : active) {
-                if (!run.since.isValid() && StopsBlocked(*run.program))
-                    run.since.start();
-                if (run.since.isValid() && run.since.elapsed() >= run.moment && !run.signalled)
-                    run.signalled = kill(pid_t(run.program->processId()), signal) == 0;
+            for (auto run = active.begin(); run != active.end();) {
+                if (!run->since.isValid() && StopsBlocked(run->program))
+                    run->since.start();
+                if (run->since.isValid() && run->since.elapsed() >= run->moment && !run->signalled)
+                    run->signalled = kill(pid_t(run->program.processId()), signal) == 0;
+                if (run->program.state() != QProcess::NotRunning) {
+                    ++run;
+                    continue;
+                }
+                const QString said = run->program.readAllStandardError();
+                const QString where = stopped.match(said).captured(1);
+                QVERIFY2(run->signalled && run->program.exitStatus() == QProcess::NormalExit
+                             && run->program.exitCode() == 4 && !where.isEmpty(),
+                         qPrintable(QString("at %1 ms: %2").arg(run->moment).arg(said)));
+                QCOMPARE(ReadFile(run->settings + "/TorvanReader/TorvanReader.ini")
+                             .contains("IncompleteImage"),
+                         where != "before the erase");
+                run = active.erase(run);
             }
-            std::erase_if(active, [&](Run& run) {
-                const bool ended = run.program->state() == QProcess::NotRunning;
-                if (ended)
-                    check(run);
-                return ended;
-            });
         }
     }
 

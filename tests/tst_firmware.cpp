@@ -104,10 +104,8 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("missing") << "missing.hex"
-                                 << "No such file or directory";
-        QTest::newRow("a directory, not measured as a file") << "."
-                                                             << "Is a directory";
+        QTest::newRow("missing") << QString("missing.hex") << "No such file or directory";
+        QTest::newRow("a directory, not measured as a file") << QString(".") << "Is a directory";
     }
     void unreadableFiles()
     {
@@ -142,8 +140,7 @@ private slots:
     // default, sends nothing); the command line refuses off a terminal unless --yes.
     void marksThatCannotBeKept_data()
     {
-        QTest::addColumn<bool>(
-            "unreadable"); // the settings file is a folder; else its folder a file
+        QTest::addColumn<bool>("unreadable"); // the file is a folder; else its folder is a file
         QTest::addColumn<QString>("command"); // the page's button, or torvanreader-cli's command
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("sent"); // whether the chip was erased or restarted
@@ -169,7 +166,7 @@ private slots:
         QDir(ini.path()).removeRecursively();
         QVERIFY(unreadable ? QDir().mkpath(ini.filePath()) : !WriteFile(ini.path(), {}).isEmpty());
         fw.rig.wire.Clear();
-        QString said = command;
+        QString said;
         if (command.toInt()) {
             Click(fw.page, command.toInt());
             said = fw.rig.boxes.join('|');
