@@ -234,6 +234,7 @@ void DlgProgrammer::EndProgramming()
     m_progressTimer->stop();
     m_host.Jobs().Set(WireJob::FirmwareUpdate, false);
     const std::unique_ptr<firmware::Update> update = std::move(m_update);
+    ui::WithdrawQuestions(this); // "Stop it?" has no update left to stop
     if (!update || !update->Ended())
         return; // stopped by closing the window: there is no one to tell, the chip is marked
     const State end = update->Now();
@@ -271,7 +272,9 @@ void DlgProgrammer::OnApplyFirmware()
 
 bool DlgProgrammer::MayClose()
 {
-    return !IsBusy() || ui::Ask(this, firmware::kStopTitle, firmware::kStopQuestion);
+    // An update that ends while the question is open takes the question with it: the window
+    // then closes as after any ended update.
+    return !IsBusy() || ui::Ask(this, firmware::kStopTitle, firmware::kStopQuestion) || !IsBusy();
 }
 
 void DlgProgrammer::OnClose()
