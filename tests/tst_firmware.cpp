@@ -114,8 +114,8 @@ private slots:
         Firmware fw;
         fw.Load(path);
         QCOMPARE(Text(fw.page, 1091), "Cannot open the file!");
-        const firmware::LoadedImage loaded = firmware::ReadImageFile(path.toStdString());
-        QCOMPARE(QString::fromStdString(firmware::CannotOpenCause(loaded)), cause);
+        const auto loaded = firmware::ReadImageFile(path.toStdString());
+        QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
     }
 
     // A block never goes sooner than a whole period after the one before, however late that went.
@@ -160,9 +160,7 @@ private slots:
         QFETCH(bool, sent);
         Firmware fw;
         fw.LoadHex(Counting(320), "x.hex");
-        const QFileInfo ini(
-            QSettings(QSettings::IniFormat, QSettings::UserScope, "TorvanReader", "TorvanReader")
-                .fileName());
+        const QFileInfo ini(fw.rig.settings.filePath("TorvanReader/TorvanReader.ini"));
         QDir(ini.path()).removeRecursively();
         QVERIFY(unreadable ? QDir().mkpath(ini.filePath()) : !WriteFile(ini.path(), {}).isEmpty());
         fw.rig.wire.Clear();
@@ -274,6 +272,8 @@ private slots:
         stream.push_back(Hex("040408"));
         QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
         QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
+        QVERIFY(
+            RunCli(rig.wire, "info").out.contains("Remote (RX):\tQX720\t3072.2\tRX")); // restarted
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
         QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
                 && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "device/ImageInfo.h"
+
 namespace {
 
 // A plausible pair: a QX710 transmitter and a QX720 receiver, firmware 3072.1.
@@ -100,6 +102,9 @@ std::vector<uint8_t> SimDeviceModel::AnswerCommand(uint8_t group, uint8_t operat
     case Operation::Restart:
         ++m_restarts[chip];
         m_writeChip = -1;
+        // The chip runs what it holds now, and tells that build's identification from then on.
+        if (const std::optional<regs::InfoBytes> info = regs::FindInfoBytes(m_flash[chip]))
+            SetIdentification(static_cast<Chip>(chip), *info);
         return {kAck};
     default: return {kRefused};
     }

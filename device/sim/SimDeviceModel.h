@@ -11,8 +11,9 @@
 
 // What the simulated extender knows and how it answers every command the program sends: status
 // registers, the identification of both chips, a flash per chip that behaves like real flash
-// (erase sets every byte to 0xFF, programming can only clear bits), the fail-safe setting byte and
-// restart counts. Not thread-safe: SimExtender guards it.
+// (erase sets every byte to 0xFF, programming can only clear bits) whose image's identification a
+// chip takes when it restarts, the fail-safe setting byte and restart counts. Not thread-safe:
+// SimExtender guards it.
 class SimDeviceModel {
 public:
     enum Chip { Local = 0, Remote = 1 };
