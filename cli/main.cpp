@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli/Cli.h"
+#include "cli/DemoChips.h"
 #include "device/SystemDevices.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
@@ -111,14 +112,19 @@ int main(int argc, char* argv[])
     demo::SteadyExtender steady;
     living.ReportPlugsTo(&demoPlugs);
     steady.ReportPlugsTo(&demoPlugs);
+    SimExtender* const demoUnits[]{&living, &steady};
+    bool demoUsed = false;
     std::unique_ptr<IUnitWatcher> system; // made only for --wait and list --watch
     using namespace std::chrono;
     cli::Context context{
         .backend = [&](bool demo) -> IHidBackend& {
-            if (demo)
+            demoUsed = demo;
+            if (demo) {
+                cli::RestoreDemoChips(demoUnits);
                 backend = std::make_unique<SimUnits>(std::vector<SimExtender*>{&living, &steady});
-            else
+            } else {
                 backend = MakeSystemBackend();
+            }
             return *backend;
         },
         .watcher = [&](bool demo, std::string& failure) -> IUnitWatcher& {
@@ -137,5 +143,8 @@ int main(int argc, char* argv[])
         .sleep = [](microseconds us) { std::this_thread::sleep_for(us); },
         .await = AwaitReady,
     };
-    return cli::Run(app.arguments(), context);
+    const int code = cli::Run(app.arguments(), context);
+    if (demoUsed)
+        cli::KeepDemoChips(demoUnits);
+    return code;
 }

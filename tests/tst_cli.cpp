@@ -19,6 +19,15 @@ bool StopsBlocked(const QProcess& program)
     return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
 }
 
+// The program's settings and the demo's chips in home, not the user's.
+QProcessEnvironment In(const QString& home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home);
+    environment.insert("XDG_CACHE_HOME", home);
+    return environment;
+}
+
 } // namespace
 
 class CliTest : public QObject {
@@ -242,9 +251,9 @@ private slots:
         QFETCH(int, signal);
         QFETCH(int, runs);
         QTemporaryDir dir;
-        const QStringList flash = QString("--demo flash --to local " QT_TESTCASE_SOURCEDIR
-                                          "/../samples/firmware/demo-local-tx-3072.2.hex")
-                                      .split(' ');
+        const QStringList flash{"--demo", "flash", "--to", "local",
+                                QT_TESTCASE_SOURCEDIR
+                                "/../samples/firmware/demo-local-tx-3072.2.hex"};
         const QRegularExpression stopped(
             "flash: stopped (before the erase|after the erase|after block [0-9]+ of 256)[:.] ");
         struct Run {
@@ -258,9 +267,7 @@ private slots:
             for (; next < runs && active.size() < 40; ++next) {
                 Run& run = active.emplace_back();
                 run.moment = next * 2000 / runs;
-                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-                environment.insert("XDG_CONFIG_HOME", dir.filePath(QString::number(next)));
-                run.program.setProcessEnvironment(environment);
+                run.program.setProcessEnvironment(In(dir.filePath(QString::number(next))));
                 run.program.start(TORVAN_CLI, flash);
             }
             for (auto run = active.begin(); run != active.end();) {
@@ -295,19 +302,36 @@ private slots:
         QVERIFY(mkfifo(pipe, 0600) == 0);
         const int reader = open(pipe, O_RDONLY | O_NONBLOCK); // held open, never read
         const int filler = open(pipe, O_WRONLY | O_NONBLOCK);
-        const QByteArray page(4096, 'x');
-        while (write(filler, page.constData(), size_t(page.size())) > 0) {
+        for (const char page[4096]{}; write(filler, page, sizeof page) > 0;) {
         }
         close(filler);
-        const auto program = std::make_unique<QProcess>();
-        program->setStandardOutputFile(dir.filePath("pipe"));
-        program->start(TORVAN_CLI, {"--demo", "status", "--watch"});
-        QTRY_VERIFY(StopsBlocked(*program));
+        QProcess program;
+        program.setProcessEnvironment(In(dir.path()));
+        program.setStandardOutputFile(dir.filePath("pipe"));
+        program.start(TORVAN_CLI, {"--demo", "status", "--watch"});
+        QTRY_VERIFY(StopsBlocked(program));
         QTest::qWait(1000); // the first reading is written, and waits for room
-        QCOMPARE(program->state(), QProcess::Running);
-        program->terminate();
-        QVERIFY(program->waitForFinished(1000));
+        QCOMPARE(program.state(), QProcess::Running);
+        program.terminate();
+        QVERIFY(program.waitForFinished(1000));
         close(reader);
+    }
+
+    // The demo runs a program per command and keeps its chips between them: a remote chip flashed
+    // with the 3072.2 sample and restarted reports it.
+    void demoPlaysAnUpdateThrough()
+    {
+        QTemporaryDir home;
+        QProcess program;
+        program.setProcessEnvironment(In(home.path()));
+        const QString sample =
+            QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
+        for (const QString& command :
+             {"flash --to remote --yes " + sample, QString("apply --to remote"), QString("info")}) {
+            program.start(TORVAN_CLI, ("--demo " + command).split(' '));
+            QVERIFY(program.waitForFinished(10000));
+        }
+        QVERIFY(program.readAllStandardOutput().contains("Remote (RX):\tQX720\t3072.2\tRX"));
     }
 };
 

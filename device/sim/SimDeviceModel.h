@@ -29,6 +29,10 @@ public:
     void RemoveRegister(uint8_t group, uint8_t reg);
     void SetIdentification(Chip chip, std::array<uint8_t, 4> block);
     void SetFlashSize(size_t bytes);
+    // What a chip keeps over a power cycle, for a demo that runs one program per command: its
+    // identification, then what its flash holds, the erased end left out.
+    std::vector<uint8_t> ChipState(Chip chip) const;
+    void SetChipState(Chip chip, std::span<const uint8_t> state);
 
     const std::vector<uint8_t>& Flash(Chip chip) const { return m_flash[chip]; }
     uint8_t FailSafeSetting() const { return m_failSafe; }
