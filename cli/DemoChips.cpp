@@ -21,13 +21,13 @@ QString ChipsFile()
 
 } // namespace
 
-void RestoreDemoChips(std::span<SimExtender* const> units)
+DemoChips::DemoChips(std::span<SimExtender* const> units) : m_units(units)
 {
     QFile file(ChipsFile());
     if (!file.open(QIODevice::ReadOnly))
         return; // none kept yet: the demo's chips as they come
     QDataStream in(&file);
-    for (SimExtender* unit : units) {
+    for (SimExtender* unit : m_units) {
         for (SimDeviceModel::Chip chip : kChips) {
             QByteArray state;
             in >> state;
@@ -37,23 +37,32 @@ void RestoreDemoChips(std::span<SimExtender* const> units)
             });
         }
     }
+    m_restored = State();
 }
 
-void KeepDemoChips(std::span<SimExtender* const> units)
+DemoChips::~DemoChips()
 {
+    const QByteArray state = State();
+    if (state == m_restored)
+        return;
     QDir().mkpath(QFileInfo(ChipsFile()).path());
     QSaveFile file(ChipsFile()); // whole or not at all: another command may read it meanwhile
-    if (!file.open(QIODevice::WriteOnly))
-        return; // the demo forgets its chips: nothing else depends on them
-    QDataStream out(&file);
-    for (SimExtender* unit : units) {
+    if (file.open(QIODevice::WriteOnly) && file.write(state) == state.size())
+        file.commit(); // else the demo forgets its chips: nothing else depends on them
+}
+
+QByteArray DemoChips::State() const
+{
+    QByteArray state;
+    QDataStream out(&state, QIODevice::WriteOnly);
+    for (SimExtender* unit : m_units) {
         for (SimDeviceModel::Chip chip : kChips) {
-            const std::vector<uint8_t> state =
+            const std::vector<uint8_t> bytes =
                 unit->WithModel([&](SimDeviceModel& model) { return model.ChipState(chip); });
-            out << QByteArray(reinterpret_cast<const char*>(state.data()), qsizetype(state.size()));
+            out << QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
         }
     }
-    file.commit();
+    return state;
 }
 
 } // namespace cli

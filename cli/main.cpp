@@ -113,14 +113,14 @@ int main(int argc, char* argv[])
     living.ReportPlugsTo(&demoPlugs);
     steady.ReportPlugsTo(&demoPlugs);
     SimExtender* const demoUnits[]{&living, &steady};
-    bool demoUsed = false;
+    // The demo's chips, kept between commands; made with the demo's back end.
+    std::optional<cli::DemoChips> demoChips;
     std::unique_ptr<IUnitWatcher> system; // made only for --wait and list --watch
     using namespace std::chrono;
     cli::Context context{
         .backend = [&](bool demo) -> IHidBackend& {
-            demoUsed = demo;
             if (demo) {
-                cli::RestoreDemoChips(demoUnits);
+                demoChips.emplace(demoUnits);
                 backend = std::make_unique<SimUnits>(std::vector<SimExtender*>{&living, &steady});
             } else {
                 backend = MakeSystemBackend();
@@ -143,8 +143,5 @@ int main(int argc, char* argv[])
         .sleep = [](microseconds us) { std::this_thread::sleep_for(us); },
         .await = AwaitReady,
     };
-    const int code = cli::Run(app.arguments(), context);
-    if (demoUsed)
-        cli::KeepDemoChips(demoUnits);
-    return code;
+    return cli::Run(app.arguments(), context);
 }
