@@ -11,7 +11,9 @@
 //                                         drawn offscreen after a few Status polls, then exit
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -121,6 +123,10 @@ int main(int argc, char* argv[])
     demo::SteadyExtender steady;
     steady.ReportPlugsTo(&plugs);
     if (!screenshotDir.isEmpty()) {
+        // The pictures show the scenario's unit, whichever unit the user chose last, and change
+        // nothing the user keeps.
+        const QTemporaryDir settings;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
         SimExtender extender;
         SimUnits units({&extender, &steady});
         RecordingBackend wire(units);

@@ -42,9 +42,9 @@ int main(int argc, char* argv[])
                 .stop = stop,
                 .now =
                     [] {
-                        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch());
+                        return duration_cast<microseconds>(steady_clock::now().time_since_epoch());
                     },
-                .sleep = [](milliseconds wait) { std::this_thread::sleep_for(wait); },
+                .sleep = [](microseconds wait) { std::this_thread::sleep_for(wait); },
             };
             const auto start = steady_clock::now();
             if (cli::Run({"torvanreader-cli", "list"}, context) != 0

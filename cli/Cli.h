@@ -40,8 +40,9 @@ struct Context {
     std::function<std::optional<QString>(std::chrono::milliseconds wait)> readLine = {};
     std::atomic<Stop>& stop; // set by the signals; a Ctrl-C is cleared by whoever takes it back
     BurnInClock clock = ReadLocalClock;
-    std::function<std::chrono::milliseconds()> now; // a steady clock, for paces and durations
-    std::function<void(std::chrono::milliseconds)> sleep;
+    // A steady clock, for paces and durations, finer than the 5 ms block pace needs.
+    std::function<std::chrono::microseconds()> now;
+    std::function<void(std::chrono::microseconds)> sleep;
     // Sleeps until handle turns ready or wait has passed; true when it is ready. kNoWaitHandle
     // only sleeps.
     std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};

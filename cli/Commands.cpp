@@ -135,7 +135,8 @@ int Info(Session& session)
         const auto block = firmware::ReadIdentification(session.Reader(), chip);
         const QString key = chip == frames::Chip::Local ? "local" : "remote";
         // A chip left half-written is shown so even when it does not tell what it is.
-        const QString mark = marks.Marked(chip) ? "\tincomplete image" : "";
+        const QString mark =
+            marks.State(chip) == firmware::MarkState::Incomplete ? "\tincomplete image" : "";
         if (!mark.isEmpty())
             incomplete.append(key);
         if (!block) {
@@ -155,6 +156,10 @@ int Info(Session& session)
                          + info["revision"].toString() + "\t" + info["role"].toString() + mark);
     }
     chips["incomplete_image"] = incomplete;
+    if (marks.State(frames::Chip::Local) == firmware::MarkState::Unknown)
+        session.Warn("whether an update left a chip with an incomplete image is not known: the "
+                     "marks in "
+                     + marks.Failure() + " cannot be read");
     if (session.Json())
         session.Data(chips);
     return silent.isEmpty() ? kDone : session.Fail(kDevice, "the " + silent.join("; the "));
@@ -194,12 +199,18 @@ int Apply(Session& session)
     if (const int opened = session.Open())
         return opened;
     const QString to = session.Options().value("to");
-    if (firmware::IncompleteMarks(session.Channel()).Marked(*chip)
-        && !session.Options().isSet("yes") && !session.Ask(firmware::kRestartMarkedQuestion))
-        return session.Fail(kRefused,
-                            "not restarted: the last firmware update of the " + to
-                                + " chip did not complete: it holds an incomplete image"
-                                + (session.Ctx().terminal ? "" : " (--yes restarts it anyway)"));
+    const firmware::IncompleteMarks marks(session.Channel());
+    if (const auto question = firmware::RestartQuestion(marks, *chip);
+        question && !session.Options().isSet("yes") && !session.Ask(*question))
+        return session.Fail(
+            kRefused, "not restarted: "
+                          + (marks.State(*chip) == firmware::MarkState::Unknown
+                                 ? "whether the last firmware update of the " + to
+                                       + " chip completed is not known: the marks in "
+                                       + marks.Failure() + " cannot be read"
+                                 : "the last firmware update of the " + to
+                                       + " chip did not complete: it holds an incomplete image")
+                          + (session.Ctx().terminal ? "" : " (--yes restarts it anyway)"));
     return Restart(session, *chip, QJsonObject{{"restarted", to}});
 }
 

@@ -1,7 +1,7 @@
 // flash: the Firmware page's update from the command line: the same loader and guard, the same
-// stream at the same pace, and a progress bar on a terminal.
+// stream at the same pace, and a progress bar on a terminal. A stop ends it only between two steps
+// and says where, so that the chip's state is always known.
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonObject>
 #include <cmath>
 
@@ -17,38 +17,51 @@ namespace {
 using State = firmware::Update::State;
 using namespace std::chrono_literals;
 
-// What went wrong and the state it left the chip in.
+// The state an ended update left the chip in, and what to do.
+QString Left(State state, const QString& chip)
+{
+    const bool erased = state == State::EraseRefused || state == State::Erased;
+    return ". The " + chip + " chip "
+           + (erased ? "may now hold no working firmware" : "now holds an incomplete image")
+           + ": program it again before restarting it.";
+}
+
+// What refused the update, and how.
 QString Failure(const firmware::Update& update, const QString& how, const QString& chip)
 {
     const State end = update.Now();
-    QString what;
-    if (end == State::EraseRefused)
-        what =
-            firmware::EndText(end)
-            + (": the erase command (" + CommandText(frames::EraseFirmware(update.Chip())) + ")");
-    else if (end == State::BeginRefused)
-        what = firmware::EndText(end)
-               + (": the write command (" + CommandText(frames::BeginWrite(update.Chip())) + ")");
-    else if (end == State::BlockRefused || end == State::LastRefused)
-        what = QString("block %1 of %2")
-                   .arg(std::min(update.Count() + 1, update.Blocks()))
-                   .arg(update.Blocks());
-    const QString state = end == State::EraseRefused ? "may now hold no working firmware"
-                                                     : "now holds an incomplete image";
-    return (what.isEmpty() ? "stopped" : what + " failed: " + how) + ". The " + chip + " chip "
-           + state + ": program it again before restarting it.";
+    const QString what =
+        end == State::EraseRefused
+            ? firmware::EndText(end)
+                  + (": the erase command (" + CommandText(frames::EraseFirmware(update.Chip()))
+                     + ")")
+        : end == State::BeginRefused
+            ? firmware::EndText(end)
+                  + (": the write command (" + CommandText(frames::BeginWrite(update.Chip())) + ")")
+            : QString("block %1 of %2")
+                  .arg(std::min(update.Count() + 1, update.Blocks()))
+                  .arg(update.Blocks());
+    return what + " failed: " + how + Left(end, chip);
 }
 
-// Why the file cannot be read, as the system says it.
-QString Cause(const QString& path)
+// Where a stop ended the update, and the state it left the chip in.
+QString Stopped(const firmware::Update& update, const QString& chip, bool apply)
 {
-    if (QFileInfo(path).isDir())
-        return "Is a directory";
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? "it could not be read" : file.errorString();
+    switch (update.Now()) {
+    case State::Ready:
+        return "stopped before the erase: nothing was sent to the " + chip
+               + " chip, it was not changed.";
+    case State::Erased: return "stopped after the erase" + Left(State::Erased, chip);
+    case State::Completed:
+        return "stopped after the last block: the " + chip + " chip holds the complete image"
+               + (apply ? ", it was not restarted." : ".");
+    default:
+        return QString("stopped after block %1 of %2").arg(update.Count()).arg(update.Blocks())
+               + Left(State::Running, chip);
+    }
 }
 
-void Progress(Session& session, const firmware::Update& update, std::chrono::milliseconds elapsed,
+void Progress(Session& session, const firmware::Update& update, std::chrono::microseconds elapsed,
               int& shown)
 {
     const int percent = int(update.Count() * 100 / std::max<size_t>(update.Blocks(), 1));
@@ -58,7 +71,7 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mil
                                      {"blocks", qint64(update.Count())},
                                      {"of", qint64(update.Blocks())}});
     } else if (session.Ctx().terminal && !session.Options().isSet("quiet")) {
-        const double rate = elapsed.count() ? update.Count() * 1000.0 / elapsed.count() : 0;
+        const double rate = elapsed.count() ? update.Count() * 1e6 / double(elapsed.count()) : 0;
         const long left = rate > 0 ? std::lround((update.Blocks() - update.Count()) / rate) : 0;
         session.Ctx().err << QString("\r[%1%2] %3%  %4/%5 blocks  %6 blocks/s  %7 s left ")
                                  .arg(QString(percent / 5, '#'), QString(20 - percent / 5, '.'))
@@ -72,6 +85,135 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mil
     shown = percent;
 }
 
+// The image in path, or why it cannot be used, said.
+int Load(Session& session, const QString& path, std::shared_ptr<const firmware::Image>& image)
+{
+    firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
+    if (loaded.result != firmware::LoadResult::Loaded)
+        return session.Fail(
+            kFile,
+            path + ": " + QString::fromStdString(firmware::LoadFailureText(loaded))
+                + (loaded.result == firmware::LoadResult::CannotOpen
+                       ? " (" + QString::fromStdString(firmware::CannotOpenCause(loaded)) + ")"
+                       : QString()));
+    if (loaded.image.empty())
+        return session.Fail(kFile, path + ": " + firmware::kEmptyImageRefusal);
+    image = std::make_shared<const firmware::Image>(std::move(loaded.image));
+    return kDone;
+}
+
+// Its size and identification, as the page shows them.
+void ShowImage(Session& session, const QString& path, const firmware::Image& image,
+               const std::optional<firmware::DeviceInfoBlock>& info)
+{
+    const auto text = [&](std::string (firmware::DeviceInfoBlock::*part)() const) {
+        return info ? QJsonValue(QString::fromStdString(((*info).*part)())) : QJsonValue();
+    };
+    if (session.Json())
+        session.Data(QJsonObject{{"event", "image"},
+                                 {"file", path},
+                                 {"bytes", qint64(image.size())},
+                                 {"chip", text(&firmware::DeviceInfoBlock::ChipTypeName)},
+                                 {"role", text(&firmware::DeviceInfoBlock::RoleText)},
+                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
+    else
+        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
+                         .arg(image.size())
+                         .arg(QString::fromStdString(firmware::ImageTypeText(info)))
+                         .arg(QString::fromStdString(firmware::ImageRevisionText(info))));
+}
+
+// The page's guard: an image that may not fit the chip is asked about on a terminal and refused
+// elsewhere, unless --yes.
+int Guard(Session& session, frames::Chip chip, const std::optional<firmware::DeviceInfoBlock>& info)
+{
+    const auto mismatch =
+        firmware::ImageMismatch(info, firmware::ReadIdentification(session.Reader(), chip));
+    if (!mismatch || session.Options().isSet("yes")
+        || session.Ask(QString::fromStdString(mismatch->Question())))
+        return kDone;
+    return session.Fail(kRefused,
+                        "not programmed: " + QString::fromStdString(mismatch->Warning())
+                            + (session.Ctx().terminal ? "" : " (--yes programs it anyway)"));
+}
+
+// The chip's mark before the erase: where it cannot be stored, asked on a terminal and refused
+// elsewhere, unless --yes.
+int MarkFirst(Session& session, firmware::Update& update)
+{
+    if (update.Mark(session.Channel()))
+        return kDone;
+    const QString unmarked = "the mark that the chip holds an incomplete image until the update "
+                             "completes cannot be stored in "
+                             + update.MarkFailure();
+    if (session.Options().isSet("yes")) {
+        session.Warn(unmarked + "; programmed without it (--yes)");
+        return kDone;
+    }
+    if (session.Ask(firmware::UnmarkedQuestion(update.MarkFailure())))
+        return kDone;
+    return session.Fail(kRefused,
+                        "not programmed: " + unmarked
+                            + (session.Ctx().terminal ? "" : " (--yes programs it anyway)"));
+}
+
+// Waits until the next step is due: false when a stop ends the update here. Before the erase any
+// stop does; after it SIGTERM, SIGHUP and Ctrl-C off a terminal do, while Ctrl-C on a terminal asks
+// once, as the window does, and the steps go on while the question waits.
+bool GoOn(Session& session, const firmware::Update& update, std::chrono::microseconds due,
+          bool& asking)
+{
+    Context& context = session.Ctx();
+    while (!session.WaitUntil(due) || session.Stopping() != Stop::None) {
+        if (update.Now() == State::Ready || session.Stopping() == Stop::Terminate
+            || !context.terminal)
+            return false;
+        session.Resume();
+        if (!std::exchange(asking, true)) {
+            context.err << Qt::endl;
+            session.Pose(firmware::kStopQuestion);
+        }
+    }
+    const std::optional<bool> yes = asking ? session.Answer(0ms) : std::nullopt;
+    asking = asking && !yes;
+    return !yes.value_or(false);
+}
+
+// Erases, opens the write and sends the blocks at the page's pace with a progress bar, each step
+// only while no stop ends it: kDone once the last block was acknowledged and no stop came.
+int Stream(Session& session, firmware::Update& update, const QString& chip)
+{
+    Context& context = session.Ctx();
+    const bool bar = context.terminal && !session.Json() && !session.Options().isSet("quiet");
+    const auto start = context.now();
+    int shown = -1;
+    bool asking = false;
+    for (auto due = start; !update.Ended();) {
+        if (!GoOn(session, update, due, asking))
+            break;
+        const bool block = update.Now() == State::Running;
+        const auto sent = context.now();
+        update.Step(session.Channel());
+        if (block)
+            due = firmware::NextBlockDue(due, sent,
+                                         std::chrono::microseconds(firmware::kBlockPeriod));
+        if ((block || update.Now() == State::Running) && (!asking || session.Json()))
+            Progress(session, update, context.now() - start, shown); // not over the question
+    }
+    if ((bar && shown >= 0) || asking) // the question goes away with the update
+        context.err << Qt::endl;
+    // A stop that came with the last block still keeps --apply from restarting the chip; only
+    // the Ctrl-C question goes away.
+    const Stop stop = session.Stopping();
+    if (!update.Ended()
+        || (update.Now() == State::Completed
+            && (stop == Stop::Terminate || (stop == Stop::Interrupt && !asking))))
+        return session.Fail(kRefused, Stopped(update, chip, session.Options().isSet("apply")));
+    if (update.Now() != State::Completed)
+        return session.Fail(kDevice, Failure(update, session.HowLastFailed(), chip));
+    return kDone;
+}
+
 } // namespace
 
 int Flash(Session& session)
@@ -81,95 +223,20 @@ int Flash(Session& session)
     const QStringList files = options.positionalArguments().mid(1);
     if (!chip || files.size() != 1)
         return session.Fail(kUsage, "--to local or --to remote and one FILE are needed");
-    const QString chipName = options.value("to");
-
-    // A directory opens for reading here, and would read as a file of an absurd size.
-    firmware::LoadedImage loaded =
-        QFileInfo(files[0]).isDir()
-            ? firmware::LoadedImage{}
-            : firmware::ReadImageFile(QFile::encodeName(files[0]).toStdString());
-    if (loaded.result != firmware::LoadResult::Loaded)
-        return session.Fail(kFile, files[0] + ": "
-                                       + QString::fromStdString(firmware::LoadFailureText(loaded))
-                                       + (loaded.result == firmware::LoadResult::CannotOpen
-                                              ? " (" + Cause(files[0]) + ")"
-                                              : QString()));
-    if (loaded.image.empty())
-        return session.Fail(kFile, files[0] + ": " + firmware::kEmptyImageRefusal);
-    const auto image = std::make_shared<const firmware::Image>(std::move(loaded.image));
+    std::shared_ptr<const firmware::Image> image;
+    if (const int loaded = Load(session, files[0], image))
+        return loaded;
     const std::optional<firmware::DeviceInfoBlock> info = firmware::FindImageInfo(*image);
-    const auto text = [&](std::string (firmware::DeviceInfoBlock::*part)() const) {
-        return info ? QJsonValue(QString::fromStdString(((*info).*part)())) : QJsonValue();
-    };
-    if (session.Json())
-        session.Data(QJsonObject{{"event", "image"},
-                                 {"file", files[0]},
-                                 {"bytes", qint64(image->size())},
-                                 {"chip", text(&firmware::DeviceInfoBlock::ChipTypeName)},
-                                 {"role", text(&firmware::DeviceInfoBlock::RoleText)},
-                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
-    else
-        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
-                         .arg(image->size())
-                         .arg(QString::fromStdString(firmware::ImageTypeText(info)))
-                         .arg(QString::fromStdString(firmware::ImageRevisionText(info))));
-
+    ShowImage(session, files[0], *image, info);
     if (const int opened = session.Open())
         return opened;
-    const auto target = firmware::ReadIdentification(session.Reader(), *chip);
-    if (const auto mismatch = firmware::ImageMismatch(info, target);
-        mismatch && !options.isSet("yes")) {
-        if (!session.Ask(QString::fromStdString(mismatch->Question())))
-            return session.Fail(
-                kRefused, "not programmed: " + QString::fromStdString(mismatch->Warning())
-                              + (session.Ctx().terminal ? "" : " (--yes programs it anyway)"));
-    }
-
-    // A stop asked for until now leaves the chip as it was: nothing has been sent to it yet.
-    if (session.Stopping() != Stop::None)
-        return session.Fail(kRefused, "stopped before the erase: nothing was sent to the "
-                                          + chipName + " chip, it was not changed.");
+    if (const int refused = Guard(session, *chip, info))
+        return refused;
     firmware::Update update(image, *chip);
-    Context& context = session.Ctx();
-    const auto stopped = [&] {
-        if (context.terminal)
-            context.err << Qt::endl;
-        return session.Fail(kRefused, Failure(update, {}, chipName));
-    };
-    const auto start = context.now();
-    int shown = -1;
-    bool asking = false;
-    if (update.Start(session.Channel()) == State::Running)
-        Progress(session, update, 0ms, shown);
-    for (auto due = context.now(); update.Now() == State::Running;) {
-        // SIGTERM, SIGHUP and Ctrl-C off a terminal stop at this block boundary. Ctrl-C on a
-        // terminal asks once, as the window does, and the blocks go on while the question waits.
-        while (!session.WaitUntil(due)) {
-            if (session.Stopping() == Stop::Terminate || !context.terminal)
-                return stopped();
-            session.Resume();
-            if (!std::exchange(asking, true)) {
-                context.err << Qt::endl;
-                session.Pose(firmware::kStopQuestion);
-            }
-        }
-        if (asking) {
-            if (const std::optional<bool> yes = session.Answer(0ms)) {
-                if (*yes)
-                    return stopped();
-                asking = false;
-            }
-        }
-        const auto sent = context.now();
-        update.Step(session.Channel());
-        due = firmware::NextBlockDue(due, sent, firmware::kBlockPeriod); // the page's pace
-        if (!asking || session.Json()) // the bar would draw over the question
-            Progress(session, update, context.now() - start, shown);
-    }
-    if (context.terminal && !session.Json() && !options.isSet("quiet"))
-        context.err << Qt::endl;
-    if (update.Now() != State::Completed)
-        return session.Fail(kDevice, Failure(update, session.HowLastFailed(), chipName));
+    if (const int refused = MarkFirst(session, update))
+        return refused;
+    if (const int ended = Stream(session, update, options.value("to")))
+        return ended;
     if (session.Json())
         session.Data(QJsonObject{{"event", "completed"}, {"blocks", qint64(update.Blocks())}});
     else

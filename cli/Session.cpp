@@ -72,13 +72,13 @@ void Session::Resume()
     m_context.stop.compare_exchange_strong(interrupt, Stop::None);
 }
 
-bool Session::WaitUntil(std::chrono::milliseconds until)
+bool Session::WaitUntil(std::chrono::microseconds until)
 {
     while (Stopping() == Stop::None) {
         const auto left = until - m_context.now();
         if (left.count() <= 0)
             return true;
-        m_context.sleep(std::min<std::chrono::milliseconds>(left, std::chrono::milliseconds(100)));
+        m_context.sleep(std::min<std::chrono::microseconds>(left, std::chrono::milliseconds(100)));
     }
     return false;
 }
@@ -125,7 +125,7 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
 {
     using namespace std::chrono_literals;
     const unsigned seconds = m_options.value("wait").toUInt();
-    const std::chrono::milliseconds deadline = m_context.now() + std::chrono::seconds(seconds);
+    const auto deadline = m_context.now() + std::chrono::seconds(seconds);
     for (;;) {
         const Attempt tried = attempt();
         // A usage error stays one however long the wait.
@@ -145,7 +145,8 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
                 return Fail(kDevice, tried.why + QString(" (waited %1 s)").arg(seconds));
             if (left.count() <= 0)
                 break;
-            changed = m_context.await(plugged, std::min<std::chrono::milliseconds>(left, 100ms));
+            changed = m_context.await(
+                plugged, std::min(std::chrono::ceil<std::chrono::milliseconds>(left), 100ms));
         }
         if (plugged != kNoWaitHandle)
             m_watcher->TakeChanges(); // which unit came is found out by trying

@@ -45,7 +45,7 @@ public:
     Stop Stopping() const { return m_context.stop; }
     void Resume();
     // Sleeps until the steady clock reaches until, in short steps; false once a stop is asked.
-    bool WaitUntil(std::chrono::milliseconds until);
+    bool WaitUntil(std::chrono::microseconds until);
 
     // Opens the unit (--device, --serial, or the first found) and runs the connect check, as the
     // main window does at start-up: kDone, or why not. With --wait it tries until the time runs

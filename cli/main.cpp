@@ -1,12 +1,15 @@
 // torvanreader-cli: every job of the tool as a command (torvanreader-cli --help, the README).
 #include <QCoreApplication>
-#include <QFile>
+#include <QIODevice>
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
 
 #include "cli/Cli.h"
+#include "cli/DemoChips.h"
 #include "device/SystemDevices.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
@@ -39,6 +42,38 @@ void TakeSignals()
     }).detach();
 }
 
+// stdout or stderr, unbuffered. A write waits while there is no room (a pipe whose reader
+// stopped reading), but not past a stop: what cannot be written then is dropped, as is what a
+// closed pipe refuses, so that neither holds the command up.
+class Output : public QIODevice {
+public:
+    explicit Output(int descriptor) : m_descriptor(descriptor) { open(WriteOnly | Unbuffered); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        for (qint64 done = 0; done < size;) {
+            pollfd room{m_descriptor, POLLOUT, 0};
+            const int ready = poll(&room, 1, stop == cli::Stop::None ? 100 : 0);
+            if ((ready == 0 && stop != cli::Stop::None) || (ready < 0 && errno != EINTR))
+                break;
+            if (ready <= 0)
+                continue;
+            // A pipe with room takes PIPE_BUF bytes at once without waiting.
+            const auto piece = size_t(std::min<qint64>(size - done, PIPE_BUF));
+            const ssize_t written = ::write(m_descriptor, data + done, piece);
+            if (written < 0 && errno != EINTR && errno != EAGAIN)
+                break;
+            done += std::max<ssize_t>(written, 0);
+        }
+        return size;
+    }
+
+private:
+    const int m_descriptor;
+};
+
 // A line from stdin once one is typed within wait; stdin is read here alone, unbuffered, so that
 // a question can wait for its answer and for Ctrl-C at once.
 std::optional<QString> ReadLine(std::chrono::milliseconds wait)
@@ -67,10 +102,7 @@ int main(int argc, char* argv[])
 {
     TakeSignals();
     QCoreApplication app(argc, argv);
-    // Unbuffered on the descriptors: output that cannot be written is dropped, never kept.
-    QFile outFile, errFile;
-    outFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    errFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    Output outFile(STDOUT_FILENO), errFile(STDERR_FILENO);
     QTextStream out(&outFile);
     QTextStream err(&errFile);
     std::unique_ptr<IHidBackend> backend;
@@ -80,14 +112,19 @@ int main(int argc, char* argv[])
     demo::SteadyExtender steady;
     living.ReportPlugsTo(&demoPlugs);
     steady.ReportPlugsTo(&demoPlugs);
+    SimExtender* const demoUnits[]{&living, &steady};
+    // The demo's chips, kept between commands; made with the demo's back end.
+    std::optional<cli::DemoChips> demoChips;
     std::unique_ptr<IUnitWatcher> system; // made only for --wait and list --watch
     using namespace std::chrono;
     cli::Context context{
         .backend = [&](bool demo) -> IHidBackend& {
-            if (demo)
+            if (demo) {
+                demoChips.emplace(demoUnits);
                 backend = std::make_unique<SimUnits>(std::vector<SimExtender*>{&living, &steady});
-            else
+            } else {
                 backend = MakeSystemBackend();
+            }
             return *backend;
         },
         .watcher = [&](bool demo, std::string& failure) -> IUnitWatcher& {
@@ -102,8 +139,8 @@ int main(int argc, char* argv[])
         .readLine = ReadLine,
         .stop = stop,
         .clock = ReadLocalClock,
-        .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },
+        .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
+        .sleep = [](microseconds us) { std::this_thread::sleep_for(us); },
         .await = AwaitReady,
     };
     return cli::Run(app.arguments(), context);

@@ -1,6 +1,6 @@
 #include "firmware/DeviceInfo.h"
 
-#include <algorithm>
+#include "device/ImageInfo.h"
 
 namespace firmware {
 namespace {
@@ -45,14 +45,8 @@ std::string ImageRevisionText(const std::optional<DeviceInfoBlock>& info)
 
 std::optional<DeviceInfoBlock> FindImageInfo(std::span<const uint8_t> image)
 {
-    const auto marker =
-        std::search(image.begin(), image.end(), kImageInfoMarker.begin(), kImageInfoMarker.end());
-    DeviceInfoBlock block;
-    if (image.end() - marker
-        < static_cast<std::ptrdiff_t>(kImageInfoMarker.size() + block.bytes.size()))
-        return std::nullopt;
-    std::copy_n(marker + kImageInfoMarker.size(), block.bytes.size(), block.bytes.begin());
-    return block;
+    const std::optional<regs::InfoBytes> bytes = regs::FindInfoBytes(image);
+    return bytes ? std::optional(DeviceInfoBlock{*bytes}) : std::nullopt;
 }
 
 } // namespace firmware

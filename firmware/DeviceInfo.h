@@ -29,8 +29,6 @@ inline constexpr const char* kNotKnown = "N/A";
 std::string ImageTypeText(const std::optional<DeviceInfoBlock>& info);
 std::string ImageRevisionText(const std::optional<DeviceInfoBlock>& info);
 
-inline constexpr std::array<uint8_t, 4> kImageInfoMarker{0x12, 0x34, 0xFE, 0xDC};
-
 // Two lower-case hex digits, high nibble first.
 std::string ByteToHex(uint8_t value);
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <thread>
 
 #include "device/HidCmd.h"
 #include "firmware/FirmwareCommands.h"
@@ -165,8 +166,16 @@ void DlgProgrammer::OnProgram()
         return;
     }
     m_update = std::make_unique<firmware::Update>(m_image, target);
+    if (!m_update->Mark(*channel)
+        && !ui::Ask(this, firmware::kUnmarkedTitle,
+                    firmware::UnmarkedQuestion(m_update->MarkFailure()))) {
+        m_update.reset();
+        return;
+    }
     m_host.Jobs().Set(WireJob::FirmwareUpdate, true);
-    if (m_update->Start(*channel) != State::Running) {
+    while (m_update->Starting()) // the erase and the opening of the write: the blocks go by timer
+        m_update->Step(*channel);
+    if (m_update->Now() != State::Running) {
         EndProgramming();
         return;
     }
@@ -197,9 +206,14 @@ void DlgProgrammer::OnTimer()
         ui::ShowMessage(this, "Fail!");
         return;
     }
+    // The timer counts whole milliseconds, rounded down: the rest of the wait, less than one, is
+    // slept here, so that no block goes early and none waits a millisecond too long.
+    if (const auto early = m_due - SteadyNow(); early.count() > 0)
+        std::this_thread::sleep_for(early);
     const auto sent = SteadyNow();
     m_due = firmware::NextBlockDue(m_due, sent, decltype(sent)(m_tickPeriod));
-    m_programTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(m_due - sent));
+    using std::chrono::milliseconds;
+    m_programTimer->start(std::max(std::chrono::floor<milliseconds>(m_due - SteadyNow()), {}));
     if (m_update->Step(*channel) == State::Running)
         ShowStatus(QString("Count: %1.").arg(m_update->Count()));
     else
@@ -220,6 +234,7 @@ void DlgProgrammer::EndProgramming()
     m_progressTimer->stop();
     m_host.Jobs().Set(WireJob::FirmwareUpdate, false);
     const std::unique_ptr<firmware::Update> update = std::move(m_update);
+    ui::WithdrawQuestions(this); // "Stop it?" has no update left to stop
     if (!update || !update->Ended())
         return; // stopped by closing the window: there is no one to tell, the chip is marked
     const State end = update->Now();
@@ -243,8 +258,10 @@ void DlgProgrammer::OnApplyFirmware()
         return;
     const frames::Chip target = Target();
     CHidCmd* channel = Channel();
-    if (channel && firmware::IncompleteMarks(*channel).Marked(target)
-        && !ui::Ask(this, firmware::kRestartMarkedTitle, firmware::kRestartMarkedQuestion))
+    if (const auto question =
+            channel ? firmware::RestartQuestion(firmware::IncompleteMarks(*channel), target)
+                    : std::nullopt;
+        question && !ui::Ask(this, firmware::kRestartMarkedTitle, *question))
         return;
     if (!channel || !firmware::ResetChip(*channel, target)) {
         ui::ShowMessage(this, firmware::kResetFailed);
@@ -255,7 +272,9 @@ void DlgProgrammer::OnApplyFirmware()
 
 bool DlgProgrammer::MayClose()
 {
-    return !IsBusy() || ui::Ask(this, firmware::kStopTitle, firmware::kStopQuestion);
+    // An update that ends while the question is open takes the question with it: the window
+    // then closes as after any ended update.
+    return !IsBusy() || ui::Ask(this, firmware::kStopTitle, firmware::kStopQuestion) || !IsBusy();
 }
 
 void DlgProgrammer::OnClose()

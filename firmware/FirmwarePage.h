@@ -22,7 +22,7 @@ class Update;
 }
 
 // The "Firmware" page: shows what both chips run, loads an image from a file and programs it into
-// the chosen chip, one 32-byte block per tick of a 5 ms timer, then restarts the chip on demand.
+// the chosen chip, one 32-byte block every 5 ms, then restarts the chip on demand.
 // Every transaction runs on the UI thread, so the window takes input between two blocks. It asks
 // before it writes an image that may not fit the chip, before it restarts a chip whose update did
 // not complete, and before the window closes in the middle of an update.
@@ -76,7 +76,7 @@ private:
     std::array<std::optional<firmware::DeviceInfoBlock>, 2> m_chipInfo;
     // Held while a programming run goes on: the page is busy.
     std::unique_ptr<firmware::Update> m_update;
-    QTimer* m_programTimer = nullptr; // a single shot per block, at the block's due time
+    QTimer* m_programTimer = nullptr; // a single shot per block, just before the block is due
     std::chrono::milliseconds m_tickPeriod;
     std::chrono::steady_clock::duration m_due{}; // the next block's, on the steady clock
     QTimer* m_progressTimer = nullptr;

@@ -20,18 +20,34 @@ Update::Update(std::shared_ptr<const Image> image, frames::Chip chip)
 {
 }
 
-Update::State Update::Start(CHidCmd& channel)
+Update::~Update()
+{
+    if (m_state == State::Ready && m_markedHere)
+        m_marks.Mark(m_chip, false);
+}
+
+bool Update::Mark(CHidCmd& channel)
 {
     m_marks = IncompleteMarks(channel);
-    m_marks.Mark(m_chip, true);
-    if (!EraseFirmware(channel, m_chip))
-        return m_state = State::EraseRefused;
-    if (!BeginWrite(channel, m_chip))
-        return m_state = State::BeginRefused;
-    return m_state = State::Running;
+    const bool unmarked = m_marks.State(m_chip) == MarkState::Clear;
+    const bool stored = m_marks.Mark(m_chip, true);
+    m_markedHere = unmarked && stored;
+    return stored;
 }
 
 Update::State Update::Step(CHidCmd& channel)
+{
+    switch (m_state) {
+    case State::Ready:
+        return m_state = EraseFirmware(channel, m_chip) ? State::Erased : State::EraseRefused;
+    case State::Erased:
+        return m_state = BeginWrite(channel, m_chip) ? State::Running : State::BeginRefused;
+    case State::Running: return SendBlock(channel);
+    default: return m_state;
+    }
+}
+
+Update::State Update::SendBlock(CHidCmd& channel)
 {
     if (m_next >= m_blocks)
         return m_state = State::LastRefused; // nothing to send: the image was empty

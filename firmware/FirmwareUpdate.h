@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -11,17 +12,18 @@ class CHidCmd;
 
 // One firmware update of a chip: erase it, open the write sequence, then send the image in
 // 32-byte blocks in image order, one block per step, the last one marked and filled up with 0xFF.
-// The Firmware page and the command line run the same update at the same pace. It keeps its own
-// reference to the image, so loading another file cannot change the bytes under it. The chip is
-// marked incomplete in the user's settings before the erase and cleared only once the last block
-// is acknowledged, so that an update stopped or failed in any way, or a program that died, leaves
-// the mark.
+// The Firmware page and the command line run the same update at the same pace, and stop it only
+// between two steps. It keeps its own reference to the image, so loading another file cannot
+// change the bytes under it. The chip is marked incomplete in the user's settings before the
+// erase and cleared only once the last block is acknowledged, so that an update stopped or failed
+// in any way, or a program that died, leaves the mark.
 namespace firmware {
 
 class Update {
 public:
     enum class State {
         Ready,        // nothing sent yet
+        Erased,       // the erase was acknowledged, the write sequence is not open yet
         Running,      // blocks are still to be sent
         Completed,    // the last block was acknowledged
         EraseRefused, // these ended it: the chip may hold an incomplete image
@@ -31,23 +33,34 @@ public:
     };
 
     Update(std::shared_ptr<const Image> image, frames::Chip chip);
+    // An update that sent nothing takes back the mark it stored.
+    ~Update();
+    Update(const Update&) = delete;
+    Update& operator=(const Update&) = delete;
 
-    // Marks the chip, erases it and opens the write sequence: Running when both were acknowledged.
-    State Start(CHidCmd& channel);
-    // Sends the next block.
+    // Marks the chip incomplete, first of all: false when the mark could not be stored
+    // (MarkFailure says why); the update may go on without it.
+    bool Mark(CHidCmd& channel);
+    QString MarkFailure() const { return m_marks.Failure(); }
+    // The next step: the erase, then the opening of the write sequence, then the next block.
     State Step(CHidCmd& channel);
 
     State Now() const { return m_state; }
-    bool Ended() const { return m_state != State::Ready && m_state != State::Running; }
+    // The erase or the opening of the write sequence is still to come.
+    bool Starting() const { return m_state == State::Ready || m_state == State::Erased; }
+    bool Ended() const { return !Starting() && m_state != State::Running; }
     frames::Chip Chip() const { return m_chip; }
     // Blocks acknowledged so far, the last block counted as soon as it is sent.
     size_t Count() const { return m_count; }
     size_t Blocks() const { return m_blocks; }
 
 private:
+    State SendBlock(CHidCmd& channel);
+
     std::shared_ptr<const Image> m_image;
     frames::Chip m_chip;
     IncompleteMarks m_marks;
+    bool m_markedHere = false; // the mark was stored by this update, not left by an earlier one
     size_t m_blocks;
     size_t m_next = 0;
     size_t m_count = 0;
@@ -69,14 +82,13 @@ inline constexpr const char* kStopQuestion =
 // The programming tick: a block every 5 ms, the time the extender may need to write it.
 inline constexpr std::chrono::milliseconds kBlockPeriod{5};
 
-// When the next block is due, from when this one was due and when it went. Blocks keep to the
-// tick's grid while they go within a millisecond of it; one that went later (after a slow answer,
-// on a busy machine) moves the grid with it, so that the next still waits its whole period: a
-// late block is never made up by sending the ones after it closer.
+// When the next block is due: a period after this one was due, or after it was sent where that
+// was later (after a slow answer, on a busy machine). So no block ever goes sooner than a whole
+// period after the one before, and a late block is never made up by sending the next ones closer.
 template <typename Duration>
 constexpr Duration NextBlockDue(Duration due, Duration sent, Duration period)
 {
-    return sent - due >= std::chrono::milliseconds(1) ? sent + period : due + period;
+    return std::max(due, sent) + period;
 }
 
 } // namespace firmware

@@ -1,5 +1,6 @@
 #include "firmware/ImageFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -12,6 +13,15 @@ namespace {
 constexpr size_t kPieceSize = 1024 * 1024;
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// The file could not be opened or read; cause is what the system said right after the call.
+LoadedImage CannotOpen(const char* failed, int cause)
+{
+    LoadedImage loaded;
+    loaded.failed = failed;
+    loaded.cause = std::error_code(cause, std::system_category());
+    return loaded;
+}
 
 // What a file and bytes in memory share: the size bounds, then HEX or raw by the first byte.
 // readRaw fills the image with the bytes; convertHex gives the conversion, or nothing when the
@@ -84,6 +94,11 @@ std::string LoadFailureText(const LoadedImage& loaded)
     return {};
 }
 
+std::string CannotOpenCause(const LoadedImage& loaded)
+{
+    return loaded.cause ? loaded.cause.message() : std::string("it could not be ") + loaded.failed;
+}
+
 LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit)
 {
     return Decide(
@@ -97,29 +112,41 @@ LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit)
 
 LoadedImage ReadImageFile(const std::string& path)
 {
-    LoadedImage failed;
+    errno = 0;
     const File file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
-        return failed;
+    if (!file)
+        return CannotOpen("opened", errno);
+    // The first byte before the size: a directory opens, but cannot be read.
+    const int first = std::fgetc(file.get());
+    if (std::ferror(file.get()) || std::fseek(file.get(), 0, SEEK_END) != 0)
+        return CannotOpen("read", errno);
     const long size = std::ftell(file.get());
     if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return failed;
-    failed.fileSize = static_cast<size_t>(size);
-    if (failed.fileSize > kMaxFileSize) {
-        failed.result = LoadResult::TooLarge;
-        return failed;
+        return CannotOpen("read", errno);
+    const auto fileSize = static_cast<size_t>(size);
+    if (fileSize > kMaxFileSize) {
+        LoadedImage tooLarge;
+        tooLarge.result = LoadResult::TooLarge;
+        tooLarge.fileSize = fileSize;
+        return tooLarge;
     }
-    const int first = std::fgetc(file.get());
-    if (first == EOF && failed.fileSize > 0)
-        return failed;
-    std::rewind(file.get());
-    return Decide(
-        failed.fileSize, static_cast<uint8_t>(first), kMaxImageSize,
+    int readError = 0;
+    LoadedImage loaded = Decide(
+        fileSize, static_cast<uint8_t>(first), kMaxImageSize,
         [&](Image& image) {
-            image.resize(failed.fileSize);
-            return std::fread(image.data(), 1, image.size(), file.get()) == image.size();
+            image.resize(fileSize);
+            const bool read = std::fread(image.data(), 1, image.size(), file.get()) == image.size();
+            readError = errno;
+            return read;
         },
-        [&] { return ConvertHexFile(file.get(), failed.fileSize); });
+        [&] {
+            std::optional<HexConversion> converted = ConvertHexFile(file.get(), fileSize);
+            readError = errno;
+            return converted;
+        });
+    if (loaded.result == LoadResult::CannotOpen)
+        loaded = CannotOpen("read", readError);
+    return loaded;
 }
 
 } // namespace firmware

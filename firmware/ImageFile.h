@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <system_error>
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/IntelHex.h"
@@ -23,6 +24,9 @@ struct LoadedImage {
     size_t fileSize = 0; // known unless CannotOpen
     Image image;         // when Loaded
     HexError hexError;   // when NotConverted
+    // When CannotOpen: what failed ("opened", "read") and the system's cause, when it gave one.
+    const char* failed = "opened";
+    std::error_code cause;
 };
 
 // limit: the largest image to make, as ConvertHexToBin takes it.
@@ -31,5 +35,8 @@ LoadedImage ReadImageFile(const std::string& path);
 
 // Why a file cannot be used, as the user is told; empty when it was loaded.
 std::string LoadFailureText(const LoadedImage& loaded);
+// Why a file could not be opened or read: the system's text ("No such file or directory"), or
+// what failed where the system gave no cause.
+std::string CannotOpenCause(const LoadedImage& loaded);
 
 } // namespace firmware

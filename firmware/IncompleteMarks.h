@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <optional>
 
 #include "device/CommandFrames.h"
 
@@ -16,6 +17,11 @@ inline constexpr const char* kRestartMarkedTitle = "Restart the chip?";
 inline constexpr const char* kRestartMarkedQuestion =
     "The last firmware update of this chip did not complete: it holds an incomplete image. "
     "Restarting it now may leave the unit unusable. Restart it anyway?";
+// What an update asks first when the chip's mark cannot be stored.
+inline constexpr const char* kUnmarkedTitle = "Update without a mark?";
+
+// Whether a chip holds an incomplete image: not known when the settings cannot be read.
+enum class MarkState { Clear, Incomplete, Unknown };
 
 class IncompleteMarks {
 public:
@@ -23,13 +29,24 @@ public:
     // The marks of the unit open on the channel.
     explicit IncompleteMarks(CHidCmd& channel);
 
-    bool Marked(frames::Chip chip) const;
-    void Mark(frames::Chip chip, bool incomplete);
+    // Unknown where the settings cannot be read; Failure() then says why.
+    MarkState State(frames::Chip chip) const;
+    // Stores the mark or clears it: false where the settings could not be written, and Failure()
+    // says why. A mark that could not be stored still holds for the rest of this run.
+    bool Mark(frames::Chip chip, bool incomplete);
+    // The settings file and the system's cause ("…/TorvanReader.ini (Permission denied)").
+    QString Failure() const { return m_failure; }
 
 private:
     QString Key(frames::Chip chip) const;
 
     QString m_unit;
+    mutable QString m_failure;
 };
+
+// The question before a restart of the chip, or none when its last update completed.
+std::optional<QString> RestartQuestion(const IncompleteMarks& marks, frames::Chip chip);
+// The question before an update whose mark could not be stored; failure as Failure() gives it.
+QString UnmarkedQuestion(const QString& failure);
 
 } // namespace firmware

@@ -280,8 +280,8 @@ inline CliResult RunCli(
     FakeClock own;
     FakeClock& time = clock ? *clock : own;
     std::chrono::milliseconds now{0};
-    const auto sleep = [&, start = qint64(time.seconds)](std::chrono::milliseconds ms) {
-        now += ms;
+    const auto sleep = [&, start = qint64(time.seconds)](std::chrono::microseconds slept) {
+        now += std::chrono::ceil<std::chrono::milliseconds>(slept); // fake time counts whole ms
         time.seconds = start + now.count() / 1000;
         stop = now >= 1min && stop == cli::Stop::None ? cli::Stop::Interrupt : stop.load();
     };

@@ -1,8 +1,34 @@
 // torvanreader-cli's own rules over the simulated extender: signals and the block pace, exit codes
 // with their messages, the answer on a terminal, --watch, and listing and picking units. What it
 // shares with the pages is compared in their suites.
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "Rig.h"
 #include "device/sim/SimUnits.h"
+
+namespace {
+
+// The program's main has begun: it blocks the stop signals first of all.
+bool StopsBlocked(const QProcess& program)
+{
+    QFile status(QString("/proc/%1/status").arg(program.processId()));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : "";
+    const qsizetype mask = text.indexOf("SigBlk:") + 7;
+    return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+}
+
+// The program's settings and the demo's chips in home, not the user's.
+QProcessEnvironment In(const QString& home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home);
+    environment.insert("XDG_CACHE_HOME", home);
+    return environment;
+}
+
+} // namespace
 
 class CliTest : public QObject {
     Q_OBJECT
@@ -18,7 +44,7 @@ private slots:
         // changes nothing). Blocks from 1 s (the erase's pause) one per 5 ms, none made up.
         WriteFile("big.bin", Pattern(64 * 32));
         const QString flash = "flash --to local --yes big.bin", before = "before the erase",
-                      torn = "stopped. The local chip now holds an incomplete image";
+                      torn = "after block 20 of 64. The local chip now holds an incomplete image";
         using enum cli::Stop;
         const std::tuple<QString, bool, cli::Stop, int, const char*, int, QString> signalled[]{
             // arguments, on a terminal, signal at ms (again 50 ms later), keys, code, message
@@ -223,6 +249,144 @@ private slots:
         QCOMPARE(run.out + run.err, output);
         QCOMPARE(run.code, code);
         QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), checks);
+    }
+
+    // A stop is seen at the next step. Before the erase nothing goes out and the mark stored for
+    // the update is taken back; during the erase the write is never opened; with the last block
+    // the image is complete, but --apply restarts nothing.
+    void stopsBetweenSteps_data()
+    {
+        QTest::addColumn<QString>("trigger"); // SIGTERM once a command starting so went out
+        QTest::addColumn<QString>("never");   // and this one never does
+        QTest::addColumn<QString>("said");
+        QTest::newRow("before the erase") << "010102"
+                                          << "030205"
+                                          << "before the erase: nothing";
+        QTest::newRow("during the erase") << "030205"
+                                          << "030306"
+                                          << "after the erase. The local chip may now hold no";
+        QTest::newRow("with the last block") << "bb"
+                                             << "030407"
+                                             << "after the last block: the local chip holds the "
+                                                "complete image, it was not restarted.\n";
+    }
+    void stopsBetweenSteps()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, never);
+        QFETCH(QString, said);
+        InTempDir dir;
+        Rig rig;
+        WriteFile("big.bin", Pattern(64 * 32));
+        const auto sent = [&](const QString& hex) {
+            return std::ranges::any_of(rig.Commands(), [&](const std::vector<uint8_t>& command) {
+                return Bytes(command).toHex().startsWith(hex.toLatin1());
+            });
+        };
+        const CliResult run = RunCli(
+            rig.wire, "flash --to local --yes --apply big.bin", nullptr, false,
+            [&](auto&, auto& stop) { stop = sent(trigger) ? cli::Stop::Terminate : stop.load(); });
+        QVERIFY2(run.code == 4 && run.err.contains("flash: stopped " + said), qPrintable(run.err));
+        QVERIFY(!sent(never));
+        QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"), trigger == "030205");
+    }
+
+    // The program itself, stopped by a signal at moments spread over the first 2 s after its main
+    // began (the erase's pause and the sample's 256 blocks take 2.3 s): every run ends with exit 4
+    // and says where it stopped, its mark stored only once the chip was to be erased, and no
+    // write completes.
+    void flashStopsAtAnyMoment_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("SIGTERM") << SIGTERM << 200;
+    }
+    void flashStopsAtAnyMoment()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, runs);
+        QTemporaryDir dir;
+        const QStringList flash{"--demo", "flash", "--to", "local",
+                                QT_TESTCASE_SOURCEDIR
+                                "/../samples/firmware/demo-local-tx-3072.2.hex"};
+        const QRegularExpression stopped(
+            "flash: stopped (before the erase|after the erase|after block [0-9]+ of 256)[:.] ");
+        struct Run {
+            QProcess program;
+            int moment = 0; // ms after the stop signals were blocked
+            QElapsedTimer since;
+            bool signalled = false;
+        };
+        std::list<Run> active;
+        for (int next = 0; next < runs || !active.empty(); QTest::qWait(1)) {
+            for (; next < runs && active.size() < 40; ++next) {
+                Run& run = active.emplace_back();
+                run.moment = next * 2000 / runs;
+                run.program.setProcessEnvironment(In(dir.filePath(QString::number(next))));
+                run.program.start(TORVAN_CLI, flash);
+            }
+            for (auto run = active.begin(); run != active.end();) {
+                if (!run->since.isValid() && StopsBlocked(run->program))
+                    run->since.start();
+                if (run->since.isValid() && run->since.elapsed() >= run->moment && !run->signalled)
+                    run->signalled = kill(pid_t(run->program.processId()), signal) == 0;
+                if (run->program.state() != QProcess::NotRunning) {
+                    ++run;
+                    continue;
+                }
+                const QString said = run->program.readAllStandardError();
+                const QString where = stopped.match(said).captured(1);
+                QVERIFY2(run->signalled && run->program.exitStatus() == QProcess::NormalExit
+                             && run->program.exitCode() == 4 && !where.isEmpty(),
+                         qPrintable(QString("at %1 ms: %2").arg(run->moment).arg(said)));
+                QCOMPARE(ReadFile(run->program.processEnvironment().value("XDG_CONFIG_HOME")
+                                  + "/TorvanReader/TorvanReader.ini")
+                             .contains("IncompleteImage"),
+                         where != "before the erase");
+                run = active.erase(run);
+            }
+        }
+    }
+
+    // A command whose output nobody reads (status --watch into a pipe whose reader stopped)
+    // still ends on SIGTERM: the write gives way.
+    void stopWhileOutputIsBlocked()
+    {
+        QTemporaryDir dir;
+        const QByteArray pipe = QFile::encodeName(dir.filePath("pipe"));
+        QVERIFY(mkfifo(pipe, 0600) == 0);
+        const int reader = open(pipe, O_RDONLY | O_NONBLOCK); // held open, never read
+        const int filler = open(pipe, O_WRONLY | O_NONBLOCK);
+        for (const char page[4096]{}; write(filler, page, sizeof page) > 0;) {
+        }
+        close(filler);
+        QProcess program;
+        program.setProcessEnvironment(In(dir.path()));
+        program.setStandardOutputFile(dir.filePath("pipe"));
+        program.start(TORVAN_CLI, {"--demo", "status", "--watch"});
+        QTRY_VERIFY(StopsBlocked(program));
+        QTest::qWait(1000); // the first reading is written, and waits for room
+        QCOMPARE(program.state(), QProcess::Running);
+        program.terminate();
+        QVERIFY(program.waitForFinished(1000));
+        close(reader);
+    }
+
+    // The demo runs a program per command and keeps its chips between them: a remote chip flashed
+    // with the 3072.2 sample and restarted reports it.
+    void demoPlaysAnUpdateThrough()
+    {
+        QTemporaryDir home;
+        QProcess program;
+        program.setProcessEnvironment(In(home.path()));
+        const QString sample =
+            QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
+        for (const QString& command :
+             {"flash --to remote --yes " + sample, QString("apply --to remote"), QString("info")}) {
+            program.start(TORVAN_CLI, ("--demo " + command).split(' '));
+            QVERIFY(program.waitForFinished(10000));
+        }
+        QVERIFY(program.readAllStandardOutput().contains("Remote (RX):\tQX720\t3072.2\tRX"));
     }
 };
 

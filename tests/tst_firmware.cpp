@@ -3,6 +3,8 @@
 // unanswered steps of a run are rows of the fault matrix.
 #include "HexText.h"
 #include "Rig.h"
+#include "firmware/FirmwareUpdate.h"
+#include "firmware/ImageFile.h"
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
 
@@ -97,6 +99,107 @@ private slots:
         QVERIFY(fw.rig.Commands().empty());
     }
 
+    // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("missing") << QString("missing.hex") << "No such file or directory";
+        QTest::newRow("a directory, not measured as a file") << QString(".") << "Is a directory";
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, cause);
+        Firmware fw;
+        fw.Load(path);
+        QCOMPARE(Text(fw.page, 1091), "Cannot open the file!");
+        const auto loaded = firmware::ReadImageFile(path.toStdString());
+        QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
+    }
+
+    // A block never goes sooner than a whole period after the one before, however late that went.
+    void blockPace_data()
+    {
+        QTest::addColumn<int>("sentUs"); // after the block was due
+        QTest::addColumn<int>("nextUs"); // when the next is due
+        QTest::newRow("on time") << 0 << 5000;
+        QTest::newRow("0.9 ms late: the next waits its whole period") << 900 << 5900;
+    }
+    void blockPace()
+    {
+        QFETCH(int, sentUs);
+        QFETCH(int, nextUs);
+        using us = std::chrono::microseconds;
+        QCOMPARE(firmware::NextBlockDue(us(0), us(sentUs), us(firmware::kBlockPeriod)).count(),
+                 nextUs);
+    }
+
+    // A mark that cannot be stored is asked about before the erase, and marks that cannot be read
+    // count as unknown before a restart: the window asks, naming the file and the cause (No, the
+    // default, sends nothing); the command line refuses off a terminal unless --yes.
+    void marksThatCannotBeKept_data()
+    {
+        QTest::addColumn<bool>("unreadable"); // the file is a folder; else its folder is a file
+        QTest::addColumn<QString>("command"); // the page's button, or torvanreader-cli's command
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("sent"); // whether the chip was erased or restarted
+        QTest::newRow("not stored: Read Firmware from file asks") << false << "1086" << 0 << false;
+        QTest::newRow("not stored: flash refuses")
+            << false << "flash --to local x.hex" << 4 << false;
+        QTest::newRow("not stored: flash --yes")
+            << false << "flash --to local --yes x.hex" << 0 << true;
+        QTest::newRow("unreadable: Apply Firmware asks") << true << "1084" << 0 << false;
+        QTest::newRow("unreadable: apply refuses") << true << "apply --to local" << 4 << false;
+    }
+    void marksThatCannotBeKept()
+    {
+        QFETCH(bool, unreadable);
+        QFETCH(QString, command);
+        QFETCH(int, code);
+        QFETCH(bool, sent);
+        Firmware fw;
+        fw.LoadHex(Counting(320), "x.hex");
+        const QFileInfo ini(fw.rig.settings.filePath("TorvanReader/TorvanReader.ini"));
+        QDir(ini.path()).removeRecursively();
+        QVERIFY(unreadable ? QDir().mkpath(ini.filePath()) : !WriteFile(ini.path(), {}).isEmpty());
+        fw.rig.wire.Clear();
+        QString said;
+        if (command.toInt()) {
+            Click(fw.page, command.toInt());
+            said = fw.rig.boxes.join('|');
+        } else {
+            fw.rig.tool.reset(); // the command line takes the unit over
+            fw.rig.main.reset();
+            const CliResult run = RunCli(fw.rig.wire, command);
+            QCOMPARE(run.code, code);
+            said = run.err;
+        }
+        const QString cause = unreadable ? " (Is a directory)" : " (Not a directory)";
+        QVERIFY2(said.contains(ini.filePath() + cause), qPrintable(said));
+        QCOMPARE(std::ranges::count_if(fw.rig.Commands(), [](auto& c) { return c[0] == 3; }) > 0,
+                 sent);
+    }
+
+    // Closing the window during an update asks "… Stop it?"; an update that ends while it is open
+    // takes the question with it (any end alike), and the window closes as after a completed
+    // update, whatever the answer.
+    void questionGoesAwayWithTheUpdate()
+    {
+        Firmware fw;
+        fw.LoadHex(Counting(32 * 40));
+        Click(fw.page, 1086);
+        const QPointer<DlgProgrammer> page = fw.page;
+        ui::SetBoxPresenter([&](const ui::Box& box) {
+            fw.rig.boxes << box.text; // a question unanswered until the update has ended, then No
+            return box.question && !QTest::qWaitFor([&] { return !page->IsBusy(); });
+        });
+        fw.rig.tool->done(0);
+        QCOMPARE(fw.rig.boxes,
+                 (QStringList{firmware::kStopQuestion, "Firmware update Completed!"}));
+        QVERIFY(page.isNull());
+    }
+
     void programsBothChipsAndRestartsThem()
     {
         Firmware fw;
@@ -158,6 +261,8 @@ private slots:
         stream.push_back(Hex("040408"));
         QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
         QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
+        QVERIFY(
+            RunCli(rig.wire, "info").out.contains("Remote (RX):\tQX720\t3072.2\tRX")); // restarted
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
         QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
                 && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));

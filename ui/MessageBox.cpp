@@ -1,6 +1,8 @@
 #include "ui/MessageBox.h"
 
 #include <QMessageBox>
+#include <QScopeGuard>
+#include <vector>
 
 namespace ui {
 namespace {
@@ -9,6 +11,19 @@ BoxPresenter& Presenter()
 {
     static BoxPresenter presenter;
     return presenter;
+}
+
+// A question being asked: withdrawn once its reason went away.
+struct OpenQuestion {
+    const QWidget* parent;
+    QMessageBox* box = nullptr; // none while a presenter answers
+    bool withdrawn = false;
+};
+
+std::vector<OpenQuestion*>& OpenQuestions()
+{
+    static std::vector<OpenQuestion*> open;
+    return open;
 }
 
 } // namespace
@@ -25,12 +40,27 @@ void ShowMessage(QWidget* parent, const QString& text)
 
 bool Ask(QWidget* parent, const QString& title, const QString& text)
 {
+    OpenQuestion open{parent};
+    OpenQuestions().push_back(&open);
+    const auto asked = qScopeGuard([&] { std::erase(OpenQuestions(), &open); });
     if (Presenter())
-        return Presenter()({title, text, true});
+        return Presenter()({title, text, true}) && !open.withdrawn;
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    open.box = &box;
+    return box.exec() == QMessageBox::Yes && !open.withdrawn;
+}
+
+void WithdrawQuestions(const QWidget* parent)
+{
+    for (OpenQuestion* open : OpenQuestions()) {
+        if (open->parent != parent)
+            continue;
+        open->withdrawn = true;
+        if (open->box)
+            open->box->done(QMessageBox::No);
+    }
 }
 
 void SetBoxPresenter(BoxPresenter presenter)

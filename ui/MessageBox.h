@@ -17,6 +17,9 @@ void ShowMessage(QWidget* parent, const QString& text);
 
 // "Yes" and "No", "No" the default, so that Enter and Esc answer No. True for Yes.
 bool Ask(QWidget* parent, const QString& title, const QString& text);
+// Closes the questions open over parent, answered No whatever the user does: their reason went
+// away (the job they asked about has ended).
+void WithdrawQuestions(const QWidget* parent);
 
 struct Box {
     QString title;

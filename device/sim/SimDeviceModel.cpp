@@ -2,11 +2,18 @@
 
 #include <algorithm>
 
+#include "device/ImageInfo.h"
+
 namespace {
 
 // A plausible pair: a QX710 transmitter and a QX720 receiver, firmware 3072.1.
 constexpr std::array<uint8_t, 4> kLocalId{0x23, 0x07, 0x21, 0x10};
 constexpr std::array<uint8_t, 4> kRemoteId{0x33, 0x07, 0x21, 0x00};
+
+regs::Register IdentificationRegister(SimDeviceModel::Chip chip)
+{
+    return chip == SimDeviceModel::Local ? regs::kLocalIdentification : regs::kRemoteIdentification;
+}
 
 } // namespace
 
@@ -35,9 +42,32 @@ void SimDeviceModel::RemoveRegister(uint8_t group, uint8_t reg)
 
 void SimDeviceModel::SetIdentification(Chip chip, std::array<uint8_t, 4> block)
 {
-    const regs::Register reg =
-        chip == Local ? regs::kLocalIdentification : regs::kRemoteIdentification;
+    const regs::Register reg = IdentificationRegister(chip);
     SetRegister(reg.group, reg.number, {block.begin(), block.end()});
+}
+
+std::vector<uint8_t> SimDeviceModel::ChipState(Chip chip) const
+{
+    const regs::Register reg = IdentificationRegister(chip);
+    std::vector<uint8_t> state = Register(reg.group, reg.number);
+    state.resize(regs::InfoBytes{}.size());
+    const std::vector<uint8_t>& flash = m_flash[chip];
+    const auto erased =
+        std::find_if(flash.rbegin(), flash.rend(), [](uint8_t b) { return b != 0xFF; });
+    state.insert(state.end(), flash.begin(), erased.base());
+    return state;
+}
+
+void SimDeviceModel::SetChipState(Chip chip, std::span<const uint8_t> state)
+{
+    regs::InfoBytes identification;
+    if (state.size() < identification.size()
+        || state.size() - identification.size() > m_flash[chip].size())
+        return;
+    std::copy_n(state.begin(), identification.size(), identification.begin());
+    SetIdentification(chip, identification);
+    std::fill(m_flash[chip].begin(), m_flash[chip].end(), 0xFF);
+    std::copy(state.begin() + identification.size(), state.end(), m_flash[chip].begin());
 }
 
 void SimDeviceModel::SetFlashSize(size_t bytes)
@@ -100,6 +130,9 @@ std::vector<uint8_t> SimDeviceModel::AnswerCommand(uint8_t group, uint8_t operat
     case Operation::Restart:
         ++m_restarts[chip];
         m_writeChip = -1;
+        // The chip runs what it holds now, and tells that build's identification from then on.
+        if (const std::optional<regs::InfoBytes> info = regs::FindInfoBytes(m_flash[chip]))
+            SetIdentification(static_cast<Chip>(chip), *info);
         return {kAck};
     default: return {kRefused};
     }

@@ -11,8 +11,9 @@
 
 // What the simulated extender knows and how it answers every command the program sends: status
 // registers, the identification of both chips, a flash per chip that behaves like real flash
-// (erase sets every byte to 0xFF, programming can only clear bits), the fail-safe setting byte and
-// restart counts. Not thread-safe: SimExtender guards it.
+// (erase sets every byte to 0xFF, programming can only clear bits) whose image's identification a
+// chip takes when it restarts, the fail-safe setting byte and restart counts. Not thread-safe:
+// SimExtender guards it.
 class SimDeviceModel {
 public:
     enum Chip { Local = 0, Remote = 1 };
@@ -28,6 +29,10 @@ public:
     void RemoveRegister(uint8_t group, uint8_t reg);
     void SetIdentification(Chip chip, std::array<uint8_t, 4> block);
     void SetFlashSize(size_t bytes);
+    // What a chip keeps over a power cycle, for a demo that runs one program per command: its
+    // identification, then what its flash holds, the erased end left out.
+    std::vector<uint8_t> ChipState(Chip chip) const;
+    void SetChipState(Chip chip, std::span<const uint8_t> state);
 
     const std::vector<uint8_t>& Flash(Chip chip) const { return m_flash[chip]; }
     uint8_t FailSafeSetting() const { return m_failSafe; }
