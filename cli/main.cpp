@@ -1,12 +1,10 @@
 // torvanreader-cli: every job of the tool as a command (torvanreader-cli --help, the README).
 #include <QCoreApplication>
 #include <QFile>
-#include <csignal>
-#include <poll.h>
-#include <thread>
-#include <unistd.h>
+#include <cstdio>
 
 #include "cli/Cli.h"
+#include "cli/Console.h"
 #include "device/SystemDevices.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
@@ -15,62 +13,16 @@ namespace {
 
 std::atomic<cli::Stop> stop{cli::Stop::None};
 
-// Ctrl-C, SIGTERM and SIGHUP are taken by a thread of their own, so that no wait for the
-// extender is cut short by them: the command in hand acts on them where it can stop safely. The
-// commands that run long (flash, burn-in, status --watch) look between steps; the others end
-// within seconds anyway. A closed stdout or stderr (--json flash | head -1) must not end a flash
-// half-way, so SIGPIPE is ignored and what cannot be written is dropped.
-void TakeSignals()
-{
-    std::signal(SIGPIPE, SIG_IGN);
-    sigset_t taken;
-    sigemptyset(&taken);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&taken, signal);
-    pthread_sigmask(SIG_BLOCK, &taken, nullptr);
-    std::thread([taken] {
-        for (int signal = 0; sigwait(&taken, &signal) == 0;) {
-            auto none = cli::Stop::None;
-            if (signal != SIGINT)
-                stop = cli::Stop::Terminate;
-            else
-                stop.compare_exchange_strong(none, cli::Stop::Interrupt);
-        }
-    }).detach();
-}
-
-// A line from stdin once one is typed within wait; stdin is read here alone, unbuffered, so that
-// a question can wait for its answer and for Ctrl-C at once.
-std::optional<QString> ReadLine(std::chrono::milliseconds wait)
-{
-    static QByteArray typed;
-    for (;;) {
-        if (const qsizetype end = typed.indexOf('\n'); end >= 0) {
-            const QByteArray line = typed.left(end);
-            typed.remove(0, end + 1);
-            return QString::fromLocal8Bit(line);
-        }
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (poll(&input, 1, int(wait.count())) <= 0)
-            return std::nullopt;
-        char buffer[256];
-        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) // the end of the input: nothing more will be typed
-            return QString::fromLocal8Bit(std::exchange(typed, {}));
-        typed.append(buffer, got);
-    }
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    TakeSignals();
+    cli::TakeStopRequests(stop);
     QCoreApplication app(argc, argv);
     // Unbuffered on the descriptors: output that cannot be written is dropped, never kept.
     QFile outFile, errFile;
-    outFile.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    errFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    outFile.open(fileno(stdout), QIODevice::WriteOnly | QIODevice::Unbuffered);
+    errFile.open(fileno(stderr), QIODevice::WriteOnly | QIODevice::Unbuffered);
     QTextStream out(&outFile);
     QTextStream err(&errFile);
     std::unique_ptr<IHidBackend> backend;
@@ -98,12 +50,12 @@ int main(int argc, char* argv[])
         },
         .out = out,
         .err = err,
-        .terminal = isatty(STDERR_FILENO) && isatty(STDIN_FILENO),
-        .readLine = ReadLine,
+        .terminal = cli::OnTerminal(),
+        .readLine = cli::ReadLine,
         .stop = stop,
         .clock = ReadLocalClock,
         .now = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = [](milliseconds ms) { std::this_thread::sleep_for(ms); },
+        .sleep = cli::PreciseSleep,
         .await = AwaitReady,
     };
     return cli::Run(app.arguments(), context);

@@ -1,6 +1,5 @@
 // The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot and tabs,
 // Enter, and every way out of it while a page is busy.
-#include <poll.h>
 
 #include "Rig.h"
 #include "app/AboutDlg.h"
