@@ -3,6 +3,7 @@
 
 #include "Rig.h"
 #include "app/AboutDlg.h"
+#include "device/SystemDevices.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
 
@@ -54,8 +55,7 @@ private slots:
                                .arg(QCoreApplication::applicationPid())},
             {"denied", unconnected + " sim:extender could not be opened: Permission denied.|--"},
             {"fine", connected}};
-        const QString advice = "the package's udev rule gives the logged-in user access; plug the "
-                               "unit in again, or log in at the PC";
+        const QString advice = QString::fromStdString(NoAccessAdvice()); // the platform's remedy
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",
