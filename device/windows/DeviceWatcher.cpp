@@ -1,10 +1,13 @@
 #include "device/windows/DeviceWatcher.h"
 
-// windows.h first: the others build on its types.
+// windows.h first: the others build on its types. MinGW's hidsdi.h declares C functions without
+// saying so to C++.
 // clang-format off
 #include <windows.h>
 #include <dbt.h>
+extern "C" {
 #include <hidsdi.h>
+}
 // clang-format on
 
 #include <cstdio>

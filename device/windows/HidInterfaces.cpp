@@ -1,9 +1,12 @@
 #include "device/windows/HidInterfaces.h"
 
-// windows.h first: the others build on its types.
+// windows.h first: the others build on its types. MinGW's hidsdi.h declares C functions without
+// saying so to C++.
 // clang-format off
 #include <windows.h>
+extern "C" {
 #include <hidsdi.h>
+}
 #include <setupapi.h>
 // clang-format on
 
