@@ -49,8 +49,13 @@ answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
 (cd "$folder" && exec "$runner" torvanreader-cli.exe --demo --wait 60 --serial NONE flash --to local \
     samples/demo-local-tx-3072.2.hex 2>"$work/ctrl-c.txt") &
 waiting=$!
-sleep 5 # started and waiting; a Ctrl-C before its handler is set would end it at once
-kill -INT "$waiting"
+# Started and waiting (a Ctrl-C before its handler is set would end it at once), then pressed
+# once a second until it ends: under load Wine may lose one.
+sleep 5
+for _ in $(seq 20); do
+    kill -INT "$waiting" 2>/dev/null || break
+    sleep 1
+done
 code=0
 wait "$waiting" || code=$?
 if [ "$code" -ne 4 ] || ! grep -q "stopped while waiting" "$work/ctrl-c.txt"; then
