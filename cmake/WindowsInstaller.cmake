@@ -30,31 +30,14 @@ set(plugin_files "")
 foreach(plugin IN LISTS TORVAN_QT_PLUGINS)
     get_filename_component(folder ${plugin} DIRECTORY)
     install(FILES ${qt_plugins}/${plugin} DESTINATION ${folder})
-    string(APPEND plugin_files " \"${qt_plugins}/${plugin}\"")
+    list(APPEND plugin_files ${qt_plugins}/${plugin})
 endforeach()
-set(dll_dir_args "")
-foreach(dir IN LISTS TORVAN_DLL_DIRS)
-    string(APPEND dll_dir_args " \"${dir}\"")
-endforeach()
-# The DLLs that the programs and plugins import, found in the folders above and followed to the
-# DLLs those import; Windows' own are on every PC.
+# The DLLs that the programs and plugins import (cmake/InstallRuntimeDlls.cmake).
 install(CODE "
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND \"${CMAKE_OBJDUMP}\")
-    file(GET_RUNTIME_DEPENDENCIES
-        EXECUTABLES \"$<TARGET_FILE:torvanreader>\" \"$<TARGET_FILE:torvanreader-cli>\"
-                    \"$<TARGET_FILE:torvanreader-demo>\"
-        MODULES ${plugin_files}
-        DIRECTORIES ${dll_dir_args}
-        PRE_INCLUDE_REGEXES \"^(qt6|lib)[^/]*[.]dll$\"
-        PRE_EXCLUDE_REGEXES \".*\"
-        RESOLVED_DEPENDENCIES_VAR dlls
-        UNRESOLVED_DEPENDENCIES_VAR missing)
-    if(missing)
-        message(FATAL_ERROR \"DLLs not found for the installation: \${missing}\")
-    endif()
-    file(INSTALL \${dlls} DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
+    set(TORVAN_MODULES \"$<TARGET_FILE:torvanreader>;$<TARGET_FILE:torvanreader-cli>;$<TARGET_FILE:torvanreader-demo>;${plugin_files}\")
+    set(TORVAN_DLL_DIRS \"${TORVAN_DLL_DIRS}\")
+    set(TORVAN_OBJDUMP \"${CMAKE_OBJDUMP}\")
+    include(\"${PROJECT_SOURCE_DIR}/cmake/InstallRuntimeDlls.cmake\")
 ")
 install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES README.md DESTINATION . RENAME README.txt)
@@ -77,5 +60,6 @@ add_custom_command(OUTPUT ${TORVAN_INSTALLER}
     DEPENDS torvanreader torvanreader-cli torvanreader-demo
             ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
             ${PROJECT_SOURCE_DIR}/res/windows/installer.nsi ${PROJECT_SOURCE_DIR}/cmake/NsisFileLists.cmake
+            ${PROJECT_SOURCE_DIR}/cmake/InstallRuntimeDlls.cmake
     VERBATIM)
 add_custom_target(installer ALL DEPENDS ${TORVAN_INSTALLER})
