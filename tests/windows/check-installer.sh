@@ -37,7 +37,8 @@ lower() { tr '[:upper:]' '[:lower:]'; }
 known=$(find "$folder" "$drive/windows/system32" -maxdepth 1 -type f -printf '%f\n' | lower)
 while IFS= read -r -d '' module; do
     for dll in $(x86_64-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p'); do
-        grep -qxF "$(lower <<<"$dll")" <<<"$known" ||
+        # API sets (api-ms-win-..., ext-ms-...) are names that Windows' loader resolves itself.
+        [[ $(lower <<<"$dll") =~ ^(api|ext)-ms- ]] || grep -qxF "$(lower <<<"$dll")" <<<"$known" ||
             fail "${module#"$folder"/} needs $dll, which the installer did not install"
     done
 done < <(find "$folder" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0)
