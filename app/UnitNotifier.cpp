@@ -1,22 +1,19 @@
 #include "app/UnitNotifier.h"
 
-#include <QSocketNotifier>
-
 UnitNotifier::UnitNotifier(IUnitWatcher& watcher, Handler handler, QObject* parent)
     : QObject(parent), m_watcher(watcher), m_handler(std::move(handler))
 {
-    if (m_watcher.Handle() == kNoWaitHandle)
-        return;
-    m_notifier = new QSocketNotifier(m_watcher.Handle(), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &UnitNotifier::OnReadable);
+    if (m_watcher.Handle() != kNoWaitHandle)
+        m_notifier = std::make_unique<ReadyNotifier>(
+            m_watcher.Handle(), [this] { OnReady(); }, this);
 }
 
-void UnitNotifier::OnReadable()
+void UnitNotifier::OnReady()
 {
     // A handler may open a modal box: no second batch is taken inside the first.
-    m_notifier->setEnabled(false);
+    m_notifier->SetEnabled(false);
     const std::vector<UnitChange> changes = m_watcher.TakeChanges();
     if (!changes.empty())
         m_handler(changes);
-    m_notifier->setEnabled(true);
+    m_notifier->SetEnabled(true);
 }

@@ -1,13 +1,13 @@
 #pragma once
 #include <QObject>
 #include <functional>
+#include <memory>
 
+#include "app/ReadyNotifier.h"
 #include "device/UnitWatcher.h"
 
-class QSocketNotifier;
-
-// A unit watcher on the UI thread: its handle on a socket notifier, so the changes arrive
-// through the event loop with no thread and no timer, and are handed to the window in one batch.
+// A unit watcher on the UI thread: its handle watched by the event loop, so the changes arrive
+// with no thread and no timer, and are handed to the window in one batch.
 class UnitNotifier : public QObject {
 public:
     using Handler = std::function<void(const std::vector<UnitChange>&)>;
@@ -15,9 +15,9 @@ public:
     UnitNotifier(IUnitWatcher& watcher, Handler handler, QObject* parent = nullptr);
 
 private:
-    void OnReadable();
+    void OnReady();
 
     IUnitWatcher& m_watcher;
     Handler m_handler;
-    QSocketNotifier* m_notifier = nullptr;
+    std::unique_ptr<ReadyNotifier> m_notifier;
 };

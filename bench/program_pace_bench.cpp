@@ -14,11 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <thread>
 
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
 #include "cli/Cli.h"
+#include "cli/Console.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
 #include "firmware/FirmwarePage.h"
@@ -82,7 +82,7 @@ int RunCliFlash(IHidBackend& wire, const QString& path)
         .readLine = [](milliseconds) { return std::optional<QString>(); },
         .stop = stop,
         .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = [](microseconds wait) { std::this_thread::sleep_for(wait); },
+        .sleep = cli::PreciseSleep, // as the program sleeps on this platform
     };
     return cli::Run({"torvanreader-cli", "flash", "--to", "local", "--yes", path}, context);
 }

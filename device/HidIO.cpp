@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device/DeviceIds.h"
+#include "device/SystemDevices.h"
 
 CHidIO::CHidIO(IHidBackend& backend) : m_backend(backend) {}
 
@@ -65,8 +66,7 @@ std::string CHidIO::Opening::Advice() const
     if (result != Result::Failed
         || (error != std::errc::permission_denied && error != std::errc::operation_not_permitted))
         return {};
-    return "the package's udev rule gives the logged-in user access; plug the unit in again, or "
-           "log in at the PC";
+    return NoAccessAdvice();
 }
 
 CHidIO::Opening CHidIO::Open(const std::string& wanted)

@@ -2,7 +2,11 @@
 # The work behind the README's two commands, safe to run again and again:
 #   scripts/torvan.sh demo   install what is missing, build, start the tool on the simulated extender
 #   scripts/torvan.sh test   install what is missing, build, run every test (also under sanitizers),
-#                            then each fuzz target for a bounded time (TORVAN_FUZZ_SECONDS, 60)
+#                            the Windows build's suites and installer under Wine, then each fuzz
+#                            target for a bounded time (TORVAN_FUZZ_SECONDS, 60)
+#   scripts/torvan.sh windows  install what is missing, build Qt for Windows once (scripts/
+#                            qt-windows.sh), cross-build the three programs and the installer
+#                            into build/windows/
 # Only missing Debian packages are installed, the build tree is configured once, and ninja
 # rebuilds only what changed.
 set -euo pipefail
@@ -10,9 +14,9 @@ cd "$(dirname "$0")/.."
 
 mode=${1:-}
 case "$mode" in
-demo | test) shift ;;
+demo | test | windows) shift ;;
 *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|windows" >&2
     exit 2
     ;;
 esac
@@ -29,6 +33,11 @@ if [ "$mode" = test ]; then
     packages+=(srecord binutils clang libclang-rt-14-dev)
     # Formatting drift, clang-tidy findings and shellcheck findings fail the command too.
     packages+=(clang-format clang-tidy shellcheck)
+fi
+if [ "$mode" != demo ]; then
+    # The Windows build: MinGW-w64 with POSIX threads (std::thread), Qt's source for its Windows
+    # build (apt-get source), NSIS for the installer, Wine to run the tests and the installer.
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wine64)
 fi
 
 missing=()
@@ -52,6 +61,23 @@ if [ "$mode" = demo ]; then
     exec build/dev/torvanreader-demo "$@"
 fi
 
+# The Windows build against Qt for Windows, configured anew when that Qt is another (a changed
+# recipe); it makes the installer too.
+build_windows() {
+    TORVAN_QT_WINDOWS=$(scripts/qt-windows.sh)
+    export TORVAN_QT_WINDOWS
+    if ! grep -qF "$TORVAN_QT_WINDOWS/" build/windows/CMakeCache.txt 2>/dev/null; then
+        cmake --preset windows --fresh
+    fi
+    cmake --build --preset windows
+}
+
+if [ "$mode" = windows ]; then
+    build_windows
+    echo "built: build/windows/*.exe and $(ls build/windows/TorvanReader-*-win64-setup.exe)"
+    exit 0
+fi
+
 # The whole suite runs twice: in the ordinary build, and under the address and undefined-behaviour
 # sanitizers, which fail a test on the first finding.
 for preset in dev asan; do
@@ -61,6 +87,14 @@ done
 
 # Formatting and a small set of clang-tidy checks over our sources.
 scripts/code-health.sh build/dev
+
+# The Windows build's suites and its installer, under Wine (scripts/wine-run.sh); with no display,
+# so that Wine opens no window.
+build_windows
+status=0
+env -u DISPLAY ctest --test-dir build/windows --output-on-failure -j2 "$@" || status=$?
+scripts/wine-run.sh --stop
+[ "$status" -eq 0 ] || exit "$status"
 
 # Then each fuzz target runs for a bounded time under the sanitizers in the clang build
 # (build/fuzz/); a crash, a leak or a hang fails the command. The full libFuzzer output is kept

@@ -66,6 +66,17 @@ inline std::vector<uint8_t> Hex(const QByteArray& hex)
 }
 
 // Commands as written on the wire, "010405 010809": payloads in hex.
+// The answer's status byte and data in hex, or "none".
+inline QByteArray ChannelAnswer(CHidCmd& channel, const QByteArray& command,
+                                uint32_t timeoutMs = 1000)
+{
+    std::array<uint8_t, 30> response{};
+    size_t stored = 0;
+    if (!channel.Execute(Hex(command), response, timeoutMs, 0, &stored))
+        return "none";
+    return Bytes({response.data(), stored}).toHex();
+}
+
 inline Payloads Wire(const QString& commands)
 {
     Payloads payloads;

@@ -1,9 +1,7 @@
 // The burn-in run: its logging rules over simulated seconds, the page with its sample on the wire,
 // chart, clock-and-log thread and notices, the command line's log beside it, and the report.
-#include <csignal>
-#include <sys/resource.h>
-
 #include "Rig.h"
+#include "TestPlatform.h"
 #include "burnin/BurnInSession.h"
 #include "burnin/ChartTraces.h"
 #include "burnin/ChartView.h"
@@ -219,13 +217,11 @@ private slots:
         const QByteArray entry = "2014/3/7 13:5:0\tLink Fail.\r\n"; // 28 bytes
         BurnInLogFile file(log);
         file.Append(entry);
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit small{30, limit.rlim_max}; // the second entry goes in only in part
-        std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &small);
-        const std::optional<LogError> error = file.Append(entry);
-        setrlimit(RLIMIT_FSIZE, &limit);
+        std::optional<LogError> error;
+        {
+            const FileSizeLimit small(30); // the second entry goes in only in part
+            error = file.Append(entry);
+        }
         QVERIFY(error);
         QCOMPARE(burnin::LogFailureNotice(*error),
                  log + " cannot be written (" + cause

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "Rig.h"
+#include "device/SystemDevices.h"
 #include "device/sim/SimUnits.h"
 
 namespace {
@@ -155,11 +156,13 @@ private slots:
         for (SimExtender& unit : units)
             unit.ReportPlugsTo(&plugs);
         using Steps = std::vector<std::tuple<int, int, char>>;
+        const std::string denied =
+            "first could not be opened: Permission denied; " + NoAccessAdvice();
         const std::tuple<const char*, Steps, int, const char*, int> plugged[]{
             // arguments, steps, code, message or output, most ms taken (-1: sends nothing)
             {"--serial A1 --device sim:first info", {}, 2, "give one of them", 0},
             {"list", {}, 0, "A1\tTorvan\tSimulated HDBaseT extender\tno permission", 0},
-            {"--serial A1 info", {}, 1, "first could not be opened: Permission denied; the", 0},
+            {"--serial A1 info", {}, 1, denied.c_str(), 0},
             {"--serial B2 fail-safe off", {}, 0, "Fail-Safe Disable", 0},
             {"--wait 10 --serial B2 fail-safe off", {{0, 1, '-'}, {3000, 1, '+'}}, 0, "", 3100},
             {"--wait 2 --serial B2 info", {{0, 1, '-'}}, 1, "number B2 (waited 2 s)", 2000},

@@ -2,10 +2,10 @@
 // to the screen, Enter, and every way out of it while a page is busy.
 #include <QScrollArea>
 #include <QScrollBar>
-#include <poll.h>
 
 #include "Rig.h"
 #include "app/AboutDlg.h"
+#include "device/SystemDevices.h"
 #include "ui/WindowFit.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
@@ -58,8 +58,7 @@ private slots:
                                .arg(QCoreApplication::applicationPid())},
             {"denied", unconnected + " sim:extender could not be opened: Permission denied.|--"},
             {"fine", connected}};
-        const QString advice = "the package's udev rule gives the logged-in user access; plug the "
-                               "unit in again, or log in at the PC";
+        const QString advice = QString::fromStdString(NoAccessAdvice()); // the platform's remedy
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",

@@ -15,3 +15,9 @@ std::unique_ptr<IUnitWatcher> MakeSystemWatcher(std::string& failure)
     failure = watcher->Failure();
     return watcher;
 }
+
+std::string NoAccessAdvice()
+{
+    return "the package's udev rule gives the logged-in user access; plug the unit in again, or "
+           "log in at the PC";
+}

@@ -1,0 +1,136 @@
+#include "cli/Console.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <windows.h>
+
+namespace cli {
+namespace {
+
+std::atomic<Stop>* requests = nullptr;
+
+// CreateWaitableTimerExW's flag for a timer to the millisecond (Windows 10 1803's SDK).
+constexpr DWORD kHighResolutionTimer = 0x00000002;
+
+// How long the handler holds back Windows' end of the program after the console window is
+// closed, or the user logs off or the PC shuts down: long enough for a flash to stop at the next
+// block and mark the chip, shorter than the five seconds that Windows allows.
+constexpr DWORD kLastWordsMs = 4500;
+
+// Called by Windows on a thread of its own.
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    if (event == CTRL_C_EVENT) {
+        auto none = Stop::None;
+        requests->compare_exchange_strong(none, Stop::Interrupt);
+        return TRUE;
+    }
+    *requests = Stop::Terminate;
+    // Windows ends the program as soon as this returns from the last three; it ends sooner by
+    // itself once the command has stopped.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        Sleep(kLastWordsMs);
+    return TRUE;
+}
+
+bool IsConsole(DWORD which)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(which), &mode);
+}
+
+// Console input is read by a thread of its own, as it has no wait with a time-out for a line.
+class Keyboard {
+public:
+    std::optional<QString> Line(std::chrono::milliseconds wait)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_reader.joinable())
+            m_reader = std::thread([this] { Read(); });
+        if (!m_typed.wait_for(lock, wait, [this] { return m_bytes.contains('\n') || m_ended; }))
+            return std::nullopt;
+        const qsizetype end = m_bytes.indexOf('\n');
+        QByteArray line = end >= 0 ? m_bytes.left(end) : std::exchange(m_bytes, {});
+        m_bytes.remove(0, end >= 0 ? end + 1 : 0);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        return QString::fromLocal8Bit(line);
+    }
+
+private:
+    void Read()
+    {
+        const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        const bool console = IsConsole(STD_INPUT_HANDLE);
+        for (;;) {
+            char buffer[256];
+            DWORD got = 0;
+            const bool read = ReadFile(input, buffer, sizeof buffer, &got, nullptr);
+            // A Ctrl-C ends a console read with nothing: the keyboard is still there.
+            if (console && got == 0 && (read || GetLastError() == ERROR_OPERATION_ABORTED))
+                continue;
+            std::lock_guard lock(m_mutex);
+            if (!read || got == 0) { // the end of the input: nothing more will be typed
+                m_ended = true;
+                m_typed.notify_all();
+                return;
+            }
+            m_bytes.append(buffer, got);
+            m_typed.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_typed;
+    QByteArray m_bytes;
+    bool m_ended = false;
+    std::thread m_reader;
+};
+
+} // namespace
+
+void TakeStopRequests(std::atomic<Stop>& stop)
+{
+    requests = &stop;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool OnTerminal()
+{
+    return IsConsole(STD_ERROR_HANDLE) && IsConsole(STD_INPUT_HANDLE);
+}
+
+std::optional<QString> ReadLine(std::chrono::milliseconds wait)
+{
+    // Never destroyed: its reader may be blocked in a read of the console until the program ends.
+    static Keyboard& keyboard = *new Keyboard;
+    return keyboard.Line(wait);
+}
+
+std::unique_ptr<QIODevice> StandardOutput(Stream stream, const std::atomic<Stop>&)
+{
+    // Unbuffered on the descriptor: output that cannot be written is dropped, never kept.
+    auto file = std::make_unique<QFile>();
+    file->open(stream == Stream::Out ? 1 : 2, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    return file;
+}
+
+void PreciseSleep(std::chrono::microseconds wait)
+{
+    // Windows' tick is 15.6 ms by default, so Sleep(5) sleeps three times too long; a
+    // high-resolution timer (Windows 10 1803 and later) waits to the millisecond without changing
+    // the system's tick for every program.
+    thread_local const HANDLE timer =
+        CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+    LARGE_INTEGER due;
+    due.QuadPart = -10LL * wait.count(); // relative, in 100 ns
+    if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+        WaitForSingleObject(timer, INFINITE);
+    else
+        Sleep(static_cast<DWORD>((wait.count() + 999) / 1000));
+}
+
+} // namespace cli

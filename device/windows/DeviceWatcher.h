@@ -1,0 +1,40 @@
+#pragma once
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "device/UnitWatcher.h"
+
+// The watcher on Windows: the system's device notifications for the HID interface class
+// (RegisterDeviceNotification), received by a message-only window on a thread of its own; an
+// extender told apart from other HID devices by its attributes when it arrives, and by its path,
+// noted then, when it leaves. Create it before the first enumeration of the units: it is
+// registered in the constructor, so a unit plugged in between is not missed.
+class DeviceWatcher : public IUnitWatcher {
+public:
+    DeviceWatcher();
+    ~DeviceWatcher() override;
+    DeviceWatcher(const DeviceWatcher&) = delete;
+    DeviceWatcher& operator=(const DeviceWatcher&) = delete;
+
+    WaitHandle Handle() const override;
+    std::vector<UnitChange> TakeChanges() override;
+    // Why there is no handle ("device notifications: Access is denied."); empty while it watches.
+    const std::string& Failure() const { return m_failure; }
+
+    // The window's side: a HID interface arrived or left.
+    void Arrived(const std::string& path);
+    void Left(const std::string& path);
+
+private:
+    void Run(void* armed);
+
+    WakeSignal m_waiting;
+    std::mutex m_mutex; // guards the changes and the extenders' paths
+    std::vector<UnitChange> m_changes;
+    std::set<std::string> m_paths;
+    std::thread m_thread;
+    void* m_window = nullptr;
+    std::string m_failure;
+};

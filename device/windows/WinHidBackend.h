@@ -1,0 +1,41 @@
+#pragma once
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "device/HidBackend.h"
+
+class UnitLock;
+
+// The real back end on Windows: the HID class's interfaces found by the device-setup walk, each
+// unit opened twice (reading, writing) with overlapped I/O, so that every transfer waits on an
+// event for at most its time-out and can be cancelled. Each handle reads and writes through a
+// buffer of its own: a transfer that is still under way when its wait ends never touches the
+// caller's report afterwards. A unit is held by a named mutex (UnitLock).
+class WinHidBackend : public IHidBackend {
+public:
+    WinHidBackend();
+    ~WinHidBackend() override;
+    WinHidBackend(const WinHidBackend&) = delete;
+    WinHidBackend& operator=(const WinHidBackend&) = delete;
+
+    std::vector<std::string> EnumeratePaths() override;
+    bool ReadAttributes(const std::string& path, HidAttributes& out) override;
+    HidClaim Claim(const std::string& path) override;
+    HidOpened Open(const std::string& path, HidAccess access) override;
+    HidTransfer Write(HidHandle handle, const uint8_t* report, size_t length,
+                      int timeoutMs) override;
+    HidTransfer Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs) override;
+    void Cancel(HidHandle handle) override;
+    void Close(HidHandle handle) override;
+
+    struct Port; // one open handle: the file, its event, its transfer under way
+
+private:
+    Port* Find(HidHandle handle);
+
+    std::mutex m_mutex; // guards the maps, never held during a transfer
+    std::map<HidHandle, std::unique_ptr<Port>> m_ports;
+    std::map<HidHandle, std::unique_ptr<UnitLock>> m_locks;
+    HidHandle m_nextHandle = 1;
+};

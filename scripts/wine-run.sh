@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Runs a Windows program of this project under Wine; ctest runs the Windows build's tests with it.
+#   scripts/wine-run.sh build/windows/torvanreader-cli.exe --demo list
+#   scripts/wine-run.sh --stop          ends the Wine server that the runs share
+# A program of a build tree finds the Qt and MinGW DLLs the tree was built with (the tree's
+# dll-dirs.txt, on WINEPATH); a program installed into the Wine prefix finds them beside it, as on a
+# PC. Wine's state lives in a prefix of the project's own (build/windows/wine, or
+# TORVAN_WINEPREFIX), made on first use. Wine's services are started first, with their output to
+# /dev/null, under a server that outlives each program: the services inherit the first program's
+# output, so a caller reading it through a pipe (ctest) would otherwise never see it close.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+
+export WINEPREFIX=${TORVAN_WINEPREFIX:-$root/build/windows/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+# Wine keeps QT_* variables on the Linux side; WINEQT_* reach the program without the WINE.
+if [ -n "${QT_QPA_PLATFORM:-}" ]; then
+    export WINEQT_QPA_PLATFORM=$QT_QPA_PLATFORM
+fi
+
+if [ "${1:-}" = --stop ]; then
+    "$wineserver" -k 2>/dev/null || true
+    exit 0
+fi
+if [ $# -eq 0 ]; then
+    echo "usage: $0 PROGRAM.exe [ARGUMENTS...] | --stop" >&2
+    exit 2
+fi
+program=$(realpath "$1")
+shift
+
+case $program in
+"$(realpath -m "$WINEPREFIX")"/*) ;;
+*)
+    dir=$(dirname "$program")
+    while [ "$dir" != / ] && [ ! -f "$dir/dll-dirs.txt" ]; do dir=$(dirname "$dir"); done
+    if [ -f "$dir/dll-dirs.txt" ]; then
+        paths=()
+        while read -r linux_dir; do paths+=("Z:${linux_dir//\//\\}"); done <"$dir/dll-dirs.txt"
+        WINEPATH=$(
+            IFS=';'
+            echo "${paths[*]}"
+        )
+        export WINEPATH
+    fi
+    ;;
+esac
+
+mkdir -p "$WINEPREFIX"
+(
+    flock 9
+    # 2: a server for this prefix runs already, with its services. Neither keeps the lock.
+    if "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-; then
+        # No .NET or browser engine is offered to install: nothing here needs them.
+        WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot </dev/null >/dev/null 2>&1 9>&-
+    fi
+) 9>"$WINEPREFIX/.start.lock"
+exec "$wine" "$program" "$@"

@@ -1,0 +1,238 @@
+#include "TestPlatform.h"
+
+#include <fcntl.h>
+#include <linux/uhid.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
+
+#include "Rig.h"
+#include "device/BoundedWriteBackend.h"
+#include "device/DeviceIds.h"
+#include "device/Process.h"
+#include "device/StatusRegister.h"
+#include "device/hidapi/HidapiBackend.h"
+#include "device/linux/UdevWatcher.h"
+
+namespace {
+
+// A HID device with the extender's IDs and vendor-defined 64-byte reports without report IDs.
+class UhidExtender {
+public:
+    SimDeviceModel model; // touched by the test only while no command is under way
+    std::atomic<int> commands{0};
+
+    ~UhidExtender() { Unplug(); }
+    bool Plug(const char* serial = "E2E0001", uint16_t product = kTorvanProductId)
+    {
+        const uint8_t descriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
+                                      0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01,
+                                      0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
+        uhid_event event{.type = UHID_CREATE2, .u = {}};
+        std::strcpy(reinterpret_cast<char*>(event.u.create2.name), "Virtual HDBaseT extender");
+        std::strcpy(reinterpret_cast<char*>(event.u.create2.uniq), serial); // the USB serial
+        std::memcpy(event.u.create2.rd_data, descriptor, sizeof descriptor);
+        event.u.create2.rd_size = sizeof descriptor;
+        event.u.create2.bus = BUS_USB;
+        event.u.create2.vendor = kTorvanVendorId;
+        event.u.create2.product = product;
+        m_fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
+        if (m_fd < 0 || write(m_fd, &event, sizeof event) != sizeof event)
+            return false;
+        m_stop = false;
+        m_server = std::thread([this] { Serve(); });
+        return true;
+    }
+    void Unplug()
+    {
+        if (m_fd < 0)
+            return;
+        m_stop = true;
+        m_server.join();
+        close(m_fd); // the device goes with its file descriptor
+        m_fd = -1;
+    }
+
+private:
+    // hidraw hands over the report number (0), then @1 sequence @2 length @3.. payload.
+    void Serve()
+    {
+        pollfd waiting{m_fd, POLLIN, 0};
+        uhid_event event{};
+        while (!m_stop) {
+            if (poll(&waiting, 1, 10) <= 0 || read(m_fd, &event, sizeof event) <= 0
+                || event.type != UHID_OUTPUT || event.u.output.size < 4)
+                continue;
+            const uint8_t* report = event.u.output.data;
+            ++commands;
+            const auto answer =
+                model.Answer({report + 3, std::min<size_t>(report[2], event.u.output.size - 3)});
+            uhid_event input{.type = UHID_INPUT2, .u = {}};
+            input.u.input2.size = 64;
+            input.u.input2.data[0] = report[1];
+            input.u.input2.data[1] = uint8_t(std::min<size_t>(answer.size(), 62));
+            std::copy_n(answer.begin(), input.u.input2.data[1], input.u.input2.data + 2);
+            write(m_fd, &input, sizeof input);
+        }
+    }
+    int m_fd = -1;
+    std::thread m_server;
+    std::atomic<bool> m_stop{false};
+};
+
+} // namespace
+
+// hidapi over the kernel's hidraw driver, talking to a virtual extender made with /dev/uhid,
+// inside the throw-away guest that tests/e2e/run-e2e.sh boots.
+void HidrawEndToEnd()
+{
+    if (qEnvironmentVariableIsEmpty("TORVAN_GUEST"))
+        QSKIP("this case runs inside the guest that tests/e2e/run-e2e.sh boots");
+    UdevWatcher watcher; // armed first, as the program has it
+    QVERIFY2(watcher.Handle() != kNoWaitHandle, watcher.Failure().c_str());
+    UhidExtender extender, second, foreign;
+    // A node that went to another HID device since it was found: claimed, but not opened.
+    HidapiBackend raw;
+    QVERIFY(extender.Plug());
+    QTRY_VERIFY_WITH_TIMEOUT(!CHidIO::Extenders(raw).empty(), 3000);
+    const std::string found = CHidIO::Extenders(raw)[0].path;
+    extender.Unplug();
+    QVERIFY(foreign.Plug("E2E0003", kTorvanProductId + 1));
+    QTRY_VERIFY_WITH_TIMEOUT(access(found.c_str(), F_OK) == 0, 3000);
+    const HidClaim claim = raw.Claim(found);
+    QVERIFY(raw.Open(found, HidAccess::Read).error == std::errc::no_such_device
+            && !claim.error);
+    raw.Close(claim.handle);
+    // A unit listed before udev told of it is told again when its node changes.
+    foreign.Unplug();
+    QVERIFY(extender.Plug());
+    QTRY_VERIFY_WITH_TIMEOUT(!CHidIO::Extenders(raw).empty(), 3000);
+    const std::string node = CHidIO::Extenders(raw)[0].path;
+    UdevWatcher late;
+    WriteFile("/sys/class/hidraw/" + QFileInfo(node.c_str()).fileName() + "/uevent", "change");
+    QVERIFY(AwaitReady(late.Handle(), 3s));
+    const std::vector<UnitChange> changed = late.TakeChanges();
+    QVERIFY(!changed.empty() && changed[0].path == node);
+    extender.Unplug();
+    QTest::qWait(200);
+    watcher.TakeChanges();                                          // from before the window
+    BoundedWriteBackend backend(std::make_shared<HidapiBackend>()); // as the programs have it
+    CTorvanReaderDlg dlg(backend, &watcher);
+    // Plugged in, a unit is followed within a second; a second one is offered beside it and
+    // sent nothing; pulled out, it is offered no more.
+    QVERIFY(extender.Plug());
+    QTRY_COMPARE_WITH_TIMEOUT(Texts(&dlg, {1088, 1089}), " States: Connected|", 1000);
+    const auto* units = ui::FindControl<QComboBox>(&dlg, 1090);
+    // The command line watches both events, sending nothing, and reaches the free unit by its
+    // serial number; with the first one held, any other unit would be refused.
+    QProcess watch, info;
+    watch.start(qEnvironmentVariable("TORVAN_CLI"), {"list", "--watch"});
+    QVERIFY(watch.waitForReadyRead(10000)); // the held unit told present: the watch is armed
+    QVERIFY(second.Plug("E2E0002"));
+    QTRY_COMPARE_WITH_TIMEOUT(units->count(), 2, 1000);
+    QVERIFY(
+        units->currentText().startsWith("E2E0001 (Virtual HDBaseT extender) at /dev/hidraw"));
+    QCOMPARE(second.commands, 0);
+    info.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "info"});
+    QVERIFY(info.waitForFinished(10000) && info.exitCode() == 0 && second.commands > 0);
+    const int reached = second.commands;
+    second.Unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
+    QString told;
+    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("removed"), 5000);
+    kill(pid_t(watch.processId()), SIGINT);
+    QVERIFY(watch.waitForFinished(5000) && watch.exitCode() == 0 && second.commands == reached);
+    QVERIFY2(QRegularExpression(
+                 "^present\t\\S+\tE2E0001\nadded\t(\\S+)\tE2E0002\nremoved\t\\1\tE2E0002\n$")
+                 .match(told)
+                 .hasMatch(),
+             qPrintable(told));
+    // The command line, a second program on the unit the window holds, is refused at once.
+    const QString held = QString("%1 is in use by tst_transport (process %2)")
+                             .arg(dlg.Channel().Transport().Opened()->path.c_str())
+                             .arg(QCoreApplication::applicationPid());
+    for (const QString& command : QStringList{"info", "list"}) {
+        QProcess cli;
+        cli.start(qEnvironmentVariable("TORVAN_CLI"), {command});
+        QVERIFY(cli.waitForFinished(10000));
+        const QString said = cli.readAllStandardError() + cli.readAllStandardOutput();
+        QVERIFY2(command == "info" ? cli.exitCode() == 1 && said.contains(held)
+                                   : cli.exitCode() == 0 && said.endsWith("\tin use\n"),
+                 qPrintable(said));
+    }
+    QCOMPARE(ChannelAnswer(dlg.Channel(), "aa01ab"), QByteArray("aa01")); // its answers still its own
+    // Unplugged: the window asks for the device at once, and the next command fails at once.
+    extender.Unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        Texts(&dlg, {1088, 1089}),
+        " States: Unconnected| Please connect the device to PC via USB to mini-USB cable.",
+        1000);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!AnswersConnectCheck(dlg.Channel()) && clock.elapsed() < 2500);
+}
+
+void SystemBackendKeepsTheCause()
+{
+    HidapiBackend backend;
+    const std::string missing = "/dev/hidraw-torvan-missing";
+    const HidOpened opened = backend.Open(missing, HidAccess::Read);
+    QVERIFY(opened.handle == kInvalidHidHandle
+            && opened.error == std::errc::no_such_file_or_directory);
+    const HidClaim claim = backend.Claim(missing);
+    QVERIFY(claim.handle == kInvalidHidHandle
+            && claim.error == std::errc::no_such_file_or_directory);
+    const HidTransfer read = backend.Read(12345, nullptr, 65, 0);
+    QVERIFY(read.moved == -1 && read.error == std::errc::bad_file_descriptor);
+    const CHidIO::Opening refused{CHidIO::Opening::Result::Failed,
+                                  "/dev/hidraw3",
+                                  {},
+                                  std::make_error_code(std::errc::permission_denied)};
+    QCOMPARE(refused.Why(), "/dev/hidraw3 could not be opened: Permission denied");
+    QCOMPARE(refused.Advice(), "the package's udev rule gives the logged-in user access; plug the "
+                               "unit in again, or log in at the PC");
+}
+
+void UnitHoldIsSystemWide()
+{
+    // flock holds a node for its open file: a plain file stands in for the unit's node.
+    QTemporaryDir dir;
+    const std::string node = dir.filePath("hidraw").toStdString();
+    QVERIFY(QFile(QString::fromStdString(node)).open(QIODevice::WriteOnly));
+    HidapiBackend backend;
+    const HidClaim first = backend.Claim(node);
+    QVERIFY(first.handle != kInvalidHidHandle);
+    const HidClaim second = backend.Claim(node);
+    QVERIFY(second.handle == kInvalidHidHandle && second.Held());
+    QCOMPARE(second.holder, ProgramText(ThisProcessId()));
+    backend.Close(first.handle);
+    const HidClaim again = backend.Claim(node);
+    QVERIFY(again.handle != kInvalidHidHandle);
+    backend.Close(again.handle);
+}
+
+FileSizeLimit::FileSizeLimit(long bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_previous = static_cast<long>(limit.rlim_cur);
+    const rlimit small{static_cast<rlim_t>(bytes), limit.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN); // a write past it is cut short rather than ending the program
+    setrlimit(RLIMIT_FSIZE, &small);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(m_previous);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+bool FileSizeLimit::Supported()
+{
+    return true;
+}
