@@ -375,6 +375,60 @@ private slots:
         close(reader);
     }
 
+    // The window programs say what they need where it is missing, with the next step, and the
+    // demo refuses a value it cannot use. Qt is asked for a platform that cannot start here
+    // (xcb without a display, as over ssh, or none at all), so that every row runs on Windows too.
+    void windowProgramsSayWhatIsMissing_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said"); // on stderr
+        const QString desktop = ": needs a desktop session to show its windows, and no display "
+                                "could be opened",
+                      ssh = ".\ntorvanreader-cli does every job of the tool without one, over ssh "
+                            "too: torvanreader-cli --help lists them.\n",
+                      usage = "'\nUsage: torvanreader-demo [--replug SECONDS | --screenshot DIR]\n",
+                      replug =
+                          "torvanreader-demo: --replug takes whole seconds from 1 to 86400, not '";
+        const std::tuple<const char*, QString, QString, QString, int, QString> rows[]{
+            {"torvanreader without a display", TORVAN_APP, "", "xcb", 1, "torvanreader" + desktop},
+            {"torvanreader without its platform", TORVAN_APP, "", "none", 1,
+             "torvanreader" + desktop + R"( (Could not find the Qt platform plugin "none" in ""))"
+                 + ssh},
+            {"torvanreader-demo without a display", TORVAN_DEMO, "", "xcb", 1,
+             "torvanreader-demo" + desktop},
+            {"--replug abc", TORVAN_DEMO, "--replug abc", "offscreen", 2, replug + "abc" + usage},
+            {"--replug 0", TORVAN_DEMO, "--replug 0", "offscreen", 2, replug + "0" + usage},
+            {"--replug without a value", TORVAN_DEMO, "--replug", "offscreen", 2, replug + usage},
+            {"--screenshot without a folder", TORVAN_DEMO, "--screenshot", "offscreen", 2,
+             "torvanreader-demo: --screenshot takes a folder, not ''\n"}};
+        for (const auto& [name, program, arguments, platform, code, said] : rows)
+            QTest::newRow(name) << program << arguments << platform << code << said;
+    }
+    void windowProgramsSayWhatIsMissing()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, arguments);
+        QFETCH(QString, platform);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        QTemporaryDir home;
+        QProcessEnvironment environment = In(home.path());
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", platform);
+        QProcess window;
+        window.setProcessEnvironment(environment);
+        window.start(program, arguments.split(' ', Qt::SkipEmptyParts));
+        QVERIFY(window.waitForFinished(10000));
+        const QString err = window.readAllStandardError();
+        QVERIFY2(err.contains(said), qPrintable(err));
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), code);
+    }
+
     // The demo runs a program per command and keeps its chips between them: a remote chip flashed
     // with the 3072.2 sample and restarted reports it.
     void demoPlaysAnUpdateThrough()
