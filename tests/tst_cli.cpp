@@ -130,7 +130,10 @@ private slots:
         const CliResult missing = RunCli(rig.wire, "status");
         QVERIFY(missing.code == 1 && missing.out.isEmpty());
         QCOMPARE(missing.err,
-                 "torvanreader-cli: status: no extender found (vendor 0x051A, product 0x511B)\n");
+                 "torvanreader-cli: status: no extender found (vendor 0x051A, product 0x511B); "
+                 "plug the unit (TX) into this PC with its USB to mini-USB cable, see what is "
+                 "there with 'torvanreader-cli list', or try every command on a simulated "
+                 "extender with --demo\n");
         // --device picks one unit among several.
         SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
         SimUnits pc({&units[0], &units[1]});
@@ -373,6 +376,101 @@ private slots:
         program.terminate();
         QVERIFY(program.waitForFinished(1000));
         close(reader);
+    }
+
+    // The help names the program, not the path it was started by, lists every option a command
+    // takes and what each command does; no unit at all is met with what to do next.
+    void helpAndNextSteps_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said"); // in stdout, then stderr
+        const QString usage = "Usage: torvanreader-cli [options] ",
+                      none =
+                          "no extender found (vendor 0x051A, product 0x511B); plug the unit (TX) "
+                          "into this PC with its USB to mini-USB cable",
+                      demo = ", or try every command on a simulated extender with --demo\n";
+        const std::tuple<const char*, QString, int, QString> rows[]{
+            {"help names the program", "--help", 0, usage + "COMMAND [command options]\n"},
+            {"help tells what list does", "--help", 0,
+             "\n  list        Every extender on this PC and whether it answers the connect "
+             "check.\n"},
+            {"help tells what flash does", "--help", 0,
+             "\n  flash       Program an image file into a chip.\n"},
+            {"flash's usage lists all it takes", "flash --help", 0,
+             usage + "flash --to local|remote FILE [--yes] [--apply]\n"},
+            {"status's usage lists --watch", "status --help", 0, usage + "status [--watch]\n"},
+            {"fail-safe's usage lists its values", "fail-safe --help", 0,
+             usage
+                 + "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
+                   "[--interval 5|10|20|30|40|50|60]\n"},
+            {"no unit: status says what to do", "status", 1,
+             "torvanreader-cli: status: " + none
+                 + ", see what is there with 'torvanreader-cli list'" + demo},
+            {"no unit: list says what to do", "list", 1, "torvanreader-cli: list: " + none + demo}};
+        for (const auto& [name, arguments, code, said] : rows)
+            QTest::newRow(name) << arguments << code << said;
+    }
+    void helpAndNextSteps()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        SimUnits nothing({});
+        const CliResult run = RunCli(nothing, arguments);
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+        QCOMPARE(run.code, code);
+    }
+
+    // The bash completion offers what the command table holds: the commands, each command's
+    // options and the values of each option that takes few.
+    void completionOffersTheTable_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("offered");
+        QStringList names;
+        for (const cli::Command& command : cli::Commands()) {
+            names << command.name;
+            const QStringList own = command.required + command.optional;
+            QStringList options;
+            for (const QString& name : cli::GlobalOptions() + own)
+                options << "--" + name;
+            // A word the command takes, as fail-safe's on, comes before its options.
+            const QString line =
+                QStringList{"torvanreader-cli", command.name, command.words.section('|', 0, 0)}
+                    .join(' ')
+                    .trimmed();
+            QTest::newRow(qPrintable(command.name + " options")) << line + " --" << options;
+            for (const QString& name : own) {
+                const auto option = std::ranges::find(cli::Options(), name, &cli::Option::name);
+                if (!option->values.isEmpty())
+                    QTest::newRow(qPrintable(command.name + " --" + name + " values"))
+                        << line + " --" + name + " " << option->values;
+            }
+        }
+        QTest::newRow("commands") << "torvanreader-cli " << names;
+    }
+    void completionOffersTheTable()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, offered);
+        const QString library = "/usr/share/bash-completion/bash_completion";
+        if (!QFile::exists(TORVAN_COMPLETION) || !QFile::exists(library))
+            QSKIP("the bash completion is Linux's, and needs Debian's bash-completion");
+        // What bash offers after the line, its last word the one completed.
+        QProcess bash;
+        bash.start("bash", {"-c",
+                            R"(. "$0"; . "$1"; COMP_LINE=$2 COMP_POINT=${#2}
+                               read -ra COMP_WORDS <<<"${2% *} ."; COMP_WORDS[-1]=${2##* }
+                               COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+                               f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}")",
+                            library, TORVAN_COMPLETION, line});
+        QVERIFY(bash.waitForFinished(10000));
+        QStringList got = QString(bash.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts);
+        got.last() = got.last().trimmed();
+        got.sort();
+        offered.sort();
+        QCOMPARE(got, offered);
     }
 
     // The window programs say what they need where it is missing, with the next step, and the
