@@ -30,8 +30,8 @@ DesktopSession::~DesktopSession()
     qInstallMessageHandler(m_previous);
     for (const Held& held : g_held) {
         const QByteArray category = held.category.toUtf8();
-        qt_message_output(held.type, QMessageLogContext(nullptr, 0, nullptr, category.constData()),
-                          held.text);
+        m_previous(held.type, QMessageLogContext(nullptr, 0, nullptr, category.constData()),
+                   held.text);
     }
     g_held.clear();
 }
