@@ -378,10 +378,12 @@ private slots:
         close(reader);
     }
 
-    // The help names the program, not the path it was started by, lists every option a command
-    // takes and what each command does; no unit at all is met with what to do next.
-    void helpAndNextSteps_data()
+    // The help names the program, each usage lists all its command takes; no unit, no display (xcb
+    // without one, as over ssh, and on Windows) and a bad value are met with what to do next. No
+    // program is the command line, run in process.
+    void saysWhatToDoNext_data()
     {
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("said"); // in stdout, then stderr
@@ -389,41 +391,53 @@ private slots:
                       none =
                           "no extender found (vendor 0x051A, product 0x511B); plug the unit (TX) "
                           "into this PC with its USB to mini-USB cable",
-                      demo = ", or try every command on a simulated extender with --demo\n";
-        const std::tuple<const char*, QString, int, QString> rows[]{
-            {"help names the program", "--help", 0, usage + "COMMAND [command options]\n"},
-            {"help tells what list does", "--help", 0,
-             "\n  list        Every extender on this PC and whether it answers the connect "
-             "check.\n"},
-            {"help tells what flash does", "--help", 0,
-             "\n  flash       Program an image file into a chip.\n"},
-            {"flash's usage lists all it takes", "flash --help", 0,
-             usage + "flash --to local|remote FILE [--yes] [--apply]\n"},
-            {"status's usage lists --watch", "status --help", 0, usage + "status [--watch]\n"},
-            {"fail-safe's usage lists its values", "fail-safe --help", 0,
-             usage
-                 + "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
-                   "[--interval 5|10|20|30|40|50|60]\n"},
-            {"no unit: status says what to do", "status", 1,
-             "torvanreader-cli: status: " + none
-                 + ", see what is there with 'torvanreader-cli list'" + demo},
-            {"no unit: list says what to do", "list", 1, "torvanreader-cli: list: " + none + demo}};
-        for (const auto& [name, arguments, code, said] : rows)
-            QTest::newRow(name) << arguments << code << said;
+                      demo = ", or try every command on a simulated extender with --demo\n",
+                      replug = "--replug takes whole seconds from 1 to 86400, not '", cli;
+        QTest::newRow("help") << cli << "--help" << 0 << usage + "COMMAND [command options]\n";
+        QTest::newRow("help on flash") << cli << "--help" << 0 << "\n  flash       Program an";
+        QTest::newRow("flash's usage")
+            << cli << "flash --help" << 0
+            << usage + "flash --to local|remote FILE [--yes] [--apply]\n";
+        QTest::newRow("status usage") << cli << "status --help" << 0 << "status [--watch]\n";
+        QTest::newRow("fail-safe's usage")
+            << cli << "fail-safe --help" << 0
+            << "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
+               "[--interval 5|10|20|30|40|50|60]\n";
+        QTest::newRow("status, no unit")
+            << cli << "status" << 1
+            << none + ", see what is there with 'torvanreader-cli list'" + demo;
+        QTest::newRow("list, no unit") << cli << "list" << 1 << "list: " + none + demo;
+        QTest::newRow("torvanreader, no display")
+            << TORVAN_APP << cli << 1 << "torvanreader: needs a desktop session";
+        QTest::newRow("torvanreader-demo, no display")
+            << TORVAN_DEMO << cli << 1 << "\ntorvanreader-cli does every job of the tool";
+        QTest::newRow("--replug abc") << TORVAN_DEMO << "--replug abc" << 2
+                                      << replug + "abc'\nUsage: torvanreader-demo [--replug";
     }
-    void helpAndNextSteps()
+    void saysWhatToDoNext()
     {
+        QFETCH(QString, program);
         QFETCH(QString, arguments);
         QFETCH(int, code);
         QFETCH(QString, said);
         SimUnits nothing({});
-        const CliResult run = RunCli(nothing, arguments);
+        CliResult run = program.isEmpty() ? RunCli(nothing, arguments) : CliResult{};
+        if (!program.isEmpty()) {
+            QProcess window;
+            QProcessEnvironment environment = In(QDir::tempPath()); // it ends before its settings
+            environment.remove("DISPLAY");
+            environment.remove("WAYLAND_DISPLAY");
+            environment.insert("QT_QPA_PLATFORM", "xcb");
+            window.setProcessEnvironment(environment);
+            window.start(program, arguments.split(' ', Qt::SkipEmptyParts));
+            QVERIFY(window.waitForFinished(10000));
+            run = {window.exitCode(), "", window.readAllStandardError(), {}};
+        }
         QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
         QCOMPARE(run.code, code);
     }
 
-    // The bash completion offers what the command table holds: the commands, each command's
-    // options and the values of each option that takes few.
+    // The bash completion offers the command table's commands, options and options' few values.
     void completionOffersTheTable_data()
     {
         QTest::addColumn<QString>("line");
@@ -431,21 +445,15 @@ private slots:
         QStringList names;
         for (const cli::Command& command : cli::Commands()) {
             names << command.name;
-            const QStringList own = command.required + command.optional;
+            const QString line = "torvanreader-cli " + command.name;
             QStringList options;
-            for (const QString& name : cli::GlobalOptions() + own)
+            for (const QString& name : cli::GlobalOptions() + command.required + command.optional)
                 options << "--" + name;
-            // A word the command takes, as fail-safe's on, comes before its options.
-            const QString line =
-                QStringList{"torvanreader-cli", command.name, command.words.section('|', 0, 0)}
-                    .join(' ')
-                    .trimmed();
-            QTest::newRow(qPrintable(command.name + " options")) << line + " --" << options;
-            for (const QString& name : own) {
-                const auto option = std::ranges::find(cli::Options(), name, &cli::Option::name);
-                if (!option->values.isEmpty())
-                    QTest::newRow(qPrintable(command.name + " --" + name + " values"))
-                        << line + " --" + name + " " << option->values;
+            QTest::newRow(qPrintable(command.name)) << line + " --" << options;
+            for (const cli::Option& option : cli::Options()) {
+                if (options.contains("--" + option.name) && !option.values.isEmpty())
+                    QTest::newRow(qPrintable(command.name + " --" + option.name))
+                        << line + " --" + option.name + " " << option.values;
             }
         }
         QTest::newRow("commands") << "torvanreader-cli " << names;
@@ -455,76 +463,18 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QStringList, offered);
         const QString library = "/usr/share/bash-completion/bash_completion";
-        if (!QFile::exists(TORVAN_COMPLETION) || !QFile::exists(library))
-            QSKIP("the bash completion is Linux's, and needs Debian's bash-completion");
-        // What bash offers after the line, its last word the one completed.
-        QProcess bash;
-        bash.start("bash", {"-c",
-                            R"(. "$0"; . "$1"; COMP_LINE=$2 COMP_POINT=${#2}
-                               read -ra COMP_WORDS <<<"${2% *} ."; COMP_WORDS[-1]=${2##* }
-                               COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-                               f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}")",
+        if (!QFile::exists(library) || !QFile::exists(TORVAN_COMPLETION))
+            QSKIP("the bash completion is Linux's, with Debian's bash-completion");
+        QProcess bash; // what bash offers after the line, its last word the one completed
+        bash.start("bash", {"-c", R"(. "$0"; . "$1"; COMP_LINE=$2 COMP_POINT=${#2}
+            read -ra COMP_WORDS <<<"${2% *} ."; COMP_WORDS[-1]=${2##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}")",
                             library, TORVAN_COMPLETION, line});
         QVERIFY(bash.waitForFinished(10000));
-        QStringList got = QString(bash.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts);
-        got.last() = got.last().trimmed();
+        QStringList got = QString(bash.readAllStandardOutput()).simplified().split(' ');
         got.sort();
         offered.sort();
         QCOMPARE(got, offered);
-    }
-
-    // The window programs say what they need where it is missing, with the next step, and the
-    // demo refuses a value it cannot use. Qt is asked for a platform that cannot start here
-    // (xcb without a display, as over ssh, or none at all), so that every row runs on Windows too.
-    void windowProgramsSayWhatIsMissing_data()
-    {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("platform");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("said"); // on stderr
-        const QString desktop = ": needs a desktop session to show its windows, and no display "
-                                "could be opened",
-                      ssh = ".\ntorvanreader-cli does every job of the tool without one, over ssh "
-                            "too: torvanreader-cli --help lists them.\n",
-                      usage = "'\nUsage: torvanreader-demo [--replug SECONDS | --screenshot DIR]\n",
-                      replug =
-                          "torvanreader-demo: --replug takes whole seconds from 1 to 86400, not '";
-        const std::tuple<const char*, QString, QString, QString, int, QString> rows[]{
-            {"torvanreader without a display", TORVAN_APP, "", "xcb", 1, "torvanreader" + desktop},
-            {"torvanreader without its platform", TORVAN_APP, "", "none", 1,
-             "torvanreader" + desktop + R"( (Could not find the Qt platform plugin "none" in ""))"
-                 + ssh},
-            {"torvanreader-demo without a display", TORVAN_DEMO, "", "xcb", 1,
-             "torvanreader-demo" + desktop},
-            {"--replug abc", TORVAN_DEMO, "--replug abc", "offscreen", 2, replug + "abc" + usage},
-            {"--replug 0", TORVAN_DEMO, "--replug 0", "offscreen", 2, replug + "0" + usage},
-            {"--replug without a value", TORVAN_DEMO, "--replug", "offscreen", 2, replug + usage},
-            {"--screenshot without a folder", TORVAN_DEMO, "--screenshot", "offscreen", 2,
-             "torvanreader-demo: --screenshot takes a folder, not ''\n"}};
-        for (const auto& [name, program, arguments, platform, code, said] : rows)
-            QTest::newRow(name) << program << arguments << platform << code << said;
-    }
-    void windowProgramsSayWhatIsMissing()
-    {
-        QFETCH(QString, program);
-        QFETCH(QString, arguments);
-        QFETCH(QString, platform);
-        QFETCH(int, code);
-        QFETCH(QString, said);
-        QTemporaryDir home;
-        QProcessEnvironment environment = In(home.path());
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
-        environment.insert("QT_QPA_PLATFORM", platform);
-        QProcess window;
-        window.setProcessEnvironment(environment);
-        window.start(program, arguments.split(' ', Qt::SkipEmptyParts));
-        QVERIFY(window.waitForFinished(10000));
-        const QString err = window.readAllStandardError();
-        QVERIFY2(err.contains(said), qPrintable(err));
-        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(window.exitCode(), code);
     }
 
     // The demo runs a program per command and keeps its chips between them: a remote chip flashed
