@@ -16,7 +16,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
+#include "app/DesktopSession.h"
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
 #include "device/RecordingBackend.h"
@@ -101,22 +103,60 @@ int TakeScreenshots(SimExtender& extender, IHidBackend& backend, SimPlugs& plugs
     return saved ? 0 : 1;
 }
 
+// What the demo was asked for: the windows, pictures of them, or a unit plugged in and out.
+struct DemoArguments {
+    QString screenshotDir;
+    int replugSeconds = 0;
+};
+
+// The longest --replug: a day.
+constexpr int kLongestReplug = 24 * 60 * 60;
+
+// The demo's own options; Qt's (-platform, -style, ...) are left to QApplication. A bad value is
+// said, with the usage, rather than ignored.
+std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
+{
+    DemoArguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QString option = argv[i];
+        if (option != "--screenshot" && option != "--replug")
+            continue;
+        const QString value = i + 1 < argc ? QString::fromLocal8Bit(argv[++i]) : QString();
+        bool whole = false;
+        const int seconds = value.toInt(&whole);
+        if (option == "--screenshot" && !value.isEmpty())
+            arguments.screenshotDir = value;
+        else if (option == "--replug" && whole && seconds >= 1 && seconds <= kLongestReplug)
+            arguments.replugSeconds = seconds;
+        else {
+            const QString takes = option == "--replug"
+                                      ? QString("whole seconds from 1 to %1").arg(kLongestReplug)
+                                      : QString("a folder");
+            std::fputs(qPrintable(QString("torvanreader-demo: %1 takes %2, not '%3'\n"
+                                          "Usage: torvanreader-demo [--replug SECONDS | "
+                                          "--screenshot DIR]\n")
+                                      .arg(option, takes, value)),
+                       stderr);
+            return std::nullopt;
+        }
+    }
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QString screenshotDir;
-    int replugSeconds = 0;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (QString(argv[i]) == "--screenshot")
-            screenshotDir = QString::fromLocal8Bit(argv[i + 1]);
-        if (QString(argv[i]) == "--replug")
-            replugSeconds = std::max(1, QString(argv[i + 1]).toInt());
-    }
+    const std::optional<DemoArguments> arguments = ParseArguments(argc, argv);
+    if (!arguments)
+        return 2;
+    const QString& screenshotDir = arguments->screenshotDir;
     if (!screenshotDir.isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    std::optional<DesktopSession> desktop(std::in_place, "torvanreader-demo");
     QApplication app(argc, argv);
+    desktop.reset();
     ui::UseDialogFont(app);
 
     SimPlugs plugs;
@@ -142,8 +182,8 @@ int main(int argc, char* argv[])
         const bool present = !CHidIO::Extenders(steady).empty();
         present ? steady.Unplug() : steady.Replug();
     });
-    if (replugSeconds > 0)
-        replug.start(replugSeconds * 1000);
+    if (arguments->replugSeconds > 0)
+        replug.start(arguments->replugSeconds * 1000);
     mainDlg.exec();
     return 0;
 }

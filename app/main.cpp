@@ -1,13 +1,17 @@
 // torvanreader: the tool on the extender at the USB port.
 #include <QApplication>
+#include <optional>
 
+#include "app/DesktopSession.h"
 #include "app/TorvanReaderDlg.h"
 #include "device/SystemDevices.h"
 #include "ui/DialogUnits.h"
 
 int main(int argc, char* argv[])
 {
+    std::optional<DesktopSession> desktop(std::in_place, "torvanreader");
     QApplication app(argc, argv);
+    desktop.reset();
     ui::UseDialogFont(app);
     // Armed before the window's first look for the extender, so no plug in between is missed.
     std::string watchFailure;

@@ -3,91 +3,31 @@
 #include "burnin/BurnInSession.h"
 #include "cli/Session.h"
 #include "device/DeviceIds.h"
+#include "failsafe/FailSafeSetting.h"
 
 namespace cli {
 namespace {
 
-struct Command {
-    const char* name;
-    QString arguments; // for the synopsis
-    const char* summary;
-    QStringList options; // besides the global ones
-    int (*run)(Session&);
-};
-
-const std::vector<Command>& Commands()
+// "48, 64, 72 or 86".
+QString Listed(QStringList values)
 {
-    static const std::vector<Command> commands{
-        {"list",
-         "[--watch]",
-         "Every extender on this PC and whether it answers the connect check.",
-         {"watch"},
-         List},
-        {"info",
-         "",
-         "The identification of both chips: chip type, firmware revision, role.",
-         {},
-         Info},
-        {"status", "", "One reading of everything the Status page shows.", {"watch"}, Status},
-        {"flash",
-         "--to local|remote FILE",
-         "Program an image file into a chip.",
-         {"to", "yes", "apply"},
-         Flash},
-        {"apply",
-         "--to local|remote [--yes]",
-         "Restart a chip on its firmware.",
-         {"to", "yes"},
-         Apply},
-        {"burn-in",
-         "[--period " + burnin::PeriodWords("|", "|") + "] [--duration TIME] [--log FILE] [--yes]",
-         "Run a burn-in test and log its failures.",
-         {"period", "duration", "log", "yes"},
-         BurnIn},
-        {"fail-safe",
-         "on|off",
-         "Switch the extender's fail-safe on with a setting, or off.",
-         {"wire-quality", "video-ber", "interval"},
-         FailSafe},
-    };
-    return commands;
+    const QString last = values.takeLast();
+    return values.isEmpty() ? last : values.join(", ") + " or " + last;
 }
 
-QList<QCommandLineOption> AllOptions()
+template <size_t N>
+QStringList Words(const std::array<const char*, N>& words)
 {
-    return {
-        {"device", "The extender at PATH (see list); the first one found when not given.", "PATH"},
-        {"serial", "The extender with serial number SERIAL (see list), wherever it is plugged in.",
-         "SERIAL"},
-        {"wait",
-         "Wait up to SECONDS for the extender to be plugged in and answer before the command "
-         "starts.",
-         "SECONDS"},
-        {"demo", "Run on the simulated extender of the demo."},
-        {"json", "Print JSON: one object per result, one line per sample, change or step."},
-        {"quiet", "Print no messages but errors, and no progress bar."},
-        {"watch", "status: keep reading on the Status page's schedule and print each change; "
-                  "list: print each extender plugged in or pulled out. Until Ctrl-C."},
-        {"to", "The chip: local (TX) or remote (RX).", "CHIP"},
-        {"yes", "Do it without asking: program an image that may not fit the chip (flash), "
-                "restart a chip that holds an incomplete image (apply), empty a log that holds "
-                "entries (burn-in)."},
-        {"apply", "Restart the chip once its image is written completely."},
-        {"period", "Sample every " + burnin::PeriodWords(", ", " or ") + ".", "PERIOD"},
-        {"duration",
-         "Stop after TIME (90s, 30m, 12h, at most 366d); runs until Ctrl-C when not given.",
-         "TIME"},
-        {"log",
-         "The log file, emptied when the run starts (BIT.txt when not given); one that holds "
-         "entries only after a yes, or with --yes.",
-         "FILE"},
-        {"wire-quality", "Fail-safe wire quality threshold: 48, 64, 72 or 86.", "N"},
-        {"video-ber", "Fail-safe video bit error threshold: 1e-8 or 1e-9.", "E"},
-        {"interval", "Fail-safe time interval in seconds: 5, 10, 20, 30, 40, 50 or 60.", "S"},
-    };
+    return {words.begin(), words.end()};
 }
 
-const QStringList kGlobal{"device", "serial", "wait", "demo", "json", "quiet", "help", "version"};
+QStringList PeriodList()
+{
+    QStringList words;
+    for (const burnin::SamplePeriod& period : burnin::kSamplePeriods)
+        words << period.word;
+    return words;
+}
 
 // -h and --help, without the Qt options that --help-all would add: this program takes none.
 QCommandLineOption HelpOption()
@@ -95,32 +35,166 @@ QCommandLineOption HelpOption()
     return {{"h", "help"}, "Print the commands, or with a command its options."};
 }
 
+QCommandLineOption ParserOption(const Option& option)
+{
+    return {option.name, option.description, option.value};
+}
+
+} // namespace
+
+const std::vector<Option>& Options()
+{
+    static const QStringList wireQualities = Words(failsafe::kWireQualities),
+                             videoBitErrors = Words(failsafe::kVideoBitErrors),
+                             timeIntervals = Words(failsafe::kTimeIntervals);
+    static const std::vector<Option> options{
+        {"device",
+         "PATH",
+         {},
+         "The extender at PATH (see list); the first one found when not given."},
+        {"serial",
+         "SERIAL",
+         {},
+         "The extender with serial number SERIAL (see list), wherever it is plugged in."},
+        {"wait",
+         "SECONDS",
+         {},
+         "Wait up to SECONDS for the extender to be plugged in and answer before the command "
+         "starts."},
+        {"demo", {}, {}, "Run on the simulated extender of the demo."},
+        {"json", {}, {}, "Print JSON: one object per result, one line per sample, change or step."},
+        {"quiet", {}, {}, "Print no messages but errors, and no progress bar."},
+        {"watch",
+         {},
+         {},
+         "status: keep reading on the Status page's schedule and print each change; "
+         "list: print each extender plugged in or pulled out. Until Ctrl-C."},
+        {"to", "CHIP", {"local", "remote"}, "The chip: local (TX) or remote (RX)."},
+        {"yes",
+         {},
+         {},
+         "Do it without asking: program an image that may not fit the chip (flash), "
+         "restart a chip that holds an incomplete image (apply), empty a log that holds "
+         "entries (burn-in)."},
+        {"apply", {}, {}, "Restart the chip once its image is written completely."},
+        {"period", "PERIOD", PeriodList(), "Sample every " + Listed(PeriodList()) + "."},
+        {"duration",
+         "TIME",
+         {},
+         "Stop after TIME (90s, 30m, 12h, at most 366d); runs until Ctrl-C when not given."},
+        {"log",
+         "FILE",
+         {},
+         "The log file, emptied when the run starts (BIT.txt when not given); one that holds "
+         "entries only after a yes, or with --yes."},
+        {"wire-quality", "N", wireQualities,
+         "Fail-safe wire quality threshold: " + Listed(wireQualities) + "."},
+        {"video-ber", "E", videoBitErrors,
+         "Fail-safe video bit error threshold: " + Listed(videoBitErrors) + "."},
+        {"interval", "S", timeIntervals,
+         "Fail-safe time interval in seconds: " + Listed(timeIntervals) + "."},
+    };
+    return options;
+}
+
+const QStringList& GlobalOptions()
+{
+    static const QStringList global{"device", "serial", "wait", "demo",
+                                    "json",   "quiet",  "help", "version"};
+    return global;
+}
+
+const std::vector<Command>& Commands()
+{
+    static const std::vector<Command> commands{
+        {"list",
+         {},
+         "",
+         {"watch"},
+         "Every extender on this PC and whether it answers the connect check.",
+         List},
+        {"info",
+         {},
+         "",
+         {},
+         "The identification of both chips: chip type, firmware revision, role.",
+         Info},
+        {"status", {}, "", {"watch"}, "One reading of everything the Status page shows.", Status},
+        {"flash", {"to"}, "FILE", {"yes", "apply"}, "Program an image file into a chip.", Flash},
+        {"apply", {"to"}, "", {"yes"}, "Restart a chip on its firmware.", Apply},
+        {"burn-in",
+         {},
+         "",
+         {"period", "duration", "log", "yes"},
+         "Run a burn-in test and log its failures.",
+         BurnIn},
+        {"fail-safe",
+         {},
+         "on|off",
+         {"wire-quality", "video-ber", "interval"},
+         "Switch the extender's fail-safe on with a setting, or off.",
+         FailSafe},
+    };
+    return commands;
+}
+
+QString Synopsis(const Command& command)
+{
+    const auto taken = [](const QString& name) {
+        const auto option = std::ranges::find(Options(), name, &Option::name);
+        const QString value = option->values.isEmpty() ? option->value : option->values.join('|');
+        return "--" + name + (value.isEmpty() ? "" : " " + value);
+    };
+    QStringList parts{command.name};
+    for (const QString& name : command.required)
+        parts << taken(name);
+    if (!command.words.isEmpty())
+        parts << command.words;
+    for (const QString& name : command.optional)
+        parts << "[" + taken(name) + "]";
+    return parts.join(' ');
+}
+
+namespace {
+
+const Command* Find(const QString& name)
+{
+    const auto found = std::ranges::find(Commands(), name, &Command::name);
+    return found == Commands().end() ? nullptr : &*found;
+}
+
+// Qt's help text with its first line, the usage, made from the program's name and the command's
+// synopsis rather than from the path the program was started by.
 QString Help(const Command* command)
 {
     QCommandLineParser parser;
-    for (const QCommandLineOption& option : AllOptions()) {
-        if (kGlobal.contains(option.names()[0])
-            || (command && command->options.contains(option.names()[0])))
-            parser.addOption(option);
+    for (const Option& option : Options()) {
+        if (GlobalOptions().contains(option.name)
+            || (command
+                && (command->required.contains(option.name)
+                    || command->optional.contains(option.name))))
+            parser.addOption(ParserOption(option));
     }
     parser.addOption(HelpOption());
     parser.addVersionOption();
-    if (!command) {
+    QString usage = "Usage: torvanreader-cli [options] COMMAND [command options]\n";
+    QString commands;
+    if (command) {
+        usage = "Usage: torvanreader-cli [options] " + Synopsis(*command) + "\n";
+        parser.setApplicationDescription(command->summary);
+    } else {
         parser.setApplicationDescription(
             "Diagnose and maintain an HDBaseT extender pair from scripts and terminals.\n\n"
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
             "file cannot be used; 4 refused by the guard or by the user; 5 a burn-in sample "
             "failed.");
-        parser.addPositionalArgument("command",
-                                     "list, info, status, flash, apply, burn-in or fail-safe; "
-                                     "COMMAND --help tells more.",
-                                     "COMMAND");
-        return parser.helpText();
+        commands = "\nCommands:\n";
+        for (const Command& each : Commands())
+            commands += QString("  %1  %2\n").arg(each.name, -10).arg(each.summary);
+        commands += "\nCOMMAND --help tells the usage and options of one.\n";
     }
-    parser.setApplicationDescription(command->summary);
-    parser.addPositionalArgument(command->name, command->arguments,
-                                 QString(command->name) + " " + command->arguments);
-    return parser.helpText();
+    const QString text = parser.helpText();
+    return usage + "\n" + text.mid(text.indexOf('\n') + 1) + commands;
 }
 
 } // namespace
@@ -128,7 +202,8 @@ QString Help(const Command* command)
 int Run(const QStringList& arguments, Context& context)
 {
     QCommandLineParser parser;
-    parser.addOptions(AllOptions());
+    for (const Option& option : Options())
+        parser.addOption(ParserOption(option));
     const QCommandLineOption help = HelpOption();
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
@@ -140,25 +215,22 @@ int Run(const QStringList& arguments, Context& context)
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     const QStringList positional = parser.positionalArguments();
-    const auto found =
-        positional.isEmpty()
-            ? Commands().end()
-            : std::find_if(Commands().begin(), Commands().end(),
-                           [&](const Command& c) { return positional[0] == c.name; });
+    const Command* found = positional.isEmpty() ? nullptr : Find(positional[0]);
     if (parser.isSet(version)) {
         context.out << "torvanreader-cli " << kTorvanVersion << Qt::endl;
         return kDone;
     }
     if (parser.isSet(help)) {
-        context.out << Help(found == Commands().end() ? nullptr : &*found);
+        context.out << Help(found);
         return kDone;
     }
     if (positional.isEmpty())
         return usage("no command given");
-    if (found == Commands().end())
+    if (!found)
         return usage("unknown command '" + positional[0] + "'");
     for (const QString& option : parser.optionNames()) {
-        if (!kGlobal.contains(option) && !found->options.contains(option))
+        if (!GlobalOptions().contains(option) && !found->required.contains(option)
+            && !found->optional.contains(option))
             return usage(QString("--%1 is not an option of %2").arg(option, found->name));
     }
     if (parser.isSet("device") && parser.isSet("serial"))

@@ -5,12 +5,16 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "burnin/ClockReading.h"
 #include "device/Waitable.h"
 
 class IHidBackend;
 class IUnitWatcher;
+namespace cli {
+class Session;
+}
 
 // torvanreader-cli: every job of the tool as a command, for scripts, production lines and remote
 // support. It runs the same core as the windows: the same reads, decoding, image loading, guard,
@@ -47,6 +51,32 @@ struct Context {
     // only sleeps.
     std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};
 };
+
+// An option: its name, the word for its value in usage lines (none for a switch), the values it
+// takes where they are few (the usage lines and the completion list them), and what it does.
+struct Option {
+    QString name;
+    QString value = {};
+    QStringList values = {};
+    QString description = {};
+};
+const std::vector<Option>& Options();
+// The options every command takes, besides its own.
+const QStringList& GlobalOptions();
+
+// A command: the options it cannot go without, the words it takes besides options, the options it
+// may take, what it does in a few words (the top-level help), and the job itself.
+struct Command {
+    QString name;
+    QStringList required;
+    QString words;
+    QStringList optional;
+    QString summary;
+    int (*run)(Session&);
+};
+const std::vector<Command>& Commands();
+// "flash --to local|remote FILE [--yes] [--apply]": the command with everything it takes.
+QString Synopsis(const Command& command);
 
 // Runs the command line (arguments[0] is the program) and gives its exit code.
 int Run(const QStringList& arguments, Context& context);

@@ -6,6 +6,17 @@
 #include "device/UnitWatcher.h"
 
 namespace cli {
+namespace {
+
+// The first thing a new user without a unit meets: how to get one seen, or try without one.
+QString NoneFoundNextStep(const QString& command)
+{
+    return "; plug the unit (TX) into this PC with its USB to mini-USB cable"
+           + QString(command == "list" ? "" : ", see what is there with 'torvanreader-cli list'")
+           + ", or try every command on a simulated extender with --demo";
+}
+
+} // namespace
 
 Session::Session(Context& context, const QCommandLineParser& options, QString command)
     : m_context(context), m_options(options), m_command(std::move(command)),
@@ -106,6 +117,8 @@ int Session::Open()
             path = named.front().path;
         }
         const CHidIO::Opening opening = m_channel->Transport().Open(path);
+        if (opening.result == CHidIO::Opening::Result::NotFound && path.empty())
+            return {kDevice, Missing()};
         if (!opening) {
             const std::string advice = opening.Advice();
             return {kDevice,
@@ -172,8 +185,9 @@ QString Session::Missing() const
 {
     if (m_options.isSet("serial"))
         return "no extender with serial number " + m_options.value("serial");
-    return QString::fromStdString(
-        CHidIO::Opening{.path = m_options.value("device").toStdString()}.Why());
+    const std::string path = m_options.value("device").toStdString();
+    return QString::fromStdString(CHidIO::Opening{.path = path}.Why())
+           + (path.empty() ? NoneFoundNextStep(m_command) : QString());
 }
 
 QString Session::SerialShared(const std::vector<CHidIO::Unit>& named) const

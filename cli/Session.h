@@ -65,7 +65,8 @@ public:
     // The extenders present that --serial or --device names, or all of them when neither is given.
     std::vector<CHidIO::Unit> Named(IHidBackend& backend) const;
     bool Names(const CHidIO::Unit& unit) const;
-    // "no extender with serial number B2", "no extender at PATH", or that none is found at all.
+    // "no extender with serial number B2", "no extender at PATH", or that none is found at all
+    // and what to do about it.
     QString Missing() const;
     // "2 extenders have serial number B2 (PATH, PATH): use --device to name one".
     QString SerialShared(const std::vector<CHidIO::Unit>& named) const;

@@ -22,8 +22,10 @@ function(torvan_install_gzipped source destination)
     set(TORVAN_GZIPPED ${TORVAN_GZIPPED} ${copy}.gz PARENT_SCOPE)
 endfunction()
 
+# The manual pages and the completion name the extender's USB IDs from the project's one record.
 foreach(page torvanreader.1 torvanreader-cli.1 torvanreader-demo.1)
-    torvan_install_gzipped(${CMAKE_CURRENT_SOURCE_DIR}/res/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
+    configure_file(res/man/${page} ${CMAKE_CURRENT_BINARY_DIR}/man/${page} @ONLY)
+    torvan_install_gzipped(${CMAKE_CURRENT_BINARY_DIR}/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
 # The changelog's latest entry is this release: a version without its entry is not released.
@@ -49,5 +51,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/copyright DESTINATION ${TORVAN_
 install(FILES samples/firmware/demo-local-tx-3072.2.hex samples/firmware/demo-remote-rx-3072.2.hex
         DESTINATION ${TORVAN_DOC_DIR}/examples)
 
-install(FILES res/completion/torvanreader-cli
+configure_file(res/completion/torvanreader-cli ${CMAKE_CURRENT_BINARY_DIR}/completion/torvanreader-cli
+               @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/completion/torvanreader-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

@@ -99,13 +99,6 @@ private slots:
         QCOMPARE(recorder.Counter(Trace::Link), 255);
     }
 
-    // The bash completion offers the periods of the page's table, as --period takes them.
-    void completionOffersThePeriods()
-    {
-        const QString completion = ReadFile(QFINDTESTDATA("../res/completion/torvanreader-cli"));
-        QVERIFY(completion.contains("[--period]='" + burnin::PeriodWords(" ", " ") + "'"));
-    }
-
     void startSampleStop()
     {
         BurnIn run;

@@ -130,7 +130,10 @@ private slots:
         const CliResult missing = RunCli(rig.wire, "status");
         QVERIFY(missing.code == 1 && missing.out.isEmpty());
         QCOMPARE(missing.err,
-                 "torvanreader-cli: status: no extender found (vendor 0x051A, product 0x511B)\n");
+                 "torvanreader-cli: status: no extender found (vendor 0x051A, product 0x511B); "
+                 "plug the unit (TX) into this PC with its USB to mini-USB cable, see what is "
+                 "there with 'torvanreader-cli list', or try every command on a simulated "
+                 "extender with --demo\n");
         // --device picks one unit among several.
         SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
         SimUnits pc({&units[0], &units[1]});
@@ -373,6 +376,105 @@ private slots:
         program.terminate();
         QVERIFY(program.waitForFinished(1000));
         close(reader);
+    }
+
+    // The help names the program, each usage lists all its command takes; no unit, no display (xcb
+    // without one, as over ssh, and on Windows) and a bad value are met with what to do next. No
+    // program is the command line, run in process.
+    void saysWhatToDoNext_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said"); // in stdout, then stderr
+        const QString usage = "Usage: torvanreader-cli [options] ",
+                      none =
+                          "no extender found (vendor 0x051A, product 0x511B); plug the unit (TX) "
+                          "into this PC with its USB to mini-USB cable",
+                      demo = ", or try every command on a simulated extender with --demo\n",
+                      replug = "--replug takes whole seconds from 1 to 86400, not '", cli;
+        QTest::newRow("help") << cli << "--help" << 0 << usage + "COMMAND [command options]\n";
+        QTest::newRow("help on flash") << cli << "--help" << 0 << "\n  flash       Program an";
+        QTest::newRow("flash's usage")
+            << cli << "flash --help" << 0
+            << usage + "flash --to local|remote FILE [--yes] [--apply]\n";
+        QTest::newRow("status usage") << cli << "status --help" << 0 << "status [--watch]\n";
+        QTest::newRow("fail-safe's usage")
+            << cli << "fail-safe --help" << 0
+            << "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
+               "[--interval 5|10|20|30|40|50|60]\n";
+        QTest::newRow("status, no unit")
+            << cli << "status" << 1
+            << none + ", see what is there with 'torvanreader-cli list'" + demo;
+        QTest::newRow("list, no unit") << cli << "list" << 1 << "list: " + none + demo;
+        QTest::newRow("torvanreader, no display")
+            << TORVAN_APP << cli << 1 << "torvanreader: needs a desktop session";
+        QTest::newRow("torvanreader-demo, no display")
+            << TORVAN_DEMO << cli << 1 << "\ntorvanreader-cli does every job of the tool";
+        QTest::newRow("--replug abc") << TORVAN_DEMO << "--replug abc" << 2
+                                      << replug + "abc'\nUsage: torvanreader-demo [--replug";
+    }
+    void saysWhatToDoNext()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        SimUnits nothing({});
+        CliResult run = program.isEmpty() ? RunCli(nothing, arguments) : CliResult{};
+        if (!program.isEmpty()) {
+            QProcess window;
+            QProcessEnvironment environment = In(QDir::tempPath()); // it ends before its settings
+            environment.remove("DISPLAY");
+            environment.remove("WAYLAND_DISPLAY");
+            environment.insert("QT_QPA_PLATFORM", "xcb");
+            window.setProcessEnvironment(environment);
+            window.start(program, arguments.split(' ', Qt::SkipEmptyParts));
+            QVERIFY(window.waitForFinished(10000));
+            run = {window.exitCode(), "", window.readAllStandardError(), {}};
+        }
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+        QCOMPARE(run.code, code);
+    }
+
+    // The bash completion offers the command table's commands, options and options' few values.
+    void completionOffersTheTable_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("offered");
+        QStringList names;
+        for (const cli::Command& command : cli::Commands()) {
+            names << command.name;
+            const QString line = "torvanreader-cli " + command.name;
+            QStringList options;
+            for (const QString& name : cli::GlobalOptions() + command.required + command.optional)
+                options << "--" + name;
+            QTest::newRow(qPrintable(command.name)) << line + " --" << options;
+            for (const cli::Option& option : cli::Options()) {
+                if (options.contains("--" + option.name) && !option.values.isEmpty())
+                    QTest::newRow(qPrintable(command.name + " --" + option.name))
+                        << line + " --" + option.name + " " << option.values;
+            }
+        }
+        QTest::newRow("commands") << "torvanreader-cli " << names;
+    }
+    void completionOffersTheTable()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, offered);
+        const QString library = "/usr/share/bash-completion/bash_completion";
+        if (!QFile::exists(library) || !QFile::exists(TORVAN_COMPLETION))
+            QSKIP("the bash completion is Linux's, with Debian's bash-completion");
+        QProcess bash; // what bash offers after the line, its last word the one completed
+        bash.start("bash", {"-c", R"(. "$0"; . "$1"; COMP_LINE=$2 COMP_POINT=${#2}
+            read -ra COMP_WORDS <<<"${2% *} ."; COMP_WORDS[-1]=${2##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}")",
+                            library, TORVAN_COMPLETION, line});
+        QVERIFY(bash.waitForFinished(10000));
+        QStringList got = QString(bash.readAllStandardOutput()).simplified().split(' ');
+        got.sort();
+        offered.sort();
+        QCOMPARE(got, offered);
     }
 
     // The demo runs a program per command and keeps its chips between them: a remote chip flashed

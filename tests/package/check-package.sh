@@ -2,10 +2,10 @@
 # Installs the build into a scratch root and packs it as a .deb, then validates what a desktop and
 # Debian expect of them: the desktop entry, the AppStream metadata, the udev rule, the manual pages,
 # the bash completion, the package's files, hardened programs and dependencies, and lintian's verdict.
-#   check-package.sh BUILD_DIR WORK_DIR
+#   check-package.sh BUILD_DIR WORK_DIR VENDOR_ID PRODUCT_ID    (the IDs as CMake records them: 051a)
 set -euo pipefail
 trap 'echo "check-package.sh: check on line $LINENO failed"' ERR
-build=$1 work=$2
+build=$1 work=$2 vendor=$3 product=$4
 for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian mandoc readelf; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 77; }
 done
@@ -18,10 +18,13 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 app=org.torvan.TorvanReader
 desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml"
-grep -q 'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="051a", ATTRS{idProduct}=="511b", TAG+="uaccess"' \
+grep -q "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", TAG+=\"uaccess\"" \
     "$root/usr/lib/udev/rules.d/70-torvanreader.rules"
 man=$root/usr/share/man/man1
 for page in torvanreader torvanreader-cli torvanreader-demo; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
+# The pages and the completion name the build's IDs.
+zcat "$man"/torvanreader{,-cli}.1.gz | grep -c "0x${vendor^^} and product 0x${product^^}" | grep -qx 2
+grep -q "HID_ID=0003:0000${vendor^^}:0000${product^^}" "$root/usr/share/bash-completion/completions/torvanreader-cli"
 
 # What bash offers after LINE.
 offered() {
