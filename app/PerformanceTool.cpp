@@ -127,7 +127,7 @@ void PerformanceTool::OnInitDialog(QWidget* client)
     QThread::msleep(kPauseBeforeSnapshotMs);
     TakeSnapshot();
 
-    m_tabs = ui::PlaceControl<QTabWidget>(client, 1004, {7, 7, 466, 416});
+    m_tabs = ui::PlaceControl<QTabWidget>(client, ToolWindowControl::Tabs, {7, 7, 466, 416});
     for (const char* caption : kTabCaptions)
         m_tabs->addTab(new QWidget, caption);
 
