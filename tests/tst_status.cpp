@@ -105,8 +105,10 @@ class StatusTest : public QObject {
 private slots:
     void decodingBoundaries()
     {
-        // Modes 6, 7 and 10, pair levels at 51/52 and 63/64 and the bit error rate's lamp at 0, 8
-        // and 10 show in the poll table.
+        // Mode names 8 and 9 and one without a name, cable lengths at and beyond what the chips
+        // measure, sources without HDMI, the bit error lamp either side of clean, signal bytes
+        // with their bits clear. Modes 6, 7 and 10, the pair levels' bands and the lamp's marginal
+        // level show in the poll table.
         Reading unnamed; // a remote mode without a name: before a poll "N/A", after one empty
         unnamed.remoteMode = 255;
         const QString beforePoll = DisplayOf(unnamed).remoteMode;
