@@ -63,6 +63,16 @@ struct BurnIn {
     }
 };
 
+// A command line run: its arguments, the samples (as Answer takes them), whether BIT.txt holds an
+// entry before it, clicks on the page's Start/Stop before it (-1: Start during the run), the exit
+// code and what it tells.
+struct CommandRun {
+    QString arguments, samples;
+    bool entries;
+    int clicks, code;
+    QString told;
+};
+
 } // namespace
 
 class BurnInTest : public QObject {
@@ -286,45 +296,27 @@ private slots:
     // the log, the page's or the command's, and the other is told who has it and changes nothing.
     void commandRuns_data()
     {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("samples"); // as Answer takes them
-        QTest::addColumn<bool>("entries");    // BIT.txt holds one before the run
-        QTest::addColumn<int>(
-            "clicks"); // on the page's Start/Stop before; -1: Start during the run
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("told");
         const QString two = "burn-in --duration 2s", yes = two + " --yes";
-        QTest::newRow("clean run") << two << "GGGG" << false << 0 << 0
-                                   << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 "
-                                      "entries logged in BIT.txt; no sample failed\n";
-        QTest::newRow("HPD failed") << two << "GGGB" << false << 0 << 5
-                                    << "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n";
-        QTest::newRow("failed counts in JSON")
-            << "--json burn-in --period 10s --duration 25s"
-            << "BBGG" << false << 0 << 5
-            << R"("failed":["link","video"],"log":"BIT.txt","samples":2})";
-        QTest::newRow("BIT.txt holding entries kept")
-            << two << "GGGG" << true << 0 << 4
-            << "burn-in: not started: BIT.txt was kept (--yes empties it)\n";
-        QTest::newRow("command line while the page runs")
-            << yes << "GGGG" << true << 1 << 1
-            << "not started: BIT.txt is in use by tst_burnin (process PID); --log names another "
-               "file";
-        QTest::newRow("command line after the page stopped, --yes")
-            << yes << "GGGG" << true << 2 << 0 << "2 samples";
-        QTest::newRow("page while the command line runs")
-            << two << "GGGG" << false << -1 << 0
-            << "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run "
-               "has ended.";
+        // clang-format off
+        AddRows<CommandRun>({
+            {"clean run", {two, "GGGG", false, 0, 0, "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
+                "BIT.txt; no sample failed\n"}},
+            {"HPD failed", {two, "GGGB", false, 0, 5, "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
+            {"failed counts in JSON", {"--json burn-in --period 10s --duration 25s", "BBGG", false, 0, 5,
+                R"("failed":["link","video"],"log":"BIT.txt","samples":2})"}},
+            {"BIT.txt holding entries kept", {two, "GGGG", true, 0, 4, "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
+            {"command line while the page runs", {yes, "GGGG", true, 1, 1,
+                "not started: BIT.txt is in use by tst_burnin (process PID); --log names another file"}},
+            {"command line after the page stopped, --yes", {yes, "GGGG", true, 2, 0, "2 samples"}},
+            {"page while the command line runs", {two, "GGGG", false, -1, 0,
+                "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run has ended."}}});
+        // clang-format on
     }
     void commandRuns()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QString, samples);
-        QFETCH(bool, entries);
-        QFETCH(int, clicks);
-        QFETCH(int, code);
-        QFETCH(QString, told);
+        QFETCH(CommandRun, row);
+        const auto& [arguments, samples, entries, clicksBefore, code, told] = row;
+        int clicks = clicksBefore;
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
         Answer(run.rig, samples);

@@ -146,26 +146,24 @@ private slots:
     // default, sends nothing); the command line refuses off a terminal unless --yes.
     void marksThatCannotBeKept_data()
     {
-        QTest::addColumn<bool>("unreadable"); // the file is a folder; else its folder is a file
-        QTest::addColumn<QString>("command"); // the page's button, or torvanreader-cli's command
-        QTest::addColumn<int>("code");
-        QTest::addColumn<bool>("sent"); // whether the chip was erased or restarted
-        QTest::newRow("not stored: Read Firmware from file asks")
-            << false << QString::number(FirmwareControl::Program) << 0 << false;
-        QTest::newRow("not stored: flash refuses")
-            << false << "flash --to local x.hex" << 4 << false;
-        QTest::newRow("not stored: flash --yes")
-            << false << "flash --to local --yes x.hex" << 0 << true;
-        QTest::newRow("unreadable: Apply Firmware asks")
-            << true << QString::number(FirmwareControl::Apply) << 0 << false;
-        QTest::newRow("unreadable: apply refuses") << true << "apply --to local" << 4 << false;
+        // Whether the file is a folder (else its folder is a file), the page's button or
+        // torvanreader-cli's command, the exit code, and whether the chip was erased or restarted.
+        const QString program = QString::number(FirmwareControl::Program),
+                      apply = QString::number(FirmwareControl::Apply);
+        // clang-format off
+        AddRows<std::tuple<bool, QString, int, bool>>({
+            {"not stored: Read Firmware from file asks", {false, program, 0, false}},
+            {"not stored: flash refuses", {false, "flash --to local x.hex", 4, false}},
+            {"not stored: flash --yes", {false, "flash --to local --yes x.hex", 0, true}},
+            {"unreadable: Apply Firmware asks", {true, apply, 0, false}},
+            {"unreadable: apply refuses", {true, "apply --to local", 4, false}}});
+        // clang-format on
     }
     void marksThatCannotBeKept()
     {
-        QFETCH(bool, unreadable);
-        QFETCH(QString, command);
-        QFETCH(int, code);
-        QFETCH(bool, sent);
+        using Row = std::tuple<bool, QString, int, bool>;
+        QFETCH(Row, row);
+        const auto& [unreadable, command, code, sent] = row;
         Firmware fw;
         fw.LoadHex(Counting(320), "x.hex");
         const QFileInfo ini(fw.rig.settings.filePath("TorvanReader/TorvanReader.ini"));

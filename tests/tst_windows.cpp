@@ -150,32 +150,24 @@ private slots:
     // caption, which unit it takes back, and a unit present but not yet open to the user.
     void whichUnit_data()
     {
-        QTest::addColumn<QString>("serials"); // of the two units, "-" for none
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("shown"); // state|unit offered|caption|last sent
-        const char* rows[][4]{
-            {"one of two units with one serial number chosen again", "SIM1 SIM1",
-             "plug2 pick2 reopen", "on|sim:second||aa01ab"},
-            {"the tool window's unit named and taken back", "SIM1 SIM2", "plug2 tool pull1 plug1",
-             "on|sim:extender|Tessalink (SIM1)|aa01ab"},
-            {"a unit without a serial number not taken back", "- SIM2", "tool pull1 plug1",
-             "off||Tessalink (unplugged)|"},
-            {"a unit whose serial number another tells not taken back", "SIM1 SIM1",
-             "plug2 tool pull1 plug1",
-             "off|sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)|"},
-            {"a unit present opened once the tool window closes", "- SIM2",
-             "tool pull1 plug1 close", "on|||aa01ab"},
-            {"a unit not yet open to the user tried again", "SIM1 SIM2", "deny1 reopen grant1 wait",
-             "on|||aa01ab"},
-        };
-        for (const auto& [name, serials, steps, shown] : rows)
-            QTest::newRow(name) << serials << steps << shown;
+        // The serial numbers of the two units ("-" for none), the steps, and what then shows:
+        // state|unit offered|caption|last sent.
+        // clang-format off
+        AddRows<std::array<QString, 3>>({
+            {"one of two units with one serial number chosen again", {"SIM1 SIM1", "plug2 pick2 reopen", "on|sim:second||aa01ab"}},
+            {"the tool window's unit named and taken back", {"SIM1 SIM2", "plug2 tool pull1 plug1", "on|sim:extender|Tessalink (SIM1)|aa01ab"}},
+            {"a unit without a serial number not taken back", {"- SIM2", "tool pull1 plug1", "off||Tessalink (unplugged)|"}},
+            {"a unit whose serial number another tells not taken back", {"SIM1 SIM1", "plug2 tool pull1 plug1",
+                "off|sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)|"}},
+            {"a unit present opened once the tool window closes", {"- SIM2", "tool pull1 plug1 close", "on|||aa01ab"}},
+            {"a unit not yet open to the user tried again", {"SIM1 SIM2", "deny1 reopen grant1 wait", "on|||aa01ab"}}});
+        // clang-format on
     }
     void whichUnit()
     {
-        QFETCH(QString, serials);
-        QFETCH(QString, steps);
-        QFETCH(QString, shown);
+        using Row = std::array<QString, 3>;
+        QFETCH(Row, row);
+        const auto& [serials, steps, shown] = row;
         const QStringList serial = serials.split(' ').replaceInStrings("-", "");
         Rig rig(serial[0].toStdString(), serial[1].toStdString());
         rig.OpenMain().SetRetryPeriod(10ms);
