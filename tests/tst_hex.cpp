@@ -206,5 +206,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HexTest)
+QTEST_GUILESS_MAIN(HexTest)
 #include "tst_hex.moc"

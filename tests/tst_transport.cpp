@@ -92,5 +92,5 @@ private slots:
     void hidrawEndToEnd() { HidrawEndToEnd(); }
 };
 
-QTEST_MAIN(TransportTest)
+QTEST_GUILESS_MAIN(TransportTest)
 #include "tst_transport.moc"
