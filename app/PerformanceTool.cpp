@@ -21,25 +21,13 @@
 
 namespace {
 
-struct SnapshotRegister {
-    regs::Register reg;
-    uint8_t dataBytes;
-};
-
 // Read in this order when the window opens.
-constexpr std::array<SnapshotRegister, 11> kSnapshotRegisters{{
-    {regs::kLocalMode, 1},
-    {regs::kRemoteMode, 1},
-    {regs::kPairLevels, 4},
-    {regs::kLocalSignals, 1},
-    {regs::kRemoteSignals, 1},
-    {regs::kLocalCableLength, 4},
-    {regs::kRemoteCableLength, 4},
-    {regs::kStartupBitErrorLevel, 1},
-    {regs::kBitErrorLevel, 1},
-    {regs::kLocalSource, 1},
-    {regs::kRemoteSource, 1},
-}};
+constexpr std::array<regs::Register, 11> kSnapshotRegisters{
+    regs::kLocalMode,         regs::kRemoteMode,           regs::kPairLevels,
+    regs::kLocalSignals,      regs::kRemoteSignals,        regs::kLocalCableLength,
+    regs::kRemoteCableLength, regs::kStartupBitErrorLevel, regs::kBitErrorLevel,
+    regs::kLocalSource,       regs::kRemoteSource,
+};
 
 // The pause between the main window's last command and the snapshot's first read. Units in the
 // field have always been given it; nothing shows that they can do without.
@@ -127,7 +115,7 @@ void PerformanceTool::OnInitDialog(QWidget* client)
     QThread::msleep(kPauseBeforeSnapshotMs);
     TakeSnapshot();
 
-    m_tabs = ui::PlaceControl<QTabWidget>(client, 1004, {7, 7, 466, 416});
+    m_tabs = ui::PlaceControl<QTabWidget>(client, ToolWindowControl::Tabs, {7, 7, 466, 416});
     for (const char* caption : kTabCaptions)
         m_tabs->addTab(new QWidget, caption);
 
@@ -151,13 +139,12 @@ void PerformanceTool::OnInitDialog(QWidget* client)
 void PerformanceTool::TakeSnapshot()
 {
     // A failed read leaves its flag clear and does not stop the sequence.
-    for (const SnapshotRegister& entry : kSnapshotRegisters) {
+    for (const regs::Register reg : kSnapshotRegisters) {
         RegisterData data{};
-        const auto [group, number] = entry.reg;
-        if (Read(entry.reg, data.data()))
-            m_snapshot.Store(group, number, std::span(data).first(entry.dataBytes));
+        if (Read(reg, data.data()))
+            m_snapshot.Store(reg.group, reg.number, std::span(data).first(reg.dataBytes));
         else
-            m_snapshot.MarkInvalid(group, number);
+            m_snapshot.MarkInvalid(reg.group, reg.number);
     }
 }
 

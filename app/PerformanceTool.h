@@ -11,6 +11,11 @@ class QMenuBar;
 class QScrollArea;
 class ToolPage;
 
+// The tool window's control, by the number it carries and is found by.
+struct ToolWindowControl {
+    enum Id : int { Tabs = 1004 };
+};
+
 // The tool window: takes a snapshot of eleven status registers when it opens, hosts the four pages
 // under its tabs and offers them the register read. The pages are children of the window, not of
 // the tab control; a hidden page keeps its timers running.

@@ -76,29 +76,31 @@ CTorvanReaderDlg::~CTorvanReaderDlg() = default;
 
 void CTorvanReaderDlg::CreateControls(QWidget* client)
 {
-    auto* ok = ui::PlaceControl<QPushButton>(client, 1, {231, 202, 50, 14}, "OK");
+    using enum MainControl::Id;
+    auto* ok = ui::PlaceControl<QPushButton>(client, Ok, {231, 202, 50, 14}, "OK");
     ok->hide();
     connect(ok, &QPushButton::clicked, this, &CTorvanReaderDlg::OnOK);
-    auto* cancel = ui::PlaceControl<QPushButton>(client, 2, {239, 224, 50, 14}, "Cancel");
+    auto* cancel = ui::PlaceControl<QPushButton>(client, Cancel, {239, 224, 50, 14}, "Cancel");
     cancel->hide();
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* picture = ui::PlaceControl<QLabel>(client, 1000, {17, 10, 266, 116});
+    auto* picture = ui::PlaceControl<QLabel>(client, Banner, {17, 10, 266, 116});
     picture->setPixmap(QPixmap(":/pictures/banner.png"));
     picture->setAlignment(Qt::AlignCenter);
 
-    m_startToAnalyze =
-        ui::PlaceControl<QPushButton>(client, 1001, {104, 159, 73, 14}, "Start to Analyze");
+    m_startToAnalyze = ui::PlaceControl<QPushButton>(client, StartToAnalyze, {104, 159, 73, 14},
+                                                     "Start to Analyze");
     connect(m_startToAnalyze, &QPushButton::clicked, this, &CTorvanReaderDlg::OnStartToAnalyze);
     // Two buttons the window carries hidden: never shown, with no behaviour.
-    m_programmerTool =
-        ui::PlaceControl<QPushButton>(client, 1002, {127, 189, 73, 14}, "Programmer Tool");
+    m_programmerTool = ui::PlaceControl<QPushButton>(client, ProgrammerButton, {127, 189, 73, 14},
+                                                     "Programmer Tool");
     m_programmerTool->hide();
-    m_resetTool = ui::PlaceControl<QPushButton>(client, 1118, {127, 210, 73, 14}, "Reset Tool");
+    m_resetTool =
+        ui::PlaceControl<QPushButton>(client, ResetButton, {127, 210, 73, 14}, "Reset Tool");
     m_resetTool->hide();
 
-    m_state = ui::PlaceControl<QLabel>(client, 1088, {0, 243, 73, 15}, kUnconnected);
-    m_instruction = ui::PlaceControl<QLabel>(client, 1089, {73, 243, 224, 15});
+    m_state = ui::PlaceControl<QLabel>(client, State, {0, 243, 73, 15}, kUnconnected);
+    m_instruction = ui::PlaceControl<QLabel>(client, Instruction, {73, 243, 224, 15});
     for (QLabel* line : {m_state, m_instruction})
         line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // The state line is as wide as its longer text needs in this font, which is wider than the
@@ -112,13 +114,13 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
         m_instruction->geometry().adjusted(stateWidth - m_instruction->geometry().left(), 0, 0, 0));
     // Shown only where there is something to do about a unit that could not be opened: in the
     // free space above the state line, on as many lines as it takes.
-    m_advice = ui::PlaceControl<QLabel>(client, 1091, {6, 208, 285, 32});
+    m_advice = ui::PlaceControl<QLabel>(client, Advice, {6, 208, 285, 32});
     m_advice->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     m_advice->setWordWrap(true);
     m_advice->hide();
 
     // Shown only with two or more extenders present.
-    m_units = ui::PlaceControl<QComboBox>(client, 1090, {24, 137, 249, 14});
+    m_units = ui::PlaceControl<QComboBox>(client, Units, {24, 137, 249, 14});
     m_units->setAccessibleName("Extender unit");
     m_units->hide();
     connect(m_units, &QComboBox::activated, this, &CTorvanReaderDlg::OnUnitPicked);

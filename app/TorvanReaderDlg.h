@@ -15,6 +15,22 @@ class QMenuBar;
 class QPushButton;
 class QTimer;
 
+// The main window's controls, by the number each carries and is found by.
+struct MainControl {
+    enum Id : int {
+        Ok = 1,
+        Cancel = 2,
+        Banner = 1000,
+        StartToAnalyze = 1001,
+        ProgrammerButton = 1002,
+        ResetButton = 1118,
+        State = 1088,
+        Instruction = 1089,
+        Advice = 1091,
+        Units = 1090,
+    };
+};
+
 // The main window: owns the one command channel, runs the connect check at start-up, on Reconnect
 // and when an extender is plugged in, shows the connection state, offers a choice when several
 // extenders are present and opens the tool window.

@@ -52,22 +52,23 @@ bool Save(QWidget& window, const QDir& dir, const QString& name)
 // happens at its own scenario time, so a few seconds of the cycle take no real time.
 void PollStatus(SimExtender& extender, Tool1Main& status)
 {
+    const Tool1Main::Periods periods; // the page's own
     status.OnBnClickedTest();
-    milliseconds nextTick = kScreenshotStart + milliseconds(1000);
-    milliseconds nextCheck = kScreenshotStart + milliseconds(1500);
+    milliseconds nextTick = kScreenshotStart + periods.tick;
+    milliseconds nextCheck = kScreenshotStart + periods.portCheck;
     const milliseconds end = kScreenshotStart + kScreenshotPolling;
     while (nextTick <= end || nextCheck <= end) {
         if (nextTick <= nextCheck) {
             demo::Apply(extender, nextTick);
             status.OnTimer();
-            nextTick += milliseconds(1000);
+            nextTick += periods.tick;
         } else {
             status.RunPortCheck();
-            nextCheck += milliseconds(1500);
+            nextCheck += periods.portCheck;
         }
     }
     // Catch the blink with the marking drawn.
-    auto* picture = ui::FindControl<Rj45Picture>(&status, 1104);
+    auto* picture = ui::FindControl<Rj45Picture>(&status, StatusControl::Rj45);
     if (picture && picture->Marking() == status::PortFlags{})
         status.RunPortCheck();
 }
@@ -92,7 +93,7 @@ int TakeScreenshots(SimExtender& extender, IHidBackend& backend, SimPlugs& plugs
     tool.show();
     if (auto* status = dynamic_cast<Tool1Main*>(tool.Page(PerformanceTool::StatusTab)))
         PollStatus(extender, *status);
-    auto* tabs = ui::FindControl<QTabWidget>(&tool, 1004);
+    auto* tabs = ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs);
     const QStringList names{"tool-firmware", "tool-status", "tool-burn-in-test",
                             "tool-fail-safe-setting"};
     for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {

@@ -103,7 +103,7 @@ int main(int argc, char* argv[])
     CTorvanReaderDlg mainDlg(extender);
     PerformanceTool tool(&mainDlg);
     auto* page = static_cast<CBIT*>(tool.Page(PerformanceTool::BurnInTab));
-    QWidget* chart = ui::FindControl<QWidget>(page, 1105);
+    QWidget* chart = ui::FindControl<QWidget>(page, BurnInControl::Chart);
 
     const QDateTime start(QDate(2026, 1, 1), QTime(0, 0, 0));
     int now = 0;

@@ -73,7 +73,7 @@ int main(int argc, char* argv[])
     extender.ReportPlugsTo(&plugs);
     CTorvanReaderDlg mainDlg(extender, &plugs);
     mainDlg.show();
-    const auto& state = *ui::FindControl<QLabel>(&mainDlg, 1088);
+    const auto& state = *ui::FindControl<QLabel>(&mainDlg, MainControl::State);
 
     std::vector<double> plugged, pulled;
     for (int round = 0; round < rounds; ++round) {

@@ -53,11 +53,12 @@ CBIT::~CBIT()
 
 void CBIT::CreateControls()
 {
+    using enum BurnInControl::Id;
     setFixedSize(ui::DialogSize(506, 411));
-    m_timeBox = ui::PlaceControl<QLineEdit>(this, 1120, {7, 7, 128, 14});
+    m_timeBox = ui::PlaceControl<QLineEdit>(this, Time, {7, 7, 128, 14});
     m_timeBox->setReadOnly(true);
-    m_period = ui::PlaceControl<QComboBox>(this, 1107, {75, 24, 95, 12});
-    m_chart = ui::PlaceControl<ChartView>(this, 1105, {101, 58, 341, 209},
+    m_period = ui::PlaceControl<QComboBox>(this, Period, {75, 24, 95, 12});
+    m_chart = ui::PlaceControl<ChartView>(this, Chart, {101, 58, 341, 209},
                                           [this] { return m_session.Chart(); });
     for (const Label& label : kLabels) {
         // The labels' places are measured for the 8-point dialog font; a little wider and taller
@@ -66,9 +67,9 @@ void CBIT::CreateControls()
         auto* text = new QLabel(label.text, this);
         text->setGeometry(ui::DialogRect(r.x(), r.y(), r.width() + 20, r.height() + 2));
     }
-    m_startStop = ui::PlaceControl<QPushButton>(this, 1103, {133, 336, 50, 14}, kStart);
+    m_startStop = ui::PlaceControl<QPushButton>(this, StartStop, {133, 336, 50, 14}, kStart);
     connect(m_startStop, &QPushButton::clicked, this, &CBIT::OnBnClickedStartStop);
-    auto* saveAs = ui::PlaceControl<QPushButton>(this, 1106, {239, 335, 50, 14}, "Save as...");
+    auto* saveAs = ui::PlaceControl<QPushButton>(this, SaveAs, {239, 335, 50, 14}, "Save as...");
     connect(saveAs, &QPushButton::clicked, this, &CBIT::OnBnClickedSaveAs);
 
     // A label of its own, not one of the page's numbered controls, in the free space right of the

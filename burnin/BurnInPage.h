@@ -28,6 +28,17 @@ struct BurnInTiming {
     bool manualCycle = false;
 };
 
+// The Burn-In Test page's controls, by the number each carries and is found by.
+struct BurnInControl {
+    enum Id : int {
+        Time = 1120,
+        Period = 1107,
+        Chart = 1105,
+        StartStop = 1103,
+        SaveAs = 1106,
+    };
+};
+
 // The "Burn-In Test" page: at the chosen period it checks that the device answers and samples the
 // link, the video source and the local 5 V and HPD lines; it draws the last 30 samples as a strip
 // chart and logs failures to BIT.txt with time stamps. All device traffic runs on the UI thread

@@ -34,10 +34,11 @@ CDescription::CDescription(const BurnInClock& clock, QWidget* parent)
 {
     setWindowTitle("Description");
     setFixedSize(ui::DialogSize(318, 259));
-    m_text = ui::PlaceControl<QPlainTextEdit>(this, 1010, {7, 7, 304, 219});
+    m_text = ui::PlaceControl<QPlainTextEdit>(this, DescriptionControl::Text, {7, 7, 304, 219});
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* saveAs = ui::PlaceControl<QPushButton>(this, 1090, {133, 231, 50, 14}, "Save As...");
+    auto* saveAs = ui::PlaceControl<QPushButton>(this, DescriptionControl::SaveAs,
+                                                 {133, 231, 50, 14}, "Save As...");
     saveAs->setAutoDefault(false);
     connect(saveAs, &QPushButton::clicked, this, &CDescription::OnBnClickedSaveAs);
     OnInitDialog(clock());

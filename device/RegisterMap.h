@@ -7,11 +7,16 @@
 // take them from here, so a register moved in the firmware is one edit.
 namespace regs {
 
-// A register is addressed by its group and its number, sent as {group, number, check}.
+// A register is addressed by its group and its number, sent as {group, number, check}; of its
+// answer the program keeps dataBytes.
 struct Register {
     uint8_t group;
     uint8_t number;
-    friend constexpr bool operator==(Register, Register) = default;
+    uint8_t dataBytes = 1;
+    friend constexpr bool operator==(Register a, Register b)
+    {
+        return a.group == b.group && a.number == b.number;
+    }
 };
 
 // Group 1: identification, mode, signal lines, cable length, pair levels and bit error rate of
@@ -23,12 +28,12 @@ inline constexpr Register kLocalIdentification{kStatusGroup1, 0x01};
 inline constexpr Register kLocalMode{kStatusGroup1, 0x04};
 inline constexpr Register kRemoteIdentification{kStatusGroup1, 0x05};
 inline constexpr Register kRemoteMode{kStatusGroup1, 0x08};
-inline constexpr Register kPairLevels{kStatusGroup1, 0x09}; // data bytes 0..3: pairs A..D
+inline constexpr Register kPairLevels{kStatusGroup1, 0x09, 4}; // data bytes 0..3: pairs A..D
 inline constexpr Register kLocalSignals{kStatusGroup1, 0x0B};
-inline constexpr Register kLocalCableLength{kStatusGroup1, 0x0C};
+inline constexpr Register kLocalCableLength{kStatusGroup1, 0x0C, 4};
 inline constexpr Register kStartupBitErrorLevel{kStatusGroup1, 0x0E}; // shown when a window opens
 inline constexpr Register kRemoteSignals{kStatusGroup1, 0x11};
-inline constexpr Register kRemoteCableLength{kStatusGroup1, 0x12};
+inline constexpr Register kRemoteCableLength{kStatusGroup1, 0x12, 4};
 inline constexpr Register kBitErrorLevel{kStatusGroup1, 0x14}; // shown while polling
 inline constexpr Register kLinkState{kStatusGroup2, 0x01};
 inline constexpr Register kLocalSource{kStatusGroup2, 0x02};

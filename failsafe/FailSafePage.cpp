@@ -45,6 +45,7 @@ ResetTool::ResetTool(const WireJobs& jobs, IChannelOwner* mainDlg, QWidget* pare
 
 void ResetTool::CreateControls()
 {
+    using enum FailSafeControl::Id;
     setFixedSize(ui::DialogSize(468, 371));
     ui::PlaceGroupFrame(this, -1, {64, 39, 338, 136}, "Setting");
     AddStatic(this, "Wire Quality:", {85, 58, 43, 8});
@@ -52,16 +53,16 @@ void ResetTool::CreateControls()
     AddStatic(this, "Time Interval:", {86, 107, 46, 8});
     AddStatic(this, "(seconds)", {213, 108, 32, 8});
 
-    m_wireQuality = AddCombo(this, 1107, {151, 56, 56, 12}, failsafe::kWireQualities);
-    m_videoBitError = AddCombo(this, 1108, {151, 81, 56, 12}, failsafe::kVideoBitErrors);
-    m_timeInterval = AddCombo(this, 1109, {151, 106, 56, 12}, failsafe::kTimeIntervals);
+    m_wireQuality = AddCombo(this, WireQuality, {151, 56, 56, 12}, failsafe::kWireQualities);
+    m_videoBitError = AddCombo(this, VideoBitError, {151, 81, 56, 12}, failsafe::kVideoBitErrors);
+    m_timeInterval = AddCombo(this, TimeInterval, {151, 106, 56, 12}, failsafe::kTimeIntervals);
 
-    auto* defaults = ui::PlaceControl<QPushButton>(this, 1121, {155, 138, 50, 14}, "Default");
+    auto* defaults = ui::PlaceControl<QPushButton>(this, Default, {155, 138, 50, 14}, "Default");
     connect(defaults, &QPushButton::clicked, this, &ResetTool::OnBnClickedDefault);
-    m_status = ui::PlaceControl<QLabel>(this, 1124, {308, 66, 70, 8}, failsafe::kDisabledText);
-    m_on = ui::PlaceControl<QPushButton>(this, 1123, {283, 85, 50, 14}, "On");
+    m_status = ui::PlaceControl<QLabel>(this, State, {308, 66, 70, 8}, failsafe::kDisabledText);
+    m_on = ui::PlaceControl<QPushButton>(this, On, {283, 85, 50, 14}, "On");
     connect(m_on, &QPushButton::clicked, this, &ResetTool::OnBnClickedOn);
-    m_off = ui::PlaceControl<QPushButton>(this, 1122, {337, 85, 50, 14}, "Off");
+    m_off = ui::PlaceControl<QPushButton>(this, Off, {337, 85, 50, 14}, "Off");
     connect(m_off, &QPushButton::clicked, this, &ResetTool::OnBnClickedOff);
 }
 

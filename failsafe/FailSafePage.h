@@ -10,6 +10,19 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
+// The Fail-Safe Setting page's controls, by the number each carries and is found by.
+struct FailSafeControl {
+    enum Id : int {
+        WireQuality = 1107, // the three lists in a row
+        VideoBitError = 1108,
+        TimeInterval = 1109,
+        Default = 1121,
+        State = 1124,
+        On = 1123,
+        Off = 1122,
+    };
+};
+
 // The "Fail-Safe Setting" page: packs a wire quality threshold, a video bit error threshold and a
 // time interval into one setting byte and switches the extender's fail-safe on with it, or off
 // with the default setting. It talks to the device only when On or Off is pressed, and shows

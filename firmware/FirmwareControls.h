@@ -7,24 +7,46 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-// The controls of the "Firmware" page, placed in dialog units and numbered; the page wires them.
+// The Firmware page's controls, by the number each carries and is found by.
+struct FirmwareControl {
+    enum Id : int {
+        LocalType = 1011, // each chip's type, revision and role in a row
+        LocalRevision = 1012,
+        LocalRole = 1013,
+        RemoteType = 1023,
+        RemoteRevision = 1024,
+        RemoteRole = 1025,
+        Local = 1033,
+        Remote = 1034,
+        Path = 1010,
+        Browse = 1077,
+        ImageType = 1092,
+        ImageRevision = 1093,
+        Program = 1086,
+        Apply = 1084,
+        Status = 1091,
+        Progress = 1087,
+    };
+};
+
+// The controls of the "Firmware" page, placed in dialog units; the page wires them.
 struct FirmwareControls {
-    QLineEdit* localType = nullptr;      // 1011
-    QLineEdit* localRevision = nullptr;  // 1012
-    QLineEdit* localRole = nullptr;      // 1013
-    QLineEdit* remoteType = nullptr;     // 1023
-    QLineEdit* remoteRevision = nullptr; // 1024
-    QLineEdit* remoteRole = nullptr;     // 1025
-    QRadioButton* local = nullptr;       // 1033
-    QRadioButton* remote = nullptr;      // 1034
-    QLineEdit* path = nullptr;           // 1010
-    QPushButton* browse = nullptr;       // 1077
-    QLabel* imageType = nullptr;         // 1092
-    QLabel* imageRevision = nullptr;     // 1093
-    QPushButton* program = nullptr;      // 1086
-    QPushButton* apply = nullptr;        // 1084
-    QLineEdit* status = nullptr;         // 1091
-    QProgressBar* progress = nullptr;    // 1087
+    QLineEdit* localType = nullptr;
+    QLineEdit* localRevision = nullptr;
+    QLineEdit* localRole = nullptr;
+    QLineEdit* remoteType = nullptr;
+    QLineEdit* remoteRevision = nullptr;
+    QLineEdit* remoteRole = nullptr;
+    QRadioButton* local = nullptr;
+    QRadioButton* remote = nullptr;
+    QLineEdit* path = nullptr;
+    QPushButton* browse = nullptr;
+    QLabel* imageType = nullptr;
+    QLabel* imageRevision = nullptr;
+    QPushButton* program = nullptr;
+    QPushButton* apply = nullptr;
+    QLineEdit* status = nullptr;
+    QProgressBar* progress = nullptr;
 };
 
 FirmwareControls CreateFirmwareControls(QWidget* page);

@@ -27,9 +27,9 @@ QString FileAndCause(const QSettings& settings, const char* mode)
         std::fclose(file);
     }
     return QDir::toNativeSeparators(settings.fileName()) + " ("
-           + (cause
-                  ? QString::fromStdString(std::error_code(cause, std::generic_category()).message())
-                  : "it could not be used")
+           + (cause ? QString::fromStdString(
+                  std::error_code(cause, std::generic_category()).message())
+                    : "it could not be used")
            + ")";
 }
 

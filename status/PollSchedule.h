@@ -9,6 +9,8 @@ namespace status {
 
 // A poll tick every second, in the window after Test and in the command line's status --watch.
 inline constexpr std::chrono::milliseconds kPollTick{1000};
+// The port check, in the window after Test: the advice and the blink of the marking.
+inline constexpr std::chrono::milliseconds kPortCheckPeriod{1500};
 
 // Pair levels, modes and cable length: every fifth tick.
 constexpr bool RunsLinkBlock(uint32_t tick)

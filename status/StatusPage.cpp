@@ -78,29 +78,31 @@ Tool1Main::Tool1Main(IToolHost& host, QWidget* parent) : ToolPage(parent), m_hos
 void Tool1Main::CreateControls()
 {
     // Frames first, so that the controls they frame lie above them.
-    ui::PlaceGroupFrame(this, 1108, {7, 3, 193, 68}, "Local Device Info(TX)");
-    ui::PlaceGroupFrame(this, 1109, {207, 3, 193, 68}, "Remote Device Info(RX)");
+    using enum StatusControl::Id;
+    ui::PlaceGroupFrame(this, LocalFrame, {7, 3, 193, 68}, "Local Device Info(TX)");
+    ui::PlaceGroupFrame(this, RemoteFrame, {207, 3, 193, 68}, "Remote Device Info(RX)");
     ui::PlaceGroupFrame(this, kUnnumbered, {7, 75, 141, 136}, "HPD");
     ui::PlaceGroupFrame(this, kUnnumbered, {7, 223, 141, 145}, "Connection");
     ui::PlaceGroupFrame(this, kUnnumbered, {156, 75, 244, 29}, "Info");
     ui::PlaceGroupFrame(this, kUnnumbered, {156, 109, 243, 259}, "RJ45 connection status");
 
     PlaceText(this, kUnnumbered, {23, 22, 41, 8}, kModeCaption);
-    m_localMode = PlaceField(this, 1014, {73, 20, 99, 14});
+    m_localMode = PlaceField(this, LocalMode, {73, 20, 99, 14});
     PlaceText(this, kUnnumbered, {23, 42, 41, 8}, kSourceCaption);
-    m_localSource = PlaceField(this, 1010, {73, 40, 99, 14});
+    m_localSource = PlaceField(this, LocalSource, {73, 40, 99, 14});
     PlaceText(this, kUnnumbered, {224, 22, 41, 8}, kModeCaption);
-    m_remoteMode = PlaceField(this, 1046, {275, 20, 99, 14});
+    m_remoteMode = PlaceField(this, RemoteMode, {275, 20, 99, 14});
     PlaceText(this, kUnnumbered, {224, 42, 41, 8}, kSourceCaption);
-    m_remoteSource = PlaceField(this, 1042, {275, 40, 99, 14});
+    m_remoteSource = PlaceField(this, RemoteSource, {275, 40, 99, 14});
 
     // Each signal lamp's caption id and width and its lamp's id, from the top, 20 units apart.
-    constexpr std::array<std::array<int, 3>, kSignalLampCount> kLampPlaces{{{1110, 67, 1097},
-                                                                            {1111, 67, 1098},
-                                                                            {1112, 67, 1099},
-                                                                            {1114, 75, 1095},
-                                                                            {1115, 67, 1096},
-                                                                            {1113, 67, 1094}}};
+    constexpr std::array<std::array<int, 3>, kSignalLampCount> kLampPlaces{
+        {{TxSourceFiveVoltsCaption, 67, TxSourceFiveVolts},
+         {TxLinkFiveVoltsCaption, 67, TxLinkFiveVolts},
+         {TxLinkHpdCaption, 67, TxLinkHpd},
+         {RxDisplayHpdCaption, 75, RxDisplayHpd},
+         {RxLinkHpdCaption, 67, RxLinkHpd},
+         {RxLinkFiveVoltsCaption, 67, RxLinkFiveVolts}}};
     for (int lamp = 0; lamp < kSignalLampCount; ++lamp) {
         const auto [labelId, labelWidth, lampId] = kLampPlaces[lamp];
         const int y = 88 + 20 * lamp;
@@ -111,7 +113,7 @@ void Tool1Main::CreateControls()
     }
 
     PlaceText(this, kUnnumbered, {81, 231, 28, 8}, "MAXERR");
-    constexpr std::array<int, kPairCount> kPairIds{1017, 1023, 1024, 1025};
+    constexpr std::array<int, kPairCount> kPairIds{PairA, PairB, PairC, PairD};
     constexpr std::array<int, kPairCount> kLabelY{247, 271, 294, 316};
     constexpr std::array<int, kPairCount> kFieldY{246, 268, 292, 314};
     constexpr std::array<const char*, kPairCount> kPairNames{"Pair A", "Pair B", "Pair C",
@@ -123,10 +125,10 @@ void Tool1Main::CreateControls()
     }
 
     PlaceText(this, kUnnumbered, {163, 88, 32, 8}, kCableLengthCaption);
-    m_cableLength = PlaceField(this, 1037, {203, 85, 68, 14});
+    m_cableLength = PlaceField(this, CableLength, {203, 85, 68, 14});
     PlaceText(this, kUnnumbered, {302, 81, 33, 8}, kBerLampCaption);
     PlaceText(this, kUnnumbered, {296, 91, 50, 8}, "(Bit Error Rate)");
-    m_berLamp = ui::PlaceControl<QLabel>(this, 1103, {352, 84, 15, 14});
+    m_berLamp = ui::PlaceControl<QLabel>(this, BerLamp, {352, 84, 15, 14});
     m_berLamp->setAccessibleName(kBerLampCaption);
     SetLamp(m_berLamp, Lamp::Off);
 
@@ -134,16 +136,16 @@ void Tool1Main::CreateControls()
     constexpr std::array<const char*, kPairCount> kLetters{"A", "B", "C", "D"};
     for (int pair = 0; pair < kPairCount; ++pair)
         PlaceText(this, kUnnumbered, {kLetterX[pair], 122, 8, 8}, kLetters[pair]);
-    m_picture = ui::PlaceControl<Rj45Picture>(this, 1104, {192, 136, 147, 169});
+    m_picture = ui::PlaceControl<Rj45Picture>(this, Rj45, {192, 136, 147, 169});
     m_picture->setAccessibleName("RJ45 connection status");
     ShowFaultyPairs({});
     auto* legend = ui::PlaceControl<QLabel>(this, kUnnumbered, {362, 118, 27, 41});
     legend->setPixmap(QPixmap(":/pictures/pair-legend.png"));
     legend->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    m_advice = ui::PlaceControl<QPlainTextEdit>(this, 1077, {174, 311, 208, 50});
+    m_advice = ui::PlaceControl<QPlainTextEdit>(this, Advice, {174, 311, 208, 50});
     m_advice->setReadOnly(true);
-    m_test = ui::PlaceControl<QPushButton>(this, 1075, {406, 343, 34, 24}, "Test");
+    m_test = ui::PlaceControl<QPushButton>(this, Test, {406, 343, 34, 24}, "Test");
 }
 
 void Tool1Main::OnInitDialog()

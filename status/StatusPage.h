@@ -20,6 +20,40 @@ class QPlainTextEdit;
 class QPushButton;
 class Rj45Picture;
 
+// The Status page's controls, by the number each carries and is found by.
+struct StatusControl {
+    enum Id : int {
+        LocalFrame = 1108,
+        RemoteFrame = 1109,
+        LocalMode = 1014,
+        LocalSource = 1010,
+        RemoteMode = 1046,
+        RemoteSource = 1042,
+        // The signal lamps, as kSignalLampCaptions lists them, and their captions.
+        TxSourceFiveVolts = 1097,
+        TxLinkFiveVolts = 1098,
+        TxLinkHpd = 1099,
+        RxDisplayHpd = 1095,
+        RxLinkHpd = 1096,
+        RxLinkFiveVolts = 1094,
+        TxSourceFiveVoltsCaption = 1110,
+        TxLinkFiveVoltsCaption = 1111,
+        TxLinkHpdCaption = 1112,
+        RxDisplayHpdCaption = 1114,
+        RxLinkHpdCaption = 1115,
+        RxLinkFiveVoltsCaption = 1113,
+        PairA = 1017,
+        PairB = 1023,
+        PairC = 1024,
+        PairD = 1025,
+        CableLength = 1037,
+        BerLamp = 1103,
+        Rj45 = 1104,
+        Advice = 1077,
+        Test = 1075,
+    };
+};
+
 // The "Status" page: shows the snapshot when it opens; after Test it polls the link status of both
 // chips once a second and runs the port check every 1.5 s, until Stop or until the tool window
 // closes. Every read goes through the tool window on the UI thread; the decoding lives in
@@ -29,7 +63,7 @@ class Tool1Main : public ToolPage {
 public:
     struct Periods {
         std::chrono::milliseconds tick{status::kPollTick};
-        std::chrono::milliseconds portCheck{1500};
+        std::chrono::milliseconds portCheck{status::kPortCheckPeriod};
     };
 
     explicit Tool1Main(IToolHost& host, QWidget* parent = nullptr);

@@ -85,6 +85,16 @@ inline Payloads Wire(const QString& commands)
     return payloads;
 }
 
+// A table's cases as rows of one column "row", each named for what it shows; the test body
+// reads its case with QFETCH(Row, row).
+template <typename Row>
+void AddRows(std::initializer_list<std::pair<const char*, Row>> rows)
+{
+    QTest::addColumn<Row>("row");
+    for (const auto& [name, row] : rows)
+        QTest::newRow(name) << row;
+}
+
 struct Rig {
     // The unit in use, and a second one to plug in beside it; the main window follows both.
     SimExtender extender, second;

@@ -7,6 +7,8 @@
 #include "burnin/ChartView.h"
 #include "burnin/DescriptionDlg.h"
 
+using enum BurnInControl::Id; // the page's controls by name
+
 namespace {
 
 const Payloads kSample = Wire("aa01ab 020103 020204 010b0c");
@@ -61,6 +63,16 @@ struct BurnIn {
     }
 };
 
+// A command line run: its arguments, the samples (as Answer takes them), whether BIT.txt holds an
+// entry before it, clicks on the page's Start/Stop before it (-1: Start during the run), the exit
+// code and what it tells.
+struct CommandRun {
+    QString arguments, samples;
+    bool entries;
+    int clicks, code;
+    QString told;
+};
+
 } // namespace
 
 class BurnInTest : public QObject {
@@ -102,15 +114,15 @@ private slots:
     void startSampleStop()
     {
         BurnIn run;
-        auto* period = ui::FindControl<QComboBox>(run.page, 1107);
+        auto* period = ui::FindControl<QComboBox>(run.page, Period);
         QStringList items{period->currentText()};
         for (int i = 0; i < period->count(); ++i)
             items << period->itemText(i);
         QCOMPARE(items.join('|'), "1 second|1 second|10 second|1 minute|10 minute");
         WriteFile("BIT.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         run.clock.seconds = QDateTime(QDate(2014, 2, 1), QTime(9, 5, 3)).toSecsSinceEpoch();
-        Click(run.page, 1103);
-        QCOMPARE(Texts(run.page, {1103, 1120}) + ReadFile("BIT.txt"),
+        Click(run.page, StartStop);
+        QCOMPARE(Texts(run.page, {StartStop, Time}) + ReadFile("BIT.txt"),
                  "Stop|2014/2/1 9:5:3");     // emptied
         QVERIFY(run.rig.Commands().empty()); // the first sample comes one period later
         run.page->OnTimer();
@@ -120,23 +132,23 @@ private slots:
             run.page->OnTimer();
         run.clock.seconds += 7;
         run.page->ClockLogCycle();
-        QTRY_COMPARE(Text(run.page, 1120), "2014/2/1 9:5:10");
-        Click(run.page, 1103);
-        QCOMPARE(Text(run.page, 1103) + ReadFile("BIT.txt"),
+        QTRY_COMPARE(Text(run.page, Time), "2014/2/1 9:5:10");
+        Click(run.page, StartStop);
+        QCOMPARE(Text(run.page, StartStop) + ReadFile("BIT.txt"),
                  "Start2014/2/1 9:5:10\tLink Fail.\r\n"); // kept
         run.rig.wire.Clear();
         run.page->OnTimer();
         QVERIFY(run.rig.Commands().empty());
         period->setCurrentIndex(2); // the chosen item's period
-        Click(run.page, 1103);
+        Click(run.page, StartStop);
         QCOMPARE(run.page->findChild<QTimer*>("sampleTimer")->interval(), 3 * 3600 * 1000);
     }
 
     void chartOfThirtySamples()
     {
         BurnIn run;
-        Click(run.page, 1103);
-        auto* chart = ui::FindControl<ChartView>(run.page, 1105);
+        Click(run.page, StartStop);
+        auto* chart = ui::FindControl<ChartView>(run.page, Chart);
         QCOMPARE(chart->accessibleDescription(), "No sample yet");
         for (int k = 1; k <= 31; ++k) { // the link down on every third, 5V and HPD on the 31st
             Answer(run.rig, QString(k % 3 ? "G" : "B") + (k == 31 ? "GBB" : "GGG"));
@@ -155,7 +167,7 @@ private slots:
                 && traces[0].points.last() == QPoint(464, 20));
         QVERIFY(traces[2].points.last() == QPoint(464, 190)
                 && traces[3].points.last() == QPoint(464, 280));
-        Click(run.page, 1103); // the picture stays after Stop
+        Click(run.page, StartStop); // the picture stays after Stop
         chart->Refresh();
         QCOMPARE(chart->accessibleDescription(),
                  "Newest sample: Link good, Video Signal good, 5V bad, HPD bad");
@@ -168,7 +180,7 @@ private slots:
     {
         BurnIn run;
         QVERIFY(QDir().mkdir("BIT.txt"));
-        Click(run.page, 1103);
+        Click(run.page, StartStop);
         auto* notice = run.page->findChild<QLabel*>("logNotice");
         const QString told = notice->text();
         QVERIFY(!notice->isHidden() && told.startsWith("BIT.txt cannot be written ("));
@@ -181,11 +193,11 @@ private slots:
         QVERIFY(notice->text() == told && run.rig.boxes.isEmpty() && QDir().rmdir("BIT.txt"));
         run.page->ClockLogCycle(); // the kept failures go in once it can be written
         QCOMPARE(ReadFile("BIT.txt"), "2014/3/7 13:5:0\tLink Fail.\r\n");
-        Click(run.page, 1103);
-        Click(run.page, 1103);
+        Click(run.page, StartStop);
+        Click(run.page, StartStop);
         QVERIFY(notice->isHidden() && QFile::remove("BIT.txt") && QDir().mkdir("BIT.txt"));
-        Click(run.page, 1103);
-        Click(run.page, 1103); // a new run tells it again
+        Click(run.page, StartStop);
+        Click(run.page, StartStop); // a new run tells it again
         QVERIFY(!notice->isHidden());
     }
 
@@ -226,16 +238,16 @@ private slots:
     void clockAndLogThreadFollowsTheRun()
     {
         BurnIn run({{}, {1h, 1h, 1h, 1h}, 10ms, false});
-        Click(run.page, 1103);
+        Click(run.page, StartStop);
         Answer(run.rig, "GGGB");
         for (int i = 0; i < 6; ++i)
             run.page->OnTimer();
         run.clock.seconds += 30;
         QTRY_COMPARE(ReadFile("BIT.txt").count("No HPD"), 1);
-        QTRY_COMPARE(Text(run.page, 1120), "2014/3/7 13:5:30");
+        QTRY_COMPARE(Text(run.page, Time), "2014/3/7 13:5:30");
         for (int i = 0; i < 20; ++i) { // Stop and Start within a cycle: the new run logs
-            Click(run.page, 1103);
-            Click(run.page, 1103);
+            Click(run.page, StartStop);
+            Click(run.page, StartStop);
         }
         for (int i = 0; i < 6; ++i)
             run.page->OnTimer();
@@ -258,7 +270,7 @@ private slots:
                     "Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal 0, "
                     "5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"));
             } else {
-                Click(run.page, 1103);
+                Click(run.page, StartStop);
                 for (int second = 0; second <= 14; ++second, ++run.clock.seconds) {
                     run.page->ClockLogCycle(); // each second the cycle, then the sample
                     if (second > 0)
@@ -277,57 +289,39 @@ private slots:
     // the log, the page's or the command's, and the other is told who has it and changes nothing.
     void commandRuns_data()
     {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("samples"); // as Answer takes them
-        QTest::addColumn<bool>("entries");    // BIT.txt holds one before the run
-        QTest::addColumn<int>(
-            "clicks"); // on the page's Start/Stop before; -1: Start during the run
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("told");
         const QString two = "burn-in --duration 2s", yes = two + " --yes";
-        QTest::newRow("clean run") << two << "GGGG" << false << 0 << 0
-                                   << "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 "
-                                      "entries logged in BIT.txt; no sample failed\n";
-        QTest::newRow("HPD failed") << two << "GGGB" << false << 0 << 5
-                                    << "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n";
-        QTest::newRow("failed counts in JSON")
-            << "--json burn-in --period 10s --duration 25s"
-            << "BBGG" << false << 0 << 5
-            << R"("failed":["link","video"],"log":"BIT.txt","samples":2})";
-        QTest::newRow("BIT.txt holding entries kept")
-            << two << "GGGG" << true << 0 << 4
-            << "burn-in: not started: BIT.txt was kept (--yes empties it)\n";
-        QTest::newRow("command line while the page runs")
-            << yes << "GGGG" << true << 1 << 1
-            << "not started: BIT.txt is in use by tst_burnin (process PID); --log names another "
-               "file";
-        QTest::newRow("command line after the page stopped, --yes")
-            << yes << "GGGG" << true << 2 << 0 << "2 samples";
-        QTest::newRow("page while the command line runs")
-            << two << "GGGG" << false << -1 << 0
-            << "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run "
-               "has ended.";
+        // clang-format off
+        AddRows<CommandRun>({
+            {"clean run", {two, "GGGG", false, 0, 0, "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
+                "BIT.txt; no sample failed\n"}},
+            {"HPD failed", {two, "GGGB", false, 0, 5, "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
+            {"failed counts in JSON", {"--json burn-in --period 10s --duration 25s", "BBGG", false, 0, 5,
+                R"("failed":["link","video"],"log":"BIT.txt","samples":2})"}},
+            {"BIT.txt holding entries kept", {two, "GGGG", true, 0, 4, "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
+            {"command line while the page runs", {yes, "GGGG", true, 1, 1,
+                "not started: BIT.txt is in use by tst_burnin (process PID); --log names another file"}},
+            {"command line after the page stopped, --yes", {yes, "GGGG", true, 2, 0, "2 samples"}},
+            {"page while the command line runs", {two, "GGGG", false, -1, 0,
+                "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run has ended."}}});
+        // clang-format on
     }
     void commandRuns()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QString, samples);
-        QFETCH(bool, entries);
-        QFETCH(int, clicks);
-        QFETCH(int, code);
-        QFETCH(QString, told);
+        QFETCH(CommandRun, row);
+        const auto& [arguments, samples, entries, clicksBefore, code, told] = row;
+        int clicks = clicksBefore;
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
         Answer(run.rig, samples);
         for (int i = 0; i < clicks; ++i)
-            Click(run.page, 1103);
+            Click(run.page, StartStop);
         const QByteArray log = entries ? "2014/3/6 9:0:0\tNo HPD .\r\n" : "";
         WriteFile("BIT.txt", log);
         const CliResult cli =
             RunCli(run.rig.wire, arguments, &run.clock, false, [&](auto& now, auto&) {
                 now += 7ms; // each answer takes its time
                 if (clicks < 0 && now >= 1s && std::exchange(clicks, 0))
-                    Click(run.page, 1103);
+                    Click(run.page, StartStop);
             });
         QCOMPARE(cli.code, code);
         const QString shown = cli.out + cli.err + run.rig.boxes.join('|');
@@ -347,11 +341,11 @@ private slots:
         QStringList chosen{"first", "second.txt", "", "no such folder/report", "first", "first"};
         CDescription::SetSaveNameChooser([&](QWidget*) { return chosen.takeFirst(); });
         WhenModal([&](QWidget* dialog) {
-            auto* text = ui::FindControl<QPlainTextEdit>(dialog, 1010);
+            auto* text = ui::FindControl<QPlainTextEdit>(dialog, DescriptionControl::Text);
             QTest::keyClicks(text, "Rack 4");
             QCOMPARE(dialog->windowTitle() + text->toPlainText() + "\n",
                      "Description" + QString(header).replace("\r\n", "\n"));
-            auto* saveAs = ui::FindControl<QPushButton>(dialog, 1090);
+            auto* saveAs = ui::FindControl<QPushButton>(dialog, DescriptionControl::SaveAs);
             saveAs->click(); // no log: an empty log part, and the log is not created
             QVERIFY(ReadFile("first.txt") == header + "\t" && !QFile::exists("BIT.txt"));
             run.clock.seconds += 60; // the header keeps the time the dialog opened
@@ -371,7 +365,7 @@ private slots:
             QVERIFY(run.rig.boxes[0].startsWith(
                 "The report could not be saved as no such folder/report.txt:\n"));
         });
-        Click(run.page, 1106);
+        Click(run.page, SaveAs);
         CDescription::SetSaveNameChooser({});
         QVERIFY(chosen.isEmpty() && QDir().entryList(QDir::Files).size() == 3);
     }

@@ -29,177 +29,212 @@ QProcessEnvironment In(const QString& home)
     return environment;
 }
 
+// clang-format off
+// A run stopped by a signal at ms (again 50 ms later), the keys typed, and the ms it takes when it
+// ends well (0: not checked).
+struct Signalled { QString arguments; bool terminal; cli::Stop signal; int at; QString keys; int code; QString message; int took = 0; };
+struct Refusal { QString arguments; int code; QString message; bool terminal = false; };
+// Steps of (ms, unit, + - or p); the most ms taken (-1: sends nothing); the fail-safe settings each
+// unit was written, and the last; the unit pulled out before the run.
+struct Picked { QString arguments; std::vector<std::tuple<int, int, char>> steps; int code; QString message; int most;
+                QString written = "0|0"; int out = -1; };
+// clang-format on
+
 } // namespace
 
 class CliTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void ownRules()
+    // Signals: nothing goes to the chip before the erase; SIGTERM, SIGHUP and Ctrl-C off a terminal
+    // stop at a block, Ctrl-C on a terminal asks while the blocks go on (a second changes
+    // nothing). A run that ends well takes the time its pace gives.
+    void ownRulesOnSignals_data()
     {
-        InTempDir dir;
-        Rig rig;
-        rig.Healthy();
-        // Signals: nothing goes to the chip before the erase; SIGTERM, SIGHUP and Ctrl-C off a
-        // terminal stop at a block, Ctrl-C on a terminal asks while the blocks go on (a second
-        // changes nothing). Blocks from 1 s (the erase's pause) one per 5 ms, none made up.
-        WriteFile("big.bin", Pattern(64 * 32));
+        // The blocks go one per 5 ms from the erase's pause of 1 s, so the 64th leaves at 1315 ms;
+        // a block answered 300 ms late puts the rest 295 ms later (its 5 ms are in the 300),
+        // none made up. A command stopped at t ms ends at t + 100: it sleeps 100 ms at a time.
+        constexpr int kLastBlockMs = 1000 + 63 * 5, kLateMs = 300 - 5, kStopSeenMs = 100;
         const QString flash = "flash --to local --yes big.bin", before = "before the erase",
                       torn = "after block 20 of 64. The local chip now holds an incomplete image";
         using enum cli::Stop;
-        const std::tuple<QString, bool, cli::Stop, int, const char*, int, QString> signalled[]{
-            // arguments, on a terminal, signal at ms (again 50 ms later), keys, code, message
-            {flash, false, Interrupt, 0, "", 4, before},
-            {flash, true, Terminate, 0, "", 4, before},
-            {flash, true, Terminate, 1100, "", 4, torn},
-            {flash, false, Interrupt, 1100, "", 4, torn},
-            {flash, true, Interrupt, 1100, "y", 4,
-             "A firmware update is running. Stopping now "
-             "leaves the chip without working firmware. Stop it? [y/N]"},
-            {flash, true, Interrupt, 1100, "...........", 0, "Completed!"},
-            {flash, false, None, 0, "", 0, "Completed!"}, // the 10th block answered 300 ms late
-            {"flash --to local big.bin", true, Interrupt, 0, "...y", 4, "not programmed"},
-            {"burn-in --duration 9s", false, Terminate, 3500, "", 0, "ended (signal): 3 samples"},
-            {"status --watch", false, Terminate, 2500, "", 0, ""}};
-        for (auto [arguments, terminal, signal, at, keys, code, message] : signalled) {
-            rig.wire.Clear();
-            int sent = 0;
-            const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
-                if (signal == None && rig.Commands().size() == 14 && !sent++)
-                    now += 300ms;
-                else if (signal != None && now.count() >= at + sent * 50 && sent < 2)
-                    stop = signal, ++sent;
-            };
-            const CliResult run = RunCli(rig.wire, arguments, nullptr, terminal, moment, keys);
-            QVERIFY2(
-                run.code == code && (run.err + run.out).contains(message)
-                    && run.err.count("[y/N]") == !QString(keys).isEmpty()
-                    && std::ranges::count(rig.Commands(), Hex("030205"))
-                           == (flash == arguments && message != before)
-                    && (code
-                        || run.took.count() == (flash == arguments ? 1315 + 295 * !at : at + 100)),
-                qPrintable(arguments + (": " + run.err)));
-        }
+        // clang-format off
+        AddRows<Signalled>({
+            {"Ctrl-C off a terminal before the erase", {flash, false, Interrupt, 0, "", 4, before}},
+            {"SIGTERM on a terminal before the erase", {flash, true, Terminate, 0, "", 4, before}},
+            {"SIGTERM on a terminal at a block", {flash, true, Terminate, 1100, "", 4, torn}},
+            {"Ctrl-C off a terminal at a block", {flash, false, Interrupt, 1100, "", 4, torn}},
+            {"Ctrl-C on a terminal, yes", {flash, true, Interrupt, 1100, "y", 4, "A firmware update is running. "
+                "Stopping now leaves the chip without working firmware. Stop it? [y/N]"}},
+            {"Ctrl-C on a terminal, no answer", {flash, true, Interrupt, 1100, "...........", 0, "Completed!", kLastBlockMs}},
+            {"the 10th block answered late", {flash, false, None, 0, "", 0, "Completed!", kLastBlockMs + kLateMs}},
+            {"Ctrl-C at the question", {"flash --to local big.bin", true, Interrupt, 0, "...y", 4, "not programmed"}},
+            {"burn-in", {"burn-in --duration 9s", false, Terminate, 3500, "", 0, "ended (signal): 3 samples", 3500 + kStopSeenMs}},
+            {"status --watch", {"status --watch", false, Terminate, 2500, "", 0, "", 2500 + kStopSeenMs}}});
+        // clang-format on
+    }
+    void ownRulesOnSignals()
+    {
+        QFETCH(Signalled, row);
+        InTempDir dir;
+        Rig rig;
+        rig.Healthy();
+        WriteFile("big.bin", Pattern(64 * 32));
+        int sent = 0; // the signal again 50 ms later
+        const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
+            if (row.signal == cli::Stop::None && rig.Commands().size() == 14 && !sent++)
+                now += 300ms;
+            else if (row.signal != cli::Stop::None && now.count() >= row.at + sent * 50 && sent < 2)
+                stop = row.signal, ++sent;
+        };
+        const CliResult run =
+            RunCli(rig.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
+        QVERIFY2((run.err + run.out).contains(row.message), qPrintable(run.err));
+        QCOMPARE(run.code, row.code);
+        QCOMPARE(run.err.count("[y/N]"), qsizetype(!row.keys.isEmpty()));
+        QCOMPARE(std::ranges::count(rig.Commands(), Hex("030205")),
+                 row.arguments.contains("--yes") && !row.message.startsWith("before"));
+        if (row.took)
+            QCOMPARE(run.took.count(), row.took);
+    }
+
+    // Exit codes with their messages; nothing is erased or programmed.
+    void ownRulesOnRefusals_data()
+    {
+        // clang-format off
+        AddRows<Refusal>({
+            {"another command's option", {"info --to local", 2, "--to is not an option of info"}},
+            {"an interval not listed", {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"}},
+            {"an unsound HEX file", {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"}},
+            {"no identification", {"flash --to local plain.bin", 4, "not programmed: This image holds no identification, so "
+                "nothing tells whether it is for the chip you chose, QX710 TX. Programming it may leave the unit unusable. "
+                "(--yes programs it anyway)"}},
+            {"Enter on a terminal answers No", {"flash --to local plain.bin", 4, "[y/N]", true}},
+            {"no data", {"flash --to local empty.hex", 3, "empty.hex: The image holds no data: nothing to program!"}},
+            {"a setting refused", {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"}},
+            {"a read refused", {"status", 1, "status: the read (01 08 09) failed: the extender refused it"}},
+            {"a period not listed", {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
+            {"a duration too long", {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"}},
+            {"a duration below a period", {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"}},
+            {"an old log kept", {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"}},
+            {"a log not to be written", {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (Is a"}},
+            {"no such image", {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"}},
+            {"a folder for an image", {"flash --to local .", 3, ".: Cannot open the file! (Is a directory)"}},
+            {"an unknown option", {"--help-all", 2, "Unknown option 'help-all'"}},
+            {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
+            {"a command's help", {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
+            {"list as JSON", {"--json list", 0, ""}}});
+        // clang-format on
+    }
+    void ownRulesOnRefusals()
+    {
+        QFETCH(Refusal, row);
+        InTempDir dir;
+        Rig rig;
+        rig.Healthy();
         WriteFile("bad.hex", QByteArray(300, '0').prepend(':'));
         WriteFile("plain.bin", QByteArray(300, '\x11'));
         WriteFile("empty.hex", QByteArray(300, ' ').prepend(":00000001FF\n"));
         WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         rig.Set("0108=");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
-        const std::tuple<const char*, int, const char*> table[]{
-            {"info --to local", 2, "--to is not an option of info"},
-            {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"},
-            {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"},
-            {"flash --to local plain.bin", 4,
-             "not programmed: This image holds no identification, so nothing tells whether it is "
-             "for the chip you chose, QX710 TX. Programming it may leave the unit unusable. (--yes "
-             "programs it anyway)"},
-            {"flash --to local empty.hex", 3,
-             "empty.hex: The image holds no data: nothing to program!"},
-            {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"},
-            {"status", 1, "status: the read (01 08 09) failed: the extender refused it"},
-            {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"},
-            {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"},
-            {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"},
-            {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"},
-            {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (Is a"},
-            {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"},
-            {"flash --to local .", 3, ".: Cannot open the file! (Is a directory)"},
-            {"--help-all", 2, "Unknown option 'help-all'"},
-            {"--version", 0, "torvanreader-cli 1.0.0.1\n"},
-            {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"},
-            {"--json list", 0, ""}};
-        for (auto [arguments, code, message] : table) {
-            const CliResult run = RunCli(rig.wire, arguments);
-            QVERIFY2(run.code == code && (run.err + run.out).contains(message),
-                     qPrintable(arguments + (": " + run.err)));
-        }
-        // Nothing was erased or programmed.
+        const CliResult run = RunCli(rig.wire, row.arguments, nullptr, row.terminal);
+        QVERIFY2((run.err + run.out).contains(row.message), qPrintable(run.err));
+        QCOMPARE(run.code, row.code);
         QVERIFY(std::ranges::none_of(rig.Commands(), [](auto& c) { return c[0] == 3; }));
-        const CliResult asked = RunCli(rig.wire, "flash --to local plain.bin", nullptr, true);
-        QVERIFY(asked.code == 4 && asked.err.contains("[y/N]")); // on a terminal Enter answers No
-        // --watch prints a reading when it changes: the link comes up when its read is answered.
+    }
+
+    // --watch prints a reading when it changes: the link comes up when its read is answered. A
+    // unit pulled out, or none there, is said.
+    void ownRulesOnReadings()
+    {
+        Rig rig;
+        rig.Healthy();
         rig.Set("010c=0000001e 0112=00000021 0114=08");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = Hex("011213"), .onlyNth = 1});
         const QString watched = RunCli(rig.wire, "--json status --watch").out;
-        QVERIFY(watched.count('\n') == 2 && watched.contains(R"("time":"2014/3/7 13:5:0")")
-                && watched.contains(R"("video_ber":{"lamp":"marginal","level":8})")
-                && watched.indexOf(R"("link":"down")") < watched.indexOf(R"("link":"up")"));
+        QCOMPARE(watched.count('\n'), 2);
+        QVERIFY(watched.contains(R"("time":"2014/3/7 13:5:0")"));
+        QVERIFY(watched.contains(R"("video_ber":{"lamp":"marginal","level":8})"));
+        QVERIFY(watched.indexOf(R"("link":"down")") < watched.indexOf(R"("link":"up")"));
         rig.extender.SetFaults({.unplug = true, .onlyPrefix = Hex("aa01ab")}); // pulled out
         QVERIFY(RunCli(rig.wire, "info").err.endsWith("did not answer (No such device)\n"));
         const CliResult missing = RunCli(rig.wire, "status");
-        QVERIFY(missing.code == 1 && missing.out.isEmpty());
+        QCOMPARE(missing.out, "");
         QCOMPARE(missing.err,
                  "torvanreader-cli: status: no extender found (vendor 0x051A, product 0x511B); "
                  "plug the unit (TX) into this PC with its USB to mini-USB cable, see what is "
                  "there with 'torvanreader-cli list', or try every command on a simulated "
                  "extender with --demo\n");
-        // --device picks one unit among several.
+        QCOMPARE(missing.code, 1);
+    }
+
+    // Among two units, the first listed but not to be opened: --device, --serial and --wait reach
+    // the unit named as it is plugged in (+), pulled out (-) or given access (p) at a time (ms);
+    // list --watch tells the plugs and pulls, sending nothing. Fail-Safe On writes the page's
+    // defaults, Off the off setting twice.
+    void ownRulesOnUnits_data()
+    {
+        const QString denied = "first could not be opened: Permission denied; "
+                               + QString::fromStdString(NoAccessAdvice());
+        // clang-format off
+        AddRows<Picked>({
+            {"--device, On", {"--device sim:second fail-safe on", {}, 0, "Fail-Safe Enable\n", 0, "0|1 b3"}},
+            {"--device, Off", {"--device sim:second fail-safe off", {}, 0, "Fail-Safe Disable", 0, "0|2 33"}},
+            {"--device of none", {"--device sim:third info", {}, 1, "", 0}},
+            {"--serial with --device", {"--serial A1 --device sim:first info", {}, 2, "give one of them", 0}},
+            {"list, no access", {"list", {}, 0, "A1\tTorvan\tSimulated HDBaseT extender\tno permission", 0}},
+            {"list as JSON", {"--json list", {}, 0, R"({"answers":false,"in_use":false,"manufacturer":"Torvan","no_permission":true,)"
+                R"("path":"sim:first","product":"Simulated HDBaseT extender","serial":"A1"},{"answers":true,"in_use":false,)"
+                R"("manufacturer":"Torvan","no_permission":false,"path":"sim:second")", 0}},
+            {"--serial, no access", {"--serial A1 info", {}, 1, denied, 0}},
+            {"--serial", {"--serial B2 fail-safe off", {}, 0, "Fail-Safe Disable", 0, "0|2 33"}},
+            {"--wait, plugged in again", {"--wait 10 --serial B2 fail-safe off", {{0, 1, '-'}, {3000, 1, '+'}}, 0, "", 3100, "0|2 33"}},
+            {"--wait, stays out", {"--wait 2 --serial B2 info", {{0, 1, '-'}}, 1, "number B2 (waited 2 s)", 2000}},
+            {"--wait, none comes", {"--wait 99 list", {{0, 0, '-'}}, 4, "waiting: no extender found", 60000, "0|0", 1}},
+            {"--wait, plugged in, then access", {"--wait 9 --serial A1 fail-safe off", {{0, 0, '+'}, {1000, 0, 'p'}}, 0, "", 1250, "2 33|0", 0}},
+            {"list --watch", {"list --watch", {{1000, 1, '+'}, {2000, 1, '-'}}, 0,
+                "present\tsim:first\tA1\nadded\tsim:second\tB2\nremoved\tsim:second\tB2\n", -1, "0|0", 1}},
+            {"list --watch as JSON", {"--json list --watch", {{1, 0, '-'}}, 0, R"("removed","path":"sim:first")", -1}}});
+        // clang-format on
+    }
+    void ownRulesOnUnits()
+    {
+        QFETCH(Picked, row);
         SimExtender units[2]{SimExtender("sim:first", "A1"), SimExtender("sim:second", "B2")};
-        SimUnits pc({&units[0], &units[1]});
-        units[0].FailOpen(HidAccess::Write, true); // listed, but it cannot be opened
-        const QJsonDocument list = QJsonDocument::fromJson(RunCli(pc, "--json list").out.toUtf8());
-        QVERIFY(list["devices"][1]["serial"] == "B2" && list["devices"][1]["answers"] == true
-                && list["devices"][0]["answers"] == false
-                && list["devices"][0]["no_permission"] == true
-                && list["devices"][1]["no_permission"] == false);
-        QCOMPARE(RunCli(pc, "--device sim:second fail-safe on").out, "Fail-Safe Enable\n");
-        // Settings written, then the last: on with the page's defaults, off written twice.
-        const auto written = [](SimDeviceModel& m) {
-            return m.FailSafeWrites() << 8 | m.FailSafeSetting();
-        };
-        QVERIFY(units[0].WithModel(written) >> 8 == 0 && units[1].WithModel(written) == 0x1B3);
-        QVERIFY(RunCli(pc, "--device sim:second fail-safe off").code == 0
-                && units[1].WithModel(written) == 0x333);
-        QCOMPARE(RunCli(pc, "--device sim:third info").code, 1);
-        // --serial and --wait reach the unit named as it is plugged in (+), pulled out (-) or
-        // given access (p) at a time (ms); list --watch tells the plugs and pulls, sending nothing.
         SimPlugs plugs;
-        RecordingBackend seen(pc);
+        if (row.out >= 0)
+            units[row.out].Unplug(); // before its plugs are told
         for (SimExtender& unit : units)
             unit.ReportPlugsTo(&plugs);
-        using Steps = std::vector<std::tuple<int, int, char>>;
-        const std::string denied =
-            "first could not be opened: Permission denied; " + NoAccessAdvice();
-        const std::tuple<const char*, Steps, int, const char*, int> plugged[]{
-            // arguments, steps, code, message or output, most ms taken (-1: sends nothing)
-            {"--serial A1 --device sim:first info", {}, 2, "give one of them", 0},
-            {"list", {}, 0, "A1\tTorvan\tSimulated HDBaseT extender\tno permission", 0},
-            {"--serial A1 info", {}, 1, denied.c_str(), 0},
-            {"--serial B2 fail-safe off", {}, 0, "Fail-Safe Disable", 0},
-            {"--wait 10 --serial B2 fail-safe off", {{0, 1, '-'}, {3000, 1, '+'}}, 0, "", 3100},
-            {"--wait 2 --serial B2 info", {{0, 1, '-'}}, 1, "number B2 (waited 2 s)", 2000},
-            {"--wait 99 list", {{0, 0, '-'}}, 4, "waiting: no extender found", 60000},
-            {"--wait 9 --serial A1 fail-safe off", {{0, 0, '+'}, {1000, 0, 'p'}}, 0, "", 1250},
-            {"list --watch",
-             {{1000, 1, '+'}, {2000, 1, '-'}},
-             0,
-             "present\tsim:first\tA1\n"
-             "added\tsim:second\tB2\n"
-             "removed\tsim:second\tB2\n",
-             -1},
-            {"--json list --watch", {{1, 0, '-'}}, 0, R"("removed","path":"sim:first")", -1}};
-        for (const auto& [arguments, steps, code, message, most] : plugged) {
-            const size_t sent = seen.CommandPayloads().size();
-            const CliResult run = RunCli(
-                seen, arguments, nullptr, false,
-                [&, steps = steps](auto& now, auto&) mutable {
-                    for (; !steps.empty() && now.count() >= std::get<0>(steps.front());
-                         steps.erase(steps.begin())) {
-                        SimExtender& unit = units[std::get<1>(steps.front())];
-                        const char step = std::get<2>(steps.front());
-                        step == '+'   ? unit.Replug()
-                        : step == '-' ? unit.Unplug()
-                                      : unit.FailOpen(HidAccess::Write, false);
-                    }
-                },
-                {}, &plugs);
-            QVERIFY2(run.code == code && (run.out + run.err).contains(message)
-                         && (most < 0 ? seen.CommandPayloads().size() == sent
-                                      : run.took.count() <= most),
-                     qPrintable(arguments + (": " + run.out + run.err)));
-        }
-        QVERIFY(units[0].WithModel(written) == 0x233 && units[1].WithModel(written) == 0x733);
+        units[0].FailOpen(HidAccess::Write, true); // listed, but it cannot be opened
+        SimUnits pc({&units[0], &units[1]});
+        RecordingBackend seen(pc);
+        const CliResult run = RunCli(
+            seen, row.arguments, nullptr, false,
+            [&, steps = row.steps](auto& now, auto&) mutable {
+                for (; !steps.empty() && now.count() >= std::get<0>(steps.front());
+                     steps.erase(steps.begin())) {
+                    SimExtender& unit = units[std::get<1>(steps.front())];
+                    const char step = std::get<2>(steps.front());
+                    step == '+'   ? unit.Replug()
+                    : step == '-' ? unit.Unplug()
+                                  : unit.FailOpen(HidAccess::Write, false);
+                }
+            },
+            {}, &plugs);
+        QVERIFY2((run.out + run.err).contains(row.message), qPrintable(run.out + run.err));
+        QCOMPARE(run.code, row.code);
+        if (row.most < 0)
+            QCOMPARE(seen.CommandPayloads().size(), size_t(0));
+        else
+            QVERIFY(run.took.count() <= row.most);
+        const auto written = [](SimDeviceModel& m) { // how many settings, and the last
+            return m.FailSafeWrites()
+                       ? QString("%1 %2").arg(m.FailSafeWrites()).arg(m.FailSafeSetting(), 0, 16)
+                       : "0";
+        };
+        QCOMPARE(units[0].WithModel(written) + "|" + units[1].WithModel(written), row.written);
     }
 
     // Units named by --serial and --device, two of them with one serial number: list shows and

@@ -7,10 +7,11 @@ namespace {
 // The status text, which of On, Off and the lists can be used, and what the lists show.
 QString State(const QWidget* page)
 {
-    QString state = Text(page, 1124);
-    for (int id : {1123, 1122, 1107, 1108, 1109})
+    using enum FailSafeControl::Id;
+    QString state = Text(page, FailSafeControl::State);
+    for (int id : {On, Off, WireQuality, VideoBitError, TimeInterval})
         state += Enabled(page, id) ? " +" : " -";
-    for (int id : {1107, 1108, 1109})
+    for (int id : {WireQuality, VideoBitError, TimeInterval})
         state += " " + ui::FindControl<QComboBox>(page, id)->currentText();
     return state;
 }
@@ -21,28 +22,34 @@ class FailSafeTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The lists' wire quality, video bit error and time interval, and the setting byte On writes.
+    void settingBytes_data()
+    {
+        AddRows<std::pair<QString, QString>>({{"the defaults", {"64 1e-9 30", "b3"}},
+                                              {"each list's last", {"86 1e-8 60", "ee"}},
+                                              {"each list's first", {"48 1e-9 5", "90"}},
+                                              {"the bit error alone", {"48 1e-8 5", "88"}}});
+    }
     void settingBytes()
     {
-        for (auto [selection, setting] : {std::pair{"64 1e-9 30", "b3"},
-                                          {"86 1e-8 60", "ee"},
-                                          {"48 1e-9 5", "90"},
-                                          {"48 1e-8 5", "88"}}) {
-            Rig rig;
-            rig.Open();
-            auto& page = rig.page<ResetTool>();
-            QCOMPARE(State(&page), "Fail-Safe Disable + - + + + 64 1e-9 30");
-            for (int i = 0; i < 3; ++i)
-                ui::FindControl<QComboBox>(&page, 1107 + i)
-                    ->setCurrentText(QString(selection).split(' ')[i]);
-            rig.wire.Clear();
-            Click(&page, 1123);
-            QCOMPARE(State(&page), QString("Fail-Safe Enable - + - - - ") + selection);
-            // Off writes the default setting twice whatever the lists show, and keeps them.
-            Click(&page, 1122);
-            QCOMPARE(rig.Commands(), Wire(QString("050106%1 05010633 05010633").arg(setting)));
-            QCOMPARE(State(&page), QString("Fail-Safe Disable + - + + + ") + selection);
-            QVERIFY(rig.boxes.isEmpty());
-        }
+        using Row = std::pair<QString, QString>;
+        QFETCH(Row, row);
+        const auto& [selection, setting] = row;
+        Rig rig;
+        rig.Open();
+        auto& page = rig.page<ResetTool>();
+        QCOMPARE(State(&page), "Fail-Safe Disable + - + + + 64 1e-9 30");
+        for (int i = 0; i < 3; ++i)
+            ui::FindControl<QComboBox>(&page, FailSafeControl::WireQuality + i)
+                ->setCurrentText(selection.split(' ')[i]);
+        rig.wire.Clear();
+        Click(&page, FailSafeControl::On);
+        QCOMPARE(State(&page), "Fail-Safe Enable - + - - - " + selection);
+        // Off writes the default setting twice whatever the lists show, and keeps them.
+        Click(&page, FailSafeControl::Off);
+        QCOMPARE(rig.Commands(), Wire(QString("050106%1 05010633 05010633").arg(setting)));
+        QCOMPARE(State(&page), "Fail-Safe Disable + - + + + " + selection);
+        QCOMPARE(rig.boxes, QStringList());
     }
 };
 

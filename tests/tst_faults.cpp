@@ -133,7 +133,7 @@ private:
         VerifyPlayed(rig, fault, play);
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
             rig.wire.Clear(); // "Apply Firmware" then asks; No sends nothing
-            Click(&rig.page<DlgProgrammer>(), 1084);
+            Click(&rig.page<DlgProgrammer>(), FirmwareControl::Apply);
             QVERIFY(rig.Commands().empty() && rig.boxes.last() == kRestartQuestion);
         }
 
@@ -163,18 +163,20 @@ private:
     {
         if (phase == Polling && !rig.page<Tool1Main>().IsRunning()) {
             rig.page<Tool1Main>().SetPeriods({1h, 1h});
-            Click(&rig.page<Tool1Main>(), 1075);
-        } else if (Programming(phase) && Text(&rig.page<DlgProgrammer>(), 1092) == "N/A") {
+            Click(&rig.page<Tool1Main>(), StatusControl::Test);
+        } else if (Programming(phase)
+                   && Text(&rig.page<DlgProgrammer>(), FirmwareControl::ImageType) == "N/A") {
             const QString image = WriteFile("image.bin", kImage);
             rig.page<DlgProgrammer>().SetFileChooser(
                 [=](QWidget*, const QString&) { return image; });
             rig.page<DlgProgrammer>().SetTickPeriod(0ms);
-            Click(&rig.page<DlgProgrammer>(), 1077);
+            Click(&rig.page<DlgProgrammer>(), FirmwareControl::Browse);
         } else if (phase == Sample && !rig.page<CBIT>().IsRunning()) {
             rig.page<CBIT>().SetTiming({m_clock.Reader(), {1h, 1h, 1h, 1h}, 1s, true});
-            Click(&rig.page<CBIT>(), 1103);
-        } else if (phase >= Off && Text(&rig.page<ResetTool>(), 1124) == "Fail-Safe Disable") {
-            Click(&rig.page<ResetTool>(), 1123);
+            Click(&rig.page<CBIT>(), BurnInControl::StartStop);
+        } else if (phase >= Off
+                   && Text(&rig.page<ResetTool>(), FailSafeControl::State) == "Fail-Safe Disable") {
+            Click(&rig.page<ResetTool>(), FailSafeControl::On);
         }
         rig.boxes.clear();
         rig.wire.Clear();
@@ -194,9 +196,10 @@ private:
         } else if (phase == Sample) {
             rig.page<CBIT>().OnTimer();
         } else if (phase >= On) {
-            Click(&rig.page<ResetTool>(), phase == On ? 1123 : 1122);
+            Click(&rig.page<ResetTool>(), phase == On ? FailSafeControl::On : FailSafeControl::Off);
         } else {
-            Click(&rig.page<DlgProgrammer>(), phase == Reset ? 1084 : 1086);
+            Click(&rig.page<DlgProgrammer>(),
+                  phase == Reset ? FirmwareControl::Apply : FirmwareControl::Program);
             QTRY_VERIFY(!rig.page<DlgProgrammer>().IsBusy());
         }
     }
@@ -204,17 +207,23 @@ private:
     QString Shown(Rig& rig, int phase)
     {
         if (phase == Opening)
-            return Texts(&rig.page<Tool1Main>(), {1014, 1037}) + "|"
-                   + Texts(&rig.page<DlgProgrammer>(), {1011, 1023});
+            return Texts(&rig.page<Tool1Main>(),
+                         {StatusControl::LocalMode, StatusControl::CableLength})
+                   + "|"
+                   + Texts(&rig.page<DlgProgrammer>(),
+                           {FirmwareControl::LocalType, FirmwareControl::RemoteType});
         if (phase == Polling)
-            return Texts(&rig.page<Tool1Main>(), {1017, 1046, 1037, 1010, 1077});
+            return Texts(&rig.page<Tool1Main>(),
+                         {StatusControl::PairA, StatusControl::RemoteMode,
+                          StatusControl::CableLength, StatusControl::LocalSource,
+                          StatusControl::Advice});
         if (phase == Sample)
-            return Text(&rig.page<CBIT>(), 1103)
+            return Text(&rig.page<CBIT>(), BurnInControl::StartStop)
                    + QString("|%1|").arg(rig.page<CBIT>().Chart().count - m_pointsBefore)
                    + ReadFile("BIT.txt");
         if (!Programming(phase))
-            return rig.boxes.join('/') + "|" + Text(&rig.page<ResetTool>(), 1124);
-        return rig.boxes.join('/') + "|" + Text(&rig.page<DlgProgrammer>(), 1091)
+            return rig.boxes.join('/') + "|" + Text(&rig.page<ResetTool>(), FailSafeControl::State);
+        return rig.boxes.join('/') + "|" + Text(&rig.page<DlgProgrammer>(), FirmwareControl::Status)
                + QString("|%1").arg(rig.Commands().size());
     }
 

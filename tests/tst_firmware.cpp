@@ -36,7 +36,7 @@ struct Firmware {
             startDirs << startDir;
             return path;
         });
-        Click(page, 1077);
+        Click(page, FirmwareControl::Browse);
     }
     // image as a HEX file, long enough for any image: empty records pad it.
     void LoadHex(const QByteArray& image, const char* name = "image.hex")
@@ -45,7 +45,7 @@ struct Firmware {
     }
     void Program()
     {
-        Click(page, 1086);
+        Click(page, FirmwareControl::Program);
         QTRY_VERIFY_WITH_TIMEOUT(!page->IsBusy(), 20000);
     }
     int Restarts(Chip chip)
@@ -72,29 +72,35 @@ private slots:
     void showsBothChipsAndWhatAFileHolds()
     {
         Firmware fw({0x53, 0, 5, 0});
-        QCOMPARE(Texts(fw.page, {1011, 1012, 1013, 1023, 1024, 1025, 1092, 1093}),
+        QCOMPARE(Texts(fw.page, {FirmwareControl::LocalType, FirmwareControl::LocalRevision,
+                                 FirmwareControl::LocalRole, FirmwareControl::RemoteType,
+                                 FirmwareControl::RemoteRevision, FirmwareControl::RemoteRole,
+                                 FirmwareControl::ImageType, FirmwareControl::ImageRevision}),
                  "QX710|3072.1|TX||3000.5|RX|N/A|N/A");
         fw.Load(""); // cancelled: nothing changes
-        QVERIFY(ui::FindControl<QRadioButton>(fw.page, 1033)->isChecked()
-                && Text(fw.page, 1010) == QDir::homePath());
+        QVERIFY(ui::FindControl<QRadioButton>(fw.page, FirmwareControl::Local)->isChecked()
+                && Text(fw.page, FirmwareControl::Path) == QDir::homePath());
         QByteArray marked = Counting(300, "0000000000000000");
         marked.replace(100, 8, QByteArray::fromHex("1234fedc23072210"));
         fw.LoadHex(marked, "marked.BIN"); // HEX by its first byte, whatever its name
-        QCOMPARE(Texts(fw.page, {1010, 1091, 1092, 1093}),
+        QCOMPARE(Texts(fw.page, {FirmwareControl::Path, FirmwareControl::Status,
+                                 FirmwareControl::ImageType, FirmwareControl::ImageRevision}),
                  QDir::current().filePath("marked.BIN") + "|300 byte.|QX710TX|3072.2");
         const auto refused = [&](const QByteArray& bytes, const QString& status) {
             fw.LoadHex(marked);
             fw.Load(bytes.isNull() ? "missing.hex" : WriteFile("refused", bytes));
-            QCOMPARE(Texts(fw.page, {1091, 1092, 1093}), status + "|N/A|N/A");
+            QCOMPARE(Texts(fw.page, {FirmwareControl::Status, FirmwareControl::ImageType,
+                                     FirmwareControl::ImageRevision}),
+                     status + "|N/A|N/A");
         };
         refused(Counting(400, "0000000000000000"), "400 byte."); // holds no identification
         QCOMPARE(fw.startDirs.last(), QDir::currentPath());      // where the last file was
         refused(kPadding + ":02000000GG00FE\r\n",
                 "Fail to convert the input from hex to bin! (line 21: 'G' is no hex digit)");
-        Click(fw.page, 1086);
+        Click(fw.page, FirmwareControl::Program);
         refused(Counting(256), "File size 256 bytes: too small for a firmware image!");
         refused({}, "Cannot open the file!");
-        Click(fw.page, 1086);
+        Click(fw.page, FirmwareControl::Program);
         QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!"));
         QVERIFY(fw.rig.Commands().empty());
     }
@@ -113,7 +119,7 @@ private slots:
         QFETCH(QString, cause);
         Firmware fw;
         fw.Load(path);
-        QCOMPARE(Text(fw.page, 1091), "Cannot open the file!");
+        QCOMPARE(Text(fw.page, FirmwareControl::Status), "Cannot open the file!");
         const auto loaded = firmware::ReadImageFile(path.toStdString());
         QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
     }
@@ -140,24 +146,24 @@ private slots:
     // default, sends nothing); the command line refuses off a terminal unless --yes.
     void marksThatCannotBeKept_data()
     {
-        QTest::addColumn<bool>("unreadable"); // the file is a folder; else its folder is a file
-        QTest::addColumn<QString>("command"); // the page's button, or torvanreader-cli's command
-        QTest::addColumn<int>("code");
-        QTest::addColumn<bool>("sent"); // whether the chip was erased or restarted
-        QTest::newRow("not stored: Read Firmware from file asks") << false << "1086" << 0 << false;
-        QTest::newRow("not stored: flash refuses")
-            << false << "flash --to local x.hex" << 4 << false;
-        QTest::newRow("not stored: flash --yes")
-            << false << "flash --to local --yes x.hex" << 0 << true;
-        QTest::newRow("unreadable: Apply Firmware asks") << true << "1084" << 0 << false;
-        QTest::newRow("unreadable: apply refuses") << true << "apply --to local" << 4 << false;
+        // Whether the file is a folder (else its folder is a file), the page's button or
+        // torvanreader-cli's command, the exit code, and whether the chip was erased or restarted.
+        const QString program = QString::number(FirmwareControl::Program),
+                      apply = QString::number(FirmwareControl::Apply);
+        // clang-format off
+        AddRows<std::tuple<bool, QString, int, bool>>({
+            {"not stored: Read Firmware from file asks", {false, program, 0, false}},
+            {"not stored: flash refuses", {false, "flash --to local x.hex", 4, false}},
+            {"not stored: flash --yes", {false, "flash --to local --yes x.hex", 0, true}},
+            {"unreadable: Apply Firmware asks", {true, apply, 0, false}},
+            {"unreadable: apply refuses", {true, "apply --to local", 4, false}}});
+        // clang-format on
     }
     void marksThatCannotBeKept()
     {
-        QFETCH(bool, unreadable);
-        QFETCH(QString, command);
-        QFETCH(int, code);
-        QFETCH(bool, sent);
+        using Row = std::tuple<bool, QString, int, bool>;
+        QFETCH(Row, row);
+        const auto& [unreadable, command, code, sent] = row;
         Firmware fw;
         fw.LoadHex(Counting(320), "x.hex");
         const QFileInfo ini(fw.rig.settings.filePath("TorvanReader/TorvanReader.ini"));
@@ -188,7 +194,7 @@ private slots:
     {
         Firmware fw;
         fw.LoadHex(Counting(32 * 40));
-        Click(fw.page, 1086);
+        Click(fw.page, FirmwareControl::Program);
         const QPointer<DlgProgrammer> page = fw.page;
         ui::SetBoxPresenter([&](const ui::Box& box) {
             fw.rig.boxes << box.text; // a question unanswered until the update has ended, then No
@@ -221,9 +227,9 @@ private slots:
         fw.LoadHex(image.left(64));
         fw.rig.wire.Clear();
         fw.rig.boxes.clear();
-        Click(fw.page, 1034);
+        Click(fw.page, FirmwareControl::Remote);
         fw.rig.answers = {false, true};
-        Click(fw.page, 1086);
+        Click(fw.page, FirmwareControl::Program);
         QVERIFY(fw.rig.Commands().empty());
         fw.Program();
         const QString question =
@@ -234,9 +240,9 @@ private slots:
         QCOMPARE(fw.rig.Commands(), expected);
         QVERIFY(fw.rig.Holds(Chip::Remote, image.left(64)));
         fw.rig.wire.Clear();
-        Click(fw.page, 1084);
-        Click(fw.page, 1033);
-        Click(fw.page, 1084);
+        Click(fw.page, FirmwareControl::Apply);
+        Click(fw.page, FirmwareControl::Local);
+        Click(fw.page, FirmwareControl::Apply);
         QCOMPARE(fw.rig.Commands(), (Payloads{Hex("040408"), Hex("030407")}));
         QCOMPARE(fw.rig.boxes.mid(3), (QStringList{" Remote Reset done.", " Local Reset done."}));
         QCOMPARE(fw.rig.pauses, std::vector<uint32_t>(4, 1000));
@@ -249,7 +255,7 @@ private slots:
         Firmware fw;
         const QString path = QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
         fw.Load(path);
-        Click(fw.page, 1034);
+        Click(fw.page, FirmwareControl::Remote);
         fw.Program();
         Rig rig;
         rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
@@ -309,7 +315,7 @@ private slots:
                 fw.LoadHex(image);
                 fw.rig.wire.Clear();
                 fw.Program();
-                auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
+                auto* bar = ui::FindControl<QProgressBar>(fw.page, FirmwareControl::Progress);
                 QVERIFY(int(fw.rig.Commands().size()) == 2 + (size + 31) / 32
                         && fw.rig.Holds(Chip::Local, image));
                 QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
@@ -322,8 +328,8 @@ private slots:
     {
         Firmware fw;
         fw.LoadHex({});
-        QCOMPARE(Text(fw.page, 1091), "0 byte.");
-        Click(fw.page, 1086); // an empty image is refused before the erase
+        QCOMPARE(Text(fw.page, FirmwareControl::Status), "0 byte.");
+        Click(fw.page, FirmwareControl::Program); // an empty image is refused before the erase
         QCOMPARE(fw.rig.boxes, QStringList{"The image holds no data: nothing to program!"});
         QVERIFY(fw.rig.Commands().empty());
         // While another job uses the wire no update starts, and while one runs no other starts.
@@ -332,15 +338,16 @@ private slots:
         const QByteArray image = Counting(32 * 60);
         fw.LoadHex(image);
         fw.rig.boxes.clear();
-        for (auto [page, start] : {std::pair<QWidget*, int>{&status, 1075}, {&burnIn, 1103}}) {
+        for (auto [page, start] : {std::pair<QWidget*, int>{&status, StatusControl::Test},
+                                   {&burnIn, BurnInControl::StartStop}}) {
             Click(page, start);
-            Click(fw.page, 1086);
+            Click(fw.page, FirmwareControl::Program);
             Click(page, start);
         }
         fw.rig.wire.Clear();
-        Click(fw.page, 1086);
-        Click(&status, 1075);
-        Click(&burnIn, 1103);
+        Click(fw.page, FirmwareControl::Program);
+        Click(&status, StatusControl::Test);
+        Click(&burnIn, BurnInControl::StartStop);
         fw.rig.page<ResetTool>().OnBnClickedOn();
         fw.rig.page<ResetTool>().OnBnClickedOff();
         QVERIFY(!status.IsRunning() && !burnIn.IsRunning());
@@ -351,14 +358,16 @@ private slots:
         QCOMPARE(fw.rig.boxes,
                  (QStringList{"Stop the Status test first.", "Stop the burn-in test first.",
                               running, running, switching, switching}));
-        auto* bar = ui::FindControl<QProgressBar>(fw.page, 1087);
+        auto* bar = ui::FindControl<QProgressBar>(fw.page, FirmwareControl::Progress);
         QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
         fw.startDirs.clear();
-        Click(fw.page, 1086); // a second start: ignored without a word
-        QVERIFY(Text(fw.page, 1091).startsWith("Count: "));
-        for (int id : {1077, 1084}) { // a new image, a restart: refused
+        Click(fw.page, FirmwareControl::Program); // a second start: ignored without a word
+        QVERIFY(Text(fw.page, FirmwareControl::Status).startsWith("Count: "));
+        for (int id :
+             {FirmwareControl::Browse, FirmwareControl::Apply}) { // a new image, a restart: refused
             Click(fw.page, id);
-            QCOMPARE(Text(fw.page, 1091), "Busy: wait until the programming has ended.");
+            QCOMPARE(Text(fw.page, FirmwareControl::Status),
+                     "Busy: wait until the programming has ended.");
         }
         QVERIFY(fw.startDirs.isEmpty() && bar->value() < bar->maximum());
         QTRY_VERIFY(!fw.page->IsBusy());
@@ -367,7 +376,7 @@ private slots:
         QCOMPARE(fw.rig.boxes.last(), "Firmware update Completed!");
         // A run stopped in any way, here by closing the window with Yes, marks the chip for every
         // later window and command: a restart asks first (No: the fault rows), info shows it.
-        Click(fw.page, 1086);
+        Click(fw.page, FirmwareControl::Program);
         fw.rig.answers = {true};
         fw.rig.tool->done(0);
         fw.rig.tool.reset(); // as "Start to Analyze" destroys it once it returns
@@ -382,10 +391,10 @@ private slots:
         fw.page = fw.rig.Open().findChild<DlgProgrammer*>();
         fw.rig.boxes.clear();
         fw.rig.answers = {true};
-        Click(fw.page, 1084);
+        Click(fw.page, FirmwareControl::Apply);
         fw.LoadHex(image);
         fw.Program();
-        Click(fw.page, 1084); // complete again: restarted unasked
+        Click(fw.page, FirmwareControl::Apply); // complete again: restarted unasked
         QCOMPARE(fw.rig.boxes, (QStringList{firmware::kRestartMarkedQuestion, " Local Reset done.",
                                             "Firmware update Completed!", " Local Reset done."}));
         QCOMPARE(fw.Restarts(Chip::Local), 3);

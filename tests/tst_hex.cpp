@@ -27,72 +27,88 @@ const QByteArray kEof = ":00000001FF\r\n";
 const QByteArray kABC = QByteArray::fromHex("0a0b0c");
 const QByteArray kBase1 = QByteArray::fromHex("0001");
 
+struct Converted {
+    QByteArray text, image;
+};
+struct Refused {
+    QByteArray text;
+    int line;
+    std::string reason;
+};
+
 } // namespace
 
 class HexTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void convertsSoundFiles_data()
+    {
+        const QByteArray two = QByteArray::fromHex("0a0b0c0102"), zeros = QByteArray(17, '\0');
+        // clang-format off
+        AddRows<Converted>({
+            {"LF line ends", {Rec(0, 0, kABC, "\n") + Rec(0, 3, "\1\2", "\n") + Rec(1, 0, {}, "\n"), two}},
+            {"CR line ends", {Rec(0, 0, kABC, "\r") + Rec(0, 3, "\1\2", "\r") + Rec(1, 0, {}, "\r"), two}},
+            {"blank lines", {"\r\n" + Rec(0, 0, kABC) + "\n\n  \t\r\n" + Rec(0, 3, "\1\2") + kEof, two}},
+            {"lower case", {":030000000a0b0cdc\n", kABC}},
+            {"no end-of-file record, no last line end", {Rec(0, 0, kABC, ""), kABC}},
+            {"gaps filled with zeros", {Rec(0, 2, "\1") + Rec(0, 5, "\2") + kEof, QByteArray::fromHex("000001000002")}},
+            {"a later record overwrites", {Rec(0, 0, kABC) + Rec(0, 1, "\x55") + kEof, QByteArray::fromHex("0a550c")}},
+            {"segment address", {Rec(2, 0, kBase1) + Rec(0, 1, "\x77") + kEof, zeros + "\x77"}},
+            {"linear address after a segment one",
+             {Rec(2, 0, QByteArray::fromHex("0100")) + Rec(4, 0, kBase1) + Rec(0, 2, "\x77"), QByteArray(0x10002, '\0') + "\x77"}},
+            {"the last bytes the chip takes", {Rec(0, 0xFFF7, "\1\2"), QByteArray(0xFFF7, '\0') + "\1\2"}},
+            {"the longest record", {Rec(0, 0, QByteArray(255, 'x')), QByteArray(255, 'x')}},
+            {"data from 0xFFF8 dropped", {Rec(0, 0, "\1") + Rec(0, 0xFFF8, "\2") + Rec(0, 0xFFFF, "\3") + kEof, "\1"}},
+            {"start addresses passed over", {Rec(0, 0, kABC) + Rec(3, 0, "\1\2\3\4") + Rec(5, 0, "\1\2\3\4") + kEof, kABC}},
+            {"nothing read after the end", {Rec(0, 0, kABC) + kEof + "garbage\r\n" + Rec(0, 9, "\1"), kABC}},
+            {"no data", {Rec(4, 0, kBase1) + kEof, {}}},
+            {"up to the 16 MiB limit",
+             {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, 'Z')), QByteArray(0xFFFFE0, '\0') + QByteArray(32, 'Z')}}});
+        // clang-format on
+    }
     void convertsSoundFiles()
     {
-        const QByteArray two = QByteArray::fromHex("0a0b0c0102");
-        const std::pair<QByteArray, QByteArray> table[]{
-            {Rec(0, 0, kABC, "\n") + Rec(0, 3, "\1\2", "\n") + Rec(1, 0, {}, "\n"), two},
-            {Rec(0, 0, kABC, "\r") + Rec(0, 3, "\1\2", "\r") + Rec(1, 0, {}, "\r"), two},
-            {"\r\n" + Rec(0, 0, kABC) + "\n\n  \t\r\n" + Rec(0, 3, "\1\2") + kEof,
-             two},                         // blank lines
-            {":030000000a0b0cdc\n", kABC}, // lower case
-            {Rec(0, 0, kABC, ""), kABC},   // no end-of-file record, no last line end
-            {Rec(0, 2, "\1") + Rec(0, 5, "\2") + kEof, QByteArray::fromHex("000001000002")},
-            {Rec(0, 0, kABC) + Rec(0, 1, "\x55") + kEof, QByteArray::fromHex("0a550c")},
-            {Rec(2, 0, kBase1) + Rec(0, 1, "\x77") + kEof, QByteArray(17, '\0') + "\x77"},
-            {Rec(2, 0, QByteArray::fromHex("0100")) + Rec(4, 0, kBase1) + Rec(0, 2, "\x77"),
-             QByteArray(0x10002, '\0') + "\x77"},
-            {Rec(0, 0xFFF7, "\1\2"), QByteArray(0xFFF7, '\0') + "\1\2"},
-            {Rec(0, 0, QByteArray(255, 'x')), QByteArray(255, 'x')}, // the longest record
-            {Rec(0, 0, "\1") + Rec(0, 0xFFF8, "\2") + Rec(0, 0xFFFF, "\3") + kEof, "\1"},
-            {Rec(0, 0, kABC) + Rec(3, 0, "\1\2\3\4") + Rec(5, 0, "\1\2\3\4") + kEof, kABC},
-            {Rec(0, 0, kABC) + kEof + "garbage\r\n" + Rec(0, 9, "\1"), kABC},
-            {Rec(4, 0, kBase1) + kEof, {}},
-            {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, 'Z')),
-             QByteArray(0xFFFFE0, '\0') + QByteArray(32, 'Z')}}; // up to the 16 MiB limit
-        for (const auto& [text, image] : table) {
-            const firmware::HexConversion converted = Convert(text);
-            QVERIFY2(converted.ok, converted.error.reason.c_str());
-            QVERIFY2(Bytes(converted.image) == image, text.left(60).constData());
-        }
+        QFETCH(Converted, row);
+        const firmware::HexConversion converted = Convert(row.text);
+        QCOMPARE(converted.error.reason, std::string());
+        QCOMPARE(Bytes(converted.image), row.image);
+        QVERIFY(converted.ok);
     }
 
-    void refusesUnsoundLines()
+    void refusesUnsoundLines_data()
     {
         const QByteArray good = Rec(0, 0, kABC);
-        const std::tuple<QByteArray, int, const char*> table[]{
-            {good + "030000000A0B0CE6\r\n", 2, "no ':' at the start"},
-            {good + ":03000000GA0B0CE6\r\n", 2, "'G' is no hex digit"},
-            {good + ":0300000" + '\0' + "0A0B0CE6\r\n", 2, "character 0x00 is no hex digit"},
-            {":030000000A0B0CE6 \r\n", 1, "' ' is no hex digit"},
-            {good + ":030000000A0B0CE\r\n", 2, "odd number of hex digits"},
-            {":00000001\r\n", 1, "record too short"},
-            {":040000000A0B0CE6\r\n", 1, "byte count 4 but 3 data bytes"},
-            {":020000000A0B0CE6\r\n", 1, "byte count 2 but 3 data bytes"},
-            {good + ":030000000A0B0CDD\r\n", 2, "checksum DD, computed DC"},
-            {Rec(6, 0, kABC), 1, "unknown record type 06"},
-            {Rec(4, 0, "\1"), 1, "address record of 1 bytes, not 2"},
-            {"\r\n" + good + "\n\r" + Rec(0, 3, "\1", "\r") + "x\r\n", 6, "no ':' at the start"},
-            {good + ":" + QByteArray(521, 'A') + "\r\n", 2,
-             "line longer than 521 characters, the longest record"},
-            {good + Rec(4, 0, QByteArray::fromHex("0100")) + Rec(0, 0, "\1"), 3,
-             "data at 0x1000000 lies beyond the 16 MiB limit"},
-            {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFF0, QByteArray(17, 'x')), 2,
-             "data at 0xFFFFF0 lies beyond the 16 MiB limit"},
-            {Rec(7, 0, {}) + kEof, 1, "unknown record type 07"}}; // stops before the end record
-        for (const auto& [text, line, reason] : table) {
-            const firmware::HexConversion converted = Convert(text);
-            QVERIFY(!converted.ok && converted.image.empty());
-            QCOMPARE(
-                QString("%1: %2").arg(converted.error.line).arg(converted.error.reason.c_str()),
-                QString("%1: %2").arg(line).arg(reason));
-        }
+        const QByteArray base100 = Rec(4, 0, QByteArray::fromHex("0100")),
+                         baseFF = Rec(4, 0, QByteArray::fromHex("00FF"));
+        // clang-format off
+        AddRows<Refused>({
+            {"no colon", {good + "030000000A0B0CE6\r\n", 2, "no ':' at the start"}},
+            {"a letter past F", {good + ":03000000GA0B0CE6\r\n", 2, "'G' is no hex digit"}},
+            {"a zero byte", {good + ":0300000" + '\0' + "0A0B0CE6\r\n", 2, "character 0x00 is no hex digit"}},
+            {"a space before the line end", {":030000000A0B0CE6 \r\n", 1, "' ' is no hex digit"}},
+            {"an odd number of digits", {good + ":030000000A0B0CE\r\n", 2, "odd number of hex digits"}},
+            {"too short", {":00000001\r\n", 1, "record too short"}},
+            {"a count above the data", {":040000000A0B0CE6\r\n", 1, "byte count 4 but 3 data bytes"}},
+            {"a count below the data", {":020000000A0B0CE6\r\n", 1, "byte count 2 but 3 data bytes"}},
+            {"a wrong checksum", {good + ":030000000A0B0CDD\r\n", 2, "checksum DD, computed DC"}},
+            {"an unknown type", {Rec(6, 0, kABC), 1, "unknown record type 06"}},
+            {"an address of one byte", {Rec(4, 0, "\1"), 1, "address record of 1 bytes, not 2"}},
+            {"lines counted at CR, LF and CR LF", {"\r\n" + good + "\n\r" + Rec(0, 3, "\1", "\r") + "x\r\n", 6, "no ':' at the start"}},
+            {"a line longer than any record", {good + ":" + QByteArray(521, 'A') + "\r\n", 2, "line longer than 521 characters, the longest record"}},
+            {"data at 16 MiB", {good + base100 + Rec(0, 0, "\1"), 3, "data at 0x1000000 lies beyond the 16 MiB limit"}},
+            {"data across 16 MiB", {baseFF + Rec(0, 0xFFF0, QByteArray(17, 'x')), 2, "data at 0xFFFFF0 lies beyond the 16 MiB limit"}},
+            {"refused before the end record", {Rec(7, 0, {}) + kEof, 1, "unknown record type 07"}}});
+        // clang-format on
+    }
+    void refusesUnsoundLines()
+    {
+        QFETCH(Refused, row);
+        const firmware::HexConversion converted = Convert(row.text);
+        QCOMPARE(converted.error.reason, row.reason);
+        QCOMPARE(converted.error.line, size_t(row.line));
+        QVERIFY(!converted.ok);
+        QVERIFY(converted.image.empty());
     }
 
     // A file is read in pieces: lines, CR LF pairs and errors cut anywhere give the same result.
@@ -190,5 +206,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HexTest)
+QTEST_GUILESS_MAIN(HexTest)
 #include "tst_hex.moc"

@@ -10,24 +10,34 @@
 using namespace status;
 namespace {
 
-const auto kLamps = {1097, 1098, 1099, 1094,
-                     1095, 1096, 1103}; // TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER
+const std::initializer_list<int> kLamps = {
+    StatusControl::TxSourceFiveVolts,
+    StatusControl::TxLinkFiveVolts,
+    StatusControl::TxLinkHpd,
+    StatusControl::RxLinkFiveVolts,
+    StatusControl::RxDisplayHpd,
+    StatusControl::RxLinkHpd,
+    StatusControl::BerLamp}; // TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER
 
 // What the page shows: both modes, the pair levels, the cable length, both sources, then the
-// lamps and the frame colour of each pair level, N normal (as 1037), A amber, R red.
+// lamps and the frame colour of each pair level, N normal (as the cable length), A amber, R red.
 QString Shown(const QWidget* page)
 {
     const auto colour = [&](int id) {
         return ui::FindControl<QWidget>(page, id)->grab().toImage().pixelColor(1, 1);
     };
     QString frames;
-    for (int id : {1017, 1023, 1024, 1025})
-        frames += colour(id) == colour(1037)          ? 'N'
-                  : colour(id) == QColor(250, 200, 0) ? 'A'
-                  : colour(id) == Qt::red             ? 'R'
-                                                      : '?';
-    return Texts(page, {1014, 1046, 1017, 1023, 1024, 1025, 1037, 1010, 1042}) + "|"
-           + Lamps(page, kLamps) + frames;
+    for (int id :
+         {StatusControl::PairA, StatusControl::PairB, StatusControl::PairC, StatusControl::PairD})
+        frames += colour(id) == colour(StatusControl::CableLength) ? 'N'
+                  : colour(id) == QColor(250, 200, 0)              ? 'A'
+                  : colour(id) == Qt::red                          ? 'R'
+                                                                   : '?';
+    return Texts(page, {StatusControl::LocalMode, StatusControl::RemoteMode, StatusControl::PairA,
+                        StatusControl::PairB, StatusControl::PairC, StatusControl::PairD,
+                        StatusControl::CableLength, StatusControl::LocalSource,
+                        StatusControl::RemoteSource})
+           + "|" + Lamps(page, kLamps) + frames;
 }
 
 // What "status --json" reads of the same extender, in Shown's terms (a number not read as "N/A"),
@@ -75,12 +85,17 @@ QString Described(const QWidget* page, int id)
 // Red on the solid contacts of pairs A to D.
 QString Marked(const QWidget* page)
 {
-    const QImage picture = ui::FindControl<QWidget>(page, 1104)->grab().toImage();
+    const QImage picture = ui::FindControl<QWidget>(page, StatusControl::Rj45)->grab().toImage();
     QString marked;
     for (int x : {56, 135, 96, 176})
         marked += picture.pixelColor(x, 110) == Qt::red ? 'X' : '.';
     return marked;
 }
+
+// A state set over the one before, each followed by a poll; what the page shows after the second.
+struct PollRow {
+    QString before, change, shown;
+};
 
 } // namespace
 
@@ -90,8 +105,10 @@ class StatusTest : public QObject {
 private slots:
     void decodingBoundaries()
     {
-        // Modes 6, 7 and 10, pair levels at 51/52 and 63/64 and the bit error rate's lamp at 0, 8
-        // and 10 show in the poll table.
+        // Mode names 8 and 9 and one without a name, cable lengths at and beyond what the chips
+        // measure, sources without HDMI, the bit error lamp either side of clean, signal bytes
+        // with their bits clear. Modes 6, 7 and 10, the pair levels' bands and the lamp's marginal
+        // level show in the poll table.
         Reading unnamed; // a remote mode without a name: before a poll "N/A", after one empty
         unnamed.remoteMode = 255;
         const QString beforePoll = DisplayOf(unnamed).remoteMode;
@@ -136,27 +153,30 @@ private slots:
         rig.Open();
         auto& page = rig.page<Tool1Main>();
         QCOMPARE(rig.Commands().size(), size_t(1 + 11 + 2)); // connect, snapshot, identification
-        QCOMPARE(Shown(&page) + Text(&page, 1075),
+        QCOMPARE(Shown(&page) + Text(&page, StatusControl::Test),
                  "HDBT|N/A|0.98438|1.00000|0.00000|0.81250|31m|HDMI without HDCP/ DVI|No "
                  "HDMI|OO--OOMARNATest");
-        QCOMPARE(QStringList({Described(&page, 1097), Described(&page, 1099),
-                              Described(&page, 1103), Described(&page, 1017)})
+        QCOMPARE(QStringList({Described(&page, StatusControl::TxSourceFiveVolts),
+                              Described(&page, StatusControl::TxLinkHpd),
+                              Described(&page, StatusControl::BerLamp),
+                              Described(&page, StatusControl::PairA)})
                      .join('|'), // what the lamps and the levels say in words
                  "5V from source(TX): on|HPD from link(TX): off|Video BER: marginal|Pair A: "
                  "0.98438, marginal");
         QVERIFY(page.PortFaults() == PortFlags{} && !page.LinkUp() && !page.IsRunning());
         rig.wire.Clear();
-        Click(&page, 1075);
-        QVERIFY(rig.Commands().empty() && Text(&page, 1075) == "Stop" // Test sends nothing
+        Click(&page, StatusControl::Test);
+        QVERIFY(rig.Commands().empty()
+                && Text(&page, StatusControl::Test) == "Stop" // Test sends nothing
                 && page.findChild<QTimer*>("pollTimer")->interval() == 1000);
         const QString link = "01090a 010405 010809 010c0d 011213 ",
                       signal = "010b0c 011112 020204 020406 011415";
         QString blocks; // what each tick sends: L the link block, S the signal block
         for (int tick = 0; tick <= 10; ++tick) {
             if (tick == 3) { // stopped at 3: Start goes on from there
-                Click(&page, 1075);
-                blocks += Text(&page, 1075) + " ";
-                Click(&page, 1075);
+                Click(&page, StatusControl::Test);
+                blocks += Text(&page, StatusControl::Test) + " ";
+                Click(&page, StatusControl::Test);
             }
             rig.wire.Clear();
             page.OnTimer();
@@ -168,52 +188,55 @@ private slots:
                                                   : "? ";
         }
         QCOMPARE(blocks, "LS - S Start - S L S - S - LS ");
-        Click(&page, 1075);
+        Click(&page, StatusControl::Test);
         page.SetPeriods({5ms, 8ms});
-        Click(&page, 1075);
-        QTRY_VERIFY(page.TickCount() >= 14 && Text(&page, 1077) == "Please Check Port 2\n");
-        Click(&page, 1075);
+        Click(&page, StatusControl::Test);
+        QTRY_VERIFY(page.TickCount() >= 14
+                    && Text(&page, StatusControl::Advice) == "Please Check Port 2\n");
+        Click(&page, StatusControl::Test);
         QVERIFY(!page.findChild<QTimer*>("pollTimer")->isActive()
                 && !page.findChild<QTimer*>("portCheckTimer")->isActive());
     }
 
-    // One page through a run of extender states: each set over the last (or over a healthy link,
-    // or a moment of the demo), then a tick that reads everything and two port checks. What the
-    // page then shows, the reads of that tick, the advice, the RJ45 marking blinking and in words;
-    // and "status --json" reads the same.
+    // A page through a state set over the one before it (over a healthy link, or a moment of the
+    // demo), then a tick that reads everything and two port checks. What the page then shows, the
+    // reads of that tick, the advice, the RJ45 marking blinking and in words; "status --json"
+    // reads the same, and Stop empties the advice and leaves no marking.
+    void whatEachPollShows_data()
+    {
+        const QString healthy = "HDBT|HDBT|0.15625|0.17188|0.18750|0.20313|",
+                      hdcp = "HDMI with HDCP|HDMI with HDCP|", none = "No faulty pair",
+                      worn = "0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 "
+                             "0109=33343f40 010c=000000ff",
+                      refused = "0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=";
+        const QString good = "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none;
+        // clang-format off
+        AddRows<PollRow>({
+            {"modes, signals and levels off the healthy ones", {"healthy", worn, "LR||0.79688|0.81250|0.98438|1.00000|>110m|"
+                "No HDMI|HDMI without HDCP/ DVI|--OO---NAAR|10 reads|Please Check Port 4\n|...X/....|Faulty pairs marked: D (port 4)"}},
+            {"every read refused: N/A, no colours, the local mode kept", {worn, refused,
+                "LR|Disconnect|N/A|N/A|N/A|N/A|N/A|||-------NNNN|9 reads|Disconnected|..../....|" + none}},
+            {"the remote length alone refused: the link down", {refused, "healthy 0112=",
+                healthy + "N/A|" + hdcp + "OOOOOOONNNN|10 reads|Disconnected|..../....|" + none}},
+            {"two pairs red", {"healthy 0112=", "healthy 0109=0a461440", "HDBT|HDBT|0.15625|1.09375|0.31250|1.00000|31m|" + hdcp
+                + "OOOOOOONRNR|10 reads|Please Check Port 2\nPlease Check Port 4\n|.X.X/....|Faulty pairs marked: B (port 2), D (port 4)"}},
+            {"the levels refused: no pair faulty any more", {"healthy 0109=0a461440", "healthy 0109=",
+                "HDBT|HDBT|N/A|N/A|N/A|N/A|31m|" + hdcp + good}},
+            {"healthy again", {"healthy 0109=", "healthy", healthy + "31m|" + hdcp + good}},
+            {"the demo at 22 s: pair B red, a marginal bit error rate", {"healthy", "demo 22", "HDBT|HDBT|0.20313|1.10938|0.15625|"
+                "0.20313|42m|" + hdcp + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B (port 2)"}}});
+        // clang-format on
+    }
     void whatEachPollShows()
     {
+        QFETCH(PollRow, row);
         Rig rig;
         rig.Healthy();
         rig.Open().show();
         auto& page = rig.page<Tool1Main>();
-        Click(&page, 1075); // a pass comes at once, before a poll has seen the link
-        QCOMPARE(Text(&page, 1077), "Disconnected");
-        const QString healthy = "HDBT|HDBT|0.15625|0.17188|0.18750|0.20313|";
-        const QString hdcp = "HDMI with HDCP|HDMI with HDCP|", none = "No faulty pair";
-        const std::pair<QString, QString> table[]{
-            {"0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 0109=33343f40 010c=000000ff",
-             "LR||0.79688|0.81250|0.98438|1.00000|>110m|No HDMI|HDMI without HDCP/ DVI|--OO---NAAR|"
-             "10 reads|Please Check Port 4\n|...X/....|Faulty pairs marked: D (port 4)"},
-            {"0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=", // refused: N/A, colours go
-             "LR|Disconnect|N/A|N/A|N/A|N/A|N/A|||-------NNNN|9 reads|Disconnected|..../....|"
-                 + none},
-            {"healthy 0112=", // the remote length alone refused: the link counts as down
-             healthy + "N/A|" + hdcp + "OOOOOOONNNN|10 reads|Disconnected|..../....|" + none},
-            {"healthy 0109=0a461440",
-             "HDBT|HDBT|0.15625|1.09375|0.31250|1.00000|31m|" + hdcp
-                 + "OOOOOOONRNR|10 reads|Please Check Port 2\nPlease Check Port 4\n|.X.X/....|"
-                   "Faulty pairs marked: B (port 2), D (port 4)"},
-            {"healthy 0109=", // the levels refused: no pair counts as faulty any more
-             "HDBT|HDBT|N/A|N/A|N/A|N/A|31m|" + hdcp
-                 + "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none},
-            {"healthy", healthy + "31m|" + hdcp
-                            + "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none},
-            {"demo 22", // pair B red, a marginal bit error rate
-             "HDBT|HDBT|0.20313|1.10938|0.15625|0.20313|42m|" + hdcp
-                 + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B "
-                   "(port 2)"}};
-        for (const auto& [change, shown] : table) {
+        Click(&page, StatusControl::Test); // a pass comes at once, before a poll has seen the link
+        QCOMPARE(Text(&page, StatusControl::Advice), "Disconnected");
+        for (const QString& change : {row.before, row.change}) {
             if (change.startsWith("demo"))
                 demo::Apply(rig.extender, std::chrono::seconds(change.section(' ', 1).toInt()));
             else if (change.startsWith("healthy"))
@@ -223,27 +246,30 @@ private slots:
                 page.OnTimer();
             rig.wire.Clear();
             page.OnTimer();
-            page.RunPortCheck();
-            const QString marking = Marked(&page);
-            page.RunPortCheck();
-            QCOMPARE(QString("%1|%2 reads|%3|%4/%5|%6")
-                         .arg(Shown(&page))
-                         .arg(rig.Commands().size())
-                         .arg(Text(&page, 1077), marking, Marked(&page), Described(&page, 1104)),
-                     shown);
-            if (!change.startsWith("0104= ")) // the page keeps the local mode it read before
-                QCOMPARE(ReadByCommand(rig),  // exit 1 after a refused read
-                         QString("%1|%2|%3|%4|%5")
-                             .arg(Shown(&page), Text(&page, 1077).trimmed(),
-                                  page.LinkUp() ? "up" : "down",
-                                  Described(&page, 1104)
-                                      .remove(QRegularExpression(
-                                          "Faulty pairs marked: | \\(port .\\)|No faulty pair")))
-                             .arg(change.contains(QRegularExpression("=( |$)"))));
         }
-        page.RunPortCheck(); // B marked; Stop empties the advice and leaves no marking
-        Click(&page, 1075);
-        QCOMPARE(Text(&page, 1077) + Marked(&page) + Described(&page, 1104), "....No faulty pair");
+        page.RunPortCheck();
+        const QString marking = Marked(&page);
+        page.RunPortCheck();
+        QCOMPARE(QString("%1|%2 reads|%3|%4/%5|%6")
+                     .arg(Shown(&page))
+                     .arg(rig.Commands().size())
+                     .arg(Text(&page, StatusControl::Advice), marking, Marked(&page),
+                          Described(&page, StatusControl::Rj45)),
+                 row.shown);
+        if (!row.change.startsWith("0104= ")) // the page keeps the local mode it read before
+            QCOMPARE(ReadByCommand(rig),      // exit 1 after a refused read
+                     QString("%1|%2|%3|%4|%5")
+                         .arg(Shown(&page), Text(&page, StatusControl::Advice).trimmed(),
+                              page.LinkUp() ? "up" : "down",
+                              Described(&page, StatusControl::Rj45)
+                                  .remove(QRegularExpression(
+                                      "Faulty pairs marked: | \\(port .\\)|No faulty pair")))
+                         .arg(row.change.contains(QRegularExpression("=( |$)"))));
+        page.RunPortCheck();
+        Click(&page, StatusControl::Test);
+        QCOMPARE(Text(&page, StatusControl::Advice) + Marked(&page)
+                     + Described(&page, StatusControl::Rj45),
+                 "....No faulty pair");
     }
 
     // What status prints for a state set over a healthy link: the page's words as text; as JSON

@@ -58,7 +58,7 @@ private slots:
                  qPrintable(QString::number(clock.elapsed())));
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none")); // still stuck: at once
-        CHidIO other(*extender);                                 // a second program
+        CHidIO other(*extender);                                        // a second program
         QVERIFY(!channel.Transport().Open() && !other.Open() && clock.elapsed() < 200);
         QTRY_VERIFY_WITH_TIMEOUT(other.Open(), 2000);
         QVERIFY(clock.elapsed() >= 400);
@@ -92,5 +92,5 @@ private slots:
     void hidrawEndToEnd() { HidrawEndToEnd(); }
 };
 
-QTEST_MAIN(TransportTest)
+QTEST_MAIN(TransportTest) // the end-to-end case opens the main window
 #include "tst_transport.moc"

@@ -10,11 +10,12 @@
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
 
-// The main window's state and hint, and whether "Start to Analyze" and 1118 can be used.
+// The main window's state and hint, and whether "Start to Analyze" and "Reset Tool" can be used.
 QString State(const CTorvanReaderDlg& dlg)
 {
-    return Texts(&dlg, {1088, 1089}) + (Enabled(&dlg, 1001) ? "|+" : "|-")
-           + (Enabled(&dlg, 1118) ? "+" : "-");
+    return Texts(&dlg, {MainControl::State, MainControl::Instruction})
+           + (Enabled(&dlg, MainControl::StartToAnalyze) ? "|+" : "|-")
+           + (Enabled(&dlg, MainControl::ResetButton) ? "+" : "-");
 }
 
 class WindowsTest : public QObject {
@@ -26,8 +27,8 @@ private slots:
         Rig rig;
         CTorvanReaderDlg& dlg = rig.OpenMain();
         QVERIFY(State(dlg) == " States: Connected||++" && dlg.windowTitle() == "Tessalink");
-        QVERIFY(ui::FindControl<QWidget>(&dlg, 1002)->isHidden()
-                && ui::FindControl<QWidget>(&dlg, 1118)->isHidden());
+        QVERIFY(ui::FindControl<QWidget>(&dlg, MainControl::ProgrammerButton)->isHidden()
+                && ui::FindControl<QWidget>(&dlg, MainControl::ResetButton)->isHidden());
         QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
         MenuAction(dlg, "&About")->trigger();
         QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
@@ -43,7 +44,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(State(dlg), " States: Unconnected|" + kConnect + "|--");
         QTest::keyClick(&dlg, Qt::Key_Return); // enables Start whatever the state
-        QVERIFY(State(dlg) == " States: Unconnected|" + kConnect + "|+-" && Enabled(&dlg, 1002));
+        QVERIFY(State(dlg) == " States: Unconnected|" + kConnect + "|+-"
+                && Enabled(&dlg, MainControl::ProgrammerButton));
         // Reconnect after each change of the extender: what the window then shows.
         const QString connected = " States: Connected||++", unconnected = " States: Unconnected|";
         CHidIO other(rig.wire); // another program, holding the unit in the "held" row
@@ -68,13 +70,15 @@ private slots:
             rig.extender.FailOpen(HidAccess::Read, device == "denied");
             MenuAction(dlg, "&Reconnect")->trigger();
             QCOMPARE(State(dlg), state);
-            for (const QLabel* line : {ui::FindControl<QLabel>(&dlg, 1088), // read whole
-                                       ui::FindControl<QLabel>(&dlg, 1089)})
+            for (const QLabel* line :
+                 {ui::FindControl<QLabel>(&dlg, MainControl::State), // read whole
+                  ui::FindControl<QLabel>(&dlg, MainControl::Instruction)})
                 QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
             // The reason and what to do, told beside the state and to a screen reader.
             const bool denied = device == "denied";
-            QVERIFY(ui::FindControl<QLabel>(&dlg, 1091)->isVisibleTo(&dlg) == denied);
-            QCOMPARE(ui::FindControl<QLabel>(&dlg, 1088)->accessibleDescription(),
+            QVERIFY(ui::FindControl<QLabel>(&dlg, MainControl::Advice)->isVisibleTo(&dlg)
+                    == denied);
+            QCOMPARE(ui::FindControl<QLabel>(&dlg, MainControl::State)->accessibleDescription(),
                      denied ? "sim:extender could not be opened: Permission denied: " + advice
                      : device == "held" ? state.mid(22).chopped(4)
                                         : "");
@@ -98,7 +102,7 @@ private slots:
         Rig rig;
         rig.extender.Unplug();
         CTorvanReaderDlg& dlg = rig.OpenMain();
-        const auto* units = ui::FindControl<QComboBox>(&dlg, 1090);
+        const auto* units = ui::FindControl<QComboBox>(&dlg, MainControl::Units);
         QCOMPARE(units->accessibleName(), "Extender unit");
         const QString on = " States: Connected||++",
                       off = " States: Unconnected|" + kConnect + "|--";
@@ -125,11 +129,12 @@ private slots:
             else if (step == "pick second") { // with the keyboard
                 rig.main->show();
                 QVERIFY(QTest::qWaitForWindowExposed(rig.main.get()));
-                QTest::keyClick(ui::FindControl<QComboBox>(rig.main.get(), 1090), Qt::Key_Down);
+                QTest::keyClick(ui::FindControl<QComboBox>(rig.main.get(), MainControl::Units),
+                                Qt::Key_Down);
             } else
                 step.startsWith("plug") ? unit.Replug() : unit.Unplug();
             QTRY_VERIFY_WITH_TIMEOUT(!AwaitReady(rig.plugs.Handle(), 0ms), 1000);
-            const auto* shown = ui::FindControl<QComboBox>(rig.main.get(), 1090);
+            const auto* shown = ui::FindControl<QComboBox>(rig.main.get(), MainControl::Units);
             QCOMPARE(State(*rig.main) + "|"
                          + (shown->isVisibleTo(rig.main.get()) ? shown->currentText() : ""),
                      row.state + "|" + row.offered);
@@ -145,32 +150,24 @@ private slots:
     // caption, which unit it takes back, and a unit present but not yet open to the user.
     void whichUnit_data()
     {
-        QTest::addColumn<QString>("serials"); // of the two units, "-" for none
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("shown"); // state|unit offered|caption|last sent
-        const char* rows[][4]{
-            {"one of two units with one serial number chosen again", "SIM1 SIM1",
-             "plug2 pick2 reopen", "on|sim:second||aa01ab"},
-            {"the tool window's unit named and taken back", "SIM1 SIM2", "plug2 tool pull1 plug1",
-             "on|sim:extender|Tessalink (SIM1)|aa01ab"},
-            {"a unit without a serial number not taken back", "- SIM2", "tool pull1 plug1",
-             "off||Tessalink (unplugged)|"},
-            {"a unit whose serial number another tells not taken back", "SIM1 SIM1",
-             "plug2 tool pull1 plug1",
-             "off|sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)|"},
-            {"a unit present opened once the tool window closes", "- SIM2",
-             "tool pull1 plug1 close", "on|||aa01ab"},
-            {"a unit not yet open to the user tried again", "SIM1 SIM2", "deny1 reopen grant1 wait",
-             "on|||aa01ab"},
-        };
-        for (const auto& [name, serials, steps, shown] : rows)
-            QTest::newRow(name) << serials << steps << shown;
+        // The serial numbers of the two units ("-" for none), the steps, and what then shows:
+        // state|unit offered|caption|last sent.
+        // clang-format off
+        AddRows<std::array<QString, 3>>({
+            {"one of two units with one serial number chosen again", {"SIM1 SIM1", "plug2 pick2 reopen", "on|sim:second||aa01ab"}},
+            {"the tool window's unit named and taken back", {"SIM1 SIM2", "plug2 tool pull1 plug1", "on|sim:extender|Tessalink (SIM1)|aa01ab"}},
+            {"a unit without a serial number not taken back", {"- SIM2", "tool pull1 plug1", "off||Tessalink (unplugged)|"}},
+            {"a unit whose serial number another tells not taken back", {"SIM1 SIM1", "plug2 tool pull1 plug1",
+                "off|sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)|"}},
+            {"a unit present opened once the tool window closes", {"- SIM2", "tool pull1 plug1 close", "on|||aa01ab"}},
+            {"a unit not yet open to the user tried again", {"SIM1 SIM2", "deny1 reopen grant1 wait", "on|||aa01ab"}}});
+        // clang-format on
     }
     void whichUnit()
     {
-        QFETCH(QString, serials);
-        QFETCH(QString, steps);
-        QFETCH(QString, shown);
+        using Row = std::array<QString, 3>;
+        QFETCH(Row, row);
+        const auto& [serials, steps, shown] = row;
         const QStringList serial = serials.split(' ').replaceInStrings("-", "");
         Rig rig(serial[0].toStdString(), serial[1].toStdString());
         rig.OpenMain().SetRetryPeriod(10ms);
@@ -198,8 +195,8 @@ private slots:
         const QString offered =
             units->isVisibleTo(rig.main.get()) ? units->currentText().section(" at ", -1) : "";
         const QString sent = rig.Commands().empty() ? "" : Bytes(rig.Commands()[0]).toHex();
-        QCOMPARE(QStringList({Enabled(rig.main.get(), 1001) ? "on" : "off", offered,
-                              rig.tool ? rig.tool->windowTitle() : "", sent})
+        QCOMPARE(QStringList({Enabled(rig.main.get(), MainControl::StartToAnalyze) ? "on" : "off",
+                              offered, rig.tool ? rig.tool->windowTitle() : "", sent})
                      .join('|'),
                  shown);
     }
@@ -221,11 +218,11 @@ private slots:
                     && snapshot.Data(0x01, 0x12)[3] == 33);
             for (const QPushButton* button : tool->findChildren<QPushButton*>()) // Enter ends it
                 QVERIFY(!button->autoDefault() && !button->isDefault());
-            const auto* tabs = ui::FindControl<QTabWidget>(tool, 1004);
+            const auto* tabs = ui::FindControl<QTabWidget>(tool, ToolWindowControl::Tabs);
             QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2) + tabs->tabText(3),
                      "FirmwareStatusBurn-In TestFail-Safe Setting");
         });
-        Click(rig.main.get(), 1001);
+        Click(rig.main.get(), MainControl::StartToAnalyze);
         QVERIFY(tool && !QApplication::activeModalWidget());
         Payloads reads = rig.Commands(); // the snapshot, then both chips' identification
         reads.resize(13);
@@ -257,7 +254,7 @@ private slots:
         auto* scroll = tool.findChild<QScrollArea*>();
         const QWidget* shown = scroll ? scroll->viewport() : &tool;
         const QRect seen(shown->mapTo(&tool, QPoint()), shown->size());
-        auto* tabs = ui::FindControl<QTabWidget>(&tool, 1004);
+        auto* tabs = ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs);
         for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
             tabs->setCurrentIndex(tab);
             auto controls = tool.Page(tab)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -311,18 +308,20 @@ private slots:
         const QString path = WriteFile("image.bin", image);
         rig.page<DlgProgrammer>().SetFileChooser([&](QWidget*, const QString&) { return path; });
         if (busy == PerformanceTool::FirmwareTab) {
-            Click(tool.Page(busy), 1077);
+            Click(tool.Page(busy), FirmwareControl::Browse);
         } else if (busy == PerformanceTool::StatusTab) {
             rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
         } else { // a close that waited out the clock cycle would show
             rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
         }
-        Click(tool.Page(busy), busy == 0 ? 1086 : busy == 1 ? 1075 : 1103);
+        Click(tool.Page(busy), busy == 0   ? FirmwareControl::Program
+                               : busy == 1 ? StatusControl::Test
+                                           : BurnInControl::StartStop);
         size_t sent = rig.Commands().size();
         QTRY_VERIFY(rig.Commands().size() > sent + 4);
         QPointer<QWidget> page = tool.Page(busy);
         const int shown = way == "Enter" ? busy : PerformanceTool::FailSafeTab; // shown alone
-        ui::FindControl<QTabWidget>(&tool, 1004)->setCurrentIndex(shown);
+        ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs)->setCurrentIndex(shown);
         QVERIFY(!tool.Page(shown)->isHidden() && tool.Page(0)->isHidden() == (shown != 0));
         rig.answers = {stop};
         const auto wayOut = [&](const QString& way) {

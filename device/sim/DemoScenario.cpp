@@ -32,13 +32,13 @@ uint8_t PairBLevel(int second)
     return 18;
 }
 
-// While the link is down the remote chip cannot be reached and the pairs cannot be measured, so
-// those reads are refused.
 void Set(SimExtender& extender, Register reg, std::vector<uint8_t> data)
 {
     extender.SetRegister(reg.group, reg.number, std::move(data));
 }
 
+// While the link is down the remote chip cannot be reached and the pairs cannot be measured, so
+// those reads are refused.
 void SetOrRefuse(SimExtender& extender, bool refused, Register reg, std::vector<uint8_t> data)
 {
     if (refused)
