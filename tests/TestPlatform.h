@@ -20,6 +20,10 @@ void SystemBackendKeepsTheCause();
 // holder is named.
 void UnitHoldIsSystemWide();
 
+// The system's words for a folder opened as a file to write, and the C library's for one read.
+QString FolderWriteCause();
+QString FolderReadCause();
+
 // The burn-in log's failures to write that this system can make, as QtTest rows of the log's
 // name and the system's words for the cause. The row of BIT.txt takes the first entry and fails
 // on the second only while a LogWriteFault for it lives.
@@ -56,7 +60,12 @@ void ReadyForStop(QProcess& program);
 // The program's main has begun: it has taken its stop requests, the first thing it does.
 bool TakesStops(const QProcess& program);
 
-// Asks the program to end as the system asks it to: SIGTERM on Linux, Ctrl-Break on Windows.
+// Whether TakesStops() tells it of every program from the start, or only of one that runs its
+// event loop.
+bool TakesStopsSeenAtStart();
+
+// Asks the program, which is on no terminal, to stop as the system asks it to: SIGTERM on Linux,
+// a console's Ctrl-C on Windows.
 bool SendStop(const QProcess& program);
 
 // Output that nobody reads: a pipe already full, held open by a reader that never reads.

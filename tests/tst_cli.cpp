@@ -61,6 +61,10 @@ private slots:
         WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         rig.Set("0108=");
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
+        const QByteArray folderRead =
+            ".: Cannot open the file! (" + FolderReadCause().toUtf8() + ")";
+        const QByteArray folderCause =
+            "burn-in: . cannot be written (" + FolderWriteCause().toUtf8() + ")";
         const std::tuple<const char*, int, const char*> table[]{
             {"info --to local", 2, "--to is not an option of info"},
             {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"},
@@ -77,9 +81,9 @@ private slots:
             {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"},
             {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"},
             {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"},
-            {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (Is a"},
+            {"--quiet burn-in --duration 1s --log .", 1, folderCause.constData()},
             {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"},
-            {"flash --to local .", 3, ".: Cannot open the file! (Is a directory)"},
+            {"flash --to local .", 3, folderRead.constData()},
             {"--help-all", 2, "Unknown option 'help-all'"},
             {"--version", 0, "torvanreader-cli 1.0.0.1\n"},
             {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"},
@@ -281,6 +285,9 @@ private slots:
     void flashStopsAtAnyMoment()
     {
         QFETCH(int, runs);
+        if (!TakesStopsSeenAtStart())
+            QSKIP("this system does not show when a program that runs no event loop has taken "
+                  "its stop requests; a stop before that ends it by the system's default");
         QTemporaryDir dir;
         const QStringList flash{"--demo", "flash", "--to", "local",
                                 QT_TESTCASE_SOURCEDIR
@@ -318,7 +325,10 @@ private slots:
                 const QString where = stopped.match(said).captured(1);
                 QVERIFY2(run->signalled && run->program.exitStatus() == QProcess::NormalExit
                              && run->program.exitCode() == 4 && !where.isEmpty(),
-                         qPrintable(QString("at %1 ms: %2").arg(run->moment).arg(said)));
+                         qPrintable(QString("at %1 ms, exit %2: %3")
+                                        .arg(run->moment)
+                                        .arg(run->program.exitCode())
+                                        .arg(said)));
                 if (SettingsKeptApart())
                     QCOMPARE(
                         ReadFile(ProgramSettingsFile(dir.filePath(QString::number(run->index))))

@@ -213,11 +213,21 @@ void UnitHoldIsSystemWide()
     backend.Close(again.handle);
 }
 
+QString FolderWriteCause()
+{
+    return "Is a directory";
+}
+
+QString FolderReadCause()
+{
+    return "Is a directory";
+}
+
 void AddLogWriteFailureRows()
 {
     QTest::newRow("write cut short by the size limit") << "BIT.txt" << QString("File too large");
     QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
-    QTest::newRow("folder") << "folder" << QString("Is a directory");
+    QTest::newRow("folder") << "folder" << FolderWriteCause();
     QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
 }
 
@@ -271,6 +281,11 @@ bool TakesStops(const QProcess& program)
     const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : "";
     const qsizetype mask = text.indexOf("SigBlk:") + 7;
     return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+}
+
+bool TakesStopsSeenAtStart()
+{
+    return true;
 }
 
 bool SendStop(const QProcess& program)
