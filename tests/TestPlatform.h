@@ -23,6 +23,8 @@ void UnitHoldIsSystemWide();
 // The system's words for a folder opened as a file to write, and the C library's for one read.
 QString FolderWriteCause();
 QString FolderReadCause();
+// The C library's words for a file whose folder is a file.
+QString UnderAFileCause();
 
 // The burn-in log's failures to write that this system can make, as QtTest rows of the log's
 // name and the system's words for the cause. The row of BIT.txt takes the first entry and fails

@@ -223,6 +223,11 @@ QString FolderReadCause()
     return "Is a directory";
 }
 
+QString UnderAFileCause()
+{
+    return "Not a directory";
+}
+
 void AddLogWriteFailureRows()
 {
     QTest::newRow("write cut short by the size limit") << "BIT.txt" << QString("File too large");

@@ -121,6 +121,12 @@ QString FolderReadCause()
     return QString::fromStdString(std::make_error_code(std::errc::permission_denied).message());
 }
 
+QString UnderAFileCause()
+{
+    return QString::fromStdString(
+        std::make_error_code(std::errc::no_such_file_or_directory).message());
+}
+
 void AddLogWriteFailureRows()
 {
     const auto cause = [](DWORD code) {
