@@ -14,12 +14,13 @@ constexpr size_t kPieceSize = 1024 * 1024;
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-// The file could not be opened or read; cause is what the system said right after the call.
+// The file could not be opened or read; cause is what the C library said right after the call
+// (errno, which is the system's own error only on Linux).
 LoadedImage CannotOpen(const char* failed, int cause)
 {
     LoadedImage loaded;
     loaded.failed = failed;
-    loaded.cause = std::error_code(cause, std::system_category());
+    loaded.cause = std::error_code(cause, std::generic_category());
     return loaded;
 }
 

@@ -37,7 +37,9 @@ fi
 if [ "$mode" != demo ]; then
     # The Windows build: MinGW-w64 with POSIX threads (std::thread), Qt's source for its Windows
     # build (apt-get source), NSIS for the installer, Wine to run the tests and the installer.
+    # DejaVu gives the offscreen windows under Wine their fonts (scripts/wine-run.sh).
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wine64)
+    packages+=(fonts-dejavu-core)
 fi
 
 missing=()

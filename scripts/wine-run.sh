@@ -19,6 +19,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 if [ -n "${QT_QPA_PLATFORM:-}" ]; then
     export WINEQT_QPA_PLATFORM=$QT_QPA_PLATFORM
 fi
+# Qt's offscreen platform on Windows looks for fonts only in Qt's own lib/fonts, which Qt no longer
+# ships: without any, no text has a width. It gets DejaVu, as the Linux build's offscreen windows.
+dejavu=/usr/share/fonts/truetype/dejavu
+if [ "${QT_QPA_PLATFORM:-}" = offscreen ] && [ -z "${QT_QPA_FONTDIR:-}" ] && [ -d "$dejavu" ]; then
+    export WINEQT_QPA_FONTDIR="Z:${dejavu//\//\\}"
+fi
 
 if [ "${1:-}" = --stop ]; then
     "$wineserver" -k 2>/dev/null || true

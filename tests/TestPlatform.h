@@ -3,6 +3,10 @@
 // What the suites do differently on each platform: one file per platform (tests/linux/,
 // tests/windows/), chosen by the build.
 
+#include <QProcess>
+#include <QString>
+#include <memory>
+
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
 // tests/e2e/run-e2e.sh boots. Elsewhere it says why it is skipped.
@@ -16,17 +20,68 @@ void SystemBackendKeepsTheCause();
 // holder is named.
 void UnitHoldIsSystemWide();
 
-// While it lives, no file of this program grows past bytes: a write past it is cut short, as on a
-// full disk. Where the system has no such limit, Supported() is false and the caller leaves out
-// what needs it.
-class FileSizeLimit {
+// The system's words for a folder opened as a file to write, and the C library's for one read.
+QString FolderWriteCause();
+QString FolderReadCause();
+// The C library's words for a file whose folder is a file.
+QString UnderAFileCause();
+
+// The burn-in log's failures to write that this system can make, as QtTest rows of the log's
+// name and the system's words for the cause. The row of BIT.txt takes the first entry and fails
+// on the second only while a LogWriteFault for it lives.
+void AddLogWriteFailureRows();
+
+// While it lives, a write to BIT.txt fails: it goes in only in part (Linux: the file size limit,
+// as on a full disk) or not at all (Windows: another program holds the file open, sharing
+// nothing).
+class LogWriteFault {
 public:
-    explicit FileSizeLimit(long bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-    static bool Supported();
+    explicit LogWriteFault(const QString& log);
+    ~LogWriteFault();
+    LogWriteFault(const LogWriteFault&) = delete;
+    LogWriteFault& operator=(const LogWriteFault&) = delete;
 
 private:
-    long m_previous = 0;
+    struct Made;
+    std::unique_ptr<Made> m_made;
+};
+
+// The environment of a program started by a suite, with its settings and the demo's chips in
+// home rather than the user's, where the system lets the environment choose them.
+QProcessEnvironment ProgramEnvironment(const QString& home);
+
+// Whether programs started with ProgramEnvironment() keep their settings apart, one home each.
+bool SettingsKeptApart();
+
+// The settings file of a program started with ProgramEnvironment(home).
+QString ProgramSettingsFile(const QString& home);
+
+// Readies a program not yet started to be sent SendStop().
+void ReadyForStop(QProcess& program);
+
+// The program's main has begun: it has taken its stop requests, the first thing it does.
+bool TakesStops(const QProcess& program);
+
+// Whether TakesStops() tells it of every program from the start, or only of one that runs its
+// event loop.
+bool TakesStopsSeenAtStart();
+
+// Asks the program, which is on no terminal, to stop as the system asks it to: SIGTERM on Linux,
+// a console's Ctrl-C on Windows.
+bool SendStop(const QProcess& program);
+
+// Output that nobody reads: a pipe already full, held open by a reader that never reads.
+class UnreadPipe {
+public:
+    UnreadPipe();
+    ~UnreadPipe();
+    UnreadPipe(const UnreadPipe&) = delete;
+    UnreadPipe& operator=(const UnreadPipe&) = delete;
+    bool Made() const;
+    // The program, not yet started, writes its standard output into the pipe.
+    void TakeOutputOf(QProcess& program);
+
+private:
+    struct Ends;
+    std::unique_ptr<Ends> m_ends;
 };

@@ -207,11 +207,7 @@ private slots:
     {
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("write cut short by the size limit")
-            << "BIT.txt" << QString("File too large");
-        QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
-        QTest::newRow("folder") << "folder" << QString("Is a directory");
-        QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
+        AddLogWriteFailureRows(); // the system's own faults and words
     }
     void logWriteFailures()
     {
@@ -224,7 +220,7 @@ private slots:
         file.Append(entry);
         std::optional<LogError> error;
         {
-            const FileSizeLimit small(30); // the second entry goes in only in part
+            const LogWriteFault fault(log); // the second entry goes in in part, or not at all
             error = file.Append(entry);
         }
         QVERIFY(error);

@@ -1,8 +1,8 @@
 #include "cli/Console.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <condition_variable>
+#include <io.h>
 #include <mutex>
 #include <thread>
 #include <windows.h>
@@ -90,6 +90,85 @@ private:
     std::thread m_reader;
 };
 
+// How long a write that waits for room is given once a stop was asked for: time enough for a
+// reader that reads, as the stop's own message must still reach the user.
+constexpr std::chrono::milliseconds kGiveWay{100};
+
+// Writes to a pipe have no wait with a time-out, so they go out on a thread of their own. A write
+// still waiting for room gives way to a stop, and what comes while it waits is dropped; what
+// cannot be written at all (a closed pipe) is dropped too. The C runtime's descriptor writes
+// lines as every Windows program does.
+class Output : public QIODevice {
+public:
+    Output(int descriptor, const std::atomic<Stop>& stop)
+        : m_shared(std::make_shared<Shared>()), m_stop(stop)
+    {
+        std::thread([shared = m_shared, descriptor] { Write(*shared, descriptor); }).detach();
+        open(WriteOnly | Unbuffered);
+    }
+    ~Output() override
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->closed = true; // the writer may still wait for room: it ends with the program
+        m_shared->changed.notify_all();
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        std::unique_lock lock(m_shared->mutex);
+        if (!Written(lock))
+            return size; // an earlier write still waits: dropped
+        m_shared->bytes.assign(data, size_t(size));
+        m_shared->changed.notify_all();
+        Written(lock);
+        return size;
+    }
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::string bytes; // handed to the writer, empty once written
+        bool closed = false;
+    };
+
+    // Whether what was handed to the writer has gone out, waiting for it until a stop.
+    bool Written(std::unique_lock<std::mutex>& lock)
+    {
+        const auto empty = [this] { return m_shared->bytes.empty(); };
+        while (!empty() && m_stop == Stop::None)
+            m_shared->changed.wait_for(lock, kGiveWay);
+        return empty() || m_shared->changed.wait_for(lock, kGiveWay, empty);
+    }
+
+    static void Write(Shared& shared, int descriptor)
+    {
+        std::unique_lock lock(shared.mutex);
+        for (;;) {
+            shared.changed.wait(lock, [&] { return !shared.bytes.empty() || shared.closed; });
+            if (shared.closed)
+                return;
+            const std::string bytes = shared.bytes;
+            lock.unlock();
+            for (size_t done = 0; done < bytes.size();) {
+                const int written =
+                    _write(descriptor, bytes.data() + done, unsigned(bytes.size() - done));
+                if (written <= 0)
+                    break;
+                done += size_t(written);
+            }
+            lock.lock();
+            shared.bytes.clear();
+            shared.changed.notify_all();
+        }
+    }
+
+    const std::shared_ptr<Shared> m_shared;
+    const std::atomic<Stop>& m_stop;
+};
+
 } // namespace
 
 void TakeStopRequests(std::atomic<Stop>& stop)
@@ -110,12 +189,9 @@ std::optional<QString> ReadLine(std::chrono::milliseconds wait)
     return keyboard.Line(wait);
 }
 
-std::unique_ptr<QIODevice> StandardOutput(Stream stream, const std::atomic<Stop>&)
+std::unique_ptr<QIODevice> StandardOutput(Stream stream, const std::atomic<Stop>& stop)
 {
-    // Unbuffered on the descriptor: output that cannot be written is dropped, never kept.
-    auto file = std::make_unique<QFile>();
-    file->open(stream == Stream::Out ? 1 : 2, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return file;
+    return std::make_unique<Output>(stream == Stream::Out ? 1 : 2, stop);
 }
 
 void PreciseSleep(std::chrono::microseconds wait)

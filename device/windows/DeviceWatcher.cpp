@@ -128,11 +128,13 @@ void DeviceWatcher::Arrived(const std::string& path)
     const bool extender = QueryAttributes(path, attributes)
                               ? IsExtenderPath(path)
                               : IsExtender(attributes.vendorId, attributes.productId);
+    if (!extender)
+        return;
+    // Told again when it was noted already: it may have been listed before it could be opened.
     std::lock_guard lock(m_mutex);
-    if (extender && m_paths.insert(path).second) {
-        m_changes.push_back({UnitChange::Kind::Added, path});
-        m_waiting.Raise();
-    }
+    m_paths.insert(path);
+    m_changes.push_back({UnitChange::Kind::Added, path});
+    m_waiting.Raise();
 }
 
 void DeviceWatcher::Left(const std::string& path)

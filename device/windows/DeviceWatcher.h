@@ -9,8 +9,9 @@
 // The watcher on Windows: the system's device notifications for the HID interface class
 // (RegisterDeviceNotification), received by a message-only window on a thread of its own; an
 // extender told apart from other HID devices by its attributes when it arrives, and by its path,
-// noted then, when it leaves. Create it before the first enumeration of the units: it is
-// registered in the constructor, so a unit plugged in between is not missed.
+// noted then, when it leaves. An extender already noted that arrives is told as Added all the
+// same: it may have been listed before it could be opened. Create it before the first enumeration
+// of the units: it is registered in the constructor, so a unit plugged in between is not missed.
 class DeviceWatcher : public IUnitWatcher {
 public:
     DeviceWatcher();

@@ -1,11 +1,20 @@
 #include "device/windows/WinHidBackend.h"
 
+// windows.h first: the others build on its types. MinGW's hidsdi.h declares C functions without
+// saying so to C++.
+// clang-format off
 #include <windows.h>
+extern "C" {
+#include <hidsdi.h>
+}
+// clang-format on
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <thread>
 
+#include "device/DeviceIds.h"
 #include "device/windows/HidInterfaces.h"
 #include "device/windows/UnitLock.h"
 #include "device/windows/WideText.h"
@@ -21,6 +30,22 @@ DWORD WaitMs(int timeoutMs)
     return static_cast<DWORD>(std::max(timeoutMs, 0));
 }
 
+// The handle is on an extender, and on the unit claimed as identity when there is one: between
+// finding a unit and opening it, its path may have come to name another device, or none.
+bool OnTheUnitClaimed(HANDLE file, const std::string* identity, const std::string& path)
+{
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (!HidD_GetAttributes(file, &attributes)
+        || !IsExtender(attributes.VendorID, attributes.ProductID))
+        return false;
+    if (!identity || *identity == path)
+        return true;
+    wchar_t serial[127] = {};
+    return HidD_GetSerialNumberString(file, serial, sizeof serial - sizeof serial[0])
+           && Utf8(std::wstring(serial)) == *identity;
+}
+
 } // namespace
 
 // An open handle with its own event and buffer. A transfer under way (pending) keeps both until
@@ -31,6 +56,7 @@ struct WinHidBackend::Port {
     OVERLAPPED overlapped{};
     std::array<uint8_t, 65> buffer{};
     bool pending = false;
+    std::shared_ptr<UnitLock> hold; // the unit's claim, when it was claimed before opening
 
     ~Port()
     {
@@ -100,12 +126,13 @@ HidClaim WinHidBackend::Claim(const std::string& path)
     HidAttributes attributes;
     if (const std::error_code error = QueryAttributes(path, attributes))
         return {.error = error};
-    auto lock = std::make_unique<UnitLock>(attributes.serial.empty() ? path : attributes.serial);
+    const std::string identity = attributes.serial.empty() ? path : attributes.serial;
+    auto lock = std::make_shared<UnitLock>(identity);
     if (!lock->Held())
         return {.error = lock->Error(), .holder = lock->Holder()};
     std::lock_guard guard(m_mutex);
     const HidHandle handle = m_nextHandle++;
-    m_locks[handle] = std::move(lock);
+    m_locks[handle] = {path, identity, std::move(lock)};
     return {.handle = handle};
 }
 
@@ -122,6 +149,13 @@ HidOpened WinHidBackend::Open(const std::string& path, HidAccess access)
     if (port->file == INVALID_HANDLE_VALUE)
         return {.error = LastWindowsError()};
     std::lock_guard guard(m_mutex);
+    const auto claimed =
+        std::ranges::find_if(m_locks, [&](auto& held) { return held.second.path == path; });
+    const bool isClaimed = claimed != m_locks.end();
+    if (!OnTheUnitClaimed(port->file, isClaimed ? &claimed->second.identity : nullptr, path))
+        return {.error = WindowsError(ERROR_DEVICE_NOT_CONNECTED)};
+    if (isClaimed)
+        port->hold = claimed->second.lock;
     const HidHandle handle = m_nextHandle++;
     m_ports[handle] = std::move(port);
     return {.handle = handle};
@@ -188,18 +222,21 @@ void WinHidBackend::Close(HidHandle handle)
 {
     Cancel(handle);
     std::unique_ptr<Port> port;
-    std::unique_ptr<UnitLock> lock;
+    std::shared_ptr<UnitLock> lock; // let go of here unless a port still holds it
     {
         std::lock_guard guard(m_mutex);
         if (const auto found = m_ports.find(handle); found != m_ports.end()) {
             port = std::move(found->second);
             m_ports.erase(found);
         } else if (const auto claim = m_locks.find(handle); claim != m_locks.end()) {
-            lock = std::move(claim->second);
+            lock = std::move(claim->second.lock);
             m_locks.erase(claim);
         }
     }
-    // A transfer the driver never ended keeps its buffer: the port is let go of with the program.
-    if (port && port->pending)
-        static_cast<void>(port.release());
+    // A transfer the driver has not ended keeps its buffer and the unit's hold until it ends.
+    if (port && port->pending) {
+        std::thread([stuck = std::move(port)] {
+            WaitForSingleObject(stuck->event, INFINITE);
+        }).detach();
+    }
 }

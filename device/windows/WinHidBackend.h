@@ -2,6 +2,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "device/HidBackend.h"
 
@@ -11,7 +12,10 @@ class UnitLock;
 // unit opened twice (reading, writing) with overlapped I/O, so that every transfer waits on an
 // event for at most its time-out and can be cancelled. Each handle reads and writes through a
 // buffer of its own: a transfer that is still under way when its wait ends never touches the
-// caller's report afterwards. A unit is held by a named mutex (UnitLock).
+// caller's report afterwards. A unit is held by a named mutex (UnitLock), which outlives every
+// transfer on the unit: closed while the driver has not yet ended one, the handle and the unit's
+// hold are let go of once it has ended, so that no other program takes the unit while our report
+// may still go out. A handle opened is checked to be on the extender claimed at its path.
 class WinHidBackend : public IHidBackend {
 public:
     WinHidBackend();
@@ -32,10 +36,15 @@ public:
     struct Port; // one open handle: the file, its event, its transfer under way
 
 private:
+    struct Hold {
+        std::string path;
+        std::string identity;
+        std::shared_ptr<UnitLock> lock; // shared with the ports opened on the unit
+    };
     Port* Find(HidHandle handle);
 
     std::mutex m_mutex; // guards the maps, never held during a transfer
     std::map<HidHandle, std::unique_ptr<Port>> m_ports;
-    std::map<HidHandle, std::unique_ptr<UnitLock>> m_locks;
+    std::map<HidHandle, Hold> m_locks;
     HidHandle m_nextHandle = 1;
 };

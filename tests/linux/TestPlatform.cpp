@@ -4,6 +4,7 @@
 #include <linux/uhid.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -103,8 +104,7 @@ void HidrawEndToEnd()
     QVERIFY(foreign.Plug("E2E0003", kTorvanProductId + 1));
     QTRY_VERIFY_WITH_TIMEOUT(access(found.c_str(), F_OK) == 0, 3000);
     const HidClaim claim = raw.Claim(found);
-    QVERIFY(raw.Open(found, HidAccess::Read).error == std::errc::no_such_device
-            && !claim.error);
+    QVERIFY(raw.Open(found, HidAccess::Read).error == std::errc::no_such_device && !claim.error);
     raw.Close(claim.handle);
     // A unit listed before udev told of it is told again when its node changes.
     foreign.Unplug();
@@ -133,8 +133,7 @@ void HidrawEndToEnd()
     QVERIFY(watch.waitForReadyRead(10000)); // the held unit told present: the watch is armed
     QVERIFY(second.Plug("E2E0002"));
     QTRY_COMPARE_WITH_TIMEOUT(units->count(), 2, 1000);
-    QVERIFY(
-        units->currentText().startsWith("E2E0001 (Virtual HDBaseT extender) at /dev/hidraw"));
+    QVERIFY(units->currentText().startsWith("E2E0001 (Virtual HDBaseT extender) at /dev/hidraw"));
     QCOMPARE(second.commands, 0);
     info.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "info"});
     QVERIFY(info.waitForFinished(10000) && info.exitCode() == 0 && second.commands > 0);
@@ -163,13 +162,13 @@ void HidrawEndToEnd()
                                    : cli.exitCode() == 0 && said.endsWith("\tin use\n"),
                  qPrintable(said));
     }
-    QCOMPARE(ChannelAnswer(dlg.Channel(), "aa01ab"), QByteArray("aa01")); // its answers still its own
+    QCOMPARE(ChannelAnswer(dlg.Channel(), "aa01ab"),
+             QByteArray("aa01")); // its answers still its own
     // Unplugged: the window asks for the device at once, and the next command fails at once.
     extender.Unplug();
     QTRY_COMPARE_WITH_TIMEOUT(
         Texts(&dlg, {1088, 1089}),
-        " States: Unconnected| Please connect the device to PC via USB to mini-USB cable.",
-        1000);
+        " States: Unconnected| Please connect the device to PC via USB to mini-USB cable.", 1000);
     QElapsedTimer clock;
     clock.start();
     QVERIFY(!AnswersConnectCheck(dlg.Channel()) && clock.elapsed() < 2500);
@@ -214,25 +213,120 @@ void UnitHoldIsSystemWide()
     backend.Close(again.handle);
 }
 
-FileSizeLimit::FileSizeLimit(long bytes)
+QString FolderWriteCause()
+{
+    return "Is a directory";
+}
+
+QString FolderReadCause()
+{
+    return "Is a directory";
+}
+
+QString UnderAFileCause()
+{
+    return "Not a directory";
+}
+
+void AddLogWriteFailureRows()
+{
+    QTest::newRow("write cut short by the size limit") << "BIT.txt" << QString("File too large");
+    QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
+    QTest::newRow("folder") << "folder" << FolderWriteCause();
+    QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
+}
+
+// No file of this program grows past 30 bytes: the second 28-byte entry goes in only in part.
+struct LogWriteFault::Made {
+    rlim_t previous = 0;
+};
+
+LogWriteFault::LogWriteFault(const QString&) : m_made(std::make_unique<Made>())
 {
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
-    m_previous = static_cast<long>(limit.rlim_cur);
-    const rlimit small{static_cast<rlim_t>(bytes), limit.rlim_max};
+    m_made->previous = limit.rlim_cur;
+    const rlimit small{30, limit.rlim_max};
     std::signal(SIGXFSZ, SIG_IGN); // a write past it is cut short rather than ending the program
     setrlimit(RLIMIT_FSIZE, &small);
 }
 
-FileSizeLimit::~FileSizeLimit()
+LogWriteFault::~LogWriteFault()
 {
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(m_previous);
+    limit.rlim_cur = m_made->previous;
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-bool FileSizeLimit::Supported()
+QProcessEnvironment ProgramEnvironment(const QString& home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home);
+    environment.insert("XDG_CACHE_HOME", home);
+    return environment;
+}
+
+bool SettingsKeptApart()
 {
     return true;
+}
+
+QString ProgramSettingsFile(const QString& home)
+{
+    return home + "/TorvanReader/TorvanReader.ini";
+}
+
+void ReadyForStop(QProcess&) {}
+
+// The program blocks the stop signals, to take them on a thread of its own.
+bool TakesStops(const QProcess& program)
+{
+    QFile status(QString("/proc/%1/status").arg(program.processId()));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : "";
+    const qsizetype mask = text.indexOf("SigBlk:") + 7;
+    return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+}
+
+bool TakesStopsSeenAtStart()
+{
+    return true;
+}
+
+bool SendStop(const QProcess& program)
+{
+    return kill(pid_t(program.processId()), SIGTERM) == 0;
+}
+
+struct UnreadPipe::Ends {
+    QTemporaryDir dir;
+    int reader = -1;
+};
+
+UnreadPipe::UnreadPipe() : m_ends(std::make_unique<Ends>())
+{
+    const QByteArray path = QFile::encodeName(m_ends->dir.filePath("pipe"));
+    if (mkfifo(path, 0600) != 0)
+        return;
+    m_ends->reader = open(path, O_RDONLY | O_NONBLOCK);
+    const int filler = open(path, O_WRONLY | O_NONBLOCK);
+    for (const char page[4096]{}; write(filler, page, sizeof page) > 0;) {
+    }
+    close(filler);
+}
+
+UnreadPipe::~UnreadPipe()
+{
+    if (m_ends->reader >= 0)
+        close(m_ends->reader);
+}
+
+bool UnreadPipe::Made() const
+{
+    return m_ends->reader >= 0;
+}
+
+void UnreadPipe::TakeOutputOf(QProcess& program)
+{
+    program.setStandardOutputFile(m_ends->dir.filePath("pipe"));
 }

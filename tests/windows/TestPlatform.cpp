@@ -1,17 +1,37 @@
 #include "TestPlatform.h"
 
 #include <QtTest>
+#include <functional>
 #include <thread>
 #include <windows.h>
 
 #include "device/HidIO.h"
 #include "device/Process.h"
+#include "device/Waitable.h"
+#include "device/windows/DeviceWatcher.h"
 #include "device/windows/UnitLock.h"
 #include "device/windows/WinHidBackend.h"
 #include "device/windows/WindowsError.h"
 
 void HidrawEndToEnd()
 {
+    // The watcher tells an extender that arrives Added, again when it was noted already (listed
+    // before it could be opened), and nothing of other HID devices.
+    DeviceWatcher watcher;
+    QVERIFY2(watcher.Handle() != kNoWaitHandle, watcher.Failure().c_str());
+    const std::string unit = "\\\\?\\hid#vid_051a&pid_511b#torvan-watched";
+    watcher.Arrived(unit);
+    watcher.Arrived("\\\\?\\hid#vid_046d&pid_c077#mouse");
+    watcher.Arrived(unit);
+    watcher.Left(unit);
+    QVERIFY(AwaitReady(watcher.Handle(), std::chrono::seconds(1)));
+    std::vector<UnitChange::Kind> told;
+    for (const UnitChange& change : watcher.TakeChanges()) {
+        QCOMPARE(change.path, unit);
+        told.push_back(change.kind);
+    }
+    using enum UnitChange::Kind;
+    QVERIFY(told == (std::vector{Added, Added, Removed}));
     QSKIP("the hidraw case runs in the Linux guest (tests/e2e/); there the Windows programs reach "
           "the same unit under Wine");
 }
@@ -26,6 +46,13 @@ void SystemBackendKeepsTheCause()
     const HidClaim claim = backend.Claim(missing);
     QVERIFY(claim.handle == kInvalidHidHandle
             && claim.error == std::errc::no_such_file_or_directory);
+    // A path that names something else than an extender (here a plain file) is not kept open.
+    QTemporaryDir dir;
+    QVERIFY(QFile(dir.filePath("hid")).open(QIODevice::WriteOnly));
+    const std::string other = QDir::toNativeSeparators(dir.filePath("hid")).toStdString();
+    const HidOpened elsewhere = backend.Open(other, HidAccess::Write);
+    QVERIFY(elsewhere.handle == kInvalidHidHandle && elsewhere.error == std::errc::no_such_device);
+    QVERIFY(QFile::remove(dir.filePath("hid"))); // nothing holds it open
     const HidTransfer read = backend.Read(12345, nullptr, 65, 0);
     QVERIFY(read.moved == -1 && read.error == std::errc::bad_file_descriptor);
     // Windows' own words, as FormatMessage gives them, without the line break it ends them with.
@@ -84,12 +111,170 @@ void UnitHoldIsSystemWide()
     QVERIFY(UnitLock(identity).Held());
 }
 
-// Windows has no per-process limit on a file's size.
-FileSizeLimit::FileSizeLimit(long) {}
+QString FolderWriteCause()
+{
+    return QString::fromStdString(WindowsError(ERROR_ACCESS_DENIED).message());
+}
 
-FileSizeLimit::~FileSizeLimit() = default;
+QString FolderReadCause()
+{
+    return QString::fromStdString(std::make_error_code(std::errc::permission_denied).message());
+}
 
-bool FileSizeLimit::Supported()
+QString UnderAFileCause()
+{
+    return QString::fromStdString(
+        std::make_error_code(std::errc::no_such_file_or_directory).message());
+}
+
+void AddLogWriteFailureRows()
+{
+    const auto cause = [](DWORD code) {
+        return QString::fromStdString(WindowsError(code).message());
+    };
+    QTest::newRow("held open by another program") << "BIT.txt" << cause(ERROR_SHARING_VIOLATION);
+    QTest::newRow("folder") << "folder" << FolderWriteCause();
+    QTest::newRow("missing folder") << "no/such/log" << cause(ERROR_PATH_NOT_FOUND);
+}
+
+// Windows has no limit on a file's size per program; it refuses a file that another program
+// holds open without sharing it.
+struct LogWriteFault::Made {
+    HANDLE held = INVALID_HANDLE_VALUE;
+};
+
+LogWriteFault::LogWriteFault(const QString& log) : m_made(std::make_unique<Made>())
+{
+    if (log == "BIT.txt")
+        m_made->held = CreateFileW(reinterpret_cast<const wchar_t*>(log.utf16()), GENERIC_READ, 0,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+LogWriteFault::~LogWriteFault()
+{
+    if (m_made->held != INVALID_HANDLE_VALUE)
+        CloseHandle(m_made->held);
+}
+
+// Qt asks Windows for the roaming and local AppData folders, whatever the environment says: the
+// programs started by the suites share one settings file (under Wine, the build's own prefix's).
+QProcessEnvironment ProgramEnvironment(const QString&)
+{
+    return QProcessEnvironment::systemEnvironment();
+}
+
+bool SettingsKeptApart()
 {
     return false;
+}
+
+QString ProgramSettingsFile(const QString&)
+{
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"APPDATA", folder, MAX_PATH);
+    return QString::fromWCharArray(folder, int(length)) + "/TorvanReader/TorvanReader.ini";
+}
+
+namespace {
+
+// Adds change to what the program's CreateProcess is given, after what is there already.
+void ChangeCreation(QProcess& program,
+                    std::function<void(QProcess::CreateProcessArguments*)> change)
+{
+    const auto before = program.createProcessArgumentsModifier();
+    program.setCreateProcessArgumentsModifier([before, change](auto* arguments) {
+        if (before)
+            before(arguments);
+        change(arguments);
+    });
+}
+
+} // namespace
+
+// A console of its own, so that its stop events reach it alone.
+void ReadyForStop(QProcess& program)
+{
+    ChangeCreation(program, [](auto* arguments) {
+        // Qt asks for no console when this program has none; a new console is asked for instead.
+        arguments->flags = (arguments->flags & ~DWORD(CREATE_NO_WINDOW)) | CREATE_NEW_CONSOLE;
+    });
+}
+
+// Its main took the stop requests before making its application, whose event dispatcher makes a
+// message-only window once the program waits for events. Windows shows nothing earlier.
+bool TakesStops(const QProcess& program)
+{
+    for (HWND window = nullptr;
+         (window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        wchar_t name[64] = {};
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == DWORD(program.processId()) && GetClassNameW(window, name, 64)
+            && QString::fromWCharArray(name).startsWith("QEventDispatcherWin32_Internal_Widget"))
+            return true;
+    }
+    return false;
+}
+
+bool TakesStopsSeenAtStart()
+{
+    return false;
+}
+
+// Ctrl-C, as the program is on no terminal: it stops as on Ctrl-Break. Wine 8 sends no other
+// console event (GenerateConsoleCtrlEvent refuses Ctrl-Break).
+bool SendStop(const QProcess& program)
+{
+    QProcess helper;
+    helper.start(TORVAN_CONSOLE_STOP,
+                 {QString::number(program.processId()), QString::number(CTRL_C_EVENT)});
+    const bool sent = helper.waitForFinished(10000) && helper.exitCode() == 0;
+    if (!sent)
+        qWarning("%s", helper.readAllStandardError().constData());
+    return sent;
+}
+
+// The pipe's reading end is this program's; the program writes into a handle it inherits.
+struct UnreadPipe::Ends {
+    HANDLE reader = INVALID_HANDLE_VALUE;
+    HANDLE writer = INVALID_HANDLE_VALUE;
+};
+
+UnreadPipe::UnreadPipe() : m_ends(std::make_unique<Ends>())
+{
+    const std::wstring name =
+        L"\\\\.\\pipe\\torvan-unread-" + std::to_wstring(GetCurrentProcessId());
+    m_ends->reader = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                      1, 0, 4096, 0, nullptr);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    m_ends->writer =
+        CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, nullptr);
+    // Filled without waiting, then left to wait as an ordinary pipe does.
+    DWORD mode = PIPE_NOWAIT;
+    SetNamedPipeHandleState(m_ends->writer, &mode, nullptr, nullptr);
+    const char page[512]{};
+    for (DWORD written = 1;
+         written > 0 && WriteFile(m_ends->writer, page, sizeof page, &written, nullptr);) {
+    }
+    mode = PIPE_WAIT;
+    SetNamedPipeHandleState(m_ends->writer, &mode, nullptr, nullptr);
+}
+
+UnreadPipe::~UnreadPipe()
+{
+    for (HANDLE end : {m_ends->reader, m_ends->writer})
+        if (end != INVALID_HANDLE_VALUE)
+            CloseHandle(end);
+}
+
+bool UnreadPipe::Made() const
+{
+    return m_ends->reader != INVALID_HANDLE_VALUE && m_ends->writer != INVALID_HANDLE_VALUE;
+}
+
+void UnreadPipe::TakeOutputOf(QProcess& program)
+{
+    ChangeCreation(program, [writer = m_ends->writer](auto* arguments) {
+        arguments->startupInfo->hStdOutput = writer;
+    });
 }
