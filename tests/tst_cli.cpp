@@ -17,6 +17,12 @@ struct Refusal { QString arguments; int code; QString message; bool terminal = f
 // unit was written, and the last; the unit pulled out before the run.
 struct Picked { QString arguments; std::vector<std::tuple<int, int, char>> steps; int code; QString message; int most;
                 QString written = "0|0"; int out = -1; };
+// The commands run in turn, the last one checked: its stdout then stderr, and connect checks sent.
+struct Named { QString commands; int code; QString output; int checks; };
+// SIGTERM once a command starting with trigger went out; never is never sent.
+struct Stopped { QString trigger, never, said; };
+// No program is the command line, run in process; said is in stdout, then stderr.
+struct Said { QString program, arguments; int code; QString said; };
 // clang-format on
 
 } // namespace
@@ -221,38 +227,32 @@ private slots:
     // two keeps its own marks (sim:second refuses the erase, so its update leaves it marked).
     void namedUnits_data()
     {
-        QTest::addColumn<QString>("commands"); // run in turn, the last one checked
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("output"); // stdout, then stderr
-        QTest::addColumn<int>("checks");     // connect checks sent
         const QString a1 = "sim:first\tA1\tTorvan\tSimulated HDBaseT extender\tanswers\n",
                       b2 = QString(a1).replace("first\tA1", "third\tB2"),
                       twice = "torvanreader-cli: info: 2 extenders have serial number B2 "
                               "(sim:second, sim:third): use --device to name one\n",
                       none = "torvanreader-cli: list: no extender ",
                       flash = "--device sim:%1 flash --to local --yes big.bin;";
-        const std::tuple<const char*, QString, int, QString, int> rows[]{
-            {"list --serial", "list --serial A1", 0, a1, 1},
-            {"list --device", "list --device sim:third", 0, b2, 1},
-            {"list --serial, none there", "list --serial NOPE", 1,
-             none + "with serial number NOPE\n", 0},
-            {"list --device, none there", "list --device sim:nope", 1, none + "at sim:nope\n", 0},
-            {"list --watch --serial", "list --watch --serial A1", 0, "present\tsim:first\tA1\n", 0},
-            {"--serial of two units", "--serial B2 info", 2, twice, 0},
-            {"--serial of two units, --wait", "--wait 9 --serial B2 info", 2, twice, 0},
-            {"marks of two units with one serial number",
-             flash.arg("second") + flash.arg("third") + "--device sim:second info", 0,
-             "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):\tQX720\t3072.1\tRX\n",
-             1}};
-        for (const auto& [name, commands, code, output, checks] : rows)
-            QTest::newRow(name) << commands << code << output << checks;
+        AddRows<Named>(
+            {{"list --serial", {"list --serial A1", 0, a1, 1}},
+             {"list --device", {"list --device sim:third", 0, b2, 1}},
+             {"list --serial, none there",
+              {"list --serial NOPE", 1, none + "with serial number NOPE\n", 0}},
+             {"list --device, none there",
+              {"list --device sim:nope", 1, none + "at sim:nope\n", 0}},
+             {"list --watch --serial",
+              {"list --watch --serial A1", 0, "present\tsim:first\tA1\n", 0}},
+             {"--serial of two units", {"--serial B2 info", 2, twice, 0}},
+             {"--serial of two units, --wait", {"--wait 9 --serial B2 info", 2, twice, 0}},
+             {"marks of two units with one serial number",
+              {flash.arg("second") + flash.arg("third") + "--device sim:second info", 0,
+               "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\n"
+               "Remote (RX):\tQX720\t3072.1\tRX\n",
+               1}}});
     }
     void namedUnits()
     {
-        QFETCH(QString, commands);
-        QFETCH(int, code);
-        QFETCH(QString, output);
-        QFETCH(int, checks);
+        QFETCH(Named, row);
         InTempDir dir;
         Rig rig; // the user's settings, the marks among them
         WriteFile("big.bin", Pattern(64 * 32));
@@ -262,13 +262,13 @@ private slots:
         SimUnits pc({&units[0], &units[1], &units[2]});
         RecordingBackend seen(pc);
         CliResult run{};
-        for (const QString& command : commands.split(';')) {
+        for (const QString& command : row.commands.split(';')) {
             seen.Clear();
             run = RunCli(seen, command);
         }
-        QCOMPARE(run.out + run.err, output);
-        QCOMPARE(run.code, code);
-        QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), checks);
+        QCOMPARE(run.out + run.err, row.output);
+        QCOMPARE(run.code, row.code);
+        QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), row.checks);
     }
 
     // A stop is seen at the next step. Before the erase nothing goes out and the mark stored for
@@ -276,25 +276,19 @@ private slots:
     // the image is complete, but --apply restarts nothing.
     void stopsBetweenSteps_data()
     {
-        QTest::addColumn<QString>("trigger"); // SIGTERM once a command starting so went out
-        QTest::addColumn<QString>("never");   // and this one never does
-        QTest::addColumn<QString>("said");
-        QTest::newRow("before the erase") << "010102"
-                                          << "030205"
-                                          << "before the erase: nothing";
-        QTest::newRow("during the erase") << "030205"
-                                          << "030306"
-                                          << "after the erase. The local chip may now hold no";
-        QTest::newRow("with the last block") << "bb"
-                                             << "030407"
-                                             << "after the last block: the local chip holds the "
-                                                "complete image, it was not restarted.\n";
+        AddRows<Stopped>(
+            {{"before the erase", {"010102", "030205", "before the erase: nothing"}},
+             {"during the erase",
+              {"030205", "030306", "after the erase. The local chip may now hold no"}},
+             {"with the last block",
+              {"bb", "030407",
+               "after the last block: the local chip holds the complete image, it was not "
+               "restarted.\n"}}});
     }
     void stopsBetweenSteps()
     {
-        QFETCH(QString, trigger);
-        QFETCH(QString, never);
-        QFETCH(QString, said);
+        QFETCH(Stopped, row);
+        const auto& [trigger, never, said] = row;
         InTempDir dir;
         Rig rig;
         WriteFile("big.bin", Pattern(64 * 32));
@@ -401,58 +395,52 @@ private slots:
     // program is the command line, run in process.
     void saysWhatToDoNext_data()
     {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("said"); // in stdout, then stderr
         const QString usage = "Usage: torvanreader-cli [options] ",
                       none =
                           "no extender found (vendor 0x051A, product 0x511B); plug the unit (TX) "
                           "into this PC with its USB to mini-USB cable",
                       demo = ", or try every command on a simulated extender with --demo\n",
                       replug = "--replug takes whole seconds from 1 to 86400, not '", cli;
-        QTest::newRow("help") << cli << "--help" << 0 << usage + "COMMAND [command options]\n";
-        QTest::newRow("help on flash") << cli << "--help" << 0 << "\n  flash       Program an";
-        QTest::newRow("flash's usage")
-            << cli << "flash --help" << 0
-            << usage + "flash --to local|remote FILE [--yes] [--apply]\n";
-        QTest::newRow("status usage") << cli << "status --help" << 0 << "status [--watch]\n";
-        QTest::newRow("fail-safe's usage")
-            << cli << "fail-safe --help" << 0
-            << "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
-               "[--interval 5|10|20|30|40|50|60]\n";
-        QTest::newRow("status, no unit")
-            << cli << "status" << 1
-            << none + ", see what is there with 'torvanreader-cli list'" + demo;
-        QTest::newRow("list, no unit") << cli << "list" << 1 << "list: " + none + demo;
-        QTest::newRow("torvanreader, no display")
-            << TORVAN_APP << cli << 1 << "torvanreader: needs a desktop session";
-        QTest::newRow("torvanreader-demo, no display")
-            << TORVAN_DEMO << cli << 1 << "\ntorvanreader-cli does every job of the tool";
-        QTest::newRow("--replug abc") << TORVAN_DEMO << "--replug abc" << 2
-                                      << replug + "abc'\nUsage: torvanreader-demo [--replug";
+        AddRows<Said>(
+            {{"help", {cli, "--help", 0, usage + "COMMAND [command options]\n"}},
+             {"help on flash", {cli, "--help", 0, "\n  flash       Program an"}},
+             {"flash's usage",
+              {cli, "flash --help", 0, usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
+             {"status usage", {cli, "status --help", 0, "status [--watch]\n"}},
+             {"fail-safe's usage",
+              {cli, "fail-safe --help", 0,
+               "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
+               "[--interval 5|10|20|30|40|50|60]\n"}},
+             {"status, no unit",
+              {cli, "status", 1, none + ", see what is there with 'torvanreader-cli list'" + demo}},
+             {"list, no unit", {cli, "list", 1, "list: " + none + demo}},
+             {"torvanreader, no display",
+              {TORVAN_APP, cli, 1, "torvanreader: needs a desktop session"}},
+             {"torvanreader-demo, no display",
+              {TORVAN_DEMO, cli, 1, "\ntorvanreader-cli does every job of the tool"}},
+             {"--replug abc",
+              {TORVAN_DEMO, "--replug abc", 2,
+               replug + "abc'\nUsage: torvanreader-demo [--replug"}}});
     }
     void saysWhatToDoNext()
     {
-        QFETCH(QString, program);
-        QFETCH(QString, arguments);
-        QFETCH(int, code);
-        QFETCH(QString, said);
+        QFETCH(Said, row);
         SimUnits nothing({});
-        CliResult run = program.isEmpty() ? RunCli(nothing, arguments) : CliResult{};
-        if (!program.isEmpty()) {
+        CliResult run = row.program.isEmpty() ? RunCli(nothing, row.arguments) : CliResult{};
+        if (!row.program.isEmpty()) {
             QProcess window;
-            QProcessEnvironment environment = ProgramEnvironment(QDir::tempPath()); // it ends before its settings
+            QProcessEnvironment environment =
+                ProgramEnvironment(QDir::tempPath()); // it ends before its settings
             environment.remove("DISPLAY");
             environment.remove("WAYLAND_DISPLAY");
             environment.insert("QT_QPA_PLATFORM", "xcb");
             window.setProcessEnvironment(environment);
-            window.start(program, arguments.split(' ', Qt::SkipEmptyParts));
+            window.start(row.program, row.arguments.split(' ', Qt::SkipEmptyParts));
             QVERIFY(window.waitForFinished(10000));
             run = {window.exitCode(), "", window.readAllStandardError(), {}};
         }
-        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
-        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(row.said), qPrintable(run.out + run.err));
+        QCOMPARE(run.code, row.code);
     }
 
     // The bash completion offers the command table's commands, options and options' few values.
