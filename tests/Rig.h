@@ -86,13 +86,19 @@ inline Payloads Wire(const QString& commands)
 }
 
 // A table's cases as rows of one column "row", each named for what it shows; the test body
-// reads its case with QFETCH(Row, row).
+// reads its case with QFETCH(Row, row), or takes a tuple's apart with Fetch<Row>().
 template <typename Row>
 void AddRows(std::initializer_list<std::pair<const char*, Row>> rows)
 {
     QTest::addColumn<Row>("row");
     for (const auto& [name, row] : rows)
         QTest::newRow(name) << row;
+}
+
+template <typename Row>
+const Row& Fetch()
+{
+    return *static_cast<const Row*>(QTest::qData("row", qMetaTypeId<Row>()));
 }
 
 struct Rig {

@@ -303,8 +303,7 @@ private slots:
     }
     void commandRuns()
     {
-        QFETCH(CommandRun, row);
-        const auto& [arguments, samples, entries, clicksBefore, code, told] = row;
+        const auto& [arguments, samples, entries, clicksBefore, code, told] = Fetch<CommandRun>();
         int clicks = clicksBefore;
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's

@@ -32,9 +32,7 @@ private slots:
     }
     void settingBytes()
     {
-        using Row = std::pair<QString, QString>;
-        QFETCH(Row, row);
-        const auto& [selection, setting] = row;
+        const auto& [selection, setting] = Fetch<std::pair<QString, QString>>();
         Rig rig;
         rig.Open();
         auto& page = rig.page<ResetTool>();

@@ -109,15 +109,13 @@ private slots:
     // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
     void unreadableFiles_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("missing") << QString("missing.hex") << "No such file or directory";
-        QTest::newRow("a directory, not measured as a file") << QString(".") << FolderReadCause();
+        AddRows<std::pair<QString, QString>>(
+            {{"missing", {"missing.hex", "No such file or directory"}},
+             {"a directory, not measured as a file", {".", FolderReadCause()}}});
     }
     void unreadableFiles()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, cause);
+        const auto& [path, cause] = Fetch<std::pair<QString, QString>>();
         Firmware fw;
         fw.Load(path);
         QCOMPARE(Text(fw.page, FirmwareControl::Status), "Cannot open the file!");
@@ -128,15 +126,14 @@ private slots:
     // A block never goes sooner than a whole period after the one before, however late that went.
     void blockPace_data()
     {
-        QTest::addColumn<int>("sentUs"); // after the block was due
-        QTest::addColumn<int>("nextUs"); // when the next is due
-        QTest::newRow("on time") << 0 << 5000;
-        QTest::newRow("0.9 ms late: the next waits its whole period") << 900 << 5900;
+        // When the block went after it was due, and when the next is due.
+        AddRows<std::pair<int, int>>(
+            {{"on time", {0, 5000}},
+             {"0.9 ms late: the next waits its whole period", {900, 5900}}});
     }
     void blockPace()
     {
-        QFETCH(int, sentUs);
-        QFETCH(int, nextUs);
+        const auto [sentUs, nextUs] = Fetch<std::pair<int, int>>();
         using us = std::chrono::microseconds;
         QCOMPARE(firmware::NextBlockDue(us(0), us(sentUs), us(firmware::kBlockPeriod)).count(),
                  nextUs);
@@ -162,9 +159,8 @@ private slots:
     }
     void marksThatCannotBeKept()
     {
-        using Row = std::tuple<bool, QString, int, bool>;
-        QFETCH(Row, row);
-        const auto& [unreadable, command, code, sent] = row;
+        const auto& [unreadable, command, code, sent] =
+            Fetch<std::tuple<bool, QString, int, bool>>();
         Firmware fw;
         fw.LoadHex(Counting(320), "x.hex");
         const QFileInfo ini(fw.rig.settings.filePath("TorvanReader/TorvanReader.ini"));

@@ -165,9 +165,7 @@ private slots:
     }
     void whichUnit()
     {
-        using Row = std::array<QString, 3>;
-        QFETCH(Row, row);
-        const auto& [serials, steps, shown] = row;
+        const auto& [serials, steps, shown] = Fetch<std::array<QString, 3>>();
         const QStringList serial = serials.split(' ').replaceInStrings("-", "");
         Rig rig(serial[0].toStdString(), serial[1].toStdString());
         rig.OpenMain().SetRetryPeriod(10ms);
@@ -283,21 +281,18 @@ private slots:
     // nothing waits. During a firmware update it asks first; No lets the update go on to its end.
     void waysOutWhileBusy_data()
     {
-        QTest::addColumn<QString>("way");
-        QTest::addColumn<int>("busy");
-        QTest::addColumn<bool>("stop"); // the answer to the question
+        using Row = std::tuple<QString, int, bool>; // the way out, the busy page, the answer
+        QTest::addColumn<Row>("row");
         for (const char* way : {"close box", "Esc", "Enter", "Exit", "About"}) {
             for (const char* page : {"Firmware", "Status", "Burn-In"})
                 QTest::addRow("%s, %s busy", way, page)
-                    << way << int(QByteArray("FSB").indexOf(*page)) << false;
+                    << Row{way, int(QByteArray("FSB").indexOf(*page)), false};
         }
-        QTest::newRow("Exit, Firmware busy, stopped") << "Exit" << 0 << true;
+        QTest::newRow("Exit, Firmware busy, stopped") << Row{"Exit", 0, true};
     }
     void waysOutWhileBusy()
     {
-        QFETCH(QString, way);
-        QFETCH(int, busy);
-        QFETCH(bool, stop);
+        const auto& [way, busy, stop] = Fetch<std::tuple<QString, int, bool>>();
         InTempDir dir;
         Rig rig;
         rig.Healthy();
