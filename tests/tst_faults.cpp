@@ -77,20 +77,19 @@ private:
 
     static void Rows(int first, int last)
     {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<int>("phase");
+        QTest::addColumn<std::pair<int, int>>("row"); // the fault, and the phase it strikes
         for (int phase = first; phase <= last; ++phase) {
             // A data block may take three seconds to answer; other commands one.
             for (int fault = Silent; fault <= (phase == Block || phase == LastBlock ? Slow : Stall);
                  ++fault)
-                QTest::addRow("%s / %s", kFaults[fault], kPlays[phase].name) << fault << phase;
+                QTest::addRow("%s / %s", kFaults[fault], kPlays[phase].name)
+                    << std::pair(fault, phase);
         }
     }
 
     void RunRow()
     {
-        QFETCH(int, fault);
-        QFETCH(int, phase);
+        const auto [fault, phase] = Fetch<std::pair<int, int>>();
         const Play& play = kPlays[phase];
         Rig rig;
         rig.Healthy();
