@@ -21,10 +21,9 @@ void SystemBackendKeepsTheCause();
 void UnitHoldIsSystemWide();
 
 // The system's words for a folder opened as a file to write, and the C library's for one read.
-QString FolderWriteCause();
-QString FolderReadCause();
+extern const QString kFolderWriteCause, kFolderReadCause;
 // The C library's words for a file whose folder is a file.
-QString UnderAFileCause();
+extern const QString kUnderAFileCause;
 
 // The burn-in log's failures to write that this system can make, as QtTest rows of the log's
 // name and the system's words for the cause. The row of BIT.txt takes the first entry and fails
@@ -51,7 +50,7 @@ private:
 QProcessEnvironment ProgramEnvironment(const QString& home);
 
 // Whether programs started with ProgramEnvironment() keep their settings apart, one home each.
-bool SettingsKeptApart();
+extern const bool kSettingsKeptApart;
 
 // The settings file of a program started with ProgramEnvironment(home).
 QString ProgramSettingsFile(const QString& home);
@@ -64,7 +63,7 @@ bool TakesStops(const QProcess& program);
 
 // Whether TakesStops() tells it of every program from the start, or only of one that runs its
 // event loop.
-bool TakesStopsSeenAtStart();
+extern const bool kTakesStopsSeenAtStart;
 
 // Asks the program, which is on no terminal, to stop as the system asks it to: SIGTERM on Linux,
 // a console's Ctrl-C on Windows.

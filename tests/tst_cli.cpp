@@ -102,9 +102,9 @@ private slots:
             {"a duration too long", {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"}},
             {"a duration below a period", {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"}},
             {"an old log kept", {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"}},
-            {"a log not to be written", {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (" + FolderWriteCause() + ")"}},
+            {"a log not to be written", {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (" + kFolderWriteCause + ")"}},
             {"no such image", {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"}},
-            {"a folder for an image", {"flash --to local .", 3, ".: Cannot open the file! (" + FolderReadCause() + ")"}},
+            {"a folder for an image", {"flash --to local .", 3, ".: Cannot open the file! (" + kFolderReadCause + ")"}},
             {"an unknown option", {"--help-all", 2, "Unknown option 'help-all'"}},
             {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
             {"a command's help", {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
@@ -317,7 +317,7 @@ private slots:
     void flashStopsAtAnyMoment()
     {
         QFETCH(int, runs);
-        if (!TakesStopsSeenAtStart())
+        if (!kTakesStopsSeenAtStart)
             QSKIP("this system does not show when a program that runs no event loop has taken "
                   "its stop requests; a stop before that ends it by the system's default");
         QTemporaryDir dir;
@@ -361,7 +361,7 @@ private slots:
                                         .arg(run->moment)
                                         .arg(run->program.exitCode())
                                         .arg(said)));
-                if (SettingsKeptApart())
+                if (kSettingsKeptApart)
                     QCOMPARE(
                         ReadFile(ProgramSettingsFile(dir.filePath(QString::number(run->index))))
                             .contains("IncompleteImage"),
@@ -446,8 +446,7 @@ private slots:
     // The bash completion offers the command table's commands, options and options' few values.
     void completionOffersTheTable_data()
     {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<std::pair<QString, QStringList>>("row"); // the line, what is offered
         QStringList names;
         for (const cli::Command& command : cli::Commands()) {
             names << command.name;
@@ -455,19 +454,18 @@ private slots:
             QStringList options;
             for (const QString& name : cli::GlobalOptions() + command.required + command.optional)
                 options << "--" + name;
-            QTest::newRow(qPrintable(command.name)) << line + " --" << options;
+            QTest::newRow(qPrintable(command.name)) << std::pair(line + " --", options);
             for (const cli::Option& option : cli::Options()) {
                 if (options.contains("--" + option.name) && !option.values.isEmpty())
                     QTest::newRow(qPrintable(command.name + " --" + option.name))
-                        << line + " --" + option.name + " " << option.values;
+                        << std::pair(line + " --" + option.name + " ", option.values);
             }
         }
-        QTest::newRow("commands") << "torvanreader-cli " << names;
+        QTest::newRow("commands") << std::pair<QString, QStringList>("torvanreader-cli ", names);
     }
     void completionOffersTheTable()
     {
-        QFETCH(QString, line);
-        QFETCH(QStringList, offered);
+        auto [line, offered] = Fetch<std::pair<QString, QStringList>>();
         const QString library = "/usr/share/bash-completion/bash_completion";
         if (!QFile::exists(library) || !QFile::exists(TORVAN_COMPLETION))
             QSKIP("the bash completion is Linux's, with Debian's bash-completion");

@@ -111,7 +111,7 @@ private slots:
     {
         AddRows<std::pair<QString, QString>>(
             {{"missing", {"missing.hex", "No such file or directory"}},
-             {"a directory, not measured as a file", {".", FolderReadCause()}}});
+             {"a directory, not measured as a file", {".", kFolderReadCause}}});
     }
     void unreadableFiles()
     {
@@ -178,7 +178,7 @@ private slots:
             QCOMPARE(run.code, code);
             said = run.err;
         }
-        const QString cause = " (" + (unreadable ? FolderReadCause() : UnderAFileCause()) + ")";
+        const QString cause = " (" + (unreadable ? kFolderReadCause : kUnderAFileCause) + ")";
         QVERIFY2(said.contains(QDir::toNativeSeparators(ini.filePath()) + cause), qPrintable(said));
         QCOMPARE(std::ranges::count_if(fw.rig.Commands(), [](auto& c) { return c[0] == 3; }) > 0,
                  sent);

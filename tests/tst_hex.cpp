@@ -27,14 +27,8 @@ const QByteArray kEof = ":00000001FF\r\n";
 const QByteArray kABC = QByteArray::fromHex("0a0b0c");
 const QByteArray kBase1 = QByteArray::fromHex("0001");
 
-struct Converted {
-    QByteArray text, image;
-};
-struct Refused {
-    QByteArray text;
-    int line;
-    std::string reason;
-};
+using Converted = std::pair<QByteArray, QByteArray>;      // the file, the image
+using Refused = std::tuple<QByteArray, int, std::string>; // the file, the line, the reason
 
 } // namespace
 
@@ -69,10 +63,10 @@ private slots:
     }
     void convertsSoundFiles()
     {
-        QFETCH(Converted, row);
-        const firmware::HexConversion converted = Convert(row.text);
+        const auto& [text, image] = Fetch<Converted>();
+        const firmware::HexConversion converted = Convert(text);
         QCOMPARE(converted.error.reason, std::string());
-        QCOMPARE(Bytes(converted.image), row.image);
+        QCOMPARE(Bytes(converted.image), image);
         QVERIFY(converted.ok);
     }
 
@@ -103,10 +97,10 @@ private slots:
     }
     void refusesUnsoundLines()
     {
-        QFETCH(Refused, row);
-        const firmware::HexConversion converted = Convert(row.text);
-        QCOMPARE(converted.error.reason, row.reason);
-        QCOMPARE(converted.error.line, size_t(row.line));
+        const auto& [text, line, reason] = Fetch<Refused>();
+        const firmware::HexConversion converted = Convert(text);
+        QCOMPARE(converted.error.reason, reason);
+        QCOMPARE(converted.error.line, size_t(line));
         QVERIFY(!converted.ok);
         QVERIFY(converted.image.empty());
     }

@@ -213,26 +213,14 @@ void UnitHoldIsSystemWide()
     backend.Close(again.handle);
 }
 
-QString FolderWriteCause()
-{
-    return "Is a directory";
-}
-
-QString FolderReadCause()
-{
-    return "Is a directory";
-}
-
-QString UnderAFileCause()
-{
-    return "Not a directory";
-}
+const QString kFolderWriteCause = "Is a directory", kFolderReadCause = "Is a directory";
+const QString kUnderAFileCause = "Not a directory";
 
 void AddLogWriteFailureRows()
 {
     QTest::newRow("write cut short by the size limit") << "BIT.txt" << QString("File too large");
     QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
-    QTest::newRow("folder") << "folder" << FolderWriteCause();
+    QTest::newRow("folder") << "folder" << kFolderWriteCause;
     QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
 }
 
@@ -267,10 +255,7 @@ QProcessEnvironment ProgramEnvironment(const QString& home)
     return environment;
 }
 
-bool SettingsKeptApart()
-{
-    return true;
-}
+const bool kSettingsKeptApart = true;
 
 QString ProgramSettingsFile(const QString& home)
 {
@@ -288,10 +273,7 @@ bool TakesStops(const QProcess& program)
     return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
 }
 
-bool TakesStopsSeenAtStart()
-{
-    return true;
-}
+const bool kTakesStopsSeenAtStart = true;
 
 bool SendStop(const QProcess& program)
 {

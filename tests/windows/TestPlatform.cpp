@@ -111,21 +111,12 @@ void UnitHoldIsSystemWide()
     QVERIFY(UnitLock(identity).Held());
 }
 
-QString FolderWriteCause()
-{
-    return QString::fromStdString(WindowsError(ERROR_ACCESS_DENIED).message());
-}
-
-QString FolderReadCause()
-{
-    return QString::fromStdString(std::make_error_code(std::errc::permission_denied).message());
-}
-
-QString UnderAFileCause()
-{
-    return QString::fromStdString(
-        std::make_error_code(std::errc::no_such_file_or_directory).message());
-}
+const QString kFolderWriteCause =
+                  QString::fromStdString(WindowsError(ERROR_ACCESS_DENIED).message()),
+              kFolderReadCause = QString::fromStdString(
+                  std::make_error_code(std::errc::permission_denied).message()),
+              kUnderAFileCause = QString::fromStdString(
+                  std::make_error_code(std::errc::no_such_file_or_directory).message());
 
 void AddLogWriteFailureRows()
 {
@@ -133,7 +124,7 @@ void AddLogWriteFailureRows()
         return QString::fromStdString(WindowsError(code).message());
     };
     QTest::newRow("held open by another program") << "BIT.txt" << cause(ERROR_SHARING_VIOLATION);
-    QTest::newRow("folder") << "folder" << FolderWriteCause();
+    QTest::newRow("folder") << "folder" << kFolderWriteCause;
     QTest::newRow("missing folder") << "no/such/log" << cause(ERROR_PATH_NOT_FOUND);
 }
 
@@ -163,10 +154,7 @@ QProcessEnvironment ProgramEnvironment(const QString&)
     return QProcessEnvironment::systemEnvironment();
 }
 
-bool SettingsKeptApart()
-{
-    return false;
-}
+const bool kSettingsKeptApart = false;
 
 QString ProgramSettingsFile(const QString&)
 {
@@ -216,10 +204,7 @@ bool TakesStops(const QProcess& program)
     return false;
 }
 
-bool TakesStopsSeenAtStart()
-{
-    return false;
-}
+const bool kTakesStopsSeenAtStart = false;
 
 // Ctrl-C, as the program is on no terminal: it stops as on Ctrl-Break. Wine 8 sends no other
 // console event (GenerateConsoleCtrlEvent refuses Ctrl-Break).
