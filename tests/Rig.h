@@ -2,7 +2,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>

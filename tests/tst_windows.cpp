@@ -233,16 +233,15 @@ private slots:
     // into view; where there is room it keeps the size it was laid out for.
     void toolWindowFitsItsScreen_data()
     {
-        QTest::addColumn<QSize>("room"); // none: what the test's own screen has
-        QTest::newRow("the test's screen") << QSize();
-        QTest::newRow("1366x768, a panel and a title bar") << QSize(1366, 768 - 40 - 30);
-        QTest::newRow("1920x1080 at 2x") << QSize(960, 540 - 20 - 15);
-        QTest::newRow("1280x1024 at 2x") << QSize(640, 512 - 20 - 15);
-        QTest::newRow("2560x1440, room for it") << QSize(2560, 1440);
+        AddRows<QSize>({{"the test's screen", QSize()}, // none: what the test's own screen has
+                        {"1366x768, a panel and a title bar", QSize(1366, 768 - 40 - 30)},
+                        {"1920x1080 at 2x", QSize(960, 540 - 20 - 15)},
+                        {"1280x1024 at 2x", QSize(640, 512 - 20 - 15)},
+                        {"2560x1440, room for it", QSize(2560, 1440)}});
     }
     void toolWindowFitsItsScreen()
     {
-        QFETCH(QSize, room);
+        QSize room = Fetch<QSize>();
         Rig rig;
         PerformanceTool& tool = rig.Open();
         room.isValid() ? tool.FitTo(room) : void(room = ui::AvailableRoom(&tool));
