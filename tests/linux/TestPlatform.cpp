@@ -130,13 +130,13 @@ void HidrawEndToEnd()
     // serial number; with the first one held, any other unit would be refused.
     QProcess watch, info;
     watch.start(qEnvironmentVariable("TORVAN_CLI"), {"list", "--watch"});
-    QVERIFY(watch.waitForReadyRead(10000)); // the held unit told present: the watch is armed
+    QVERIFY(watch.waitForReadyRead(30000)); // the held unit told present: the watch is armed
     QVERIFY(second.Plug("E2E0002"));
     QTRY_COMPARE_WITH_TIMEOUT(units->count(), 2, 1000);
     QVERIFY(units->currentText().startsWith("E2E0001 (Virtual HDBaseT extender) at /dev/hidraw"));
     QCOMPARE(second.commands, 0);
     info.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "info"});
-    QVERIFY(info.waitForFinished(10000) && info.exitCode() == 0 && second.commands > 0);
+    QVERIFY(info.waitForFinished(30000) && info.exitCode() == 0 && second.commands > 0);
     const int reached = second.commands;
     second.Unplug();
     QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
@@ -156,7 +156,7 @@ void HidrawEndToEnd()
     for (const QString& command : QStringList{"info", "list"}) {
         QProcess cli;
         cli.start(qEnvironmentVariable("TORVAN_CLI"), {command});
-        QVERIFY(cli.waitForFinished(10000));
+        QVERIFY(cli.waitForFinished(30000)); // an ASan build in the emulated guest is slow
         const QString said = cli.readAllStandardError() + cli.readAllStandardOutput();
         QVERIFY2(command == "info" ? cli.exitCode() == 1 && said.contains(held)
                                    : cli.exitCode() == 0 && said.endsWith("\tin use\n"),
