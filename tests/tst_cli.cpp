@@ -433,7 +433,9 @@ private slots:
             window.setProcessEnvironment(environment);
             window.start(row.program, row.arguments.split(' ', Qt::SkipEmptyParts));
             QVERIFY(window.waitForFinished(10000));
-            run = {window.exitCode(), "", window.readAllStandardError(), {}};
+            // Windows' C runtime ends stderr's lines with CR LF.
+            const QString said = QString(window.readAllStandardError()).replace("\r\n", "\n");
+            run = {window.exitCode(), "", said, {}};
         }
         QVERIFY2((run.out + run.err).contains(row.said), qPrintable(run.out + run.err));
         QCOMPARE(run.code, row.code);
