@@ -24,6 +24,8 @@ void UnitHoldIsSystemWide();
 extern const QString kFolderWriteCause, kFolderReadCause;
 // The C library's words for a file whose folder is a file.
 extern const QString kUnderAFileCause;
+// What a user whom the system refuses a unit is told to do.
+extern const QString kNoAccessAdvice;
 
 // The burn-in log's failures to write that this system can make, as QtTest rows of the log's
 // name and the system's words for the cause. The row of BIT.txt takes the first entry and fails
@@ -36,13 +38,9 @@ void AddLogWriteFailureRows();
 class LogWriteFault {
 public:
     explicit LogWriteFault(const QString& log);
-    ~LogWriteFault();
-    LogWriteFault(const LogWriteFault&) = delete;
-    LogWriteFault& operator=(const LogWriteFault&) = delete;
 
 private:
-    struct Made;
-    std::unique_ptr<Made> m_made;
+    std::shared_ptr<void> m_undo; // undoes it when the last copy goes
 };
 
 // The environment of a program started by a suite, with its settings and the demo's chips in

@@ -4,8 +4,8 @@
 #include <QScrollBar>
 
 #include "Rig.h"
+#include "TestPlatform.h"
 #include "app/AboutDlg.h"
-#include "device/SystemDevices.h"
 #include "ui/WindowFit.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
@@ -62,7 +62,6 @@ private slots:
                                .arg(QCoreApplication::applicationPid())},
             {"denied", unconnected + " sim:extender could not be opened: Permission denied.|--"},
             {"fine", kOn}};
-        const QString advice = QString::fromStdString(NoAccessAdvice()); // the platform's remedy
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",
@@ -81,7 +80,8 @@ private slots:
             QVERIFY(ui::FindControl<QLabel>(&dlg, MainControl::Advice)->isVisibleTo(&dlg)
                     == denied);
             QCOMPARE(ui::FindControl<QLabel>(&dlg, MainControl::State)->accessibleDescription(),
-                     denied ? "sim:extender could not be opened: Permission denied: " + advice
+                     denied
+                         ? "sim:extender could not be opened: Permission denied: " + kNoAccessAdvice
                      : device == "held" ? state.mid(22).chopped(4)
                                         : "");
         }
