@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <functional>
 #include <memory>
 
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
@@ -71,14 +72,11 @@ bool SendStop(const QProcess& program);
 class UnreadPipe {
 public:
     UnreadPipe();
-    ~UnreadPipe();
-    UnreadPipe(const UnreadPipe&) = delete;
-    UnreadPipe& operator=(const UnreadPipe&) = delete;
-    bool Made() const;
+    bool Made() const { return bool(m_takeOutput); }
     // The program, not yet started, writes its standard output into the pipe.
-    void TakeOutputOf(QProcess& program);
+    void TakeOutputOf(QProcess& program) const { m_takeOutput(program); }
 
 private:
-    struct Ends;
-    std::unique_ptr<Ends> m_ends;
+    std::shared_ptr<void> m_ends;                // closes the pipe's ends when the last copy goes
+    std::function<void(QProcess&)> m_takeOutput; // set once the pipe is made
 };

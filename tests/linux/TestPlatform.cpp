@@ -263,35 +263,20 @@ bool SendStop(const QProcess& program)
     return kill(pid_t(program.processId()), SIGTERM) == 0;
 }
 
-struct UnreadPipe::Ends {
-    QTemporaryDir dir;
-    int reader = -1;
-};
-
-UnreadPipe::UnreadPipe() : m_ends(std::make_unique<Ends>())
+// A FIFO in a folder of its own, filled through a writer closed again; the reader stays open.
+UnreadPipe::UnreadPipe()
 {
-    const QByteArray path = QFile::encodeName(m_ends->dir.filePath("pipe"));
-    if (mkfifo(path, 0600) != 0)
+    auto dir = std::make_shared<QTemporaryDir>();
+    const QString path = dir->filePath("pipe");
+    if (mkfifo(QFile::encodeName(path), 0600) != 0)
         return;
-    m_ends->reader = open(path, O_RDONLY | O_NONBLOCK);
-    const int filler = open(path, O_WRONLY | O_NONBLOCK);
+    const int reader = open(QFile::encodeName(path), O_RDONLY | O_NONBLOCK);
+    const int filler = open(QFile::encodeName(path), O_WRONLY | O_NONBLOCK);
     for (const char page[4096]{}; write(filler, page, sizeof page) > 0;) {
     }
     close(filler);
-}
-
-UnreadPipe::~UnreadPipe()
-{
-    if (m_ends->reader >= 0)
-        close(m_ends->reader);
-}
-
-bool UnreadPipe::Made() const
-{
-    return m_ends->reader >= 0;
-}
-
-void UnreadPipe::TakeOutputOf(QProcess& program)
-{
-    program.setStandardOutputFile(m_ends->dir.filePath("pipe"));
+    if (reader < 0)
+        return;
+    m_ends.reset(static_cast<void*>(nullptr), [dir, reader](void*) { close(reader); });
+    m_takeOutput = [path](QProcess& program) { program.setStandardOutputFile(path); };
 }

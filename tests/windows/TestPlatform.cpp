@@ -213,46 +213,33 @@ bool SendStop(const QProcess& program)
 }
 
 // The pipe's reading end is this program's; the program writes into a handle it inherits.
-struct UnreadPipe::Ends {
-    HANDLE reader = INVALID_HANDLE_VALUE;
-    HANDLE writer = INVALID_HANDLE_VALUE;
-};
-
-UnreadPipe::UnreadPipe() : m_ends(std::make_unique<Ends>())
+UnreadPipe::UnreadPipe()
 {
     const std::wstring name =
         L"\\\\.\\pipe\\torvan-unread-" + std::to_wstring(GetCurrentProcessId());
-    m_ends->reader = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
-                                      1, 0, 4096, 0, nullptr);
+    HANDLE reader = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                     1, 0, 4096, 0, nullptr);
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    m_ends->writer =
+    HANDLE writer =
         CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, nullptr);
+    m_ends.reset(static_cast<void*>(nullptr), [reader, writer](void*) {
+        for (HANDLE end : {reader, writer})
+            if (end != INVALID_HANDLE_VALUE)
+                CloseHandle(end);
+    });
+    if (reader == INVALID_HANDLE_VALUE || writer == INVALID_HANDLE_VALUE)
+        return;
     // Filled without waiting, then left to wait as an ordinary pipe does.
     DWORD mode = PIPE_NOWAIT;
-    SetNamedPipeHandleState(m_ends->writer, &mode, nullptr, nullptr);
+    SetNamedPipeHandleState(writer, &mode, nullptr, nullptr);
     const char page[512]{};
     for (DWORD written = 1;
-         written > 0 && WriteFile(m_ends->writer, page, sizeof page, &written, nullptr);) {
+         written > 0 && WriteFile(writer, page, sizeof page, &written, nullptr);) {
     }
     mode = PIPE_WAIT;
-    SetNamedPipeHandleState(m_ends->writer, &mode, nullptr, nullptr);
-}
-
-UnreadPipe::~UnreadPipe()
-{
-    for (HANDLE end : {m_ends->reader, m_ends->writer})
-        if (end != INVALID_HANDLE_VALUE)
-            CloseHandle(end);
-}
-
-bool UnreadPipe::Made() const
-{
-    return m_ends->reader != INVALID_HANDLE_VALUE && m_ends->writer != INVALID_HANDLE_VALUE;
-}
-
-void UnreadPipe::TakeOutputOf(QProcess& program)
-{
-    ChangeCreation(program, [writer = m_ends->writer](auto* arguments) {
-        arguments->startupInfo->hStdOutput = writer;
-    });
+    SetNamedPipeHandleState(writer, &mode, nullptr, nullptr);
+    m_takeOutput = [writer](QProcess& program) {
+        ChangeCreation(program,
+                       [writer](auto* arguments) { arguments->startupInfo->hStdOutput = writer; });
+    };
 }
