@@ -24,19 +24,6 @@ class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void mainWindowOpens()
-    {
-        Rig rig;
-        CTorvanReaderDlg& dlg = rig.OpenMain();
-        QVERIFY(State(dlg) == " States: Connected||++" && dlg.windowTitle() == "Tessalink");
-        QVERIFY(ui::FindControl<QWidget>(&dlg, MainControl::ProgrammerButton)->isHidden()
-                && ui::FindControl<QWidget>(&dlg, MainControl::ResetButton)->isHidden());
-        QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
-        MenuAction(dlg, "&About")->trigger();
-        QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
-        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
-    }
-
     void reconnectAndKeys()
     {
         Rig rig;
@@ -171,10 +158,19 @@ private slots:
         QCOMPARE(now, shown);
     }
 
-    void toolWindowSnapshotAndTabs()
+    // The main window as it opens, and its About; the tool window's snapshot and tabs.
+    void windowsOpen()
     {
         Rig rig;
-        rig.OpenMain().show();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        QVERIFY(State(dlg) == kOn && dlg.windowTitle() == "Tessalink");
+        QVERIFY(ui::FindControl<QWidget>(&dlg, MainControl::ProgrammerButton)->isHidden()
+                && ui::FindControl<QWidget>(&dlg, MainControl::ResetButton)->isHidden());
+        QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
+        MenuAction(dlg, "&About")->trigger();
+        QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
+        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
+        dlg.show();
         rig.Healthy();
         rig.Set("0108= 0104=07090909"); // refused: the reads after it still run
         rig.wire.Clear();
@@ -273,13 +269,12 @@ private slots:
         const QByteArray image = QByteArray::fromHex("1234fedc23072110").leftJustified(3200, 1);
         const QString path = WriteFile("image.bin", image);
         rig.page<DlgProgrammer>().SetFileChooser([&](QWidget*, const QString&) { return path; });
-        if (busy == PerformanceTool::FirmwareTab) {
+        if (busy == PerformanceTool::FirmwareTab)
             Click(tool.Page(busy), FirmwareControl::Browse);
-        } else if (busy == PerformanceTool::StatusTab) {
+        else if (busy == PerformanceTool::StatusTab)
             rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
-        } else { // a close that waited out the clock cycle would show
+        else // a close that waited out the clock cycle would show
             rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
-        }
         const int start[]{FirmwareControl::Program, StatusControl::Test, BurnInControl::StartStop};
         Click(tool.Page(busy), start[busy]);
         size_t sent = rig.Commands().size();

@@ -151,9 +151,7 @@ const bool kSettingsKeptApart = false;
 
 QString ProgramSettingsFile(const QString&)
 {
-    wchar_t folder[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableW(L"APPDATA", folder, MAX_PATH);
-    return QString::fromWCharArray(folder, int(length)) + "/TorvanReader/TorvanReader.ini";
+    return qEnvironmentVariable("APPDATA") + "/TorvanReader/TorvanReader.ini";
 }
 
 namespace {
