@@ -86,8 +86,6 @@ private:
 
 } // namespace
 
-// hidapi over the kernel's hidraw driver, talking to a virtual extender made with /dev/uhid,
-// inside the throw-away guest that tests/e2e/run-e2e.sh boots.
 void HidrawEndToEnd()
 {
     if (qEnvironmentVariableIsEmpty("TORVAN_GUEST"))
