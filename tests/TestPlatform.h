@@ -5,11 +5,12 @@
 
 #include <QProcess>
 #include <QString>
+#include <functional>
 #include <memory>
 
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
-// tests/e2e/run-e2e.sh boots. Elsewhere it says why it is skipped.
+// tests/e2e/run-e2e.sh boots. On Windows it checks the device watcher, and says why it skips.
 void HidrawEndToEnd();
 
 // The system's back end keeps the system's own cause of a failed open, claim and transfer, and
@@ -24,6 +25,8 @@ void UnitHoldIsSystemWide();
 extern const QString kFolderWriteCause, kFolderReadCause;
 // The C library's words for a file whose folder is a file.
 extern const QString kUnderAFileCause;
+// What a user whom the system refuses a unit is told to do.
+extern const QString kNoAccessAdvice;
 
 // The burn-in log's failures to write that this system can make, as QtTest rows of the log's
 // name and the system's words for the cause. The row of BIT.txt takes the first entry and fails
@@ -36,13 +39,9 @@ void AddLogWriteFailureRows();
 class LogWriteFault {
 public:
     explicit LogWriteFault(const QString& log);
-    ~LogWriteFault();
-    LogWriteFault(const LogWriteFault&) = delete;
-    LogWriteFault& operator=(const LogWriteFault&) = delete;
 
 private:
-    struct Made;
-    std::unique_ptr<Made> m_made;
+    std::shared_ptr<void> m_undo; // undoes it when the last copy goes
 };
 
 // The environment of a program started by a suite, with its settings and the demo's chips in
@@ -73,14 +72,11 @@ bool SendStop(const QProcess& program);
 class UnreadPipe {
 public:
     UnreadPipe();
-    ~UnreadPipe();
-    UnreadPipe(const UnreadPipe&) = delete;
-    UnreadPipe& operator=(const UnreadPipe&) = delete;
-    bool Made() const;
+    bool Made() const { return bool(m_takeOutput); }
     // The program, not yet started, writes its standard output into the pipe.
-    void TakeOutputOf(QProcess& program);
+    void TakeOutputOf(QProcess& program) const { m_takeOutput(program); }
 
 private:
-    struct Ends;
-    std::unique_ptr<Ends> m_ends;
+    std::shared_ptr<void> m_ends;                // closes the pipe's ends when the last copy goes
+    std::function<void(QProcess&)> m_takeOutput; // set once the pipe is made
 };

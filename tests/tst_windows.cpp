@@ -4,11 +4,13 @@
 #include <QScrollBar>
 
 #include "Rig.h"
+#include "TestPlatform.h"
 #include "app/AboutDlg.h"
-#include "device/SystemDevices.h"
 #include "ui/WindowFit.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
+// The main window's state when a unit answers, and when none is present.
+const QString kOn = " States: Connected||++", kOff = " States: Unconnected|" + kConnect + "|--";
 
 // The main window's state and hint, and whether "Start to Analyze" and "Reset Tool" can be used.
 QString State(const CTorvanReaderDlg& dlg)
@@ -22,19 +24,6 @@ class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void mainWindowOpens()
-    {
-        Rig rig;
-        CTorvanReaderDlg& dlg = rig.OpenMain();
-        QVERIFY(State(dlg) == " States: Connected||++" && dlg.windowTitle() == "Tessalink");
-        QVERIFY(ui::FindControl<QWidget>(&dlg, MainControl::ProgrammerButton)->isHidden()
-                && ui::FindControl<QWidget>(&dlg, MainControl::ResetButton)->isHidden());
-        QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
-        MenuAction(dlg, "&About")->trigger();
-        QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
-        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
-    }
-
     void reconnectAndKeys()
     {
         Rig rig;
@@ -42,25 +31,24 @@ private slots:
         CTorvanReaderDlg& dlg = rig.OpenMain();
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(State(dlg), " States: Unconnected|" + kConnect + "|--");
+        QCOMPARE(State(dlg), kOff);
         QTest::keyClick(&dlg, Qt::Key_Return); // enables Start whatever the state
         QVERIFY(State(dlg) == " States: Unconnected|" + kConnect + "|+-"
                 && Enabled(&dlg, MainControl::ProgrammerButton));
         // Reconnect after each change of the extender: what the window then shows.
-        const QString connected = " States: Connected||++", unconnected = " States: Unconnected|";
+        const QString unconnected = " States: Unconnected|";
         CHidIO other(rig.wire); // another program, holding the unit in the "held" row
         const std::pair<QByteArray, QString> table[]{
-            {"fine", connected},
-            {"refusing", connected}, // it answers: 0x55 0x01 counts
+            {"fine", kOn},
+            {"refusing", kOn}, // it answers: 0x55 0x01 counts
             {"silent", unconnected + "|--"},
             {"late", unconnected + "|--"}, // answers after the check gave up
-            {"absent", unconnected + kConnect + "|--"},
+            {"absent", kOff},
             {"held", unconnected
                          + QString(" sim:extender is in use by tst_windows (process %1).|--")
                                .arg(QCoreApplication::applicationPid())},
             {"denied", unconnected + " sim:extender could not be opened: Permission denied.|--"},
-            {"fine", connected}};
-        const QString advice = QString::fromStdString(NoAccessAdvice()); // the platform's remedy
+            {"fine", kOn}};
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",
@@ -79,7 +67,8 @@ private slots:
             QVERIFY(ui::FindControl<QLabel>(&dlg, MainControl::Advice)->isVisibleTo(&dlg)
                     == denied);
             QCOMPARE(ui::FindControl<QLabel>(&dlg, MainControl::State)->accessibleDescription(),
-                     denied ? "sim:extender could not be opened: Permission denied: " + advice
+                     denied
+                         ? "sim:extender could not be opened: Permission denied: " + kNoAccessAdvice
                      : device == "held" ? state.mid(22).chopped(4)
                                         : "");
         }
@@ -94,73 +83,33 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
-    // Units plugged in and pulled out are followed without Reconnect, within a second; with two
-    // present a choice is offered (and stays while one is left), the unit chosen last is chosen
-    // again when present, and only the unit in use is ever sent to.
-    void followsPlugsAndOffersAChoice()
-    {
-        Rig rig;
-        rig.extender.Unplug();
-        CTorvanReaderDlg& dlg = rig.OpenMain();
-        const auto* units = ui::FindControl<QComboBox>(&dlg, MainControl::Units);
-        QCOMPARE(units->accessibleName(), "Extender unit");
-        const QString on = " States: Connected||++",
-                      off = " States: Unconnected|" + kConnect + "|--";
-        const QString first = "SIM0001 (Simulated HDBaseT extender) at sim:extender",
-                      second = "SIM0002 (Simulated HDBaseT extender) at sim:second";
-        const struct {
-            const char* step;
-            QString state, offered; // the choice's unit, empty while it is hidden
-            const char *sent, *inUse;
-        } table[]{{"plug first", on, "", "aa01ab", "first"},
-                  {"plug second", on, first, "", "first"},
-                  {"pick second", on, second, "aa01ab", "second"},
-                  {"pull second", on, first, "aa01ab", "first"}, // the other one, kept offered
-                  {"pull first", off, "", "", "none"},
-                  {"plug first", on, "", "aa01ab", "first"}, // the one chosen is absent
-                  {"plug second", on, first, "", "first"},
-                  {"reopen", on, second, "aa01ab", "second"}}; // the one chosen last
-        for (const auto& row : table) {
-            rig.wire.Clear();
-            const QString step = row.step;
-            SimExtender& unit = step.endsWith("first") ? rig.extender : rig.second;
-            if (step == "reopen")
-                rig.OpenMain();
-            else if (step == "pick second") { // with the keyboard
-                rig.main->show();
-                QVERIFY(QTest::qWaitForWindowExposed(rig.main.get()));
-                QTest::keyClick(ui::FindControl<QComboBox>(rig.main.get(), MainControl::Units),
-                                Qt::Key_Down);
-            } else
-                step.startsWith("plug") ? unit.Replug() : unit.Unplug();
-            QTRY_VERIFY_WITH_TIMEOUT(!AwaitReady(rig.plugs.Handle(), 0ms), 1000);
-            const auto* shown = ui::FindControl<QComboBox>(rig.main.get(), MainControl::Units);
-            QCOMPARE(State(*rig.main) + "|"
-                         + (shown->isVisibleTo(rig.main.get()) ? shown->currentText() : ""),
-                     row.state + "|" + row.offered);
-            QVERIFY2(rig.Commands() == Wire(row.sent), row.step);
-            QCOMPARE(rig.extender.OpenHandleCount() ? "first"
-                     : rig.second.OpenHandleCount() ? "second"
-                                                    : "none",
-                     row.inUse);
-        }
-    }
-
-    // Which unit the windows are on: the choice by serial number and path, the tool window's
-    // caption, which unit it takes back, and a unit present but not yet open to the user.
+    // Which unit the windows are on: units plugged in and pulled out followed without Reconnect,
+    // within a second; with two present a choice offered (and kept while one is left), by serial
+    // number and path; the unit chosen last chosen again when present; the tool window's caption,
+    // which unit it takes back, and a unit present but not yet open to the user. Only the unit in
+    // use is ever sent to.
     void whichUnit_data()
     {
-        // The serial numbers of the two units ("-" for none), the steps, and what then shows:
-        // state|unit offered|caption|last sent.
+        // The serial numbers of the two units ("-" for none), the steps ("open" the main window,
+        // again when it is open), and what then shows: state (on, off or its text)|unit offered|
+        // caption|sent in the last step|units with a handle open.
         // clang-format off
         AddRows<std::array<QString, 3>>({
-            {"one of two units with one serial number chosen again", {"SIM1 SIM1", "plug2 pick2 reopen", "on|sim:second||aa01ab"}},
-            {"the tool window's unit named and taken back", {"SIM1 SIM2", "plug2 tool pull1 plug1", "on|sim:extender|Tessalink (SIM1)|aa01ab"}},
-            {"a unit without a serial number not taken back", {"- SIM2", "tool pull1 plug1", "off||Tessalink (unplugged)|"}},
-            {"a unit whose serial number another tells not taken back", {"SIM1 SIM1", "plug2 tool pull1 plug1",
-                "off|sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)|"}},
-            {"a unit present opened once the tool window closes", {"- SIM2", "tool pull1 plug1 close", "on|||aa01ab"}},
-            {"a unit not yet open to the user tried again", {"SIM1 SIM2", "deny1 reopen grant1 wait", "on|||aa01ab"}}});
+            {"a unit plugged in followed", {"SIM0001 SIM0002", "pull1 open plug1", "on|||aa01ab|1"}},
+            {"a second unit offered and sent nothing", {"SIM0001 SIM0002", "pull1 open plug1 plug2", "on|SIM0001 at sim:extender|||1"}},
+            {"the second unit chosen", {"SIM0001 SIM0002", "pull1 open plug1 plug2 pick2", "on|SIM0002 at sim:second||aa01ab|2"}},
+            {"the unit in use pulled, the other one kept offered", {"SIM0001 SIM0002", "pull1 open plug1 plug2 pick2 pull2", "on|SIM0001 at sim:extender||aa01ab|1"}},
+            {"the last unit pulled", {"SIM0001 SIM0002", "pull1 open plug1 plug2 pick2 pull2 pull1", "off||||-"}},
+            {"a unit plugged in while the one chosen is absent", {"SIM0001 SIM0002", "pull1 open plug1 plug2 pick2 pull2 pull1 plug1", "on|||aa01ab|1"}},
+            {"the one chosen plugged in beside it", {"SIM0001 SIM0002", "pull1 open plug1 plug2 pick2 pull2 pull1 plug1 plug2", "on|SIM0001 at sim:extender|||1"}},
+            {"the unit chosen last chosen again", {"SIM0001 SIM0002", "pull1 open plug1 plug2 pick2 pull2 pull1 plug1 plug2 open", "on|SIM0002 at sim:second||aa01ab|2"}},
+            {"one of two units with one serial number chosen again", {"SIM1 SIM1", "open plug2 pick2 open", "on|SIM1 at sim:second||aa01ab|2"}},
+            {"the tool window's unit named and taken back", {"SIM1 SIM2", "open plug2 tool pull1 plug1", "on|SIM1 at sim:extender|Tessalink (SIM1)|aa01ab|1"}},
+            {"a unit without a serial number not taken back", {"- SIM2", "open tool pull1 plug1", "off||Tessalink (unplugged)||-"}},
+            {"a unit whose serial number another tells not taken back", {"SIM1 SIM1", "open plug2 tool pull1 plug1",
+                "off|SIM1 at sim:extender|Tessalink (SIM1 at sim:extender) (unplugged)||-"}},
+            {"a unit present opened once the tool window closes", {"- SIM2", "open tool pull1 plug1 close", "on|||aa01ab|1"}},
+            {"a unit not yet open to the user tried again", {"SIM1 SIM2", "open deny1 open grant1 wait", "on|||aa01ab|1"}}});
         // clang-format on
     }
     void whichUnit()
@@ -168,7 +117,6 @@ private slots:
         const auto& [serials, steps, shown] = Fetch<std::array<QString, 3>>();
         const QStringList serial = serials.split(' ').replaceInStrings("-", "");
         Rig rig(serial[0].toStdString(), serial[1].toStdString());
-        rig.OpenMain().SetRetryPeriod(10ms);
         for (const QString& step : steps.split(' ')) {
             rig.wire.Clear();
             SimExtender& unit = step.endsWith('1') ? rig.extender : rig.second;
@@ -178,8 +126,10 @@ private slots:
                 unit.FailOpen(HidAccess::Read, step.startsWith("deny"));
             } else if (step == "pick2") { // with the keyboard
                 rig.main->show();
-                QTest::keyClick(rig.main->findChild<QComboBox*>(), Qt::Key_Down);
-            } else if (step == "reopen") { // the program started again
+                QVERIFY(QTest::qWaitForWindowExposed(rig.main.get()));
+                QTest::keyClick(ui::FindControl<QComboBox>(rig.main.get(), MainControl::Units),
+                                Qt::Key_Down);
+            } else if (step == "open") { // the program started (again)
                 rig.main.reset();
                 rig.OpenMain().SetRetryPeriod(10ms);
             } else {
@@ -187,22 +137,40 @@ private slots:
                 : step == "close" ? rig.tool.reset()
                                   : QTest::qWait(100);
             }
-            QTRY_VERIFY_WITH_TIMEOUT(!AwaitReady(rig.plugs.Handle(), 0ms), 1000);
+            if (rig.main)
+                QTRY_VERIFY_WITH_TIMEOUT(!AwaitReady(rig.plugs.Handle(), 0ms), 1000);
         }
-        const auto* units = rig.main->findChild<QComboBox*>();
-        const QString offered =
-            units->isVisibleTo(rig.main.get()) ? units->currentText().section(" at ", -1) : "";
-        const QString sent = rig.Commands().empty() ? "" : Bytes(rig.Commands()[0]).toHex();
-        QCOMPARE(QStringList({Enabled(rig.main.get(), MainControl::StartToAnalyze) ? "on" : "off",
-                              offered, rig.tool ? rig.tool->windowTitle() : "", sent})
-                     .join('|'),
-                 shown);
+        const auto* units = ui::FindControl<QComboBox>(rig.main.get(), MainControl::Units);
+        QCOMPARE(units->accessibleName(), "Extender unit");
+        QString state = State(*rig.main);
+        state = state == kOn ? "on" : state == kOff ? "off" : state;
+        const QString offered = units->isVisibleTo(rig.main.get())
+                                    ? units->currentText().remove(" (Simulated HDBaseT extender)")
+                                    : "";
+        QStringList sent;
+        for (const auto& command : rig.Commands())
+            sent << Bytes(command).toHex();
+        const QString held = QString(rig.extender.OpenHandleCount() ? "1" : "")
+                             + (rig.second.OpenHandleCount() ? "2" : "");
+        const QString now = QStringList{state, offered, rig.tool ? rig.tool->windowTitle() : "",
+                                        sent.join(' '), held.isEmpty() ? "-" : held}
+                                .join('|');
+        QCOMPARE(now, shown);
     }
 
-    void toolWindowSnapshotAndTabs()
+    // The main window as it opens, and its About; the tool window's snapshot and tabs.
+    void windowsOpen()
     {
         Rig rig;
-        rig.OpenMain().show();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        QVERIFY(State(dlg) == kOn && dlg.windowTitle() == "Tessalink");
+        QVERIFY(ui::FindControl<QWidget>(&dlg, MainControl::ProgrammerButton)->isHidden()
+                && ui::FindControl<QWidget>(&dlg, MainControl::ResetButton)->isHidden());
+        QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
+        MenuAction(dlg, "&About")->trigger();
+        QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
+        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
+        dlg.show();
         rig.Healthy();
         rig.Set("0108= 0104=07090909"); // refused: the reads after it still run
         rig.wire.Clear();
@@ -301,16 +269,14 @@ private slots:
         const QByteArray image = QByteArray::fromHex("1234fedc23072110").leftJustified(3200, 1);
         const QString path = WriteFile("image.bin", image);
         rig.page<DlgProgrammer>().SetFileChooser([&](QWidget*, const QString&) { return path; });
-        if (busy == PerformanceTool::FirmwareTab) {
+        if (busy == PerformanceTool::FirmwareTab)
             Click(tool.Page(busy), FirmwareControl::Browse);
-        } else if (busy == PerformanceTool::StatusTab) {
+        else if (busy == PerformanceTool::StatusTab)
             rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
-        } else { // a close that waited out the clock cycle would show
+        else // a close that waited out the clock cycle would show
             rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
-        }
-        Click(tool.Page(busy), busy == 0   ? FirmwareControl::Program
-                               : busy == 1 ? StatusControl::Test
-                                           : BurnInControl::StartStop);
+        const int start[]{FirmwareControl::Program, StatusControl::Test, BurnInControl::StartStop};
+        Click(tool.Page(busy), start[busy]);
         size_t sent = rig.Commands().size();
         QTRY_VERIFY(rig.Commands().size() > sent + 4);
         QPointer<QWidget> page = tool.Page(busy);

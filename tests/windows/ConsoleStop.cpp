@@ -5,15 +5,6 @@
 #include <cstdlib>
 #include <windows.h>
 
-namespace {
-
-BOOL WINAPI Stay(DWORD)
-{
-    return TRUE; // the event is for the program; this helper ends when it has sent it
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     if (argc != 3)
@@ -24,7 +15,8 @@ int main(int argc, char* argv[])
                      GetLastError());
         return 1;
     }
-    SetConsoleCtrlHandler(Stay, TRUE);
+    // The event is for the program; this helper ends when it has sent it.
+    SetConsoleCtrlHandler([](DWORD) -> BOOL { return TRUE; }, TRUE);
     if (!GenerateConsoleCtrlEvent(DWORD(std::strtoul(argv[2], nullptr, 10)), 0)) {
         std::fprintf(stderr, "cannot send event %s: error %lu\n", argv[2], GetLastError());
         return 1;

@@ -33,12 +33,11 @@ registry_has_key() { "$runner" "$drive/windows/system32/reg.exe" query "$key" >/
 
 # Each import of each installed program and DLL, against the DLLs in the programs' folder (where
 # Windows looks first, for the plugins' imports too) and Windows' own.
-lower() { tr '[:upper:]' '[:lower:]'; }
-known=$(find "$folder" "$drive/windows/system32" -maxdepth 1 -type f -printf '%f\n' | lower)
+known=$(find "$folder" "$drive/windows/system32" -maxdepth 1 -type f -printf '%f\n')
 while IFS= read -r -d '' module; do
     for dll in $(x86_64-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p'); do
         # API sets (api-ms-win-..., ext-ms-...) are names that Windows' loader resolves itself.
-        [[ $(lower <<<"$dll") =~ ^(api|ext)-ms- ]] || grep -qxF "$(lower <<<"$dll")" <<<"$known" ||
+        [[ ${dll,,} =~ ^(api|ext)-ms- ]] || grep -qixF "$dll" <<<"$known" ||
             fail "${module#"$folder"/} needs $dll, which the installer did not install"
     done
 done < <(find "$folder" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0)
