@@ -211,21 +211,6 @@ inline bool Enabled(const QWidget* root, int id)
     return ui::FindControl<QWidget>(root, id)->isEnabled();
 }
 
-// Which picture each lamp shows: O on (green), M marginal (yellow), - off (red).
-inline QString Lamps(const QWidget* root, std::initializer_list<int> ids)
-{
-    QString shown;
-    for (int id : ids) {
-        const QImage lamp = ui::FindControl<QLabel>(root, id)->pixmap().toImage();
-        const auto is = [&](const char* colour) {
-            const QImage picture(QString(":/pictures/lamp-%1.png").arg(colour));
-            return !lamp.isNull() && lamp == picture.convertToFormat(lamp.format());
-        };
-        shown += is("green") ? 'O' : is("yellow") ? 'M' : is("red") ? '-' : '?';
-    }
-    return shown;
-}
-
 inline QAction* MenuAction(const QWidget& window, const QString& text)
 {
     const auto actions = window.findChildren<QAction*>();

@@ -8,36 +8,36 @@
 #include "status/PortMarking.h"
 
 using namespace status;
+using enum StatusControl::Id; // the page's controls by name
 namespace {
 
-const std::initializer_list<int> kLamps = {
-    StatusControl::TxSourceFiveVolts,
-    StatusControl::TxLinkFiveVolts,
-    StatusControl::TxLinkHpd,
-    StatusControl::RxLinkFiveVolts,
-    StatusControl::RxDisplayHpd,
-    StatusControl::RxLinkHpd,
-    StatusControl::BerLamp}; // TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER
-
 // What the page shows: both modes, the pair levels, the cable length, both sources, then the
-// lamps and the frame colour of each pair level, N normal (as the cable length), A amber, R red.
+// picture of each lamp (TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER), O on (green), M marginal (yellow),
+// - off (red), and the frame colour of each pair level, N normal (as the cable length), A amber,
+// R red.
 QString Shown(const QWidget* page)
 {
+    QString shown = Texts(page, {LocalMode, RemoteMode, PairA, PairB, PairC, PairD,
+                                 StatusControl::CableLength, LocalSource, RemoteSource})
+                    + "|";
+    for (int id : {TxSourceFiveVolts, TxLinkFiveVolts, TxLinkHpd, RxLinkFiveVolts, RxDisplayHpd,
+                   RxLinkHpd, StatusControl::BerLamp}) {
+        const QImage lamp = ui::FindControl<QLabel>(page, id)->pixmap().toImage();
+        const auto is = [&](const char* colour) {
+            const QImage picture(QString(":/pictures/lamp-%1.png").arg(colour));
+            return !lamp.isNull() && lamp == picture.convertToFormat(lamp.format());
+        };
+        shown += is("green") ? 'O' : is("yellow") ? 'M' : is("red") ? '-' : '?';
+    }
     const auto colour = [&](int id) {
         return ui::FindControl<QWidget>(page, id)->grab().toImage().pixelColor(1, 1);
     };
-    QString frames;
-    for (int id :
-         {StatusControl::PairA, StatusControl::PairB, StatusControl::PairC, StatusControl::PairD})
-        frames += colour(id) == colour(StatusControl::CableLength) ? 'N'
-                  : colour(id) == QColor(250, 200, 0)              ? 'A'
-                  : colour(id) == Qt::red                          ? 'R'
-                                                                   : '?';
-    return Texts(page, {StatusControl::LocalMode, StatusControl::RemoteMode, StatusControl::PairA,
-                        StatusControl::PairB, StatusControl::PairC, StatusControl::PairD,
-                        StatusControl::CableLength, StatusControl::LocalSource,
-                        StatusControl::RemoteSource})
-           + "|" + Lamps(page, kLamps) + frames;
+    for (int id : {PairA, PairB, PairC, PairD})
+        shown += colour(id) == colour(StatusControl::CableLength) ? 'N'
+                 : colour(id) == QColor(250, 200, 0)              ? 'A'
+                 : colour(id) == Qt::red                          ? 'R'
+                                                                  : '?';
+    return shown;
 }
 
 // What "status --json" reads of the same extender, in Shown's terms (a number not read as "N/A"),
@@ -68,7 +68,7 @@ QString ReadByCommand(Rig& rig)
           << json["local"]["source"].toString() << json["remote"]["source"].toString();
     for (const char* caption : {"5V from source(TX)", "5V to link(TX)", "HPD from link(TX)",
                                 "5V from link(RX)", "HPD from display(RX)", "HPD to link(RX)"})
-        lamps += mark(json["lamps"][caption]); // the six signals in kLamps' order
+        lamps += mark(json["lamps"][caption]); // the six signals in Shown's order
     lamps += mark(json["video_ber"]["lamp"]);
     return QString("%1|%2%3|%4|%5|%6|%7")
         .arg(texts.join('|'), lamps, frames, json["advice"].toVariant().toStringList().join('\n'),
@@ -76,16 +76,19 @@ QString ReadByCommand(Rig& rig)
         .arg(run.code);
 }
 
-QString Described(const QWidget* page, int id)
+QString Described(const QWidget* page, std::initializer_list<int> ids)
 {
-    return QAccessible::queryAccessibleInterface(ui::FindControl<QWidget>(page, id))
-        ->text(QAccessible::Description);
+    QStringList described;
+    for (int id : ids)
+        described << QAccessible::queryAccessibleInterface(ui::FindControl<QWidget>(page, id))
+                         ->text(QAccessible::Description);
+    return described.join('|');
 }
 
 // Red on the solid contacts of pairs A to D.
 QString Marked(const QWidget* page)
 {
-    const QImage picture = ui::FindControl<QWidget>(page, StatusControl::Rj45)->grab().toImage();
+    const QImage picture = ui::FindControl<QWidget>(page, Rj45)->grab().toImage();
     QString marked;
     for (int x : {56, 135, 96, 176})
         marked += picture.pixelColor(x, 110) == Qt::red ? 'X' : '.';
@@ -123,7 +126,8 @@ private slots:
         QCOMPARE(SourceName(DecodeSource(0)) + SourceName(DecodeSource(3))
                      + SourceName(DecodeSource(200)),
                  "No HDMINo HDMINo HDMI");
-        QVERIFY(BerLamp(7) == Lamp::Off && BerLamp(9) == Lamp::On && BerLamp(255) == Lamp::On);
+        QVERIFY(status::BerLamp(7) == Lamp::Off && status::BerLamp(9) == Lamp::On
+                && status::BerLamp(255) == Lamp::On);
         QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
                 && DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
     }
@@ -153,30 +157,25 @@ private slots:
         rig.Open();
         auto& page = rig.page<Tool1Main>();
         QCOMPARE(rig.Commands().size(), size_t(1 + 11 + 2)); // connect, snapshot, identification
-        QCOMPARE(Shown(&page) + Text(&page, StatusControl::Test),
+        QCOMPARE(Shown(&page) + Text(&page, Test),
                  "HDBT|N/A|0.98438|1.00000|0.00000|0.81250|31m|HDMI without HDCP/ DVI|No "
                  "HDMI|OO--OOMARNATest");
-        QCOMPARE(QStringList({Described(&page, StatusControl::TxSourceFiveVolts),
-                              Described(&page, StatusControl::TxLinkHpd),
-                              Described(&page, StatusControl::BerLamp),
-                              Described(&page, StatusControl::PairA)})
-                     .join('|'), // what the lamps and the levels say in words
+        QCOMPARE(Described(&page, {TxSourceFiveVolts, TxLinkHpd, StatusControl::BerLamp, PairA}),
                  "5V from source(TX): on|HPD from link(TX): off|Video BER: marginal|Pair A: "
                  "0.98438, marginal");
         QVERIFY(page.PortFaults() == PortFlags{} && !page.LinkUp() && !page.IsRunning());
         rig.wire.Clear();
-        Click(&page, StatusControl::Test);
-        QVERIFY(rig.Commands().empty()
-                && Text(&page, StatusControl::Test) == "Stop" // Test sends nothing
+        Click(&page, Test);
+        QVERIFY(rig.Commands().empty() && Text(&page, Test) == "Stop" // Test sends nothing
                 && page.findChild<QTimer*>("pollTimer")->interval() == 1000);
         const QString link = "01090a 010405 010809 010c0d 011213 ",
                       signal = "010b0c 011112 020204 020406 011415";
         QString blocks; // what each tick sends: L the link block, S the signal block
         for (int tick = 0; tick <= 10; ++tick) {
             if (tick == 3) { // stopped at 3: Start goes on from there
-                Click(&page, StatusControl::Test);
-                blocks += Text(&page, StatusControl::Test) + " ";
-                Click(&page, StatusControl::Test);
+                Click(&page, Test);
+                blocks += Text(&page, Test) + " ";
+                Click(&page, Test);
             }
             rig.wire.Clear();
             page.OnTimer();
@@ -188,12 +187,11 @@ private slots:
                                                   : "? ";
         }
         QCOMPARE(blocks, "LS - S Start - S L S - S - LS ");
-        Click(&page, StatusControl::Test);
+        Click(&page, Test);
         page.SetPeriods({5ms, 8ms});
-        Click(&page, StatusControl::Test);
-        QTRY_VERIFY(page.TickCount() >= 14
-                    && Text(&page, StatusControl::Advice) == "Please Check Port 2\n");
-        Click(&page, StatusControl::Test);
+        Click(&page, Test);
+        QTRY_VERIFY(page.TickCount() >= 14 && Text(&page, Advice) == "Please Check Port 2\n");
+        Click(&page, Test);
         QVERIFY(!page.findChild<QTimer*>("pollTimer")->isActive()
                 && !page.findChild<QTimer*>("portCheckTimer")->isActive());
     }
@@ -234,8 +232,8 @@ private slots:
         rig.Healthy();
         rig.Open().show();
         auto& page = rig.page<Tool1Main>();
-        Click(&page, StatusControl::Test); // a pass comes at once, before a poll has seen the link
-        QCOMPARE(Text(&page, StatusControl::Advice), "Disconnected");
+        Click(&page, Test); // a pass comes at once, before a poll has seen the link
+        QCOMPARE(Text(&page, Advice), "Disconnected");
         for (const QString& change : {row.before, row.change}) {
             if (change.startsWith("demo"))
                 demo::Apply(rig.extender, std::chrono::seconds(change.section(' ', 1).toInt()));
@@ -253,22 +251,20 @@ private slots:
         QCOMPARE(QString("%1|%2 reads|%3|%4/%5|%6")
                      .arg(Shown(&page))
                      .arg(rig.Commands().size())
-                     .arg(Text(&page, StatusControl::Advice), marking, Marked(&page),
-                          Described(&page, StatusControl::Rj45)),
+                     .arg(Text(&page, Advice), marking, Marked(&page), Described(&page, {Rj45})),
                  row.shown);
         if (!row.change.startsWith("0104= ")) // the page keeps the local mode it read before
             QCOMPARE(ReadByCommand(rig),      // exit 1 after a refused read
                      QString("%1|%2|%3|%4|%5")
-                         .arg(Shown(&page), Text(&page, StatusControl::Advice).trimmed(),
+                         .arg(Shown(&page), Text(&page, Advice).trimmed(),
                               page.LinkUp() ? "up" : "down",
-                              Described(&page, StatusControl::Rj45)
+                              Described(&page, {Rj45})
                                   .remove(QRegularExpression(
                                       "Faulty pairs marked: | \\(port .\\)|No faulty pair")))
                          .arg(row.change.contains(QRegularExpression("=( |$)"))));
         page.RunPortCheck();
-        Click(&page, StatusControl::Test);
-        QCOMPARE(Text(&page, StatusControl::Advice) + Marked(&page)
-                     + Described(&page, StatusControl::Rj45),
+        Click(&page, Test);
+        QCOMPARE(Text(&page, Advice) + Marked(&page) + Described(&page, {Rj45}),
                  "....No faulty pair");
     }
 
