@@ -43,21 +43,21 @@ struct BurnIn {
         Answer(rig, "GGGG");
         rig.wire.Clear();
     }
-    // Each second: the clock-and-log cycle, then the sample; the log's entries as "second text".
+    // A run of the page, each second the clock-and-log cycle, then the sample; the log's entries as
+    // "second text".
     QString Run(const QString& seconds)
     {
-        BurnInSession session(clock.Reader());
-        session.Begin();
+        Click(page, StartStop);
         for (const QString& run : seconds.split(' ')) { // "BGGG*5": five seconds alike
             for (int i = std::max(1, run.section('*', 1).toInt()); i > 0; --i) {
                 ++clock.seconds;
                 Answer(rig, run.left(4));
-                session.ClockLogCycle();
-                session.Sample(*rig.tool);
+                page->ClockLogCycle();
+                page->OnTimer();
             }
         }
         ++clock.seconds;
-        session.ClockLogCycle();
+        page->ClockLogCycle();
         return QString(ReadFile("BIT.txt"))
             .replace(QRegularExpression("2014/3/7 13:5:(\\d+)\t"), "\\1 ");
     }
@@ -256,8 +256,8 @@ private slots:
         QByteArray logs[2];
         for (const bool command : {false, true}) {
             BurnIn run;
-            Answer(run.rig, "BGGB"); // the link down and HPD bad throughout
             if (command) {
+                Answer(run.rig, "BGGB");
                 run.rig.main->Channel().Transport().Close(); // one program per unit
                 const CliResult cli =
                     RunCli(run.rig.wire, "burn-in --period 1s --duration 14s", &run.clock);
@@ -266,12 +266,7 @@ private slots:
                     "Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal 0, "
                     "5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"));
             } else {
-                Click(run.page, StartStop);
-                for (int second = 0; second <= 14; ++second, ++run.clock.seconds) {
-                    run.page->ClockLogCycle(); // each second the cycle, then the sample
-                    if (second > 0)
-                        run.page->OnTimer();
-                }
+                run.Run("BGGB*14"); // the link down and HPD bad throughout
             }
             logs[command] = ReadFile("BIT.txt");
         }
