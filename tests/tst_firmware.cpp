@@ -86,38 +86,29 @@ private slots:
         fw.LoadHex(marked, "marked.BIN"); // HEX by its first byte, whatever its name
         QCOMPARE(Texts(fw.page, {Path, Status, ImageType, ImageRevision}),
                  QDir::current().filePath("marked.BIN") + "|300 byte.|QX710TX|3072.2");
-        const auto refused = [&](const QByteArray& bytes, const QString& status) {
+        const auto refused = [&](const QString& path, const QString& status) {
             fw.LoadHex(marked);
-            fw.Load(bytes.isNull() ? "missing.hex" : WriteFile("refused", bytes));
+            fw.Load(path);
             QCOMPARE(Texts(fw.page, {Status, ImageType, ImageRevision}), status + "|N/A|N/A");
         };
-        refused(Counting(400, "0000000000000000"), "400 byte."); // holds no identification
-        QCOMPARE(fw.startDirs.last(), QDir::currentPath());      // where the last file was
-        refused(kPadding + ":02000000GG00FE\r\n",
+        refused(WriteFile("plain", Counting(400, "0000000000000000")), "400 byte."); // no id
+        QCOMPARE(fw.startDirs.last(), QDir::currentPath()); // where the last file was
+        refused(WriteFile("refused", kPadding + ":02000000GG00FE\r\n"),
                 "Fail to convert the input from hex to bin! (line 21: 'G' is no hex digit)");
         Click(fw.page, Program);
-        refused(Counting(256), "File size 256 bytes: too small for a firmware image!");
-        refused({}, "Cannot open the file!");
+        refused(WriteFile("refused", Counting(256)),
+                "File size 256 bytes: too small for a firmware image!");
+        // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
+        for (const auto& [path, cause] :
+             {std::pair<QString, QString>{"missing.hex", "No such file or directory"},
+              {".", kFolderReadCause}}) { // a directory, not measured as a file
+            refused(path, "Cannot open the file!");
+            const auto loaded = firmware::ReadImageFile(path.toStdString());
+            QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
+        }
         Click(fw.page, Program);
         QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!"));
         QVERIFY(fw.rig.Commands().empty());
-    }
-
-    // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
-    void unreadableFiles_data()
-    {
-        AddRows<std::pair<QString, QString>>(
-            {{"missing", {"missing.hex", "No such file or directory"}},
-             {"a directory, not measured as a file", {".", kFolderReadCause}}});
-    }
-    void unreadableFiles()
-    {
-        const auto& [path, cause] = Fetch<std::pair<QString, QString>>();
-        Firmware fw;
-        fw.Load(path);
-        QCOMPARE(Text(fw.page, Status), "Cannot open the file!");
-        const auto loaded = firmware::ReadImageFile(path.toStdString());
-        QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
     }
 
     // A block never goes sooner than a whole period after the one before, however late that went.
