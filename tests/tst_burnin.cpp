@@ -207,11 +207,10 @@ private slots:
         const QByteArray entry = "2014/3/7 13:5:0\tLink Fail.\r\n"; // 28 bytes
         BurnInLogFile file(log);
         file.Append(entry);
-        std::optional<LogError> error;
-        {
+        const std::optional<LogError> error = [&] {
             const LogWriteFault fault(log); // the second entry goes in in part, or not at all
-            error = file.Append(entry);
-        }
+            return file.Append(entry);
+        }();
         QVERIFY(error);
         QCOMPARE(burnin::LogFailureNotice(*error),
                  log + " cannot be written (" + cause

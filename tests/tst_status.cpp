@@ -272,8 +272,6 @@ private slots:
     // the values, levels and metres as numbers, and null for what could not be read.
     void statusCommand_data()
     {
-        using Row = std::array<QString, 3>; // the registers set, the text, these fields of the JSON
-        QTest::addColumn<Row>("row");
         const QString sides = "Local (TX)   Torvan Mode: HDBT   Source Type: HDMI with HDCP\n"
                               "Remote (RX)  Torvan Mode: %1   Source Type: HDMI with HDCP\n",
                       lampsOn = "5V from source(TX): on   5V to link(TX): on   HPD from link(TX): "
@@ -282,42 +280,44 @@ private slots:
                       levels = "Pair A: 0.15625, good   Pair B: 0.17188, good   Pair C: 0.18750, "
                                "good   Pair D: 0.20313, good\n",
                       good = "   Video BER: on (level 10)   Link: up\nAll port signal are good.\n";
-        QTest::newRow("healthy") << Row{
-            "", sides.arg("HDBT") + lampsOn + levels + "Cable Len: 31m" + good,
-            R"j({"cable_m": 31, "cable_bound": null, "video_ber": {"lamp": "on", "level": 10},
+        const QString none = R"j({"pair": "%1", "level": null, "band": null})j";
+        // The registers set, the text, these fields of the JSON.
+        AddRows<std::array<QString, 3>>(
+            {{"healthy",
+              {"", sides.arg("HDBT") + lampsOn + levels + "Cable Len: 31m" + good,
+               R"j({"cable_m": 31, "cable_bound": null, "video_ber": {"lamp": "on", "level": 10},
                 "pairs": [{"pair": "A", "level": 0.15625, "band": "good"}, {"pair": "B", "level":
                 0.171875, "band": "good"}, {"pair": "C", "level": 0.1875, "band": "good"},
-                {"pair": "D", "level": 0.203125, "band": "good"}]})j"};
-        const QString none = R"j({"pair": "%1", "level": null, "band": null})j";
-        QTest::newRow("every read refused")
-            << Row{"0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=",
-                   "Local (TX)   Torvan Mode:    Source Type: \n"
-                   "Remote (RX)  Torvan Mode: Disconnect   Source Type: \n"
-                   "5V from source(TX): off   5V to link(TX): off   HPD from link(TX): off\n"
-                   "HPD from display(RX): off   HPD to link(RX): off   5V from link(RX): off\n"
-                   "Pair A: N/A   Pair B: N/A   Pair C: N/A   Pair D: N/A\n"
-                   "Cable Len: N/A   Video BER: off   Link: down\nDisconnected\n",
-                   R"j({"local": {"mode": null, "source": null}, "remote": {"mode": null, "source":
+                {"pair": "D", "level": 0.203125, "band": "good"}]})j"}},
+             {"every read refused",
+              {"0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=",
+               "Local (TX)   Torvan Mode:    Source Type: \n"
+               "Remote (RX)  Torvan Mode: Disconnect   Source Type: \n"
+               "5V from source(TX): off   5V to link(TX): off   HPD from link(TX): off\n"
+               "HPD from display(RX): off   HPD to link(RX): off   5V from link(RX): off\n"
+               "Pair A: N/A   Pair B: N/A   Pair C: N/A   Pair D: N/A\n"
+               "Cable Len: N/A   Video BER: off   Link: down\nDisconnected\n",
+               R"j({"local": {"mode": null, "source": null}, "remote": {"mode": null, "source":
                 null}, "cable_m": null, "cable_bound": null, "lamps": {"5V from source(TX)": null,
                 "5V to link(TX)": null, "HPD from link(TX)": null, "HPD from display(RX)": null,
                 "HPD to link(RX)": null, "5V from link(RX)": null}, "video_ber": {"lamp": null,
                 "level": null}, "link": "down", "advice": ["Disconnected"], "pairs": [)j"
-                       + none.arg('A') + ',' + none.arg('B') + ',' + none.arg('C') + ','
-                       + none.arg('D') + "]}"};
-        QTest::newRow("cable too long, levels in every band, a mode without a name") << Row{
-            "010c=000000ff 0109=33343f40 0108=0a",
-            sides.arg("") + lampsOn
-                + "Pair A: 0.79688, good   Pair B: 0.81250, marginal   Pair C: 0.98438, "
-                  "marginal   Pair D: 1.00000, fault\nCable Len: >110m   Video BER: on (level "
-                  "10)   Link: up\nPlease Check Port 4\n",
-            R"j({"cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice":
+                   + none.arg('A') + ',' + none.arg('B') + ',' + none.arg('C') + ',' + none.arg('D')
+                   + "]}"}},
+             {"cable too long, levels in every band, a mode without a name",
+              {"010c=000000ff 0109=33343f40 0108=0a",
+               sides.arg("") + lampsOn
+                   + "Pair A: 0.79688, good   Pair B: 0.81250, marginal   Pair C: 0.98438, "
+                     "marginal   Pair D: 1.00000, fault\nCable Len: >110m   Video BER: on (level "
+                     "10)   Link: up\nPlease Check Port 4\n",
+               R"j({"cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice":
                 ["Please Check Port 4"], "remote": {"mode": "", "source": "HDMI with HDCP"},
                 "pairs": [{"pair": "A", "level": 0.796875, "band": "good"}, {"pair": "B", "level":
                 0.8125, "band": "marginal"}, {"pair": "C", "level": 0.984375, "band": "marginal"},
-                {"pair": "D", "level": 1, "band": "fault"}]})j"};
-        QTest::newRow("cable too short")
-            << Row{"0112=00000000", sides.arg("HDBT") + lampsOn + levels + "Cable Len: <20m" + good,
-                   R"j({"cable_m": 20, "cable_bound": "under"})j"};
+                {"pair": "D", "level": 1, "band": "fault"}]})j"}},
+             {"cable too short",
+              {"0112=00000000", sides.arg("HDBT") + lampsOn + levels + "Cable Len: <20m" + good,
+               R"j({"cable_m": 20, "cable_bound": "under"})j"}}});
     }
     void statusCommand()
     {
