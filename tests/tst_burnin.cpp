@@ -66,12 +66,7 @@ struct BurnIn {
 // A command line run: its arguments, the samples (as Answer takes them), whether BIT.txt holds an
 // entry before it, clicks on the page's Start/Stop before it (-1: Start during the run), the exit
 // code and what it tells.
-struct CommandRun {
-    QString arguments, samples;
-    bool entries;
-    int clicks, code;
-    QString told;
-};
+using CommandRun = std::tuple<QString, QString, bool, int, int, QString>;
 
 } // namespace
 

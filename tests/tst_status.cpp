@@ -96,9 +96,7 @@ QString Marked(const QWidget* page)
 }
 
 // A state set over the one before, each followed by a poll; what the page shows after the second.
-struct PollRow {
-    QString before, change, shown;
-};
+using PollRow = std::array<QString, 3>;
 
 } // namespace
 
@@ -227,19 +225,19 @@ private slots:
     }
     void whatEachPollShows()
     {
-        QFETCH(PollRow, row);
+        const auto& [before, change, shown] = Fetch<PollRow>();
         Rig rig;
         rig.Healthy();
         rig.Open().show();
         auto& page = rig.page<Tool1Main>();
         Click(&page, Test); // a pass comes at once, before a poll has seen the link
         QCOMPARE(Text(&page, Advice), "Disconnected");
-        for (const QString& change : {row.before, row.change}) {
-            if (change.startsWith("demo"))
-                demo::Apply(rig.extender, std::chrono::seconds(change.section(' ', 1).toInt()));
-            else if (change.startsWith("healthy"))
+        for (const QString& state : {before, change}) {
+            if (state.startsWith("demo"))
+                demo::Apply(rig.extender, std::chrono::seconds(state.section(' ', 1).toInt()));
+            else if (state.startsWith("healthy"))
                 rig.Healthy();
-            rig.Set(change.startsWith("demo") ? "" : change.section("healthy", -1));
+            rig.Set(state.startsWith("demo") ? "" : state.section("healthy", -1));
             while (page.TickCount() % 10 != 0)
                 page.OnTimer();
             rig.wire.Clear();
@@ -252,16 +250,16 @@ private slots:
                      .arg(Shown(&page))
                      .arg(rig.Commands().size())
                      .arg(Text(&page, Advice), marking, Marked(&page), Described(&page, {Rj45})),
-                 row.shown);
-        if (!row.change.startsWith("0104= ")) // the page keeps the local mode it read before
-            QCOMPARE(ReadByCommand(rig),      // exit 1 after a refused read
+                 shown);
+        if (!change.startsWith("0104= ")) // the page keeps the local mode it read before
+            QCOMPARE(ReadByCommand(rig),  // exit 1 after a refused read
                      QString("%1|%2|%3|%4|%5")
                          .arg(Shown(&page), Text(&page, Advice).trimmed(),
                               page.LinkUp() ? "up" : "down",
                               Described(&page, {Rj45})
                                   .remove(QRegularExpression(
                                       "Faulty pairs marked: | \\(port .\\)|No faulty pair")))
-                         .arg(row.change.contains(QRegularExpression("=( |$)"))));
+                         .arg(change.contains(QRegularExpression("=( |$)"))));
         page.RunPortCheck();
         Click(&page, Test);
         QCOMPARE(Text(&page, Advice) + Marked(&page) + Described(&page, {Rj45}),
