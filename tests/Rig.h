@@ -64,7 +64,6 @@ inline std::vector<uint8_t> Hex(const QByteArray& hex)
     return {bytes.begin(), bytes.end()};
 }
 
-// Commands as written on the wire, "010405 010809": payloads in hex.
 // The answer's status byte and data in hex, or "none".
 inline QByteArray ChannelAnswer(CHidCmd& channel, const QByteArray& command,
                                 uint32_t timeoutMs = 1000)
@@ -76,6 +75,7 @@ inline QByteArray ChannelAnswer(CHidCmd& channel, const QByteArray& command,
     return Bytes({response.data(), stored}).toHex();
 }
 
+// Commands as written on the wire, "010405 010809": payloads in hex.
 inline Payloads Wire(const QString& commands)
 {
     Payloads payloads;
