@@ -76,6 +76,7 @@ QString ReadByCommand(Rig& rig)
         .arg(run.code);
 }
 
+// What the lamps, levels and the jack say in words, to a screen reader.
 QString Described(const QWidget* page, std::initializer_list<int> ids)
 {
     QStringList described;
