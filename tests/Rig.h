@@ -64,7 +64,6 @@ inline std::vector<uint8_t> Hex(const QByteArray& hex)
     return {bytes.begin(), bytes.end()};
 }
 
-// Commands as written on the wire, "010405 010809": payloads in hex.
 // The answer's status byte and data in hex, or "none".
 inline QByteArray ChannelAnswer(CHidCmd& channel, const QByteArray& command,
                                 uint32_t timeoutMs = 1000)
@@ -76,6 +75,7 @@ inline QByteArray ChannelAnswer(CHidCmd& channel, const QByteArray& command,
     return Bytes({response.data(), stored}).toHex();
 }
 
+// Commands as written on the wire, "010405 010809": payloads in hex.
 inline Payloads Wire(const QString& commands)
 {
     Payloads payloads;
@@ -209,21 +209,6 @@ inline void Click(const QWidget* root, int id)
 inline bool Enabled(const QWidget* root, int id)
 {
     return ui::FindControl<QWidget>(root, id)->isEnabled();
-}
-
-// Which picture each lamp shows: O on (green), M marginal (yellow), - off (red).
-inline QString Lamps(const QWidget* root, std::initializer_list<int> ids)
-{
-    QString shown;
-    for (int id : ids) {
-        const QImage lamp = ui::FindControl<QLabel>(root, id)->pixmap().toImage();
-        const auto is = [&](const char* colour) {
-            const QImage picture(QString(":/pictures/lamp-%1.png").arg(colour));
-            return !lamp.isNull() && lamp == picture.convertToFormat(lamp.format());
-        };
-        shown += is("green") ? 'O' : is("yellow") ? 'M' : is("red") ? '-' : '?';
-    }
-    return shown;
 }
 
 inline QAction* MenuAction(const QWidget& window, const QString& text)

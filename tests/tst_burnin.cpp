@@ -43,35 +43,30 @@ struct BurnIn {
         Answer(rig, "GGGG");
         rig.wire.Clear();
     }
-    // Each second: the clock-and-log cycle, then the sample; the log's entries as "second text".
-    QString Run(const QString& seconds)
+    // The page run on (started if need be), each second the clock-and-log cycle, then the sample;
+    // the log it leaves.
+    QByteArray Run(const QString& seconds)
     {
-        BurnInSession session(clock.Reader());
-        session.Begin();
+        if (!page->IsRunning())
+            Click(page, StartStop);
         for (const QString& run : seconds.split(' ')) { // "BGGG*5": five seconds alike
             for (int i = std::max(1, run.section('*', 1).toInt()); i > 0; --i) {
                 ++clock.seconds;
                 Answer(rig, run.left(4));
-                session.ClockLogCycle();
-                session.Sample(*rig.tool);
+                page->ClockLogCycle();
+                page->OnTimer();
             }
         }
         ++clock.seconds;
-        session.ClockLogCycle();
-        return QString(ReadFile("BIT.txt"))
-            .replace(QRegularExpression("2014/3/7 13:5:(\\d+)\t"), "\\1 ");
+        page->ClockLogCycle();
+        return ReadFile("BIT.txt");
     }
 };
 
 // A command line run: its arguments, the samples (as Answer takes them), whether BIT.txt holds an
 // entry before it, clicks on the page's Start/Stop before it (-1: Start during the run), the exit
 // code and what it tells.
-struct CommandRun {
-    QString arguments, samples;
-    bool entries;
-    int clicks, code;
-    QString told;
-};
+using CommandRun = std::tuple<QString, QString, bool, int, int, QString>;
 
 } // namespace
 
@@ -96,8 +91,10 @@ private slots:
             {"BBBB*6",
              "7 No HPD .\r\n7 Link Fail.\r\n7 No Video Signal.\r\n7 No 5V from Source.\r\n"},
             {"RGRR*6", "7 No HPD .\r\n7 Link Fail.\r\n7 No 5V from Source.\r\n"}};
-        for (const auto& [seconds, entries] : table)
-            QCOMPARE(BurnIn().Run(seconds), QString(entries));
+        for (const auto& [seconds, entries] : table) // the entries as "second text"
+            QCOMPARE(QString(BurnIn().Run(seconds))
+                         .replace(QRegularExpression("2014/3/7 13:5:(\\d+)\t"), "\\1 "),
+                     QString(entries));
         // An entry takes off what it logged: failures counted meanwhile stay, a good 5 V sample
         // starts its run again. Counters stop at 255.
         SampleRecorder recorder;
@@ -127,11 +124,7 @@ private slots:
         QVERIFY(run.rig.Commands().empty()); // the first sample comes one period later
         run.page->OnTimer();
         QCOMPARE(run.rig.Commands(), kSample);
-        Answer(run.rig, "BGGG");
-        for (int i = 0; i < 6; ++i)
-            run.page->OnTimer();
-        run.clock.seconds += 7;
-        run.page->ClockLogCycle();
+        run.Run("BGGG*6");
         QTRY_COMPARE(Text(run.page, Time), "2014/2/1 9:5:10");
         Click(run.page, StartStop);
         QCOMPARE(Text(run.page, StartStop) + ReadFile("BIT.txt"),
@@ -150,18 +143,13 @@ private slots:
         Click(run.page, StartStop);
         auto* chart = ui::FindControl<ChartView>(run.page, Chart);
         QCOMPARE(chart->accessibleDescription(), "No sample yet");
-        for (int k = 1; k <= 31; ++k) { // the link down on every third, 5V and HPD on the 31st
-            Answer(run.rig, QString(k % 3 ? "G" : "B") + (k == 31 ? "GBB" : "GGG"));
-            run.page->OnTimer();
-            const auto traces = ChartTraces(run.page->Chart());
-            if (k == 30) {
-                QVERIFY(traces[0].points.size() == 30 && traces[0].points[2] == QPoint(32, 50));
-                QVERIFY(traces[0].points.last() == QPoint(464, 50)
-                        && traces[1].points[0] == QPoint(0, 80));
-                QVERIFY(traces[2].points[0] == QPoint(0, 170) && !traces[0].newestGood
-                        && traces[3].newestGood);
-            }
-        }
+        run.Run(QString("GGGG GGGG BGGG ").repeated(10).trimmed()); // the link down on every third
+        const auto thirty = ChartTraces(run.page->Chart());
+        QVERIFY(thirty[0].points.size() == 30 && thirty[0].points[2] == QPoint(32, 50));
+        QVERIFY(thirty[0].points.last() == QPoint(464, 50) && thirty[1].points[0] == QPoint(0, 80));
+        QVERIFY(thirty[2].points[0] == QPoint(0, 170) && !thirty[0].newestGood
+                && thirty[3].newestGood);
+        run.Run("GGBB");                                    // 5V and HPD down on the 31st
         const auto traces = ChartTraces(run.page->Chart()); // scrolled by one: sample 3 at x 16
         QVERIFY(traces[0].points[1] == QPoint(16, 50)
                 && traces[0].points.last() == QPoint(464, 20));
@@ -184,15 +172,11 @@ private slots:
         auto* notice = run.page->findChild<QLabel*>("logNotice");
         const QString told = notice->text();
         QVERIFY(!notice->isHidden() && told.startsWith("BIT.txt cannot be written ("));
-        Answer(run.rig, "BGGG");
-        for (int i = 0; i < 8; ++i) {
-            run.page->OnTimer();
-            run.page->ClockLogCycle();
-        }
+        run.Run("BGGG*8");
         QCoreApplication::processEvents();
         QVERIFY(notice->text() == told && run.rig.boxes.isEmpty() && QDir().rmdir("BIT.txt"));
         run.page->ClockLogCycle(); // the kept failures go in once it can be written
-        QCOMPARE(ReadFile("BIT.txt"), "2014/3/7 13:5:0\tLink Fail.\r\n");
+        QCOMPARE(ReadFile("BIT.txt"), "2014/3/7 13:5:9\tLink Fail.\r\n");
         Click(run.page, StartStop);
         Click(run.page, StartStop);
         QVERIFY(notice->isHidden() && QFile::remove("BIT.txt") && QDir().mkdir("BIT.txt"));
@@ -218,11 +202,10 @@ private slots:
         const QByteArray entry = "2014/3/7 13:5:0\tLink Fail.\r\n"; // 28 bytes
         BurnInLogFile file(log);
         file.Append(entry);
-        std::optional<LogError> error;
-        {
+        const std::optional<LogError> error = [&] {
             const LogWriteFault fault(log); // the second entry goes in in part, or not at all
-            error = file.Append(entry);
-        }
+            return file.Append(entry);
+        }();
         QVERIFY(error);
         QCOMPARE(burnin::LogFailureNotice(*error),
                  log + " cannot be written (" + cause
@@ -253,30 +236,18 @@ private slots:
     // torvanreader-cli's burn-in logs what the page logs for the same samples.
     void commandLogsWhatThePageLogs()
     {
-        QByteArray logs[2];
-        for (const bool command : {false, true}) {
-            BurnIn run;
-            Answer(run.rig, "BGGB"); // the link down and HPD bad throughout
-            if (command) {
-                run.rig.main->Channel().Transport().Close(); // one program per unit
-                const CliResult cli =
-                    RunCli(run.rig.wire, "burn-in --period 1s --duration 14s", &run.clock);
-                QCOMPARE(cli.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);
-                QVERIFY(cli.out.endsWith(
-                    "Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal 0, "
-                    "5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"));
-            } else {
-                Click(run.page, StartStop);
-                for (int second = 0; second <= 14; ++second, ++run.clock.seconds) {
-                    run.page->ClockLogCycle(); // each second the cycle, then the sample
-                    if (second > 0)
-                        run.page->OnTimer();
-                }
-            }
-            logs[command] = ReadFile("BIT.txt");
-        }
-        QCOMPARE(logs[1], logs[0]);
-        QCOMPARE(logs[0].count("Fail") + logs[0].count("No HPD"), 4);
+        const QByteArray logged = BurnIn().Run("BGGB*14"); // the link down and HPD bad throughout
+        QCOMPARE(logged.count("Fail") + logged.count("No HPD"), 4);
+        BurnIn run;
+        Answer(run.rig, "BGGB");
+        run.rig.main->Channel().Transport().Close(); // one program per unit
+        const CliResult cli =
+            RunCli(run.rig.wire, "burn-in --period 1s --duration 14s", &run.clock);
+        QCOMPARE(cli.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);
+        QVERIFY(
+            cli.out.endsWith("Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal "
+                             "0, 5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"));
+        QCOMPARE(ReadFile("BIT.txt"), logged);
     }
 
     // The command line's run: exit 5 and the counts that failed when any sample failed, 0 for a

@@ -9,6 +9,8 @@
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
 
+using enum FirmwareControl::Id; // the page's controls by name
+
 namespace {
 
 using Chip = SimDeviceModel::Chip;
@@ -37,7 +39,7 @@ struct Firmware {
             startDirs << startDir;
             return path;
         });
-        Click(page, FirmwareControl::Browse);
+        Click(page, Browse);
     }
     // image as a HEX file, long enough for any image: empty records pad it.
     void LoadHex(const QByteArray& image, const char* name = "image.hex")
@@ -73,54 +75,40 @@ private slots:
     void showsBothChipsAndWhatAFileHolds()
     {
         Firmware fw({0x53, 0, 5, 0});
-        QCOMPARE(Texts(fw.page, {FirmwareControl::LocalType, FirmwareControl::LocalRevision,
-                                 FirmwareControl::LocalRole, FirmwareControl::RemoteType,
-                                 FirmwareControl::RemoteRevision, FirmwareControl::RemoteRole,
-                                 FirmwareControl::ImageType, FirmwareControl::ImageRevision}),
+        QCOMPARE(Texts(fw.page, {LocalType, LocalRevision, LocalRole, RemoteType, RemoteRevision,
+                                 RemoteRole, ImageType, ImageRevision}),
                  "QX710|3072.1|TX||3000.5|RX|N/A|N/A");
         fw.Load(""); // cancelled: nothing changes
-        QVERIFY(ui::FindControl<QRadioButton>(fw.page, FirmwareControl::Local)->isChecked()
-                && Text(fw.page, FirmwareControl::Path) == QDir::homePath());
+        QVERIFY(ui::FindControl<QRadioButton>(fw.page, Local)->isChecked()
+                && Text(fw.page, Path) == QDir::homePath());
         QByteArray marked = Counting(300, "0000000000000000");
         marked.replace(100, 8, QByteArray::fromHex("1234fedc23072210"));
         fw.LoadHex(marked, "marked.BIN"); // HEX by its first byte, whatever its name
-        QCOMPARE(Texts(fw.page, {FirmwareControl::Path, FirmwareControl::Status,
-                                 FirmwareControl::ImageType, FirmwareControl::ImageRevision}),
+        QCOMPARE(Texts(fw.page, {Path, Status, ImageType, ImageRevision}),
                  QDir::current().filePath("marked.BIN") + "|300 byte.|QX710TX|3072.2");
-        const auto refused = [&](const QByteArray& bytes, const QString& status) {
+        const auto refused = [&](const QString& path, const QString& status) {
             fw.LoadHex(marked);
-            fw.Load(bytes.isNull() ? "missing.hex" : WriteFile("refused", bytes));
-            QCOMPARE(Texts(fw.page, {FirmwareControl::Status, FirmwareControl::ImageType,
-                                     FirmwareControl::ImageRevision}),
-                     status + "|N/A|N/A");
+            fw.Load(path);
+            QCOMPARE(Texts(fw.page, {Status, ImageType, ImageRevision}), status + "|N/A|N/A");
         };
-        refused(Counting(400, "0000000000000000"), "400 byte."); // holds no identification
-        QCOMPARE(fw.startDirs.last(), QDir::currentPath());      // where the last file was
-        refused(kPadding + ":02000000GG00FE\r\n",
+        refused(WriteFile("plain", Counting(400, "0000000000000000")), "400 byte."); // no id
+        QCOMPARE(fw.startDirs.last(), QDir::currentPath()); // where the last file was
+        refused(WriteFile("refused", kPadding + ":02000000GG00FE\r\n"),
                 "Fail to convert the input from hex to bin! (line 21: 'G' is no hex digit)");
-        Click(fw.page, FirmwareControl::Program);
-        refused(Counting(256), "File size 256 bytes: too small for a firmware image!");
-        refused({}, "Cannot open the file!");
-        Click(fw.page, FirmwareControl::Program);
+        Click(fw.page, Program);
+        refused(WriteFile("refused", Counting(256)),
+                "File size 256 bytes: too small for a firmware image!");
+        // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
+        for (const auto& [path, cause] :
+             {std::pair<QString, QString>{"missing.hex", "No such file or directory"},
+              {".", kFolderReadCause}}) { // a directory, not measured as a file
+            refused(path, "Cannot open the file!");
+            const auto loaded = firmware::ReadImageFile(path.toStdString());
+            QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
+        }
+        Click(fw.page, Program);
         QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!"));
         QVERIFY(fw.rig.Commands().empty());
-    }
-
-    // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
-    void unreadableFiles_data()
-    {
-        AddRows<std::pair<QString, QString>>(
-            {{"missing", {"missing.hex", "No such file or directory"}},
-             {"a directory, not measured as a file", {".", kFolderReadCause}}});
-    }
-    void unreadableFiles()
-    {
-        const auto& [path, cause] = Fetch<std::pair<QString, QString>>();
-        Firmware fw;
-        fw.Load(path);
-        QCOMPARE(Text(fw.page, FirmwareControl::Status), "Cannot open the file!");
-        const auto loaded = firmware::ReadImageFile(path.toStdString());
-        QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
     }
 
     // A block never goes sooner than a whole period after the one before, however late that went.
@@ -146,8 +134,7 @@ private slots:
     {
         // Whether the file is a folder (else its folder is a file), the page's button or
         // torvanreader-cli's command, the exit code, and whether the chip was erased or restarted.
-        const QString program = QString::number(FirmwareControl::Program),
-                      apply = QString::number(FirmwareControl::Apply);
+        const QString program = QString::number(Program), apply = QString::number(Apply);
         // clang-format off
         AddRows<std::tuple<bool, QString, int, bool>>({
             {"not stored: Read Firmware from file asks", {false, program, 0, false}},
@@ -191,7 +178,7 @@ private slots:
     {
         Firmware fw;
         fw.LoadHex(Counting(32 * 40));
-        Click(fw.page, FirmwareControl::Program);
+        Click(fw.page, Program);
         const QPointer<DlgProgrammer> page = fw.page;
         ui::SetBoxPresenter([&](const ui::Box& box) {
             fw.rig.boxes << box.text; // a question unanswered until the update has ended, then No
@@ -224,9 +211,9 @@ private slots:
         fw.LoadHex(image.left(64));
         fw.rig.wire.Clear();
         fw.rig.boxes.clear();
-        Click(fw.page, FirmwareControl::Remote);
+        Click(fw.page, Remote);
         fw.rig.answers = {false, true};
-        Click(fw.page, FirmwareControl::Program);
+        Click(fw.page, Program);
         QVERIFY(fw.rig.Commands().empty());
         fw.Program();
         const QString question =
@@ -237,9 +224,9 @@ private slots:
         QCOMPARE(fw.rig.Commands(), expected);
         QVERIFY(fw.rig.Holds(Chip::Remote, image.left(64)));
         fw.rig.wire.Clear();
-        Click(fw.page, FirmwareControl::Apply);
-        Click(fw.page, FirmwareControl::Local);
-        Click(fw.page, FirmwareControl::Apply);
+        Click(fw.page, Apply);
+        Click(fw.page, Local);
+        Click(fw.page, Apply);
         QCOMPARE(fw.rig.Commands(), (Payloads{Hex("040408"), Hex("030407")}));
         QCOMPARE(fw.rig.boxes.mid(3), (QStringList{" Remote Reset done.", " Local Reset done."}));
         QCOMPARE(fw.rig.pauses, std::vector<uint32_t>(4, 1000));
@@ -252,7 +239,7 @@ private slots:
         Firmware fw;
         const QString path = QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
         fw.Load(path);
-        Click(fw.page, FirmwareControl::Remote);
+        Click(fw.page, Remote);
         fw.Program();
         Rig rig;
         rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
@@ -312,7 +299,7 @@ private slots:
                 fw.LoadHex(image);
                 fw.rig.wire.Clear();
                 fw.Program();
-                auto* bar = ui::FindControl<QProgressBar>(fw.page, FirmwareControl::Progress);
+                auto* bar = ui::FindControl<QProgressBar>(fw.page, Progress);
                 QVERIFY(int(fw.rig.Commands().size()) == 2 + (size + 31) / 32
                         && fw.rig.Holds(Chip::Local, image));
                 QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
@@ -325,8 +312,8 @@ private slots:
     {
         Firmware fw;
         fw.LoadHex({});
-        QCOMPARE(Text(fw.page, FirmwareControl::Status), "0 byte.");
-        Click(fw.page, FirmwareControl::Program); // an empty image is refused before the erase
+        QCOMPARE(Text(fw.page, Status), "0 byte.");
+        Click(fw.page, Program); // an empty image is refused before the erase
         QCOMPARE(fw.rig.boxes, QStringList{"The image holds no data: nothing to program!"});
         QVERIFY(fw.rig.Commands().empty());
         // While another job uses the wire no update starts, and while one runs no other starts.
@@ -338,11 +325,11 @@ private slots:
         for (auto [page, start] : {std::pair<QWidget*, int>{&status, StatusControl::Test},
                                    {&burnIn, BurnInControl::StartStop}}) {
             Click(page, start);
-            Click(fw.page, FirmwareControl::Program);
+            Click(fw.page, Program);
             Click(page, start);
         }
         fw.rig.wire.Clear();
-        Click(fw.page, FirmwareControl::Program);
+        Click(fw.page, Program);
         Click(&status, StatusControl::Test);
         Click(&burnIn, BurnInControl::StartStop);
         fw.rig.page<ResetTool>().OnBnClickedOn();
@@ -355,16 +342,14 @@ private slots:
         QCOMPARE(fw.rig.boxes,
                  (QStringList{"Stop the Status test first.", "Stop the burn-in test first.",
                               running, running, switching, switching}));
-        auto* bar = ui::FindControl<QProgressBar>(fw.page, FirmwareControl::Progress);
+        auto* bar = ui::FindControl<QProgressBar>(fw.page, Progress);
         QTRY_VERIFY(bar->value() > 0); // the bar moves with the run
         fw.startDirs.clear();
-        Click(fw.page, FirmwareControl::Program); // a second start: ignored without a word
-        QVERIFY(Text(fw.page, FirmwareControl::Status).startsWith("Count: "));
-        for (int id :
-             {FirmwareControl::Browse, FirmwareControl::Apply}) { // a new image, a restart: refused
+        Click(fw.page, Program); // a second start: ignored without a word
+        QVERIFY(Text(fw.page, Status).startsWith("Count: "));
+        for (int id : {Browse, Apply}) { // a new image, a restart: refused
             Click(fw.page, id);
-            QCOMPARE(Text(fw.page, FirmwareControl::Status),
-                     "Busy: wait until the programming has ended.");
+            QCOMPARE(Text(fw.page, Status), "Busy: wait until the programming has ended.");
         }
         QVERIFY(fw.startDirs.isEmpty() && bar->value() < bar->maximum());
         QTRY_VERIFY(!fw.page->IsBusy());
@@ -373,7 +358,7 @@ private slots:
         QCOMPARE(fw.rig.boxes.last(), "Firmware update Completed!");
         // A run stopped in any way, here by closing the window with Yes, marks the chip for every
         // later window and command: a restart asks first (No: the fault rows), info shows it.
-        Click(fw.page, FirmwareControl::Program);
+        Click(fw.page, Program);
         fw.rig.answers = {true};
         fw.rig.tool->done(0);
         fw.rig.tool.reset(); // as "Start to Analyze" destroys it once it returns
@@ -388,10 +373,10 @@ private slots:
         fw.page = fw.rig.Open().findChild<DlgProgrammer*>();
         fw.rig.boxes.clear();
         fw.rig.answers = {true};
-        Click(fw.page, FirmwareControl::Apply);
+        Click(fw.page, Apply);
         fw.LoadHex(image);
         fw.Program();
-        Click(fw.page, FirmwareControl::Apply); // complete again: restarted unasked
+        Click(fw.page, Apply); // complete again: restarted unasked
         QCOMPARE(fw.rig.boxes, (QStringList{firmware::kRestartMarkedQuestion, " Local Reset done.",
                                             "Firmware update Completed!", " Local Reset done."}));
         QCOMPARE(fw.Restarts(Chip::Local), 3);

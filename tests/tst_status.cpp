@@ -8,36 +8,36 @@
 #include "status/PortMarking.h"
 
 using namespace status;
+using enum StatusControl::Id; // the page's controls by name
 namespace {
 
-const std::initializer_list<int> kLamps = {
-    StatusControl::TxSourceFiveVolts,
-    StatusControl::TxLinkFiveVolts,
-    StatusControl::TxLinkHpd,
-    StatusControl::RxLinkFiveVolts,
-    StatusControl::RxDisplayHpd,
-    StatusControl::RxLinkHpd,
-    StatusControl::BerLamp}; // TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER
-
 // What the page shows: both modes, the pair levels, the cable length, both sources, then the
-// lamps and the frame colour of each pair level, N normal (as the cable length), A amber, R red.
+// picture of each lamp (TX 5V, 5V, HPD; RX 5V, HPD, HPD; BER), O on (green), M marginal (yellow),
+// - off (red), and the frame colour of each pair level, N normal (as the cable length), A amber,
+// R red.
 QString Shown(const QWidget* page)
 {
+    QString shown = Texts(page, {LocalMode, RemoteMode, PairA, PairB, PairC, PairD,
+                                 StatusControl::CableLength, LocalSource, RemoteSource})
+                    + "|";
+    for (int id : {TxSourceFiveVolts, TxLinkFiveVolts, TxLinkHpd, RxLinkFiveVolts, RxDisplayHpd,
+                   RxLinkHpd, StatusControl::BerLamp}) {
+        const QImage lamp = ui::FindControl<QLabel>(page, id)->pixmap().toImage();
+        const auto is = [&](const char* colour) {
+            const QImage picture(QString(":/pictures/lamp-%1.png").arg(colour));
+            return !lamp.isNull() && lamp == picture.convertToFormat(lamp.format());
+        };
+        shown += is("green") ? 'O' : is("yellow") ? 'M' : is("red") ? '-' : '?';
+    }
     const auto colour = [&](int id) {
         return ui::FindControl<QWidget>(page, id)->grab().toImage().pixelColor(1, 1);
     };
-    QString frames;
-    for (int id :
-         {StatusControl::PairA, StatusControl::PairB, StatusControl::PairC, StatusControl::PairD})
-        frames += colour(id) == colour(StatusControl::CableLength) ? 'N'
-                  : colour(id) == QColor(250, 200, 0)              ? 'A'
-                  : colour(id) == Qt::red                          ? 'R'
-                                                                   : '?';
-    return Texts(page, {StatusControl::LocalMode, StatusControl::RemoteMode, StatusControl::PairA,
-                        StatusControl::PairB, StatusControl::PairC, StatusControl::PairD,
-                        StatusControl::CableLength, StatusControl::LocalSource,
-                        StatusControl::RemoteSource})
-           + "|" + Lamps(page, kLamps) + frames;
+    for (int id : {PairA, PairB, PairC, PairD})
+        shown += colour(id) == colour(StatusControl::CableLength) ? 'N'
+                 : colour(id) == QColor(250, 200, 0)              ? 'A'
+                 : colour(id) == Qt::red                          ? 'R'
+                                                                  : '?';
+    return shown;
 }
 
 // What "status --json" reads of the same extender, in Shown's terms (a number not read as "N/A"),
@@ -68,7 +68,7 @@ QString ReadByCommand(Rig& rig)
           << json["local"]["source"].toString() << json["remote"]["source"].toString();
     for (const char* caption : {"5V from source(TX)", "5V to link(TX)", "HPD from link(TX)",
                                 "5V from link(RX)", "HPD from display(RX)", "HPD to link(RX)"})
-        lamps += mark(json["lamps"][caption]); // the six signals in kLamps' order
+        lamps += mark(json["lamps"][caption]); // the six signals in Shown's order
     lamps += mark(json["video_ber"]["lamp"]);
     return QString("%1|%2%3|%4|%5|%6|%7")
         .arg(texts.join('|'), lamps, frames, json["advice"].toVariant().toStringList().join('\n'),
@@ -76,16 +76,20 @@ QString ReadByCommand(Rig& rig)
         .arg(run.code);
 }
 
-QString Described(const QWidget* page, int id)
+// What the lamps, levels and the jack say in words, to a screen reader.
+QString Described(const QWidget* page, std::initializer_list<int> ids)
 {
-    return QAccessible::queryAccessibleInterface(ui::FindControl<QWidget>(page, id))
-        ->text(QAccessible::Description);
+    QStringList described;
+    for (int id : ids)
+        described << QAccessible::queryAccessibleInterface(ui::FindControl<QWidget>(page, id))
+                         ->text(QAccessible::Description);
+    return described.join('|');
 }
 
 // Red on the solid contacts of pairs A to D.
 QString Marked(const QWidget* page)
 {
-    const QImage picture = ui::FindControl<QWidget>(page, StatusControl::Rj45)->grab().toImage();
+    const QImage picture = ui::FindControl<QWidget>(page, Rj45)->grab().toImage();
     QString marked;
     for (int x : {56, 135, 96, 176})
         marked += picture.pixelColor(x, 110) == Qt::red ? 'X' : '.';
@@ -93,9 +97,7 @@ QString Marked(const QWidget* page)
 }
 
 // A state set over the one before, each followed by a poll; what the page shows after the second.
-struct PollRow {
-    QString before, change, shown;
-};
+using PollRow = std::array<QString, 3>;
 
 } // namespace
 
@@ -123,7 +125,8 @@ private slots:
         QCOMPARE(SourceName(DecodeSource(0)) + SourceName(DecodeSource(3))
                      + SourceName(DecodeSource(200)),
                  "No HDMINo HDMINo HDMI");
-        QVERIFY(BerLamp(7) == Lamp::Off && BerLamp(9) == Lamp::On && BerLamp(255) == Lamp::On);
+        QVERIFY(status::BerLamp(7) == Lamp::Off && status::BerLamp(9) == Lamp::On
+                && status::BerLamp(255) == Lamp::On);
         QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
                 && DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
     }
@@ -153,30 +156,25 @@ private slots:
         rig.Open();
         auto& page = rig.page<Tool1Main>();
         QCOMPARE(rig.Commands().size(), size_t(1 + 11 + 2)); // connect, snapshot, identification
-        QCOMPARE(Shown(&page) + Text(&page, StatusControl::Test),
+        QCOMPARE(Shown(&page) + Text(&page, Test),
                  "HDBT|N/A|0.98438|1.00000|0.00000|0.81250|31m|HDMI without HDCP/ DVI|No "
                  "HDMI|OO--OOMARNATest");
-        QCOMPARE(QStringList({Described(&page, StatusControl::TxSourceFiveVolts),
-                              Described(&page, StatusControl::TxLinkHpd),
-                              Described(&page, StatusControl::BerLamp),
-                              Described(&page, StatusControl::PairA)})
-                     .join('|'), // what the lamps and the levels say in words
+        QCOMPARE(Described(&page, {TxSourceFiveVolts, TxLinkHpd, StatusControl::BerLamp, PairA}),
                  "5V from source(TX): on|HPD from link(TX): off|Video BER: marginal|Pair A: "
                  "0.98438, marginal");
         QVERIFY(page.PortFaults() == PortFlags{} && !page.LinkUp() && !page.IsRunning());
         rig.wire.Clear();
-        Click(&page, StatusControl::Test);
-        QVERIFY(rig.Commands().empty()
-                && Text(&page, StatusControl::Test) == "Stop" // Test sends nothing
+        Click(&page, Test);
+        QVERIFY(rig.Commands().empty() && Text(&page, Test) == "Stop" // Test sends nothing
                 && page.findChild<QTimer*>("pollTimer")->interval() == 1000);
         const QString link = "01090a 010405 010809 010c0d 011213 ",
                       signal = "010b0c 011112 020204 020406 011415";
         QString blocks; // what each tick sends: L the link block, S the signal block
         for (int tick = 0; tick <= 10; ++tick) {
             if (tick == 3) { // stopped at 3: Start goes on from there
-                Click(&page, StatusControl::Test);
-                blocks += Text(&page, StatusControl::Test) + " ";
-                Click(&page, StatusControl::Test);
+                Click(&page, Test);
+                blocks += Text(&page, Test) + " ";
+                Click(&page, Test);
             }
             rig.wire.Clear();
             page.OnTimer();
@@ -188,12 +186,11 @@ private slots:
                                                   : "? ";
         }
         QCOMPARE(blocks, "LS - S Start - S L S - S - LS ");
-        Click(&page, StatusControl::Test);
+        Click(&page, Test);
         page.SetPeriods({5ms, 8ms});
-        Click(&page, StatusControl::Test);
-        QTRY_VERIFY(page.TickCount() >= 14
-                    && Text(&page, StatusControl::Advice) == "Please Check Port 2\n");
-        Click(&page, StatusControl::Test);
+        Click(&page, Test);
+        QTRY_VERIFY(page.TickCount() >= 14 && Text(&page, Advice) == "Please Check Port 2\n");
+        Click(&page, Test);
         QVERIFY(!page.findChild<QTimer*>("pollTimer")->isActive()
                 && !page.findChild<QTimer*>("portCheckTimer")->isActive());
     }
@@ -229,19 +226,19 @@ private slots:
     }
     void whatEachPollShows()
     {
-        QFETCH(PollRow, row);
+        const auto& [before, change, shown] = Fetch<PollRow>();
         Rig rig;
         rig.Healthy();
         rig.Open().show();
         auto& page = rig.page<Tool1Main>();
-        Click(&page, StatusControl::Test); // a pass comes at once, before a poll has seen the link
-        QCOMPARE(Text(&page, StatusControl::Advice), "Disconnected");
-        for (const QString& change : {row.before, row.change}) {
-            if (change.startsWith("demo"))
-                demo::Apply(rig.extender, std::chrono::seconds(change.section(' ', 1).toInt()));
-            else if (change.startsWith("healthy"))
+        Click(&page, Test); // a pass comes at once, before a poll has seen the link
+        QCOMPARE(Text(&page, Advice), "Disconnected");
+        for (const QString& state : {before, change}) {
+            if (state.startsWith("demo"))
+                demo::Apply(rig.extender, std::chrono::seconds(state.section(' ', 1).toInt()));
+            else if (state.startsWith("healthy"))
                 rig.Healthy();
-            rig.Set(change.startsWith("demo") ? "" : change.section("healthy", -1));
+            rig.Set(state.startsWith("demo") ? "" : state.section("healthy", -1));
             while (page.TickCount() % 10 != 0)
                 page.OnTimer();
             rig.wire.Clear();
@@ -253,22 +250,20 @@ private slots:
         QCOMPARE(QString("%1|%2 reads|%3|%4/%5|%6")
                      .arg(Shown(&page))
                      .arg(rig.Commands().size())
-                     .arg(Text(&page, StatusControl::Advice), marking, Marked(&page),
-                          Described(&page, StatusControl::Rj45)),
-                 row.shown);
-        if (!row.change.startsWith("0104= ")) // the page keeps the local mode it read before
-            QCOMPARE(ReadByCommand(rig),      // exit 1 after a refused read
+                     .arg(Text(&page, Advice), marking, Marked(&page), Described(&page, {Rj45})),
+                 shown);
+        if (!change.startsWith("0104= ")) // the page keeps the local mode it read before
+            QCOMPARE(ReadByCommand(rig),  // exit 1 after a refused read
                      QString("%1|%2|%3|%4|%5")
-                         .arg(Shown(&page), Text(&page, StatusControl::Advice).trimmed(),
+                         .arg(Shown(&page), Text(&page, Advice).trimmed(),
                               page.LinkUp() ? "up" : "down",
-                              Described(&page, StatusControl::Rj45)
+                              Described(&page, {Rj45})
                                   .remove(QRegularExpression(
                                       "Faulty pairs marked: | \\(port .\\)|No faulty pair")))
-                         .arg(row.change.contains(QRegularExpression("=( |$)"))));
+                         .arg(change.contains(QRegularExpression("=( |$)"))));
         page.RunPortCheck();
-        Click(&page, StatusControl::Test);
-        QCOMPARE(Text(&page, StatusControl::Advice) + Marked(&page)
-                     + Described(&page, StatusControl::Rj45),
+        Click(&page, Test);
+        QCOMPARE(Text(&page, Advice) + Marked(&page) + Described(&page, {Rj45}),
                  "....No faulty pair");
     }
 
@@ -276,8 +271,6 @@ private slots:
     // the values, levels and metres as numbers, and null for what could not be read.
     void statusCommand_data()
     {
-        using Row = std::array<QString, 3>; // the registers set, the text, these fields of the JSON
-        QTest::addColumn<Row>("row");
         const QString sides = "Local (TX)   Torvan Mode: HDBT   Source Type: HDMI with HDCP\n"
                               "Remote (RX)  Torvan Mode: %1   Source Type: HDMI with HDCP\n",
                       lampsOn = "5V from source(TX): on   5V to link(TX): on   HPD from link(TX): "
@@ -286,42 +279,44 @@ private slots:
                       levels = "Pair A: 0.15625, good   Pair B: 0.17188, good   Pair C: 0.18750, "
                                "good   Pair D: 0.20313, good\n",
                       good = "   Video BER: on (level 10)   Link: up\nAll port signal are good.\n";
-        QTest::newRow("healthy") << Row{
-            "", sides.arg("HDBT") + lampsOn + levels + "Cable Len: 31m" + good,
-            R"j({"cable_m": 31, "cable_bound": null, "video_ber": {"lamp": "on", "level": 10},
+        const QString none = R"j({"pair": "%1", "level": null, "band": null})j";
+        // The registers set, the text, these fields of the JSON.
+        AddRows<std::array<QString, 3>>(
+            {{"healthy",
+              {"", sides.arg("HDBT") + lampsOn + levels + "Cable Len: 31m" + good,
+               R"j({"cable_m": 31, "cable_bound": null, "video_ber": {"lamp": "on", "level": 10},
                 "pairs": [{"pair": "A", "level": 0.15625, "band": "good"}, {"pair": "B", "level":
                 0.171875, "band": "good"}, {"pair": "C", "level": 0.1875, "band": "good"},
-                {"pair": "D", "level": 0.203125, "band": "good"}]})j"};
-        const QString none = R"j({"pair": "%1", "level": null, "band": null})j";
-        QTest::newRow("every read refused")
-            << Row{"0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=",
-                   "Local (TX)   Torvan Mode:    Source Type: \n"
-                   "Remote (RX)  Torvan Mode: Disconnect   Source Type: \n"
-                   "5V from source(TX): off   5V to link(TX): off   HPD from link(TX): off\n"
-                   "HPD from display(RX): off   HPD to link(RX): off   5V from link(RX): off\n"
-                   "Pair A: N/A   Pair B: N/A   Pair C: N/A   Pair D: N/A\n"
-                   "Cable Len: N/A   Video BER: off   Link: down\nDisconnected\n",
-                   R"j({"local": {"mode": null, "source": null}, "remote": {"mode": null, "source":
+                {"pair": "D", "level": 0.203125, "band": "good"}]})j"}},
+             {"every read refused",
+              {"0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=",
+               "Local (TX)   Torvan Mode:    Source Type: \n"
+               "Remote (RX)  Torvan Mode: Disconnect   Source Type: \n"
+               "5V from source(TX): off   5V to link(TX): off   HPD from link(TX): off\n"
+               "HPD from display(RX): off   HPD to link(RX): off   5V from link(RX): off\n"
+               "Pair A: N/A   Pair B: N/A   Pair C: N/A   Pair D: N/A\n"
+               "Cable Len: N/A   Video BER: off   Link: down\nDisconnected\n",
+               R"j({"local": {"mode": null, "source": null}, "remote": {"mode": null, "source":
                 null}, "cable_m": null, "cable_bound": null, "lamps": {"5V from source(TX)": null,
                 "5V to link(TX)": null, "HPD from link(TX)": null, "HPD from display(RX)": null,
                 "HPD to link(RX)": null, "5V from link(RX)": null}, "video_ber": {"lamp": null,
                 "level": null}, "link": "down", "advice": ["Disconnected"], "pairs": [)j"
-                       + none.arg('A') + ',' + none.arg('B') + ',' + none.arg('C') + ','
-                       + none.arg('D') + "]}"};
-        QTest::newRow("cable too long, levels in every band, a mode without a name") << Row{
-            "010c=000000ff 0109=33343f40 0108=0a",
-            sides.arg("") + lampsOn
-                + "Pair A: 0.79688, good   Pair B: 0.81250, marginal   Pair C: 0.98438, "
-                  "marginal   Pair D: 1.00000, fault\nCable Len: >110m   Video BER: on (level "
-                  "10)   Link: up\nPlease Check Port 4\n",
-            R"j({"cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice":
+                   + none.arg('A') + ',' + none.arg('B') + ',' + none.arg('C') + ',' + none.arg('D')
+                   + "]}"}},
+             {"cable too long, levels in every band, a mode without a name",
+              {"010c=000000ff 0109=33343f40 0108=0a",
+               sides.arg("") + lampsOn
+                   + "Pair A: 0.79688, good   Pair B: 0.81250, marginal   Pair C: 0.98438, "
+                     "marginal   Pair D: 1.00000, fault\nCable Len: >110m   Video BER: on (level "
+                     "10)   Link: up\nPlease Check Port 4\n",
+               R"j({"cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice":
                 ["Please Check Port 4"], "remote": {"mode": "", "source": "HDMI with HDCP"},
                 "pairs": [{"pair": "A", "level": 0.796875, "band": "good"}, {"pair": "B", "level":
                 0.8125, "band": "marginal"}, {"pair": "C", "level": 0.984375, "band": "marginal"},
-                {"pair": "D", "level": 1, "band": "fault"}]})j"};
-        QTest::newRow("cable too short")
-            << Row{"0112=00000000", sides.arg("HDBT") + lampsOn + levels + "Cable Len: <20m" + good,
-                   R"j({"cable_m": 20, "cable_bound": "under"})j"};
+                {"pair": "D", "level": 1, "band": "fault"}]})j"}},
+             {"cable too short",
+              {"0112=00000000", sides.arg("HDBT") + lampsOn + levels + "Cable Len: <20m" + good,
+               R"j({"cable_m": 20, "cable_bound": "under"})j"}}});
     }
     void statusCommand()
     {
