@@ -9,18 +9,17 @@
 namespace {
 
 // clang-format off
-// A run stopped by a signal at ms (again 50 ms later), the keys typed, and the ms it takes when it
-// ends well (0: not checked).
-struct Signalled { QString arguments; bool terminal; cli::Stop signal; int at; QString keys; int code; QString message; int took = 0; };
-struct Refusal { QString arguments; int code; QString message; bool terminal = false; };
+// A run stopped by a signal at ms (again 50 ms later) or once a command starting with trigger went
+// out, the keys typed, the ms it takes when it ends well (0: not checked), a command never sent,
+// and the registers the extender has (Rig::Set) besides a healthy unit's.
+struct Ruled { QString arguments; int code; QString message; bool terminal = false; cli::Stop signal = cli::Stop::None;
+               int at = 0; QString keys = {}; int took = 0; QString trigger = {}, never = {}, registers = {}; };
 // Steps of (ms, unit, + - or p); the most ms taken (-1: sends nothing); the fail-safe settings each
 // unit was written, and the last; the unit pulled out before the run.
 struct Picked { QString arguments; std::vector<std::tuple<int, int, char>> steps; int code; QString message; int most;
                 QString written = "0|0"; int out = -1; };
 // The commands run in turn, the last one checked: its stdout then stderr, and connect checks sent.
 struct Named { QString commands; int code; QString output; int checks; };
-// SIGTERM once a command starting with trigger went out; never is never sent.
-struct Stopped { QString trigger, never, said; };
 // No program is the command line, run in process; said is in stdout, then stderr.
 struct Said { QString program, arguments; int code; QString said; };
 // clang-format on
@@ -31,73 +30,35 @@ class CliTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Signals: nothing goes to the chip before the erase; SIGTERM, SIGHUP and Ctrl-C off a terminal
-    // stop at a block, Ctrl-C on a terminal asks while the blocks go on (a second changes
-    // nothing). A run that ends well takes the time its pace gives.
-    void ownRulesOnSignals_data()
+    // Exit codes with their messages, and signals. A refused run erases and programs nothing.
+    // Nothing goes to the chip before the erase; SIGTERM, SIGHUP and Ctrl-C off a terminal stop at
+    // a block, Ctrl-C on a terminal asks while the blocks go on (a second changes nothing). A stop
+    // sent once a command went out is seen at the next step: before the erase the mark stored for
+    // the update is taken back, during it the write is never opened, with the last block the image
+    // is complete but --apply restarts nothing. A run that ends well takes the time its pace gives.
+    void ownRules_data()
     {
         // The blocks go one per 5 ms from the erase's pause of 1 s, so the 64th leaves at 1315 ms;
         // a block answered 300 ms late puts the rest 295 ms later (its 5 ms are in the 300),
         // none made up. A command stopped at t ms ends at t + 100: it sleeps 100 ms at a time.
         constexpr int kLastBlockMs = 1000 + 63 * 5, kLateMs = 300 - 5, kStopSeenMs = 100;
         const QString flash = "flash --to local --yes big.bin", before = "before the erase",
-                      torn = "after block 20 of 64. The local chip now holds an incomplete image";
+                      torn = "after block 20 of 64. The local chip now holds an incomplete image",
+                      apply = "flash --to local --yes --apply big.bin";
         using enum cli::Stop;
         // clang-format off
-        AddRows<Signalled>({
-            {"Ctrl-C off a terminal before the erase", {flash, false, Interrupt, 0, "", 4, before}},
-            {"SIGTERM on a terminal before the erase", {flash, true, Terminate, 0, "", 4, before}},
-            {"SIGTERM on a terminal at a block", {flash, true, Terminate, 1100, "", 4, torn}},
-            {"Ctrl-C off a terminal at a block", {flash, false, Interrupt, 1100, "", 4, torn}},
-            {"Ctrl-C on a terminal, yes", {flash, true, Interrupt, 1100, "y", 4, "A firmware update is running. "
-                "Stopping now leaves the chip without working firmware. Stop it? [y/N]"}},
-            {"Ctrl-C on a terminal, no answer", {flash, true, Interrupt, 1100, "...........", 0, "Completed!", kLastBlockMs}},
-            {"the 10th block answered late", {flash, false, None, 0, "", 0, "Completed!", kLastBlockMs + kLateMs}},
-            {"Ctrl-C at the question", {"flash --to local big.bin", true, Interrupt, 0, "...y", 4, "not programmed"}},
-            {"burn-in", {"burn-in --duration 9s", false, Terminate, 3500, "", 0, "ended (signal): 3 samples", 3500 + kStopSeenMs}},
-            {"status --watch", {"status --watch", false, Terminate, 2500, "", 0, "", 2500 + kStopSeenMs}}});
-        // clang-format on
-    }
-    void ownRulesOnSignals()
-    {
-        QFETCH(Signalled, row);
-        InTempDir dir;
-        Rig rig;
-        rig.Healthy();
-        WriteFile("big.bin", Pattern(64 * 32));
-        int sent = 0; // the signal again 50 ms later
-        const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
-            if (row.signal == cli::Stop::None && rig.Commands().size() == 14 && !sent++)
-                now += 300ms;
-            else if (row.signal != cli::Stop::None && now.count() >= row.at + sent * 50 && sent < 2)
-                stop = row.signal, ++sent;
-        };
-        const CliResult run =
-            RunCli(rig.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
-        QVERIFY2((run.err + run.out).contains(row.message), qPrintable(run.err));
-        QCOMPARE(run.code, row.code);
-        QCOMPARE(run.err.count("[y/N]"), qsizetype(!row.keys.isEmpty()));
-        QCOMPARE(std::ranges::count(rig.Commands(), Hex("030205")),
-                 row.arguments.contains("--yes") && !row.message.startsWith("before"));
-        if (row.took)
-            QCOMPARE(run.took.count(), row.took);
-    }
-
-    // Exit codes with their messages; nothing is erased or programmed.
-    void ownRulesOnRefusals_data()
-    {
-        // clang-format off
-        AddRows<Refusal>({
+        AddRows<Ruled>({
             {"another command's option", {"info --to local", 2, "--to is not an option of info"}},
             {"an interval not listed", {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"}},
             {"an unsound HEX file", {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"}},
             {"no identification", {"flash --to local plain.bin", 4, "not programmed: This image holds no identification, so "
                 "nothing tells whether it is for the chip you chose, QX710 TX. Programming it may leave the unit unusable. "
                 "(--yes programs it anyway)"}},
-            {"Enter on a terminal answers No", {"flash --to local plain.bin", 4, "[y/N]", true}},
+            {"Enter on a terminal answers No", {"flash --to local plain.bin", 4, "[y/N]", true, None, 0, "\n"}},
             {"no data", {"flash --to local empty.hex", 3, "empty.hex: The image holds no data: nothing to program!"}},
             {"a setting refused", {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"}},
-            {"a read refused", {"status", 1, "status: the read (01 08 09) failed: the extender refused it"}},
+            {"a read refused", {.arguments = "status", .code = 1, .message = "status: the read (01 08 09) failed: the extender refused it",
+                .registers = "0108="}},
             {"a period not listed", {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
             {"a duration too long", {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"}},
             {"a duration below a period", {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"}},
@@ -108,25 +69,71 @@ private slots:
             {"an unknown option", {"--help-all", 2, "Unknown option 'help-all'"}},
             {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
             {"a command's help", {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
-            {"list as JSON", {"--json list", 0, ""}}});
+            {"list as JSON", {"--json list", 0, ""}},
+            {"Ctrl-C off a terminal before the erase", {flash, 4, before, false, Interrupt, 0}},
+            {"SIGTERM on a terminal before the erase", {flash, 4, before, true, Terminate, 0}},
+            {"SIGTERM on a terminal at a block", {flash, 4, torn, true, Terminate, 1100}},
+            {"Ctrl-C off a terminal at a block", {flash, 4, torn, false, Interrupt, 1100}},
+            {"Ctrl-C on a terminal, yes", {flash, 4, "A firmware update is running. "
+                "Stopping now leaves the chip without working firmware. Stop it? [y/N]", true, Interrupt, 1100, "y"}},
+            {"Ctrl-C on a terminal, no answer", {flash, 0, "Completed!", true, Interrupt, 1100, "...........", kLastBlockMs}},
+            {"the 10th block answered late", {flash, 0, "Completed!", false, None, 0, "", kLastBlockMs + kLateMs}},
+            {"Ctrl-C at the question", {"flash --to local big.bin", 4, "not programmed", true, Interrupt, 0, "...y"}},
+            {"burn-in", {"burn-in --duration 9s", 0, "ended (signal): 3 samples", false, Terminate, 3500, "", 3500 + kStopSeenMs}},
+            {"status --watch", {"status --watch", 0, "", false, Terminate, 2500, "", 2500 + kStopSeenMs}},
+            {"stopped before the erase", {apply, 4, "flash: stopped before the erase: nothing", false, Terminate, 0, "", 0,
+                "010102", "030205"}},
+            {"stopped during the erase", {apply, 4, "flash: stopped after the erase. The local chip may now hold no", false,
+                Terminate, 0, "", 0, "030205", "030306"}},
+            {"stopped with the last block", {apply, 4, "flash: stopped after the last block: the local chip holds the "
+                "complete image, it was not restarted.\n", false, Terminate, 0, "", 0, "bb", "030407"}}});
         // clang-format on
     }
-    void ownRulesOnRefusals()
+    void ownRules()
     {
-        QFETCH(Refusal, row);
+        QFETCH(Ruled, row);
         InTempDir dir;
         Rig rig;
         rig.Healthy();
+        WriteFile("big.bin", Pattern(64 * 32));
         WriteFile("bad.hex", QByteArray(300, '0').prepend(':'));
         WriteFile("plain.bin", QByteArray(300, '\x11'));
         WriteFile("empty.hex", QByteArray(300, ' ').prepend(":00000001FF\n"));
         WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
-        rig.Set("0108=");
+        rig.Set(row.registers);
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
-        const CliResult run = RunCli(rig.wire, row.arguments, nullptr, row.terminal);
-        QVERIFY2((run.err + run.out).contains(row.message), qPrintable(run.err));
+        const auto sent = [&](const QString& hex) {
+            return !hex.isEmpty()
+                   && std::ranges::any_of(rig.Commands(), [&](const std::vector<uint8_t>& command) {
+                          return Bytes(command).toHex().startsWith(hex.toLatin1());
+                      });
+        };
+        int told = 0; // the signal again 50 ms later
+        const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
+            if (row.signal == cli::Stop::None && rig.Commands().size() == 14 && !told++)
+                now += 300ms;
+            else if (row.signal != cli::Stop::None && told < 2
+                     && (row.trigger.isEmpty() ? now.count() >= row.at + told * 50
+                                               : sent(row.trigger)))
+                stop = row.signal, ++told;
+        };
+        const CliResult run =
+            RunCli(rig.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
+        // A run that fails says why on stderr.
+        QVERIFY2((row.code ? run.err : run.err + run.out).contains(row.message),
+                 qPrintable(run.err));
         QCOMPARE(run.code, row.code);
-        QVERIFY(std::ranges::none_of(rig.Commands(), [](auto& c) { return c[0] == 3; }));
+        QCOMPARE(run.err.count("[y/N]"), qsizetype(!row.keys.isEmpty()));
+        QCOMPARE(std::ranges::count(rig.Commands(), Hex("030205")),
+                 row.arguments.contains("--yes") && !row.message.contains("before the erase"));
+        QVERIFY(row.arguments.contains("--yes")
+                || std::ranges::none_of(rig.Commands(), [](auto& c) { return c[0] == 3; }));
+        QVERIFY(!sent(row.never));
+        if (row.took)
+            QCOMPARE(run.took.count(), row.took);
+        if (!row.trigger.isEmpty())
+            QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"),
+                     row.trigger == "030205");
     }
 
     // --watch prints a reading when it changes: the link comes up when its read is answered. A
@@ -269,40 +276,6 @@ private slots:
         QCOMPARE(run.out + run.err, row.output);
         QCOMPARE(run.code, row.code);
         QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), row.checks);
-    }
-
-    // A stop is seen at the next step. Before the erase nothing goes out and the mark stored for
-    // the update is taken back; during the erase the write is never opened; with the last block
-    // the image is complete, but --apply restarts nothing.
-    void stopsBetweenSteps_data()
-    {
-        AddRows<Stopped>(
-            {{"before the erase", {"010102", "030205", "before the erase: nothing"}},
-             {"during the erase",
-              {"030205", "030306", "after the erase. The local chip may now hold no"}},
-             {"with the last block",
-              {"bb", "030407",
-               "after the last block: the local chip holds the complete image, it was not "
-               "restarted.\n"}}});
-    }
-    void stopsBetweenSteps()
-    {
-        QFETCH(Stopped, row);
-        const auto& [trigger, never, said] = row;
-        InTempDir dir;
-        Rig rig;
-        WriteFile("big.bin", Pattern(64 * 32));
-        const auto sent = [&](const QString& hex) {
-            return std::ranges::any_of(rig.Commands(), [&](const std::vector<uint8_t>& command) {
-                return Bytes(command).toHex().startsWith(hex.toLatin1());
-            });
-        };
-        const CliResult run = RunCli(
-            rig.wire, "flash --to local --yes --apply big.bin", nullptr, false,
-            [&](auto&, auto& stop) { stop = sent(trigger) ? cli::Stop::Terminate : stop.load(); });
-        QVERIFY2(run.code == 4 && run.err.contains("flash: stopped " + said), qPrintable(run.err));
-        QVERIFY(!sent(never));
-        QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"), trigger == "030205");
     }
 
     // The program itself, stopped by a signal at moments spread over the first 2 s after its main
