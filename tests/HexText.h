@@ -12,20 +12,19 @@ namespace hextext {
 inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<const uint8_t> data,
                    const std::string& lineEnd = "\r\n")
 {
-    char line[1 + 2 * (5 + 255)] = ":";
-    size_t length = 1;
     uint8_t sum = 0;
     const auto put = [&](uint8_t byte) {
         sum = uint8_t(sum + byte);
-        line[length++] = "0123456789ABCDEF"[byte >> 4];
-        line[length++] = "0123456789ABCDEF"[byte & 15];
+        text += "0123456789ABCDEF"[byte >> 4];
+        text += "0123456789ABCDEF"[byte & 15];
     };
+    text += ':';
     for (uint8_t byte : {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type})
         put(byte);
     for (uint8_t byte : data)
         put(byte);
     put(uint8_t(-sum));
-    text.append(line, length).append(lineEnd);
+    text += lineEnd;
 }
 
 // image in records of 32 bytes, an extended linear address record before each 64 KiB segment
