@@ -297,8 +297,8 @@ private slots:
             "flash: stopped (before the erase|after the erase|after block [0-9]+ of 256)[:.] ");
         struct Run {
             QProcess program;
-            int index = 0;
             int moment = 0; // ms after the program took its stop requests
+            QString home;
             QElapsedTimer since;
             bool signalled = false;
         };
@@ -306,10 +306,9 @@ private slots:
         for (int next = 0; next < runs || !active.empty(); QTest::qWait(1)) {
             for (; next < runs && active.size() < 40; ++next) {
                 Run& run = active.emplace_back();
-                run.index = next;
                 run.moment = next * 2000 / runs;
-                run.program.setProcessEnvironment(
-                    ProgramEnvironment(dir.filePath(QString::number(next))));
+                run.home = dir.filePath(QString::number(next));
+                run.program.setProcessEnvironment(ProgramEnvironment(run.home));
                 ReadyForStop(run.program);
                 run.program.start(TORVAN_CLI, flash);
             }
@@ -331,10 +330,8 @@ private slots:
                                         .arg(run->program.exitCode())
                                         .arg(said)));
                 if (kSettingsKeptApart)
-                    QCOMPARE(
-                        ReadFile(ProgramSettingsFile(dir.filePath(QString::number(run->index))))
-                            .contains("IncompleteImage"),
-                        where != "before the erase");
+                    QCOMPARE(ReadFile(ProgramSettingsFile(run->home)).contains("IncompleteImage"),
+                             where != "before the erase");
                 run = active.erase(run);
             }
         }
