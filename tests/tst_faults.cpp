@@ -228,13 +228,10 @@ private:
     static std::vector<RecordingBackend::Record>::const_iterator
     Sent(const std::vector<RecordingBackend::Record>& records, const Play& play)
     {
-        const std::vector<uint8_t> prefix = Hex(play.command);
         int seen = 0;
         return std::find_if(records.begin(), records.end(), [&](const auto& record) {
-            const auto payload = record.Payload();
             return record.direction == RecordingBackend::Direction::Out
-                   && payload.size() >= prefix.size()
-                   && std::equal(prefix.begin(), prefix.end(), payload.begin())
+                   && Bytes(record.Payload()).startsWith(QByteArray::fromHex(play.command))
                    && ++seen == std::max(play.nth, 1);
         });
     }
