@@ -32,8 +32,6 @@ inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<
 inline std::string Write(std::span<const uint8_t> image, const std::string& lineEnd = "\r\n")
 {
     std::string text;
-    text.reserve((image.size() / 32 + image.size() / 0x10000 + 2)
-                 * (1 + 2 * (5 + 32) + lineEnd.size()));
     for (size_t offset = 0; offset < image.size(); offset += 32) {
         if (offset > 0 && offset % 0x10000 == 0) {
             const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};
