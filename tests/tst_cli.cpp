@@ -150,14 +150,13 @@ private slots:
         QVERIFY(watched.indexOf(R"("link":"down")") < watched.indexOf(R"("link":"up")"));
     }
 
-    // Among three units, the first listed but not to be opened, the third, a second with serial
-    // number B2, out unless plugged in: --device, --serial and --wait reach the unit named as it is
-    // plugged in (+), pulled out (-), pulled out as its connect check comes (!) or given access (p)
-    // at a time (ms); a unit gone, or none there, is said. list --watch tells the plugs and pulls,
-    // sending nothing. Fail-Safe On writes the page's defaults, Off the off setting twice. list
-    // shows and checks only the units named, a command refuses a serial number two units tell, and
-    // each of the two keeps its own marks (sim:second refuses the erase, so its update leaves it
-    // marked).
+    // Three units: the first listed but not to be opened, the third a second B2, out unless plugged
+    // in. --device, --serial and --wait reach the unit named as it is plugged in (+), pulled out
+    // (-), pulled out as its connect check comes (!) or given access (p) at a time (ms); one gone
+    // or none there is said; list --watch tells plugs and pulls, sending nothing, and list shows
+    // and checks only the units named. Fail-Safe On writes the page's defaults, Off the off setting
+    // twice. A serial number two units tell is refused, and each of the two keeps its own marks
+    // (sim:second refuses the erase, so its update leaves it marked).
     void ownRulesOnUnits_data()
     {
         const QString denied = "first could not be opened: Permission denied; "
