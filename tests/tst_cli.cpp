@@ -265,10 +265,9 @@ private slots:
     // began (the erase's pause and the sample's 256 blocks take 2.3 s): every run ends with exit 4
     // and says where it stopped, its mark stored only once the chip was to be erased, and no
     // write completes.
-    void flashStopsAtAnyMoment_data() { AddRows<int>({{"asked to end by the system", 200}}); }
     void flashStopsAtAnyMoment()
     {
-        const int runs = Fetch<int>();
+        constexpr int runs = 200;
         if (!kTakesStopsSeenAtStart)
             QSKIP("this system does not show when a program that runs no event loop has taken "
                   "its stop requests; a stop before that ends it by the system's default");
