@@ -12,20 +12,19 @@ namespace hextext {
 inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<const uint8_t> data,
                    const std::string& lineEnd = "\r\n")
 {
-    char line[1 + 2 * (5 + 255)] = ":";
-    size_t length = 1;
     uint8_t sum = 0;
     const auto put = [&](uint8_t byte) {
         sum = uint8_t(sum + byte);
-        line[length++] = "0123456789ABCDEF"[byte >> 4];
-        line[length++] = "0123456789ABCDEF"[byte & 15];
+        text += "0123456789ABCDEF"[byte >> 4];
+        text += "0123456789ABCDEF"[byte & 15];
     };
+    text += ':';
     for (uint8_t byte : {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type})
         put(byte);
     for (uint8_t byte : data)
         put(byte);
     put(uint8_t(-sum));
-    text.append(line, length).append(lineEnd);
+    text += lineEnd;
 }
 
 // image in records of 32 bytes, an extended linear address record before each 64 KiB segment
@@ -33,8 +32,6 @@ inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<
 inline std::string Write(std::span<const uint8_t> image, const std::string& lineEnd = "\r\n")
 {
     std::string text;
-    text.reserve((image.size() / 32 + image.size() / 0x10000 + 2)
-                 * (1 + 2 * (5 + 32) + lineEnd.size()));
     for (size_t offset = 0; offset < image.size(); offset += 32) {
         if (offset > 0 && offset % 0x10000 == 0) {
             const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};

@@ -54,11 +54,6 @@ const Play kPlays[]{
 // 257 bytes for the local chip: its identification, then filler.
 const QByteArray kImage = QByteArray::fromHex("1234fedc23072110") + QByteArray(249, '\x5A');
 
-bool Programming(int phase)
-{
-    return phase >= Erase && phase <= Reset;
-}
-
 } // namespace
 
 class FaultsTest : public QObject {
@@ -77,16 +72,17 @@ private:
     FakeClock m_clock;
     int m_pointsBefore = 0; // the burn-in chart's points before the step
 
+    static bool Programming(int phase) { return phase >= Erase && phase <= Reset; }
+
     static void Rows(int first, int last)
     {
         QTest::addColumn<std::pair<int, int>>("row"); // the fault, and the phase it strikes
-        for (int phase = first; phase <= last; ++phase) {
-            // A data block may take three seconds to answer; other commands one.
+        // A data block may take three seconds to answer; other commands one.
+        for (int phase = first; phase <= last; ++phase)
             for (int fault = Silent; fault <= (phase == Block || phase == LastBlock ? Slow : Stall);
                  ++fault)
                 QTest::addRow("%s / %s", kFaults[fault], kPlays[phase].name)
                     << std::pair(fault, phase);
-        }
     }
 
     void RunRow()
@@ -232,13 +228,10 @@ private:
     static std::vector<RecordingBackend::Record>::const_iterator
     Sent(const std::vector<RecordingBackend::Record>& records, const Play& play)
     {
-        const std::vector<uint8_t> prefix = Hex(play.command);
         int seen = 0;
         return std::find_if(records.begin(), records.end(), [&](const auto& record) {
-            const auto payload = record.Payload();
             return record.direction == RecordingBackend::Direction::Out
-                   && payload.size() >= prefix.size()
-                   && std::equal(prefix.begin(), prefix.end(), payload.begin())
+                   && Bytes(record.Payload()).startsWith(QByteArray::fromHex(play.command))
                    && ++seen == std::max(play.nth, 1);
         });
     }

@@ -87,8 +87,6 @@ private slots:
 
     void systemBackendKeepsTheCause() { SystemBackendKeepsTheCause(); }
     void unitHoldIsSystemWide() { UnitHoldIsSystemWide(); }
-
-    // The real transport end to end, through the system's back end and the kernel's driver.
     void hidrawEndToEnd() { HidrawEndToEnd(); }
 };
 

@@ -9,6 +9,8 @@
 // ((sent + s) & 0x7F) | (s & 0x80)), then the report's bytes from the length byte on.
 #include <algorithm>
 #include <memory>
+#include <span>
+#include <utility>
 
 #include "FuzzCheck.h"
 #include "device/HidCmd.h"
@@ -30,13 +32,9 @@ struct Delivered {
 // the transactions do.
 class FuzzedBackend final : public SimExtender {
 public:
-    void Answer(const uint8_t* data, size_t size)
-    {
-        m_data = data;
-        m_end = data + size;
-    }
-    bool Exhausted() const { return m_data == m_end; }
-    uint8_t Next() { return Exhausted() ? 0 : *m_data++; }
+    void Answer(const uint8_t* data, size_t size) { m_input = {data, size}; }
+    bool Exhausted() const { return m_input.empty(); }
+    uint8_t Next() { return Exhausted() ? 0 : std::exchange(m_input, m_input.subspan(1))[0]; }
 
     HidTransfer Write(HidHandle, const uint8_t* report, size_t length, int) override
     {
@@ -66,8 +64,7 @@ public:
     std::vector<Delivered> delivered;
 
 private:
-    const uint8_t* m_data = nullptr;
-    const uint8_t* m_end = nullptr;
+    std::span<const uint8_t> m_input;
 };
 
 } // namespace
@@ -90,8 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<uint8_t> payload(backend.Next() % 66);
         std::vector<uint8_t> response(backend.Next() % 80); // on the heap: a write past it shows
         const uint8_t options = backend.Next();
-        for (uint8_t& byte : payload)
-            byte = backend.Next();
+        std::ranges::generate(payload, [&] { return backend.Next(); });
         for (size_t i = 0; i < response.size(); ++i)
             response[i] = untouched(i);
         backend.written.clear();

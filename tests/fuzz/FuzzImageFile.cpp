@@ -6,14 +6,10 @@
 #include "firmware/DeviceInfo.h"
 #include "firmware/ImageFile.h"
 
-namespace {
-
 // The image limit the loader is given here. At the chips' 16 MiB an address record made most
 // inputs spend their time filling memory; at 64 KiB every limit check is as reachable (a 16-bit
 // address already gets there) and an input converts in microseconds.
 constexpr size_t kLimit = 64 * 1024;
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
