@@ -120,20 +120,20 @@ HexConverter::HexConverter(size_t textSize, size_t limit) : m_limit(limit)
 size_t HexConverter::Feed(std::span<const uint8_t> piece, bool last)
 {
     const uint8_t* begin = piece.data();
-    const uint8_t* limit = begin + piece.size();
-    if (!last) {
-        // Up to the last line end; a CR at the very end may be the first half of a CR LF.
-        if (limit != begin && limit[-1] == '\r')
-            --limit;
-        while (limit != begin && !IsLineEnd(limit[-1]))
-            --limit;
-    }
+    // A CR at the very end may be the first half of a CR LF: it waits with the line it ends,
+    // and is no part of that line's length.
+    const uint8_t* lineEnd = begin + piece.size();
+    if (!last && lineEnd != begin && lineEnd[-1] == '\r')
+        --lineEnd;
+    const uint8_t* limit = lineEnd; // up to the last line end
+    while (!last && limit != begin && !IsLineEnd(limit[-1]))
+        --limit;
     if (!Done()) {
         m_pos = begin;
         m_end = limit;
         ReadLines();
     }
-    if (!Done() && static_cast<size_t>(piece.data() + piece.size() - limit) > kMaxLineLength)
+    if (!Done() && static_cast<size_t>(lineEnd - limit) > kMaxLineLength)
         Fail(LineTooLong());
     return Done() ? piece.size() : static_cast<size_t>(limit - begin);
 }

@@ -102,7 +102,8 @@ private slots:
                                 + Rec(4, 0, kBase1, "\n") + Rec(0, 0x10, kABC);
         const QByteArray bad = good + "\r\n\r" + Rec(0, 0x20, kABC).replace("0A", "0G");
         QCOMPARE(Convert(bad).error.line, size_t(9));
-        for (const QByteArray& text : {good, bad, good + kEof + "junk"}) {
+        const QByteArray longest = Rec(0, 0, QByteArray(255, 'Z')) + Rec(0, 0xFF, kABC);
+        for (const QByteArray& text : {good, bad, good + kEof + "junk", longest}) {
             const firmware::HexConversion whole = Convert(text);
             for (int size = 1; size <= text.size(); ++size) {
                 firmware::HexConverter converter;
