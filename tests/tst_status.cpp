@@ -286,8 +286,8 @@ private slots:
                      .arg(rig.Commands().size())
                      .arg(Text(&page, Advice), marking, Marked(&page), Described(&page, {Rj45})),
                  shown);
-        CHidIO& window =
-            rig.main->Channel().Transport(); // one program per unit: it lets go meanwhile
+        // One program per unit: the window lets go while the commands read.
+        CHidIO& window = rig.main->Channel().Transport();
         window.Close();
         const CliResult text = RunCli(rig.wire, "status"), json = RunCli(rig.wire, "--json status"),
                         read = RunCli(rig.wire, "status --json");
