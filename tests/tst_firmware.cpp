@@ -66,6 +66,12 @@ QByteArray Counting(int size, const char* id = "1234fedc23072110")
 
 const QString kRisk = " Programming it may leave the unit unusable. Program it anyway?";
 
+// A block never goes sooner than a whole period after the one before, however late that went: on
+// time, and 0.9 ms late.
+constexpr std::chrono::microseconds kPeriod = firmware::kBlockPeriod;
+static_assert(firmware::NextBlockDue(0us, 0us, kPeriod) == 5000us);
+static_assert(firmware::NextBlockDue(0us, 900us, kPeriod) == 5900us);
+
 } // namespace
 
 class FirmwareTest : public QObject {
@@ -111,22 +117,6 @@ private slots:
         QVERIFY(fw.rig.Commands().empty());
     }
 
-    // A block never goes sooner than a whole period after the one before, however late that went.
-    void blockPace_data()
-    {
-        // When the block went after it was due, and when the next is due.
-        AddRows<std::pair<int, int>>(
-            {{"on time", {0, 5000}},
-             {"0.9 ms late: the next waits its whole period", {900, 5900}}});
-    }
-    void blockPace()
-    {
-        const auto [sentUs, nextUs] = Fetch<std::pair<int, int>>();
-        using us = std::chrono::microseconds;
-        QCOMPARE(firmware::NextBlockDue(us(0), us(sentUs), us(firmware::kBlockPeriod)).count(),
-                 nextUs);
-    }
-
     // A mark that cannot be stored is asked about before the erase, and marks that cannot be read
     // count as unknown before a restart: the window asks, naming the file and the cause (No, the
     // default, sends nothing); the command line refuses off a terminal unless --yes.
@@ -153,7 +143,6 @@ private slots:
         const QFileInfo ini(fw.rig.settings.filePath("TorvanReader/TorvanReader.ini"));
         QDir(ini.path()).removeRecursively();
         QVERIFY(unreadable ? QDir().mkpath(ini.filePath()) : !WriteFile(ini.path(), {}).isEmpty());
-        fw.rig.wire.Clear();
         QString said;
         if (command.toInt()) {
             Click(fw.page, command.toInt());
