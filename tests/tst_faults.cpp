@@ -203,24 +203,21 @@ private:
 
     QString Shown(Rig& rig, int phase)
     {
+        const QWidget *status = &rig.page<Tool1Main>(), *programmer = &rig.page<DlgProgrammer>();
         if (phase == Opening)
-            return Texts(&rig.page<Tool1Main>(),
-                         {StatusControl::LocalMode, StatusControl::CableLength})
-                   + "|"
-                   + Texts(&rig.page<DlgProgrammer>(),
-                           {FirmwareControl::LocalType, FirmwareControl::RemoteType});
+            return Texts(status, {StatusControl::LocalMode, StatusControl::CableLength}) + "|"
+                   + Texts(programmer, {FirmwareControl::LocalType, FirmwareControl::RemoteType});
         if (phase == Polling)
-            return Texts(&rig.page<Tool1Main>(),
-                         {StatusControl::PairA, StatusControl::RemoteMode,
-                          StatusControl::CableLength, StatusControl::LocalSource,
-                          StatusControl::Advice});
+            return Texts(status, {StatusControl::PairA, StatusControl::RemoteMode,
+                                  StatusControl::CableLength, StatusControl::LocalSource,
+                                  StatusControl::Advice});
         if (phase == Sample)
             return Text(&rig.page<CBIT>(), BurnInControl::StartStop)
                    + QString("|%1|").arg(rig.page<CBIT>().Chart().count - m_pointsBefore)
                    + ReadFile("BIT.txt");
         if (!Programming(phase))
             return rig.boxes.join('/') + "|" + Text(&rig.page<ResetTool>(), FailSafeControl::State);
-        return rig.boxes.join('/') + "|" + Text(&rig.page<DlgProgrammer>(), FirmwareControl::Status)
+        return rig.boxes.join('/') + "|" + Text(programmer, FirmwareControl::Status)
                + QString("|%1").arg(rig.Commands().size());
     }
 
