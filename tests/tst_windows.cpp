@@ -269,12 +269,10 @@ private slots:
         const QByteArray image = QByteArray::fromHex("1234fedc23072110").leftJustified(3200, 1);
         const QString path = WriteFile("image.bin", image);
         rig.page<DlgProgrammer>().SetFileChooser([&](QWidget*, const QString&) { return path; });
-        if (busy == PerformanceTool::FirmwareTab)
-            Click(tool.Page(busy), FirmwareControl::Browse);
-        else if (busy == PerformanceTool::StatusTab)
-            rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
-        else // a close that waited out the clock cycle would show
-            rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
+        Click(tool.Page(PerformanceTool::FirmwareTab), FirmwareControl::Browse);
+        rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
+        // A close that waited out the burn-in's clock cycle would show.
+        rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
         const int start[]{FirmwareControl::Program, StatusControl::Test, BurnInControl::StartStop};
         Click(tool.Page(busy), start[busy]);
         size_t sent = rig.Commands().size();
