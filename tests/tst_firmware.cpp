@@ -109,11 +109,15 @@ private slots:
              {std::pair<QString, QString>{"missing.hex", "No such file or directory"},
               {".", kFolderReadCause}}) { // a directory, not measured as a file
             refused(path, "Cannot open the file!");
-            const auto loaded = firmware::ReadImageFile(path.toStdString());
-            QCOMPARE(firmware::CannotOpenCause(loaded), cause.toStdString());
+            QCOMPARE(firmware::CannotOpenCause(firmware::ReadImageFile(path.toStdString())),
+                     cause.toStdString());
         }
         Click(fw.page, Program);
-        QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!"));
+        fw.LoadHex({});
+        QCOMPARE(Text(fw.page, Status), "0 byte.");
+        Click(fw.page, Program); // an empty image is refused before the erase
+        QCOMPARE(fw.rig.boxes, QStringList(2, "Please load file first!")
+                                   << "The image holds no data: nothing to program!");
         QVERIFY(fw.rig.Commands().empty());
     }
 
@@ -222,7 +226,6 @@ private slots:
         QVERIFY(fw.Restarts(Chip::Local) == 1 && fw.Restarts(Chip::Remote) == 1);
     }
 
-    // torvanreader-cli flash sends the page's stream for the same image and target.
     void commandSendsThePagesStream()
     {
         Firmware fw;
@@ -300,17 +303,11 @@ private slots:
     void refusesWhatWouldHarmTheChip()
     {
         Firmware fw;
-        fw.LoadHex({});
-        QCOMPARE(Text(fw.page, Status), "0 byte.");
-        Click(fw.page, Program); // an empty image is refused before the erase
-        QCOMPARE(fw.rig.boxes, QStringList{"The image holds no data: nothing to program!"});
-        QVERIFY(fw.rig.Commands().empty());
         // While another job uses the wire no update starts, and while one runs no other starts.
         auto& status = fw.rig.page<Tool1Main>();
         auto& burnIn = fw.rig.page<CBIT>();
         const QByteArray image = Counting(32 * 60);
         fw.LoadHex(image);
-        fw.rig.boxes.clear();
         for (auto [page, start] : {std::pair<QWidget*, int>{&status, StatusControl::Test},
                                    {&burnIn, BurnInControl::StartStop}}) {
             Click(page, start);
