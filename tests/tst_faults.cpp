@@ -122,10 +122,8 @@ private:
         };
         QTRY_VERIFY(fault != Stall || taken());
         QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
-        QCOMPARE(Shown(rig, phase), !fails ? play.answered
-                                    : (fault == Unplug || fault == Stall) && !play.gone.isEmpty()
-                                        ? play.gone
-                                        : play.failed);
+        const bool gone = (fault == Unplug || fault == Stall) && !play.gone.isEmpty();
+        QCOMPARE(Shown(rig, phase), !fails ? play.answered : gone ? play.gone : play.failed);
         QVERIFY(Programming(phase) || phase >= On || rig.boxes.isEmpty());
         VerifyPlayed(rig, fault, play);
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
@@ -181,8 +179,6 @@ private:
 
     void Step(Rig& rig, int phase)
     {
-        if (phase == Sample)
-            m_pointsBefore = rig.page<CBIT>().Chart().count;
         if (phase == Opening) {
             rig.Open();
         } else if (phase == Polling) { // up to a tick that reads everything
@@ -191,6 +187,7 @@ private:
             while (rig.page<Tool1Main>().TickCount() % 10 != 1);
             rig.page<Tool1Main>().RunPortCheck();
         } else if (phase == Sample) {
+            m_pointsBefore = rig.page<CBIT>().Chart().count;
             rig.page<CBIT>().OnTimer();
         } else if (phase >= On) {
             Click(&rig.page<ResetTool>(), phase == On ? FailSafeControl::On : FailSafeControl::Off);
