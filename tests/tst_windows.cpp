@@ -66,11 +66,9 @@ private slots:
             const bool denied = device == "denied";
             QVERIFY(ui::FindControl<QLabel>(&dlg, MainControl::Advice)->isVisibleTo(&dlg)
                     == denied);
+            const QString reason = denied || device == "held" ? state.mid(22).chopped(4) : "";
             QCOMPARE(ui::FindControl<QLabel>(&dlg, MainControl::State)->accessibleDescription(),
-                     denied
-                         ? "sim:extender could not be opened: Permission denied: " + kNoAccessAdvice
-                     : device == "held" ? state.mid(22).chopped(4)
-                                        : "");
+                     denied ? reason + ": " + kNoAccessAdvice : reason);
         }
         // No handle left behind, nothing sent while held, and the count goes on across reconnects.
         QVERIFY(rig.extender.OpenHandleCount() == 2 && rig.wire.Records().back().bytes[1] == 0x17);
@@ -285,9 +283,9 @@ private slots:
         const auto wayOut = [&](const QString& way) {
             if (way == "close box")
                 tool.close();
-            else if (way == "Esc") // Enter on a button of the page's tab
+            else if (way == "Esc")
                 QTest::keyClick(&tool, Qt::Key_Escape);
-            else if (way == "Enter")
+            else if (way == "Enter") // on a button of the page's tab
                 QTest::keyClick(page->findChild<QPushButton*>(), Qt::Key_Return);
             else
                 MenuAction(tool, way == "Exit" ? "&Exit" : "&About")->trigger();
