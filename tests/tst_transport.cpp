@@ -46,8 +46,7 @@ private slots:
         // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
         // the write wait, and later calls fail at once while it is stuck. Closed or opened again
         // meanwhile, the unit stays claimed until the write has returned, so that no other program
-        // takes it while our report still goes out; nothing waits for it. (That the unit then comes
-        // back by itself is the fault matrix's.)
+        // takes it while our report still goes out; nothing waits for it.
         extender->SetFaults({.writeStallMs = 1600, .onlyNth = 1});
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none"));
