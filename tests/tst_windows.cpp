@@ -232,10 +232,9 @@ private slots:
                 // All of it in view; a frame or field larger than the view fills it.
                 const QRect at(control->mapTo(&tool, QPoint()), control->size());
                 QVERIFY2(seen.intersected(at).size() == at.size().boundedTo(seen.size()),
-                         qPrintable(QString("%1 %2 on page %3")
-                                        .arg(control->metaObject()->className())
-                                        .arg(ui::ControlId(control))
-                                        .arg(tab)));
+                         qPrintable(QString::asprintf("%s %d on page %d",
+                                                      control->metaObject()->className(),
+                                                      ui::ControlId(control), tab)));
             }
         }
         if (room.height() >= 1440) // nothing scrolls
