@@ -5,7 +5,6 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "firmware/FirmwareUpdate.h"
-#include "firmware/ImageFile.h"
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
 
@@ -104,14 +103,10 @@ private slots:
         Click(fw.page, Program);
         refused(WriteFile("refused", Counting(256)),
                 "File size 256 bytes: too small for a firmware image!");
-        // A file that cannot be opened or read keeps the system's cause; the page says it plainly.
-        for (const auto& [path, cause] :
-             {std::pair<QString, QString>{"missing.hex", "No such file or directory"},
-              {".", kFolderReadCause}}) { // a directory, not measured as a file
+        // A file that cannot be opened or read: the page says it plainly. (The system's cause the
+        // command line shows is its suite's.)
+        for (const char* path : {"missing.hex", "."}) // "." a directory, not measured as a file
             refused(path, "Cannot open the file!");
-            QCOMPARE(firmware::CannotOpenCause(firmware::ReadImageFile(path.toStdString())),
-                     cause.toStdString());
-        }
         Click(fw.page, Program);
         fw.LoadHex({});
         QCOMPARE(Text(fw.page, Status), "0 byte.");
