@@ -159,9 +159,8 @@ private slots:
                  sent);
     }
 
-    // Closing the window during an update asks "… Stop it?"; an update that ends while it is open
-    // takes the question with it (any end alike), and the window closes as after a completed
-    // update, whatever the answer.
+    // Closing the window during an update asks "… Stop it?"; an update ending meanwhile (any end)
+    // takes the question with it: the window closes as after a completed update, even on No.
     void questionGoesAwayWithTheUpdate()
     {
         Firmware fw;
@@ -238,8 +237,6 @@ private slots:
         stream.push_back(Hex("040408"));
         QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
         QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
-        QVERIFY(
-            RunCli(rig.wire, "info").out.contains("Remote (RX):\tQX720\t3072.2\tRX")); // restarted
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
         QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
                 && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
