@@ -92,9 +92,8 @@ private:
         Rig rig;
         rig.Healthy();
         QFile::remove("BIT.txt");
-        if (phase == Opening)
-            rig.OpenMain();
-        else
+        rig.OpenMain();
+        if (phase != Opening)
             rig.Open();
         Prepare(rig, phase);
         SimFaults faults = kPlayed[fault];
