@@ -81,11 +81,10 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
-    // Which unit the windows are on: units plugged in and pulled out followed without Reconnect,
-    // within a second; with two present a choice offered (and kept while one is left), by serial
-    // number and path; the unit chosen last chosen again when present; the tool window's caption,
-    // which unit it takes back, and a unit present but not yet open to the user. Only the unit in
-    // use is ever sent to.
+    // Which unit the windows are on: units plugged in and out followed without Reconnect, within a
+    // second; with two present a choice by serial number and path, kept while one is left; the unit
+    // chosen last chosen again when present; the tool window's caption and the unit it takes back;
+    // a unit present but not yet open to the user. Only the unit in use is ever sent to.
     void whichUnit_data()
     {
         // The serial numbers of the two units ("-" for none), the steps ("open" the main window,
@@ -247,11 +246,10 @@ private slots:
     {
         using Row = std::tuple<QString, int, bool>; // the way out, the busy page, the answer
         QTest::addColumn<Row>("row");
-        for (const char* way : {"close box", "Esc", "Enter", "Exit", "About"}) {
+        for (const char* way : {"close box", "Esc", "Enter", "Exit", "About"})
             for (const char* page : {"Firmware", "Status", "Burn-In"})
                 QTest::addRow("%s, %s busy", way, page)
                     << Row{way, int(QByteArray("FSB").indexOf(*page)), false};
-        }
         QTest::newRow("Exit, Firmware busy, stopped") << Row{"Exit", 0, true};
     }
     void waysOutWhileBusy()
