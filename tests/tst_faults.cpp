@@ -92,9 +92,8 @@ private:
         Rig rig;
         rig.Healthy();
         QFile::remove("BIT.txt");
-        if (phase == Opening)
-            rig.OpenMain();
-        else
+        rig.OpenMain();
+        if (phase != Opening)
             rig.Open();
         Prepare(rig, phase);
         SimFaults faults = kPlayed[fault];
@@ -122,10 +121,8 @@ private:
         };
         QTRY_VERIFY(fault != Stall || taken());
         QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
-        QCOMPARE(Shown(rig, phase), !fails ? play.answered
-                                    : (fault == Unplug || fault == Stall) && !play.gone.isEmpty()
-                                        ? play.gone
-                                        : play.failed);
+        const bool gone = (fault == Unplug || fault == Stall) && !play.gone.isEmpty();
+        QCOMPARE(Shown(rig, phase), !fails ? play.answered : gone ? play.gone : play.failed);
         QVERIFY(Programming(phase) || phase >= On || rig.boxes.isEmpty());
         VerifyPlayed(rig, fault, play);
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
@@ -181,8 +178,6 @@ private:
 
     void Step(Rig& rig, int phase)
     {
-        if (phase == Sample)
-            m_pointsBefore = rig.page<CBIT>().Chart().count;
         if (phase == Opening) {
             rig.Open();
         } else if (phase == Polling) { // up to a tick that reads everything
@@ -191,6 +186,7 @@ private:
             while (rig.page<Tool1Main>().TickCount() % 10 != 1);
             rig.page<Tool1Main>().RunPortCheck();
         } else if (phase == Sample) {
+            m_pointsBefore = rig.page<CBIT>().Chart().count;
             rig.page<CBIT>().OnTimer();
         } else if (phase >= On) {
             Click(&rig.page<ResetTool>(), phase == On ? FailSafeControl::On : FailSafeControl::Off);
@@ -203,24 +199,21 @@ private:
 
     QString Shown(Rig& rig, int phase)
     {
+        const QWidget *status = &rig.page<Tool1Main>(), *programmer = &rig.page<DlgProgrammer>();
         if (phase == Opening)
-            return Texts(&rig.page<Tool1Main>(),
-                         {StatusControl::LocalMode, StatusControl::CableLength})
-                   + "|"
-                   + Texts(&rig.page<DlgProgrammer>(),
-                           {FirmwareControl::LocalType, FirmwareControl::RemoteType});
+            return Texts(status, {StatusControl::LocalMode, StatusControl::CableLength}) + "|"
+                   + Texts(programmer, {FirmwareControl::LocalType, FirmwareControl::RemoteType});
         if (phase == Polling)
-            return Texts(&rig.page<Tool1Main>(),
-                         {StatusControl::PairA, StatusControl::RemoteMode,
-                          StatusControl::CableLength, StatusControl::LocalSource,
-                          StatusControl::Advice});
+            return Texts(status, {StatusControl::PairA, StatusControl::RemoteMode,
+                                  StatusControl::CableLength, StatusControl::LocalSource,
+                                  StatusControl::Advice});
         if (phase == Sample)
             return Text(&rig.page<CBIT>(), BurnInControl::StartStop)
                    + QString("|%1|").arg(rig.page<CBIT>().Chart().count - m_pointsBefore)
                    + ReadFile("BIT.txt");
         if (!Programming(phase))
             return rig.boxes.join('/') + "|" + Text(&rig.page<ResetTool>(), FailSafeControl::State);
-        return rig.boxes.join('/') + "|" + Text(&rig.page<DlgProgrammer>(), FirmwareControl::Status)
+        return rig.boxes.join('/') + "|" + Text(programmer, FirmwareControl::Status)
                + QString("|%1").arg(rig.Commands().size());
     }
 

@@ -34,23 +34,19 @@ private slots:
     // device fails at once, and the way on, are the fault matrix's.)
     void waitsAreBounded()
     {
-        Rig rig;
-        CHidCmd silent(rig.wire);
-        QVERIFY(silent.Transport().Open());
-        rig.extender.SetFaults({.silent = true});
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(ChannelAnswer(silent, "aa01ab", 100), QByteArray("none"));
-        QVERIFY(clock.elapsed() >= 100 && clock.elapsed() < 500);
-        // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
-        // the write wait, and later calls fail at once while it is stuck. Closed or opened again
-        // meanwhile, the unit stays claimed until the write has returned, so that no other program
-        // takes it while our report still goes out; nothing waits for it. (That the unit then comes
-        // back by itself is the fault matrix's.)
         auto extender = std::make_shared<SimExtender>();
         BoundedWriteBackend backend(extender);
         CHidCmd channel(backend);
         QVERIFY(channel.Transport().Open());
+        extender->SetFaults({.silent = true});
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ChannelAnswer(channel, "aa01ab", 100), QByteArray("none"));
+        QVERIFY(clock.elapsed() >= 100 && clock.elapsed() < 500);
+        // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
+        // the write wait, and later calls fail at once while it is stuck. Closed or opened again
+        // meanwhile, the unit stays claimed until the write has returned, so that no other program
+        // takes it while our report still goes out; nothing waits for it.
         extender->SetFaults({.writeStallMs = 1600, .onlyNth = 1});
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none"));

@@ -66,11 +66,9 @@ private slots:
             const bool denied = device == "denied";
             QVERIFY(ui::FindControl<QLabel>(&dlg, MainControl::Advice)->isVisibleTo(&dlg)
                     == denied);
+            const QString reason = denied || device == "held" ? state.mid(22).chopped(4) : "";
             QCOMPARE(ui::FindControl<QLabel>(&dlg, MainControl::State)->accessibleDescription(),
-                     denied
-                         ? "sim:extender could not be opened: Permission denied: " + kNoAccessAdvice
-                     : device == "held" ? state.mid(22).chopped(4)
-                                        : "");
+                     denied ? reason + ": " + kNoAccessAdvice : reason);
         }
         // No handle left behind, nothing sent while held, and the count goes on across reconnects.
         QVERIFY(rig.extender.OpenHandleCount() == 2 && rig.wire.Records().back().bytes[1] == 0x17);
@@ -83,11 +81,10 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
-    // Which unit the windows are on: units plugged in and pulled out followed without Reconnect,
-    // within a second; with two present a choice offered (and kept while one is left), by serial
-    // number and path; the unit chosen last chosen again when present; the tool window's caption,
-    // which unit it takes back, and a unit present but not yet open to the user. Only the unit in
-    // use is ever sent to.
+    // Which unit the windows are on: units plugged in and out followed without Reconnect, within a
+    // second; with two present a choice by serial number and path, kept while one is left; the unit
+    // chosen last chosen again when present; the tool window's caption and the unit it takes back;
+    // a unit present but not yet open to the user. Only the unit in use is ever sent to.
     void whichUnit_data()
     {
         // The serial numbers of the two units ("-" for none), the steps ("open" the main window,
@@ -234,10 +231,9 @@ private slots:
                 // All of it in view; a frame or field larger than the view fills it.
                 const QRect at(control->mapTo(&tool, QPoint()), control->size());
                 QVERIFY2(seen.intersected(at).size() == at.size().boundedTo(seen.size()),
-                         qPrintable(QString("%1 %2 on page %3")
-                                        .arg(control->metaObject()->className())
-                                        .arg(ui::ControlId(control))
-                                        .arg(tab)));
+                         qPrintable(QString::asprintf("%s %d on page %d",
+                                                      control->metaObject()->className(),
+                                                      ui::ControlId(control), tab)));
             }
         }
         if (room.height() >= 1440) // nothing scrolls
@@ -250,11 +246,10 @@ private slots:
     {
         using Row = std::tuple<QString, int, bool>; // the way out, the busy page, the answer
         QTest::addColumn<Row>("row");
-        for (const char* way : {"close box", "Esc", "Enter", "Exit", "About"}) {
+        for (const char* way : {"close box", "Esc", "Enter", "Exit", "About"})
             for (const char* page : {"Firmware", "Status", "Burn-In"})
                 QTest::addRow("%s, %s busy", way, page)
                     << Row{way, int(QByteArray("FSB").indexOf(*page)), false};
-        }
         QTest::newRow("Exit, Firmware busy, stopped") << Row{"Exit", 0, true};
     }
     void waysOutWhileBusy()
@@ -269,12 +264,10 @@ private slots:
         const QByteArray image = QByteArray::fromHex("1234fedc23072110").leftJustified(3200, 1);
         const QString path = WriteFile("image.bin", image);
         rig.page<DlgProgrammer>().SetFileChooser([&](QWidget*, const QString&) { return path; });
-        if (busy == PerformanceTool::FirmwareTab)
-            Click(tool.Page(busy), FirmwareControl::Browse);
-        else if (busy == PerformanceTool::StatusTab)
-            rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
-        else // a close that waited out the clock cycle would show
-            rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
+        Click(tool.Page(PerformanceTool::FirmwareTab), FirmwareControl::Browse);
+        rig.page<Tool1Main>().SetPeriods({5ms, 8ms});
+        // A close that waited out the burn-in's clock cycle would show.
+        rig.page<CBIT>().SetTiming({ReadLocalClock, {5ms, 5ms, 5ms, 5ms}, 10s, false});
         const int start[]{FirmwareControl::Program, StatusControl::Test, BurnInControl::StartStop};
         Click(tool.Page(busy), start[busy]);
         size_t sent = rig.Commands().size();
@@ -287,9 +280,9 @@ private slots:
         const auto wayOut = [&](const QString& way) {
             if (way == "close box")
                 tool.close();
-            else if (way == "Esc") // Enter on a button of the page's tab
+            else if (way == "Esc")
                 QTest::keyClick(&tool, Qt::Key_Escape);
-            else if (way == "Enter")
+            else if (way == "Enter") // on a button of the page's tab
                 QTest::keyClick(page->findChild<QPushButton*>(), Qt::Key_Return);
             else
                 MenuAction(tool, way == "Exit" ? "&Exit" : "&About")->trigger();
