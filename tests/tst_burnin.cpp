@@ -49,14 +49,13 @@ struct BurnIn {
     {
         if (!page->IsRunning())
             Click(page, StartStop);
-        for (const QString& run : seconds.split(' ')) { // "BGGG*5": five seconds alike
+        for (const QString& run : seconds.split(' ')) // "BGGG*5": five seconds alike
             for (int i = std::max(1, run.section('*', 1).toInt()); i > 0; --i) {
                 ++clock.seconds;
                 Answer(rig, run.left(4));
                 page->ClockLogCycle();
                 page->OnTimer();
             }
-        }
         ++clock.seconds;
         page->ClockLogCycle();
         return ReadFile("BIT.txt");
@@ -274,8 +273,7 @@ private slots:
     }
     void commandRuns()
     {
-        const auto& [arguments, samples, entries, clicksBefore, code, told] = Fetch<CommandRun>();
-        int clicks = clicksBefore;
+        auto [arguments, samples, entries, clicks, code, told] = Fetch<CommandRun>();
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
         Answer(run.rig, samples);
