@@ -21,8 +21,7 @@ inline void Record(std::string& text, uint8_t type, uint16_t address, std::span<
     text += ':';
     for (uint8_t byte : {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type})
         put(byte);
-    for (uint8_t byte : data)
-        put(byte);
+    std::ranges::for_each(data, put);
     put(uint8_t(-sum));
     text += lineEnd;
 }
@@ -33,10 +32,9 @@ inline std::string Write(std::span<const uint8_t> image, const std::string& line
 {
     std::string text;
     for (size_t offset = 0; offset < image.size(); offset += 32) {
-        if (offset > 0 && offset % 0x10000 == 0) {
-            const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};
+        const uint8_t upper[2]{uint8_t(offset >> 24), uint8_t(offset >> 16)};
+        if (offset > 0 && offset % 0x10000 == 0)
             Record(text, 0x04, 0, upper, lineEnd);
-        }
         const size_t count = std::min<size_t>(32, image.size() - offset);
         Record(text, 0x00, uint16_t(offset), image.subspan(offset, count), lineEnd);
     }

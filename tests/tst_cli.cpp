@@ -308,10 +308,9 @@ private slots:
                 const QString where = stopped.match(said).captured(1);
                 QVERIFY2(run->signalled && run->program.exitStatus() == QProcess::NormalExit
                              && run->program.exitCode() == 4 && !where.isEmpty(),
-                         qPrintable(QString("at %1 ms, exit %2: %3")
-                                        .arg(run->moment)
-                                        .arg(run->program.exitCode())
-                                        .arg(said)));
+                         qPrintable(QString::asprintf("at %d ms, exit %d: ", run->moment,
+                                                      run->program.exitCode())
+                                    + said));
                 if (kSettingsKeptApart)
                     QCOMPARE(ReadFile(ProgramSettingsFile(run->home)).contains("IncompleteImage"),
                              where != "before the erase");
@@ -345,31 +344,22 @@ private slots:
     // 3072.2 sample and restarted reports it.
     void saysWhatToDoNext_data()
     {
-        const QString usage = "Usage: torvanreader-cli [options] ", cli = TORVAN_CLI,
-                      replug = "--replug takes whole seconds from 1 to 86400, not '",
-                      sample =
-                          QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
-        AddRows<Said>(
-            {{"help", {cli, "--help", 0, usage + "COMMAND [command options]\n"}},
-             {"help on flash", {cli, "--help", 0, "\n  flash       Program an"}},
-             {"flash's usage",
-              {cli, "flash --help", 0, usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
-             {"status usage", {cli, "status --help", 0, "status [--watch]\n"}},
-             {"fail-safe's usage",
-              {cli, "fail-safe --help", 0,
-               "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
-               "[--interval 5|10|20|30|40|50|60]\n"}},
-             {"torvanreader, no display",
-              {TORVAN_APP, {}, 1, "torvanreader: needs a desktop session"}},
-             {"torvanreader-demo, no display",
-              {TORVAN_DEMO, {}, 1, "\ntorvanreader-cli does every job of the tool"}},
-             {"--replug abc",
-              {TORVAN_DEMO, "--replug abc", 2,
-               replug + "abc'\nUsage: torvanreader-demo [--replug"}},
-             {"the demo, an update played through",
-              {cli,
-               "--demo flash --to remote --yes " + sample + ";--demo apply --to remote;--demo info",
-               0, "Remote (RX):\tQX720\t3072.2\tRX"}}});
+        const QString usage = "Usage: torvanreader-cli [options] ", cli = TORVAN_CLI;
+        // clang-format off
+        AddRows<Said>({
+            {"help", {cli, "--help", 0, usage + "COMMAND [command options]\n"}},
+            {"help on flash", {cli, "--help", 0, "\n  flash       Program an"}},
+            {"flash's usage", {cli, "flash --help", 0, usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
+            {"status usage", {cli, "status --help", 0, "status [--watch]\n"}},
+            {"fail-safe's usage", {cli, "fail-safe --help", 0, "fail-safe on|off [--wire-quality 48|64|72|86] "
+                "[--video-ber 1e-8|1e-9] [--interval 5|10|20|30|40|50|60]\n"}},
+            {"torvanreader, no display", {TORVAN_APP, {}, 1, "torvanreader: needs a desktop session"}},
+            {"torvanreader-demo, no display", {TORVAN_DEMO, {}, 1, "\ntorvanreader-cli does every job of the tool"}},
+            {"--replug abc", {TORVAN_DEMO, "--replug abc", 2,
+                "--replug takes whole seconds from 1 to 86400, not 'abc'\nUsage: torvanreader-demo [--replug"}},
+            {"the demo, an update played through", {cli, "--demo flash --to remote --yes " QT_TESTCASE_SOURCEDIR
+                "/../samples/firmware/demo-remote-rx-3072.2.hex;--demo apply --to remote;--demo info", 0, "Remote (RX):\tQX720\t3072.2\tRX"}}});
+        // clang-format on
     }
     void saysWhatToDoNext()
     {

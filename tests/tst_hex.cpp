@@ -18,11 +18,6 @@ QByteArray Rec(uint8_t type, uint16_t address, const QByteArray& data, const cha
     return QByteArray::fromStdString(line);
 }
 
-firmware::HexConversion Convert(const QByteArray& text)
-{
-    return firmware::ConvertHexToBin(AsBytes(text));
-}
-
 const QByteArray kEof = ":00000001FF\r\n";
 const QByteArray kABC = QByteArray::fromHex("0a0b0c");
 const QByteArray kBase1 = QByteArray::fromHex("0001");
@@ -44,8 +39,7 @@ private slots:
     void converts_data()
     {
         const QByteArray two = QByteArray::fromHex("0a0b0c0102"), zeros = QByteArray(17, '\0');
-        const QByteArray good = Rec(0, 0, kABC);
-        const QByteArray base100 = Rec(4, 0, QByteArray::fromHex("0100")),
+        const QByteArray good = Rec(0, 0, kABC), base100 = Rec(4, 0, QByteArray::fromHex("0100")),
                          baseFF = Rec(4, 0, QByteArray::fromHex("00FF"));
         // clang-format off
         AddRows<Converted>({
@@ -65,8 +59,7 @@ private slots:
             {"start addresses passed over", {Rec(0, 0, kABC) + Rec(3, 0, "\1\2\3\4") + Rec(5, 0, "\1\2\3\4") + kEof, kABC}},
             {"nothing read after the end", {Rec(0, 0, kABC) + kEof + "garbage\r\n" + Rec(0, 9, "\1"), kABC}},
             {"no data", {Rec(4, 0, kBase1) + kEof, {}}},
-            {"up to the 16 MiB limit",
-             {Rec(4, 0, QByteArray::fromHex("00FF")) + Rec(0, 0xFFE0, QByteArray(32, 'Z')), QByteArray(0xFFFFE0, '\0') + QByteArray(32, 'Z')}},
+            {"up to the 16 MiB limit", {baseFF + Rec(0, 0xFFE0, QByteArray(32, 'Z')), QByteArray(0xFFFFE0, '\0') + QByteArray(32, 'Z')}},
             {"no colon", {good + "030000000A0B0CE6\r\n", {}, 2, "no ':' at the start"}},
             {"a letter past F", {good + ":03000000GA0B0CE6\r\n", {}, 2, "'G' is no hex digit"}},
             {"a zero byte", {good + ":0300000" + '\0' + "0A0B0CE6\r\n", {}, 2, "character 0x00 is no hex digit"}},
@@ -88,7 +81,7 @@ private slots:
     void converts()
     {
         const auto& [text, image, line, reason] = Fetch<Converted>();
-        const firmware::HexConversion converted = Convert(text);
+        const firmware::HexConversion converted = firmware::ConvertHexToBin(AsBytes(text));
         QCOMPARE(converted.error.reason, reason);
         QCOMPARE(converted.error.line, size_t(line));
         QCOMPARE(Bytes(converted.image), image);
@@ -101,10 +94,10 @@ private slots:
         const QByteArray good = "\r\n" + Rec(0, 0, kABC) + Rec(0, 3, "\1\2", "\r") + "  \n"
                                 + Rec(4, 0, kBase1, "\n") + Rec(0, 0x10, kABC);
         const QByteArray bad = good + "\r\n\r" + Rec(0, 0x20, kABC).replace("0A", "0G");
-        QCOMPARE(Convert(bad).error.line, size_t(9));
+        QCOMPARE(firmware::ConvertHexToBin(AsBytes(bad)).error.line, size_t(9));
         const QByteArray longest = Rec(0, 0, QByteArray(255, 'Z')) + Rec(0, 0xFF, kABC);
         for (const QByteArray& text : {good, bad, good + kEof + "junk", longest}) {
-            const firmware::HexConversion whole = Convert(text);
+            const firmware::HexConversion whole = firmware::ConvertHexToBin(AsBytes(text));
             for (int size = 1; size <= text.size(); ++size) {
                 firmware::HexConverter converter;
                 QByteArray pending;
@@ -183,7 +176,8 @@ private slots:
             const QByteArray image = Pattern(size);
             WriteFile("image.bin", image);
             QVERIFY(run(command.arg("0x" + QString::number(origin, 16))));
-            const QByteArray ours = Bytes(Convert(ReadFile("image.hex")).image);
+            const QByteArray ours =
+                Bytes(firmware::ConvertHexToBin(AsBytes(ReadFile("image.hex"))).image);
             QCOMPARE(ours, QByteArray(origin, '\0') + image);
             QVERIFY(run("srec_cat image.hex -intel -o oracle.bin -binary"));
             QCOMPARE(ours, ReadFile("oracle.bin"));

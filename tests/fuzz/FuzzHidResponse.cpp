@@ -88,8 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<uint8_t> response(backend.Next() % 80); // on the heap: a write past it shows
         const uint8_t options = backend.Next();
         std::ranges::generate(payload, [&] { return backend.Next(); });
-        for (size_t i = 0; i < response.size(); ++i)
-            response[i] = untouched(i);
+        std::ranges::generate(response, [&, i = size_t(0)]() mutable { return untouched(i++); });
         backend.written.clear();
         backend.delivered.clear();
         pause = 0;
@@ -115,8 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     "payload framed as given");
             Require(pause == (options & 1 ? 1000u : 0u), "the flash pause is taken as asked");
         }
-        const auto broken =
-            std::find_if(in.begin(), in.end(), [](const Delivered& d) { return d.Broken(); });
+        const auto broken = std::ranges::find_if(in, &Delivered::Broken);
         Require(broken == in.end() || (!answered && broken + 1 == in.end()),
                 "a report claiming more than the buffer ends the transaction unanswered");
         const auto answer = std::find_if(in.begin(), in.end(), [&](const Delivered& d) {

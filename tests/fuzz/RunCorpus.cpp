@@ -14,10 +14,8 @@ int main(int argc, char* argv[])
 {
     if (argc != 2)
         return std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]), 2;
-    std::vector<std::filesystem::path> seeds; // sorted: the same mutants every run
-    for (const auto& entry : std::filesystem::directory_iterator(argv[1]))
-        seeds.push_back(entry.path());
-    std::sort(seeds.begin(), seeds.end());
+    std::vector<std::filesystem::path> seeds(std::filesystem::directory_iterator(argv[1]), {});
+    std::ranges::sort(seeds); // the same mutants every run
     // Bytes that mean something to one of the parsers: HEX text, line ends, the log's tab, and
     // the channel's sequence offsets, counts and status values.
     const uint8_t interesting[] = {':', '\r', '\n', '\t', ' ',  '0',  '1',  '2',  '4', 'F',
