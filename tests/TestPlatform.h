@@ -4,7 +4,6 @@
 // tests/windows/), chosen by the build.
 
 #include <QProcess>
-#include <QString>
 #include <functional>
 #include <memory>
 
