@@ -2,16 +2,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
 
@@ -214,8 +210,7 @@ inline bool Enabled(const QWidget* root, int id)
 inline QAction* MenuAction(const QWidget& window, const QString& text)
 {
     const auto actions = window.findChildren<QAction*>();
-    const auto found = std::find_if(actions.begin(), actions.end(),
-                                    [&](const QAction* action) { return action->text() == text; });
+    const auto found = std::ranges::find(actions, text, &QAction::text);
     return found != actions.end() ? *found : nullptr;
 }
 

@@ -4,7 +4,6 @@
 // tests/windows/), chosen by the build.
 
 #include <QProcess>
-#include <QString>
 #include <functional>
 #include <memory>
 
@@ -21,10 +20,9 @@ void SystemBackendKeepsTheCause();
 // holder is named.
 void UnitHoldIsSystemWide();
 
-// The system's words for a folder opened as a file to write, and the C library's for one read.
-extern const QString kFolderWriteCause, kFolderReadCause;
-// The C library's words for a file whose folder is a file.
-extern const QString kUnderAFileCause;
+// The system's words for a folder opened as a file to write, the C library's for one read, and
+// the C library's for a file whose folder is a file.
+extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause;
 // What a user whom the system refuses a unit is told to do.
 extern const QString kNoAccessAdvice;
 

@@ -74,6 +74,17 @@ private:
 
     static bool Programming(int phase) { return phase >= Erase && phase <= Reset; }
 
+    // The command the fault played on, as the wire recorded it.
+    static auto Sent(const std::vector<RecordingBackend::Record>& records, const Play& play)
+    {
+        int seen = 0;
+        return std::ranges::find_if(records, [&](const auto& record) {
+            return record.direction == RecordingBackend::Direction::Out
+                   && Bytes(record.Payload()).startsWith(QByteArray::fromHex(play.command))
+                   && ++seen == std::max(play.nth, 1);
+        });
+    }
+
     static void Rows(int first, int last)
     {
         QTest::addColumn<std::pair<int, int>>("row"); // the fault, and the phase it strikes
@@ -215,18 +226,6 @@ private:
             return rig.boxes.join('/') + "|" + Text(&rig.page<ResetTool>(), FailSafeControl::State);
         return rig.boxes.join('/') + "|" + Text(programmer, FirmwareControl::Status)
                + QString("|%1").arg(rig.Commands().size());
-    }
-
-    // The command the fault played on, as the wire recorded it.
-    static std::vector<RecordingBackend::Record>::const_iterator
-    Sent(const std::vector<RecordingBackend::Record>& records, const Play& play)
-    {
-        int seen = 0;
-        return std::find_if(records.begin(), records.end(), [&](const auto& record) {
-            return record.direction == RecordingBackend::Direction::Out
-                   && Bytes(record.Payload()).startsWith(QByteArray::fromHex(play.command))
-                   && ++seen == std::max(play.nth, 1);
-        });
     }
 
     // What came in after the command named, up to the next command, shows the fault played.

@@ -114,9 +114,8 @@ private slots:
              {std::pair{255, 0}, {40, 255}, {0, 40}, {40, 0}, {1, 2}, {100, 110}, {254, 254}})
             cables += CableLengthText(DecodeCableLength(uint8_t(a), uint8_t(b))) + " ";
         QCOMPARE(cables, ">110m >110m <20m <20m 1m 105m 254m ");
-        QCOMPARE(SourceName(DecodeSource(0)) + SourceName(DecodeSource(3))
-                     + SourceName(DecodeSource(200)),
-                 "No HDMINo HDMINo HDMI");
+        for (const uint8_t source : {0, 3, 200})
+            QCOMPARE(SourceName(DecodeSource(source)), "No HDMI");
         QVERIFY(status::BerLamp(7) == Lamp::Off && status::BerLamp(9) == Lamp::On
                 && status::BerLamp(255) == Lamp::On);
         QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
@@ -129,13 +128,12 @@ private slots:
     {
         const QImage jack(":/pictures/rj45-jack.png");
         const QColor colours[]{"#f08a1c", "#2e9e3e", "#2f6fd0", "#8a5a2b"}; // A to D
-        for (int port = 1; port <= kPairCount; ++port) { // its strokes and boxes, corner to corner
+        for (int port = 1; port <= kPairCount; ++port) // its strokes and boxes, corner to corner
             for (const Segment& s : std::bit_cast<std::array<Segment, 5>>(MarkingOfPort(port))) {
                 const QColor under = jack.pixelColor((s.x1 + s.x2) / 2, (s.y1 + s.y2) / 2);
                 QVERIFY2(under == colours[port - 1] || under == Qt::white,
                          qPrintable(QString("port %1 at %2,%3").arg(port).arg(s.x1).arg(s.y1)));
             }
-        }
     }
 
     // At opening the page shows the snapshot and reads nothing; then the ticks' blocks on the wire
@@ -304,12 +302,10 @@ private slots:
         if (!printed.isEmpty()) {
             QCOMPARE(text.out, printed);
             const QJsonObject all = QJsonDocument::fromJson(json.out.toUtf8()).object();
-            QJsonObject wanted = QJsonDocument::fromJson(fields.toUtf8()).object(), picked;
+            const QJsonObject wanted = QJsonDocument::fromJson(fields.toUtf8()).object();
             QVERIFY(!wanted.isEmpty());
             for (const QString& field : wanted.keys())
-                picked[field] = all[field];
-            QCOMPARE(QJsonDocument(picked).toJson(QJsonDocument::Compact),
-                     QJsonDocument(wanted).toJson(QJsonDocument::Compact));
+                QVERIFY2(all[field] == wanted[field], qPrintable(field + " in " + json.out));
         }
         page.RunPortCheck();
         Click(&page, Test);

@@ -49,6 +49,7 @@ private slots:
                                .arg(QCoreApplication::applicationPid())},
             {"denied", unconnected + " sim:extender could not be opened: Permission denied.|--"},
             {"fine", kOn}};
+        const auto label = [&](int id) { return ui::FindControl<QLabel>(&dlg, id); };
         for (const auto& [device, state] : table) {
             rig.extender.SetFaults({.refuse = device == "refusing",
                                     .silent = device == "silent",
@@ -58,16 +59,14 @@ private slots:
             rig.extender.FailOpen(HidAccess::Read, device == "denied");
             MenuAction(dlg, "&Reconnect")->trigger();
             QCOMPARE(State(dlg), state);
-            for (const QLabel* line :
-                 {ui::FindControl<QLabel>(&dlg, MainControl::State), // read whole
-                  ui::FindControl<QLabel>(&dlg, MainControl::Instruction)})
+            // Both lines read whole.
+            for (const QLabel* line : {label(MainControl::State), label(MainControl::Instruction)})
                 QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
             // The reason and what to do, told beside the state and to a screen reader.
             const bool denied = device == "denied";
-            QVERIFY(ui::FindControl<QLabel>(&dlg, MainControl::Advice)->isVisibleTo(&dlg)
-                    == denied);
+            QVERIFY(label(MainControl::Advice)->isVisibleTo(&dlg) == denied);
             const QString reason = denied || device == "held" ? state.mid(22).chopped(4) : "";
-            QCOMPARE(ui::FindControl<QLabel>(&dlg, MainControl::State)->accessibleDescription(),
+            QCOMPARE(label(MainControl::State)->accessibleDescription(),
                      denied ? reason + ": " + kNoAccessAdvice : reason);
         }
         // No handle left behind, nothing sent while held, and the count goes on across reconnects.

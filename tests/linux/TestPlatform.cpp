@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "Rig.h"
-#include "device/BoundedWriteBackend.h"
 #include "device/DeviceIds.h"
 #include "device/Process.h"
 #include "device/StatusRegister.h"
@@ -177,11 +176,9 @@ void SystemBackendKeepsTheCause()
     HidapiBackend backend;
     const std::string missing = "/dev/hidraw-torvan-missing";
     const HidOpened opened = backend.Open(missing, HidAccess::Read);
-    QVERIFY(opened.handle == kInvalidHidHandle
-            && opened.error == std::errc::no_such_file_or_directory);
     const HidClaim claim = backend.Claim(missing);
-    QVERIFY(claim.handle == kInvalidHidHandle
-            && claim.error == std::errc::no_such_file_or_directory);
+    QVERIFY(opened.handle == kInvalidHidHandle && claim.handle == kInvalidHidHandle);
+    QVERIFY(opened.error == std::errc::no_such_file_or_directory && claim.error == opened.error);
     const HidTransfer read = backend.Read(12345, nullptr, 65, 0);
     QVERIFY(read.moved == -1 && read.error == std::errc::bad_file_descriptor);
 }
@@ -190,8 +187,7 @@ void UnitHoldIsSystemWide()
 {
     // flock holds a node for its open file: a plain file stands in for the unit's node.
     QTemporaryDir dir;
-    const std::string node = dir.filePath("hidraw").toStdString();
-    QVERIFY(QFile(QString::fromStdString(node)).open(QIODevice::WriteOnly));
+    const std::string node = WriteFile(dir.filePath("hidraw"), "").toStdString();
     HidapiBackend backend;
     const HidClaim first = backend.Claim(node);
     QVERIFY(first.handle != kInvalidHidHandle);
@@ -248,8 +244,7 @@ void ReadyForStop(QProcess&) {}
 // The program blocks the stop signals, to take them on a thread of its own.
 bool TakesStops(const QProcess& program)
 {
-    QFile status(QString("/proc/%1/status").arg(program.processId()));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : "";
+    const QByteArray text = ReadFile(QString("/proc/%1/status").arg(program.processId()));
     const qsizetype mask = text.indexOf("SigBlk:") + 7;
     return mask > 6 && (text.mid(mask, 17).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
 }

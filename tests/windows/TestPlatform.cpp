@@ -1,7 +1,6 @@
 #include "TestPlatform.h"
 
 #include <QtTest>
-#include <functional>
 #include <thread>
 #include <windows.h>
 
@@ -41,11 +40,9 @@ void SystemBackendKeepsTheCause()
     WinHidBackend backend;
     const std::string missing = "\\\\?\\hid#vid_051a&pid_511b#torvan-missing";
     const HidOpened opened = backend.Open(missing, HidAccess::Read);
-    QVERIFY(opened.handle == kInvalidHidHandle
-            && opened.error == std::errc::no_such_file_or_directory);
     const HidClaim claim = backend.Claim(missing);
-    QVERIFY(claim.handle == kInvalidHidHandle
-            && claim.error == std::errc::no_such_file_or_directory);
+    QVERIFY(opened.handle == kInvalidHidHandle && claim.handle == kInvalidHidHandle);
+    QVERIFY(opened.error == std::errc::no_such_file_or_directory && claim.error == opened.error);
     // A path that names something else than an extender (here a plain file) is not kept open.
     QTemporaryDir dir;
     QVERIFY(QFile(dir.filePath("hid")).open(QIODevice::WriteOnly));
@@ -154,11 +151,9 @@ QString ProgramSettingsFile(const QString&)
     return qEnvironmentVariable("APPDATA") + "/TorvanReader/TorvanReader.ini";
 }
 
-namespace {
-
 // Adds change to what the program's CreateProcess is given, after what is there already.
-void ChangeCreation(QProcess& program,
-                    std::function<void(QProcess::CreateProcessArguments*)> change)
+static void ChangeCreation(QProcess& program,
+                           std::function<void(QProcess::CreateProcessArguments*)> change)
 {
     const auto before = program.createProcessArgumentsModifier();
     program.setCreateProcessArgumentsModifier([before, change](auto* arguments) {
@@ -167,8 +162,6 @@ void ChangeCreation(QProcess& program,
         change(arguments);
     });
 }
-
-} // namespace
 
 // A console of its own, so that its stop events reach it alone.
 void ReadyForStop(QProcess& program)
