@@ -82,7 +82,7 @@ int RunCliFlash(IHidBackend& wire, const QString& path)
         .readLine = [](milliseconds) { return std::optional<QString>(); },
         .stop = stop,
         .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = cli::PreciseSleep, // as the program sleeps on this platform
+        .sleep = PreciseSleep, // as the program sleeps on this platform
     };
     return cli::Run({"torvanreader-cli", "flash", "--to", "local", "--yes", path}, context);
 }

@@ -34,7 +34,4 @@ enum class Stream { Out, Err };
 // holds the command up.
 std::unique_ptr<QIODevice> StandardOutput(Stream stream, const std::atomic<Stop>& stop);
 
-// Sleeps for wait, to the millisecond where the system's default tick is coarser.
-void PreciseSleep(std::chrono::microseconds wait);
-
 } // namespace cli

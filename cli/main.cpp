@@ -57,7 +57,7 @@ int main(int argc, char* argv[])
         .stop = stop,
         .clock = ReadLocalClock,
         .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = cli::PreciseSleep,
+        .sleep = PreciseSleep,
         .await = AwaitReady,
     };
     return cli::Run(app.arguments(), context);

@@ -17,6 +17,11 @@ inline constexpr WaitHandle kNoWaitHandle = -1;
 // sleeps; a wait of 0 only looks.
 bool AwaitReady(WaitHandle handle, std::chrono::milliseconds wait);
 
+// Sleeps for wait and never less, to the millisecond where the system's default tick is coarser
+// (Windows' 15.6 ms), and a wait under a millisecond too: the C++ library's sleep on Windows counts
+// whole milliseconds, rounded down, and so does not sleep at all for the programming pace's rest.
+void PreciseSleep(std::chrono::microseconds wait);
+
 // A flag that one thread raises and a waiter on its handle sees: ready from Raise until Clear.
 class WakeSignal {
 public:

@@ -97,9 +97,4 @@ std::unique_ptr<QIODevice> StandardOutput(Stream stream, const std::atomic<Stop>
     return std::make_unique<Output>(stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO, stop);
 }
 
-void PreciseSleep(std::chrono::microseconds wait)
-{
-    std::this_thread::sleep_for(wait);
-}
-
 } // namespace cli

@@ -12,9 +12,6 @@ namespace {
 
 std::atomic<Stop>* requests = nullptr;
 
-// CreateWaitableTimerExW's flag for a timer to the millisecond (Windows 10 1803's SDK).
-constexpr DWORD kHighResolutionTimer = 0x00000002;
-
 // How long the handler holds back Windows' end of the program after the console window is
 // closed, or the user logs off or the PC shuts down: long enough for a flash to stop at the next
 // block and mark the chip, shorter than the five seconds that Windows allows.
@@ -192,21 +189,6 @@ std::optional<QString> ReadLine(std::chrono::milliseconds wait)
 std::unique_ptr<QIODevice> StandardOutput(Stream stream, const std::atomic<Stop>& stop)
 {
     return std::make_unique<Output>(stream == Stream::Out ? 1 : 2, stop);
-}
-
-void PreciseSleep(std::chrono::microseconds wait)
-{
-    // Windows' tick is 15.6 ms by default, so Sleep(5) sleeps three times too long; a
-    // high-resolution timer (Windows 10 1803 and later) waits to the millisecond without changing
-    // the system's tick for every program.
-    thread_local const HANDLE timer =
-        CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
-    LARGE_INTEGER due;
-    due.QuadPart = -10LL * wait.count(); // relative, in 100 ns
-    if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
-        WaitForSingleObject(timer, INFINITE);
-    else
-        Sleep(static_cast<DWORD>((wait.count() + 999) / 1000));
 }
 
 } // namespace cli

@@ -5,11 +5,17 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <thread>
 
 bool AwaitReady(WaitHandle handle, std::chrono::milliseconds wait)
 {
     pollfd watched{handle, POLLIN, 0}; // a negative descriptor is left out: poll only sleeps
     return poll(&watched, 1, static_cast<int>(wait.count())) > 0;
+}
+
+void PreciseSleep(std::chrono::microseconds wait)
+{
+    std::this_thread::sleep_for(wait);
 }
 
 WakeSignal::WakeSignal() : m_handle(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
