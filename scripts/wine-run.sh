@@ -61,6 +61,9 @@ mkdir -p "$WINEPREFIX"
     if "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-; then
         # No .NET or browser engine is offered to install: nothing here needs them.
         WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot </dev/null >/dev/null 2>&1 9>&-
+        # The Plug and Play service, which tells programs of units plugged in and pulled out, gives
+        # up its own start when the machine is slow (an emulated guest): started again, it runs.
+        "$wine" net start PlugPlay </dev/null >/dev/null 2>&1 9>&- || true
     fi
 ) 9>"$WINEPREFIX/.start.lock"
 exec "$wine" "$program" "$@"

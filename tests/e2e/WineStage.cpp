@@ -1,0 +1,188 @@
+#include "e2e/WineStage.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include "linux/UhidExtender.h"
+
+namespace {
+
+// Wine starts a Windows program in half a minute in the emulated guest on a busy machine, and its
+// services with the first one in a few minutes; its HID bus hears of a plug from udevd and tells
+// the programs through its Plug and Play service in a minute or two.
+constexpr int kProgramMs = 300000, kPlugMs = 180000;
+
+// "linux" starts the Linux command line, anything else the Windows program of that name under Wine.
+void Start(QProcess& process, const QString& program, const QStringList& arguments)
+{
+    const QString exe = qEnvironmentVariable("TORVAN_WINDOWS") + "/" + program + ".exe";
+    if (program == "linux")
+        process.start(qEnvironmentVariable("TORVAN_CLI"), arguments);
+    else
+        process.start(qEnvironmentVariable("TORVAN_WINE_RUN"), QStringList{exe} + arguments);
+}
+
+struct Ran {
+    int exit = -1;
+    QString out, err;
+};
+
+Ran Run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    Start(process, program, arguments);
+    if (!process.waitForFinished(kProgramMs))
+        process.kill();
+    process.waitForFinished();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()).remove('\r'),
+            QString::fromUtf8(process.readAllStandardError()).remove('\r')};
+}
+
+// The frames as hex, for a comparison that shows where two wires part.
+QStringList Frames(const std::vector<UhidExtender::Sent>& wire)
+{
+    QStringList frames;
+    for (const auto& sent : wire)
+        frames << QByteArray(reinterpret_cast<const char*>(sent.frame.data()),
+                             qsizetype(sent.frame.size()))
+                      .toHex();
+    return frames;
+}
+
+// list's lines without the path, which each system spells its own way, and the manufacturer,
+// which a virtual unit lacks: Wine's HID bus names its back end there.
+QStringList WithoutPaths(const QString& lines)
+{
+    QStringList rest;
+    for (const QString& line : lines.split('\n', Qt::SkipEmptyParts)) {
+        QStringList fields = line.split('\t');
+        fields.removeAt(fields.size() > 2 ? 2 : 0);
+        rest << fields.mid(1).join('\t');
+    }
+    return rest;
+}
+
+// What the unit has received, waiting up to a program's start for at least `frames` frames.
+QStringList AwaitWire(UhidExtender& unit, size_t frames)
+{
+    std::vector<UhidExtender::Sent> wire;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        for (auto& sent : unit.TakeWire())
+            wire.push_back(std::move(sent));
+        if (wire.size() >= frames || clock.elapsed() > kProgramMs)
+            return Frames(wire);
+        QTest::qWait(50);
+    }
+}
+
+// Each command of the Linux and the Windows command line on the same unit: the same output, exit
+// code and wire.
+void SameAsLinux(UhidExtender& unit)
+{
+    const QString local = "/samples/firmware/demo-local-tx-3072.2.hex";
+    const struct {
+        QStringList arguments;
+        int exit;
+    } rows[]{
+        {{"list"}, 0},
+        {{"info"}, 0},
+        // The virtual unit has no status registers: every read refused, the same nulls.
+        {{"status", "--json"}, 1},
+        {{"flash", "--to", "local", local}, 0},
+        {{"apply", "--to", "local"}, 0},
+        // The guard refuses the remote chip the local image: nothing erased on either.
+        {{"flash", "--to", "remote", local}, 4},
+        // Bad input, told on stderr in each system's spelling of the path: usage, and a file that
+        // cannot be used; nothing sent.
+        {{"flash", "--to", "middle", local}, 2},
+        {{"flash", "--to", "local", "/missing.hex"}, 3},
+    };
+    for (const auto& row : rows) {
+        QStringList onLinux = row.arguments, underWine = row.arguments;
+        if (row.arguments.last().endsWith(".hex")) {
+            onLinux.last().prepend(qEnvironmentVariable("TORVAN_SOURCE_DIR"));
+            underWine.last() = "Z:" + onLinux.last();
+        }
+        unit.TakeWire();
+        const Ran linuxRan = Run("linux", onLinux);
+        const QStringList linuxWire = Frames(unit.TakeWire());
+        const Ran wineRan = Run("cli/torvanreader-cli", underWine);
+        const QString what = row.arguments.join(' ') + "\nLinux: " + linuxRan.out + linuxRan.err
+                             + "\nWine: " + wineRan.out + wineRan.err;
+        QVERIFY2(linuxRan.exit == row.exit && wineRan.exit == row.exit, qPrintable(what));
+        QVERIFY2(row.arguments[0] == "list"
+                     ? WithoutPaths(linuxRan.out) == WithoutPaths(wineRan.out)
+                     : linuxRan.out == wineRan.out,
+                 qPrintable(what));
+        QCOMPARE(Frames(unit.TakeWire()), linuxWire);
+        QVERIFY2(row.exit < 2 || row.exit > 3 || linuxWire.isEmpty(), qPrintable(what));
+    }
+}
+
+} // namespace
+
+void WindowsProgramsUnderWine()
+{
+    UhidExtender first, second;
+    QVERIFY(first.Plug("E2E0001"));
+    SameAsLinux(first);
+    if (QTest::currentTestFailed())
+        return;
+
+    // The main window checks the unit once as it starts, and holds it: a second program is told
+    // which program has it, and sends nothing.
+    Run("linux", {"list"});
+    const QStringList connectCheck = Frames(first.TakeWire());
+    QCOMPARE(connectCheck.size(), 1);
+    QProcess window;
+    Start(window, "torvanreader", {});
+    QStringList sent = AwaitWire(first, 1);
+    QTest::qWait(3000);
+    QCOMPARE(sent += AwaitWire(first, 0), connectCheck);
+    const Ran refused = Run("cli/torvanreader-cli", {"info"});
+    QVERIFY2(refused.exit == 1
+                 && QRegularExpression(" is in use by torvanreader(\\.exe)? \\(process \\d+\\)")
+                        .match(refused.err)
+                        .hasMatch(),
+             qPrintable(refused.err));
+    QVERIFY(first.TakeWire().empty());
+
+    // Plugs and unplugs are followed by list --watch, which sends nothing, and by the window,
+    // which takes the unit left when its own goes and checks it (its sequence numbers go on).
+    QProcess watch;
+    Start(watch, "cli/torvanreader-cli", {"list", "--watch"});
+    QVERIFY(watch.waitForReadyRead(kProgramMs));
+    QString told = QString::fromUtf8(watch.readAllStandardOutput());
+    QVERIFY(second.Plug("E2E0002"));
+    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("added"), kPlugMs);
+    first.Unplug();
+    QCOMPARE(AwaitWire(second, 1).join(' ').mid(2), connectCheck.join(' ').mid(2));
+    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("removed"), kPlugMs);
+    watch.kill();
+    window.kill();
+    QVERIFY2(QRegularExpression(
+                 "^present\t\\S+\tE2E0001\nadded\t\\S+\tE2E0002\nremoved\t\\S+\tE2E0001\n$")
+                 .match(told.remove('\r'))
+                 .hasMatch(),
+             qPrintable(told));
+    QVERIFY(watch.waitForFinished() && window.waitForFinished());
+
+    // Pulled out under status --watch, the unit's loss is told with the system's cause (Wine's
+    // "Access denied." where Windows says "The device is not connected."), and the watch goes on
+    // until it is stopped.
+    QProcess watching;
+    Start(watching, "cli/torvanreader-cli", {"--serial", "E2E0002", "status", "--watch"});
+    QVERIFY(watching.waitForReadyRead(kProgramMs));
+    second.Unplug();
+    QString lost;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (lost += watching.readAllStandardError()).contains("the extender did not answer ("),
+        qPrintable(lost), kPlugMs);
+    QCOMPARE(watching.state(), QProcess::Running);
+    watching.kill();
+    watching.waitForFinished();
+}
