@@ -9,7 +9,8 @@
 
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
-// tests/e2e/run-e2e.sh boots. On Windows it checks the device watcher, and says why it skips.
+// tests/e2e/run-e2e.sh boots, which drives the Windows programs under Wine when given them. On
+// Windows it checks the device watcher, and says why it skips.
 void HidrawEndToEnd();
 
 // The system's back end keeps the system's own cause of a failed open, claim and transfer, and

@@ -27,7 +27,6 @@ public:
     };
 
     SimDeviceModel model; // touched by the test only while no command is under way
-    std::atomic<int> commands{0};
 
     ~UhidExtender() { Unplug(); }
     bool Plug(const char* serial = "E2E0001", uint16_t product = kTorvanProductId)
@@ -83,7 +82,6 @@ private:
                 m_wire.push_back(
                     {{report + 1, report + 3 + length}, std::chrono::steady_clock::now()});
             }
-            ++commands;
             const auto answer = model.Answer({report + 3, length});
             uhid_event input{.type = UHID_INPUT2, .u = {}};
             input.u.input2.size = 64;

@@ -31,8 +31,8 @@ void HidrawEndToEnd()
     }
     using enum UnitChange::Kind;
     QVERIFY(told == (std::vector{Added, Added, Removed}));
-    QSKIP("the hidraw case runs in the Linux guest (tests/e2e/); the Windows programs are tested "
-          "on the simulated extender under Wine");
+    QSKIP("the hidraw case runs in the Linux guest (tests/e2e/), which runs these programs under "
+          "Wine");
 }
 
 void SystemBackendKeepsTheCause()
