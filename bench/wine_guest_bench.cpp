@@ -36,7 +36,7 @@ QString Run(const QString& program, const QStringList& arguments, bool underWine
 double BlockSpan(const std::vector<UhidExtender::Sent>& wire)
 {
     const auto isBlock = [](const UhidExtender::Sent& sent) {
-        return sent.frame.size() > 1 && sent.frame[1] == frames::DataChunk{}.size();
+        return sent.frame.size() > 1 && uint8_t(sent.frame[1]) == frames::DataChunk{}.size();
     };
     const auto first = std::find_if(wire.begin(), wire.end(), isBlock);
     const auto last = std::find_if(wire.rbegin(), wire.rend(), isBlock);

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <QByteArray>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -22,7 +23,7 @@ class UhidExtender {
 public:
     // One output report as the unit received it: sequence, length and payload, and when.
     struct Sent {
-        std::vector<uint8_t> frame;
+        QByteArray frame;
         std::chrono::steady_clock::time_point at;
     };
 
@@ -80,7 +81,8 @@ private:
             {
                 std::lock_guard lock(m_wireMutex);
                 m_wire.push_back(
-                    {{report + 1, report + 3 + length}, std::chrono::steady_clock::now()});
+                    {QByteArray(reinterpret_cast<const char*>(report + 1), qsizetype(length + 2)),
+                     std::chrono::steady_clock::now()});
             }
             const auto answer = model.Answer({report + 3, length});
             uhid_event input{.type = UHID_INPUT2, .u = {}};
@@ -88,7 +90,8 @@ private:
             input.u.input2.data[0] = report[1];
             input.u.input2.data[1] = uint8_t(std::min<size_t>(answer.size(), 62));
             std::copy_n(answer.begin(), input.u.input2.data[1], input.u.input2.data + 2);
-            write(m_fd, &input, sizeof input);
+            // An answer that cannot be written is missed by the program, as a lost report is.
+            [[maybe_unused]] const ssize_t written = write(m_fd, &input, sizeof input);
         }
     }
     int m_fd = -1;
