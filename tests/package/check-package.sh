@@ -9,7 +9,6 @@ build=$1 work=$2 vendor=$3 product=$4
 for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian mandoc readelf; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is missing"; exit 77; }
 done
-[ -f /usr/share/bash-completion/bash_completion ] || { echo "SKIPPED: bash-completion is missing"; exit 77; }
 
 root=$work/root
 rm -rf "$root" "$work/deb" "$work/shots" && mkdir -p "$root"
@@ -22,20 +21,9 @@ grep -q "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==
     "$root/usr/lib/udev/rules.d/70-torvanreader.rules"
 man=$root/usr/share/man/man1
 for page in torvanreader torvanreader-cli torvanreader-demo; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
-# The pages and the completion name the build's IDs.
+# The pages and the completion name the build's IDs (what it offers is the command-line suite's).
 zcat "$man"/torvanreader{,-cli}.1.gz | grep -c "0x${vendor^^} and product 0x${product^^}" | grep -qx 2
 grep -q "HID_ID=0003:0000${vendor^^}:0000${product^^}" "$root/usr/share/bash-completion/completions/torvanreader-cli"
-
-# What bash offers after LINE.
-offered() {
-    bash -c '. /usr/share/bash-completion/bash_completion; . "$0"; COMP_LINE=$1 COMP_POINT=${#1}
-        read -ra COMP_WORDS <<<"${1% *} ."; COMP_WORDS[-1]=${1##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-        f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}"' \
-        "$root/usr/share/bash-completion/completions/torvanreader-cli" "$1"
-}
-[ "$(offered 'torvanreader-cli ')" = "list info status flash apply burn-in fail-safe" ]
-[ "$(offered 'torvanreader-cli flash --to ')" = "local remote" ]
-[ "$(offered 'torvanreader-cli burn-in --period 1')" = "1s 10s 1m 10m" ]
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/torvanreader_*.deb)
