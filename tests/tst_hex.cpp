@@ -141,7 +141,7 @@ private slots:
                 && large.Position(524288) == 65535);
     }
 
-    // srec_cat and objcopy write HEX files of generated images; ours and srec_cat read them back.
+    // srec_cat and objcopy write HEX files of generated images; ours reads them back.
     void sameBytesAsTheTools()
     {
         if (QStandardPaths::findExecutable("srec_cat").isEmpty()
@@ -164,11 +164,8 @@ private slots:
             const QByteArray image = Pattern(size);
             WriteFile("image.bin", image);
             QVERIFY(run(command.arg("0x" + QString::number(origin, 16))));
-            const QByteArray ours =
-                Bytes(firmware::ConvertHexToBin(AsBytes(ReadFile("image.hex"))).image);
-            QCOMPARE(ours, QByteArray(origin, '\0') + image);
-            QVERIFY(run("srec_cat image.hex -intel -o oracle.bin -binary"));
-            QCOMPARE(ours, ReadFile("oracle.bin"));
+            QCOMPARE(Bytes(firmware::ConvertHexToBin(AsBytes(ReadFile("image.hex"))).image),
+                     QByteArray(origin, '\0') + image);
         }
     }
 };
