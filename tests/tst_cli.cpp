@@ -4,7 +4,6 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "device/SystemDevices.h"
-#include "device/sim/SimUnits.h"
 
 namespace {
 
