@@ -74,15 +74,18 @@ private:
 
     static bool Programming(int phase) { return phase >= Erase && phase <= Reset; }
 
-    // The command the fault played on, as the wire recorded it.
-    static auto Sent(const std::vector<RecordingBackend::Record>& records, const Play& play)
+    // What the wire recorded from the command the fault played on: nothing if it was never sent.
+    static std::vector<RecordingBackend::Record> FromSent(const Rig& rig, const Play& play)
     {
+        std::vector<RecordingBackend::Record> records = rig.wire.Records();
         int seen = 0;
-        return std::ranges::find_if(records, [&](const auto& record) {
-            return record.direction == RecordingBackend::Direction::Out
-                   && Bytes(record.Payload()).startsWith(QByteArray::fromHex(play.command))
-                   && ++seen == std::max(play.nth, 1);
-        });
+        records.erase(
+            records.begin(), std::ranges::find_if(records, [&](const auto& record) {
+                return record.direction == RecordingBackend::Direction::Out
+                       && Bytes(record.Payload()).startsWith(QByteArray::fromHex(play.command))
+                       && ++seen == std::max(play.nth, 1);
+            }));
+        return records;
     }
 
     static void Rows(int first, int last)
@@ -126,11 +129,7 @@ private:
         // The stalled write ends on its own, and the wire shows it once the extender took it; until
         // then every command failed at once as if the unit were gone.
         const bool fails = fault == Silent || fault == Refuse || fault == Unplug || fault == Stall;
-        const auto taken = [&] {
-            const auto records = rig.wire.Records();
-            return Sent(records, play) != records.end();
-        };
-        QTRY_VERIFY(fault != Stall || taken());
+        QTRY_VERIFY(fault != Stall || !FromSent(rig, play).empty());
         QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
         const bool gone = (fault == Unplug || fault == Stall) && !play.gone.isEmpty();
         QCOMPARE(Shown(rig, phase), !fails ? play.answered : gone ? play.gone : play.failed);
@@ -231,19 +230,19 @@ private:
     // What came in after the command named, up to the next command, shows the fault played.
     void VerifyPlayed(Rig& rig, int fault, const Play& play)
     {
-        const auto records = rig.wire.Records();
-        const auto sent = Sent(records, play);
-        QVERIFY2(sent != records.end(), "the command was never sent");
+        const auto records = FromSent(rig, play);
+        QVERIFY2(!records.empty(), "the command was never sent");
         QString came;
-        auto in = sent + 1;
+        auto in = records.begin() + 1;
         for (; in != records.end() && in->direction == RecordingBackend::Direction::In; ++in)
-            came += in->bytes.size() < 3                      ? 's'
-                    : (in->bytes[1] & 0x7F) != sent->bytes[1] ? 'o'
-                    : in->bytes[3] == 0x55                    ? 'r'
-                    : in->bytes[1] & 0x80                     ? 'A'
-                                                              : 'a';
+            came += in->bytes.size() < 3                           ? 's'
+                    : (in->bytes[1] & 0x7F) != records[0].bytes[1] ? 'o'
+                    : in->bytes[3] == 0x55                         ? 'r'
+                    : in->bytes[1] & 0x80                          ? 'A'
+                                                                   : 'a';
         QCOMPARE(came, kCame[fault]);
-        QVERIFY((in - 1)->time - sent->time >= std::chrono::milliseconds(kPlayed[fault].latencyMs));
+        QVERIFY((in - 1)->time - records[0].time
+                >= std::chrono::milliseconds(kPlayed[fault].latencyMs));
         QVERIFY(fault != Unplug || rig.extender.EnumeratePaths().empty());
     }
 };

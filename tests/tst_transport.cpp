@@ -10,12 +10,14 @@ class TransportTest : public QObject {
 
 private slots:
     // command>answer: refused (55) are an unknown register, a wrong check byte, another group's
-    // four bytes, a block before a write was begun and an unknown firmware command.
-    void extenderAnswers()
+    // four bytes, a block before a write was begun and an unknown firmware command. A wait for an
+    // answer ends by its time-out, a stuck write by the write wait. (That an absent device fails at
+    // once, and the way on, are the fault matrix's.)
+    void extenderAnswersAndWaitsAreBounded()
     {
         Rig rig;
         rig.Set("0104=07090909");
-        CHidCmd channel(rig.wire);
+        CHidCmd channel(rig.bounded);
         QVERIFY(channel.Transport().Open());
         QString answers;
         for (const QString& command :
@@ -28,17 +30,7 @@ private slots:
         QCOMPARE(answers, "aa01 aa07090909 55 55 aa 55 aa 55 55 aa aa aa aa ");
         // Programming clears bits only: a block over one not erased keeps what both cleared.
         QCOMPARE(rig.extender.Flash(SimDeviceModel::Local)[0], 0x00);
-    }
-
-    // A wait for an answer ends by its time-out, a stuck write by the write wait. (That an absent
-    // device fails at once, and the way on, are the fault matrix's.)
-    void waitsAreBounded()
-    {
-        auto extender = std::make_shared<SimExtender>();
-        BoundedWriteBackend backend(extender);
-        CHidCmd channel(backend);
-        QVERIFY(channel.Transport().Open());
-        extender->SetFaults({.silent = true});
+        rig.extender.SetFaults({.silent = true});
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(ChannelAnswer(channel, "aa01ab", 100), QByteArray("none"));
@@ -47,14 +39,14 @@ private slots:
         // the write wait, and later calls fail at once while it is stuck. Closed or opened again
         // meanwhile, the unit stays claimed until the write has returned, so that no other program
         // takes it while our report still goes out; nothing waits for it.
-        extender->SetFaults({.writeStallMs = 1600, .onlyNth = 1});
+        rig.extender.SetFaults({.writeStallMs = 1600, .onlyNth = 1});
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none"));
         QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500,
                  qPrintable(QString::number(clock.elapsed())));
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none")); // still stuck: at once
-        CHidIO other(*extender);                                        // a second program
+        CHidIO other(rig.wire);                                         // a second program
         QVERIFY(!channel.Transport().Open() && !other.Open() && clock.elapsed() < 200);
         QTRY_VERIFY_WITH_TIMEOUT(other.Open(), 2000);
         QVERIFY(clock.elapsed() >= 400);
