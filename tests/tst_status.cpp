@@ -1,6 +1,5 @@
 // The Status page: decoding boundaries, the start-up display, the tick blocks on the wire, what a
 // poll shows and falls back to, colours, advice, the RJ45 marking, its timers, the demo's moments.
-#include <QAccessible>
 #include <bit>
 
 #include "Rig.h"

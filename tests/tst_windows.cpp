@@ -1,8 +1,5 @@
 // The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot, tabs and fit
 // to the screen, Enter, and every way out of it while a page is busy.
-#include <QScrollArea>
-#include <QScrollBar>
-
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "app/AboutDlg.h"
@@ -276,19 +273,16 @@ private slots:
         ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs)->setCurrentIndex(shown);
         QVERIFY(!tool.Page(shown)->isHidden() && tool.Page(0)->isHidden() == (shown != 0));
         rig.answers = {stop};
-        const auto wayOut = [&](const QString& way) {
-            if (way == "close box")
-                tool.close();
-            else if (way == "Esc")
-                QTest::keyClick(&tool, Qt::Key_Escape);
-            else if (way == "Enter") // on a button of the page's tab
-                QTest::keyClick(page->findChild<QPushButton*>(), Qt::Key_Return);
-            else
-                MenuAction(tool, way == "Exit" ? "&Exit" : "&About")->trigger();
-        };
         QElapsedTimer closing;
         closing.start();
-        wayOut(way);
+        if (way == "close box")
+            tool.close();
+        else if (way == "Esc")
+            QTest::keyClick(&tool, Qt::Key_Escape);
+        else if (way == "Enter") // on a button of the page's tab
+            QTest::keyClick(page->findChild<QPushButton*>(), Qt::Key_Return);
+        else
+            MenuAction(tool, "&" + way)->trigger();
         const bool asked = busy == PerformanceTool::FirmwareTab && way != "About";
         QCOMPARE(rig.boxes.join('|'), way == "About" ? "Software Version 1.0.0.1"
                                       : asked ? "A firmware update is running. Stopping now leaves "
@@ -302,7 +296,7 @@ private slots:
             QTRY_VERIFY(!rig.page<DlgProgrammer>().IsBusy());
             QVERIFY(busy != 0 || rig.Holds(SimDeviceModel::Local, image));
             closing.restart();
-            wayOut("Exit");
+            MenuAction(tool, "&Exit")->trigger();
         }
         QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
         QVERIFY(!tool.isVisible() && page.isNull());
