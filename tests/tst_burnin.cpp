@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(recorder.Counter(Trace::Link), 255);
     }
 
-    void startSampleStop()
+    void startSampleStopAndChart()
     {
         BurnIn run;
         auto* period = ui::FindControl<QComboBox>(run.page, Period);
@@ -134,12 +134,7 @@ private slots:
         period->setCurrentIndex(2); // the chosen item's period
         Click(run.page, StartStop);
         QCOMPARE(run.page->findChild<QTimer*>("sampleTimer")->interval(), 3 * 3600 * 1000);
-    }
-
-    void chartOfThirtySamples()
-    {
-        BurnIn run;
-        Click(run.page, StartStop);
+        // The chart of a new run: thirty samples, then scrolled by one.
         auto* chart = ui::FindControl<ChartView>(run.page, Chart);
         QCOMPARE(chart->accessibleDescription(), "No sample yet");
         run.Run(QString("GGGG GGGG BGGG ").repeated(10).trimmed()); // the link down on every third

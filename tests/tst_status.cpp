@@ -67,7 +67,7 @@ class StatusTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void decodingBoundaries()
+    void decodingBoundariesAndMarking()
     {
         // Mode names 8 and 9, cable lengths at and beyond what the chips measure, sources without
         // HDMI, the bit error lamp either side of clean, signal bytes with their bits clear. Modes
@@ -85,12 +85,8 @@ private slots:
                 && status::BerLamp(255) == Lamp::On);
         QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
                 && DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
-    }
-
-    // Each pair's marking lies on that pair in the jack picture: under the middle of its strokes
-    // and contacts, the pair's colour or its white stripe.
-    void markingLiesOnItsPair()
-    {
+        // Each pair's marking lies on that pair in the jack picture: under the middle of its
+        // strokes and contacts, the pair's colour or its white stripe.
         const QImage jack(":/pictures/rj45-jack.png");
         const QColor colours[]{"#f08a1c", "#2e9e3e", "#2f6fd0", "#8a5a2b"}; // A to D
         for (int port = 1; port <= kPairCount; ++port) // its strokes and boxes, corner to corner
