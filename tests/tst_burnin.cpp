@@ -11,8 +11,6 @@ using enum BurnInControl::Id; // the page's controls by name
 
 namespace {
 
-const Payloads kSample = Wire("aa01ab 020103 020204 010b0c");
-
 // What a sample finds: link, video, 5 V, HPD, each G good (link 4, video 3), g the lowest good
 // value (1), b the lowest bad one above (link 5, video 4), B bad (0), R not acknowledged.
 void Answer(Rig& rig, const QString& s)
@@ -122,7 +120,7 @@ private slots:
                  "Stop|2014/2/1 9:5:3");     // emptied
         QVERIFY(run.rig.Commands().empty()); // the first sample comes one period later
         run.page->OnTimer();
-        QCOMPARE(run.rig.Commands(), kSample);
+        QCOMPARE(run.rig.Commands(), Wire("aa01ab 020103 020204 010b0c")); // a sample
         run.Run("BGGG*6");
         QTRY_COMPARE(Text(run.page, Time), "2014/2/1 9:5:10");
         Click(run.page, StartStop);

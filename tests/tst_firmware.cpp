@@ -318,10 +318,7 @@ private slots:
         fw.rig.main.reset();
         const CliResult refused = RunCli(fw.rig.wire, "apply --to local");
         QVERIFY(refused.code == 4 && refused.err.endsWith("(--yes restarts it anyway)\n"));
-        const QString info =
-            RunCli(fw.rig.wire, "info").out + RunCli(fw.rig.wire, "--json info").out;
-        QVERIFY(info.startsWith("Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):")
-                && info.contains(R"("incomplete_image":["local"])"));
+        QVERIFY(RunCli(fw.rig.wire, "--json info").out.contains(R"("incomplete_image":["local"])"));
         QCOMPARE(RunCli(fw.rig.wire, "apply --to local --yes").out, " Local Reset done.\n");
         fw.page = fw.rig.Open().findChild<DlgProgrammer*>();
         fw.rig.boxes.clear();
