@@ -243,27 +243,24 @@ private slots:
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
         QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
                 && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
-    }
-
-    void imageSizes()
-    {
+        // Images of many sizes, each over its inverse: a block per 32 bytes, the bar to its end.
         for (int size : {1, 32, 33, 64, 100000}) {
-            Firmware fw;
-            fw.page->SetTickPeriod(0ms);
-            fw.rig.answers = {true, true}; // the inverted image names no chip: program it anyway
+            Firmware sized;
+            sized.page->SetTickPeriod(0ms);
+            sized.rig.answers = {true, true}; // the inverted image names no chip: program it anyway
             for (const char invert : {0, -1}) { // the second, inverted, over the first
-                QByteArray image = Counting(size);
-                for (char& byte : image)
+                QByteArray bytes = Counting(size);
+                for (char& byte : bytes)
                     byte ^= invert;
-                fw.LoadHex(image);
-                fw.rig.wire.Clear();
-                fw.Program();
-                auto* bar = ui::FindControl<QProgressBar>(fw.page, Progress);
-                QVERIFY(int(fw.rig.Commands().size()) == 2 + (size + 31) / 32
-                        && fw.rig.Holds(Chip::Local, image));
+                sized.LoadHex(bytes);
+                sized.rig.wire.Clear();
+                sized.Program();
+                auto* bar = ui::FindControl<QProgressBar>(sized.page, Progress);
+                QVERIFY(int(sized.rig.Commands().size()) == 2 + (size + 31) / 32
+                        && sized.rig.Holds(Chip::Local, bytes));
                 QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
             }
-            QCOMPARE(fw.rig.boxes.count("Firmware update Completed!"), 2);
+            QCOMPARE(sized.rig.boxes.count("Firmware update Completed!"), 2);
         }
     }
 
