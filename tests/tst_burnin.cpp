@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(recorder.Counter(Trace::Link), 255);
     }
 
-    void startSampleStopAndChart()
+    void runsOnThePage() // Start, a sample and Stop; a new run's chart; a log not to be written
     {
         BurnIn run;
         auto* period = ui::FindControl<QComboBox>(run.page, Period);
@@ -154,12 +154,9 @@ private slots:
         const QImage picture = chart->grab().toImage(); // each trace in its newest sample's colour
         QVERIFY(picture.pixelColor(200, 80) == QColor(0, 255, 0)
                 && picture.pixelColor(200, 170) == Qt::red);
-    }
-
-    void unwritableLogIsToldOnceInThePage()
-    {
-        BurnIn run;
-        QVERIFY(QDir().mkdir("BIT.txt"));
+        // A log that cannot be written is told once, in the page, from the clock's start again.
+        run.clock.seconds = FakeClock().seconds.load();
+        QVERIFY(QFile::remove("BIT.txt") && QDir().mkdir("BIT.txt"));
         Click(run.page, StartStop);
         auto* notice = run.page->findChild<QLabel*>("logNotice");
         const QString told = notice->text();

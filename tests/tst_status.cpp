@@ -67,7 +67,7 @@ class StatusTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void decodingBoundariesAndMarking()
+    void decodingMarkingStartupAndTicks()
     {
         // Mode names 8 and 9, cable lengths at and beyond what the chips measure, sources without
         // HDMI, the bit error lamp either side of clean, signal bytes with their bits clear. Modes
@@ -95,12 +95,8 @@ private slots:
                 QVERIFY2(under == colours[port - 1] || under == Qt::white,
                          qPrintable(QString("port %1 at %2,%3").arg(port).arg(s.x1).arg(s.y1)));
             }
-    }
-
-    // At opening the page shows the snapshot and reads nothing; then the ticks' blocks on the wire
-    // and the timers that drive them.
-    void startupAndTicks()
-    {
+        // At opening the page shows the snapshot and reads nothing; then the ticks' blocks on the
+        // wire and the timers that drive them.
         Rig rig;
         rig.Healthy();
         rig.Set("0108=0a 010b=04 0111=08 010e=08 0114=09 0109=3f400034 0202=01 0204=c8");
