@@ -1,14 +1,6 @@
 #pragma once
-#include <QAbstractButton>
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
 #include <QtTest>
+#include <QtWidgets>
 #include <deque>
 
 #include "app/PerformanceTool.h"

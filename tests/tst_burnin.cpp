@@ -11,8 +11,6 @@ using enum BurnInControl::Id; // the page's controls by name
 
 namespace {
 
-const Payloads kSample = Wire("aa01ab 020103 020204 010b0c");
-
 // What a sample finds: link, video, 5 V, HPD, each G good (link 4, video 3), g the lowest good
 // value (1), b the lowest bad one above (link 5, video 4), B bad (0), R not acknowledged.
 void Answer(Rig& rig, const QString& s)
@@ -62,7 +60,7 @@ struct BurnIn {
     }
 };
 
-// A command line run: its arguments, the samples (as Answer takes them), whether BIT.txt holds an
+// A command line run: its arguments, the samples (as Run takes them), whether BIT.txt holds an
 // entry before it, clicks on the page's Start/Stop before it (-1: Start during the run), the exit
 // code and what it tells.
 using CommandRun = std::tuple<QString, QString, bool, int, int, QString>;
@@ -107,7 +105,7 @@ private slots:
         QCOMPARE(recorder.Counter(Trace::Link), 255);
     }
 
-    void startSampleStop()
+    void runsOnThePage() // Start, a sample and Stop; a new run's chart; a log not to be written
     {
         BurnIn run;
         auto* period = ui::FindControl<QComboBox>(run.page, Period);
@@ -122,7 +120,7 @@ private slots:
                  "Stop|2014/2/1 9:5:3");     // emptied
         QVERIFY(run.rig.Commands().empty()); // the first sample comes one period later
         run.page->OnTimer();
-        QCOMPARE(run.rig.Commands(), kSample);
+        QCOMPARE(run.rig.Commands(), Wire("aa01ab 020103 020204 010b0c")); // a sample
         run.Run("BGGG*6");
         QTRY_COMPARE(Text(run.page, Time), "2014/2/1 9:5:10");
         Click(run.page, StartStop);
@@ -134,12 +132,7 @@ private slots:
         period->setCurrentIndex(2); // the chosen item's period
         Click(run.page, StartStop);
         QCOMPARE(run.page->findChild<QTimer*>("sampleTimer")->interval(), 3 * 3600 * 1000);
-    }
-
-    void chartOfThirtySamples()
-    {
-        BurnIn run;
-        Click(run.page, StartStop);
+        // The chart of a new run: thirty samples, then scrolled by one.
         auto* chart = ui::FindControl<ChartView>(run.page, Chart);
         QCOMPARE(chart->accessibleDescription(), "No sample yet");
         run.Run(QString("GGGG GGGG BGGG ").repeated(10).trimmed()); // the link down on every third
@@ -161,12 +154,9 @@ private slots:
         const QImage picture = chart->grab().toImage(); // each trace in its newest sample's colour
         QVERIFY(picture.pixelColor(200, 80) == QColor(0, 255, 0)
                 && picture.pixelColor(200, 170) == Qt::red);
-    }
-
-    void unwritableLogIsToldOnceInThePage()
-    {
-        BurnIn run;
-        QVERIFY(QDir().mkdir("BIT.txt"));
+        // A log that cannot be written is told once, in the page, from the clock's start again.
+        run.clock.seconds = FakeClock().seconds.load();
+        QVERIFY(QFile::remove("BIT.txt") && QDir().mkdir("BIT.txt"));
         Click(run.page, StartStop);
         auto* notice = run.page->findChild<QLabel*>("logNotice");
         const QString told = notice->text();
@@ -230,52 +220,40 @@ private slots:
         QTRY_COMPARE(ReadFile("BIT.txt").count("No HPD"), 1); // emptied by Start, logged again
     }
 
-    // torvanreader-cli's burn-in logs what the page logs for the same samples.
-    void commandLogsWhatThePageLogs()
-    {
-        const QByteArray logged = BurnIn().Run("BGGB*14"); // the link down and HPD bad throughout
-        QCOMPARE(logged.count("Fail") + logged.count("No HPD"), 4);
-        BurnIn run;
-        Answer(run.rig, "BGGB");
-        run.rig.main->Channel().Transport().Close(); // one program per unit
-        const CliResult cli =
-            RunCli(run.rig.wire, "burn-in --period 1s --duration 14s", &run.clock);
-        QCOMPARE(cli.out.count("Link bad   Video Signal good   5V good   HPD bad"), 14);
-        QVERIFY(
-            cli.out.endsWith("Burn-in ended (duration): 14 samples; bad: Link 14, Video Signal "
-                             "0, 5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"));
-        QCOMPARE(ReadFile("BIT.txt"), logged);
-    }
-
     // The command line's run: exit 5 and the counts that failed when any sample failed, 0 for a
     // clean run; duration over period samples, however long the answers take; a log that holds
     // entries, BIT.txt as any other, kept unless the user says otherwise; one run at a time holds
     // the log, the page's or the command's, and the other is told who has it and changes nothing.
+    // A run that starts logs what the page logs for the same samples, and prints a line a sample.
     void commandRuns_data()
     {
         const QString two = "burn-in --duration 2s", yes = two + " --yes";
         // clang-format off
         AddRows<CommandRun>({
-            {"clean run", {two, "GGGG", false, 0, 0, "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
+            {"clean run", {two, "GGGG*2", false, 0, 0, "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
                 "BIT.txt; no sample failed\n"}},
-            {"HPD failed", {two, "GGGB", false, 0, 5, "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
-            {"failed counts in JSON", {"--json burn-in --period 10s --duration 25s", "BBGG", false, 0, 5,
+            {"HPD failed", {two, "GGGB*2", false, 0, 5, "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
+            {"failed counts in JSON", {"--json burn-in --period 10s --duration 25s", "BBGG*2", false, 0, 5,
                 R"("failed":["link","video"],"log":"BIT.txt","samples":2})"}},
             {"BIT.txt holding entries kept", {two, "GGGG", true, 0, 4, "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
             {"command line while the page runs", {yes, "GGGG", true, 1, 1,
                 "not started: BIT.txt is in use by tst_burnin (process PID); --log names another file"}},
-            {"command line after the page stopped, --yes", {yes, "GGGG", true, 2, 0, "2 samples"}},
-            {"page while the command line runs", {two, "GGGG", false, -1, 0,
+            {"command line after the page stopped, --yes", {yes, "GGGG*2", true, 2, 0, "2 samples"}},
+            {"the link down and HPD bad throughout", {"burn-in --period 1s --duration 14s", "BGGB*14", false, 0, 5,
+                "Link bad   Video Signal good   5V good   HPD bad\nBurn-in ended (duration): 14 samples; bad: Link 14, "
+                "Video Signal 0, 5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"}},
+            {"page while the command line runs", {two, "GGGG*2", false, -1, 0,
                 "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run has ended."}}});
         // clang-format on
     }
     void commandRuns()
     {
         const auto& [arguments, samples, entries, clicksBefore, code, told] = Fetch<CommandRun>();
+        const QByteArray logged = BurnIn().Run(samples);
         int clicks = clicksBefore;
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
-        Answer(run.rig, samples);
+        Answer(run.rig, samples.left(4));
         for (int i = 0; i < clicks; ++i)
             Click(run.page, StartStop);
         const QByteArray log = entries ? "2014/3/6 9:0:0\tNo HPD .\r\n" : "";
@@ -291,7 +269,9 @@ private slots:
         const QString pid = QString::number(QCoreApplication::applicationPid());
         QVERIFY2(shown.contains(QString(told).replace("PID", pid)), qPrintable(shown));
         QCOMPARE(run.page->IsRunning(), clicks == 1);
-        QCOMPARE(ReadFile("BIT.txt"), code == 1 || code == 4 ? log : ""); // else emptied
+        QCOMPARE(ReadFile("BIT.txt"), code == 1 || code == 4 ? log : logged); // else emptied first
+        const QString counted = QRegularExpression("(\\d+) samples").match(cli.out).captured(1);
+        QCOMPARE(cli.out.count("   HPD "), counted.toInt());
     }
 
     void reportFiles()

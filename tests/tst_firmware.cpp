@@ -159,24 +159,6 @@ private slots:
                  sent);
     }
 
-    // Closing the window during an update asks "… Stop it?"; an update ending meanwhile (any end)
-    // takes the question with it: the window closes as after a completed update, even on No.
-    void questionGoesAwayWithTheUpdate()
-    {
-        Firmware fw;
-        fw.LoadHex(Counting(32 * 40));
-        Click(fw.page, Program);
-        const QPointer<DlgProgrammer> page = fw.page;
-        ui::SetBoxPresenter([&](const ui::Box& box) {
-            fw.rig.boxes << box.text; // a question unanswered until the update has ended, then No
-            return box.question && !QTest::qWaitFor([&] { return !page->IsBusy(); });
-        });
-        fw.rig.tool->done(0);
-        QCOMPARE(fw.rig.boxes,
-                 (QStringList{firmware::kStopQuestion, "Firmware update Completed!"}));
-        QVERIFY(page.isNull());
-    }
-
     void programsBothChipsAndRestartsThem()
     {
         Firmware fw;
@@ -218,33 +200,7 @@ private slots:
         QCOMPARE(fw.rig.boxes.mid(3), (QStringList{" Remote Reset done.", " Local Reset done."}));
         QCOMPARE(fw.rig.pauses, std::vector<uint32_t>(4, 1000));
         QVERIFY(fw.Restarts(Chip::Local) == 1 && fw.Restarts(Chip::Remote) == 1);
-    }
-
-    void commandSendsThePagesStream()
-    {
-        Firmware fw;
-        const QString path = QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
-        fw.Load(path);
-        Click(fw.page, Remote);
-        fw.Program();
-        Rig rig;
-        rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
-        const CliResult flash = RunCli(rig.wire, "flash --to remote --apply " + path);
-        QCOMPARE(flash.out,
-                 "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2\nFirmware update "
-                 "Completed!\n Remote Reset done.\n");
-        Payloads stream = fw.rig.Commands(), sent = rig.Commands();
-        stream.push_back(Hex("040408"));
-        QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
-        QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
-        const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
-        QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
-                && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
-    }
-
-    // The question before the erase names what each side is, or says which one is unknown.
-    void imageGuardSaysWhatItKnows()
-    {
+        // The question before the erase names what each side is, or says which one is unknown.
         const auto block = [](const char* hex) { // none from the marker alone
             return firmware::FindImageInfo(Hex(QByteArray("1234fedc") + hex));
         };
@@ -263,32 +219,48 @@ private slots:
             {"", "",
              "Neither this image nor the chip you chose tells what it is, so nothing tells whether "
              "they fit."}};
-        for (const auto& [image, chip, question] : table) {
-            const auto mismatch = firmware::ImageMismatch(block(image), block(chip));
-            QCOMPARE(QString::fromStdString(mismatch ? mismatch->Question() : ""),
-                     question.isEmpty() ? "" : question + kRisk);
+        for (const auto& [imageId, chipId, asked] : table) {
+            const auto found = firmware::ImageMismatch(block(imageId), block(chipId));
+            QCOMPARE(QString::fromStdString(found ? found->Question() : ""),
+                     asked.isEmpty() ? "" : asked + kRisk);
         }
-    }
-
-    void imageSizes()
-    {
+        // The command line sends the page's stream, the remote sample's here.
+        fw.rig.wire.Clear();
+        const QString path = QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-remote-rx-3072.2.hex";
+        fw.Load(path);
+        Click(fw.page, Remote);
+        fw.Program();
+        Rig rig;
+        rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
+        const CliResult flash = RunCli(rig.wire, "flash --to remote --apply " + path);
+        QCOMPARE(flash.out,
+                 "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2\nFirmware update "
+                 "Completed!\n Remote Reset done.\n");
+        Payloads stream = fw.rig.Commands(), sent = rig.Commands();
+        stream.push_back(Hex("040408"));
+        QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);
+        QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
+        const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
+        QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
+                && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
+        // Images of many sizes, each over its inverse: a block per 32 bytes, the bar to its end.
         for (int size : {1, 32, 33, 64, 100000}) {
-            Firmware fw;
-            fw.page->SetTickPeriod(0ms);
-            fw.rig.answers = {true, true}; // the inverted image names no chip: program it anyway
+            Firmware sized;
+            sized.page->SetTickPeriod(0ms);
+            sized.rig.answers = {true, true}; // the inverted image names no chip: program it anyway
             for (const char invert : {0, -1}) { // the second, inverted, over the first
-                QByteArray image = Counting(size);
-                for (char& byte : image)
+                QByteArray bytes = Counting(size);
+                for (char& byte : bytes)
                     byte ^= invert;
-                fw.LoadHex(image);
-                fw.rig.wire.Clear();
-                fw.Program();
-                auto* bar = ui::FindControl<QProgressBar>(fw.page, Progress);
-                QVERIFY(int(fw.rig.Commands().size()) == 2 + (size + 31) / 32
-                        && fw.rig.Holds(Chip::Local, image));
+                sized.LoadHex(bytes);
+                sized.rig.wire.Clear();
+                sized.Program();
+                auto* bar = ui::FindControl<QProgressBar>(sized.page, Progress);
+                QVERIFY(int(sized.rig.Commands().size()) == 2 + (size + 31) / 32
+                        && sized.rig.Holds(Chip::Local, bytes));
                 QVERIFY(bar->maximum() == (size + 31) / 32 && bar->value() == bar->maximum());
             }
-            QCOMPARE(fw.rig.boxes.count("Firmware update Completed!"), 2);
+            QCOMPARE(sized.rig.boxes.count("Firmware update Completed!"), 2);
         }
     }
 
@@ -343,10 +315,7 @@ private slots:
         fw.rig.main.reset();
         const CliResult refused = RunCli(fw.rig.wire, "apply --to local");
         QVERIFY(refused.code == 4 && refused.err.endsWith("(--yes restarts it anyway)\n"));
-        const QString info =
-            RunCli(fw.rig.wire, "info").out + RunCli(fw.rig.wire, "--json info").out;
-        QVERIFY(info.startsWith("Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):")
-                && info.contains(R"("incomplete_image":["local"])"));
+        QVERIFY(RunCli(fw.rig.wire, "--json info").out.contains(R"("incomplete_image":["local"])"));
         QCOMPARE(RunCli(fw.rig.wire, "apply --to local --yes").out, " Local Reset done.\n");
         fw.page = fw.rig.Open().findChild<DlgProgrammer*>();
         fw.rig.boxes.clear();
@@ -358,6 +327,19 @@ private slots:
         QCOMPARE(fw.rig.boxes, (QStringList{firmware::kRestartMarkedQuestion, " Local Reset done.",
                                             "Firmware update Completed!", " Local Reset done."}));
         QCOMPARE(fw.Restarts(Chip::Local), 3);
+        // Closing the window during an update asks "… Stop it?"; an update ending meanwhile (any
+        // end) takes the question with it: the window closes as after a completed one, even on No.
+        Click(fw.page, Program);
+        const QPointer<DlgProgrammer> page = fw.page;
+        fw.rig.boxes.clear();
+        ui::SetBoxPresenter([&](const ui::Box& box) {
+            fw.rig.boxes << box.text; // a question unanswered until the update has ended, then No
+            return box.question && !QTest::qWaitFor([&] { return !page->IsBusy(); });
+        });
+        fw.rig.tool->done(0);
+        QCOMPARE(fw.rig.boxes,
+                 (QStringList{firmware::kStopQuestion, "Firmware update Completed!"}));
+        QVERIFY(page.isNull());
     }
 };
 
