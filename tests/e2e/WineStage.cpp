@@ -101,8 +101,12 @@ void SameAsLinux(UhidExtender& unit)
         const Ran linuxRan = Run("linux", onLinux);
         const QStringList linuxWire = Frames(unit.TakeWire());
         const Ran wineRan = Run("cli/torvanreader-cli", underWine);
-        const QString what = row.arguments.join(' ') + "\nLinux: " + linuxRan.out + linuxRan.err
-                             + "\nWine: " + wineRan.out + wineRan.err;
+        const QString what = QString("%1\nLinux (%2): %3%4\nWine (%5): %6%7")
+                                 .arg(row.arguments.join(' '))
+                                 .arg(linuxRan.exit)
+                                 .arg(linuxRan.out, linuxRan.err)
+                                 .arg(wineRan.exit)
+                                 .arg(wineRan.out, wineRan.err);
         QVERIFY2(linuxRan.exit == row.exit && wineRan.exit == row.exit, qPrintable(what));
         const auto shown = [&](QString out) {
             return row.arguments[0] == "list" ? out.replace(kPathAndMaker, "\\1") : out;
