@@ -65,12 +65,6 @@ QByteArray Counting(int size, const char* id = "1234fedc23072110")
 
 const QString kRisk = " Programming it may leave the unit unusable. Program it anyway?";
 
-// A block never goes sooner than a whole period after the one before, however late that went: on
-// time, and 0.9 ms late.
-constexpr std::chrono::microseconds kPeriod = firmware::kBlockPeriod;
-static_assert(firmware::NextBlockDue(0us, 0us, kPeriod) == 5000us);
-static_assert(firmware::NextBlockDue(0us, 900us, kPeriod) == 5900us);
-
 } // namespace
 
 class FirmwareTest : public QObject {
@@ -160,8 +154,8 @@ private slots:
         fw.rig.tool->done(0);
         fw.rig.tool.reset(); // as "Start to Analyze" destroys it once it returns
         fw.rig.main.reset();
-        const CliResult refused = RunCli(fw.rig.wire, "apply --to local");
-        QVERIFY(refused.code == 4 && refused.err.endsWith("(--yes restarts it anyway)\n"));
+        const CliResult applied = RunCli(fw.rig.wire, "apply --to local");
+        QVERIFY(applied.code == 4 && applied.err.endsWith("(--yes restarts it anyway)\n"));
         QVERIFY(RunCli(fw.rig.wire, "--json info").out.contains(R"("incomplete_image":["local"])"));
         QCOMPARE(RunCli(fw.rig.wire, "apply --to local --yes").out, " Local Reset done.\n");
         fw.page = fw.rig.Open().findChild<DlgProgrammer*>();
