@@ -79,7 +79,6 @@ private slots:
             {"BGGG*5 GGGG*5", ""},
             {"BGGG*12", "7 Link Fail.\r\n13 Link Fail.\r\n"},
             {"GBGG*5 GGGG GBGG", "8 No Video Signal.\r\n"},
-            {"GGBG*5 GGGG GGBG*5", ""},
             {"GGBG*5 GGGG GGBG*6", "13 No 5V from Source.\r\n"},
             {"GGGB*5 GGGG GGGB*5", ""},
             {"GGGB*6", "7 No HPD .\r\n"},
