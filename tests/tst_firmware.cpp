@@ -274,7 +274,6 @@ private slots:
         const QString mismatch = "This image is for %1, but the chip you chose is QX710 TX.";
         const std::tuple<const char*, const char*, QString> table[]{
             {"23072110", "22050010", ""}, // another revision of the same chip
-            {"33000000", "23000010", mismatch.arg("QX720 RX")},
             {"23000000", "23000010", mismatch.arg("QX710 RX")},
             {"53000010", "23000010", mismatch.arg("chip type 5 TX")},
             {"23000010", "",
