@@ -173,19 +173,21 @@ struct Rig {
     }
 };
 
-// What a person reads off the control numbered id: a field, a text box, a button or a label.
-inline QString Text(const QWidget* root, int id)
+// What a person reads off the control numbered id: a field, a text box, a button or a label; or
+// what the property named says, as what a screen reader tells or a list's choice.
+inline QString Text(const QWidget* root, int id, const char* property = "text")
 {
     const QWidget* control = ui::FindControl<QWidget>(root, id);
-    const QVariant text = control->property("text");
+    const QVariant text = control->property(property);
     return text.isValid() ? text.toString() : control->property("plainText").toString();
 }
 
-inline QString Texts(const QWidget* root, std::initializer_list<int> ids)
+inline QString Texts(const QWidget* root, std::initializer_list<int> ids,
+                     const char* property = "text")
 {
     QStringList texts;
     for (int id : ids)
-        texts << Text(root, id);
+        texts << Text(root, id, property);
     return texts.join('|');
 }
 

@@ -11,9 +11,7 @@ QString State(const QWidget* page)
     QString state = Text(page, FailSafeControl::State);
     for (int id : {On, Off, WireQuality, VideoBitError, TimeInterval})
         state += Enabled(page, id) ? " +" : " -";
-    for (int id : {WireQuality, VideoBitError, TimeInterval})
-        state += " " + ui::FindControl<QComboBox>(page, id)->currentText();
-    return state;
+    return state + " " + Texts(page, {WireQuality, VideoBitError, TimeInterval}, "currentText");
 }
 
 } // namespace
@@ -25,10 +23,10 @@ private slots:
     // The lists' wire quality, video bit error and time interval, and the setting byte On writes.
     void settingBytes_data()
     {
-        AddRows<std::pair<QString, QString>>({{"the defaults", {"64 1e-9 30", "b3"}},
-                                              {"each list's last", {"86 1e-8 60", "ee"}},
-                                              {"each list's first", {"48 1e-9 5", "90"}},
-                                              {"the bit error alone", {"48 1e-8 5", "88"}}});
+        AddRows<std::pair<QString, QString>>({{"the defaults", {"64|1e-9|30", "b3"}},
+                                              {"each list's last", {"86|1e-8|60", "ee"}},
+                                              {"each list's first", {"48|1e-9|5", "90"}},
+                                              {"the bit error alone", {"48|1e-8|5", "88"}}});
     }
     void settingBytes()
     {
@@ -36,10 +34,10 @@ private slots:
         Rig rig;
         rig.Open();
         auto& page = rig.page<ResetTool>();
-        QCOMPARE(State(&page), "Fail-Safe Disable + - + + + 64 1e-9 30");
+        QCOMPARE(State(&page), "Fail-Safe Disable + - + + + 64|1e-9|30");
         for (int i = 0; i < 3; ++i)
             ui::FindControl<QComboBox>(&page, FailSafeControl::WireQuality + i)
-                ->setCurrentText(selection.split(' ')[i]);
+                ->setCurrentText(selection.split('|')[i]);
         rig.wire.Clear();
         Click(&page, FailSafeControl::On);
         QCOMPARE(State(&page), "Fail-Safe Enable - + - - - " + selection);

@@ -108,10 +108,8 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
-    // Which unit the windows are on: units plugged in and out followed without Reconnect, within a
-    // second; with two present a choice by serial number and path, kept while one is left; the unit
-    // chosen last chosen again when present; the tool window's caption and the unit it takes back;
-    // a unit present but not yet open to the user. Only the unit in use is ever sent to.
+    // Which unit the windows are on, each case a row named for it: plugs followed without Reconnect
+    // within a second, a choice by serial number and path. Only the unit in use is ever sent to.
     void whichUnit_data()
     {
         // The serial numbers of the two units ("-" for none), the steps ("open" the main window,
