@@ -145,10 +145,6 @@ private slots:
             || QStandardPaths::findExecutable("objcopy").isEmpty())
             QSKIP(
                 "srec_cat or objcopy is missing (the test command installs srecord and binutils)");
-        const auto run = [](const QString& command) { // split at spaces
-            QStringList arguments = command.split(' ');
-            return QProcess::execute(arguments.takeFirst(), arguments) == 0;
-        };
         const QString srec = "srec_cat image.bin -binary -offset %1 -o image.hex -intel -obs=";
         const QString objcopy =
             "objcopy -I binary -O ihex --change-addresses %1 image.bin image.hex";
@@ -159,7 +155,8 @@ private slots:
         for (const auto& [size, origin, command] : table) {
             const QByteArray image = Pattern(size);
             WriteFile("image.bin", image);
-            QVERIFY(run(command.arg("0x" + QString::number(origin, 16))));
+            QStringList arguments = command.arg("0x" + QString::number(origin, 16)).split(' ');
+            QCOMPARE(QProcess::execute(arguments.takeFirst(), arguments), 0);
             QCOMPARE(Bytes(firmware::ConvertHexToBin(AsBytes(ReadFile("image.hex"))).image),
                      QByteArray(origin, '\0') + image);
         }
