@@ -4,6 +4,7 @@
 #include "HexText.h"
 #include "Rig.h"
 #include "TestPlatform.h"
+#include "device/Waitable.h"
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
@@ -306,6 +307,12 @@ private slots:
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
         QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
                 && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
+        // The rest of a block's wait, under a millisecond too, is slept and never less.
+        for (const std::chrono::microseconds rest : {300us, 999us, 1500us}) {
+            const auto start = std::chrono::steady_clock::now();
+            PreciseSleep(rest);
+            QVERIFY(std::chrono::steady_clock::now() - start >= rest);
+        }
         // Images of many sizes, each over its inverse: a block per 32 bytes, the bar to its end.
         for (int size : {1, 32, 33, 64, 100000}) {
             Firmware sized;
