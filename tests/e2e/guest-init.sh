@@ -20,7 +20,6 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroo
     mount -t proc proc /newroot/proc && mount -t sysfs sys /newroot/sys && mount -t devtmpfs dev /newroot/dev
     mount -t tmpfs -o mode=0700 run /newroot/run
     chroot /newroot /sbin/modprobe -a uhid hid-generic
-    echo "guest: mounted at $(cut -d' ' -f1 /proc/uptime) s"
     if [ -n "$windows" ]; then
         chroot /newroot /sbin/modprobe overlay
         for dir in tmp run/wine; do
