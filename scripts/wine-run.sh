@@ -19,6 +19,9 @@ export WINEDEBUG=${WINEDEBUG:--all}
 if [ -n "${QT_QPA_PLATFORM:-}" ]; then
     export WINEQT_QPA_PLATFORM=$QT_QPA_PLATFORM
 fi
+# Seeing no console window, Qt hands a program's messages, QtTest's report among them, to the
+# debugger alone: they go to the standard streams, as on Linux.
+export WINEQT_ASSUME_STDERR_HAS_CONSOLE=1
 # Qt's offscreen platform on Windows looks for fonts only in Qt's own lib/fonts, which Qt no longer
 # ships: without any, no text has a width. It gets DejaVu, as the Linux build's offscreen windows.
 dejavu=/usr/share/fonts/truetype/dejavu
