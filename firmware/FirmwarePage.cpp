@@ -209,7 +209,7 @@ void DlgProgrammer::OnTimer()
     // The timer counts whole milliseconds, rounded down: the rest of the wait, less than one, is
     // slept here, so that no block goes early and none waits a millisecond too long.
     if (const auto early = m_due - SteadyNow(); early.count() > 0)
-        PreciseSleep(std::chrono::duration_cast<std::chrono::microseconds>(early));
+        PreciseSleep(std::chrono::ceil<std::chrono::microseconds>(early));
     const auto sent = SteadyNow();
     m_due = firmware::NextBlockDue(m_due, sent, decltype(sent)(m_tickPeriod));
     using std::chrono::milliseconds;
