@@ -1,7 +1,9 @@
 #include "history/Keeper.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
-#include <vector>
+
+#include "history/Store.h"
 
 namespace history {
 namespace {
@@ -50,6 +52,37 @@ std::shared_ptr<Keeper::Shared> Keeper::Current()
 Keeper::Shared::Shared(QString file, Tell tell, Clock clock)
     : m_file(std::move(file)), m_tell(std::move(tell)), m_clock(std::move(clock))
 {
+}
+
+Keeper::Shared::~Shared() = default;
+
+std::unique_ptr<Store> Keeper::Shared::Take()
+{
+    std::unique_lock lock(m_keeping);
+    if (!QFileInfo::exists(m_file))
+        m_idle.clear(); // removed meanwhile: those kept would write where nobody reads
+    if (!m_idle.empty()) {
+        std::unique_ptr<Store> store = std::move(m_idle.back());
+        m_idle.pop_back();
+        return store;
+    }
+    const int generation = m_generation;
+    lock.unlock(); // opening may wait for another program's write
+    return std::make_unique<Store>(m_file, generation);
+}
+
+void Keeper::Shared::GiveBack(std::unique_ptr<Store> store)
+{
+    const std::lock_guard lock(m_keeping);
+    if (store->Failure().isEmpty() && store->Generation() == m_generation)
+        m_idle.push_back(std::move(store));
+}
+
+void Keeper::Shared::Forget()
+{
+    const std::lock_guard lock(m_keeping);
+    ++m_generation;
+    m_idle.clear();
 }
 
 void Keeper::Shared::Failed(const QString& why)

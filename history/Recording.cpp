@@ -34,11 +34,14 @@ Recording::Recording(CHidCmd& channel, Row row) : m_keeper(Keeper::Current()), m
     m_row.host = QSysInfo::machineHostName();
     m_row.serial = QString::fromStdString(unit->attributes.serial);
     m_row.path = QString::fromStdString(unit->path);
-    m_store = std::make_unique<Store>(m_keeper->File());
-    if (!m_store->MovedAside().isEmpty())
-        m_keeper->Say("the update history was damaged: it was kept as " + m_store->MovedAside()
+    m_store = m_keeper->Take();
+    const std::optional<qint64> id = m_store->Add(m_row);
+    if (const QString aside = m_store->TakeMovedAside(); !aside.isEmpty()) {
+        m_keeper->Forget();
+        m_keeper->Say("the update history was damaged: it was kept as " + aside
                       + ", and a new one was started");
-    if (const std::optional<qint64> id = m_store->Add(m_row)) {
+    }
+    if (id) {
         m_row.id = *id;
         return;
     }
@@ -56,7 +59,7 @@ void Recording::End(const char* outcome, const QString& cause, std::optional<qin
     m_row.durationMs = m_started.msecsTo(m_keeper->Now());
     if (!m_store->End(m_row))
         m_keeper->Failed(CannotKeep(m_store->Failure()));
-    m_store.reset();
+    m_keeper->GiveBack(std::move(m_store));
 }
 
 bool Recorded(CHidCmd& channel, Row row, const std::function<bool()>& action)

@@ -137,7 +137,8 @@ QString FileAndCause(const QString& file, const QString& cause)
 
 } // namespace
 
-Store::Store(const QString& file) : m_file(file), m_db(std::make_unique<Connection>())
+Store::Store(const QString& file, int generation)
+    : m_file(file), m_generation(generation), m_db(std::make_unique<Connection>())
 {
     if (!QDir().mkpath(QFileInfo(file).path())) {
         m_failure = FileAndCause(file, "its folder cannot be made");
@@ -157,8 +158,8 @@ int Store::Prepare()
     int result = m_db->Open(m_file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (result != SQLITE_OK)
         return result;
-    // A row is on disk before the chip is touched, so that a lost power supply leaves it too.
-    result = sqlite3_exec(m_db->get(), "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;",
+    // Commits wait for the disk only where Add asks them to.
+    result = sqlite3_exec(m_db->get(), "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;",
                           nullptr, nullptr, nullptr);
     qint64 layout = 0;
     if (result == SQLITE_OK && (result = ReadLayout(m_db->get(), layout)) == SQLITE_OK
@@ -217,12 +218,20 @@ int Store::Insert(const Row& row)
 {
     if (!*m_db)
         return SQLITE_CANTOPEN; // said already, with its cause
-    Statement insert(m_db->get(), "INSERT INTO history (" + FieldNames().join(", ") + ") VALUES ("
-                                      + QStringList(kFields.size(), "?").join(", ") + ")");
-    int index = 1;
-    for (const Field& field : kFields)
-        std::visit([&](auto member) { insert.Bind(index++, row.*member); }, field.member);
-    return insert.Step();
+    sqlite3_exec(m_db->get(), "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    int result = SQLITE_OK;
+    {
+        Statement insert(m_db->get(), "INSERT INTO history (" + FieldNames().join(", ")
+                                          + ") VALUES ("
+                                          + QStringList(kFields.size(), "?").join(", ") + ")");
+        int index = 1;
+        for (const Field& field : kFields)
+            std::visit([&](auto member) { insert.Bind(index++, row.*member); }, field.member);
+        result = insert.Step();
+    }
+    if (result == SQLITE_DONE) // else the connection is closed, its error kept
+        sqlite3_exec(m_db->get(), "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+    return result;
 }
 
 bool Store::End(const Row& row)
