@@ -145,7 +145,8 @@ const std::vector<Command>& Commands()
          {},
          "",
          {"since", "csv"},
-         "Every erase, programming, restart and fail-safe change on record, newest first.",
+         "Every erase, programming, restart and fail-safe change on record, newest first "
+         "(--serial: those units').",
          History},
     };
     return commands;
@@ -199,7 +200,8 @@ QString Help(const Command* command)
         parser.setApplicationDescription(
             "Diagnose and maintain an HDBaseT extender pair from scripts and terminals.\n\n"
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
-            "file cannot be used; 4 refused by the guard or by the user; 5 a burn-in sample "
+            "file cannot be used (an image, or the update history); 4 refused by the guard or by "
+            "the user; 5 a burn-in sample "
             "failed.");
         commands = "\nCommands:\n";
         for (const Command& each : Commands())
