@@ -25,9 +25,11 @@
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimExtender.h"
 #include "device/sim/SimUnits.h"
+#include "history/Keeper.h"
 #include "status/Rj45Picture.h"
 #include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
 
 namespace {
 
@@ -168,11 +170,13 @@ int main(int argc, char* argv[])
         // nothing the user keeps.
         const QTemporaryDir settings;
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        const history::Keeper history(settings.filePath("history.sqlite"), {});
         SimExtender extender;
         SimUnits units({&extender, &steady});
         RecordingBackend wire(units);
         return TakeScreenshots(extender, wire, plugs, screenshotDir);
     }
+    const history::Keeper history(history::UserFile(true), ui::TellLater);
     demo::Extender extender;
     extender.ReportPlugsTo(&plugs);
     SimUnits units({&extender, &steady});

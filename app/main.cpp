@@ -5,7 +5,9 @@
 #include "app/DesktopSession.h"
 #include "app/TorvanReaderDlg.h"
 #include "device/SystemDevices.h"
+#include "history/Keeper.h"
 #include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
 
 int main(int argc, char* argv[])
 {
@@ -17,6 +19,7 @@ int main(int argc, char* argv[])
     std::string watchFailure;
     const std::unique_ptr<IUnitWatcher> watcher = MakeSystemWatcher(watchFailure);
     const std::unique_ptr<IHidBackend> backend = MakeSystemBackend();
+    const history::Keeper history(history::UserFile(false), ui::TellLater);
     CTorvanReaderDlg mainDlg(*backend, watcher.get());
     mainDlg.exec();
     return 0;

@@ -4,6 +4,7 @@
 #include "cli/Session.h"
 #include "device/DeviceIds.h"
 #include "failsafe/FailSafeSetting.h"
+#include "history/Keeper.h"
 
 namespace cli {
 namespace {
@@ -93,6 +94,12 @@ const std::vector<Option>& Options()
          "Fail-safe video bit error threshold: " + Listed(videoBitErrors) + "."},
         {"interval", "S", timeIntervals,
          "Fail-safe time interval in seconds: " + Listed(timeIntervals) + "."},
+        {"since",
+         "DATE",
+         {},
+         "Only what was done from DATE on: 2025-03-07, or 2025-03-07T13:05 in local time (a Z "
+         "after it: UTC)."},
+        {"csv", {}, {}, "Print CSV for a spreadsheet: a header row, then a record per entry."},
     };
     return options;
 }
@@ -134,6 +141,13 @@ const std::vector<Command>& Commands()
          {"wire-quality", "video-ber", "interval"},
          "Switch the extender's fail-safe on with a setting, or off.",
          FailSafe},
+        {"history",
+         {},
+         "",
+         {"since", "csv"},
+         "Every erase, programming, restart and fail-safe change on record, newest first "
+         "(--serial: those units').",
+         History},
     };
     return commands;
 }
@@ -186,7 +200,8 @@ QString Help(const Command* command)
         parser.setApplicationDescription(
             "Diagnose and maintain an HDBaseT extender pair from scripts and terminals.\n\n"
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
-            "file cannot be used; 4 refused by the guard or by the user; 5 a burn-in sample "
+            "file cannot be used (an image, or the update history); 4 refused by the guard or by "
+            "the user; 5 a burn-in sample "
             "failed.");
         commands = "\nCommands:\n";
         for (const Command& each : Commands())
@@ -241,6 +256,11 @@ int Run(const QStringList& arguments, Context& context)
                          .arg(kLongestWait)
                          .arg(parser.value("wait")));
     Session session(context, parser, found->name);
+    // What the command changes is kept in the update history; trouble with it is said once.
+    std::optional<history::Keeper> keeper;
+    if (const QString file = context.history ? context.history(parser.isSet("demo")) : QString();
+        !file.isEmpty())
+        keeper.emplace(file, [&](const QString& message) { session.Warn(message); });
     return found->run(session);
 }
 

@@ -50,6 +50,8 @@ struct Context {
     // Sleeps until handle turns ready or wait has passed; true when it is ready. kNoWaitHandle
     // only sleeps.
     std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};
+    // The update history's file, the user's or the demo's; none where nothing is to be recorded.
+    std::function<QString(bool demo)> history = {};
 };
 
 // An option: its name, the word for its value in usage lines (none for a switch), the values it

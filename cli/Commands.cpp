@@ -257,7 +257,7 @@ int FailSafe(Session& session)
         return opened;
     const uint8_t setting = on ? failsafe::SettingByte(true, choices[0], choices[1], choices[2])
                                : failsafe::kOffSetting;
-    if (on ? !failsafe::WriteSetting(session.Channel(), setting)
+    if (on ? !failsafe::SwitchOn(session.Channel(), setting)
            : !failsafe::SwitchOff(session.Channel()))
         return session.Fail(kDevice, failsafe::kFailedText
                                          + (": the fail-safe setting ("

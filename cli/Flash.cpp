@@ -102,10 +102,11 @@ int Load(Session& session, const QString& path, std::shared_ptr<const firmware::
     return kDone;
 }
 
-// Its size and identification, as the page shows them.
+// Its size and identification, as the page shows them, and its SHA-256.
 void ShowImage(Session& session, const QString& path, const firmware::Image& image,
                const std::optional<firmware::DeviceInfoBlock>& info)
 {
+    const QString sha256 = firmware::Sha256Text(image);
     const auto text = [&](std::string (firmware::DeviceInfoBlock::*part)() const) {
         return info ? QJsonValue(QString::fromStdString(((*info).*part)())) : QJsonValue();
     };
@@ -115,20 +116,22 @@ void ShowImage(Session& session, const QString& path, const firmware::Image& ima
                                  {"bytes", qint64(image.size())},
                                  {"chip", text(&firmware::DeviceInfoBlock::ChipTypeName)},
                                  {"role", text(&firmware::DeviceInfoBlock::RoleText)},
-                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
+                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)},
+                                 {"sha256", sha256}});
     else
-        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
+        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3  SHA-256: %4")
                          .arg(image.size())
                          .arg(QString::fromStdString(firmware::ImageTypeText(info)))
-                         .arg(QString::fromStdString(firmware::ImageRevisionText(info))));
+                         .arg(QString::fromStdString(firmware::ImageRevisionText(info)))
+                         .arg(sha256));
 }
 
-// The page's guard: an image that may not fit the chip is asked about on a terminal and refused
-// elsewhere, unless --yes.
-int Guard(Session& session, frames::Chip chip, const std::optional<firmware::DeviceInfoBlock>& info)
+// The page's guard: an image that may not fit the chip, as it says it is, is asked about on a
+// terminal and refused elsewhere, unless --yes.
+int Guard(Session& session, const std::optional<firmware::DeviceInfoBlock>& chip,
+          const std::optional<firmware::DeviceInfoBlock>& info)
 {
-    const auto mismatch =
-        firmware::ImageMismatch(info, firmware::ReadIdentification(session.Reader(), chip));
+    const auto mismatch = firmware::ImageMismatch(info, chip);
     if (!mismatch || session.Options().isSet("yes")
         || session.Ask(QString::fromStdString(mismatch->Question())))
         return kDone;
@@ -230,9 +233,10 @@ int Flash(Session& session)
     ShowImage(session, files[0], *image, info);
     if (const int opened = session.Open())
         return opened;
-    if (const int refused = Guard(session, *chip, info))
+    const auto before = firmware::ReadIdentification(session.Reader(), *chip);
+    if (const int refused = Guard(session, before, info))
         return refused;
-    firmware::Update update(image, *chip);
+    firmware::Update update(image, *chip, {files[0], before});
     if (const int refused = MarkFirst(session, update))
         return refused;
     if (const int ended = Stream(session, update, options.value("to")))

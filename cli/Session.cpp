@@ -210,12 +210,7 @@ IUnitWatcher& Session::Watcher(QString& failure)
 
 QString Session::HowLastFailed() const
 {
-    const std::optional<uint8_t> status = m_channel->LastStatus();
-    if (status)
-        return QString("the extender refused it (status 0x%1)").arg(*status, 2, 16, QChar('0'));
-    const std::error_code error = m_channel->Transport().TransferError();
-    return QString("the extender did not answer")
-           + (error ? QString(" (%1)").arg(QString::fromStdString(error.message())) : "");
+    return QString::fromStdString(m_channel->HowLastFailed());
 }
 
 std::optional<frames::Chip> ChipOption(const QString& value)

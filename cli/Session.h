@@ -97,6 +97,7 @@ int Flash(Session& session);
 int Apply(Session& session);
 int BurnIn(Session& session);
 int FailSafe(Session& session);
+int History(Session& session);
 // Restarts the chip and says so, with --json as the object given; Apply's and flash --apply's.
 int Restart(Session& session, frames::Chip chip, const QJsonObject& json);
 

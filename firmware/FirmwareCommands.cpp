@@ -5,6 +5,7 @@
 #include "device/HidCmd.h"
 #include "device/PageHost.h"
 #include "device/StatusRegister.h"
+#include "history/Recording.h"
 
 namespace firmware {
 namespace {
@@ -50,8 +51,11 @@ std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames:
 
 bool ResetChip(CHidCmd& channel, frames::Chip chip)
 {
-    return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs,
-                        frames::kFlashPauseMs);
+    return history::Recorded(
+        channel, {.chip = frames::ChipWord(chip), .action = history::kRestart}, [&] {
+            return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs,
+                                frames::kFlashPauseMs);
+        });
 }
 
 const char* ResetDoneText(frames::Chip chip)

@@ -165,7 +165,8 @@ void DlgProgrammer::OnProgram()
         ui::ShowMessage(this, "Erase Fail!");
         return;
     }
-    m_update = std::make_unique<firmware::Update>(m_image, target);
+    m_update = std::make_unique<firmware::Update>(
+        m_image, target, firmware::Provenance{m_imagePath, m_chipInfo[ChipIndex(target)]});
     if (!m_update->Mark(*channel)
         && !ui::Ask(this, firmware::kUnmarkedTitle,
                     firmware::UnmarkedQuestion(m_update->MarkFailure()))) {

@@ -4,9 +4,9 @@
 #   scripts/torvan.sh test   install what is missing, build, run every test (also under sanitizers),
 #                            the Windows build's suites and installer under Wine, then each fuzz
 #                            target for a bounded time (TORVAN_FUZZ_SECONDS, 60)
-#   scripts/torvan.sh windows  install what is missing, build Qt for Windows once (scripts/
-#                            qt-windows.sh), cross-build the three programs and the installer
-#                            into build/windows/
+#   scripts/torvan.sh windows  install what is missing, build Qt and SQLite for Windows once
+#                            (scripts/qt-windows.sh, scripts/sqlite-windows.sh), cross-build the
+#                            three programs and the installer into build/windows/
 # Only missing Debian packages are installed, the build tree is configured once, and ninja
 # rebuilds only what changed.
 set -euo pipefail
@@ -21,7 +21,7 @@ demo | test | windows) shift ;;
     ;;
 esac
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev libsqlite3-dev)
 if [ "$mode" = test ]; then
     # The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
     packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
@@ -39,6 +39,8 @@ if [ "$mode" != demo ]; then
     # build (apt-get source), NSIS for the installer, Wine to run the tests and the installer.
     # DejaVu gives the offscreen windows under Wine their fonts (scripts/wine-run.sh).
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wine64)
+    # SQLite's one-file source for the Windows build is made from Debian's source with tclsh.
+    packages+=(tcl)
     packages+=(fonts-dejavu-core)
 fi
 
@@ -63,12 +65,14 @@ if [ "$mode" = demo ]; then
     exec build/dev/torvanreader-demo "$@"
 fi
 
-# The Windows build against Qt for Windows, configured anew when that Qt is another (a changed
-# recipe); it makes the installer too.
+# The Windows build against Qt and SQLite for Windows, configured anew when either is another (a
+# changed recipe); it makes the installer too. Qt's script adds the source index both use.
 build_windows() {
     TORVAN_QT_WINDOWS=$(scripts/qt-windows.sh)
-    export TORVAN_QT_WINDOWS
-    if ! grep -qF "$TORVAN_QT_WINDOWS/" build/windows/CMakeCache.txt 2>/dev/null; then
+    TORVAN_SQLITE_WINDOWS=$(scripts/sqlite-windows.sh)
+    export TORVAN_QT_WINDOWS TORVAN_SQLITE_WINDOWS
+    if ! grep -qF "$TORVAN_QT_WINDOWS/" build/windows/CMakeCache.txt 2>/dev/null ||
+        ! grep -qxF "TORVAN_SQLITE_WINDOWS:PATH=$TORVAN_SQLITE_WINDOWS" build/windows/CMakeCache.txt; then
         cmake --preset windows --fresh
     fi
     cmake --build --preset windows

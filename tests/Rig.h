@@ -14,6 +14,8 @@
 #include "device/sim/SimUnits.h"
 #include "failsafe/FailSafePage.h"
 #include "firmware/FirmwarePage.h"
+#include "history/Keeper.h"
+#include "history/Store.h"
 #include "status/StatusDecoding.h"
 #include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
@@ -102,6 +104,8 @@ struct Rig {
     std::unique_ptr<CTorvanReaderDlg> main;
     std::unique_ptr<PerformanceTool> tool;
     QTemporaryDir settings; // the user's settings, the chips' marks among them, kept per rig
+    // The update history, kept there too; what the windows say of it comes as a box.
+    history::Keeper history{settings.filePath("history.sqlite"), ui::TellLater};
 
     // The units' serial numbers ("" where a unit tells none).
     explicit Rig(std::string serial = "SIM0001", std::string secondSerial = "SIM0002")
@@ -123,6 +127,7 @@ struct Rig {
     ~Rig()
     {
         tool.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // boxes told later
         ui::SetBoxPresenter({});
     }
     CTorvanReaderDlg& OpenMain()
@@ -146,6 +151,11 @@ struct Rig {
         return *tool->findChild<Page*>();
     }
     Payloads Commands() const { return wire.CommandPayloads(); }
+    // The update history, newest first.
+    std::vector<history::Row> History() const
+    {
+        return history::Read(settings.filePath("history.sqlite"), {}).rows;
+    }
     // The chip's flash holds image at its start and is erased after it.
     bool Holds(SimDeviceModel::Chip chip, const QByteArray& image)
     {
@@ -307,7 +317,11 @@ inline CliResult RunCli(
                 if (!AwaitReady(handle, 0ms)) // not yet: what comes meanwhile is seen after
                     sleep(wait), moment(now, stop);
                 return AwaitReady(handle, 0ms);
-            }};
+            },
+        .history = [](bool) { // the rig's
+            const auto kept = history::Keeper::Current();
+            return kept ? kept->File() : QString();
+        }};
     context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
     result.took = now;

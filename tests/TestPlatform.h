@@ -43,8 +43,9 @@ private:
     std::shared_ptr<void> m_undo; // undoes it when the last copy goes
 };
 
-// The environment of a program started by a suite, with its settings and the demo's chips in
-// home rather than the user's, where the system lets the environment choose them.
+// The environment of a program started by a suite, with its settings, the demo's chips and the
+// update history in home rather than the user's, where the system lets the environment choose
+// them.
 QProcessEnvironment ProgramEnvironment(const QString& home);
 
 // Whether programs started with ProgramEnvironment() keep their settings apart, one home each.
@@ -52,6 +53,8 @@ extern const bool kSettingsKeptApart;
 
 // The settings file of a program started with ProgramEnvironment(home).
 QString ProgramSettingsFile(const QString& home);
+// The demo's update history of a program started with ProgramEnvironment(home).
+QString ProgramDemoHistory(const QString& home);
 
 // Readies a program not yet started to be sent SendStop().
 void ReadyForStop(QProcess& program);

@@ -4,15 +4,18 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "device/SystemDevices.h"
+#include "history/Formats.h"
 
 namespace {
 
 // clang-format off
 // A run stopped by a signal at ms (again 50 ms later) or once a command starting with trigger went
 // out, the keys typed, the ms it takes when it ends well (0: not checked), a command never sent,
-// and the registers the extender has (Rig::Set) besides a healthy unit's.
+// the registers the extender has (Rig::Set) besides a healthy unit's, and the update history's
+// newest row, action and outcome ("": none; not checked when not given).
 struct Ruled { QString arguments; int code; QString message; bool terminal = false; cli::Stop signal = cli::Stop::None;
-               int at = 0; QString keys = {}; int took = 0; QString trigger = {}, never = {}, registers = {}; };
+               int at = 0; QString keys = {}; int took = 0; QString trigger = {}, never = {}, registers = {};
+               QString recorded = {}; };
 // The commands run in turn, the last one checked; steps of (ms, unit, + - ! or p); the most ms taken
 // (-1: sends nothing); the fail-safe settings each unit was written, and the last; the unit pulled
 // out before the run; the connect checks sent, with the message then the whole stdout, or stderr
@@ -56,7 +59,8 @@ private slots:
                 "(--yes programs it anyway)"}},
             {"Enter on a terminal answers No", {"flash --to local plain.bin", 4, "[y/N]", true, None, 0, "\n"}},
             {"no data", {"flash --to local empty.hex", 3, "empty.hex: The image holds no data: nothing to program!"}},
-            {"a setting refused", {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"}},
+            {"a setting refused", {.arguments = "fail-safe off", .code = 1, .message = "(05 01 06 33) failed: the extender refused it "
+                "(status 0x55)", .recorded = "fail-safe off failed: the extender refused it (status 0x55)"}},
             {"a read refused", {.arguments = "status", .code = 1, .message = "status: the read (01 08 09) failed: the extender refused it",
                 .registers = "0108="}},
             {"a period not listed", {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
@@ -70,23 +74,26 @@ private slots:
             {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
             {"a command's help", {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
             {"list as JSON", {"--json list", 0, ""}},
-            {"Ctrl-C off a terminal before the erase", {flash, 4, before, false, Interrupt, 0}},
+            {"Ctrl-C off a terminal before the erase", {flash, 4, before, false, Interrupt, 0, "", 0, "", "", "", ""}},
             {"SIGTERM on a terminal before the erase", {flash, 4, before, true, Terminate, 0}},
-            {"SIGTERM on a terminal at a block", {flash, 4, torn, true, Terminate, 1100}},
+            {"SIGTERM on a terminal at a block", {flash, 4, torn, true, Terminate, 1100, "", 0, "", "", "",
+                "program stopped after block 20 of 64"}},
             {"Ctrl-C off a terminal at a block", {flash, 4, torn, false, Interrupt, 1100}},
             {"Ctrl-C on a terminal, yes", {flash, 4, "A firmware update is running. "
                 "Stopping now leaves the chip without working firmware. Stop it? [y/N]", true, Interrupt, 1100, "y"}},
             {"Ctrl-C on a terminal, no answer", {flash, 0, "Completed!", true, Interrupt, 1100, "...........", kLastBlockMs}},
-            {"the 10th block answered late", {flash, 0, "Completed!", false, None, 0, "", kLastBlockMs + kLateMs}},
+            {"the 10th block answered late", {flash, 0, "Completed!", false, None, 0, "", kLastBlockMs + kLateMs, "",
+                "", "", "program completed"}},
             {"Ctrl-C at the question", {"flash --to local big.bin", 4, "not programmed", true, Interrupt, 0, "...y"}},
             {"burn-in", {"burn-in --duration 9s", 0, "ended (signal): 3 samples", false, Terminate, 3500, "", 3500 + kStopSeenMs}},
             {"status --watch", {"status --watch", 0, "", false, Terminate, 2500, "", 2500 + kStopSeenMs}},
             {"stopped before the erase", {apply, 4, "flash: stopped before the erase: nothing", false, Terminate, 0, "", 0,
                 "010102", "030205"}},
             {"stopped during the erase", {apply, 4, "flash: stopped after the erase. The local chip may now hold no", false,
-                Terminate, 0, "", 0, "030205", "030306"}},
+                Terminate, 0, "", 0, "030205", "030306", "", "program stopped after the erase"}},
             {"stopped with the last block", {apply, 4, "flash: stopped after the last block: the local chip holds the "
-                "complete image, it was not restarted.\n", false, Terminate, 0, "", 0, "bb", "030407"}}});
+                "complete image, it was not restarted.\n", false, Terminate, 0, "", 0, "bb", "030407", "",
+                "program completed"}}});
         // clang-format on
     }
     void ownRules()
@@ -133,6 +140,11 @@ private slots:
         if (!row.trigger.isEmpty())
             QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"),
                      row.trigger == "030205");
+        if (!row.recorded.isNull()) {
+            const std::vector<history::Row> kept = rig.History();
+            QCOMPARE(kept.empty() ? "" : kept[0].action + " " + history::OutcomeText(kept[0]),
+                     row.recorded);
+        }
     }
 
     // --watch prints a reading when it changes: the link comes up when its read is answered.

@@ -297,9 +297,9 @@ private slots:
         Rig rig;
         rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
         const CliResult flash = RunCli(rig.wire, "flash --to remote --apply " + path);
-        QCOMPARE(flash.out,
-                 "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2\nFirmware update "
-                 "Completed!\n Remote Reset done.\n");
+        QCOMPARE(flash.out, "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2  SHA-256: "
+                            "0e1b31179be4eda8395f812122134f3e71d918ed697f695abdd2141f06084847\n"
+                            "Firmware update Completed!\n Remote Reset done.\n");
         Payloads stream = fw.rig.Commands(), sent = rig.Commands();
         stream.push_back(Hex("040408"));
         QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);

@@ -163,6 +163,7 @@ QProcessEnvironment ProgramEnvironment(const QString& home)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", home);
     environment.insert("XDG_CACHE_HOME", home);
+    environment.insert("XDG_DATA_HOME", home);
     return environment;
 }
 
@@ -171,6 +172,11 @@ const bool kSettingsKeptApart = true;
 QString ProgramSettingsFile(const QString& home)
 {
     return home + "/TorvanReader/TorvanReader.ini";
+}
+
+QString ProgramDemoHistory(const QString& home)
+{
+    return home + "/torvanreader/demo-history.sqlite";
 }
 
 void ReadyForStop(QProcess&) {}

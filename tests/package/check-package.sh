@@ -36,7 +36,7 @@ ls "$root"/usr/bin/torvanreader{,-cli} "$root"/usr/share/icons/hicolor/scalable/
 "$work/deb/root/usr/bin/torvanreader-demo" --screenshot "$work/shots" >/dev/null
 [ -s "$work/shots/tool-status.png" ]
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libhidapi-hidraw0 libudev1; do
+for library in libqt6widgets6 libhidapi-hidraw0 libudev1 libsqlite3-0; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules'

@@ -11,6 +11,7 @@
 #include "device/windows/UnitLock.h"
 #include "device/windows/WinHidBackend.h"
 #include "device/windows/WindowsError.h"
+#include "history/Keeper.h"
 
 void HidrawEndToEnd()
 {
@@ -149,6 +150,11 @@ const bool kSettingsKeptApart = false;
 QString ProgramSettingsFile(const QString&)
 {
     return qEnvironmentVariable("APPDATA") + "/TorvanReader/TorvanReader.ini";
+}
+
+QString ProgramDemoHistory(const QString&)
+{
+    return history::UserFile(true); // the user's, which this program shares
 }
 
 // Adds change to what the program's CreateProcess is given, after what is there already.
