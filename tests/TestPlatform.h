@@ -22,8 +22,9 @@ void SystemBackendKeepsTheCause();
 void UnitHoldIsSystemWide();
 
 // The system's words for a folder opened as a file to write, the C library's for one read, and
-// the C library's for a file whose folder is a file.
-extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause;
+// the C library's for a file whose folder is a file, and the system's for a file made in a folder
+// that is missing.
+extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause, kMissingFolderCause;
 // What a user whom the system refuses a unit is told to do.
 extern const QString kNoAccessAdvice;
 

@@ -111,7 +111,9 @@ const QString kFolderWriteCause =
               kFolderReadCause = QString::fromStdString(
                   std::make_error_code(std::errc::permission_denied).message()),
               kUnderAFileCause = QString::fromStdString(
-                  std::make_error_code(std::errc::no_such_file_or_directory).message());
+                  std::make_error_code(std::errc::no_such_file_or_directory).message()),
+              kMissingFolderCause =
+                  QString::fromStdString(WindowsError(ERROR_PATH_NOT_FOUND).message());
 const QString kNoAccessAdvice = "another program may have opened the unit for itself: close it, "
                                 "or plug the unit in again";
 
@@ -122,7 +124,7 @@ void AddLogWriteFailureRows()
     };
     QTest::newRow("held open by another program") << "BIT.txt" << cause(ERROR_SHARING_VIOLATION);
     QTest::newRow("folder") << "folder" << kFolderWriteCause;
-    QTest::newRow("missing folder") << "no/such/log" << cause(ERROR_PATH_NOT_FOUND);
+    QTest::newRow("missing folder") << "no/such/log" << kMissingFolderCause;
 }
 
 // Windows has no limit on a file's size per program; it refuses a file that another program
