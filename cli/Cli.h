@@ -50,6 +50,9 @@ struct Context {
     // Sleeps until handle turns ready or wait has passed; true when it is ready. kNoWaitHandle
     // only sleeps.
     std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};
+    // Holds off the end of the user's session, with the reason the system shows, while a job
+    // that must not be cut runs; an empty reason lets go. Where it is not given, nothing is held.
+    std::function<void(const QString& reason)> holdSessionEnd = {};
 };
 
 // An option: its name, the word for its value in usage lines (none for a switch), the values it

@@ -3,6 +3,7 @@
 // and says where, so that the chip's state is always known.
 #include <QFile>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <cmath>
 
 #include "cli/Session.h"
@@ -184,6 +185,12 @@ bool GoOn(Session& session, const firmware::Update& update, std::chrono::microse
 int Stream(Session& session, firmware::Update& update, const QString& chip)
 {
     Context& context = session.Ctx();
+    const auto hold = [&](const QString& reason) {
+        if (context.holdSessionEnd)
+            context.holdSessionEnd(reason);
+    };
+    hold(firmware::kSessionEndHold);
+    const auto letGo = qScopeGuard([&] { hold({}); });
     const bool bar = context.terminal && !session.Json() && !session.Options().isSet("quiet");
     const auto start = context.now();
     int shown = -1;

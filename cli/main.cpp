@@ -59,6 +59,7 @@ int main(int argc, char* argv[])
         .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
         .sleep = PreciseSleep,
         .await = AwaitReady,
+        .holdSessionEnd = cli::HoldSessionEnd,
     };
     return cli::Run(app.arguments(), context);
 }

@@ -50,7 +50,8 @@ std::chrono::steady_clock::duration SteadyNow()
 
 DlgProgrammer::DlgProgrammer(IToolHost& host, IChannelOwner* mainDlg, QWidget* parent)
     : ToolPage(parent), m_host(host), m_pMainDlg(mainDlg), m_controls(CreateFirmwareControls(this)),
-      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod), m_sleep(PreciseSleep)
+      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod),
+      m_sleep(PreciseSleep)
 {
     m_programTimer = new QTimer(this);
     m_programTimer->setTimerType(Qt::PreciseTimer);
@@ -281,6 +282,11 @@ bool DlgProgrammer::MayClose()
 void DlgProgrammer::OnClose()
 {
     EndProgramming();
+}
+
+QString DlgProgrammer::SessionEndHold() const
+{
+    return IsBusy() ? firmware::kSessionEndHold : QString();
 }
 
 bool DlgProgrammer::RefuseWhileBusy()

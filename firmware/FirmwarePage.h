@@ -50,6 +50,7 @@ public:
     void OnApplyFirmware();
     bool MayClose() override;
     void OnClose() override;
+    QString SessionEndHold() const override;
 
     bool IsBusy() const { return m_update != nullptr; }
 
