@@ -200,8 +200,8 @@ private slots:
         auto* early = rig.Open().findChild<DlgProgrammer*>();
         early->SetSleep([](std::chrono::microseconds) {});
         early->SetFileChooser([](QWidget*, const QString&) {
-            return WriteFile("early.hex", QByteArray::fromStdString(hextext::Write(
-                                              AsBytes(Counting(32 * 30)))));
+            return WriteFile("early.hex",
+                             QByteArray::fromStdString(hextext::Write(AsBytes(Counting(32 * 30)))));
         });
         Click(early, Browse);
         sent.Clear();
@@ -220,6 +220,26 @@ private slots:
         for (size_t block = 3; block < written.size(); ++block)
             QVERIFY2(written[block] - written[block - 1] >= closest,
                      qPrintable(QString("block %1 went early").arg(block - 1)));
+    }
+
+    // The end of the user's session waits while a chip is programmed, and stops the update at the
+    // step in hand when it comes all the same: the chip stays marked and nothing more goes out.
+    void sessionEndStopsTheUpdate()
+    {
+        Firmware fw;
+        fw.LoadHex(Counting(32 * 400));
+        Click(fw.page, FirmwareControl::Program);
+        QTRY_VERIFY(fw.rig.Commands().size() > 10);
+        const std::optional<bool> held = EndTheSession(*fw.rig.tool);
+        if (!held)
+            QSKIP("no window hears of the session's end on this system");
+        QVERIFY(*held);
+        QVERIFY(!fw.page->IsBusy());
+        const size_t sent = fw.rig.Commands().size();
+        QTest::qWait(50);
+        QCOMPARE(fw.rig.Commands().size(), sent);
+        QCOMPARE(firmware::IncompleteMarks(fw.rig.main->Channel()).State(frames::Chip::Local),
+                 firmware::MarkState::Incomplete);
     }
 
     // A chip's mark is found again for its unit whatever else is plugged in: a twin with the same

@@ -134,8 +134,14 @@ void UnitHoldIsSystemWide()
     backend.Close(again.handle);
 }
 
+std::optional<bool> EndTheSession(PerformanceTool&)
+{
+    return std::nullopt;
+}
+
 const QString kFolderWriteCause = "Is a directory", kFolderReadCause = "Is a directory";
-const QString kUnderAFileCause = "Not a directory", kMissingFolderCause = "No such file or directory";
+const QString kUnderAFileCause = "Not a directory",
+              kMissingFolderCause = "No such file or directory";
 const QString kNoAccessAdvice = "the package's udev rule gives the logged-in user access; plug the "
                                 "unit in again, or log in at the PC";
 
