@@ -125,10 +125,10 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
         return;
     }
     if (const std::optional<LogRefusal> refused = m_session.HoldLog()) { // left alone
-        ui::ShowMessage(this, refused->why
-                                  + (refused->inUse
-                                         ? ". Start the test again when that run has ended."
-                                         : ". Start the tool in a folder you may write to."));
+        ui::ShowMessage(this,
+                        refused->why
+                            + (refused->inUse ? ". Start the test again when that run has ended."
+                                              : ". Start the tool in a folder you may write to."));
         return;
     }
     m_host.Jobs().Set(WireJob::BurnIn, true);

@@ -216,8 +216,10 @@ int Stream(Session& session, firmware::Update& update, const QString& chip)
         || (update.Now() == State::Completed
             && (stop == Stop::Terminate || (stop == Stop::Interrupt && !asking))))
         return session.Fail(kRefused, Stopped(update, chip, session.Options().isSet("apply")));
+    // A step whose answer a stop cut short (Windows' session ending) ended with the stop too.
     if (update.Now() != State::Completed)
-        return session.Fail(kDevice, Failure(update, session.HowLastFailed(), chip));
+        return session.Fail(stop == Stop::Terminate ? kRefused : kDevice,
+                            Failure(update, session.HowLastFailed(), chip));
     return kDone;
 }
 

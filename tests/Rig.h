@@ -96,7 +96,8 @@ struct Rig {
     RecordingBackend wire{units};
     // The windows' writes bounded as the programs have them; a test that stalls one waits for it.
     BoundedWriteBackend bounded{std::shared_ptr<IHidBackend>(&wire, [](IHidBackend*) {})};
-    IHidBackend* windowsBackend = &bounded; // what the main window opens
+    // What the main window opens.
+    IHidBackend* windowsBackend = &bounded;
     QStringList boxes;        // every message and question, in order
     std::deque<bool> answers; // to the questions in order; No when none is left
     std::vector<uint32_t> pauses;

@@ -301,7 +301,8 @@ private slots:
         QCOMPARE(cli.code, code);
         const QString shown = cli.out + cli.err + run.rig.boxes.join('|');
         const QString pid = QString::number(QCoreApplication::applicationPid());
-        const QString hold = QDir::toNativeSeparators(QDir().absoluteFilePath("no/such/BIT.txt.lock"));
+        const QString hold =
+            QDir::toNativeSeparators(QDir().absoluteFilePath("no/such/BIT.txt.lock"));
         QVERIFY2(shown.contains(QString(told).replace("PID", pid).replace("HOLD", hold)),
                  qPrintable(shown));
         QCOMPARE(run.page->IsRunning(), clicks == 1);

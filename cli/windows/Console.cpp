@@ -51,20 +51,32 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
 // Logoff and shutdown reach a program that loads user32, as Qt's event loop does, only as
 // messages to a top-level window, never as console events: a hidden one, on a thread of its own,
 // hears them. While a firmware stream runs it holds the session's end with the stream's reason.
-constexpr UINT kHold = WM_APP + 1; // lParam: the reason, or none to let go
+constexpr UINT kHold = WM_APP + 1; // the reason changed
 std::atomic<HWND> sessionWindow = nullptr;
-std::atomic<bool> holding = false;
+std::mutex reasonMutex;
+std::wstring heldReason; // empty: nothing holds the session's end
+
+bool Holding()
+{
+    std::lock_guard lock(reasonMutex);
+    return !heldReason.empty();
+}
+
+// Only the window's own thread may set its reason.
+void ShowReason(HWND window)
+{
+    std::lock_guard lock(reasonMutex);
+    if (heldReason.empty())
+        ShutdownBlockReasonDestroy(window);
+    else
+        ShutdownBlockReasonCreate(window, heldReason.c_str());
+}
 
 LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case kHold:
-        if (lParam)
-            ShutdownBlockReasonCreate(window, reinterpret_cast<const wchar_t*>(lParam));
-        else
-            ShutdownBlockReasonDestroy(window);
-        return 0;
-    case WM_QUERYENDSESSION: return holding ? FALSE : TRUE;
+    case kHold: ShowReason(window); return 0;
+    case WM_QUERYENDSESSION: return Holding() ? FALSE : TRUE;
     case WM_ENDSESSION:
         if (wParam)
             StopInTime(ERROR_SHUTDOWN_IN_PROGRESS);
@@ -87,6 +99,7 @@ void HearSessionEnd()
         if (!window)
             return; // the console's events still stop the command
         sessionWindow = window;
+        ShowReason(window); // a hold taken before the window was there
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0)
             DispatchMessageW(&message);
@@ -240,11 +253,13 @@ void TakeStopRequests(std::atomic<Stop>& stop)
 
 void HoldSessionEnd(const QString& reason)
 {
-    holding = !reason.isEmpty();
-    // Sent, not posted: the window's thread reads the reason before this returns.
+    {
+        std::lock_guard lock(reasonMutex);
+        heldReason = reason.toStdWString();
+    }
+    // Posted: the window's thread may be stopping the command for the session's end right now.
     if (const HWND window = sessionWindow)
-        SendMessageW(window, kHold, 0,
-                     reason.isEmpty() ? 0 : reinterpret_cast<LPARAM>(reason.utf16()));
+        PostMessageW(window, kHold, 0, 0);
 }
 
 bool OnTerminal()
