@@ -143,6 +143,8 @@ struct WinHidBackend::Port {
         if (!pending)
             return ended;
         RequestCancel();
+        if (ended.moved < 0) // the wait itself failed, or the program's time is up
+            return ended;
         return Finish(share); // the bytes of a transfer that ended just before the cancel
     }
 };

@@ -175,7 +175,6 @@ void SystemBackendKeepsTheCause()
     QElapsedTimer waited;
     waited.start();
     QCOMPARE(pipeBackend.Write(writing.handle, report, 65, 300).moved, 0);
-    pipeBackend.Cancel(writing.handle);
     QVERIFY2(waited.elapsed() < 300 + 50, qPrintable(QString::number(waited.elapsed())));
     QCOMPARE(taking.Drain(), 65 * wentIn);
     pipeBackend.Close(writing.handle);
