@@ -357,7 +357,8 @@ bool TakesStops(const QProcess& program)
 const bool kTakesStopsSeenAtStart = false;
 
 // Ctrl-C, as the program is on no terminal: it stops as on Ctrl-Break. Wine 8 sends no other
-// console event (GenerateConsoleCtrlEvent refuses Ctrl-Break).
+// console event (GenerateConsoleCtrlEvent refuses Ctrl-Break). Sent to the program's process
+// group, it reaches a program that asked for Ctrl-C again there (TakeStopRequests).
 bool SendStop(const QProcess& program)
 {
     QProcess helper;
