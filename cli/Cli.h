@@ -52,6 +52,9 @@ struct Context {
     std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};
     // The update history's file, the user's or the demo's; none where nothing is to be recorded.
     std::function<QString(bool demo)> history = {};
+    // Holds off the end of the user's session, with the reason the system shows, while a job
+    // that must not be cut runs; an empty reason lets go. Where it is not given, nothing is held.
+    std::function<void(const QString& reason)> holdSessionEnd = {};
 };
 
 // An option: its name, the word for its value in usage lines (none for a switch), the values it

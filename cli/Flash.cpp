@@ -3,6 +3,7 @@
 // and says where, so that the chip's state is always known.
 #include <QFile>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <cmath>
 
 #include "cli/Session.h"
@@ -187,6 +188,12 @@ bool GoOn(Session& session, const firmware::Update& update, std::chrono::microse
 int Stream(Session& session, firmware::Update& update, const QString& chip)
 {
     Context& context = session.Ctx();
+    const auto hold = [&](const QString& reason) {
+        if (context.holdSessionEnd)
+            context.holdSessionEnd(reason);
+    };
+    hold(firmware::kSessionEndHold);
+    const auto letGo = qScopeGuard([&] { hold({}); });
     const bool bar = context.terminal && !session.Json() && !session.Options().isSet("quiet");
     const auto start = context.now();
     int shown = -1;
@@ -212,8 +219,10 @@ int Stream(Session& session, firmware::Update& update, const QString& chip)
         || (update.Now() == State::Completed
             && (stop == Stop::Terminate || (stop == Stop::Interrupt && !asking))))
         return session.Fail(kRefused, Stopped(update, chip, session.Options().isSet("apply")));
+    // A step whose answer a stop cut short (Windows' session ending) ended with the stop too.
     if (update.Now() != State::Completed)
-        return session.Fail(kDevice, Failure(update, session.HowLastFailed(), chip));
+        return session.Fail(stop == Stop::Terminate ? kRefused : kDevice,
+                            Failure(update, session.HowLastFailed(), chip));
     return kDone;
 }
 

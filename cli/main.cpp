@@ -61,6 +61,7 @@ int main(int argc, char* argv[])
         .sleep = PreciseSleep,
         .await = AwaitReady,
         .history = history::UserFile,
+        .holdSessionEnd = cli::HoldSessionEnd,
     };
     return cli::Run(app.arguments(), context);
 }

@@ -38,14 +38,15 @@ void RecordingBackend::Clear()
     m_records.clear();
 }
 
-void RecordingBackend::Keep(Direction direction, const uint8_t* bytes, int count)
+void RecordingBackend::Keep(Direction direction, const uint8_t* bytes, int count,
+                            std::chrono::steady_clock::time_point time)
 {
     if (count <= 0)
         return;
     std::lock_guard lock(m_mutex);
     if (m_records.size() == m_capacity)
         m_records.pop_front();
-    m_records.push_back({std::chrono::steady_clock::now(), direction, {bytes, bytes + count}});
+    m_records.push_back({time, direction, {bytes, bytes + count}});
 }
 
 std::vector<std::string> RecordingBackend::EnumeratePaths()
@@ -66,8 +67,10 @@ HidOpened RecordingBackend::Open(const std::string& path, HidAccess access)
 HidTransfer RecordingBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
                                     int timeoutMs)
 {
+    // A report's time is when it was handed over: a write may take its time to complete.
+    const auto handed = std::chrono::steady_clock::now();
     const HidTransfer moved = m_inner.Write(handle, report, length, timeoutMs);
-    Keep(Direction::Out, report, moved.moved);
+    Keep(Direction::Out, report, moved.moved, handed);
     return moved;
 }
 

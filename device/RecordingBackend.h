@@ -39,7 +39,8 @@ public:
     void Close(HidHandle handle) override;
 
 private:
-    void Keep(Direction direction, const uint8_t* bytes, int count);
+    void Keep(Direction direction, const uint8_t* bytes, int count,
+              std::chrono::steady_clock::time_point time = std::chrono::steady_clock::now());
 
     IHidBackend& m_inner;
     const size_t m_capacity;

@@ -97,6 +97,10 @@ inline constexpr const char* kStopTitle = "Stop the firmware update?";
 inline constexpr const char* kStopQuestion =
     "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
 
+// What the system shows of a program that holds off the end of the user's session while it
+// programs a chip.
+inline constexpr const char* kSessionEndHold = "Updating the extender's firmware";
+
 // The programming tick: a block every 5 ms, the time the extender may need to write it.
 inline constexpr std::chrono::milliseconds kBlockPeriod{5};
 

@@ -44,8 +44,12 @@ QSet<QString>& UnstoredMarks()
 
 IncompleteMarks::IncompleteMarks(CHidCmd& channel)
 {
-    if (const CHidIO::Unit* unit = channel.Transport().Opened())
-        m_unit = QString::fromStdString(unit->Identity());
+    if (const CHidIO::Unit* unit = channel.Transport().Opened()) {
+        const std::string& serial = unit->attributes.serial;
+        m_unit = QString::fromStdString(serial.empty() ? unit->path : serial);
+        m_path = QString::fromStdString(unit->path);
+        m_twin = unit->serialShared;
+    }
 }
 
 MarkState IncompleteMarks::State(frames::Chip chip) const
@@ -59,7 +63,9 @@ MarkState IncompleteMarks::State(frames::Chip chip) const
         m_failure = FileAndCause(settings, "r");
         return MarkState::Unknown;
     }
-    return settings.value(Key(chip)).toBool() ? MarkState::Incomplete : MarkState::Clear;
+    // Where the chip was marked; a mark of an earlier version reads as "true".
+    return settings.value(Key(chip)).toStringList().isEmpty() ? MarkState::Clear
+                                                              : MarkState::Incomplete;
 }
 
 bool IncompleteMarks::Mark(frames::Chip chip, bool incomplete)
@@ -67,10 +73,21 @@ bool IncompleteMarks::Mark(frames::Chip chip, bool incomplete)
     if (m_unit.isEmpty())
         return true;
     QSettings settings = UserSettings();
-    if (incomplete)
-        settings.setValue(Key(chip), true);
-    else
+    if (m_twin)
+        settings.setValue(TwinsKey(), true);
+    QStringList marked = settings.value(Key(chip)).toStringList();
+    if (incomplete && !marked.contains(m_path))
+        marked.append(m_path);
+    // Alone with its serial number, a unit's marks are all its own, wherever it was plugged in
+    // when they were made; a twin's are left to the twin.
+    else if (!incomplete && settings.value(TwinsKey()).toBool())
+        marked.removeAll(m_path);
+    else if (!incomplete)
+        marked.clear();
+    if (marked.isEmpty())
         settings.remove(Key(chip));
+    else
+        settings.setValue(Key(chip), marked);
     settings.sync();
     const bool stored = settings.status() == QSettings::NoError;
     if (!stored)
@@ -88,6 +105,12 @@ QString IncompleteMarks::Key(frames::Chip chip) const
     // A path holds slashes, which the settings would take for groups.
     return "IncompleteImage/" + QUrl::toPercentEncoding(m_unit)
            + (chip == frames::Chip::Local ? "/local" : "/remote");
+}
+
+// Set once the unit's serial number was seen on two units at once; kept for good.
+QString IncompleteMarks::TwinsKey() const
+{
+    return "IncompleteImage/" + QUrl::toPercentEncoding(m_unit) + "/twins";
 }
 
 std::optional<QString> RestartQuestion(const IncompleteMarks& marks, frames::Chip chip)

@@ -98,6 +98,8 @@ struct Rig {
     RecordingBackend wire{units};
     // The windows' writes bounded as the programs have them; a test that stalls one waits for it.
     BoundedWriteBackend bounded{std::shared_ptr<IHidBackend>(&wire, [](IHidBackend*) {})};
+    // What the main window opens.
+    IHidBackend* windowsBackend = &bounded;
     QStringList boxes;        // every message and question, in order
     std::deque<bool> answers; // to the questions in order; No when none is left
     std::vector<uint32_t> pauses;
@@ -132,7 +134,7 @@ struct Rig {
     }
     CTorvanReaderDlg& OpenMain()
     {
-        main = std::make_unique<CTorvanReaderDlg>(bounded, &plugs);
+        main = std::make_unique<CTorvanReaderDlg>(*windowsBackend, &plugs);
         main->Channel().SetPauseFunction([this](uint32_t ms) { pauses.push_back(ms); });
         main->Channel().SetTimeoutDivisor(kTimeoutDivisor);
         return *main;

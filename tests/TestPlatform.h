@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
@@ -21,9 +22,17 @@ void SystemBackendKeepsTheCause();
 // holder is named.
 void UnitHoldIsSystemWide();
 
+class PerformanceTool;
+
+// Tells the tool window that the user's session is about to end, then that it ends: whether the
+// window held the end off. Nothing where the system tells a window of neither (Linux, which ends
+// a session's programs with SIGTERM).
+std::optional<bool> EndTheSession(PerformanceTool& tool);
+
 // The system's words for a folder opened as a file to write, the C library's for one read, and
-// the C library's for a file whose folder is a file.
-extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause;
+// the C library's for a file whose folder is a file, and the system's for a file made in a folder
+// that is missing.
+extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause, kMissingFolderCause;
 // What a user whom the system refuses a unit is told to do.
 extern const QString kNoAccessAdvice;
 

@@ -7,15 +7,29 @@
 #include <thread>
 #include <windows.h>
 
+#include "device/windows/DeviceWaits.h"
+#include "device/windows/WindowsError.h"
+
 namespace cli {
 namespace {
 
 std::atomic<Stop>* requests = nullptr;
 
-// How long the handler holds back Windows' end of the program after the console window is
-// closed, or the user logs off or the PC shuts down: long enough for a flash to stop at the next
-// block and mark the chip, shorter than the five seconds that Windows allows.
-constexpr DWORD kLastWordsMs = 4500;
+// Windows ends the program once the console's handler returns from the console closed, logoff or
+// shutdown, or once a window has answered the session's end, and after five seconds at the latest
+// in any case. The command is given time to stop at its next step; then every wait for the unit is
+// ended, so that a late answer does not keep it from saying where it stopped.
+constexpr DWORD kStepGraceMs = 2500;
+constexpr DWORD kLastWordsMs = 2000;
+
+// The program ends on its own meanwhile once the command has stopped.
+void StopInTime(DWORD cause)
+{
+    *requests = Stop::Terminate;
+    Sleep(kStepGraceMs);
+    EndDeviceWaits(WindowsError(cause));
+    Sleep(kLastWordsMs);
+}
 
 // Called by Windows on a thread of its own.
 BOOL WINAPI OnConsoleEvent(DWORD event)
@@ -25,12 +39,71 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
         requests->compare_exchange_strong(none, Stop::Interrupt);
         return TRUE;
     }
-    *requests = Stop::Terminate;
-    // Windows ends the program as soon as this returns from the last three; it ends sooner by
-    // itself once the command has stopped.
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-        Sleep(kLastWordsMs);
+    if (event == CTRL_CLOSE_EVENT)
+        StopInTime(ERROR_CANCELLED);
+    else if (event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        StopInTime(ERROR_SHUTDOWN_IN_PROGRESS);
+    else
+        *requests = Stop::Terminate;
     return TRUE;
+}
+
+// Logoff and shutdown reach a program that loads user32, as Qt's event loop does, only as
+// messages to a top-level window, never as console events: a hidden one, on a thread of its own,
+// hears them. While a firmware stream runs it holds the session's end with the stream's reason.
+constexpr UINT kHold = WM_APP + 1; // the reason changed
+std::atomic<HWND> sessionWindow = nullptr;
+std::mutex reasonMutex;
+std::wstring heldReason; // empty: nothing holds the session's end
+
+bool Holding()
+{
+    std::lock_guard lock(reasonMutex);
+    return !heldReason.empty();
+}
+
+// Only the window's own thread may set its reason.
+void ShowReason(HWND window)
+{
+    std::lock_guard lock(reasonMutex);
+    if (heldReason.empty())
+        ShutdownBlockReasonDestroy(window);
+    else
+        ShutdownBlockReasonCreate(window, heldReason.c_str());
+}
+
+LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case kHold: ShowReason(window); return 0;
+    case WM_QUERYENDSESSION: return Holding() ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            StopInTime(ERROR_SHUTDOWN_IN_PROGRESS);
+        return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void HearSessionEnd()
+{
+    std::thread([] {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = OnSessionMessage;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TorvanReaderSessionEnd";
+        RegisterClassW(&windowClass);
+        const HWND window =
+            CreateWindowExW(0, windowClass.lpszClassName, L"torvanreader-cli", WS_OVERLAPPED, 0, 0,
+                            0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+        if (!window)
+            return; // the console's events still stop the command
+        sessionWindow = window;
+        ShowReason(window); // a hold taken before the window was there
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+    }).detach();
 }
 
 bool IsConsole(DWORD which)
@@ -171,7 +244,22 @@ private:
 void TakeStopRequests(std::atomic<Stop>& stop)
 {
     requests = &stop;
+    // A program started in a new process group (CREATE_NEW_PROCESS_GROUP, as by a service or a
+    // script) ignores Ctrl-C until it asks for it again.
+    SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    HearSessionEnd();
+}
+
+void HoldSessionEnd(const QString& reason)
+{
+    {
+        std::lock_guard lock(reasonMutex);
+        heldReason = reason.toStdWString();
+    }
+    // Posted: the window's thread may be stopping the command for the session's end right now.
+    if (const HWND window = sessionWindow)
+        PostMessageW(window, kHold, 0, 0);
 }
 
 bool OnTerminal()

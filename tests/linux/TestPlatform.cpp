@@ -134,8 +134,14 @@ void UnitHoldIsSystemWide()
     backend.Close(again.handle);
 }
 
+std::optional<bool> EndTheSession(PerformanceTool&)
+{
+    return std::nullopt;
+}
+
 const QString kFolderWriteCause = "Is a directory", kFolderReadCause = "Is a directory";
-const QString kUnderAFileCause = "Not a directory";
+const QString kUnderAFileCause = "Not a directory",
+              kMissingFolderCause = "No such file or directory";
 const QString kNoAccessAdvice = "the package's udev rule gives the logged-in user access; plug the "
                                 "unit in again, or log in at the PC";
 
@@ -144,7 +150,7 @@ void AddLogWriteFailureRows()
     QTest::newRow("write cut short by the size limit") << "BIT.txt" << QString("File too large");
     QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
     QTest::newRow("folder") << "folder" << kFolderWriteCause;
-    QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
+    QTest::newRow("missing folder") << "no/such/log" << kMissingFolderCause;
 }
 
 // No file of this program grows past 30 bytes: the second 28-byte entry goes in only in part.
