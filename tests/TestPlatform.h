@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
@@ -66,6 +67,11 @@ extern const bool kTakesStopsSeenAtStart;
 // Asks the program, which is on no terminal, to stop as the system asks it to: SIGTERM on Linux,
 // a console's Ctrl-C on Windows.
 bool SendStop(const QProcess& program);
+
+// What program, run to its end with its output on a console, left on that console's screen: the
+// characters shown, not the bytes written. Nothing where a terminal takes a program's bytes as they
+// come (Linux: what a pipe gets is what the terminal shows).
+std::optional<QString> ConsoleScreen(const QString& program, const QStringList& arguments);
 
 // Output that nobody reads: a pipe already full, held open by a reader that never reads.
 class UnreadPipe {
