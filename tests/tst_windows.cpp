@@ -38,6 +38,35 @@ double Difference(const QImage& shown, const QImage& expected)
     return sum / (3.0 * a.width() * a.height());
 }
 
+// Whether the control's text is drawn where the user sees it: its inside, as the screen shows it,
+// holds pixels far from its background (the colour most of it has).
+bool Drawn(const QWidget* control)
+{
+    const QRect inside = control->contentsRect().adjusted(3, 3, -3, -3);
+    const QPoint at = control->mapTo(control->window(), inside.topLeft());
+    const QImage shown = control->screen()
+                             ->grabWindow(control->window()->winId(), at.x(), at.y(),
+                                          inside.width(), inside.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            ++counts[shown.pixel(x, y)];
+    QRgb background = 0;
+    for (auto [pixel, count] : counts.asKeyValueRange())
+        background = count > counts.value(background) ? pixel : background;
+    const auto far = [&](QRgb p) {
+        return std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background))
+                   + std::abs(qBlue(p) - qBlue(background))
+               > 150;
+    };
+    int drawn = 0;
+    for (auto [pixel, count] : counts.asKeyValueRange())
+        drawn += far(pixel) ? count : 0;
+    return drawn >= 3;
+}
+
 class WindowsTest : public QObject {
     Q_OBJECT
 
@@ -127,6 +156,46 @@ private slots:
         }
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY(!dlg.isVisible());
+    }
+
+    // Every value the windows show is drawn where the user sees it, on the screen as the platform
+    // presents it (the suites' offscreen one, and Windows' own under Wine on a virtual display):
+    // the main window's state, every field of every page, and what is typed into "From:".
+    void everyValueDrawn()
+    {
+        Rig rig;
+        rig.Healthy();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(Drawn(ui::FindControl<QLabel>(&dlg, MainControl::State)));
+        PerformanceTool& tool = rig.Open();
+        tool.FitTo(tool.maximumSize());
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        auto* tabs = ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs);
+        QStringList undrawn;
+        int fields = 0;
+        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+            tabs->setCurrentIndex(tab);
+            QTest::qWait(50);
+            for (const QLineEdit* field : tool.Page(tab)->findChildren<QLineEdit*>()) {
+                if (field->text().isEmpty())
+                    continue;
+                ++fields;
+                if (!Drawn(field))
+                    undrawn << QString("%1 on page %2").arg(ui::ControlId(field)).arg(tab);
+            }
+        }
+        QCOMPARE(undrawn, QStringList());
+        QCOMPARE(fields, 16); // both chips' six, From:, the Status page's nine
+        tabs->setCurrentIndex(PerformanceTool::FirmwareTab);
+        auto* path = ui::FindControl<QLineEdit>(&tool, FirmwareControl::Path);
+        path->clear();
+        path->setFocus();
+        QTest::keyClicks(path, "typed");
+        QTest::qWait(50);
+        QVERIFY(Drawn(path));
     }
 
     // Which unit the windows are on, each case a row named for it: plugs followed without Reconnect
