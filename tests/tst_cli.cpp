@@ -404,8 +404,10 @@ private slots:
         const QString error = program.readAllStandardError();
         QVERIFY2(error.contains(said), qPrintable(error));
         const std::optional<QString> screen = ConsoleScreen(TORVAN_CLI, missing);
-        if (screen)
-            QVERIFY2(screen->contains(said), qPrintable(*screen));
+        if (!screen)
+            QSKIP("no console screen to read back: a terminal shows the bytes the pipe got, and "
+                  "Wine gives a console a screen only on a display");
+        QVERIFY2(screen->contains(said), qPrintable(*screen));
     }
 
     // The bash completion offers the command table's commands, options and options' few values, in
