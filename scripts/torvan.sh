@@ -41,6 +41,11 @@ if [ "$mode" != demo ]; then
     packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wine64)
     packages+=(fonts-dejavu-core)
 fi
+if [ "$mode" = test ]; then
+    # The windows' main path runs again under Qt's own Windows platform plugin, as Windows users
+    # run it, on a virtual X display for Wine.
+    packages+=(xvfb xauth fonts-wine)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
