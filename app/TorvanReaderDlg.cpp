@@ -16,6 +16,7 @@
 #include "device/StatusRegister.h"
 #include "firmware/UserSettings.h"
 #include "ui/DialogUnits.h"
+#include "ui/Picture.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
     cancel->hide();
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* picture = ui::PlaceControl<QLabel>(client, Banner, {17, 10, 266, 116});
+    auto* picture = ui::PlaceControl<ui::Picture>(client, Banner, {17, 10, 266, 116});
     picture->setPixmap(QPixmap(":/pictures/banner.png"));
     picture->setAlignment(Qt::AlignCenter);
 

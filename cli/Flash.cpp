@@ -1,7 +1,7 @@
 // flash: the Firmware page's update from the command line: the same loader and guard, the same
 // stream at the same pace, and a progress bar on a terminal. A stop ends it only between two steps
 // and says where, so that the chip's state is always known.
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QScopeGuard>
 #include <cmath>
@@ -89,7 +89,7 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mic
 // The image in path, or why it cannot be used, said.
 int Load(Session& session, const QString& path, std::shared_ptr<const firmware::Image>& image)
 {
-    firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
+    firmware::LoadedImage loaded = firmware::ReadImageFile(QFileInfo(path).filesystemFilePath());
     if (loaded.result != firmware::LoadResult::Loaded)
         return session.Fail(
             kFile,

@@ -122,7 +122,7 @@ void DlgProgrammer::LoadFile(const QString& path)
     m_image.reset();
     m_imageInfo.reset();
     ShowImageInfo(firmware::kNotKnown, firmware::kNotKnown);
-    firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
+    firmware::LoadedImage loaded = firmware::ReadImageFile(QFileInfo(path).filesystemFilePath());
     if (loaded.result != firmware::LoadResult::Loaded) {
         ShowStatus(QString::fromStdString(firmware::LoadFailureText(loaded)));
         return;

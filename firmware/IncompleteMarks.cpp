@@ -1,7 +1,7 @@
 #include "firmware/IncompleteMarks.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QUrl>
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "device/HidCmd.h"
+#include "firmware/OpenFile.h"
 #include "firmware/UserSettings.h"
 
 namespace firmware {
@@ -19,7 +20,7 @@ namespace {
 QString FileAndCause(const QSettings& settings, const char* mode)
 {
     errno = 0;
-    std::FILE* file = std::fopen(QFile::encodeName(settings.fileName()).constData(), mode);
+    std::FILE* file = OpenFile(QFileInfo(settings.fileName()).filesystemFilePath(), mode);
     int cause = file ? 0 : errno;
     if (file) {
         if (std::fgetc(file) == EOF && std::ferror(file))

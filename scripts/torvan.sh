@@ -43,6 +43,11 @@ if [ "$mode" != demo ]; then
     packages+=(tcl)
     packages+=(fonts-dejavu-core)
 fi
+if [ "$mode" = test ]; then
+    # The windows' main path runs again under Qt's own Windows platform plugin, as Windows users
+    # run it, on a virtual X display for Wine.
+    packages+=(xvfb xauth fonts-wine)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -90,6 +90,13 @@ const Row& Fetch()
     return *static_cast<const Row*>(QTest::qData("row", qMetaTypeId<Row>()));
 }
 
+// A new folder named in several scripts, as users name their folders and Windows their profiles:
+// the settings and the files every suite makes (images, logs, reports) live under one.
+inline QString AnyScriptFolder()
+{
+    return QDir::tempPath() + "/Ωμέγα Прошивка 固件-XXXXXX";
+}
+
 struct Rig {
     // The unit in use, and a second one to plug in beside it; the main window follows both.
     SimExtender extender, second;
@@ -105,7 +112,7 @@ struct Rig {
     std::vector<uint32_t> pauses;
     std::unique_ptr<CTorvanReaderDlg> main;
     std::unique_ptr<PerformanceTool> tool;
-    QTemporaryDir settings; // the user's settings, the chips' marks among them, kept per rig
+    QTemporaryDir settings{AnyScriptFolder()}; // the user's settings, the chips' marks, per rig
     // The update history, kept there too; what the windows say of it comes as a box.
     history::Keeper history{settings.filePath("history.sqlite"), ui::TellLater};
 
@@ -250,7 +257,7 @@ struct FakeClock {
 
 // Tests that write BIT.txt, images or reports do it in a directory of their own.
 struct InTempDir {
-    QTemporaryDir dir;
+    QTemporaryDir dir{AnyScriptFolder()};
     QString previous = QDir::currentPath();
     InTempDir() { QDir::setCurrent(dir.path()); }
     ~InTempDir() { QDir::setCurrent(previous); }

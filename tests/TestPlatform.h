@@ -79,6 +79,12 @@ extern const bool kTakesStopsSeenAtStart;
 // a console's Ctrl-C on Windows.
 bool SendStop(const QProcess& program);
 
+// What program, run to its end with its output on a console, left on that console's screen: the
+// characters shown, not the bytes written. Nothing where a terminal takes a program's bytes as they
+// come (Linux: what a pipe gets is what the terminal shows), or where no console screen can be
+// read (Wine without a display).
+std::optional<QString> ConsoleScreen(const QString& program, const QStringList& arguments);
+
 // Output that nobody reads: a pipe already full, held open by a reader that never reads.
 class UnreadPipe {
 public:

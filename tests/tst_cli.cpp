@@ -389,6 +389,43 @@ private slots:
         QCOMPARE(program.exitCode(), row.code);
     }
 
+    // Names in any script reach the program whole, and so does what it says of them: an image under
+    // such a name is read (the guard then refuses it for the other chip, so nothing is sent), and
+    // named in UTF-8 to a pipe; a missing one is named in the console's own characters on a
+    // console.
+    void namesInAnyScript()
+    {
+        // Found before the folder changes: under Wine the trees are on another drive.
+        const QString cliPath = QFileInfo(TORVAN_CLI).absoluteFilePath();
+        const QString sample =
+            QFileInfo(QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-local-tx-3072.2.hex")
+                .absoluteFilePath();
+        InTempDir dir;
+        const QString image = QDir::current().filePath("Прошивка Ω 固件.hex");
+        QVERIFY(QFile::copy(sample, image));
+        QProcess program;
+        program.setProcessEnvironment(ProgramEnvironment(dir.dir.path()));
+        program.start(cliPath, {"--demo", "--json", "flash", "--to", "remote", image});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 4);
+        const QJsonObject shown = QJsonDocument::fromJson(program.readAllStandardOutput()).object();
+        QCOMPARE(shown["file"].toString(), image);
+        QCOMPARE(shown["chip"].toString(), "QX710");
+        const QStringList missing{"--demo", "flash", "--to", "local", "Ωμέγα Прошивка.hex"};
+        const QString said =
+            "Ωμέγα Прошивка.hex: Cannot open the file! (No such file or directory)";
+        program.start(cliPath, missing);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 3);
+        const QString error = program.readAllStandardError();
+        QVERIFY2(error.contains(said), qPrintable(error));
+        const std::optional<QString> screen = ConsoleScreen(cliPath, missing);
+        if (!screen)
+            QSKIP("no console screen to read back: a terminal shows the bytes the pipe got, and "
+                  "Wine gives a console a screen only on a display");
+        QVERIFY2(screen->contains(said), qPrintable(*screen));
+    }
+
     // The bash completion offers the command table's commands, options and options' few values, in
     // the table's order, and of the values those that begin as typed.
     void completionOffersTheTable_data()

@@ -3,6 +3,7 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "app/AboutDlg.h"
+#include "ui/Picture.h"
 #include "ui/WindowFit.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
@@ -15,6 +16,55 @@ QString State(const CTorvanReaderDlg& dlg)
     return Texts(&dlg, {MainControl::State, MainControl::Instruction})
            + (Enabled(&dlg, MainControl::StartToAnalyze) ? "|+" : "|-")
            + (Enabled(&dlg, MainControl::ResetButton) ? "+" : "-");
+}
+
+// How far apart two pictures of one size are: the mean difference of their colour channels, seen
+// from afar (12 x 12 pixels), as a shift by a pixel is not what is looked for. A picture drawn
+// whole is within 7 of the picture scaled; one cropped or drawn at its own size is 20 or more off.
+double Difference(const QImage& shown, const QImage& expected)
+{
+    const auto afar = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_RGB32)
+            .scaled(12, 12, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const QImage a = afar(shown), b = afar(expected);
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
+                   + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// Whether the control's text is drawn where the user sees it: its inside, as the screen shows it,
+// holds pixels far from its background (the colour most of it has).
+bool Drawn(const QWidget* control)
+{
+    const QRect inside = control->contentsRect().adjusted(3, 3, -3, -3);
+    const QPoint at = control->mapTo(control->window(), inside.topLeft());
+    const QImage shown = control->screen()
+                             ->grabWindow(control->window()->winId(), at.x(), at.y(),
+                                          inside.width(), inside.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            ++counts[shown.pixel(x, y)];
+    QRgb background = 0;
+    for (auto [pixel, count] : counts.asKeyValueRange())
+        background = count > counts.value(background) ? pixel : background;
+    const auto far = [&](QRgb p) {
+        return std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background))
+                   + std::abs(qBlue(p) - qBlue(background))
+               > 150;
+    };
+    int drawn = 0;
+    for (auto [pixel, count] : counts.asKeyValueRange())
+        drawn += far(pixel) ? count : 0;
+    return drawn >= 3;
 }
 
 class WindowsTest : public QObject {
@@ -106,6 +156,46 @@ private slots:
         }
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY(!dlg.isVisible());
+    }
+
+    // Every value the windows show is drawn where the user sees it, on the screen as the platform
+    // presents it (the suites' offscreen one, and Windows' own under Wine on a virtual display):
+    // the main window's state, every field of every page, and what is typed into "From:".
+    void everyValueDrawn()
+    {
+        Rig rig;
+        rig.Healthy();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(Drawn(ui::FindControl<QLabel>(&dlg, MainControl::State)));
+        PerformanceTool& tool = rig.Open();
+        tool.FitTo(tool.maximumSize());
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        auto* tabs = ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs);
+        QStringList undrawn;
+        int fields = 0;
+        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+            tabs->setCurrentIndex(tab);
+            QTest::qWait(50);
+            for (const QLineEdit* field : tool.Page(tab)->findChildren<QLineEdit*>()) {
+                if (field->text().isEmpty())
+                    continue;
+                ++fields;
+                if (!Drawn(field))
+                    undrawn << QString("%1 on page %2").arg(ui::ControlId(field)).arg(tab);
+            }
+        }
+        QCOMPARE(undrawn, QStringList());
+        QCOMPARE(fields, 16); // both chips' six, From:, the Status page's nine
+        tabs->setCurrentIndex(PerformanceTool::FirmwareTab);
+        auto* path = ui::FindControl<QLineEdit>(&tool, FirmwareControl::Path);
+        path->clear();
+        path->setFocus();
+        QTest::keyClicks(path, "typed");
+        QTest::qWait(50);
+        QVERIFY(Drawn(path));
     }
 
     // Which unit the windows are on, each case a row named for it: plugs followed without Reconnect
@@ -224,6 +314,41 @@ private slots:
         }
         if (room.height() >= 1440) // nothing scrolls
             QVERIFY(scroll && scroll->viewport()->size() == scroll->widget()->size());
+    }
+
+    // A desktop whose dialog font is smaller or larger than the usual one makes every picture's
+    // frame so, here 3/4 and 5/4 of the picture: each picture is drawn whole, scaled to its frame,
+    // neither cropped (the banner's bottom line, the legend's "D" row) nor left in a corner.
+    void picturesFollowTheirFrames_data()
+    {
+        AddRows<double>({{"a smaller dialog font", 0.75}, {"a larger dialog font", 1.25}});
+    }
+    void picturesFollowTheirFrames()
+    {
+        const double scale = Fetch<double>();
+        Rig rig;
+        PerformanceTool& tool = rig.Open();
+        QList<std::pair<QWidget*, QPixmap>> pictures;
+        for (ui::Picture* picture :
+             rig.main->findChildren<ui::Picture*>() + tool.findChildren<ui::Picture*>())
+            pictures.append({picture, picture->pixmap()});
+        pictures.append({ui::FindControl<QWidget>(&tool, StatusControl::Rj45),
+                         QPixmap(":/pictures/rj45-jack.png")});
+        QCOMPARE(pictures.size(), 11); // the banner, seven lamps, the legend, the arrow, the jack
+        for (const auto& [control, picture] : pictures) {
+            control->resize(picture.size() * scale);
+            QImage expected(control->size(), QImage::Format_RGB32);
+            expected.fill(control->palette().window().color());
+            QPainter painter(&expected);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(expected.rect(), picture.toImage());
+            painter.end();
+            const double difference = Difference(control->grab().toImage(), expected);
+            QVERIFY2(difference < 10, qPrintable(QString("%1 %2 differs by %3")
+                                                     .arg(control->metaObject()->className())
+                                                     .arg(ui::ControlId(control))
+                                                     .arg(difference)));
+        }
     }
 
     // Every way out stops the busy page at once, whichever tab shows: nothing more goes out and

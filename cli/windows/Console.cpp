@@ -9,6 +9,7 @@
 
 #include "device/windows/DeviceWaits.h"
 #include "device/windows/WindowsError.h"
+#include "device/windows/WideText.h"
 
 namespace cli {
 namespace {
@@ -164,6 +165,33 @@ private:
 // reader that reads, as the stop's own message must still reach the user.
 constexpr std::chrono::milliseconds kGiveWay{100};
 
+// A console is given text as UTF-16, which it shows in any script; bytes it would read in its own
+// code page, which holds few. Pipes and files get the UTF-8 that readers of a program's output
+// expect. QTextStream hands over whole characters, so no character is split between two calls.
+void WriteAll(int descriptor, const std::string& utf8)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring text = Wide(utf8);
+        for (size_t done = 0; done < text.size();) {
+            DWORD written = 0;
+            if (!WriteConsoleW(handle, text.data() + done, DWORD(text.size() - done), &written,
+                               nullptr)
+                || written == 0)
+                break;
+            done += written;
+        }
+        return;
+    }
+    for (size_t done = 0; done < utf8.size();) {
+        const int written = _write(descriptor, utf8.data() + done, unsigned(utf8.size() - done));
+        if (written <= 0)
+            break;
+        done += size_t(written);
+    }
+}
+
 // Writes to a pipe have no wait with a time-out, so they go out on a thread of their own. A write
 // still waiting for room gives way to a stop, and what comes while it waits is dropped; what
 // cannot be written at all (a closed pipe) is dropped too. The C runtime's descriptor writes
@@ -222,13 +250,7 @@ private:
                 return;
             const std::string bytes = shared.bytes;
             lock.unlock();
-            for (size_t done = 0; done < bytes.size();) {
-                const int written =
-                    _write(descriptor, bytes.data() + done, unsigned(bytes.size() - done));
-                if (written <= 0)
-                    break;
-                done += size_t(written);
-            }
+            WriteAll(descriptor, bytes);
             lock.lock();
             shared.bytes.clear();
             shared.changed.notify_all();

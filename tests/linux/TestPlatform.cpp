@@ -202,6 +202,11 @@ bool SendStop(const QProcess& program)
     return kill(pid_t(program.processId()), SIGTERM) == 0;
 }
 
+std::optional<QString> ConsoleScreen(const QString&, const QStringList&)
+{
+    return std::nullopt;
+}
+
 // A FIFO in a folder of its own, filled through a writer closed again; the reader stays open.
 UnreadPipe::UnreadPipe()
 {

@@ -376,6 +376,47 @@ bool SendStop(const QProcess& program)
     return sent;
 }
 
+// The console is this suite's own, new, so that it outlives the program and its screen can be read.
+// Wine gives a console a screen only on a display: without one there is nothing to read.
+std::optional<QString> ConsoleScreen(const QString& program, const QStringList& arguments)
+{
+    const DWORD streams[]{STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE before[3];
+    for (int i = 0; i < 3; ++i)
+        before[i] = GetStdHandle(streams[i]);
+    const auto restore = qScopeGuard([&] {
+        FreeConsole();
+        AttachConsole(ATTACH_PARENT_PROCESS); // the console the suite was started on, if any
+        for (int i = 0; i < 3; ++i)
+            SetStdHandle(streams[i], before[i]);
+    });
+    FreeConsole();
+    if (!AllocConsole())
+        return QString("no console could be made: error %1").arg(GetLastError());
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherited, OPEN_EXISTING, 0, nullptr);
+    const auto closeScreen = qScopeGuard([screen] { CloseHandle(screen); });
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(screen, &info))
+        return std::nullopt;
+    QProcess run;
+    ChangeCreation(run, [screen](auto* creation) {
+        creation->flags &= ~DWORD(CREATE_NO_WINDOW | CREATE_NEW_CONSOLE);
+        creation->startupInfo->hStdOutput = screen;
+        creation->startupInfo->hStdError = screen;
+    });
+    run.start(program, arguments);
+    if (!run.waitForFinished(10000))
+        return "the program did not end: " + run.errorString();
+    GetConsoleScreenBufferInfo(screen, &info);
+    std::wstring shown(size_t(info.dwSize.X) * size_t(info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown.data(), DWORD(shown.size()), COORD{0, 0}, &read);
+    return QString::fromWCharArray(shown.data(), int(read));
+}
+
 // The pipe's reading end is this program's; the program writes into a handle it inherits.
 UnreadPipe::UnreadPipe()
 {
