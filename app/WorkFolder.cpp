@@ -9,6 +9,9 @@
 
 namespace {
 
+// Its spelling is the build's (CMakeLists.txt), which the installers' Start-menu entries share.
+constexpr const char* kInDocuments = TORVAN_IN_DOCUMENTS;
+
 QString Native(const std::filesystem::path& path)
 {
     return QDir::toNativeSeparators(QString::fromStdWString(path.wstring()));
