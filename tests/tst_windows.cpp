@@ -20,7 +20,9 @@ QString State(const CTorvanReaderDlg& dlg)
 
 // The user's Documents folder as the system knows it, in a fresh folder ("" when it knows none),
 // and what is already in the place of its TorvanReader folder: nothing, a "folder" or a "file".
+// clang-format off
 struct Documents { QString documents, existing; bool worksThere; QString said; };
+// clang-format on
 
 class WindowsTest : public QObject {
     Q_OBJECT

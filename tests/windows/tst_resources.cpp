@@ -71,14 +71,15 @@ UINT IconCount(const QString& file)
 
 } // namespace
 
+// clang-format off
 // A file built for Windows, what Properties -> Details says of it, and what its manifest holds.
 struct Resources { QString file, description, originalName; QStringList manifest; };
+// clang-format on
 
 // Each program runs as the user who starts it, as a program for Windows 10 and 11, per-monitor
 // DPI aware and with long paths.
-const QStringList kProgramManifest{
-    R"(level="asInvoker")", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", ">PerMonitorV2</dpiAwareness>",
-    ">true</longPathAware>"};
+const QStringList kProgramManifest{R"(level="asInvoker")", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                                   ">PerMonitorV2</dpiAwareness>", ">true</longPathAware>"};
 
 class ResourcesTest : public QObject {
     Q_OBJECT
