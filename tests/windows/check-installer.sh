@@ -13,16 +13,13 @@
 #   one of its programs runs: refused with exit code 2, nothing changed; the same while another
 #   program holds one of its files (HOLDER, tests/windows/HoldFile.cpp); once free, the old
 #   version replaced whole, its own file gone, listed once.
-#   check-installer.sh SETUP.EXE VERSION WORK_DIR HOLDER STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...
+#   check-installer.sh SETUP.EXE HOLDER WORK_DIR VERSION STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...
 set -euo pipefail
 installer=$(realpath "$1")
-version=$2
-holder=$4
-stage=$5
-script=$6
-defines=("${@:7}")
+holder=$2
+shift 2
 # shellcheck source=tests/windows/package-test.sh
-source "$(dirname "$0")/package-test.sh" "$3"
+source "$(dirname "$0")/package-test.sh" "$@"
 uninstall='Software\Microsoft\Windows\CurrentVersion\Uninstall\TorvanReader'
 start_menu='Microsoft/Windows/Start Menu/Programs/TorvanReader'
 
@@ -38,11 +35,7 @@ installs() {
         fail "$option: not listed as version $version"
     for entry in "TorvanReader:torvanreader.exe" "TorvanReader Demo:torvanreader-demo.exe"; do
         local shortcut="$menu/${entry%%:*}.lnk"
-        [ -f "$shortcut" ] || fail "$option: no Start-menu entry $shortcut"
-        [ "$(shortcut_field "$shortcut" 'Local path')" = "$location\\${entry#*:}" ] ||
-            fail "$option: $shortcut starts $(shortcut_field "$shortcut" 'Local path')"
-        [ "$(shortcut_field "$shortcut" 'Command line arguments')" = --in-documents ] ||
-            fail "$option: $shortcut starts it without --in-documents"
+        starts "$shortcut" "$location\\${entry#*:}"
         [ "$(shortcut_field "$shortcut" 'Working directory')" = "$location" ] ||
             fail "$option: $shortcut starts in $(shortcut_field "$shortcut" 'Working directory')"
     done
@@ -107,12 +100,8 @@ installs /AllUsers HKLM HKCU "$everyones" "$everyones_menu"
 uninstalls HKLM "$everyones" "$everyones_menu"
 
 # The older build: the same programs, another version and a file of its own.
-old=$work/old
-mkdir -p "$old"
-cp -a "$stage" "$old/TorvanReader"
-echo "only in the older build" >"$old/TorvanReader/older.txt"
-cmake "${defines[@]}" -DWORK="$old" -DOUT="$old" -DVERSION=1.0.0.0 -DNSIS_COMPRESSOR=zlib -P "$script" >/dev/null
-"$runner" "$old/TorvanReader-1.0.0.0-win64-setup.exe" /S /AllUsers || fail "the older build did not install"
+other_version 1.0.0.0
+"$runner" "$work/1.0.0.0/TorvanReader-1.0.0.0-win64-setup.exe" /S /AllUsers || fail "the older build did not install"
 as_it_was() {
     (cd "$everyones" && find . -type f -exec md5sum {} + | sort)
     registry_value "HKLM\\$uninstall" DisplayVersion

@@ -8,27 +8,20 @@
 # - an older package (0.9.0.0) is refused, and so is the setup program for everyone beside it;
 # - msiexec /x removes it without a trace;
 # - beside the setup program's install for everyone, the package is refused.
-#   check-msi.sh MSI SETUP.EXE VERSION WORK_DIR STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...
+#   check-msi.sh MSI SETUP.EXE WORK_DIR VERSION STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...
 set -euo pipefail
 msi=$(realpath "$1")
 setup=$(realpath "$2")
-version=$3
-stage=$5
-script=$6
-defines=("${@:7}")
+shift 2
 # shellcheck source=tests/windows/package-test.sh
-source "$(dirname "$0")/package-test.sh" "$4"
+source "$(dirname "$0")/package-test.sh" "$@"
 folder="$drive/Program Files/TorvanReader"
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
-# An older build's packages: the same programs, VERSION, and a file of its own.
+# An older build's MSI package: the same programs, VERSION, and a file of its own.
 older() {
-    local dir=$work/$1
-    mkdir -p "$dir"
-    cp -a "$stage" "$dir/TorvanReader"
-    echo "only in $1" >"$dir/TorvanReader/older.txt"
-    cmake "${defines[@]}" -DWORK="$dir" -DOUT="$dir" -DVERSION="$1" -DNSIS_COMPRESSOR=zlib -P "$script" >/dev/null
-    echo "$dir/TorvanReader-$1-win64.msi"
+    other_version "$1"
+    echo "$work/$1/TorvanReader-$1-win64.msi"
 }
 
 # msiexec's exit code: 0 done; Windows' 1603 (a failed install) comes out here as 1603 % 256.
@@ -55,12 +48,7 @@ answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
 # Where Windows Installer put the Start menu: Wine puts everyone's entries in the user's.
 menu=$(tr -d '\0\r' <"$drive/msi.log" | sed -n 's/^Property(S): ProgramMenuFolder = //p' | head -n 1)
 for entry in "TorvanReader:torvanreader.exe" "TorvanReader Demo:torvanreader-demo.exe"; do
-    shortcut="$(linux_path "$menu")TorvanReader/${entry%%:*}.lnk"
-    [ -f "$shortcut" ] || fail "no Start-menu entry $shortcut"
-    [ "$(shortcut_field "$shortcut" 'Local path')" = "C:\\Program Files\\TorvanReader\\${entry#*:}" ] ||
-        fail "$shortcut starts $(shortcut_field "$shortcut" 'Local path')"
-    [ "$(shortcut_field "$shortcut" 'Command line arguments')" = --in-documents ] ||
-        fail "$shortcut starts it without --in-documents"
+    starts "$(linux_path "$menu")TorvanReader/${entry%%:*}.lnk" "C:\\Program Files\\TorvanReader\\${entry#*:}"
 done
 menu=$(linux_path "$menu")TorvanReader
 

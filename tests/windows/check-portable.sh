@@ -2,12 +2,12 @@
 # The portable zip under Wine, in a Wine prefix of its own: unpacked into a folder of the user's
 # choosing, with nothing installed, torvanreader-cli.exe answers with the version and the demo
 # draws its windows, from the unpacked files alone.
-#   check-portable.sh ZIP VERSION WORK_DIR
+#   check-portable.sh ZIP WORK_DIR VERSION
 set -euo pipefail
 zip=$(realpath "$1")
-version=$2
+shift
 # shellcheck source=tests/windows/package-test.sh
-source "$(dirname "$0")/package-test.sh" "$3"
+source "$(dirname "$0")/package-test.sh" "$@"
 tools="$drive/My Tools"
 mkdir -p "$tools"
 (cd "$tools" && cmake -E tar xf "$zip")

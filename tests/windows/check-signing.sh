@@ -4,14 +4,10 @@
 # program, the installer, the MSI package and the uninstaller that the installer writes (installed
 # under Wine, in a prefix of its own). A wrong password fails the packaging, and so does one of
 # the two settings alone; without them the packaging says that it did not sign.
-#   check-signing.sh VERSION WORK_DIR STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...
+#   check-signing.sh WORK_DIR VERSION STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...
 set -euo pipefail
-version=$1
-stage=$3
-script=$4
-defines=("${@:5}")
 # shellcheck source=tests/windows/package-test.sh
-source "$(dirname "$0")/package-test.sh" "$2"
+source "$(dirname "$0")/package-test.sh" "$@"
 unset TORVAN_SIGN_PKCS12 TORVAN_SIGN_PASSWORD_FILE TORVAN_SIGN_TIMESTAMP_URL
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/certificate.pem" -days 2 \

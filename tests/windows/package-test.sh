@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# What the tests of the Windows downloads share (sourced): a Wine prefix of each test's own, and
-# how they read what an installer left behind.
-#   source package-test.sh WORK_DIR
+# What the tests of the Windows downloads share (sourced): a Wine prefix of each test's own, how
+# they read what an installer left behind, and the packages of other versions they make.
+#   source package-test.sh WORK_DIR VERSION [STAGE PACKAGES_SCRIPT PACKAGES_DEFINES...]
+# STAGE is the installation staged for the build's packages, PACKAGES_SCRIPT and its defines
+# (cmake/WindowsPackages.cmake) make packages from it.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 runner=$root/scripts/wine-run.sh
 work=$1
+# shellcheck disable=SC2034 # for the tests that source this file
+version=$2
+stage=${3:-}
+script=${4:-}
+defines=("${@:5}")
 wine=/usr/lib/wine/wine64
 
 fail() {
@@ -65,6 +72,26 @@ registry_value() {
 # "Command line arguments".
 shortcut_field() {
     lnkinfo "$1" | sed -n "s/^\t$2\t*: //p"
+}
+
+# The packages of the staged programs as another VERSION, with a file of its own (older.txt), in
+# WORK/VERSION.
+other_version() {
+    local dir=$work/$1
+    mkdir -p "$dir"
+    cp -a "$stage" "$dir/TorvanReader"
+    echo "only in $1" >"$dir/TorvanReader/older.txt"
+    cmake "${defines[@]}" -DWORK="$dir" -DOUT="$dir" -DVERSION="$1" -DNSIS_COMPRESSOR=zlib -P "$script" >/dev/null
+}
+
+# A Start-menu entry starts PROGRAM (its Windows path) with --in-documents.
+starts() {
+    local shortcut=$1 program=$2
+    [ -f "$shortcut" ] || fail "no Start-menu entry $shortcut"
+    [ "$(shortcut_field "$shortcut" 'Local path')" = "$program" ] ||
+        fail "$shortcut starts $(shortcut_field "$shortcut" 'Local path')"
+    [ "$(shortcut_field "$shortcut" 'Command line arguments')" = --in-documents ] ||
+        fail "$shortcut starts it without --in-documents"
 }
 
 # An uninstaller runs on from a copy of itself in the temporary folder: it is done when FOLDER is
