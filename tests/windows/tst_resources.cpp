@@ -20,12 +20,22 @@ public:
             && !GetFileVersionInfoW(name.c_str(), 0, DWORD(m_data.size()), m_data.data()))
             m_data.clear();
     }
+    // A field of the strings in the file's first language, which Explorer shows.
     QString String(const QString& field) const
     {
         void* value = nullptr;
         UINT length = 0;
-        const std::wstring path = (R"(\StringFileInfo\040904B0\)" + field).toStdWString();
-        if (m_data.isEmpty() || !VerQueryValueW(m_data.data(), path.c_str(), &value, &length))
+        if (m_data.isEmpty()
+            || !VerQueryValueW(m_data.data(), L"\\VarFileInfo\\Translation", &value, &length)
+            || length < 4)
+            return "(none)";
+        const auto* language = static_cast<const WORD*>(value);
+        const std::wstring path = QString(R"(\StringFileInfo\%1%2\%3)")
+                                      .arg(language[0], 4, 16, QChar('0'))
+                                      .arg(language[1], 4, 16, QChar('0'))
+                                      .arg(field)
+                                      .toStdWString();
+        if (!VerQueryValueW(m_data.data(), path.c_str(), &value, &length))
             return "(none)";
         return QString::fromWCharArray(static_cast<const wchar_t*>(value)).left(int(length));
     }
@@ -99,7 +109,7 @@ private slots:
             // Installing for the user alone asks for no administrator: the installer asks for
             // elevation itself when it installs for everyone.
             {"the installer", {.file = TORVAN_SETUP, .description = "TorvanReader " TORVAN_VERSION " Setup",
-                .originalName = "(none)", .manifest = {R"(level="asInvoker")"}}}});
+                .originalName = setup, .manifest = {R"(level="asInvoker")"}}}});
         // clang-format on
     }
     void windowsReadsThem()
