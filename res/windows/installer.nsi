@@ -15,7 +15,8 @@
 ; uninstaller and the new files moved into place.
 ;
 ; Exit codes: 0 installed, 1 cancelled by the user, 2 not installed (a program of the install
-; running, a file that could not be written, administrator rights refused).
+; running, a file that could not be written, administrator rights refused, the MSI package
+; installed for everyone in the same folder).
 Unicode true
 Target amd64-unicode
 ; Installing for the user alone needs no rights; for everyone it asks (RunElevated).
