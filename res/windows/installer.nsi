@@ -146,6 +146,7 @@ FunctionEnd
 !macroend
 !macro NoteRunningInOld FILE
     ${If} $OldDir != ""
+    ${AndIf} $OldDir != $INSTDIR
         !insertmacro NoteUnwritable "$OldDir" "${FILE}"
     ${EndIf}
 !macroend
