@@ -74,3 +74,4 @@ add_custom_command(OUTPUT ${TORVAN_INSTALLER} ${TORVAN_MSI} ${TORVAN_PORTABLE_ZI
             ${PROJECT_SOURCE_DIR}/cmake/InstallRuntimeDlls.cmake ${TORVAN_SIGN}
     VERBATIM)
 add_custom_target(packages ALL DEPENDS ${TORVAN_INSTALLER} ${TORVAN_MSI} ${TORVAN_PORTABLE_ZIP})
+add_dependencies(packages signing_identity)
