@@ -49,6 +49,15 @@ uninstalls() {
     [ -z "$(registry_value "$hive\\$uninstall" InstallLocation)" ] || fail "the entry in $hive is left"
 }
 
+# Ctrl-C (SIGINT, which Wine hands the program as Windows' Ctrl-C), pressed once a second until
+# the program ends: under load Wine may lose one.
+ctrl_c() {
+    for _ in $(seq 20); do
+        kill -INT "$1" 2>/dev/null || return 0
+        sleep 1
+    done
+}
+
 # What an installed program does, from the installed files alone.
 runs_from() {
     local folder=$1
@@ -65,18 +74,14 @@ runs_from() {
 
     answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
     [ "$answer" = "torvanreader-cli $version" ] || fail "torvanreader-cli.exe --version said '$answer'"
-    # Ctrl-C (SIGINT, which Wine hands the program as Windows' Ctrl-C) while flash waits for its
-    # unit, before anything is sent: the console handler stops it, exit 4.
+    # Ctrl-C while flash waits for its unit, before anything is sent: the console handler stops
+    # it, exit 4.
     (cd "$folder" && exec "$runner" torvanreader-cli.exe --demo --wait 60 --serial NONE flash \
         --to local samples/demo-local-tx-3072.2.hex 2>"$work/ctrl-c.txt") &
     waiting=$!
-    # Started and waiting (a Ctrl-C before its handler is set would end it at once), then pressed
-    # once a second until it ends: under load Wine may lose one.
+    # Started and waiting: a Ctrl-C before its handler is set would end it at once.
     sleep 5
-    for _ in $(seq 20); do
-        kill -INT "$waiting" 2>/dev/null || break
-        sleep 1
-    done
+    ctrl_c "$waiting"
     code=0
     wait "$waiting" || code=$?
     if [ "$code" -ne 4 ] || ! grep -q "stopped while waiting" "$work/ctrl-c.txt"; then
@@ -118,7 +123,7 @@ refused() {
 watching=$!
 sleep 3
 refused "with torvanreader-cli.exe running"
-kill -INT "$watching"
+ctrl_c "$watching"
 wait "$watching" || true
 # Another program holds one of its files, sharing it with nobody, until its input ends.
 mkfifo "$work/hold"
