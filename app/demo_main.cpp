@@ -9,8 +9,11 @@
 //                                         again every SECONDS, so that the windows follow it
 //   torvanreader-demo --screenshot DIR    PNGs of the main window and of every tool-window page,
 //                                         drawn offscreen after a few Status polls, then exit
+//   torvanreader-demo --in-documents      with any of the above: works in the user's
+//                                         Documents/TorvanReader, as the Start menu starts it
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -21,6 +24,7 @@
 #include "app/DesktopSession.h"
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
+#include "app/WorkFolder.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimExtender.h"
@@ -128,7 +132,7 @@ std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
         bool whole = false;
         const int seconds = value.toInt(&whole);
         if (option == "--screenshot" && !value.isEmpty())
-            arguments.screenshotDir = value;
+            arguments.screenshotDir = QFileInfo(value).absoluteFilePath(); // --in-documents moves
         else if (option == "--replug" && whole && seconds >= 1 && seconds <= kLongestReplug)
             arguments.replugSeconds = seconds;
         else {
@@ -136,8 +140,8 @@ std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
                                       ? QString("whole seconds from 1 to %1").arg(kLongestReplug)
                                       : QString("a folder");
             std::fputs(qPrintable(QString("torvanreader-demo: %1 takes %2, not '%3'\n"
-                                          "Usage: torvanreader-demo [--replug SECONDS | "
-                                          "--screenshot DIR]\n")
+                                          "Usage: torvanreader-demo [--in-documents] "
+                                          "[--replug SECONDS | --screenshot DIR]\n")
                                       .arg(option, takes, value)),
                        stderr);
             return std::nullopt;
@@ -161,6 +165,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     desktop.reset();
     ui::UseDialogFont(app);
+    WorkWhereAsked(app.arguments());
 
     SimPlugs plugs;
     demo::SteadyExtender steady;

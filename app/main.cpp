@@ -4,6 +4,7 @@
 
 #include "app/DesktopSession.h"
 #include "app/TorvanReaderDlg.h"
+#include "app/WorkFolder.h"
 #include "device/SystemDevices.h"
 #include "history/Keeper.h"
 #include "ui/DialogUnits.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     desktop.reset();
     ui::UseDialogFont(app);
+    WorkWhereAsked(app.arguments());
     // Armed before the window's first look for the extender, so no plug in between is missed.
     std::string watchFailure;
     const std::unique_ptr<IUnitWatcher> watcher = MakeSystemWatcher(watchFailure);

@@ -6,7 +6,9 @@
 #                            target for a bounded time (TORVAN_FUZZ_SECONDS, 60)
 #   scripts/torvan.sh windows  install what is missing, build Qt and SQLite for Windows once
 #                            (scripts/qt-windows.sh, scripts/sqlite-windows.sh), cross-build the
-#                            three programs and the installer into build/windows/
+#                            three programs, the installer, the MSI package and the portable zip
+#                            into build/windows/, signed when TORVAN_SIGN_PKCS12 and
+#                            TORVAN_SIGN_PASSWORD_FILE are set (scripts/sign-windows.sh)
 # Only missing Debian packages are installed, the build tree is configured once, and ninja
 # rebuilds only what changed.
 set -euo pipefail
@@ -36,12 +38,16 @@ if [ "$mode" = test ]; then
 fi
 if [ "$mode" != demo ]; then
     # The Windows build: MinGW-w64 with POSIX threads (std::thread), Qt's source for its Windows
-    # build (apt-get source), NSIS for the installer, Wine to run the tests and the installer.
-    # DejaVu gives the offscreen windows under Wine their fonts (scripts/wine-run.sh).
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wine64)
+    # build (apt-get source), NSIS for the installer, wixl for the MSI package, osslsigncode to
+    # sign them, Wine to run the tests and the installer. DejaVu gives the offscreen windows under
+    # Wine their fonts (scripts/wine-run.sh).
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wixl osslsigncode wine64)
     # SQLite's one-file source for the Windows build is made from Debian's source with tclsh.
     packages+=(tcl)
     packages+=(fonts-dejavu-core)
+    # The downloads' tests read the Start-menu entries (lnkinfo) and sign with a throw-away
+    # certificate (openssl).
+    [ "$mode" = windows ] || packages+=(liblnk-utils openssl)
 fi
 if [ "$mode" = test ]; then
     # The windows' main path runs again under Qt's own Windows platform plugin, as Windows users
@@ -71,7 +77,7 @@ if [ "$mode" = demo ]; then
 fi
 
 # The Windows build against Qt and SQLite for Windows, configured anew when either is another (a
-# changed recipe); it makes the installer too. Qt's script adds the source index both use.
+# changed recipe); it makes the downloads too. Qt's script adds the source index both use.
 build_windows() {
     TORVAN_QT_WINDOWS=$(scripts/qt-windows.sh)
     TORVAN_SQLITE_WINDOWS=$(scripts/sqlite-windows.sh)
@@ -85,7 +91,7 @@ build_windows() {
 
 if [ "$mode" = windows ]; then
     build_windows
-    echo "built: build/windows/*.exe and $(ls build/windows/TorvanReader-*-win64-setup.exe)"
+    echo "built: build/windows/*.exe and" build/windows/TorvanReader-*-win64{-setup.exe,.msi,-portable.zip}
     exit 0
 fi
 

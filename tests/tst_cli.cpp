@@ -361,7 +361,7 @@ private slots:
             {"torvanreader, no display", {TORVAN_APP, {}, 1, "torvanreader: needs a desktop session"}},
             {"torvanreader-demo, no display", {TORVAN_DEMO, {}, 1, "\ntorvanreader-cli does every job of the tool"}},
             {"--replug abc", {TORVAN_DEMO, "--replug abc", 2,
-                "--replug takes whole seconds from 1 to 86400, not 'abc'\nUsage: torvanreader-demo [--replug"}},
+                "--replug takes whole seconds from 1 to 86400, not 'abc'\nUsage: torvanreader-demo [--in-documents] [--replug"}},
             {"the demo, an update played through", {cli, "--demo flash --to remote --yes " QT_TESTCASE_SOURCEDIR
                 "/../samples/firmware/demo-remote-rx-3072.2.hex;--demo apply --to remote;--demo info", 0, "Remote (RX):\tQX720\t3072.2\tRX"}}});
         // clang-format on

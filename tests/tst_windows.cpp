@@ -3,6 +3,7 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "app/AboutDlg.h"
+#include "app/WorkFolder.h"
 #include "ui/Picture.h"
 #include "ui/WindowFit.h"
 
@@ -67,10 +68,53 @@ bool Drawn(const QWidget* control)
     return drawn >= 3;
 }
 
+// The user's Documents folder as the system knows it, in a fresh folder ("" when it knows none),
+// and what is already in the place of its TorvanReader folder: nothing, a "folder" or a "file".
+// clang-format off
+struct Documents { QString documents, existing; bool worksThere; QString said; };
+// clang-format on
+
 class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The Start menu's --in-documents: Documents/TorvanReader is made when missing and worked in;
+    // when it cannot be used the user is told why, and the folder worked in stays.
+    void worksInDocuments_data()
+    {
+        // clang-format off
+        AddRows<Documents>({
+            {"made when missing", {.documents = "Documents", .existing = "", .worksThere = true, .said = ""}},
+            {"already there", {.documents = "Documents", .existing = "folder", .worksThere = true, .said = ""}},
+            {"a file in its place", {.documents = "Documents", .existing = "file", .worksThere = false,
+                .said = "The folder %1 cannot be used: "}},
+            {"no Documents known", {.documents = "", .existing = "", .worksThere = false,
+                .said = "Your Documents folder is not known: BIT.txt and the burn-in reports are written in %2."}}});
+        // clang-format on
+    }
+    void worksInDocuments()
+    {
+        QFETCH(Documents, row);
+        const QString before = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+        QTemporaryDir home;
+        const QString documents = row.documents.isEmpty() ? "" : home.filePath(row.documents);
+        const QString folder = documents + "/TorvanReader";
+        if (row.existing == "folder")
+            QVERIFY(QDir().mkpath(folder));
+        if (row.existing == "file") {
+            QVERIFY(QDir().mkpath(documents));
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString expected = QString(row.said)
+                                     .replace("%1", QDir::toNativeSeparators(folder))
+                                     .replace("%2", QDir::toNativeSeparators(before));
+        const std::optional<QString> said = WorkInDocuments(documents);
+        QCOMPARE(said.value_or("").left(expected.size()), expected);
+        QCOMPARE(QDir::currentPath(), row.worksThere ? QDir(folder).canonicalPath() : before);
+    }
+
     void mainWindowReconnectAndKeys()
     {
         Rig rig;
