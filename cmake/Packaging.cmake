@@ -39,6 +39,10 @@ install(FILES res/icon@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
         RENAME ${TORVAN_APP_ID}.png)
 # udev reads /usr/lib/udev/rules.d as well as /lib/udev/rules.d.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/70-torvanreader.rules DESTINATION lib/udev/rules.d)
+# The metrics' service and timer, disabled until the administrator enables the timer; the udev rule
+# that the service needs is an example to install by hand (Documentation.cmake).
+install(FILES res/systemd/torvanreader-metrics.service res/systemd/torvanreader-metrics.timer
+        DESTINATION lib/systemd/system)
 include(cmake/Documentation.cmake)
 
 set(CPACK_GENERATOR DEB)
