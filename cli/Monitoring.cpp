@@ -3,10 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "burnin/BurnInLog.h"
 #include "cli/Session.h"
-#include "device/SystemDevices.h"
-#include "firmware/UserSettings.h"
 #include "monitor/Metrics.h"
 #include "monitor/PluginCheck.h"
 #include "monitor/SavedFile.h"
@@ -26,9 +23,8 @@ std::vector<CHidIO::Unit> ChosenUnits(Session& session, IHidBackend& backend)
 
 // Each chosen unit read in turn, held only while it is read; with --wait once one is present.
 // What kept a unit from being read is said: it shows in what is written too.
-int ReadChosenUnits(Session& session, std::vector<UnitReading>& readings)
+int ReadChosenUnits(Session& session, IHidBackend& backend, std::vector<UnitReading>& readings)
 {
-    IHidBackend& backend = session.Ctx().backend(session.Options().isSet("demo"));
     if (session.Options().isSet("wait")) {
         QString ignored; // without a descriptor the wait tries every 250 ms instead
         session.Watcher(ignored);
@@ -118,7 +114,8 @@ int Metrics(Session& session)
                                           + " holds something other than TorvanReader's "
                                             "metrics: it was not replaced");
     std::vector<UnitReading> readings;
-    if (const int read = ReadChosenUnits(session, readings))
+    if (const int read =
+            ReadChosenUnits(session, session.Ctx().backend(options.isSet("demo")), readings))
         return read;
     return WriteOutput(session, path, monitor::PrometheusText(readings));
 }
@@ -165,25 +162,19 @@ int Report(Session& session)
     const QCommandLineParser& options = session.Options();
     const ClockReading now = session.Ctx().clock();
     const QString path =
-        options.isSet("output")
-            ? options.value("output")
-            : QString::asprintf("torvanreader-report-%04d%02d%02d-%02d%02d%02d.txt", now.year,
-                                now.month, now.day, now.hour, now.minute, now.second);
+        options.isSet("output") ? options.value("output") : monitor::ReportFileName(now);
     const QString shown = QDir::toNativeSeparators(path);
     if (path != "-" && QFileInfo::exists(path) && !options.isSet("yes")
         && !session.Ask(shown + " exists. Replace it?"))
         return session.Fail(kRefused, "not written: " + shown + " was kept"
                                           + (session.Ctx().terminal ? "" : " (--yes replaces it)"));
+    IHidBackend& backend = session.Ctx().backend(options.isSet("demo"));
     std::vector<UnitReading> readings;
-    if (const int read = ReadChosenUnits(session, readings))
+    if (const int read = ReadChosenUnits(session, backend, readings))
         return read;
-    const bool demo = options.isSet("demo");
-    const QString text =
-        monitor::ProgramSection({"torvanreader-cli", FormatTimeStamp(now),
-                                 demo ? "the demo's simulated extenders (--demo)"
-                                      : QString::fromStdString(SystemBackendName())})
-        + monitor::UnitsSection(readings) + monitor::SettingsSection(UserSettings())
-        + monitor::BurnInLogSection(burnin::kLogFileName);
+    const QString text = monitor::SupportReport(
+        {"torvanreader-cli", FormatTimeStamp(now), QString::fromStdString(backend.Name())},
+        readings);
     if (const int written = WriteOutput(session, path, text); written || path == "-")
         return written;
     session.Say("The support report is in " + shown + ": nothing was sent anywhere.");

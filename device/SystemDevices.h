@@ -14,9 +14,6 @@ std::unique_ptr<IHidBackend> MakeSystemBackend();
 // no unit plugged in between is missed. One that cannot watch has no handle, and failure says why.
 std::unique_ptr<IUnitWatcher> MakeSystemWatcher(std::string& failure);
 
-// The platform's HID stack as a support report names it, with its version where it tells one.
-std::string SystemBackendName();
-
 // What the user can do when the system refuses this program the unit (a missing permission), in
 // the platform's own terms.
 std::string NoAccessAdvice();

@@ -5,8 +5,10 @@
 #include <QSettings>
 #include <QSysInfo>
 
+#include "burnin/BurnInLog.h"
 #include "device/DeviceIds.h"
 #include "firmware/FirmwareCommands.h"
+#include "firmware/UserSettings.h"
 #include "status/StateText.h"
 
 namespace monitor {
@@ -119,6 +121,18 @@ QString BurnInLogSection(const QString& path)
     return Section("Burn-in log",
                    QStringList{QString("%1, its last %2 lines:").arg(shown).arg(shownLines)}
                        + lines.mid(lines.size() - shownLines));
+}
+
+QString SupportReport(const ProgramFacts& facts, std::span<const UnitReading> units)
+{
+    return ProgramSection(facts) + UnitsSection(units) + SettingsSection(UserSettings())
+           + BurnInLogSection(burnin::kLogFileName);
+}
+
+QString ReportFileName(const ClockReading& now)
+{
+    return QString::asprintf("torvanreader-report-%04d%02d%02d-%02d%02d%02d.txt", now.year,
+                             now.month, now.day, now.hour, now.minute, now.second);
 }
 
 } // namespace monitor

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <span>
 
+#include "burnin/ClockReading.h"
 #include "monitor/UnitReading.h"
 
 class QSettings;
@@ -30,5 +31,11 @@ QString UnitsSection(std::span<const UnitReading> units);
 QString SettingsSection(const QSettings& settings);
 // The last lines of the burn-in log at path, or that there is none.
 QString BurnInLogSection(const QString& path);
+
+// The whole report, the window's and the command line's alike: the sections above, with the user's
+// settings and the burn-in log in the current folder.
+QString SupportReport(const ProgramFacts& facts, std::span<const UnitReading> units);
+// "torvanreader-report-20140307-130500.txt": the name a report is offered under.
+QString ReportFileName(const ClockReading& now);
 
 } // namespace monitor

@@ -303,7 +303,7 @@ private slots:
         QCOMPARE(run.code, 0);
         for (const QString& part : QStringList{
                  "Program\n=======\ntorvanreader-cli 1.0.0.1, written 2014/3/7 13:5:0\n",
-                 "HID back end: the demo's simulated extenders (--demo)\n", "Qt: ",
+                 "HID back end: simulated extenders\n", "Qt: ",
                  "Extenders\n=========\n2 found.\n\nsim:extender\n  Serial number: SIM0001\n",
                  "  Access: answers the connect check\n  Local (TX):\tQX710\t3072.1\tTX\n  Remote "
                  "(RX):\tQX720\t3072.1\tRX\n  Local (TX)   Torvan Mode: HDBT   Source Type: HDMI "

@@ -1,7 +1,5 @@
 #include "device/SystemDevices.h"
 
-#include <hidapi.h>
-
 #include "device/BoundedWriteBackend.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "device/linux/UdevWatcher.h"
@@ -16,11 +14,6 @@ std::unique_ptr<IUnitWatcher> MakeSystemWatcher(std::string& failure)
     auto watcher = std::make_unique<UdevWatcher>();
     failure = watcher->Failure();
     return watcher;
-}
-
-std::string SystemBackendName()
-{
-    return std::string("hidapi ") + hid_version_str() + " over hidraw";
 }
 
 std::string NoAccessAdvice()

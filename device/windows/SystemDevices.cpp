@@ -16,11 +16,6 @@ std::unique_ptr<IUnitWatcher> MakeSystemWatcher(std::string& failure)
     return watcher;
 }
 
-std::string SystemBackendName()
-{
-    return "Windows' HID class services (hid.dll, setupapi.dll)";
-}
-
 std::string NoAccessAdvice()
 {
     // A HID device refuses a second opening only to a program that asked for it alone.
