@@ -9,9 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
-#include "cli/Cli.h"
+#include "InProcessCli.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
 
@@ -35,24 +34,11 @@ int main(int argc, char* argv[])
         SimUnits pc(pointers);
         std::vector<double> ms;
         for (int run = 0; run < runs; ++run) {
-            QString text, said;
-            QTextStream out(&text), err(&said);
-            std::atomic<cli::Stop> stop{cli::Stop::None};
-            cli::Context context{
-                .backend = [&](bool) -> IHidBackend& { return pc; },
-                .out = out,
-                .err = err,
-                .stop = stop,
-                .now =
-                    [] {
-                        return duration_cast<microseconds>(steady_clock::now().time_since_epoch());
-                    },
-                .sleep = [](microseconds wait) { std::this_thread::sleep_for(wait); },
-            };
+            QString text;
             const auto start = steady_clock::now();
-            if (cli::Run({"torvanreader-cli", "status", "--format", "prometheus"}, context) != 0
+            if (RunInProcess(pc, {"status", "--format", "prometheus"}, text) != 0
                 || text.count(QRegularExpression("torvanreader_up\\{[^}]*\\} 1")) != count) {
-                std::printf("FAILED: %s%s\n", qPrintable(said), qPrintable(text));
+                std::printf("FAILED: %s\n", qPrintable(text));
                 return 1;
             }
             ms.push_back(duration<double, std::milli>(steady_clock::now() - start).count());
