@@ -79,6 +79,7 @@ void HidrawEndToEnd()
     QVERIFY2(check.exitCode() == 0
                  && checked.startsWith("TORVANREADER OK - link up, 4 pairs good, 31 m | "),
              qPrintable(checked));
+    extender.TakeWire(); // the window's connect check
     QTemporaryDir textfile;
     const QString prom = textfile.filePath("torvanreader.prom");
     metrics.start(qEnvironmentVariable("TORVAN_CLI"),
@@ -92,6 +93,7 @@ void HidrawEndToEnd()
     QVERIFY2(written.contains(R"(torvanreader_link_up{serial="E2E0002",path="/dev/hidraw)"),
              written.constData());
     QVERIFY(extender.TakeWire().empty());
+    QVERIFY(!second.TakeWire().empty());
     second.Unplug();
     QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
     QString told;
