@@ -59,6 +59,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "torvanreader-cli for scripts and terminals, and a udev rule that lets the user\n"
     "at the desktop use the extender without root.\n"
     "\n"
+    "For monitoring, torvanreader-cli writes Prometheus metrics (a systemd timer,\n"
+    "disabled, writes them for node_exporter every minute), checks the link as a\n"
+    "Nagios or Icinga plugin, and writes a support report.\n"
+    "\n"
     "torvanreader-demo shows the same windows on a simulated extender pair, so that\n"
     "they can be tried without a unit; torvanreader-cli --demo does the same for the\n"
     "commands.")

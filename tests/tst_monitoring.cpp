@@ -266,7 +266,8 @@ private slots:
              "notes.txt holds something other than TorvanReader's metrics: it was not replaced",
              "notes.txt", "mine"},
             {"status --format prometheus --output none/x.prom", 3,
-             "none/x.prom cannot be written (", "none/x.prom", "<missing>"},
+             QDir::toNativeSeparators("none/x.prom") + " cannot be written (", "none/x.prom",
+             "<missing>"},
             {"status --format text", 2, "--format takes prometheus, not 'text'", "", ""},
             {"status --output x.prom", 2, "--output goes with --format prometheus", "", ""},
             {"report --output notes.txt", 4, "not written: notes.txt was kept (--yes replaces it)",
@@ -323,7 +324,8 @@ private slots:
         SimUnits none({});
         const CliResult alone = RunCli(none, "report");
         QCOMPARE(alone.code, 0);
-        QCOMPARE(alone.out, dir.dir.filePath("torvanreader-report-20140307-130500.txt") + "\n");
+        QVERIFY2(alone.out.endsWith("/torvanreader-report-20140307-130500.txt\n"),
+                 qPrintable(alone.out));
         QVERIFY(ReadFile("torvanreader-report-20140307-130500.txt")
                     .contains("Extenders\n=========\n0 found.\n\nSettings"));
         QVERIFY(ReadFile("torvanreader-report-20140307-130500.txt").contains("BIT.txt, its last"));
