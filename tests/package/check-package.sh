@@ -25,7 +25,7 @@ grep -q "ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", GROUP=\"p
 grep -q '^ExecStart=/usr/bin/torvanreader-cli .*--output /var/lib/prometheus/node-exporter/' \
     "$root/usr/lib/systemd/system/torvanreader-metrics.service"
 grep -q '^OnCalendar=minutely$' "$root/usr/lib/systemd/system/torvanreader-metrics.timer"
-! find "$root" -path '*/etc/systemd/*' | grep -q .
+if find "$root" -path '*/etc/systemd/*' | grep -q .; then echo "a systemd unit is enabled"; exit 1; fi
 man=$root/usr/share/man/man1
 for page in torvanreader torvanreader-cli torvanreader-demo; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
 # The pages and the completion name the build's IDs (what it offers is the command-line suite's).
