@@ -193,8 +193,10 @@ CheckResult CheckReading(const status::Reading& r, const Thresholds& t)
 
 QString PluginLine(const CheckResult& result)
 {
+    // A '|' in a reason (a path, a system's message) would start the performance data early.
     QString line = QString("TORVANREADER %1 - %2")
-                       .arg(kStateNames[static_cast<size_t>(result.state)], result.summary);
+                       .arg(kStateNames[static_cast<size_t>(result.state)],
+                            QString(result.summary).replace('|', '/'));
     if (!result.performance.isEmpty())
         line += " | " + result.performance.join(' ');
     return line;
