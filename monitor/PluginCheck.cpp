@@ -1,6 +1,7 @@
 #include "monitor/PluginCheck.h"
 
 #include <array>
+#include <cmath>
 
 #include "status/StateText.h"
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QSysInfo>
+#include <algorithm>
 
 #include "burnin/BurnInLog.h"
 #include "device/DeviceIds.h"
