@@ -78,6 +78,8 @@ struct Command {
     QStringList optional;
     QString summary;
     int (*run)(Session&);
+    // A monitoring plugin: even a usage error is its status line on stdout, with exit 3.
+    bool plugin = false;
 };
 const std::vector<Command>& Commands();
 // "flash --to local|remote FILE [--yes] [--apply]": the command with everything it takes.

@@ -42,6 +42,8 @@ void Session::Say(const QString& message)
 
 void Session::Warn(const QString& why)
 {
+    if (m_tell)
+        return m_tell(why);
     m_context.err << "torvanreader-cli: " << m_command << ": " << why << Qt::endl;
 }
 

@@ -32,6 +32,8 @@ public:
     void Say(const QString& message);
     // An error on stderr, named by the command, also under --quiet.
     void Warn(const QString& why);
+    // Failures go to tell instead of stderr: a monitoring plugin says them in its status line.
+    void TellFailuresTo(std::function<void(const QString&)> tell) { m_tell = std::move(tell); }
     // The command failed: says why on stderr and gives the exit code.
     int Fail(Exit code, const QString& why);
     // On a terminal asks on stderr and waits for the answer (No unless it starts with y, and No
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<ChannelReader> m_reader;
     IUnitWatcher* m_watcher = nullptr;
     std::string m_watchFailure;
+    std::function<void(const QString&)> m_tell;
 };
 
 // The commands; each gives its exit code.
@@ -98,6 +101,9 @@ int Apply(Session& session);
 int BurnIn(Session& session);
 int FailSafe(Session& session);
 int History(Session& session);
+int Metrics(Session& session); // status --format prometheus
+int Check(Session& session);
+int Report(Session& session);
 // Restarts the chip and says so, with --json as the object given; Apply's and flash --apply's.
 int Restart(Session& session, frames::Chip chip, const QJsonObject& json);
 

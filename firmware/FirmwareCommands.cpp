@@ -1,5 +1,6 @@
 #include "firmware/FirmwareCommands.h"
 
+#include <QStringList>
 #include <array>
 
 #include "device/HidCmd.h"
@@ -61,6 +62,19 @@ bool ResetChip(CHidCmd& channel, frames::Chip chip)
 const char* ResetDoneText(frames::Chip chip)
 {
     return chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.";
+}
+
+QString IdentificationLine(frames::Chip chip, const std::optional<DeviceInfoBlock>& block,
+                           bool incomplete)
+{
+    const auto text = [&](std::string (DeviceInfoBlock::*part)() const) {
+        return QString::fromStdString(block ? ((*block).*part)() : kNotKnown);
+    };
+    return QStringList{chip == frames::Chip::Local ? "Local (TX):" : "Remote (RX):",
+                       text(&DeviceInfoBlock::ChipTypeName), text(&DeviceInfoBlock::RevisionText),
+                       text(&DeviceInfoBlock::RoleText)}
+               .join('\t')
+           + (incomplete ? "\tincomplete image" : "");
 }
 
 } // namespace firmware

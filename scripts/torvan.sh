@@ -33,6 +33,8 @@ if [ "$mode" = test ]; then
     # HEX conversion is checked against srec_cat and objcopy; clang with its libFuzzer runtime
     # builds the fuzz targets.
     packages+=(srecord binutils clang libclang-rt-14-dev)
+    # The metrics are scraped by the real node_exporter and Prometheus, and checked by promtool.
+    packages+=(prometheus prometheus-node-exporter)
     # Formatting drift, clang-tidy findings and shellcheck findings fail the command too.
     packages+=(clang-format clang-tidy shellcheck)
 fi

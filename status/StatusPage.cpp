@@ -35,11 +35,11 @@ const char* LampPicture(Lamp lamp)
 QString BandStyle(LevelBand band)
 {
     switch (band) {
-    case LevelBand::Red:
+    case LevelBand::Fault:
         return "QLineEdit { border: 3px solid rgb(255, 0, 0); color: rgb(255, 0, 0); }";
-    case LevelBand::Amber:
+    case LevelBand::Marginal:
         return "QLineEdit { border: 3px solid rgb(250, 200, 0); color: rgb(250, 200, 0); }";
-    case LevelBand::Normal: break;
+    case LevelBand::Good: break;
     }
     return {};
 }

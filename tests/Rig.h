@@ -97,6 +97,25 @@ inline QString AnyScriptFolder()
     return QDir::tempPath() + "/Ωμέγα Прошивка 固件-XXXXXX";
 }
 
+// "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
+// makes the extender refuse the read.
+inline void SetRegisters(SimDeviceModel& model, const QString& registers)
+{
+    for (const QString& entry : registers.split(' ', Qt::SkipEmptyParts)) {
+        const std::vector<uint8_t> key = Hex(entry.left(4).toLatin1()),
+                                   data = Hex(entry.mid(5).toLatin1());
+        if (data.empty())
+            model.RemoveRegister(key[0], key[1]);
+        else
+            model.SetRegister(key[0], key[1], data);
+    }
+}
+
+// HDBT on both sides, a clean cable of 31 m, all lines up, an HDCP source.
+inline constexpr const char* kHealthyRegisters =
+    "0104=07 0108=07 010b=05 0111=0c 010e=0a 0114=0a 0201=04 0202=02 0204=02 0109=0a0b0c0d "
+    "010c=0000001e 0112=00000021";
+
 struct Rig {
     // The unit in use, and a second one to plug in beside it; the main window follows both.
     SimExtender extender, second;
@@ -171,25 +190,11 @@ struct Rig {
         const std::vector<uint8_t> flash = extender.Flash(chip);
         return Bytes(flash) == image.leftJustified(qsizetype(flash.size()), '\xFF');
     }
-    // "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
-    // makes the extender refuse the read.
-    void Set(const QString& registers)
+    void Set(const QString& registers) // as SetRegisters has them
     {
-        for (const QString& entry : registers.split(' ', Qt::SkipEmptyParts)) {
-            const std::vector<uint8_t> key = Hex(entry.left(4).toLatin1()),
-                                       data = Hex(entry.mid(5).toLatin1());
-            if (data.empty())
-                extender.WithModel([&](SimDeviceModel& m) { m.RemoveRegister(key[0], key[1]); });
-            else
-                extender.SetRegister(key[0], key[1], data);
-        }
+        extender.WithModel([&](SimDeviceModel& m) { SetRegisters(m, registers); });
     }
-    // HDBT on both sides, a clean cable of 31 m, all lines up, an HDCP source.
-    void Healthy()
-    {
-        Set("0104=07 0108=07 010b=05 0111=0c 010e=0a 0114=0a 0201=04 0202=02 0204=02 0109=0a0b0c0d "
-            "010c=0000001e 0112=00000021");
-    }
+    void Healthy() { Set(kHealthyRegisters); }
 };
 
 // What a person reads off the control numbered id: a field, a text box, a button or a label; or

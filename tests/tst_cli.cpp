@@ -212,6 +212,10 @@ private slots:
             {"status, no unit", {"status", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: status: no extender found (vendor 0x051A, "
                 "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, see what is there with "
                 "'torvanreader-cli list', or try every command on a simulated extender with --demo\n", -1, "0|0", -1, 0}},
+            {"check, no unit", {"check", {{0, 0, '-'}, {0, 1, '-'}}, 3, "TORVANREADER UNKNOWN - no extender found (vendor 0x051A", -1}},
+            {"check, a range upside down", {"check --crit-level 2:1", {}, 3,
+                "TORVANREADER UNKNOWN - --crit-level: '2:1' is not a range: it starts above its end\n", -1}},
+            {"check, an unknown option", {"check --bogus", {}, 3, "TORVANREADER UNKNOWN - Unknown option 'bogus'.\n", -1}},
             {"list, no unit", {"list", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: list: no extender found (vendor 0x051A, "
                 "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, or try every command on a "
                 "simulated extender with --demo\n", -1, "0|0", -1, 0}},
@@ -355,7 +359,8 @@ private slots:
             {"help", {cli, "--help", 0, usage + "COMMAND [command options]\n"}},
             {"help on flash", {cli, "--help", 0, "\n  flash       Program an"}},
             {"flash's usage", {cli, "flash --help", 0, usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
-            {"status usage", {cli, "status --help", 0, "status [--watch]\n"}},
+            {"status usage", {cli, "status --help", 0, "status [--watch] [--format prometheus] [--output FILE]\n"}},
+            {"check's usage", {cli, "check --help", 0, usage + "check [--warn-level RANGE] [--crit-level RANGE] [--cable-max RANGE]\n"}},
             {"fail-safe's usage", {cli, "fail-safe --help", 0, "fail-safe on|off [--wire-quality 48|64|72|86] "
                 "[--video-ber 1e-8|1e-9] [--interval 5|10|20|30|40|50|60]\n"}},
             {"torvanreader, no display", {TORVAN_APP, {}, 1, "torvanreader: needs a desktop session"}},

@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
         MenuAction(dlg, "&About")->trigger();
         QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
-        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
+        QCOMPARE(CAboutDlg({}).findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
         rig.Healthy();
         rig.Set("0108= 0104=07090909"); // refused: the reads after it still run
         rig.wire.Clear();
@@ -244,6 +244,62 @@ private slots:
 
     // Which unit the windows are on, each case a row named for it: plugs followed without Reconnect
     // within a second, a choice by serial number and path. Only the unit in use is ever sent to.
+    // "Save support report…" sits left of OK and below the icon, moving no control of the box. It
+    // reads the window's unit through its channel and no other unit, asks before replacing a file
+    // ("No" reads nothing and keeps the file), and says where the report went or why not.
+    void aboutBoxSavesTheSupportReport()
+    {
+        InTempDir dir;
+        Rig rig;
+        rig.Healthy();
+        rig.second.Replug();
+        rig.OpenMain();
+        QCOMPARE(rig.main->Channel().Transport().Opened()->path, std::string(SimExtender::kPath));
+        QStringList names{"report.txt", "report.txt", "none/report.txt"};
+        QString offered;
+        CAboutDlg::SetReportNameChooser([&](QWidget*, const QString& name) {
+            offered = name;
+            return names.takeFirst();
+        });
+        std::vector<size_t> sent; // the commands each click sent
+        WhenModal([&](QWidget* about) {
+            const QRect save =
+                            ui::FindControl<QWidget>(about, AboutControl::SaveReport)->geometry(),
+                        ok = ui::FindControl<QWidget>(about, AboutControl::Ok)->geometry();
+            QCOMPARE(ok, ui::DialogRect(113, 41, 50, 14));
+            QVERIFY(save.right() < ok.left()
+                    && save.top() >= ui::DialogRect(14, 14, 0, 0).top() + 32);
+            QVERIFY(about->rect().contains(save));
+            for (int click = 0; click < 3; ++click) {
+                rig.wire.Clear();
+                Click(about, AboutControl::SaveReport);
+                sent.push_back(rig.Commands().size());
+            }
+        });
+        rig.main->OnAboutBox();
+        CAboutDlg::SetReportNameChooser({});
+        QVERIFY(offered.startsWith("torvanreader-report-") && offered.endsWith(".txt"));
+        QCOMPARE(sent, (std::vector<size_t>{1 + 10 + 2, 0, 1 + 10 + 2}));
+        const QString report = ReadFile("report.txt");
+        for (const QString& part :
+             QStringList{"Program\n=======\ntorvanreader 1.0.0.1, written ",
+                         "HID back end: simulated extenders\n", "Extenders\n=========\n2 found.\n",
+                         "sim:extender\n  Serial number: SIM0001\n",
+                         "  Access: answers the connect check\n  Local (TX):\tQX710\t3072.1\tTX\n",
+                         "  Cable Len: 31m   Video BER: on (level 10)   Link: up\n",
+                         "sim:second\n  Serial number: SIM0002\n  Manufacturer: Torvan   Product: "
+                         "Simulated HDBaseT extender\n  Access: not opened: the window reads only "
+                         "the unit it has open\n\nSettings\n"})
+            QVERIFY2(report.contains(part), qPrintable(part + "\nnot in:\n" + report));
+        QCOMPARE(rig.boxes.size(), 3);
+        QCOMPARE(rig.boxes[0], "The support report was saved as report.txt. Nothing in it was sent "
+                               "anywhere.");
+        QCOMPARE(rig.boxes[1], "report.txt already exists. Replace it with the support report?");
+        QVERIFY2(rig.boxes[2].startsWith("The support report could not be saved as "
+                                         + QDir::toNativeSeparators("none/report.txt") + ":\n"),
+                 qPrintable(rig.boxes[2]));
+    }
+
     void whichUnit_data()
     {
         // The serial numbers of the two units ("-" for none), the steps ("open" the main window,

@@ -28,6 +28,7 @@ public:
     WinHidBackend(const WinHidBackend&) = delete;
     WinHidBackend& operator=(const WinHidBackend&) = delete;
 
+    std::string Name() const override { return "Windows' HID class services"; }
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     HidClaim Claim(const std::string& path) override;

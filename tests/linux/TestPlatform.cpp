@@ -27,6 +27,7 @@ void HidrawEndToEnd()
     UdevWatcher watcher; // armed first, as the program has it
     QVERIFY2(watcher.Handle() != kNoWaitHandle, watcher.Failure().c_str());
     UhidExtender extender, second, foreign;
+    SetRegisters(second.model, kHealthyRegisters); // before its server runs
     // A node that went to another HID device since it was found: claimed, but not opened.
     HidapiBackend raw;
     QVERIFY(extender.Plug());
@@ -69,6 +70,30 @@ void HidrawEndToEnd()
     QVERIFY(second.TakeWire().empty());
     info.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "info"});
     QVERIFY(info.waitForFinished(30000) && info.exitCode() == 0 && !second.TakeWire().empty());
+    // The monitoring jobs through the kernel: the check reads the free unit, and the metrics read
+    // it too and tell the unit the window holds in use, sending it nothing.
+    QProcess check, metrics;
+    check.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "check"});
+    QVERIFY(check.waitForFinished(30000));
+    const QString checked = check.readAllStandardOutput();
+    QVERIFY2(check.exitCode() == 0
+                 && checked.startsWith("TORVANREADER OK - link up, 4 pairs good, 31 m | "),
+             qPrintable(checked));
+    extender.TakeWire(); // the window's connect check
+    QTemporaryDir textfile;
+    const QString prom = textfile.filePath("torvanreader.prom");
+    metrics.start(qEnvironmentVariable("TORVAN_CLI"),
+                  {"status", "--format", "prometheus", "--output", prom});
+    QVERIFY(metrics.waitForFinished(30000) && metrics.exitCode() == 0);
+    const QByteArray written = ReadFile(prom),
+                     windowUnit = dlg.Channel().Transport().Opened()->path.c_str();
+    QVERIFY2(
+        written.contains(R"(torvanreader_in_use{serial="E2E0001",path=")" + windowUnit + "\"} 1"),
+        written.constData());
+    QVERIFY2(written.contains(R"(torvanreader_link_up{serial="E2E0002",path="/dev/hidraw)"),
+             written.constData());
+    QVERIFY(extender.TakeWire().empty());
+    QVERIFY(!second.TakeWire().empty());
     second.Unplug();
     QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
     QString told;

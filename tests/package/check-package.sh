@@ -19,6 +19,13 @@ desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml"
 grep -q "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", TAG+=\"uaccess\"" \
     "$root/usr/lib/udev/rules.d/70-torvanreader.rules"
+# The metrics' service and timer come disabled; the rule the service needs is an example to install.
+grep -q "ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", GROUP=\"plugdev\"" \
+    "$root/usr/share/doc/torvanreader/examples/71-torvanreader-service.rules"
+grep -q '^ExecStart=/usr/bin/torvanreader-cli .*--output /var/lib/prometheus/node-exporter/' \
+    "$root/usr/lib/systemd/system/torvanreader-metrics.service"
+grep -q '^OnCalendar=minutely$' "$root/usr/lib/systemd/system/torvanreader-metrics.timer"
+if find "$root" -path '*/etc/systemd/*' | grep -q .; then echo "a systemd unit is enabled"; exit 1; fi
 man=$root/usr/share/man/man1
 for page in torvanreader torvanreader-cli torvanreader-demo; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
 # The pages and the completion name the build's IDs (what it offers is the command-line suite's).
