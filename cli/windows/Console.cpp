@@ -8,8 +8,8 @@
 #include <windows.h>
 
 #include "device/windows/DeviceWaits.h"
-#include "device/windows/WindowsError.h"
 #include "device/windows/WideText.h"
+#include "device/windows/WindowsError.h"
 
 namespace cli {
 namespace {
