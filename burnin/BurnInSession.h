@@ -55,8 +55,9 @@ struct CycleReport {
     int written = 0; // entries
 };
 
-// The burn-in run without its window: samples on the UI thread, the clock-and-log cycle from
-// wherever it runs, and the chart's copy of the histories.
+// The burn-in run without its window, for the page and the burn-in command alike: the samples,
+// the clock-and-log cycle (on the page's cycle thread, or in the command's own loop) and the
+// chart's copy of the histories.
 class BurnInSession {
 public:
     explicit BurnInSession(BurnInClock clock, QString logPath = burnin::kLogFileName);

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "device/RegisterMap.h"
 #include "status/PortCheck.h"
 
 namespace status {
@@ -31,7 +32,7 @@ QString SourceText(std::optional<Source> source)
 
 Display DisplayOf(const Reading& reading)
 {
-    const QString remoteNotRead = reading.polled ? *ModeName(kDisconnectMode) : kNotAvailable;
+    const QString remoteNotRead = reading.polled ? *ModeName(regs::kModeDisconnect) : kNotAvailable;
     Display shown;
     shown.localMode = ModeText(reading.localMode, {}, {});
     shown.remoteMode =
