@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -33,9 +34,8 @@ constexpr PeriodLengths SamplePeriodLengths()
         lengths[i] = kSamplePeriods[i].length;
     return lengths;
 }
-// The words --period takes: "1s|10s|1m|10m" with "|" between, "1s, 10s, 1m or 10m" with ", " and
-// " or " before the last.
-QString PeriodWords(const QString& between, const QString& beforeLast);
+// The words --period takes, in the order of the page's period box.
+QStringList SamplePeriodWords();
 // The clock-and-log cycle (and the chart refresh): once a second, whatever the sampling period.
 inline constexpr std::chrono::milliseconds kCyclePeriod{1000};
 

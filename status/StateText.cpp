@@ -10,11 +10,6 @@ namespace {
 
 const QString kNotAvailable = "N/A";
 
-QString PairName(int pair)
-{
-    return QString(QChar('A' + pair));
-}
-
 // A mode index past the names shows empty, or as not read in the remote field before a poll.
 QString ModeText(std::optional<uint8_t> mode, const QString& notRead, const QString& unnamed)
 {

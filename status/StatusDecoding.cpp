@@ -85,6 +85,11 @@ QString CableLengthText(const CableLength& length)
     return QString("%1%2m").arg(bound).arg(length.metres);
 }
 
+QString PairName(int pair)
+{
+    return QString(QChar('A' + pair));
+}
+
 SignalLines DecodeLocalSignals(uint8_t bits)
 {
     return {OnWhen(bits & regs::kLocalFiveVoltBit), OnWhen(bits & regs::kLocalHpdBit)};

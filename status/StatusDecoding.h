@@ -25,6 +25,9 @@ enum class Source { NoHdmi, HdmiWithoutHdcp, HdmiWithHdcp };
 Source DecodeSource(uint8_t index);
 QString SourceName(Source source);
 
+// A pair's letter, "A" to "D", by index 0..3 (port 1..4).
+QString PairName(int pair);
+
 // A pair's error level is raw / 64, kept as a float: 0 to 3.984375 in steps of 1/64.
 float PairLevel(uint8_t raw);
 QString PairLevelText(float level);
