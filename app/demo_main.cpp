@@ -23,6 +23,7 @@
 
 #include "app/DesktopSession.h"
 #include "app/PerformanceTool.h"
+#include "app/ProgramInfo.h"
 #include "app/TorvanReaderDlg.h"
 #include "app/WorkFolder.h"
 #include "device/RecordingBackend.h"
@@ -119,6 +120,9 @@ struct DemoArguments {
 // The longest --replug: a day.
 constexpr int kLongestReplug = 24 * 60 * 60;
 
+constexpr const char* kUsage =
+    "torvanreader-demo [--in-documents] [--replug SECONDS | --screenshot DIR]";
+
 // The demo's own options; Qt's (-platform, -style, ...) are left to QApplication. A bad value is
 // said, with the usage, rather than ignored.
 std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
@@ -139,10 +143,8 @@ std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
             const QString takes = option == "--replug"
                                       ? QString("whole seconds from 1 to %1").arg(kLongestReplug)
                                       : QString("a folder");
-            std::fputs(qPrintable(QString("torvanreader-demo: %1 takes %2, not '%3'\n"
-                                          "Usage: torvanreader-demo [--in-documents] "
-                                          "[--replug SECONDS | --screenshot DIR]\n")
-                                      .arg(option, takes, value)),
+            std::fputs(qPrintable(QString("torvanreader-demo: %1 takes %2, not '%3'\nUsage: %4\n")
+                                      .arg(option, takes, value, kUsage)),
                        stderr);
             return std::nullopt;
         }
@@ -154,6 +156,16 @@ std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    if (const auto info = InfoAsked(
+            argc, argv, "torvanreader-demo", kUsage,
+            "The TorvanReader windows on a simulated extender pair, tried without a unit.\n\n"
+            "  --in-documents    work in Documents/TorvanReader\n"
+            "  --replug SECONDS  pull the second unit out and plug it in again every SECONDS\n"
+            "  --screenshot DIR  draw the main window and every page into PNGs in DIR, then "
+            "exit\n")) {
+        PrintInfo(*info);
+        return 0;
+    }
     const std::optional<DemoArguments> arguments = ParseArguments(argc, argv);
     if (!arguments)
         return 2;

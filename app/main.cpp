@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/DesktopSession.h"
+#include "app/ProgramInfo.h"
 #include "app/TorvanReaderDlg.h"
 #include "app/WorkFolder.h"
 #include "device/SystemDevices.h"
@@ -12,6 +13,14 @@
 
 int main(int argc, char* argv[])
 {
+    if (const auto info = InfoAsked(
+            argc, argv, "torvanreader", "torvanreader [--in-documents]",
+            "Diagnose and maintain an HDBaseT extender pair: the extender at the USB port.\n\n"
+            "  --in-documents    work in Documents/TorvanReader, where BIT.txt and the "
+            "burn-in\n                    reports then go\n")) {
+        PrintInfo(*info);
+        return 0;
+    }
     std::optional<DesktopSession> desktop(std::in_place, "torvanreader");
     QApplication app(argc, argv);
     desktop.reset();

@@ -18,7 +18,6 @@
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
 #include "cli/Cli.h"
-#include "cli/Console.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
 #include "firmware/FirmwarePage.h"

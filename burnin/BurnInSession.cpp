@@ -24,13 +24,12 @@ constexpr std::array<LoggedCounter, kTraceCount> kLogOrder{{
 
 } // namespace
 
-QString burnin::PeriodWords(const QString& between, const QString& beforeLast)
+QStringList burnin::SamplePeriodWords()
 {
     QStringList words;
     for (const SamplePeriod& period : kSamplePeriods)
         words << period.word;
-    const QString last = words.takeLast();
-    return words.join(between) + beforeLast + last;
+    return words;
 }
 
 QString burnin::TraceStateText(int trace, bool good)

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -33,9 +34,8 @@ constexpr PeriodLengths SamplePeriodLengths()
         lengths[i] = kSamplePeriods[i].length;
     return lengths;
 }
-// The words --period takes: "1s|10s|1m|10m" with "|" between, "1s, 10s, 1m or 10m" with ", " and
-// " or " before the last.
-QString PeriodWords(const QString& between, const QString& beforeLast);
+// The words --period takes, in the order of the page's period box.
+QStringList SamplePeriodWords();
 // The clock-and-log cycle (and the chart refresh): once a second, whatever the sampling period.
 inline constexpr std::chrono::milliseconds kCyclePeriod{1000};
 
@@ -55,8 +55,9 @@ struct CycleReport {
     int written = 0; // entries
 };
 
-// The burn-in run without its window: samples on the UI thread, the clock-and-log cycle from
-// wherever it runs, and the chart's copy of the histories.
+// The burn-in run without its window, for the page and the burn-in command alike: the samples,
+// the clock-and-log cycle (on the page's cycle thread, or in the command's own loop) and the
+// chart's copy of the histories.
 class BurnInSession {
 public:
     explicit BurnInSession(BurnInClock clock, QString logPath = burnin::kLogFileName);

@@ -50,7 +50,7 @@ QString UsageError(const QCommandLineParser& options, const QString& period,
                    std::optional<std::chrono::seconds> duration)
 {
     if (!Period(period))
-        return "--period takes " + burnin::PeriodWords(", ", " or ") + ", not '" + period + "'";
+        return "--period takes " + Listed(burnin::SamplePeriodWords()) + ", not '" + period + "'";
     if (!options.isSet("duration"))
         return {};
     if (!duration)

@@ -8,27 +8,20 @@
 #include "monitor/PluginCheck.h"
 
 namespace cli {
-namespace {
 
-// "48, 64, 72 or 86".
 QString Listed(QStringList values)
 {
     const QString last = values.takeLast();
     return values.isEmpty() ? last : values.join(", ") + " or " + last;
 }
 
+namespace {
+
+// "48, 64, 72 or 86".
 template <size_t N>
 QStringList Words(const std::array<const char*, N>& words)
 {
     return {words.begin(), words.end()};
-}
-
-QStringList PeriodList()
-{
-    QStringList words;
-    for (const burnin::SamplePeriod& period : burnin::kSamplePeriods)
-        words << period.word;
-    return words;
 }
 
 // -h and --help, without the Qt options that --help-all would add: this program takes none.
@@ -79,7 +72,8 @@ const std::vector<Option>& Options()
          "restart a chip that holds an incomplete image (apply), empty a log that holds "
          "entries (burn-in)."},
         {"apply", {}, {}, "Restart the chip once its image is written completely."},
-        {"period", "PERIOD", PeriodList(), "Sample every " + Listed(PeriodList()) + "."},
+        {"period", "PERIOD", burnin::SamplePeriodWords(),
+         "Sample every " + Listed(burnin::SamplePeriodWords()) + "."},
         {"duration",
          "TIME",
          {},

@@ -85,6 +85,9 @@ const std::vector<Command>& Commands();
 // "flash --to local|remote FILE [--yes] [--apply]": the command with everything it takes.
 QString Synopsis(const Command& command);
 
+// "a, b or c": the values an option takes, in words.
+QString Listed(QStringList values);
+
 // Runs the command line (arguments[0] is the program) and gives its exit code.
 int Run(const QStringList& arguments, Context& context);
 

@@ -33,7 +33,7 @@ QJsonObject StatusJson(const status::Reading& r)
     QJsonArray pairs;
     QJsonArray faulty;
     for (int pair = 0; pair < status::kPairCount; ++pair) {
-        const QString name(QChar('A' + pair));
+        const QString name = status::PairName(pair);
         const float level = r.pairLevels ? (*r.pairLevels)[pair] : 0.0f;
         pairs.append(
             QJsonObject{{"pair", name},

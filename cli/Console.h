@@ -9,7 +9,7 @@
 #include "cli/Cli.h"
 
 // The console as each platform gives it to torvanreader-cli: requests to stop from outside, the
-// keyboard, and sleeps as fine as the firmware stream's pace needs.
+// end of the user's session, the keyboard and the standard streams.
 namespace cli {
 
 // From now on, requests to stop land in stop, taken by a thread of their own so that no wait for

@@ -32,8 +32,8 @@ public:
         // none.
         std::string Identity() const;
     };
-    // The extenders present, in enumeration order: the extender's vendor and product ID, a path
-    // that fits the path buffer.
+    // The extenders present, in enumeration order: the extender's vendor and product ID, and a
+    // path shorter than kMaxPathLength (a longer one is passed over, never cut short).
     static std::vector<Unit> Extenders(IHidBackend& backend);
     IHidBackend& Backend() { return m_backend; }
 

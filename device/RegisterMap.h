@@ -3,8 +3,9 @@
 #include <cstdint>
 
 // Every register of the extender that the program reads or writes, the bits and bytes it looks
-// at and the values it tells apart: the windows, the command line and the simulated extender all
-// take them from here, so a register moved in the firmware is one edit.
+// at and the register values it tells apart: the windows, the command line and the simulated
+// extender all take them from here, so a register moved in the firmware is one edit. How values
+// read in words and where the page draws its bands are the pages' own.
 namespace regs {
 
 // A register is addressed by its group and its number, sent as {group, number, check}; of its

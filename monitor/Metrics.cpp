@@ -111,7 +111,7 @@ void AddReading(Exposition& out, const QStringList& unit, const status::Reading&
     using namespace status;
     out.Add(kLinkUp, unit, r.linkUp);
     for (int pair = 0; r.pairLevels && pair < kPairCount; ++pair)
-        out.Add(kPairLevel, unit + QStringList{Label("pair", QString(QChar('A' + pair)))},
+        out.Add(kPairLevel, unit + QStringList{Label("pair", PairName(pair))},
                 (*r.pairLevels)[pair]);
     if (r.cableLength) {
         using Bound = CableLength::Bound;

@@ -75,7 +75,7 @@ void CheckPairs(const status::Reading& r, const Thresholds& t, Verdict& verdict,
         verdict.Tell(PluginState::Unknown, "pair levels not read");
     int good = 0;
     for (int pair = 0; pair < kPairCount; ++pair) {
-        const QString name(QChar('A' + pair));
+        const QString name = PairName(pair);
         std::optional<double> level;
         if (r.pairLevels)
             level = (*r.pairLevels)[pair];

@@ -2,17 +2,13 @@
 
 #include <QStringList>
 
+#include "device/RegisterMap.h"
 #include "status/PortCheck.h"
 
 namespace status {
 namespace {
 
 const QString kNotAvailable = "N/A";
-
-QString PairName(int pair)
-{
-    return QString(QChar('A' + pair));
-}
 
 // A mode index past the names shows empty, or as not read in the remote field before a poll.
 QString ModeText(std::optional<uint8_t> mode, const QString& notRead, const QString& unnamed)
@@ -31,7 +27,7 @@ QString SourceText(std::optional<Source> source)
 
 Display DisplayOf(const Reading& reading)
 {
-    const QString remoteNotRead = reading.polled ? *ModeName(kDisconnectMode) : kNotAvailable;
+    const QString remoteNotRead = reading.polled ? *ModeName(regs::kModeDisconnect) : kNotAvailable;
     Display shown;
     shown.localMode = ModeText(reading.localMode, {}, {});
     shown.remoteMode =

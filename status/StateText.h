@@ -6,9 +6,10 @@
 #include "status/StatusDecoding.h"
 #include "status/StatusReading.h"
 
-// What a reading shows in words, made here and only here: the texts of the page's fields, which
-// the command line prints too, and every indicator's state for tool tips and screen readers, since
-// a lamp's or a field's colour alone tells nothing to a user who cannot tell red from green.
+// What a reading shows in words: the texts of the page's fields, made from the values' own words
+// (StatusDecoding), which the command line prints too, and every indicator's state for tool tips
+// and screen readers, since a lamp's or a field's colour alone tells nothing to a user who cannot
+// tell red from green.
 namespace status {
 
 // The signal lamps, in the page's order from the top, by caption; the window names its lamps so

@@ -36,7 +36,7 @@ std::optional<QString> ModeName(uint8_t mode)
 
 Source DecodeSource(uint8_t index)
 {
-    return index == 1 || index == 2 ? Source(index) : Source::NoHdmi;
+    return index == regs::kSourceDvi || index == regs::kSourceHdcp ? Source(index) : Source::NoHdmi;
 }
 
 QString SourceName(Source source)
@@ -85,12 +85,17 @@ QString CableLengthText(const CableLength& length)
     return QString("%1%2m").arg(bound).arg(length.metres);
 }
 
-LocalSignals DecodeLocalSignals(uint8_t bits)
+QString PairName(int pair)
+{
+    return QString(QChar('A' + pair));
+}
+
+SignalLines DecodeLocalSignals(uint8_t bits)
 {
     return {OnWhen(bits & regs::kLocalFiveVoltBit), OnWhen(bits & regs::kLocalHpdBit)};
 }
 
-RemoteSignals DecodeRemoteSignals(uint8_t bits)
+SignalLines DecodeRemoteSignals(uint8_t bits)
 {
     return {OnWhen(bits & regs::kRemoteFiveVoltBit), OnWhen(bits & regs::kRemoteHpdBit)};
 }

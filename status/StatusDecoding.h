@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <optional>
 
-// How the Status page turns register bytes into values. No widgets and no display rules here:
-// the words a reading shows are made from these values in one place (StateText).
+// How the Status page turns register bytes into values, and how one value reads in words (a mode's
+// name, a source, a level, a length). No widgets here; what a whole reading shows, field by field
+// and lamp by lamp, is StateText's.
 namespace status {
 
 inline constexpr int kPairCount = 4;
@@ -14,9 +15,8 @@ using PortFlags = std::array<bool, kPairCount>; // port 1..4 = pair A..D, index 
 // The three images a lamp can show.
 enum class Lamp { On, Marginal, Off };
 
-// A chip's mode is the index it reports. Mode 8 is what a remote chip that does not answer shows.
-inline constexpr uint8_t kDisconnectMode = 8;
-// The mode's name; nothing for an index past the table.
+// A chip's mode is the index it reports (regs::kModeDisconnect for a remote chip that does not
+// answer). The mode's name; nothing for an index past the table.
 std::optional<QString> ModeName(uint8_t mode);
 
 // 1 and 2 name a source; anything else, the device's "none" and values it should not send alike,
@@ -24,6 +24,9 @@ std::optional<QString> ModeName(uint8_t mode);
 enum class Source { NoHdmi, HdmiWithoutHdcp, HdmiWithHdcp };
 Source DecodeSource(uint8_t index);
 QString SourceName(Source source);
+
+// A pair's letter, "A" to "D", by index 0..3 (port 1..4).
+QString PairName(int pair);
 
 // A pair's error level is raw / 64, kept as a float: 0 to 3.984375 in steps of 1/64.
 float PairLevel(uint8_t raw);
@@ -50,23 +53,18 @@ CableLength DecodeCableLength(uint8_t a, uint8_t b);
 // "31m", "<20m", ">110m".
 QString CableLengthText(const CableLength& length);
 
-// The local signal lines: the 5 V bit lights "5V from source(TX)" and "5V to link(TX)", the HPD
-// bit "HPD from link(TX)".
-struct LocalSignals {
+// One chip's signal lines, each lit by its bit.
+struct SignalLines {
     Lamp fiveVolt;
     Lamp hpd;
-    bool operator==(const LocalSignals&) const = default;
+    bool operator==(const SignalLines&) const = default;
 };
-LocalSignals DecodeLocalSignals(uint8_t bits);
-
-// The remote signal lines: the 5 V bit lights "5V from link(RX)", the HPD bit "HPD from
-// display(RX)" and "HPD to link(RX)".
-struct RemoteSignals {
-    Lamp fiveVolt;
-    Lamp hpd;
-    bool operator==(const RemoteSignals&) const = default;
-};
-RemoteSignals DecodeRemoteSignals(uint8_t bits);
+// The local lines: the 5 V bit lights "5V from source(TX)" and "5V to link(TX)", the HPD bit
+// "HPD from link(TX)".
+SignalLines DecodeLocalSignals(uint8_t bits);
+// The remote lines: the 5 V bit lights "5V from link(RX)", the HPD bit "HPD from display(RX)"
+// and "HPD to link(RX)".
+SignalLines DecodeRemoteSignals(uint8_t bits);
 
 // Video bit error rate level: clean, marginal or bad.
 Lamp BerLamp(uint8_t level);

@@ -22,8 +22,8 @@ struct Reading {
     std::optional<std::array<float, kPairCount>> pairLevels;
     PortFlags portFaults{};
     bool linkUp = false; // both cable lengths were read by the last link block
-    std::optional<LocalSignals> local;
-    std::optional<RemoteSignals> remote;
+    std::optional<SignalLines> local;
+    std::optional<SignalLines> remote;
     std::optional<uint8_t> berLevel;
     // A poll's link block has run: before it, values not read show by the start-up rules.
     bool polled = false;

@@ -161,7 +161,7 @@ private slots:
         read.pairLevels = {{0.15625f, 0.8125f, 1.09375f, 0}};
         read.cableLength = status::CableLength{20, status::CableLength::Bound::Under};
         read.berLevel = 8;
-        read.local = status::LocalSignals{status::Lamp::On, status::Lamp::Off};
+        read.local = status::SignalLines{status::Lamp::On, status::Lamp::Off};
         const monitor::UnitReading units[]{
             {.unit = {"/dev/hidraw0", {.serial = "S\"1\\"}},
              .access = monitor::UnitReading::Access::Read,

@@ -75,10 +75,11 @@ private slots:
         QCOMPARE(cables, ">110m >110m <20m <20m 1m 105m 254m ");
         for (const uint8_t source : {0, 3, 200})
             QCOMPARE(SourceName(DecodeSource(source)), "No HDMI");
-        QVERIFY(status::BerLamp(7) == Lamp::Off && status::BerLamp(9) == Lamp::On
-                && status::BerLamp(255) == Lamp::On);
-        QVERIFY(DecodeLocalSignals(0xFA) == (LocalSignals{Lamp::Off, Lamp::Off})
-                && DecodeRemoteSignals(0xF3) == (RemoteSignals{Lamp::Off, Lamp::Off}));
+        QCOMPARE(status::BerLamp(7), Lamp::Off);
+        QCOMPARE(status::BerLamp(9), Lamp::On);
+        QCOMPARE(status::BerLamp(255), Lamp::On);
+        QCOMPARE(DecodeLocalSignals(0xFA), (SignalLines{Lamp::Off, Lamp::Off}));
+        QCOMPARE(DecodeRemoteSignals(0xF3), (SignalLines{Lamp::Off, Lamp::Off}));
         // Each pair's marking lies on that pair in the jack picture: under the middle of its
         // strokes and contacts, the pair's colour or its white stripe.
         const QImage jack(":/pictures/rj45-jack.png");

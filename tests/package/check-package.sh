@@ -41,6 +41,12 @@ ls "$root"/usr/bin/torvanreader{,-cli} "$root"/usr/share/icons/hicolor/scalable/
     "$root"/usr/share/icons/hicolor/{32x32,64x64}/apps/$app.png \
     "$root"/usr/share/doc/torvanreader/{copyright,changelog.gz,examples/demo-local-tx-3072.2.hex} >/dev/null
 "$work/deb/root/usr/bin/torvanreader-demo" --screenshot "$work/shots" >/dev/null
+# The window programs answer --help and --version as the command line does, with no display.
+version=$("$root/usr/bin/torvanreader-cli" --version | cut -d' ' -f2)
+for program in torvanreader torvanreader-demo; do
+    [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version)" = "$program $version" ]
+    env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --help | grep -q "^Usage: $program "
+done
 [ -s "$work/shots/tool-status.png" ]
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libhidapi-hidraw0 libudev1 libsqlite3-0; do
