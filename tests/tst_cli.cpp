@@ -27,6 +27,69 @@ struct Picked { QString arguments; std::vector<std::tuple<int, int, char>> steps
 struct Said { QString program, arguments; int code; QString said; };
 // clang-format on
 
+// What the manual page and the command table both name: on the page, in the table.
+struct Named {
+    QStringList onPage, inTable;
+};
+
+// A line of the manual page as it reads: roff's escapes for the minus, the fonts, the tilde and the
+// spaces undone, its quotes dropped.
+QString ReadText(QString line)
+{
+    static const QRegularExpression font(R"(\\f[BIRP])");
+    line.replace(R"(\-)", "-").replace(R"(\(ti)", "~").replace(R"(\~)", " ").replace(R"(\ )", " ");
+    return line.remove(R"(\&)").remove(font).remove('"');
+}
+
+// What the manual page tells of the command line: its commands; the options that the headings of
+// each command's entry and of its options' entries name, and those of the options every command
+// takes (under ""); and every option named anywhere on the page.
+struct ManPage {
+    QStringList commands;
+    QMap<QString, QStringList> options;
+    QStringList named;
+};
+
+ManPage ReadManPage(QFile& file)
+{
+    static const QRegularExpression option("--([a-z][a-z-]*)");
+    ManPage page;
+    QString section, command;
+    int depth = 0;        // entries within an entry: a command's options
+    bool afterTp = false; // the line after .TP names the entry
+    for (QString line : QString(file.readAll()).split('\n')) {
+        line = ReadText(line);
+        for (const QRegularExpressionMatch& match : option.globalMatch(line))
+            page.named << match.captured(1);
+        if (line.startsWith(".SH "))
+            section = line.mid(4);
+        depth += int(line == ".RS") - int(line == ".RE");
+        const bool heading = std::exchange(afterTp, line == ".TP");
+        if (!heading || (section != "OPTIONS" && section != "COMMANDS"))
+            continue;
+        const QString words = line.section(' ', 1); // the heading's words after the macro
+        if (section == "COMMANDS" && depth == 0)
+            page.commands << (command = words.section(' ', 0, 0));
+        QStringList& options = page.options[section == "OPTIONS" ? QString() : command];
+        for (const QRegularExpressionMatch& match : option.globalMatch(words))
+            options << match.captured(1);
+    }
+    for (QStringList& options : page.options)
+        options.removeDuplicates();
+    page.named.removeDuplicates();
+    return page;
+}
+
+// The names of first that second lacks.
+QStringList Lacking(const QStringList& first, const QStringList& second)
+{
+    QStringList lacking;
+    for (const QString& name : first)
+        if (!second.contains(name))
+            lacking << name;
+    return lacking;
+}
+
 } // namespace
 
 class CliTest : public QObject {
@@ -466,6 +529,40 @@ private slots:
                             library, TORVAN_COMPLETION, line});
         QVERIFY(bash.waitForFinished(10000));
         QCOMPARE(QString(bash.readAllStandardOutput()).simplified().split(' '), offered);
+    }
+
+    // The manual page names every command of the table and each of its options, in the command's
+    // entry or the entries of the options every command takes, and no command or option the table
+    // lacks, anywhere on the page.
+    void manPageNamesTheTable_data()
+    {
+        QFile file(QT_TESTCASE_SOURCEDIR "/../res/man/torvanreader-cli.1");
+        QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName()));
+        const ManPage page = ReadManPage(file);
+        QTest::addColumn<Named>("row");
+        QStringList commands, options = cli::GlobalOptions();
+        for (const cli::Command& command : cli::Commands()) {
+            commands << command.name;
+            QTest::newRow(qPrintable(command.name))
+                << Named{.onPage = page.options.value(command.name),
+                         .inTable = command.required + command.optional};
+        }
+        for (const cli::Option& option : cli::Options())
+            options << option.name;
+        QTest::newRow("commands") << Named{.onPage = page.commands, .inTable = commands};
+        QTest::newRow("every command's options")
+            << Named{.onPage = page.options.value(""), .inTable = cli::GlobalOptions()};
+        const QStringList otherPrograms{"now"}; // systemctl enable --now, for the metrics' timer
+        QTest::newRow("anywhere") << Named{.onPage = Lacking(page.named, otherPrograms),
+                                           .inTable = options};
+    }
+    void manPageNamesTheTable()
+    {
+        QFETCH(Named, row);
+        const QStringList missing = Lacking(row.inTable, row.onPage);
+        QVERIFY2(missing.isEmpty(), qPrintable("missing from the page: " + missing.join(", ")));
+        const QStringList unknown = Lacking(row.onPage, row.inTable);
+        QVERIFY2(unknown.isEmpty(), qPrintable("not in the table: " + unknown.join(", ")));
     }
 };
 
