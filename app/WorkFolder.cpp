@@ -31,9 +31,8 @@ std::optional<QString> WorkInDocuments(const QString& documents)
         return QString("Your Documents folder is not known: BIT.txt and the burn-in reports are "
                        "written in %1.")
             .arg(QDir::toNativeSeparators(QDir::currentPath()));
-    // Named as Qt names files (UTF-16 on Windows), so that a Documents folder in any script is found.
-    const std::filesystem::path folder =
-        QFileInfo(documents).filesystemFilePath() / "TorvanReader";
+    // Named as Qt names files (UTF-16 on Windows): a Documents folder in any script is found.
+    const std::filesystem::path folder = QFileInfo(documents).filesystemFilePath() / "TorvanReader";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!error)

@@ -50,8 +50,8 @@ std::chrono::steady_clock::duration SteadyNow()
 
 DlgProgrammer::DlgProgrammer(IToolHost& host, IChannelOwner* mainDlg, QWidget* parent)
     : ToolPage(parent), m_host(host), m_pMainDlg(mainDlg), m_controls(CreateFirmwareControls(this)),
-      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod),
-      m_pace{SteadyNow, PreciseSleep}
+      m_chooseFile(ChooseFileWithDialog),
+      m_tickPeriod(firmware::kBlockPeriod), m_pace{SteadyNow, PreciseSleep}
 {
     m_programTimer = new QTimer(this);
     m_programTimer->setTimerType(Qt::PreciseTimer);

@@ -42,13 +42,12 @@ QString Shown(const QWidget* page)
 constexpr const char* kSaid = "accessibleDescription";
 
 // Red on the solid contacts of pairs A to D (at these pixels of the jack picture), wherever the
-// picture is drawn in its frame: the frame follows the dialog font, and the picture is scaled to it.
+// picture is drawn in its frame: the frame follows the dialog font, the picture is scaled to it.
 QString Marked(const QWidget* page)
 {
     QWidget* jack = ui::FindControl<QWidget>(page, Rj45);
     const QSizeF size = QPixmap(":/pictures/rj45-jack.png").deviceIndependentSize();
-    const QRect drawn =
-        ui::FittedRect(size.toSize(), jack->rect(), Qt::AlignLeft | Qt::AlignTop);
+    const QRect drawn = ui::FittedRect(size.toSize(), jack->rect(), Qt::AlignLeft | Qt::AlignTop);
     const QImage shown = jack->grab().toImage();
     QString marked;
     for (int x : {56, 135, 96, 176}) {
