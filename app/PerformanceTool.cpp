@@ -217,7 +217,7 @@ bool PerformanceTool::OnSessionEnd(void* message, qintptr* result)
                 page->OnClose();
         }
     };
-    return HearSessionEnd(*this, message, result, hold, stop);
+    return HearSessionEnd(message, result, hold, stop);
 }
 
 void PerformanceTool::keyPressEvent(QKeyEvent* event)

@@ -1,6 +1,7 @@
 #include "app/WorkFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <filesystem>
 #include <system_error>
@@ -14,7 +15,7 @@ constexpr const char* kInDocuments = TORVAN_IN_DOCUMENTS;
 
 QString Native(const std::filesystem::path& path)
 {
-    return QDir::toNativeSeparators(QString::fromStdWString(path.wstring()));
+    return QDir::toNativeSeparators(QFileInfo(path).filePath());
 }
 
 QString Cause(const std::error_code& error)
@@ -30,9 +31,8 @@ std::optional<QString> WorkInDocuments(const QString& documents)
         return QString("Your Documents folder is not known: BIT.txt and the burn-in reports are "
                        "written in %1.")
             .arg(QDir::toNativeSeparators(QDir::currentPath()));
-    // Wide names, so that a Documents folder outside the ANSI code page is found on Windows.
-    const std::filesystem::path folder =
-        std::filesystem::path(documents.toStdWString()) / L"TorvanReader";
+    // Named as Qt names files (UTF-16 on Windows): a Documents folder in any script is found.
+    const std::filesystem::path folder = QFileInfo(documents).filesystemFilePath() / "TorvanReader";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!error)

@@ -177,6 +177,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     desktop.reset();
     ui::UseDialogFont(app);
+    // Pictures are taken with nobody at the screen: what a box would say goes to stderr instead,
+    // and a question is answered No.
+    if (!screenshotDir.isEmpty())
+        ui::SetBoxPresenter([](const ui::Box& box) {
+            std::fprintf(stderr, "torvanreader-demo: %s\n", qPrintable(box.text));
+            return false;
+        });
     WorkWhereAsked(app.arguments());
 
     SimPlugs plugs;

@@ -85,7 +85,7 @@ std::vector<uint8_t> ReadAll(const std::string& path)
 
 int ConvertOnly(const char* path)
 {
-    const firmware::LoadedImage loaded = firmware::ReadImageFile(path);
+    const firmware::LoadedImage loaded = firmware::ReadImageFile(std::filesystem::path(path));
     std::printf("%ld\n", PeakKiB());
     return loaded.result == firmware::LoadResult::Loaded && loaded.image.size() == kImageSize ? 0
                                                                                               : 1;
@@ -118,7 +118,8 @@ int main(int argc, char* argv[])
     std::vector<double> ours;
     for (int run = 0; run < kOurRuns; ++run) {
         const auto start = Clock::now();
-        const firmware::LoadedImage loaded = firmware::ReadImageFile(hexPath);
+        const firmware::LoadedImage loaded =
+            firmware::ReadImageFile(std::filesystem::path(hexPath));
         ours.push_back(MsSince(start));
         if (loaded.result != firmware::LoadResult::Loaded || loaded.image != image) {
             std::printf("FAILED: our conversion differs from the image\n");

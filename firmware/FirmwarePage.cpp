@@ -50,8 +50,8 @@ std::chrono::steady_clock::duration SteadyNow()
 
 DlgProgrammer::DlgProgrammer(IToolHost& host, IChannelOwner* mainDlg, QWidget* parent)
     : ToolPage(parent), m_host(host), m_pMainDlg(mainDlg), m_controls(CreateFirmwareControls(this)),
-      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod),
-      m_sleep(PreciseSleep)
+      m_chooseFile(ChooseFileWithDialog),
+      m_tickPeriod(firmware::kBlockPeriod), m_pace{SteadyNow, PreciseSleep}
 {
     m_programTimer = new QTimer(this);
     m_programTimer->setTimerType(Qt::PreciseTimer);
@@ -184,7 +184,7 @@ void DlgProgrammer::OnProgram()
     const firmware::ProgressScale scale(m_update->Blocks());
     m_controls.progress->setRange(0, scale.Maximum());
     m_controls.progress->setValue(0);
-    m_due = SteadyNow() + m_tickPeriod;
+    m_due = m_pace.now() + m_tickPeriod;
     m_programTimer->start(m_tickPeriod);
     m_progressTimer->start();
 }
@@ -211,12 +211,12 @@ void DlgProgrammer::OnTimer()
     // The timer counts whole milliseconds, rounded down: the rest of the wait, less than one, is
     // slept here, so that no block goes early and none waits a millisecond too long. A sleep may
     // end early, so the clock has the last word.
-    for (auto early = m_due - SteadyNow(); early.count() > 0; early = m_due - SteadyNow())
-        m_sleep(std::chrono::ceil<std::chrono::microseconds>(early));
-    const auto sent = SteadyNow();
+    for (auto early = m_due - m_pace.now(); early.count() > 0; early = m_due - m_pace.now())
+        m_pace.sleep(std::chrono::ceil<std::chrono::microseconds>(early));
+    const auto sent = m_pace.now();
     m_due = firmware::NextBlockDue(m_due, sent, decltype(sent)(m_tickPeriod));
     using std::chrono::milliseconds;
-    m_programTimer->start(std::max(std::chrono::floor<milliseconds>(m_due - SteadyNow()), {}));
+    m_programTimer->start(std::max(std::chrono::floor<milliseconds>(m_due - m_pace.now()), {}));
     if (m_update->Step(*channel) == State::Running)
         ShowStatus(QString("Count: %1.").arg(m_update->Count()));
     else

@@ -40,10 +40,14 @@ public:
     void SetFileChooser(FileChooser chooser);
     // The pace of the programming timer; tests send large images without waiting it out.
     void SetTickPeriod(std::chrono::milliseconds period);
-    // How the rest of a block's wait is slept; tests give a sleep that returns early, as Windows'
-    // Sleep may where the high-resolution timer is refused.
-    using Sleep = std::function<void(std::chrono::microseconds)>;
-    void SetSleep(Sleep sleep) { m_sleep = std::move(sleep); }
+    // The clock the blocks are paced by, and how the rest of a block's wait is slept; tests give
+    // a clock of their own and a sleep that returns early, as Windows' Sleep may where the
+    // high-resolution timer is refused.
+    struct Pace {
+        std::function<std::chrono::steady_clock::duration()> now;
+        std::function<void(std::chrono::microseconds)> sleep;
+    };
+    void SetPace(Pace pace) { m_pace = std::move(pace); }
 
     void OnBrowse();
     void OnProgram();
@@ -83,7 +87,7 @@ private:
     std::unique_ptr<firmware::Update> m_update;
     QTimer* m_programTimer = nullptr; // a single shot per block, just before the block is due
     std::chrono::milliseconds m_tickPeriod;
-    std::chrono::steady_clock::duration m_due{}; // the next block's, on the steady clock
-    Sleep m_sleep;
+    std::chrono::steady_clock::duration m_due{}; // the next block's, on the pace's clock
+    Pace m_pace;
     QTimer* m_progressTimer = nullptr;
 };

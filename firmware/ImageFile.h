@@ -33,6 +33,10 @@ struct LoadedImage {
 // limit: the largest image to make, as ConvertHexToBin takes it.
 LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit = kMaxImageSize);
 LoadedImage ReadImageFile(const std::filesystem::path& path);
+// A file's name comes as a path, never as narrow text (see OpenFile.h): a QString's UTF-8 taken
+// for a path would be read in Windows' ANSI code page there and name another file.
+LoadedImage ReadImageFile(const char* name) = delete;
+LoadedImage ReadImageFile(const std::string& name) = delete;
 
 // Why a file cannot be used, as the user is told; empty when it was loaded.
 std::string LoadFailureText(const LoadedImage& loaded);

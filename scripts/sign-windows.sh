@@ -16,7 +16,7 @@ password=${TORVAN_SIGN_PASSWORD_FILE:-}
 timestamp=${TORVAN_SIGN_TIMESTAMP_URL:-}
 
 if [ "${1:-}" = --identity ]; then
-    identity="certificate: $pkcs12 $(sha256sum <"$pkcs12" 2>/dev/null || true)
+    identity="certificate: $pkcs12 $(sha256sum 2>/dev/null <"$pkcs12" || true)
 time stamps: $timestamp"
     [ "$(cat "$2" 2>/dev/null)" = "$identity" ] || echo "$identity" >"$2"
     exit 0

@@ -53,8 +53,9 @@ if [ "$mode" != demo ]; then
 fi
 if [ "$mode" = test ]; then
     # The windows' main path runs again under Qt's own Windows platform plugin, as Windows users
-    # run it, on a virtual X display for Wine.
-    packages+=(xvfb xauth fonts-wine)
+    # run it, on a virtual X display for Wine, with DejaVu's fonts alone (the math font among them
+    # for the bare line edit that shows Wine's dialog font).
+    packages+=(xvfb xauth fonts-dejavu-extra)
 fi
 
 missing=()

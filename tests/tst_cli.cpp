@@ -457,6 +457,30 @@ private slots:
         QCOMPARE(program.exitCode(), row.code);
     }
 
+    // The demo's pictures are taken with nobody at the screen: a Documents folder that cannot be
+    // used is said on stderr, not in a box that would wait for an answer, and the pictures are
+    // taken where asked.
+    void picturesWaitForNobody()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Windows names the Documents folder itself, whatever the environment says");
+#endif
+        InTempDir dir;
+        QVERIFY(QDir().mkpath("home/Documents"));
+        QFile inTheWay("home/Documents/TorvanReader"); // a file where the folder would be
+        QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+        QProcessEnvironment environment = ProgramEnvironment(dir.dir.filePath("home"));
+        environment.insert("HOME", dir.dir.filePath("home"));
+        QProcess demo;
+        demo.setProcessEnvironment(environment);
+        demo.start(TORVAN_DEMO, {"--in-documents", "--screenshot", "shots"});
+        QVERIFY(demo.waitForFinished(10000));
+        QCOMPARE(demo.exitCode(), 0);
+        QVERIFY2(demo.readAllStandardError().contains("TorvanReader cannot be used: "),
+                 "the folder in the way not said");
+        QVERIFY(QFile::exists("shots/main-window.png"));
+    }
+
     // Names in any script reach the program whole, and so does what it says of them: an image under
     // such a name is read (the guard then refuses it for the other chip, so nothing is sent), and
     // named in UTF-8 to a pipe; a missing one is named in the console's own characters on a

@@ -228,7 +228,8 @@ private slots:
     void eightUnitsAtOnce()
     {
         Rig rig;
-        firmware::LoadedImage loaded = firmware::ReadImageFile(kLocalSample.toStdString());
+        firmware::LoadedImage loaded =
+            firmware::ReadImageFile(QFileInfo(kLocalSample).filesystemFilePath());
         const auto image = std::make_shared<const firmware::Image>(std::move(loaded.image));
         std::vector<std::unique_ptr<SimExtender>> units;
         std::vector<std::thread> threads;

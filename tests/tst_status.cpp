@@ -5,6 +5,7 @@
 #include "Rig.h"
 #include "device/sim/DemoScenario.h"
 #include "status/PortMarking.h"
+#include "ui/Picture.h"
 
 using namespace status;
 using enum StatusControl::Id; // the page's controls by name
@@ -40,13 +41,19 @@ QString Shown(const QWidget* page)
 // What the lamps, levels and the jack say in words, to a screen reader.
 constexpr const char* kSaid = "accessibleDescription";
 
-// Red on the solid contacts of pairs A to D.
+// Red on the solid contacts of pairs A to D (at these pixels of the jack picture), wherever the
+// picture is drawn in its frame: the frame follows the dialog font, the picture is scaled to it.
 QString Marked(const QWidget* page)
 {
-    const QImage picture = ui::FindControl<QWidget>(page, Rj45)->grab().toImage();
+    QWidget* jack = ui::FindControl<QWidget>(page, Rj45);
+    const QSizeF size = QPixmap(":/pictures/rj45-jack.png").deviceIndependentSize();
+    const QRect drawn = ui::FittedRect(size.toSize(), jack->rect(), Qt::AlignLeft | Qt::AlignTop);
+    const QImage shown = jack->grab().toImage();
     QString marked;
-    for (int x : {56, 135, 96, 176})
-        marked += picture.pixelColor(x, 110) == Qt::red ? 'X' : '.';
+    for (int x : {56, 135, 96, 176}) {
+        const QPointF at(x * drawn.width() / size.width(), 110 * drawn.height() / size.height());
+        marked += shown.pixelColor((drawn.topLeft() + at).toPoint()) == Qt::red ? 'X' : '.';
+    }
     return marked;
 }
 

@@ -1,5 +1,6 @@
 // The main window's conditions, Reconnect, keys and boxes; the tool window's snapshot, tabs and fit
 // to the screen, Enter, and every way out of it while a page is busy.
+#include "Drawn.h"
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "app/AboutDlg.h"
@@ -39,35 +40,6 @@ double Difference(const QImage& shown, const QImage& expected)
     return sum / (3.0 * a.width() * a.height());
 }
 
-// Whether the control's text is drawn where the user sees it: its inside, as the screen shows it,
-// holds pixels far from its background (the colour most of it has).
-bool Drawn(const QWidget* control)
-{
-    const QRect inside = control->contentsRect().adjusted(3, 3, -3, -3);
-    const QPoint at = control->mapTo(control->window(), inside.topLeft());
-    const QImage shown = control->screen()
-                             ->grabWindow(control->window()->winId(), at.x(), at.y(),
-                                          inside.width(), inside.height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    QHash<QRgb, int> counts;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x)
-            ++counts[shown.pixel(x, y)];
-    QRgb background = 0;
-    for (auto [pixel, count] : counts.asKeyValueRange())
-        background = count > counts.value(background) ? pixel : background;
-    const auto far = [&](QRgb p) {
-        return std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background))
-                   + std::abs(qBlue(p) - qBlue(background))
-               > 150;
-    };
-    int drawn = 0;
-    for (auto [pixel, count] : counts.asKeyValueRange())
-        drawn += far(pixel) ? count : 0;
-    return drawn >= 3;
-}
-
 // The user's Documents folder as the system knows it, in a fresh folder ("" when it knows none),
 // and what is already in the place of its TorvanReader folder: nothing, a "folder" or a "file".
 // clang-format off
@@ -97,7 +69,7 @@ private slots:
         QFETCH(Documents, row);
         const QString before = QDir::currentPath();
         const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
-        QTemporaryDir home;
+        QTemporaryDir home{AnyScriptFolder()};
         const QString documents = row.documents.isEmpty() ? "" : home.filePath(row.documents);
         const QString folder = documents + "/TorvanReader";
         if (row.existing == "folder")

@@ -1,7 +1,6 @@
 #include "app/SessionEnd.h"
 
-bool HearSessionEnd(QWidget&, void*, qintptr*, const std::function<QString()>&,
-                    const std::function<void()>&)
+bool HearSessionEnd(void*, qintptr*, const std::function<QString()>&, const std::function<void()>&)
 {
     return false;
 }

@@ -1,13 +1,14 @@
 #include "app/SessionEnd.h"
 
-#include <QWidget>
 #include <windows.h>
 
-bool HearSessionEnd(QWidget& window, void* message, qintptr* result,
-                    const std::function<QString()>& hold, const std::function<void()>& stop)
+bool HearSessionEnd(void* message, qintptr* result, const std::function<QString()>& hold,
+                    const std::function<void()>& stop)
 {
+    // The window is named by the message: asking the widget for it would create it again while the
+    // system is still creating it (the first messages come from inside CreateWindowEx).
     const auto* said = static_cast<const MSG*>(message);
-    const auto handle = reinterpret_cast<HWND>(window.winId());
+    const HWND handle = said->hwnd;
     if (said->message == WM_QUERYENDSESSION) {
         const QString reason = hold();
         if (reason.isEmpty())

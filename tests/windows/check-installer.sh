@@ -125,14 +125,17 @@ sleep 3
 refused "with torvanreader-cli.exe running"
 ctrl_c "$watching"
 wait "$watching" || true
-# Another program holds one of its files, sharing it with nobody, until its input ends.
+# Another program holds one of its files, sharing it with nobody, until its input ends. A process
+# of its own keeps the input open: one of this script's descriptors would be inherited by what the
+# installer starts (Wine's desktop process, which outlives it), and the input would never end.
 mkfifo "$work/hold"
 "$runner" "$holder" 'C:\Program Files\TorvanReader\LICENSE.txt' <"$work/hold" &
 holding=$!
-exec 9>"$work/hold"
+sleep infinity >"$work/hold" &
+feeding=$!
 sleep 2
 refused "with LICENSE.txt held by another program"
-exec 9>&-
+kill "$feeding"
 wait "$holding"
 "$runner" "$installer" /S || fail "the upgrade exited with $?"
 [ "$(registry_value "HKLM\\$uninstall" DisplayVersion)" = "$version" ] || fail "the upgrade is not listed"

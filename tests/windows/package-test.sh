@@ -61,11 +61,12 @@ linux_path() {
     echo "$drive/${path#C:/}"
 }
 
-# A registry value, or nothing when the key or the value is missing.
+# A registry value, or nothing when the key or the value is missing: no failure, so that under
+# set -e a value assigned from it ends no test unsaid, and the caller says what it expected.
 #   registry_value 'HKLM\Software\...' NAME
 registry_value() {
-    "$runner" "$drive/windows/system32/reg.exe" query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+    { "$runner" "$drive/windows/system32/reg.exe" query "$1" /v "$2" 2>/dev/null || true; } |
+        tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 
 # A field of a shortcut as lnkinfo (liblnk-utils) reads it: "Local path", "Working directory",
