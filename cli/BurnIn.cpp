@@ -106,7 +106,8 @@ QString UnitLog(const QString& log, const CHidIO::Unit& unit)
 {
     const QFileInfo file(log);
     const QString suffix = file.suffix().isEmpty() ? QString() : "." + file.suffix();
-    return QDir(file.path()).filePath(file.completeBaseName() + "-" + FileNameOf(unit) + suffix);
+    return log.chopped(file.fileName().size()) + file.completeBaseName() + "-" + FileNameOf(unit)
+           + suffix;
 }
 
 // What a run found, for its summary.
@@ -290,6 +291,9 @@ int BurnIn(Session& session)
     std::variant<Plan, QString> plan = ReadPlan(session.Options());
     if (const QString* wrong = std::get_if<QString>(&plan))
         return session.Fail(kUsage, *wrong);
+    // A folder that cannot be made is told by the log's first write, with the system's cause.
+    if (session.Options().isSet("log-dir"))
+        QDir().mkpath(session.Options().value("log-dir"));
     return OnUnits(session, [&](Session& unit) {
         Plan own = std::get<Plan>(plan);
         if (unit.Unit())

@@ -103,7 +103,7 @@ void Session::Pose(const QString& question)
 void Session::PoseAside(const QString& question)
 {
     if (m_run) {
-        m_question = m_run->PoseStop(question);
+        m_question = m_run->PoseStop(question, m_interruptsTaken);
         return;
     }
     m_context.err << Qt::endl;

@@ -34,8 +34,8 @@ struct Outcome {
 class Session {
 public:
     Session(Context& context, const QCommandLineParser& options, QString command);
-    // The session of one unit of a run on several units, made on the unit's own thread: the unit
-    // named, its own channel, its own time where the context gives one, and output through run.
+    // The session of one unit of a run on several units: the unit named, its own channel, its own
+    // time where the context gives one, and output through run.
     Session(Session& parent, UnitRun& run, size_t index, const CHidIO::Unit& unit);
     ~Session();
     Session(const Session&) = delete;

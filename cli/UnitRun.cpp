@@ -31,17 +31,22 @@ UnitRun::UnitRun(Session& parent, std::vector<CHidIO::Unit> units)
 
 std::vector<UnitResult> UnitRun::Run(const std::function<int(Session&)>& job)
 {
+    // Every unit's session is made before any starts, each with its own time; the unit is taken
+    // and let go of on its own thread.
+    std::vector<std::unique_ptr<Session>> sessions;
+    for (size_t index = 0; index < m_units.size(); ++index)
+        sessions.push_back(std::make_unique<Session>(m_parent, *this, index, m_units[index]));
     std::vector<UnitResult> results(m_units.size());
     std::vector<std::thread> threads;
     for (size_t index = 0; index < m_units.size(); ++index) {
-        // The unit's session lives on its thread: the unit is taken and let go of there.
-        threads.emplace_back([this, &job, &results, index] {
-            Session unit(m_parent, *this, index, m_units[index]);
-            const auto start = unit.Ctx().now();
-            const int code = job(unit);
-            results[index] = {m_units[index], code, unit.Result(),
+        threads.emplace_back([this, &job, &results, unit = std::move(sessions[index]),
+                              index]() mutable {
+            const auto start = unit->Ctx().now();
+            const int code = job(*unit);
+            results[index] = {m_units[index], code, unit->Result(),
                               std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  unit.Ctx().now() - start)};
+                                  unit->Ctx().now() - start)};
+            unit.reset();
         });
     }
     for (std::thread& thread : threads)
@@ -134,9 +139,12 @@ bool UnitRun::Ask(Session& unit, const QString& question)
     return m_answers[question] = yes.value_or(false);
 }
 
-int UnitRun::PoseStop(const QString& question)
+int UnitRun::PoseStop(const QString& question, int taken)
 {
     std::lock_guard lock(m_output);
+    // A unit that comes to a Ctrl-C already answered for the others takes that answer.
+    if (!m_stopQuestion && m_stopAnswered && m_stopCovers >= taken)
+        return m_stopAnswered;
     if (!m_stopQuestion) {
         m_stopQuestion = ++m_stopQuestions;
         EraseBlock();
@@ -157,6 +165,8 @@ std::optional<bool> UnitRun::StopAnswer(int question)
             return std::nullopt;
         m_stopAnswers[question] = *yes;
         m_stopQuestion = 0;
+        m_stopAnswered = question;
+        m_stopCovers = m_interrupts; // every Ctrl-C until the answer
         EraseBlock();
         QuestionEnded(true);
     }

@@ -43,8 +43,9 @@ public:
     // Asks a question once, on the terminal, for every unit that asks it; Ctrl-C answers No.
     bool Ask(Session& unit, const QString& question);
     // The stop question during a write: posed once for all that pose it while it is open; each is
-    // given the answer to the question it was posed (the number Pose gave), or takes it back.
-    int PoseStop(const QString& question);
+    // given the answer to the question it was posed (the number PoseStop gave), or takes it back.
+    // A unit that has taken no Ctrl-C since the last answer takes that answer without a question.
+    int PoseStop(const QString& question, int taken);
     std::optional<bool> StopAnswer(int question);
     void LeaveStop(int question);
     // A stop as a unit that has taken `taken` Ctrl-Cs sees it: every Ctrl-C reaches every unit.
@@ -78,6 +79,8 @@ private:
     int m_stopQuestions = 0;
     int m_stopWaiting = 0; // units that were posed the open one and have not had its answer
     std::map<int, bool> m_stopAnswers;
+    int m_stopAnswered = 0; // the last one answered, and the Ctrl-Cs its answer is for
+    int m_stopCovers = 0;
 };
 
 // The command's job on the unit the options name, or on each of the units --all or several

@@ -269,6 +269,44 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
                : QString();
 }
 
+// The units of a run on several keep in step on fake time: a unit's sleep returns once no other
+// unit still running is behind it (at a tie, the one made first goes first), so that units go
+// together as real ones do, and what comes at a time reaches each at the same point of its run.
+class Lockstep {
+public:
+    // A unit joins at the time given and leaves when its job has ended.
+    size_t Join(std::chrono::milliseconds now)
+    {
+        std::lock_guard lock(m_mutex);
+        m_times.emplace_back(now);
+        return m_times.size() - 1;
+    }
+    void Leave(size_t unit)
+    {
+        std::lock_guard lock(m_mutex);
+        m_times[unit].reset();
+        m_moved.notify_all();
+    }
+    void Reach(size_t unit, std::chrono::milliseconds now)
+    {
+        std::unique_lock lock(m_mutex);
+        m_times[unit] = now;
+        m_moved.notify_all();
+        m_moved.wait(lock, [&] {
+            for (size_t other = 0; other < m_times.size(); ++other) {
+                if (m_times[other] && (*m_times[other] < now || (*m_times[other] == now && other < unit)))
+                    return false;
+            }
+            return true;
+        });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_moved;
+    std::vector<std::optional<std::chrono::milliseconds>> m_times; // none once ended
+};
+
 struct CliResult {
     int code;
     QString out, err;
@@ -296,6 +334,7 @@ inline CliResult RunCli(
     const qint64 start = time.seconds;
     std::recursive_mutex looking; // moment and the timelines, one thread at a time
     milliseconds latest{0};       // the furthest any timeline went
+    Lockstep steps;
     const auto look = [&](milliseconds& now) {
         std::lock_guard lock(looking);
         moment(now, stop);
@@ -335,18 +374,25 @@ inline CliResult RunCli(
             },
         .unitTimeline =
             [&] {
-                // Made on the unit's thread, which keeps it until the unit's job ends.
+                // Kept by the unit's session until its job has ended; the wire's records on the
+                // unit's thread take its time.
                 struct Line {
-                    milliseconds now{};
+                    Lockstep& step;
+                    size_t unit;
+                    milliseconds now;
                     FakeClock clock;
+                    ~Line() { step.Leave(unit); }
                 };
-                const auto line = std::make_shared<Line>();
-                line->now = now;
+                const auto line = std::make_shared<Line>(steps, steps.Join(now), now);
                 line->clock.seconds = start + now.count() / 1000;
-                tFakeNow = &line->now;
                 return cli::Timeline{
-                    .now = [&look, line] { return look(line->now); },
-                    .sleep = [&sleepOn, line](auto slept) { sleepOn(line->now, line->clock, slept); },
+                    .now = [&look, line] { return tFakeNow = &line->now, look(line->now); },
+                    .sleep =
+                        [&sleepOn, line](std::chrono::microseconds slept) {
+                            tFakeNow = &line->now;
+                            sleepOn(line->now, line->clock, slept);
+                            line->step.Reach(line->unit, line->now);
+                        },
                     .clock = [line] { return line->clock.Reader()(); }};
             }};
     const milliseconds* const outside = std::exchange(tFakeNow, &now);
