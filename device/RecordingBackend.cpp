@@ -38,11 +38,11 @@ void RecordingBackend::Clear()
     m_records.clear();
 }
 
-void RecordingBackend::Keep(HidHandle handle, Direction direction, const uint8_t* bytes, int count)
+void RecordingBackend::Keep(HidHandle handle, Direction direction, const uint8_t* bytes, int count,
+                            std::chrono::steady_clock::time_point time)
 {
     if (count <= 0)
         return;
-    const auto time = m_clock();
     std::lock_guard lock(m_mutex);
     if (m_records.size() == m_capacity)
         m_records.pop_front();
@@ -74,8 +74,9 @@ HidOpened RecordingBackend::Open(const std::string& path, HidAccess access)
 HidTransfer RecordingBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
                                     int timeoutMs)
 {
+    const auto handed = m_clock(); // a report is sent when it is handed over, whatever follows
     const HidTransfer moved = m_inner.Write(handle, report, length, timeoutMs);
-    Keep(handle, Direction::Out, report, moved.moved);
+    Keep(handle, Direction::Out, report, moved.moved, handed);
     return moved;
 }
 
@@ -83,7 +84,7 @@ HidTransfer RecordingBackend::Read(HidHandle handle, uint8_t* report, size_t cap
                                    int timeoutMs)
 {
     const HidTransfer moved = m_inner.Read(handle, report, capacity, timeoutMs);
-    Keep(handle, Direction::In, report, moved.moved);
+    Keep(handle, Direction::In, report, moved.moved, m_clock());
     return moved;
 }
 

@@ -50,7 +50,8 @@ public:
     void Close(HidHandle handle) override;
 
 private:
-    void Keep(HidHandle handle, Direction direction, const uint8_t* bytes, int count);
+    void Keep(HidHandle handle, Direction direction, const uint8_t* bytes, int count,
+              std::chrono::steady_clock::time_point time);
 
     IHidBackend& m_inner;
     const size_t m_capacity;
