@@ -104,8 +104,8 @@ const std::vector<Option>& Options()
 
 const QStringList& GlobalOptions()
 {
-    static const QStringList global{"device", "serial", "all",  "wait",
-                                    "demo",   "json",   "quiet", "help", "version"};
+    static const QStringList global{"device", "serial", "all",  "wait",   "demo",
+                                    "json",   "quiet",  "help", "version"};
     return global;
 }
 

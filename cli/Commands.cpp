@@ -263,7 +263,6 @@ int Apply(Session& session)
     return OnUnits(session, [chip](Session& unit) { return ApplyTo(unit, *chip); });
 }
 
-
 int Restart(Session& session, frames::Chip chip, const QJsonObject& json)
 {
     if (!firmware::ResetChip(session.Channel(), chip))

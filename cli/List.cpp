@@ -69,7 +69,7 @@ int List(Session& session)
         if (const int present = session.Retrying([&]() -> Session::Attempt {
                 return session.Units().Named(backend).empty()
                            ? Session::Attempt{kDevice, session.Missing()}
-                                                      : Session::Attempt{};
+                           : Session::Attempt{};
             }))
             return present;
     }

@@ -65,7 +65,8 @@ void Session::Say(const QString& message)
 
 void Session::Warn(const QString& why, const QString& prefix)
 {
-    const QString line = (m_run ? Prefix() : prefix) + "torvanreader-cli: " + m_command + ": " + why;
+    const QString line =
+        (m_run ? Prefix() : prefix) + "torvanreader-cli: " + m_command + ": " + why;
     if (m_run)
         return m_run->Print(m_context.err, line + "\n");
     m_context.err << line << Qt::endl;
@@ -203,9 +204,8 @@ int Session::Open()
             path = named.front().path;
         }
         const Attempt tried = OpenAt(path);
-        return tried.code == kDevice && !tried.present && path.empty()
-                   ? Attempt{kDevice, Missing()}
-                   : tried;
+        return tried.code == kDevice && !tried.present && path.empty() ? Attempt{kDevice, Missing()}
+                                                                       : tried;
     });
 }
 

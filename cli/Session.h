@@ -25,7 +25,7 @@ struct Outcome {
     // "completed", "stopped after block 20 of 256": what the job says of itself; where it says
     // nothing, the summary takes the first clause of the error it ended with.
     QString result = {};
-    QString chip = {}; // the chip the job was for: "local", "remote", or none
+    QString chip = {};    // the chip the job was for: "local", "remote", or none
     QString counted = {}; // what count counts: "blocks", "samples", or nothing
     qint64 count = 0;
     QString error = {}; // the last error said

@@ -51,8 +51,8 @@ QStringList SummaryTable(const std::vector<UnitResult>& results)
     QString counted;
     for (const UnitResult& result : results)
         counted = result.outcome.counted.isEmpty() ? counted : result.outcome.counted;
-    std::vector<QStringList> rows{{"SERIAL", "PATH", "CHIP", "EXIT", counted.toUpper(), "TIME",
-                                   "RESULT"}};
+    std::vector<QStringList> rows{
+        {"SERIAL", "PATH", "CHIP", "EXIT", counted.toUpper(), "TIME", "RESULT"}};
     for (const UnitResult& r : results) {
         const auto orNone = [](const QString& text) { return text.isEmpty() ? "-" : text; };
         rows.push_back({orNone(QString::fromStdString(r.unit.attributes.serial)),
@@ -92,8 +92,9 @@ QJsonObject SummaryJson(const std::vector<UnitResult>& results)
                          {"chip", orNull(r.outcome.chip)},
                          {"code", r.code},
                          {"result", ResultText(r)},
-                         {"seconds", r.unit.path.empty() ? QJsonValue()
-                                                         : QJsonValue(double(r.took.count()) / 1000)},
+                         {"seconds", r.unit.path.empty()
+                                         ? QJsonValue()
+                                         : QJsonValue(double(r.took.count()) / 1000)},
                          {"error", r.code == kDone ? QJsonValue() : orNull(r.outcome.error)}};
         if (!r.outcome.counted.isEmpty())
             unit[r.outcome.counted] = r.outcome.count;

@@ -43,9 +43,9 @@ std::vector<UnitResult> UnitRun::Run(const std::function<int(Session&)>& job)
                               index]() mutable {
             const auto start = unit->Ctx().now();
             const int code = job(*unit);
-            results[index] = {m_units[index], code, unit->Result(),
-                              std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  unit->Ctx().now() - start)};
+            results[index] = {
+                m_units[index], code, unit->Result(),
+                std::chrono::duration_cast<std::chrono::milliseconds>(unit->Ctx().now() - start)};
             unit.reset();
         });
     }
@@ -231,8 +231,8 @@ int OnUnits(Session& session, const std::function<int(Session&)>& job)
     for (const QString& serial : session.Units().Absent(units)) {
         const QString why = UnitSelection::MissingSerial(serial);
         session.Warn(why, serial + ": ");
-        missing.push_back({CHidIO::Unit{{}, {.serial = serial.toStdString()}}, kDevice,
-                           Outcome{.error = why}});
+        missing.push_back(
+            {CHidIO::Unit{{}, {.serial = serial.toStdString()}}, kDevice, Outcome{.error = why}});
     }
     // Units plugged in from now on are not of this run.
     std::vector<UnitResult> results = UnitRun(session, units).Run(job);

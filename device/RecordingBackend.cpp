@@ -47,7 +47,9 @@ void RecordingBackend::Keep(HidHandle handle, Direction direction, const uint8_t
     if (m_records.size() == m_capacity)
         m_records.pop_front();
     const auto path = m_paths.find(handle);
-    m_records.push_back({time, direction, {bytes, bytes + count},
+    m_records.push_back({time,
+                         direction,
+                         {bytes, bytes + count},
                          path == m_paths.end() ? std::string() : path->second});
 }
 

@@ -294,7 +294,8 @@ public:
         m_moved.notify_all();
         m_moved.wait(lock, [&] {
             for (size_t other = 0; other < m_times.size(); ++other) {
-                if (m_times[other] && (*m_times[other] < now || (*m_times[other] == now && other < unit)))
+                if (m_times[other]
+                    && (*m_times[other] < now || (*m_times[other] == now && other < unit)))
                     return false;
             }
             return true;
@@ -340,7 +341,8 @@ inline CliResult RunCli(
         moment(now, stop);
         return now;
     };
-    const auto sleepOn = [&](milliseconds& now, FakeClock& clockOf, std::chrono::microseconds slept) {
+    const auto sleepOn = [&](milliseconds& now, FakeClock& clockOf,
+                             std::chrono::microseconds slept) {
         std::lock_guard lock(looking);
         now += std::chrono::ceil<milliseconds>(slept); // fake time counts whole ms
         latest = std::max(latest, now);

@@ -194,8 +194,8 @@ private slots:
         for (int unit = 0; unit < 8; ++unit)
             units.push_back(std::make_unique<SimExtender>("sim:" + std::to_string(unit),
                                                           "M" + std::to_string(unit)));
-        SimUnits pc({units[0].get(), units[1].get(), units[2].get(), units[3].get(),
-                     units[4].get(), units[5].get(), units[6].get(), units[7].get()});
+        SimUnits pc({units[0].get(), units[1].get(), units[2].get(), units[3].get(), units[4].get(),
+                     units[5].get(), units[6].get(), units[7].get()});
         std::vector<std::unique_ptr<CHidCmd>> channels;
         for (int unit = 0; unit < 8; ++unit) {
             channels.push_back(std::make_unique<CHidCmd>(pc));
