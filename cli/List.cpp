@@ -65,11 +65,11 @@ int List(Session& session)
     if (watch && watcher->Handle() == kNoWaitHandle)
         return session.Fail(kDevice,
                             "extenders plugged in or pulled out cannot be watched: " + failure);
-    if (session.Options().isSet("wait")) {
+    if (session.Options().isSet("wait")) { // for every serial number named, or one unit
         if (const int present = session.Retrying([&]() -> Session::Attempt {
-                return session.Units().Named(backend).empty()
-                           ? Session::Attempt{kDevice, session.Missing()}
-                           : Session::Attempt{};
+                const std::vector<CHidIO::Unit> named = session.Units().Named(backend);
+                const QString missing = session.NotAllThere(named);
+                return {missing.isEmpty() ? kDone : kDevice, missing, !named.empty()};
             }))
             return present;
     }

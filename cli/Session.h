@@ -102,6 +102,11 @@ public:
     // "no extender with serial number B2", "no extender at PATH", or that none is found at all
     // and what to do about it.
     QString Missing() const { return m_units.Missing(m_command); }
+    // Why the units named are not all present, or nothing (see UnitSelection::NotAllThere).
+    QString NotAllThere(const std::vector<CHidIO::Unit>& named) const
+    {
+        return m_units.NotAllThere(named, m_command);
+    }
     // What tells of extenders plugged in and pulled out; taken before the first enumeration.
     IUnitWatcher& Watcher(QString& failure);
     CHidCmd& Channel() { return *m_channel; }

@@ -209,12 +209,11 @@ int Chosen(Session& session, std::vector<CHidIO::Unit>& units)
     }
     return session.Retrying([&]() -> Session::Attempt {
         units = session.Units().Named(backend);
-        const QStringList absent = session.Units().Absent(units);
         if (session.Options().isSet("all") && units.empty())
             return {kDevice, session.Missing()};
-        if (wait && !absent.isEmpty())
-            return {kDevice, UnitSelection::MissingSerial(absent.join(", ")), !units.empty()};
-        return {};
+        // Without --wait, a serial number that no unit has is a row of the summary.
+        const QString missing = wait ? session.NotAllThere(units) : QString();
+        return {missing.isEmpty() ? kDone : kDevice, missing, !units.empty()};
     });
 }
 

@@ -57,6 +57,15 @@ QStringList UnitSelection::Absent(const std::vector<CHidIO::Unit>& present) cons
     return absent;
 }
 
+QString UnitSelection::NotAllThere(const std::vector<CHidIO::Unit>& named,
+                                   const QString& command) const
+{
+    if (named.empty())
+        return Missing(command);
+    const QStringList absent = Absent(named);
+    return absent.isEmpty() ? QString() : MissingSerial(absent.join(", "));
+}
+
 QString UnitSelection::Missing(const QString& command) const
 {
     if (!m_serials.isEmpty())

@@ -26,6 +26,9 @@ public:
     std::vector<CHidIO::Unit> Named(IHidBackend& backend) const;
     // The serial numbers asked for that no unit present has.
     QStringList Absent(const std::vector<CHidIO::Unit>& present) const;
+    // Why the units named, of those present, are not all there: none is (as Missing says), or a
+    // serial number named is not; nothing when they are.
+    QString NotAllThere(const std::vector<CHidIO::Unit>& named, const QString& command) const;
 
     // "no extender with serial number B2", "no extender at PATH", or that none is found at all
     // and what to do about it (the command named in the advice).

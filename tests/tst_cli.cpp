@@ -29,7 +29,8 @@ struct Said { QString program, arguments; int code; QString said; };
 struct Ended { int code; QString result; };
 // A command on the eight units of a rack at once: what each unit meets in turn ('.' nothing, 'r'
 // refuses its 20th block, 'u' is pulled out as its 30th comes, 'h' is held by another program, 'f'
-// and 'g' are chips of two kinds that the image is not for, 'd' has its link down), the run's exit
+// and 'g' are chips of two kinds that the image is not for, 'd' has its link down, 'p' is plugged
+// in only 500 ms into the run), the run's exit
 // code and how each unit ends; on a terminal with the keys typed, a signal at a time of the units'
 // own, the questions asked, and a serial number named that no unit has.
 struct Racked { QString arguments; QString units; int code; std::vector<Ended> ends; bool terminal = false;
@@ -97,6 +98,8 @@ struct Rack {
             });
         else if (what == 'd')
             one.SetRegister(0x02, 0x01, {0x00});
+        else if (what == 'p')
+            one.Unplug();
         else if (what == 'l')
             QVERIFY(!logs.emplace_back(std::make_unique<BurnInLogFile>(Log(unit)))->Hold());
         else if (what == 'e')
@@ -426,6 +429,7 @@ private slots:
                  {4, "not programmed"}, {4, "stopped after block 40 of 64"}, {4, "stopped after block 40 of 64"},
                  {4, "stopped after block 40 of 64"}, {4, "stopped after block 40 of 64"}}, false, {}, Terminate, 1200}},
             {"SIGTERM before any erase", {flash, "........", 4, Each(4, "stopped before the erase"), true, {}, Terminate, 0}},
+            {"SIGTERM during the erases", {flash, "........", 4, Each(4, "stopped after the erase"), false, {}, Terminate, 500}},
             {"SIGTERM at a block", {flash, "........", 4, Each(4, stopped), true, {}, Terminate, 1100}},
             {"Ctrl-C off a terminal at a block", {flash, "........", 4, Each(4, stopped), false, {}, Interrupt, 1100}},
             {"Ctrl-C on a terminal, yes", {flash, "........", 4, Each(4, stopped), true, "y", Interrupt, 1100, 1}},
@@ -434,6 +438,8 @@ private slots:
             {"images not for the chips, refused", {asked, "f.gf..g.", 4, {{4, "not programmed"}, {0, "completed"},
                 {4, "not programmed"}, {4, "not programmed"}, {0, "completed"}, {0, "completed"}, {4, "not programmed"},
                 {0, "completed"}}}},
+            {"a unit plugged in during the run", {flash, "...p....", 0, {{0, "completed"}, {0, "completed"},
+                {0, "completed"}, {-1, {}}, {0, "completed"}, {0, "completed"}, {0, "completed"}, {0, "completed"}}}},
             {"the units named", {"--serial U2 --serial U5 --serial U9 flash --to local --yes big.bin", "........", 1,
                 {{-1, {}}, {0, "completed"}, {-1, {}}, {-1, {}}, {0, "completed"}, {-1, {}}, {-1, {}}, {-1, {}}},
                 false, {}, None, 0, 0, "U9"}}});
@@ -457,6 +463,10 @@ private slots:
         const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
             if (row.signal != cli::Stop::None && !signalled && now.count() >= row.at)
                 stop = row.signal, signalled = true;
+            for (int unit = 0; unit < kRackSize && now >= 500ms; ++unit) {
+                if (row.units[unit] == 'p')
+                    rack.units[size_t(unit)]->Replug();
+            }
         };
         const CliResult run =
             RunCli(*rack.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
@@ -481,6 +491,8 @@ private slots:
                 QVERIFY(blocks[block] - blocks[block - 1] >= firmware::kBlockPeriod);
             const bool torn = sent.size() >= 3 && !result.startsWith("completed");
             QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toBool(), torn);
+            if (row.terminal && result == "completed") // its bar, as it ended
+                QVERIFY(run.err.contains(serial + ": [####################] 100%  64/64 blocks"));
         }
         if (!row.absent.isEmpty())
             QCOMPARE(summary.at(row.absent),
