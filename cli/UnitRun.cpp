@@ -184,7 +184,7 @@ void UnitRun::LeaveStop(int question)
     QuestionEnded(false);
 }
 
-Stop UnitRun::Stopping(const int& taken)
+Stop UnitRun::Stopping(int taken)
 {
     Stop raw = m_context.stop;
     if (raw == Stop::Terminate)

@@ -35,9 +35,8 @@ public:
     // each unit's result, in the units' order.
     std::vector<UnitResult> Run(const std::function<int(Session&)>& job);
 
-    // What the units' sessions do through the run.
-    Session& Parent() { return m_parent; }
-    // Text of whole lines on stdout or stderr, put above the progress bars.
+    // What the units' sessions do through the run: text of whole lines on stdout or stderr, put
+    // above the progress bars; the progress bar of a unit.
     void Print(QTextStream& stream, const QString& lines);
     void Bar(size_t index, const QString& text);
     // Asks a question once, on the terminal, for every unit that asks it; Ctrl-C answers No.
@@ -49,7 +48,7 @@ public:
     std::optional<bool> StopAnswer(int question);
     void LeaveStop(int question);
     // A stop as a unit that has taken `taken` Ctrl-Cs sees it: every Ctrl-C reaches every unit.
-    Stop Stopping(const int& taken);
+    Stop Stopping(int taken);
     void Resume(int& taken) { taken = m_interrupts; }
 
 private:
