@@ -194,8 +194,10 @@ int Stream(Session& session, firmware::Update& update, const QString& chip)
         if (block)
             due = firmware::NextBlockDue(due, sent,
                                          std::chrono::microseconds(firmware::kBlockPeriod));
-        if ((block || update.Now() == State::Running) && (!asking || session.Json()))
-            Progress(session, update, context.now() - start, shown); // not over the question
+        // Not over the question; of several units, each bar has a line of its own above it.
+        if ((block || update.Now() == State::Running)
+            && (!asking || session.Json() || session.Unit()))
+            Progress(session, update, context.now() - start, shown);
     }
     if (asking) // the question goes away with the update
         session.EndQuestion();
