@@ -14,9 +14,8 @@
 #include <fstream>
 #include <sys/resource.h>
 
-#include "cli/Cli.h"
+#include "RealTimeCli.h"
 #include "device/RecordingBackend.h"
-#include "device/Waitable.h"
 #include "device/sim/SimUnits.h"
 
 namespace {
@@ -58,26 +57,14 @@ Measured Flash(int count, const QString& image, bool all)
     }
     SimUnits pc(plugged);
     RecordingBackend wire(pc);
-    QString text;
-    QTextStream out(&text), err(&text);
-    std::atomic<cli::Stop> stop{cli::Stop::None};
-    using namespace std::chrono;
-    cli::Context context{
-        .backend = [&](bool) -> IHidBackend& { return wire; },
-        .out = out,
-        .err = err,
-        .readLine = [](milliseconds) { return std::optional<QString>(); },
-        .stop = stop,
-        .now = [] { return duration_cast<microseconds>(Clock::now().time_since_epoch()); },
-        .sleep = PreciseSleep, // as the program sleeps on this platform
-    };
-    QStringList arguments{"torvanreader-cli", "flash", "--to", "local", "--yes", image};
+    QStringList arguments{"flash", "--to", "local", "--yes", image};
     if (all)
-        arguments.insert(1, "--all");
+        arguments.prepend("--all");
+    QString text;
     Measured measured;
     const double cpuBefore = CpuMs();
     const auto start = Clock::now();
-    measured.complete = cli::Run(arguments, context) == 0;
+    measured.complete = RunCliInRealTime(wire, arguments, text) == 0;
     measured.runMs = Ms(Clock::now() - start);
     measured.cpuMsPerUnit = (CpuMs() - cpuBefore) / count;
     for (int unit = 0; unit < count; ++unit) {
