@@ -526,7 +526,7 @@ private slots:
             {"in a folder given", {run + " --log-dir logs", "d.......", 5, {5, 0, 0, 0, 0, 0, 0, 0}, "logs/BIT-%1.txt"}},
             {"named after --log", {"--serial U1 --serial U2 burn-in --duration 7s --log run.txt", "d.......", 5,
                 {5, 0, -1, -1, -1, -1, -1, -1}, "run-%1.txt"}},
-            {"a log held, a unit held, a log kept", {run, "lhe.....", 1, {1, 1, 4, 0, 0, 0, 0, 0}, "BIT-%1.txt"}},
+            {"a log held, a unit held, a log kept, a link down", {run, "lhed....", 5, {1, 1, 4, 5, 0, 0, 0, 0}, "BIT-%1.txt"}},
             {"logs that hold entries, asked once", {run, "e.e.....", 0, {0, 0, 0, 0, 0, 0, 0, 0}, "BIT-%1.txt", true, "y", 1}}});
         // clang-format on
     }
