@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
+#include "app/SessionEnd.h"
 #include "app/WindowCaption.h"
 #include "burnin/BurnInPage.h"
 #include "failsafe/FailSafePage.h"
@@ -193,6 +194,30 @@ void PerformanceTool::done(int result)
     }
     ClosePages();
     QDialog::done(result);
+}
+
+bool PerformanceTool::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    return OnSessionEnd(message, result) || QDialog::nativeEvent(eventType, message, result);
+}
+
+bool PerformanceTool::OnSessionEnd(void* message, qintptr* result)
+{
+    const auto hold = [this] {
+        for (const ToolPage* page : m_pages) {
+            if (page && !page->SessionEndHold().isEmpty())
+                return page->SessionEndHold();
+        }
+        return QString();
+    };
+    // Stopped, not deleted: a question of a page may be open, and the system ends the program.
+    const auto stop = [this] {
+        for (ToolPage* page : m_pages) {
+            if (page)
+                page->OnClose();
+        }
+    };
+    return HearSessionEnd(*this, message, result, hold, stop);
 }
 
 void PerformanceTool::keyPressEvent(QKeyEvent* event)

@@ -39,6 +39,9 @@ public:
     void FitTo(QSize room);
 
     ToolPage* Page(int tab) const { return m_pages[tab]; }
+    // The end of the user's session, told in the system's message: held off while a page's job
+    // must not be cut, and the pages' jobs stopped when it comes all the same (HearSessionEnd).
+    bool OnSessionEnd(void* message, qintptr* result);
     int CurrentTab() const { return m_currentTab; }
 
 public slots:
@@ -49,6 +52,7 @@ public slots:
 protected:
     // Enter ends the window, as Esc does: no push button of the tool window is a default button.
     void keyPressEvent(QKeyEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void OnInitDialog(QWidget* client);

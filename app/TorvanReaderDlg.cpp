@@ -13,9 +13,12 @@
 #include "app/PerformanceTool.h"
 #include "app/UnitNotifier.h"
 #include "app/WindowCaption.h"
+#include "burnin/ClockReading.h"
 #include "device/StatusRegister.h"
 #include "firmware/UserSettings.h"
+#include "monitor/SupportReport.h"
 #include "ui/DialogUnits.h"
+#include "ui/Picture.h"
 
 namespace {
 
@@ -84,7 +87,7 @@ void CTorvanReaderDlg::CreateControls(QWidget* client)
     cancel->hide();
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* picture = ui::PlaceControl<QLabel>(client, Banner, {17, 10, 266, 116});
+    auto* picture = ui::PlaceControl<ui::Picture>(client, Banner, {17, 10, 266, 116});
     picture->setPixmap(QPixmap(":/pictures/banner.png"));
     picture->setAlignment(Qt::AlignCenter);
 
@@ -332,8 +335,25 @@ void CTorvanReaderDlg::OnStartToAnalyze()
 
 void CTorvanReaderDlg::OnAboutBox()
 {
-    CAboutDlg about(this);
+    CAboutDlg about([this] { return SupportReport(); }, this);
     about.exec();
+}
+
+QString CTorvanReaderDlg::SupportReport()
+{
+    // The window reads through its one channel: the unit it has open, and no other.
+    std::vector<monitor::UnitReading> readings;
+    const CHidIO::Unit* open = m_channel.Transport().Opened();
+    for (const CHidIO::Unit& unit : CHidIO::Extenders(m_channel.Transport().Backend())) {
+        monitor::UnitReading& reading = readings.emplace_back(monitor::UnitReading{.unit = unit});
+        if (open && unit.path == open->path)
+            monitor::ReadOpenUnit(m_channel, reading);
+        else
+            reading.why = "the window reads only the unit it has open";
+    }
+    return monitor::SupportReport({"torvanreader", FormatTimeStamp(ReadLocalClock()),
+                                   QString::fromStdString(m_channel.Transport().Backend().Name())},
+                                  readings);
 }
 
 void CTorvanReaderDlg::keyPressEvent(QKeyEvent* event)

@@ -49,6 +49,8 @@ public:
     void OnReconnect();
     void OnStartToAnalyze();
     void OnAboutBox();
+    // The support report that the About box saves.
+    QString SupportReport();
     // Tests shorten the pause between two tries at a unit that could not be opened.
     void SetRetryPeriod(std::chrono::milliseconds period);
 

@@ -9,8 +9,11 @@
 //                                         again every SECONDS, so that the windows follow it
 //   torvanreader-demo --screenshot DIR    PNGs of the main window and of every tool-window page,
 //                                         drawn offscreen after a few Status polls, then exit
+//   torvanreader-demo --in-documents      with any of the above: works in the user's
+//                                         Documents/TorvanReader, as the Start menu starts it
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -21,13 +24,16 @@
 #include "app/DesktopSession.h"
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
+#include "app/WorkFolder.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimExtender.h"
 #include "device/sim/SimUnits.h"
+#include "history/Keeper.h"
 #include "status/Rj45Picture.h"
 #include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
+#include "ui/MessageBox.h"
 
 namespace {
 
@@ -126,7 +132,7 @@ std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
         bool whole = false;
         const int seconds = value.toInt(&whole);
         if (option == "--screenshot" && !value.isEmpty())
-            arguments.screenshotDir = value;
+            arguments.screenshotDir = QFileInfo(value).absoluteFilePath(); // --in-documents moves
         else if (option == "--replug" && whole && seconds >= 1 && seconds <= kLongestReplug)
             arguments.replugSeconds = seconds;
         else {
@@ -134,8 +140,8 @@ std::optional<DemoArguments> ParseArguments(int argc, char* argv[])
                                       ? QString("whole seconds from 1 to %1").arg(kLongestReplug)
                                       : QString("a folder");
             std::fputs(qPrintable(QString("torvanreader-demo: %1 takes %2, not '%3'\n"
-                                          "Usage: torvanreader-demo [--replug SECONDS | "
-                                          "--screenshot DIR]\n")
+                                          "Usage: torvanreader-demo [--in-documents] "
+                                          "[--replug SECONDS | --screenshot DIR]\n")
                                       .arg(option, takes, value)),
                        stderr);
             return std::nullopt;
@@ -159,6 +165,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     desktop.reset();
     ui::UseDialogFont(app);
+    WorkWhereAsked(app.arguments());
 
     SimPlugs plugs;
     demo::SteadyExtender steady;
@@ -168,11 +175,13 @@ int main(int argc, char* argv[])
         // nothing the user keeps.
         const QTemporaryDir settings;
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        const history::Keeper history(settings.filePath("history.sqlite"), {});
         SimExtender extender;
         SimUnits units({&extender, &steady});
         RecordingBackend wire(units);
         return TakeScreenshots(extender, wire, plugs, screenshotDir);
     }
+    const history::Keeper history(history::UserFile(true), ui::TellLater);
     demo::Extender extender;
     extender.ReportPlugsTo(&plugs);
     SimUnits units({&extender, &steady});

@@ -7,9 +7,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
-#include "cli/Cli.h"
+#include "InProcessCli.h"
 #include "device/sim/SimUnits.h"
 
 int main(int argc, char* argv[])
@@ -33,22 +32,8 @@ int main(int argc, char* argv[])
         std::vector<double> ms;
         for (int run = 0; run < runs; ++run) {
             QString text;
-            QTextStream out(&text), err(&text);
-            std::atomic<cli::Stop> stop{cli::Stop::None};
-            cli::Context context{
-                .backend = [&](bool) -> IHidBackend& { return pc; },
-                .out = out,
-                .err = err,
-                .stop = stop,
-                .now =
-                    [] {
-                        return duration_cast<microseconds>(steady_clock::now().time_since_epoch());
-                    },
-                .sleep = [](microseconds wait) { std::this_thread::sleep_for(wait); },
-            };
             const auto start = steady_clock::now();
-            if (cli::Run({"torvanreader-cli", "list"}, context) != 0
-                || text.count("answers") != 8) {
+            if (RunInProcess(pc, {"list"}, text) != 0 || text.count("answers") != 8) {
                 std::printf("FAILED: %s\n", qPrintable(text));
                 return 1;
             }

@@ -21,6 +21,7 @@
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
 #include "firmware/FirmwarePage.h"
+#include "history/Keeper.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -96,6 +97,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir dir;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path()); // not the user's
+    const history::Keeper history(dir.filePath("history.sqlite"), {}); // recorded as the tool does
     const QString path = dir.filePath("pace.bin");
     std::string image(static_cast<size_t>(blocks) * 32, '\0');
     for (size_t i = 0; i < image.size(); ++i)

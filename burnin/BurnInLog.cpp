@@ -1,5 +1,8 @@
 #include "burnin/BurnInLog.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "burnin/LogWriter.h"
 
 namespace burnin {
@@ -39,11 +42,19 @@ BurnInLogFile::BurnInLogFile(QString path) : m_path(std::move(path)), m_hold(m_p
     m_hold.setStaleLockTime(0);
 }
 
-std::optional<QString> BurnInLogFile::Hold()
+std::optional<LogRefusal> BurnInLogFile::Hold()
 {
-    if (m_hold.isLocked() || m_hold.tryLock() || m_hold.error() != QLockFile::LockFailedError)
+    if (m_hold.isLocked() || m_hold.tryLock())
         return std::nullopt;
-    return QString("%1 is in use by %2").arg(m_path, Holder(m_hold));
+    if (m_hold.error() == QLockFile::LockFailedError)
+        return LogRefusal{QString("%1 is in use by %2").arg(m_path, Holder(m_hold)), true};
+    // The lock file tells no cause; making the file as it would tells the system's.
+    const QString hold = QDir::toNativeSeparators(QFileInfo(m_path + ".lock").absoluteFilePath());
+    const std::error_code cause = burnin::CreationCause(hold);
+    return LogRefusal{QString("%1 cannot be kept for this run: %2 cannot be made (%3)")
+                          .arg(m_path, hold,
+                               cause ? QString::fromStdString(cause.message())
+                                     : QString("its lock could not be taken"))};
 }
 
 void BurnInLogFile::Release()

@@ -33,6 +33,13 @@ QString LogFailureNotice(const LogError& error);
 
 } // namespace burnin
 
+// Why a run cannot have the log: "BIT.txt is in use by torvanreader-cli (process 1234)", or its
+// hold could not be made, with the system's cause.
+struct LogRefusal {
+    QString why;
+    bool inUse = false; // another run has it: starting again once that run has ended will do
+};
+
 // The log file, by its bare name in the current directory unless told otherwise. Entries come
 // from the clock-and-log cycle and from the sample that finds the device gone, so writes are
 // serialised.
@@ -42,11 +49,11 @@ public:
 
     // Holds the log for one run until Release, so that a second run in the same folder, in this
     // program or another, is told who has it instead of emptying it and cutting the first run's
-    // entries back: "BIT.txt is in use by torvanreader-cli (process 1234)", when another run holds
-    // it. A hold left by a program that ended is taken over; one held for days is not. A hold that
-    // cannot be made (a folder that takes no new file, a full disk) keeps no other run out, and
-    // says nothing: the log's own writes tell why they fail, with the system's cause.
-    std::optional<QString> Hold();
+    // entries back. A hold left by a program that ended is taken over; one held for days is not.
+    // A hold that cannot be made (a folder that takes no new file, as Program Files for a standard
+    // user) is refused with the system's cause: taken for free, it would let two runs share the
+    // log.
+    std::optional<LogRefusal> Hold();
     void Release();
 
     // A new run starts with an empty log.

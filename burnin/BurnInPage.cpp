@@ -124,8 +124,11 @@ void CBIT::BeginRun(std::chrono::milliseconds period)
         ui::ShowMessage(this, ui::kUpdateRunning);
         return;
     }
-    if (const std::optional<QString> inUse = m_session.HoldLog()) { // another run's: left alone
-        ui::ShowMessage(this, *inUse + ". Start the test again when that run has ended.");
+    if (const std::optional<LogRefusal> refused = m_session.HoldLog()) { // left alone
+        ui::ShowMessage(this,
+                        refused->why
+                            + (refused->inUse ? ". Start the test again when that run has ended."
+                                              : ". Start the tool in a folder you may write to."));
         return;
     }
     m_host.Jobs().Set(WireJob::BurnIn, true);

@@ -61,9 +61,9 @@ class BurnInSession {
 public:
     explicit BurnInSession(BurnInClock clock, QString logPath = burnin::kLogFileName);
 
-    // Takes the log for this run before Begin empties it: nothing, or who holds it (see
+    // Takes the log for this run before Begin empties it: nothing, or why not (see
     // BurnInLogFile::Hold).
-    std::optional<QString> HoldLog() { return m_log.Hold(); }
+    std::optional<LogRefusal> HoldLog() { return m_log.Hold(); }
     // Start: counters and histories begin again and the log is emptied.
     std::optional<LogError> Begin();
 

@@ -14,4 +14,8 @@ std::error_code EmptyFile(const QString& path);
 // Appends bytes whole or not at all: what a failed write left of them is cut off again.
 std::error_code AppendWhole(const QString& path, const QByteArray& bytes);
 
+// Why no file can be made at path, in the system's words: none where one can, and what this made
+// is removed again.
+std::error_code CreationCause(const QString& path);
+
 } // namespace burnin

@@ -150,8 +150,9 @@ private:
 
 int BurnInRun::TakeLog()
 {
-    if (const std::optional<QString> inUse = m_run.HoldLog())
-        return m_session.Fail(kDevice, "not started: " + *inUse + "; --log names another file");
+    if (const std::optional<LogRefusal> refused = m_run.HoldLog())
+        return m_session.Fail(kDevice,
+                              "not started: " + refused->why + "; --log names another file");
     if (AskToEmpty())
         return kDone;
     return m_session.Fail(kRefused, "not started: " + m_plan.log + " was kept"

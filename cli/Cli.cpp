@@ -5,6 +5,8 @@
 #include "cli/UnitSelection.h"
 #include "device/DeviceIds.h"
 #include "failsafe/FailSafeSetting.h"
+#include "history/Keeper.h"
+#include "monitor/PluginCheck.h"
 
 namespace cli {
 namespace {
@@ -98,6 +100,36 @@ const std::vector<Option>& Options()
          "Fail-safe video bit error threshold: " + Listed(videoBitErrors) + "."},
         {"interval", "S", timeIntervals,
          "Fail-safe time interval in seconds: " + Listed(timeIntervals) + "."},
+        {"since",
+         "DATE",
+         {},
+         "Only what was done from DATE on: 2025-03-07, or 2025-03-07T13:05 in local time (a Z "
+         "after it: UTC)."},
+        {"csv", {}, {}, "Print CSV for a spreadsheet: a header row, then a record per entry."},
+        {"format",
+         "FORMAT",
+         {"prometheus"},
+         "status: print the metrics of every extender (or the one named) in Prometheus' text "
+         "format, for node_exporter's or windows_exporter's textfile collector."},
+        {"output",
+         "FILE",
+         {},
+         "status --format prometheus: write the metrics to FILE, replaced whole (written beside "
+         "it, "
+         "then renamed); report: write the report to FILE, - for standard output."},
+        {"warn-level",
+         "RANGE",
+         {},
+         "check: warn when a pair's error level is outside RANGE (plugin range syntax: 10, 10:, "
+         "~:10, 10:20, @10:20); 0.8 when not given."},
+        {"crit-level",
+         "RANGE",
+         {},
+         "check: critical when a pair's error level is outside RANGE; 0.99 when not given."},
+        {"cable-max",
+         "RANGE",
+         {},
+         "check: warn when the cable length in metres is outside RANGE (100 is 0 to 100 m)."},
     };
     return options;
 }
@@ -124,7 +156,12 @@ const std::vector<Command>& Commands()
          {},
          "The identification of both chips: chip type, firmware revision, role.",
          Info},
-        {"status", {}, "", {"watch"}, "One reading of everything the Status page shows.", Status},
+        {"status",
+         {},
+         "",
+         {"watch", "format", "output"},
+         "One reading of everything the Status page shows.",
+         Status},
         {"flash", {"to"}, "FILE", {"yes", "apply"}, "Program an image file into a chip.", Flash},
         {"apply", {"to"}, "", {"yes"}, "Restart a chip on its firmware.", Apply},
         {"burn-in",
@@ -139,6 +176,26 @@ const std::vector<Command>& Commands()
          {"wire-quality", "video-ber", "interval"},
          "Switch the extender's fail-safe on with a setting, or off.",
          FailSafe},
+        {"history",
+         {},
+         "",
+         {"since", "csv"},
+         "Every erase, programming, restart and fail-safe change on record, newest first "
+         "(--serial: those units').",
+         History},
+        {"check",
+         {},
+         "",
+         {"warn-level", "crit-level", "cable-max"},
+         "The link's health as a Nagios or Icinga plugin: exit 0 OK to 3 UNKNOWN.",
+         Check,
+         true},
+        {"report",
+         {},
+         "",
+         {"output", "yes"},
+         "Write a support report: the program, this PC, every extender, the settings.",
+         Report},
     };
     return commands;
 }
@@ -191,9 +248,10 @@ QString Help(const Command* command)
         parser.setApplicationDescription(
             "Diagnose and maintain an HDBaseT extender pair from scripts and terminals.\n\n"
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
-            "file cannot be used; 4 refused by the guard or by the user; 5 a burn-in sample "
-            "failed. Of several units (--all, or --serial more than once): 0 when every unit "
-            "ended 0, else the worst of their codes, in the order 5, 1, 4, 3, 2.");
+            "file cannot be used (an image, or the update history); 4 refused by the guard or by "
+            "the user; 5 a burn-in sample failed. Of several units (--all, or --serial more than "
+            "once): 0 when every unit ended 0, else the worst of their codes, in the order 5, 1, 4, "
+            "3, 2. check exits as a monitoring plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.");
         commands = "\nCommands:\n";
         for (const Command& each : Commands())
             commands += QString("  %1  %2\n").arg(each.name, -10).arg(each.summary);
@@ -213,15 +271,21 @@ int Run(const QStringList& arguments, Context& context)
     const QCommandLineOption help = HelpOption();
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
-    const auto usage = [&](const QString& why) {
-        context.err << "torvanreader-cli: " << why << "\nTry 'torvanreader-cli --help'."
-                    << Qt::endl;
-        return kUsage;
-    };
-    if (!parser.parse(arguments))
-        return usage(parser.errorText());
+    const bool parsed = parser.parse(arguments);
     const QStringList positional = parser.positionalArguments();
     const Command* found = positional.isEmpty() ? nullptr : Find(positional[0]);
+    const auto usage = [&](const QString& why) {
+        if (found && found->plugin) {
+            context.out << monitor::PluginLine({monitor::PluginState::Unknown, why, {}})
+                        << Qt::endl;
+            return int(monitor::PluginState::Unknown);
+        }
+        context.err << "torvanreader-cli: " << why << "\nTry 'torvanreader-cli --help'."
+                    << Qt::endl;
+        return int(kUsage);
+    };
+    if (!parsed)
+        return usage(parser.errorText());
     if (parser.isSet(version)) {
         context.out << "torvanreader-cli " << kTorvanVersion << Qt::endl;
         return kDone;
@@ -247,6 +311,11 @@ int Run(const QStringList& arguments, Context& context)
                          .arg(kLongestWait)
                          .arg(parser.value("wait")));
     Session session(context, parser, found->name);
+    // What the command changes is kept in the update history; trouble with it is said once.
+    std::optional<history::Keeper> keeper;
+    if (const QString file = context.history ? context.history(parser.isSet("demo")) : QString();
+        !file.isEmpty())
+        keeper.emplace(file, [&](const QString& message) { session.Warn(message); });
     return found->run(session);
 }
 

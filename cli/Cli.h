@@ -61,6 +61,11 @@ struct Context {
     // one never moves with another's sleeps (a test's fake time). None: now, sleep and clock serve
     // every thread, as the system's do.
     std::function<Timeline()> unitTimeline = {};
+    // The update history's file, the user's or the demo's; none where nothing is to be recorded.
+    std::function<QString(bool demo)> history = {};
+    // Holds off the end of the user's session, with the reason the system shows, while a job
+    // that must not be cut runs; an empty reason lets go. Where it is not given, nothing is held.
+    std::function<void(const QString& reason)> holdSessionEnd = {};
 };
 
 // An option: its name, the word for its value in usage lines (none for a switch), the values it
@@ -84,6 +89,8 @@ struct Command {
     QStringList optional;
     QString summary;
     int (*run)(Session&);
+    // A monitoring plugin: even a usage error is its status line on stdout, with exit 3.
+    bool plugin = false;
 };
 const std::vector<Command>& Commands();
 // "flash --to local|remote FILE [--yes] [--apply]": the command with everything it takes.

@@ -15,11 +15,6 @@
 namespace cli {
 namespace {
 
-QString ChipText(frames::Chip chip)
-{
-    return chip == frames::Chip::Local ? "Local (TX)" : "Remote (RX)";
-}
-
 // What the page shows, where it was read, else null.
 QJsonValue IfRead(bool read, const QJsonValue& value)
 {
@@ -101,24 +96,7 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
     }
     if (!time.isEmpty())
         session.Data(time);
-    const status::Display shown = status::DisplayOf(r);
-    const auto side = [&](const char* chip, const QString& mode, const QString& source) {
-        session.Data(QString("%1%2: %3   %4: %5")
-                         .arg(chip, status::kModeCaption, mode, status::kSourceCaption, source));
-    };
-    side("Local (TX)   ", shown.localMode, shown.localSource);
-    side("Remote (RX)  ", shown.remoteMode, shown.remoteSource);
-    QStringList lamps;
-    for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
-        lamps << status::LampStateText(status::kSignalLampCaptions[lamp], shown.lamps[lamp]);
-    session.Data(lamps.mid(0, 3).join("   "));
-    session.Data(lamps.mid(3).join("   "));
-    session.Data(QStringList(shown.pairStates.begin(), shown.pairStates.end()).join("   "));
-    session.Data(status::kCableLengthCaption + (": " + shown.cableLength) + "   "
-                 + status::LampStateText(status::kBerLampCaption, shown.ber)
-                 + (r.berLevel ? QString(" (level %1)").arg(*r.berLevel) : QString())
-                 + "   Link: " + (r.linkUp ? "up" : "down"));
-    for (const QString& line : status::AdviceLines(r.linkUp, r.portFaults))
+    for (const QString& line : status::ReadingLines(r))
         session.Data(line);
 }
 
@@ -136,26 +114,20 @@ int InfoOf(Session& session)
         const auto block = firmware::ReadIdentification(session.Reader(), chip);
         const QString key = chip == frames::Chip::Local ? "local" : "remote";
         // A chip left half-written is shown so even when it does not tell what it is.
-        const QString mark =
-            marks.State(chip) == firmware::MarkState::Incomplete ? "\tincomplete image" : "";
-        if (!mark.isEmpty())
+        const bool marked = marks.State(chip) == firmware::MarkState::Incomplete;
+        if (marked)
             incomplete.append(key);
-        if (!block) {
-            chips[key] = QJsonValue();
+        if (!block)
             silent << key + " chip's identification read failed: " + session.HowLastFailed();
-            if (!mark.isEmpty() && !session.Json())
-                session.Data(ChipText(chip) + QString(":\t%1\t%1\t%1").arg(firmware::kNotKnown)
-                             + mark);
-            continue;
-        }
-        const QJsonObject info{{"chip", QString::fromStdString(block->ChipTypeName())},
-                               {"revision", QString::fromStdString(block->RevisionText())},
-                               {"role", QString::fromStdString(block->RoleText())}};
-        chips[key] = info;
-        revisions << info["chip"].toString() + " " + info["revision"].toString();
-        if (!session.Json())
-            session.Data(ChipText(chip) + ":\t" + info["chip"].toString() + "\t"
-                         + info["revision"].toString() + "\t" + info["role"].toString() + mark);
+        chips[key] = block
+                         ? QJsonObject{{"chip", QString::fromStdString(block->ChipTypeName())},
+                                       {"revision", QString::fromStdString(block->RevisionText())},
+                                       {"role", QString::fromStdString(block->RoleText())}}
+                         : QJsonValue();
+        if ((block || marked) && !session.Json())
+            session.Data(firmware::IdentificationLine(chip, block, marked));
+        if (block)
+            revisions << QString::fromStdString(block->ChipTypeName() + " " + block->RevisionText());
     }
     chips["incomplete_image"] = incomplete;
     if (marks.State(frames::Chip::Local) == firmware::MarkState::Unknown)
@@ -228,7 +200,7 @@ int Switch(Session& session, bool on, uint8_t setting)
 {
     if (const int opened = session.Open())
         return opened;
-    if (on ? !failsafe::WriteSetting(session.Channel(), setting)
+    if (on ? !failsafe::SwitchOn(session.Channel(), setting)
            : !failsafe::SwitchOff(session.Channel()))
         return session.Fail(kDevice, failsafe::kFailedText
                                          + (": the fail-safe setting ("
@@ -252,6 +224,10 @@ int Info(Session& session)
 
 int Status(Session& session)
 {
+    if (session.Options().isSet("format"))
+        return Metrics(session);
+    if (session.Options().isSet("output"))
+        return session.Fail(kUsage, "--output goes with --format prometheus");
     return OnUnits(session, StatusOf);
 }
 

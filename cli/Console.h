@@ -15,9 +15,17 @@ namespace cli {
 // From now on, requests to stop land in stop, taken by a thread of their own so that no wait for
 // the extender is cut short by them: the command in hand acts on them where it can stop safely.
 // Ctrl-C asks (Interrupt); the others end (Terminate): SIGTERM and SIGHUP on Linux, Ctrl-Break,
-// the console window closed, logoff and shutdown on Windows. A closed stdout or stderr (--json
+// the console window closed, logoff and shutdown on Windows, where the command has a few seconds:
+// a wait for the unit that would outlast them is ended, so that the command still says where it
+// stopped. A closed stdout or stderr (--json
 // flash | head -1) must not end a flash half-way: what cannot be written is dropped.
 void TakeStopRequests(std::atomic<Stop>& stop);
+
+// Holds off the end of the user's session (logoff, shutdown) with reason while a firmware stream
+// runs; an empty reason lets go. The session's end then stops the command as Terminate does, at
+// its next step. Windows lets a program hold it; Linux ends a session with SIGTERM, which
+// TakeStopRequests takes.
+void HoldSessionEnd(const QString& reason);
 
 // Whether a person is at the keyboard: stdin and stderr are a terminal.
 bool OnTerminal();

@@ -1,8 +1,9 @@
 // flash: the Firmware page's update from the command line: the same loader and guard, the same
 // stream at the same pace, and a progress bar on a terminal. A stop ends it only between two steps
 // and says where, so that the chip's state is always known.
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <cmath>
 
 #include "cli/Session.h"
@@ -88,7 +89,7 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mic
 // The image in path, or why it cannot be used, said.
 int Load(Session& session, const QString& path, std::shared_ptr<const firmware::Image>& image)
 {
-    firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
+    firmware::LoadedImage loaded = firmware::ReadImageFile(QFileInfo(path).filesystemFilePath());
     if (loaded.result != firmware::LoadResult::Loaded)
         return session.Fail(
             kFile,
@@ -102,10 +103,11 @@ int Load(Session& session, const QString& path, std::shared_ptr<const firmware::
     return kDone;
 }
 
-// Its size and identification, as the page shows them.
+// Its size and identification, as the page shows them, and its SHA-256.
 void ShowImage(Session& session, const QString& path, const firmware::Image& image,
                const std::optional<firmware::DeviceInfoBlock>& info)
 {
+    const QString sha256 = firmware::Sha256Text(image);
     const auto text = [&](std::string (firmware::DeviceInfoBlock::*part)() const) {
         return info ? QJsonValue(QString::fromStdString(((*info).*part)())) : QJsonValue();
     };
@@ -115,20 +117,22 @@ void ShowImage(Session& session, const QString& path, const firmware::Image& ima
                                  {"bytes", qint64(image.size())},
                                  {"chip", text(&firmware::DeviceInfoBlock::ChipTypeName)},
                                  {"role", text(&firmware::DeviceInfoBlock::RoleText)},
-                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)}});
+                                 {"revision", text(&firmware::DeviceInfoBlock::RevisionText)},
+                                 {"sha256", sha256}});
     else
-        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3")
+        session.Data(QString("Image: %1 byte. IC Type: %2  FW Revision: %3  SHA-256: %4")
                          .arg(image.size())
                          .arg(QString::fromStdString(firmware::ImageTypeText(info)))
-                         .arg(QString::fromStdString(firmware::ImageRevisionText(info))));
+                         .arg(QString::fromStdString(firmware::ImageRevisionText(info)))
+                         .arg(sha256));
 }
 
-// The page's guard: an image that may not fit the chip is asked about on a terminal and refused
-// elsewhere, unless --yes.
-int Guard(Session& session, frames::Chip chip, const std::optional<firmware::DeviceInfoBlock>& info)
+// The page's guard: an image that may not fit the chip, as it says it is, is asked about on a
+// terminal and refused elsewhere, unless --yes.
+int Guard(Session& session, const std::optional<firmware::DeviceInfoBlock>& chip,
+          const std::optional<firmware::DeviceInfoBlock>& info)
 {
-    const auto mismatch =
-        firmware::ImageMismatch(info, firmware::ReadIdentification(session.Reader(), chip));
+    const auto mismatch = firmware::ImageMismatch(info, chip);
     if (!mismatch || session.Options().isSet("yes")
         || session.Ask(QString::fromStdString(mismatch->Question())))
         return kDone;
@@ -181,6 +185,12 @@ bool GoOn(Session& session, const firmware::Update& update, std::chrono::microse
 int Stream(Session& session, firmware::Update& update, const QString& chip)
 {
     Context& context = session.Ctx();
+    const auto hold = [&](const QString& reason) {
+        if (context.holdSessionEnd)
+            context.holdSessionEnd(reason);
+    };
+    hold(firmware::kSessionEndHold);
+    const auto letGo = qScopeGuard([&] { hold({}); });
     const bool bar = context.terminal && !session.Json() && !session.Options().isSet("quiet");
     const auto start = context.now();
     int shown = -1;
@@ -210,14 +220,17 @@ int Stream(Session& session, firmware::Update& update, const QString& chip)
         || (update.Now() == State::Completed
             && (stop == Stop::Terminate || (stop == Stop::Interrupt && !asking))))
         return session.Fail(kRefused, Stopped(update, chip, session.Options().isSet("apply")));
+    // A step whose answer a stop cut short (Windows' session ending) ended with the stop too.
     if (update.Now() != State::Completed)
-        return session.Fail(kDevice, Failure(update, session.HowLastFailed(), chip));
+        return session.Fail(stop == Stop::Terminate ? kRefused : kDevice,
+                            Failure(update, session.HowLastFailed(), chip));
     return kDone;
 }
 
 // The update of one unit's chip, the image shown already.
-int FlashUnit(Session& session, const std::shared_ptr<const firmware::Image>& image,
-              frames::Chip chip, const std::optional<firmware::DeviceInfoBlock>& info)
+int FlashUnit(Session& session, const QString& file,
+              const std::shared_ptr<const firmware::Image>& image, frames::Chip chip,
+              const std::optional<firmware::DeviceInfoBlock>& info)
 {
     const QCommandLineParser& options = session.Options();
     Outcome& outcome = session.Result();
@@ -225,9 +238,10 @@ int FlashUnit(Session& session, const std::shared_ptr<const firmware::Image>& im
     outcome.counted = "blocks";
     if (const int opened = session.Open())
         return opened;
-    if (const int refused = Guard(session, chip, info))
+    const auto before = firmware::ReadIdentification(session.Reader(), chip);
+    if (const int refused = Guard(session, before, info))
         return refused;
-    firmware::Update update(image, chip);
+    firmware::Update update(image, chip, {file, before});
     if (const int refused = MarkFirst(session, update))
         return refused;
     const int ended = Stream(session, update, options.value("to"));
@@ -260,7 +274,8 @@ int Flash(Session& session)
         return loaded;
     const std::optional<firmware::DeviceInfoBlock> info = firmware::FindImageInfo(*image);
     ShowImage(session, files[0], *image, info);
-    return OnUnits(session, [&](Session& unit) { return FlashUnit(unit, image, *chip, info); });
+    return OnUnits(session,
+                   [&](Session& unit) { return FlashUnit(unit, files[0], image, *chip, info); });
 }
 
 } // namespace cli

@@ -26,6 +26,8 @@ Session::Session(Session& parent, UnitRun& run, size_t index, const CHidIO::Unit
         m_context.sleep = std::move(own.sleep);
         m_context.clock = std::move(own.clock);
     }
+    if (m_context.holdSessionEnd)
+        m_context.holdSessionEnd = [&run](const QString& reason) { run.HoldSessionEnd(reason); };
 }
 
 Session::~Session() = default;
@@ -65,10 +67,12 @@ void Session::Say(const QString& message)
 
 void Session::Warn(const QString& why, const QString& prefix)
 {
+    if (m_tell)
+        return m_tell(why);
     const QString line =
         (m_run ? Prefix() : prefix) + "torvanreader-cli: " + m_command + ": " + why;
-    if (m_run)
-        return m_run->Print(m_context.err, line + "\n");
+    if (UnitRun* run = m_run ? m_run : m_warnThrough)
+        return run->Print(m_context.err, line + "\n");
     m_context.err << line << Qt::endl;
 }
 
@@ -268,12 +272,7 @@ IUnitWatcher& Session::Watcher(QString& failure)
 
 QString Session::HowLastFailed() const
 {
-    const std::optional<uint8_t> status = m_channel->LastStatus();
-    if (status)
-        return QString("the extender refused it (status 0x%1)").arg(*status, 2, 16, QChar('0'));
-    const std::error_code error = m_channel->Transport().TransferError();
-    return QString("the extender did not answer")
-           + (error ? QString(" (%1)").arg(QString::fromStdString(error.message())) : "");
+    return QString::fromStdString(m_channel->HowLastFailed());
 }
 
 std::optional<frames::Chip> ChipOption(const QString& value)

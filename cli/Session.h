@@ -58,6 +58,11 @@ public:
     // An error on stderr, named by the command, also under --quiet; after the unit's prefix where
     // one is given.
     void Warn(const QString& why, const QString& prefix = {});
+    // Failures go to tell instead of stderr: a monitoring plugin says them in its status line.
+    void TellFailuresTo(std::function<void(const QString&)> tell) { m_tell = std::move(tell); }
+    // While run works on several units, what this session warns of from any thread (the update
+    // history's trouble) goes through the run's output, above the units' bars; none ends that.
+    void WarnThrough(UnitRun* run) { m_warnThrough = run; }
     // The command failed: says why on stderr and gives the exit code.
     int Fail(Exit code, const QString& why);
     // On a terminal asks on stderr and waits for the answer (No unless it starts with y, and No
@@ -140,6 +145,8 @@ private:
     int m_interruptsTaken = 0;
     int m_question = 0; // the stop question it was posed, 0 for none
     Outcome m_outcome;
+    std::function<void(const QString&)> m_tell;
+    UnitRun* m_warnThrough = nullptr;
 };
 
 // The commands; each gives its exit code.
@@ -150,6 +157,10 @@ int Flash(Session& session);
 int Apply(Session& session);
 int BurnIn(Session& session);
 int FailSafe(Session& session);
+int History(Session& session);
+int Metrics(Session& session); // status --format prometheus
+int Check(Session& session);
+int Report(Session& session);
 // Restarts the chip and says so, with --json as the object given; Apply's and flash --apply's.
 int Restart(Session& session, frames::Chip chip, const QJsonObject& json);
 

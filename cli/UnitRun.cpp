@@ -40,6 +40,7 @@ std::vector<UnitResult> UnitRun::Run(const std::function<int(Session&)>& job)
     // Qt's threads: what Qt keeps per thread (a regular expression's stack) is let go of as Qt
     // expects when each ends, where a thread of the C++ library's crashes on Windows.
     std::vector<std::unique_ptr<QThread>> threads;
+    m_parent.WarnThrough(this);
     for (size_t index = 0; index < m_units.size(); ++index) {
         threads.emplace_back(QThread::create([this, &job, &results,
                                               unit = std::move(sessions[index]), index]() mutable {
@@ -54,6 +55,7 @@ std::vector<UnitResult> UnitRun::Run(const std::function<int(Session&)>& job)
     }
     for (const std::unique_ptr<QThread>& thread : threads)
         thread->wait();
+    m_parent.WarnThrough(nullptr);
     std::lock_guard lock(m_output);
     EraseBlock(); // each bar as it ended, then the rest stays as it is
     m_posed.clear();
@@ -196,6 +198,13 @@ Stop UnitRun::Stopping(int taken)
     if (raw == Stop::Interrupt && m_context.stop.compare_exchange_strong(raw, Stop::None))
         ++m_interrupts;
     return taken < m_interrupts ? Stop::Interrupt : Stop::None;
+}
+
+void UnitRun::HoldSessionEnd(const QString& reason)
+{
+    std::lock_guard lock(m_holding);
+    if (reason.isEmpty() ? --m_holders == 0 : m_holders++ == 0)
+        m_context.holdSessionEnd(reason);
 }
 
 namespace {

@@ -50,6 +50,9 @@ public:
     // A stop as a unit that has taken `taken` Ctrl-Cs sees it: every Ctrl-C reaches every unit.
     Stop Stopping(int taken);
     void Resume(int& taken) { taken = m_interrupts; }
+    // Holds off the end of the user's session while any unit asks it to: the last to let go lets
+    // go, so that a unit done first cannot leave the others' streams unheld.
+    void HoldSessionEnd(const QString& reason);
 
 private:
     // The bottom of the terminal: the progress bars and a question waiting for its answer.
@@ -70,6 +73,9 @@ private:
     int m_barsDrawn = 0;
     QString m_posed; // the question on screen, waiting for its answer
     std::chrono::steady_clock::time_point m_drawn;
+
+    std::mutex m_holding;
+    int m_holders = 0;
 
     std::mutex m_keyboard; // one reader of the keyboard at a time
     std::mutex m_asking;   // one question at a time

@@ -7,6 +7,7 @@
 #include "device/SystemDevices.h"
 #include "device/sim/DemoScenario.h"
 #include "device/sim/SimUnits.h"
+#include "history/Keeper.h"
 
 namespace {
 
@@ -59,6 +60,8 @@ int main(int argc, char* argv[])
         .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
         .sleep = PreciseSleep,
         .await = AwaitReady,
+        .history = history::UserFile,
+        .holdSessionEnd = cli::HoldSessionEnd,
     };
     return cli::Run(app.arguments(), context);
 }

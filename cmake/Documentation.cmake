@@ -47,8 +47,12 @@ string(REPLACE "\n" "\n " TORVAN_LICENSE_TEXT " ${license}")
 configure_file(res/debian/copyright.in ${CMAKE_CURRENT_BINARY_DIR}/debian/copyright @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/copyright DESTINATION ${TORVAN_DOC_DIR})
 
-# The demo's firmware images, to try an update on its simulated chips.
+# The demo's firmware images, to try an update on its simulated chips, and the udev rule that the
+# metrics' service needs, to install by hand where it is used.
+configure_file(res/systemd/71-torvanreader-service.rules.in
+               ${CMAKE_CURRENT_BINARY_DIR}/71-torvanreader-service.rules @ONLY)
 install(FILES samples/firmware/demo-local-tx-3072.2.hex samples/firmware/demo-remote-rx-3072.2.hex
+              ${CMAKE_CURRENT_BINARY_DIR}/71-torvanreader-service.rules
         DESTINATION ${TORVAN_DOC_DIR}/examples)
 
 configure_file(res/completion/torvanreader-cli ${CMAKE_CURRENT_BINARY_DIR}/completion/torvanreader-cli

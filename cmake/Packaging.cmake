@@ -39,6 +39,10 @@ install(FILES res/icon@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
         RENAME ${TORVAN_APP_ID}.png)
 # udev reads /usr/lib/udev/rules.d as well as /lib/udev/rules.d.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/70-torvanreader.rules DESTINATION lib/udev/rules.d)
+# The metrics' service and timer, disabled until the administrator enables the timer; the udev rule
+# that the service needs is an example to install by hand (Documentation.cmake).
+install(FILES res/systemd/torvanreader-metrics.service res/systemd/torvanreader-metrics.timer
+        DESTINATION lib/systemd/system)
 include(cmake/Documentation.cmake)
 
 set(CPACK_GENERATOR DEB)
@@ -54,6 +58,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "The package holds the desktop tool torvanreader, the command-line tool\n"
     "torvanreader-cli for scripts and terminals, and a udev rule that lets the user\n"
     "at the desktop use the extender without root.\n"
+    "\n"
+    "For monitoring, torvanreader-cli writes Prometheus metrics (a systemd timer,\n"
+    "disabled, writes them for node_exporter every minute), checks the link as a\n"
+    "Nagios or Icinga plugin, and writes a support report.\n"
     "\n"
     "torvanreader-demo shows the same windows on a simulated extender pair, so that\n"
     "they can be tried without a unit; torvanreader-cli --demo does the same for the\n"

@@ -22,6 +22,7 @@ public:
     BoundedWriteBackend(const BoundedWriteBackend&) = delete;
     BoundedWriteBackend& operator=(const BoundedWriteBackend&) = delete;
 
+    std::string Name() const override { return m_inner->Name(); }
     std::vector<std::string> EnumeratePaths() override { return m_inner->EnumeratePaths(); }
     bool ReadAttributes(const std::string& path, HidAttributes& out) override
     {

@@ -15,6 +15,11 @@ inline constexpr uint8_t kStatusAck = 0xAA;
 
 // A chip's firmware commands are sent in the chip's own group.
 enum class Chip : uint8_t { Local = 0x03, Remote = 0x04 };
+// "local" or "remote": as the command line names a chip, and the update history keeps it.
+constexpr const char* ChipWord(Chip chip)
+{
+    return chip == Chip::Local ? "local" : "remote";
+}
 enum class FirmwareOperation : uint8_t { Erase = 0x02, BeginWrite = 0x03, Restart = 0x04 };
 
 inline constexpr size_t kConnectCheckCapacity = 15;

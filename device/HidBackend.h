@@ -58,6 +58,9 @@ class IHidBackend {
 public:
     virtual ~IHidBackend() = default;
 
+    // What the units are reached through, as a support report names it: the platform's HID stack
+    // with its version where it tells one, or the simulated extender.
+    virtual std::string Name() const = 0;
     // Paths of the HID interfaces present now, in enumeration order.
     virtual std::vector<std::string> EnumeratePaths() = 0;
     // False when the attributes of the path cannot be read.

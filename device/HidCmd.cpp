@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -67,4 +68,15 @@ bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> respo
     if (stored)
         *stored = length;
     return true;
+}
+
+std::string CHidCmd::HowLastFailed() const
+{
+    if (m_lastStatus) {
+        char text[48];
+        std::snprintf(text, sizeof text, "the extender refused it (status 0x%02x)", *m_lastStatus);
+        return text;
+    }
+    const std::error_code error = m_io.TransferError();
+    return "the extender did not answer" + (error ? " (" + error.message() + ")" : "");
 }

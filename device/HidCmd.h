@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "device/HidIO.h"
 
@@ -35,6 +36,9 @@ public:
     uint8_t Sequence() const { return m_sequence; }
     // The status byte of the last transaction's answer; nothing when none came.
     std::optional<uint8_t> LastStatus() const { return m_lastStatus; }
+    // How the last transaction failed: "the extender refused it (status 0x55)", or "the extender
+    // did not answer (No such device)" with the cause where one is known.
+    std::string HowLastFailed() const;
 
     // The pause between a flash command and its answer; tests replace the sleep.
     void SetPauseFunction(std::function<void(uint32_t)> pause);

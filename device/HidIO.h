@@ -27,9 +27,9 @@ public:
         // tells them apart.
         bool serialShared = false;
 
-        // How the unit is known from one plug to the next, in what is kept of it and in what the
-        // user is shown: its serial number, so that it is the same unit in any port; "SERIAL at
-        // PATH" where another unit tells the same serial; its path where it tells none.
+        // How the user is shown the unit: its serial number, so that it is the same unit in any
+        // port; "SERIAL at PATH" where another unit tells the same serial; its path where it tells
+        // none.
         std::string Identity() const;
     };
     // The extenders present, in enumeration order: the extender's vendor and product ID, a path

@@ -39,6 +39,7 @@ public:
     std::vector<std::vector<uint8_t>> CommandPayloads(const std::string& path = {}) const;
     void Clear();
 
+    std::string Name() const override { return m_inner.Name(); }
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     HidClaim Claim(const std::string& path) override { return m_inner.Claim(path); }

@@ -115,7 +115,7 @@ void ResetTool::OnBnClickedOn()
     const uint8_t setting =
         failsafe::SettingByte(true, m_wireQuality->currentIndex(), m_videoBitError->currentIndex(),
                               m_timeInterval->currentIndex());
-    if (!Channel() || !failsafe::WriteSetting(*Channel(), setting)) {
+    if (!Channel() || !failsafe::SwitchOn(*Channel(), setting)) {
         ui::ShowMessage(this, failsafe::kFailedText);
         return;
     }

@@ -36,8 +36,9 @@ inline constexpr const char* kEnabledText = "Fail-Safe Enable";
 inline constexpr const char* kDisabledText = "Fail-Safe Disable";
 inline constexpr const char* kFailedText = "Fail!";
 
-// Writes the setting byte; true when the device acknowledged it.
-bool WriteSetting(CHidCmd& channel, uint8_t setting);
+// Both are kept in the update history.
+// On writes setting, made with the enable bit; true when the device acknowledged it.
+bool SwitchOn(CHidCmd& channel, uint8_t setting);
 // Off writes the off setting twice in a row; the second answer decides.
 bool SwitchOff(CHidCmd& channel);
 

@@ -33,6 +33,17 @@ std::string DeviceInfoBlock::RevisionText() const
     return ByteToHex(bytes[0]).substr(1) + ByteToHex(bytes[1]) + b2[0] + "." + b2[1];
 }
 
+std::string DeviceInfoBlock::Described() const
+{
+    const std::string name = ChipTypeName();
+    return (name.empty() ? "chip type " + std::to_string(bytes[0] >> 4) : name) + " " + RoleText();
+}
+
+std::string IdentificationText(const std::optional<DeviceInfoBlock>& info)
+{
+    return info ? info->Described() + " " + info->RevisionText() : "";
+}
+
 std::string ImageTypeText(const std::optional<DeviceInfoBlock>& info)
 {
     return info ? info->ChipTypeName() + info->RoleText() : kNotKnown;

@@ -20,7 +20,12 @@ struct DeviceInfoBlock {
     std::string RoleText() const;
     // Six characters, e.g. "3072.1" for 23 07 21.
     std::string RevisionText() const;
+    // "QX720 RX"; a type without a name by its number.
+    std::string Described() const;
 };
+
+// What the update history keeps of an identification: "QX720 RX 3072.1", or nothing.
+std::string IdentificationText(const std::optional<DeviceInfoBlock>& info);
 
 // What stands for an identification that is not known.
 inline constexpr const char* kNotKnown = "N/A";

@@ -1,10 +1,12 @@
 #include "firmware/FirmwareCommands.h"
 
+#include <QStringList>
 #include <array>
 
 #include "device/HidCmd.h"
 #include "device/PageHost.h"
 #include "device/StatusRegister.h"
+#include "history/Recording.h"
 
 namespace firmware {
 namespace {
@@ -50,13 +52,29 @@ std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames:
 
 bool ResetChip(CHidCmd& channel, frames::Chip chip)
 {
-    return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs,
-                        frames::kFlashPauseMs);
+    return history::Recorded(
+        channel, {.chip = frames::ChipWord(chip), .action = history::kRestart}, [&] {
+            return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs,
+                                frames::kFlashPauseMs);
+        });
 }
 
 const char* ResetDoneText(frames::Chip chip)
 {
     return chip == frames::Chip::Local ? " Local Reset done." : " Remote Reset done.";
+}
+
+QString IdentificationLine(frames::Chip chip, const std::optional<DeviceInfoBlock>& block,
+                           bool incomplete)
+{
+    const auto text = [&](std::string (DeviceInfoBlock::*part)() const) {
+        return QString::fromStdString(block ? ((*block).*part)() : kNotKnown);
+    };
+    return QStringList{chip == frames::Chip::Local ? "Local (TX):" : "Remote (RX):",
+                       text(&DeviceInfoBlock::ChipTypeName), text(&DeviceInfoBlock::RevisionText),
+                       text(&DeviceInfoBlock::RoleText)}
+               .join('\t')
+           + (incomplete ? "\tincomplete image" : "");
 }
 
 } // namespace firmware

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <optional>
 
 #include "device/CommandFrames.h"
@@ -23,5 +24,9 @@ const char* ResetDoneText(frames::Chip chip);
 // What the chip reports about its firmware, through the register read; nothing when it does not
 // answer.
 std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames::Chip chip);
+// "Local (TX):\tQX710\t3072.1\tTX", and "\tincomplete image" after a chip that holds one; N/A for
+// what was not read.
+QString IdentificationLine(frames::Chip chip, const std::optional<DeviceInfoBlock>& block,
+                           bool incomplete);
 
 } // namespace firmware

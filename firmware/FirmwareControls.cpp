@@ -11,6 +11,7 @@
 #include "firmware/DeviceInfo.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
+#include "ui/Picture.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ FirmwareControls CreateFirmwareControls(QWidget* page)
     PlaceLabel(page, "Action:", {15, 196, 35, 10});
     c.program =
         ui::PlaceControl<QPushButton>(page, Program, {55, 186, 130, 30}, "Read Firmware from file");
-    auto* arrow = new QLabel(page);
+    auto* arrow = new ui::Picture(page);
     arrow->setGeometry(ui::DialogRect(200, 185, 60, 32));
     arrow->setPixmap(QPixmap(":/pictures/program-arrow.png"));
     arrow->setAlignment(Qt::AlignCenter);

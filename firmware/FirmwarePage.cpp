@@ -50,7 +50,8 @@ std::chrono::steady_clock::duration SteadyNow()
 
 DlgProgrammer::DlgProgrammer(IToolHost& host, IChannelOwner* mainDlg, QWidget* parent)
     : ToolPage(parent), m_host(host), m_pMainDlg(mainDlg), m_controls(CreateFirmwareControls(this)),
-      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod)
+      m_chooseFile(ChooseFileWithDialog), m_tickPeriod(firmware::kBlockPeriod),
+      m_sleep(PreciseSleep)
 {
     m_programTimer = new QTimer(this);
     m_programTimer->setTimerType(Qt::PreciseTimer);
@@ -121,7 +122,7 @@ void DlgProgrammer::LoadFile(const QString& path)
     m_image.reset();
     m_imageInfo.reset();
     ShowImageInfo(firmware::kNotKnown, firmware::kNotKnown);
-    firmware::LoadedImage loaded = firmware::ReadImageFile(QFile::encodeName(path).toStdString());
+    firmware::LoadedImage loaded = firmware::ReadImageFile(QFileInfo(path).filesystemFilePath());
     if (loaded.result != firmware::LoadResult::Loaded) {
         ShowStatus(QString::fromStdString(firmware::LoadFailureText(loaded)));
         return;
@@ -165,7 +166,8 @@ void DlgProgrammer::OnProgram()
         ui::ShowMessage(this, "Erase Fail!");
         return;
     }
-    m_update = std::make_unique<firmware::Update>(m_image, target);
+    m_update = std::make_unique<firmware::Update>(
+        m_image, target, firmware::Provenance{m_imagePath, m_chipInfo[ChipIndex(target)]});
     if (!m_update->Mark(*channel)
         && !ui::Ask(this, firmware::kUnmarkedTitle,
                     firmware::UnmarkedQuestion(m_update->MarkFailure()))) {
@@ -207,9 +209,10 @@ void DlgProgrammer::OnTimer()
         return;
     }
     // The timer counts whole milliseconds, rounded down: the rest of the wait, less than one, is
-    // slept here, so that no block goes early and none waits a millisecond too long.
-    if (const auto early = m_due - SteadyNow(); early.count() > 0)
-        PreciseSleep(std::chrono::ceil<std::chrono::microseconds>(early));
+    // slept here, so that no block goes early and none waits a millisecond too long. A sleep may
+    // end early, so the clock has the last word.
+    for (auto early = m_due - SteadyNow(); early.count() > 0; early = m_due - SteadyNow())
+        m_sleep(std::chrono::ceil<std::chrono::microseconds>(early));
     const auto sent = SteadyNow();
     m_due = firmware::NextBlockDue(m_due, sent, decltype(sent)(m_tickPeriod));
     using std::chrono::milliseconds;
@@ -280,6 +283,11 @@ bool DlgProgrammer::MayClose()
 void DlgProgrammer::OnClose()
 {
     EndProgramming();
+}
+
+QString DlgProgrammer::SessionEndHold() const
+{
+    return IsBusy() ? firmware::kSessionEndHold : QString();
 }
 
 bool DlgProgrammer::RefuseWhileBusy()

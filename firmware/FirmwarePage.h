@@ -40,12 +40,17 @@ public:
     void SetFileChooser(FileChooser chooser);
     // The pace of the programming timer; tests send large images without waiting it out.
     void SetTickPeriod(std::chrono::milliseconds period);
+    // How the rest of a block's wait is slept; tests give a sleep that returns early, as Windows'
+    // Sleep may where the high-resolution timer is refused.
+    using Sleep = std::function<void(std::chrono::microseconds)>;
+    void SetSleep(Sleep sleep) { m_sleep = std::move(sleep); }
 
     void OnBrowse();
     void OnProgram();
     void OnApplyFirmware();
     bool MayClose() override;
     void OnClose() override;
+    QString SessionEndHold() const override;
 
     bool IsBusy() const { return m_update != nullptr; }
 
@@ -79,5 +84,6 @@ private:
     QTimer* m_programTimer = nullptr; // a single shot per block, just before the block is due
     std::chrono::milliseconds m_tickPeriod;
     std::chrono::steady_clock::duration m_due{}; // the next block's, on the steady clock
+    Sleep m_sleep;
     QTimer* m_progressTimer = nullptr;
 };

@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "device/CommandFrames.h"
+#include "firmware/DeviceInfo.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/IncompleteMarks.h"
+#include "history/Recording.h"
 
 class CHidCmd;
 
@@ -16,8 +18,16 @@ class CHidCmd;
 // between two steps. It keeps its own reference to the image, so loading another file cannot
 // change the bytes under it. The chip is marked incomplete in the user's settings before the
 // erase and cleared only once the last block is acknowledged, so that an update stopped or failed
-// in any way, or a program that died, leaves the mark.
+// in any way, or a program that died, leaves the mark. The update history gets its row just
+// before the erase and its end after the last step, never one per block.
 namespace firmware {
+
+// What the update history keeps of an update besides the image: the file it was loaded from, and
+// what the chip said it was before.
+struct Provenance {
+    QString file;
+    std::optional<DeviceInfoBlock> chipBefore;
+};
 
 class Update {
 public:
@@ -32,8 +42,9 @@ public:
         LastRefused,
     };
 
-    Update(std::shared_ptr<const Image> image, frames::Chip chip);
-    // An update that sent nothing takes back the mark it stored.
+    Update(std::shared_ptr<const Image> image, frames::Chip chip, Provenance provenance);
+    // An update that sent nothing takes back the mark it stored; one that ends here, between two
+    // steps, is recorded as stopped there.
     ~Update();
     Update(const Update&) = delete;
     Update& operator=(const Update&) = delete;
@@ -56,9 +67,13 @@ public:
 
 private:
     State SendBlock(CHidCmd& channel);
+    history::Row StartRow() const;
+    void RecordEnd(const CHidCmd& channel);
 
     std::shared_ptr<const Image> m_image;
     frames::Chip m_chip;
+    Provenance m_provenance;
+    history::Recording m_recording;
     IncompleteMarks m_marks;
     bool m_markedHere = false; // the mark was stored by this update, not left by an earlier one
     size_t m_blocks;
@@ -66,6 +81,9 @@ private:
     size_t m_count = 0;
     State m_state = State::Ready;
 };
+
+// The image's SHA-256 in lower-case hex, as flash shows it and the update history keeps it.
+QString Sha256Text(const Image& image);
 
 // What an ended update says first: "Firmware update Completed!", or what refused it ("Erase
 // Fail!", "Write Fail!", "No 0xaa!" for a block with more after it, "Fail!" for the last).
@@ -78,6 +96,10 @@ inline constexpr const char* kEmptyImageRefusal = "The image holds no data: noth
 inline constexpr const char* kStopTitle = "Stop the firmware update?";
 inline constexpr const char* kStopQuestion =
     "A firmware update is running. Stopping now leaves the chip without working firmware. Stop it?";
+
+// What the system shows of a program that holds off the end of the user's session while it
+// programs a chip.
+inline constexpr const char* kSessionEndHold = "Updating the extender's firmware";
 
 // The programming tick: a block every 5 ms, the time the extender may need to write it.
 inline constexpr std::chrono::milliseconds kBlockPeriod{5};

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include "firmware/OpenFile.h"
+
 namespace firmware {
 namespace {
 
@@ -111,10 +113,10 @@ LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit)
         [&] { return std::optional(ConvertHexToBin(bytes, limit)); });
 }
 
-LoadedImage ReadImageFile(const std::string& path)
+LoadedImage ReadImageFile(const std::filesystem::path& path)
 {
     errno = 0;
-    const File file(std::fopen(path.c_str(), "rb"), std::fclose);
+    const File file(OpenFile(path, "rb"), std::fclose);
     if (!file)
         return CannotOpen("opened", errno);
     // The first byte before the size: a directory opens, but cannot be read.

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <system_error>
@@ -31,7 +32,7 @@ struct LoadedImage {
 
 // limit: the largest image to make, as ConvertHexToBin takes it.
 LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit = kMaxImageSize);
-LoadedImage ReadImageFile(const std::string& path);
+LoadedImage ReadImageFile(const std::filesystem::path& path);
 
 // Why a file cannot be used, as the user is told; empty when it was loaded.
 std::string LoadFailureText(const LoadedImage& loaded);

@@ -3,14 +3,6 @@
 namespace firmware {
 namespace {
 
-// "QX720 RX"; a type without a name by its number.
-std::string Describe(const DeviceInfoBlock& block)
-{
-    const std::string name = block.ChipTypeName();
-    return (name.empty() ? "chip type " + std::to_string(block.bytes[0] >> 4) : name) + " "
-           + block.RoleText();
-}
-
 bool SameChip(const DeviceInfoBlock& a, const DeviceInfoBlock& b)
 {
     return a.bytes[0] >> 4 == b.bytes[0] >> 4 && a.RoleText() == b.RoleText();
@@ -24,17 +16,17 @@ std::optional<Mismatch> ImageMismatch(const std::optional<DeviceInfoBlock>& imag
     if (image && chip) {
         if (SameChip(*image, *chip))
             return std::nullopt;
-        return Mismatch{"This image is for " + Describe(*image) + ", but the chip you chose is "
-                        + Describe(*chip) + "."};
+        return Mismatch{"This image is for " + image->Described() + ", but the chip you chose is "
+                        + chip->Described() + "."};
     }
     if (chip)
         return Mismatch{"This image holds no identification, so nothing tells whether it is for "
                         "the chip you chose, "
-                        + Describe(*chip) + "."};
+                        + chip->Described() + "."};
     if (image)
         return Mismatch{"The chip you chose did not tell what it is, so nothing tells whether this "
                         "image, for "
-                        + Describe(*image) + ", fits it."};
+                        + image->Described() + ", fits it."};
     return Mismatch{"Neither this image nor the chip you chose tells what it is, so nothing tells "
                     "whether they fit."};
 }

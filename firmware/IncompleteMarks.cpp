@@ -1,7 +1,7 @@
 #include "firmware/IncompleteMarks.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QUrl>
 #include <cerrno>
@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "device/HidCmd.h"
+#include "firmware/OpenFile.h"
 #include "firmware/UserSettings.h"
 
 namespace firmware {
@@ -20,7 +21,7 @@ namespace {
 QString FileAndCause(const QSettings& settings, const char* mode)
 {
     errno = 0;
-    std::FILE* file = std::fopen(QFile::encodeName(settings.fileName()).constData(), mode);
+    std::FILE* file = OpenFile(QFileInfo(settings.fileName()).filesystemFilePath(), mode);
     int cause = file ? 0 : errno;
     if (file) {
         if (std::fgetc(file) == EOF && std::ferror(file))
@@ -61,8 +62,12 @@ private:
 
 IncompleteMarks::IncompleteMarks(CHidCmd& channel)
 {
-    if (const CHidIO::Unit* unit = channel.Transport().Opened())
-        m_unit = QString::fromStdString(unit->Identity());
+    if (const CHidIO::Unit* unit = channel.Transport().Opened()) {
+        const std::string& serial = unit->attributes.serial;
+        m_unit = QString::fromStdString(serial.empty() ? unit->path : serial);
+        m_path = QString::fromStdString(unit->path);
+        m_twin = unit->serialShared;
+    }
 }
 
 MarkState IncompleteMarks::State(frames::Chip chip) const
@@ -76,7 +81,9 @@ MarkState IncompleteMarks::State(frames::Chip chip) const
         m_failure = FileAndCause(settings, "r");
         return MarkState::Unknown;
     }
-    return settings.value(Key(chip)).toBool() ? MarkState::Incomplete : MarkState::Clear;
+    // Where the chip was marked; a mark of an earlier version reads as "true".
+    return settings.value(Key(chip)).toStringList().isEmpty() ? MarkState::Clear
+                                                              : MarkState::Incomplete;
 }
 
 bool IncompleteMarks::Mark(frames::Chip chip, bool incomplete)
@@ -84,10 +91,21 @@ bool IncompleteMarks::Mark(frames::Chip chip, bool incomplete)
     if (m_unit.isEmpty())
         return true;
     QSettings settings = UserSettings();
-    if (incomplete)
-        settings.setValue(Key(chip), true);
-    else
+    if (m_twin)
+        settings.setValue(TwinsKey(), true);
+    QStringList marked = settings.value(Key(chip)).toStringList();
+    if (incomplete && !marked.contains(m_path))
+        marked.append(m_path);
+    // Alone with its serial number, a unit's marks are all its own, wherever it was plugged in
+    // when they were made; a twin's are left to the twin.
+    else if (!incomplete && settings.value(TwinsKey()).toBool())
+        marked.removeAll(m_path);
+    else if (!incomplete)
+        marked.clear();
+    if (marked.isEmpty())
         settings.remove(Key(chip));
+    else
+        settings.setValue(Key(chip), marked);
     settings.sync();
     const bool stored = settings.status() == QSettings::NoError;
     if (!stored)
@@ -101,6 +119,12 @@ QString IncompleteMarks::Key(frames::Chip chip) const
     // A path holds slashes, which the settings would take for groups.
     return "IncompleteImage/" + QUrl::toPercentEncoding(m_unit)
            + (chip == frames::Chip::Local ? "/local" : "/remote");
+}
+
+// Set once the unit's serial number was seen on two units at once; kept for good.
+QString IncompleteMarks::TwinsKey() const
+{
+    return "IncompleteImage/" + QUrl::toPercentEncoding(m_unit) + "/twins";
 }
 
 std::optional<QString> RestartQuestion(const IncompleteMarks& marks, frames::Chip chip)

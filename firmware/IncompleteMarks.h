@@ -7,9 +7,11 @@
 class CHidCmd;
 
 // Which chips hold an incomplete image, kept in the user's settings so that the window in a later
-// session and the command line alike know what an update left behind. A unit is known by its
-// serial number, so its marks follow it from port to port; two units that tell the same serial
-// number are told apart by their paths, and one that tells none by its path alone.
+// session and the command line alike know what an update left behind. A chip's marks are kept
+// under its unit's serial number, whatever other units are plugged in, so that they follow it
+// from port to port; a unit that tells none is known by its path alone. Each mark notes where it
+// was made: two units that tell the same serial number both count as marked while either is, and
+// one of them clears only its own mark, so that a mark written is always found again.
 namespace firmware {
 
 // What the restart asks first on a marked chip, in the window and on the command line.
@@ -39,8 +41,11 @@ public:
 
 private:
     QString Key(frames::Chip chip) const;
+    QString TwinsKey() const;
 
-    QString m_unit;
+    QString m_unit; // the serial number, or the path where the unit tells none
+    QString m_path;
+    bool m_twin = false; // another unit present tells the same serial number
     mutable QString m_failure;
 };
 

@@ -4,9 +4,11 @@
 #   scripts/torvan.sh test   install what is missing, build, run every test (also under sanitizers),
 #                            the Windows build's suites and installer under Wine, then each fuzz
 #                            target for a bounded time (TORVAN_FUZZ_SECONDS, 60)
-#   scripts/torvan.sh windows  install what is missing, build Qt for Windows once (scripts/
-#                            qt-windows.sh), cross-build the three programs and the installer
-#                            into build/windows/
+#   scripts/torvan.sh windows  install what is missing, build Qt and SQLite for Windows once
+#                            (scripts/qt-windows.sh, scripts/sqlite-windows.sh), cross-build the
+#                            three programs, the installer, the MSI package and the portable zip
+#                            into build/windows/, signed when TORVAN_SIGN_PKCS12 and
+#                            TORVAN_SIGN_PASSWORD_FILE are set (scripts/sign-windows.sh)
 # Only missing Debian packages are installed, the build tree is configured once, and ninja
 # rebuilds only what changed.
 set -euo pipefail
@@ -21,7 +23,7 @@ demo | test | windows) shift ;;
     ;;
 esac
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libhidapi-dev libudev-dev libsqlite3-dev)
 if [ "$mode" = test ]; then
     # The end-to-end test of the real transport boots a guest with Debian's kernel, which offers uhid.
     packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod)
@@ -31,15 +33,28 @@ if [ "$mode" = test ]; then
     # HEX conversion is checked against srec_cat and objcopy; clang with its libFuzzer runtime
     # builds the fuzz targets.
     packages+=(srecord binutils clang libclang-rt-14-dev)
+    # The metrics are scraped by the real node_exporter and Prometheus, and checked by promtool.
+    packages+=(prometheus prometheus-node-exporter)
     # Formatting drift, clang-tidy findings and shellcheck findings fail the command too.
     packages+=(clang-format clang-tidy shellcheck)
 fi
 if [ "$mode" != demo ]; then
     # The Windows build: MinGW-w64 with POSIX threads (std::thread), Qt's source for its Windows
-    # build (apt-get source), NSIS for the installer, Wine to run the tests and the installer.
-    # DejaVu gives the offscreen windows under Wine their fonts (scripts/wine-run.sh).
-    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wine64)
+    # build (apt-get source), NSIS for the installer, wixl for the MSI package, osslsigncode to
+    # sign them, Wine to run the tests and the installer. DejaVu gives the offscreen windows under
+    # Wine their fonts (scripts/wine-run.sh).
+    packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev nsis wixl osslsigncode wine64)
+    # SQLite's one-file source for the Windows build is made from Debian's source with tclsh.
+    packages+=(tcl)
     packages+=(fonts-dejavu-core)
+    # The downloads' tests read the Start-menu entries (lnkinfo) and sign with a throw-away
+    # certificate (openssl).
+    [ "$mode" = windows ] || packages+=(liblnk-utils openssl)
+fi
+if [ "$mode" = test ]; then
+    # The windows' main path runs again under Qt's own Windows platform plugin, as Windows users
+    # run it, on a virtual X display for Wine.
+    packages+=(xvfb xauth fonts-wine)
 fi
 
 missing=()
@@ -63,12 +78,14 @@ if [ "$mode" = demo ]; then
     exec build/dev/torvanreader-demo "$@"
 fi
 
-# The Windows build against Qt for Windows, configured anew when that Qt is another (a changed
-# recipe); it makes the installer too.
+# The Windows build against Qt and SQLite for Windows, configured anew when either is another (a
+# changed recipe); it makes the downloads too. Qt's script adds the source index both use.
 build_windows() {
     TORVAN_QT_WINDOWS=$(scripts/qt-windows.sh)
-    export TORVAN_QT_WINDOWS
-    if ! grep -qF "$TORVAN_QT_WINDOWS/" build/windows/CMakeCache.txt 2>/dev/null; then
+    TORVAN_SQLITE_WINDOWS=$(scripts/sqlite-windows.sh)
+    export TORVAN_QT_WINDOWS TORVAN_SQLITE_WINDOWS
+    if ! grep -qF "$TORVAN_QT_WINDOWS/" build/windows/CMakeCache.txt 2>/dev/null ||
+        ! grep -qxF "TORVAN_SQLITE_WINDOWS:PATH=$TORVAN_SQLITE_WINDOWS" build/windows/CMakeCache.txt; then
         cmake --preset windows --fresh
     fi
     cmake --build --preset windows
@@ -76,7 +93,7 @@ build_windows() {
 
 if [ "$mode" = windows ]; then
     build_windows
-    echo "built: build/windows/*.exe and $(ls build/windows/TorvanReader-*-win64-setup.exe)"
+    echo "built: build/windows/*.exe and" build/windows/TorvanReader-*-win64{-setup.exe,.msi,-portable.zip}
     exit 0
 fi
 

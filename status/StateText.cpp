@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "status/PortCheck.h"
+
 namespace status {
 namespace {
 
@@ -91,12 +93,29 @@ QString LampStateText(const QString& caption, Lamp state)
 
 QString PairBandWord(float level)
 {
-    switch (PairLevelBand(level)) {
-    case LevelBand::Red: return "fault";
-    case LevelBand::Amber: return "marginal";
-    case LevelBand::Normal: break;
-    }
-    return "good";
+    return kLevelBandNames[static_cast<size_t>(PairLevelBand(level))];
+}
+
+QStringList ReadingLines(const Reading& reading)
+{
+    const Display shown = DisplayOf(reading);
+    const auto side = [&](const char* chip, const QString& mode, const QString& source) {
+        return QString("%1%2: %3   %4: %5").arg(chip, kModeCaption, mode, kSourceCaption, source);
+    };
+    QStringList lamps;
+    for (int lamp = 0; lamp < kSignalLampCount; ++lamp)
+        lamps << LampStateText(kSignalLampCaptions[lamp], shown.lamps[lamp]);
+    return QStringList{
+               side("Local (TX)   ", shown.localMode, shown.localSource),
+               side("Remote (RX)  ", shown.remoteMode, shown.remoteSource),
+               lamps.mid(0, 3).join("   "),
+               lamps.mid(3).join("   "),
+               QStringList(shown.pairStates.begin(), shown.pairStates.end()).join("   "),
+               kCableLengthCaption + (": " + shown.cableLength) + "   "
+                   + LampStateText(kBerLampCaption, shown.ber)
+                   + (reading.berLevel ? QString(" (level %1)").arg(*reading.berLevel) : QString())
+                   + "   Link: " + (reading.linkUp ? "up" : "down")}
+           + AdviceLines(reading.linkUp, reading.portFaults);
 }
 
 QString FaultyPairsText(const PortFlags& faults)

@@ -26,6 +26,13 @@ inline constexpr std::array<const char*, kSignalLampCount> kSignalLampCaptions{
     "5V from source(TX)",   "5V to link(TX)",  "HPD from link(TX)",
     "HPD from display(RX)", "HPD to link(RX)", "5V from link(RX)"};
 inline constexpr const char* kBerLampCaption = "Video BER";
+// The lamps as other programs know them (metric labels, a check's performance data): identifiers
+// that stay when a caption changes, by SignalLamp, and the bit error rate's.
+inline constexpr std::array<const char*, kSignalLampCount> kSignalLampIds{
+    "source_5v_tx", "link_5v_tx", "link_hpd_tx", "display_hpd_rx", "link_hpd_rx", "link_5v_rx"};
+inline constexpr const char* kBerLampId = "video_ber";
+// The pair level bands in words, by LevelBand.
+inline constexpr std::array<const char*, 3> kLevelBandNames{"good", "marginal", "fault"};
 // The captions of the fields.
 inline constexpr const char* kModeCaption = "Torvan Mode";
 inline constexpr const char* kSourceCaption = "Source Type";
@@ -61,8 +68,12 @@ QString LampWord(Lamp state);
 // "5V from source(TX): on", "Video BER: marginal".
 QString LampStateText(const QString& caption, Lamp state);
 
-// "good", "marginal", "fault".
+// The band of the level in words, from kLevelBandNames.
 QString PairBandWord(float level);
+
+// A reading as the command line prints it: both sides' mode and source, the lamps, the pair
+// levels, the cable length, the bit error rate and the link, then the advice.
+QStringList ReadingLines(const Reading& reading);
 
 // "Faulty pairs marked: B (port 2)" or "No faulty pair".
 QString FaultyPairsText(const PortFlags& faults);

@@ -62,10 +62,10 @@ bool PortFaulty(float level)
 LevelBand PairLevelBand(float level)
 {
     if (PortFaulty(level))
-        return LevelBand::Red;
+        return LevelBand::Fault;
     if (static_cast<double>(level) > kMarginalLevel)
-        return LevelBand::Amber;
-    return LevelBand::Normal;
+        return LevelBand::Marginal;
+    return LevelBand::Good;
 }
 
 CableLength DecodeCableLength(uint8_t a, uint8_t b)

@@ -34,8 +34,8 @@ inline constexpr double kFaultyLevel = 0.99;
 inline constexpr double kMarginalLevel = 0.8;
 bool PortFaulty(float level);
 
-// The colour band of a pair level field.
-enum class LevelBand { Normal, Amber, Red };
+// The band of a pair level: its field plain, amber or red.
+enum class LevelBand { Good, Marginal, Fault };
 LevelBand PairLevelBand(float level);
 
 // The cable length both chips estimate, in metres, or the bound the chips cannot measure past.

@@ -11,6 +11,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
 #include "ui/MessageBox.h"
+#include "ui/Picture.h"
 
 using namespace status;
 
@@ -34,11 +35,11 @@ const char* LampPicture(Lamp lamp)
 QString BandStyle(LevelBand band)
 {
     switch (band) {
-    case LevelBand::Red:
+    case LevelBand::Fault:
         return "QLineEdit { border: 3px solid rgb(255, 0, 0); color: rgb(255, 0, 0); }";
-    case LevelBand::Amber:
+    case LevelBand::Marginal:
         return "QLineEdit { border: 3px solid rgb(250, 200, 0); color: rgb(250, 200, 0); }";
-    case LevelBand::Normal: break;
+    case LevelBand::Good: break;
     }
     return {};
 }
@@ -107,7 +108,7 @@ void Tool1Main::CreateControls()
         const auto [labelId, labelWidth, lampId] = kLampPlaces[lamp];
         const int y = 88 + 20 * lamp;
         PlaceText(this, labelId, {17, y + 2, labelWidth, 8}, kSignalLampCaptions[lamp]);
-        m_signalLamps[lamp] = ui::PlaceControl<QLabel>(this, lampId, {114, y, 15, 14});
+        m_signalLamps[lamp] = ui::PlaceControl<ui::Picture>(this, lampId, {114, y, 15, 14});
         m_signalLamps[lamp]->setAccessibleName(kSignalLampCaptions[lamp]);
         SetLamp(m_signalLamps[lamp], Lamp::Off);
     }
@@ -128,7 +129,7 @@ void Tool1Main::CreateControls()
     m_cableLength = PlaceField(this, CableLength, {203, 85, 68, 14});
     PlaceText(this, kUnnumbered, {302, 81, 33, 8}, kBerLampCaption);
     PlaceText(this, kUnnumbered, {296, 91, 50, 8}, "(Bit Error Rate)");
-    m_berLamp = ui::PlaceControl<QLabel>(this, BerLamp, {352, 84, 15, 14});
+    m_berLamp = ui::PlaceControl<ui::Picture>(this, BerLamp, {352, 84, 15, 14});
     m_berLamp->setAccessibleName(kBerLampCaption);
     SetLamp(m_berLamp, Lamp::Off);
 
@@ -139,7 +140,7 @@ void Tool1Main::CreateControls()
     m_picture = ui::PlaceControl<Rj45Picture>(this, Rj45, {192, 136, 147, 169});
     m_picture->setAccessibleName("RJ45 connection status");
     ShowFaultyPairs({});
-    auto* legend = ui::PlaceControl<QLabel>(this, kUnnumbered, {362, 118, 27, 41});
+    auto* legend = ui::PlaceControl<ui::Picture>(this, kUnnumbered, {362, 118, 27, 41});
     legend->setPixmap(QPixmap(":/pictures/pair-legend.png"));
     legend->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 

@@ -14,6 +14,8 @@
 #include "device/sim/SimUnits.h"
 #include "failsafe/FailSafePage.h"
 #include "firmware/FirmwarePage.h"
+#include "history/Keeper.h"
+#include "history/Store.h"
 #include "status/StatusDecoding.h"
 #include "status/StatusPage.h"
 #include "ui/DialogUnits.h"
@@ -98,6 +100,32 @@ inline std::chrono::steady_clock::time_point TestClock()
                     : std::chrono::steady_clock::now();
 }
 
+// A new folder named in several scripts, as users name their folders and Windows their profiles:
+// the settings and the files every suite makes (images, logs, reports) live under one.
+inline QString AnyScriptFolder()
+{
+    return QDir::tempPath() + "/Ωμέγα Прошивка 固件-XXXXXX";
+}
+
+// "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
+// makes the extender refuse the read.
+inline void SetRegisters(SimDeviceModel& model, const QString& registers)
+{
+    for (const QString& entry : registers.split(' ', Qt::SkipEmptyParts)) {
+        const std::vector<uint8_t> key = Hex(entry.left(4).toLatin1()),
+                                   data = Hex(entry.mid(5).toLatin1());
+        if (data.empty())
+            model.RemoveRegister(key[0], key[1]);
+        else
+            model.SetRegister(key[0], key[1], data);
+    }
+}
+
+// HDBT on both sides, a clean cable of 31 m, all lines up, an HDCP source.
+inline constexpr const char* kHealthyRegisters =
+    "0104=07 0108=07 010b=05 0111=0c 010e=0a 0114=0a 0201=04 0202=02 0204=02 0109=0a0b0c0d "
+    "010c=0000001e 0112=00000021";
+
 struct Rig {
     // The unit in use, and a second one to plug in beside it; the main window follows both.
     SimExtender extender, second;
@@ -106,12 +134,16 @@ struct Rig {
     RecordingBackend wire{units};
     // The windows' writes bounded as the programs have them; a test that stalls one waits for it.
     BoundedWriteBackend bounded{std::shared_ptr<IHidBackend>(&wire, [](IHidBackend*) {})};
+    // What the main window opens.
+    IHidBackend* windowsBackend = &bounded;
     QStringList boxes;        // every message and question, in order
     std::deque<bool> answers; // to the questions in order; No when none is left
     std::vector<uint32_t> pauses;
     std::unique_ptr<CTorvanReaderDlg> main;
     std::unique_ptr<PerformanceTool> tool;
-    QTemporaryDir settings; // the user's settings, the chips' marks among them, kept per rig
+    QTemporaryDir settings{AnyScriptFolder()}; // the user's settings, the chips' marks, per rig
+    // The update history, kept there too; what the windows say of it comes as a box.
+    history::Keeper history{settings.filePath("history.sqlite"), ui::TellLater};
 
     // The units' serial numbers ("" where a unit tells none).
     explicit Rig(std::string serial = "SIM0001", std::string secondSerial = "SIM0002")
@@ -134,11 +166,12 @@ struct Rig {
     ~Rig()
     {
         tool.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // boxes told later
         ui::SetBoxPresenter({});
     }
     CTorvanReaderDlg& OpenMain()
     {
-        main = std::make_unique<CTorvanReaderDlg>(bounded, &plugs);
+        main = std::make_unique<CTorvanReaderDlg>(*windowsBackend, &plugs);
         main->Channel().SetPauseFunction([this](uint32_t ms) { pauses.push_back(ms); });
         main->Channel().SetTimeoutDivisor(kTimeoutDivisor);
         return *main;
@@ -157,31 +190,22 @@ struct Rig {
         return *tool->findChild<Page*>();
     }
     Payloads Commands() const { return wire.CommandPayloads(); }
+    // The update history, newest first.
+    std::vector<history::Row> History() const
+    {
+        return history::Read(settings.filePath("history.sqlite"), {}).rows;
+    }
     // The chip's flash holds image at its start and is erased after it.
     bool Holds(SimDeviceModel::Chip chip, const QByteArray& image)
     {
         const std::vector<uint8_t> flash = extender.Flash(chip);
         return Bytes(flash) == image.leftJustified(qsizetype(flash.size()), '\xFF');
     }
-    // "0109=0a0b0c0d 0108=": group and register, then the data the extender answers with; no data
-    // makes the extender refuse the read.
-    void Set(const QString& registers)
+    void Set(const QString& registers) // as SetRegisters has them
     {
-        for (const QString& entry : registers.split(' ', Qt::SkipEmptyParts)) {
-            const std::vector<uint8_t> key = Hex(entry.left(4).toLatin1()),
-                                       data = Hex(entry.mid(5).toLatin1());
-            if (data.empty())
-                extender.WithModel([&](SimDeviceModel& m) { m.RemoveRegister(key[0], key[1]); });
-            else
-                extender.SetRegister(key[0], key[1], data);
-        }
+        extender.WithModel([&](SimDeviceModel& m) { SetRegisters(m, registers); });
     }
-    // HDBT on both sides, a clean cable of 31 m, all lines up, an HDCP source.
-    void Healthy()
-    {
-        Set("0104=07 0108=07 010b=05 0111=0c 010e=0a 0114=0a 0201=04 0202=02 0204=02 0109=0a0b0c0d "
-            "010c=0000001e 0112=00000021");
-    }
+    void Healthy() { Set(kHealthyRegisters); }
 };
 
 // What a person reads off the control numbered id: a field, a text box, a button or a label; or
@@ -249,7 +273,7 @@ struct FakeClock {
 
 // Tests that write BIT.txt, images or reports do it in a directory of their own.
 struct InTempDir {
-    QTemporaryDir dir;
+    QTemporaryDir dir{AnyScriptFolder()};
     QString previous = QDir::currentPath();
     InTempDir() { QDir::setCurrent(dir.path()); }
     ~InTempDir() { QDir::setCurrent(previous); }
@@ -396,7 +420,11 @@ inline CliResult RunCli(
                             line->step.Reach(line->unit, line->now);
                         },
                     .clock = [line] { return line->clock.Reader()(); }};
-            }};
+            },
+        .history = [](bool) { // the rig's
+            const auto kept = history::Keeper::Current();
+            return kept ? kept->File() : QString();
+        }};
     const milliseconds* const outside = std::exchange(tFakeNow, &now);
     context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
@@ -21,9 +22,17 @@ void SystemBackendKeepsTheCause();
 // holder is named.
 void UnitHoldIsSystemWide();
 
+class PerformanceTool;
+
+// Tells the tool window that the user's session is about to end, then that it ends: whether the
+// window held the end off. Nothing where the system tells a window of neither (Linux, which ends
+// a session's programs with SIGTERM).
+std::optional<bool> EndTheSession(PerformanceTool& tool);
+
 // The system's words for a folder opened as a file to write, the C library's for one read, and
-// the C library's for a file whose folder is a file.
-extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause;
+// the C library's for a file whose folder is a file, and the system's for a file made in a folder
+// that is missing.
+extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause, kMissingFolderCause;
 // What a user whom the system refuses a unit is told to do.
 extern const QString kNoAccessAdvice;
 
@@ -43,8 +52,9 @@ private:
     std::shared_ptr<void> m_undo; // undoes it when the last copy goes
 };
 
-// The environment of a program started by a suite, with its settings and the demo's chips in
-// home rather than the user's, where the system lets the environment choose them.
+// The environment of a program started by a suite, with its settings, the demo's chips and the
+// update history in home rather than the user's, where the system lets the environment choose
+// them.
 QProcessEnvironment ProgramEnvironment(const QString& home);
 
 // Whether programs started with ProgramEnvironment() keep their settings apart, one home each.
@@ -52,6 +62,8 @@ extern const bool kSettingsKeptApart;
 
 // The settings file of a program started with ProgramEnvironment(home).
 QString ProgramSettingsFile(const QString& home);
+// The demo's update history of a program started with ProgramEnvironment(home).
+QString ProgramDemoHistory(const QString& home);
 
 // Readies a program not yet started to be sent SendStop().
 void ReadyForStop(QProcess& program);
@@ -66,6 +78,12 @@ extern const bool kTakesStopsSeenAtStart;
 // Asks the program, which is on no terminal, to stop as the system asks it to: SIGTERM on Linux,
 // a console's Ctrl-C on Windows.
 bool SendStop(const QProcess& program);
+
+// What program, run to its end with its output on a console, left on that console's screen: the
+// characters shown, not the bytes written. Nothing where a terminal takes a program's bytes as they
+// come (Linux: what a pipe gets is what the terminal shows), or where no console screen can be
+// read (Wine without a display).
+std::optional<QString> ConsoleScreen(const QString& program, const QStringList& arguments);
 
 // Output that nobody reads: a pipe already full, held open by a reader that never reads.
 class UnreadPipe {

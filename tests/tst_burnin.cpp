@@ -254,7 +254,8 @@ private slots:
     // The command line's run: exit 5 and the counts that failed when any sample failed, 0 for a
     // clean run; duration over period samples, however long the answers take; a log that holds
     // entries, BIT.txt as any other, kept unless the user says otherwise; one run at a time holds
-    // the log, the page's or the command's, and the other is told who has it and changes nothing.
+    // the log, the page's or the command's, and the other is told who has it and changes nothing;
+    // a log whose hold cannot be made is not taken for free, and the system's cause is said.
     // A run that starts logs what the page logs for the same samples, and prints a line a sample.
     void commandRuns_data()
     {
@@ -273,6 +274,8 @@ private slots:
             {"the link down and HPD bad throughout", {"burn-in --period 1s --duration 14s", "BGGB*14", false, 0, 5,
                 "Link bad   Video Signal good   5V good   HPD bad\nBurn-in ended (duration): 14 samples; bad: Link 14, "
                 "Video Signal 0, 5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"}},
+            {"log whose hold cannot be made", {two + " --log no/such/BIT.txt", "GGGG", false, 0, 1,
+                "not started: no/such/BIT.txt cannot be kept for this run: HOLD cannot be made (" + kMissingFolderCause + ")"}},
             {"page while the command line runs", {two, "GGGG*2", false, -1, 0,
                 "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run has ended."}}});
         // clang-format on
@@ -298,7 +301,10 @@ private slots:
         QCOMPARE(cli.code, code);
         const QString shown = cli.out + cli.err + run.rig.boxes.join('|');
         const QString pid = QString::number(QCoreApplication::applicationPid());
-        QVERIFY2(shown.contains(QString(told).replace("PID", pid)), qPrintable(shown));
+        const QString hold =
+            QDir::toNativeSeparators(QDir().absoluteFilePath("no/such/BIT.txt.lock"));
+        QVERIFY2(shown.contains(QString(told).replace("PID", pid).replace("HOLD", hold)),
+                 qPrintable(shown));
         QCOMPARE(run.page->IsRunning(), clicks == 1);
         QCOMPARE(ReadFile("BIT.txt"), code == 1 || code == 4 ? log : logged); // else emptied first
         const QString counted = QRegularExpression("(\\d+) samples").match(cli.out).captured(1);

@@ -7,15 +7,18 @@
 #include "device/SystemDevices.h"
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/UserSettings.h"
+#include "history/Formats.h"
 
 namespace {
 
 // clang-format off
 // A run stopped by a signal at ms (again 50 ms later) or once a command starting with trigger went
 // out, the keys typed, the ms it takes when it ends well (0: not checked), a command never sent,
-// and the registers the extender has (Rig::Set) besides a healthy unit's.
+// the registers the extender has (Rig::Set) besides a healthy unit's, and the update history's
+// newest row, action and outcome ("": none; not checked when not given).
 struct Ruled { QString arguments; int code; QString message; bool terminal = false; cli::Stop signal = cli::Stop::None;
-               int at = 0; QString keys = {}; int took = 0; QString trigger = {}, never = {}, registers = {}; };
+               int at = 0; QString keys = {}; int took = 0; QString trigger = {}, never = {}, registers = {};
+               QString recorded = {}; };
 // The commands run in turn, the last one checked; steps of (ms, unit, + - ! or p); the most ms taken
 // (-1: sends nothing); the fail-safe settings each unit was written, and the last; the unit pulled
 // out before the run; the connect checks sent, with the message then the whole stdout, or stderr
@@ -189,7 +192,8 @@ private slots:
                 "(--yes programs it anyway)"}},
             {"Enter on a terminal answers No", {"flash --to local plain.bin", 4, "[y/N]", true, None, 0, "\n"}},
             {"no data", {"flash --to local empty.hex", 3, "empty.hex: The image holds no data: nothing to program!"}},
-            {"a setting refused", {"fail-safe off", 1, "(05 01 06 33) failed: the extender refused it (status 0x55)"}},
+            {"a setting refused", {.arguments = "fail-safe off", .code = 1, .message = "(05 01 06 33) failed: the extender refused it "
+                "(status 0x55)", .recorded = "fail-safe off failed: the extender refused it (status 0x55)"}},
             {"a read refused", {.arguments = "status", .code = 1, .message = "status: the read (01 08 09) failed: the extender refused it",
                 .registers = "0108="}},
             {"a period not listed", {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
@@ -203,23 +207,26 @@ private slots:
             {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
             {"a command's help", {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
             {"list as JSON", {"--json list", 0, ""}},
-            {"Ctrl-C off a terminal before the erase", {flash, 4, before, false, Interrupt, 0}},
+            {"Ctrl-C off a terminal before the erase", {flash, 4, before, false, Interrupt, 0, "", 0, "", "", "", ""}},
             {"SIGTERM on a terminal before the erase", {flash, 4, before, true, Terminate, 0}},
-            {"SIGTERM on a terminal at a block", {flash, 4, torn, true, Terminate, 1100}},
+            {"SIGTERM on a terminal at a block", {flash, 4, torn, true, Terminate, 1100, "", 0, "", "", "",
+                "program stopped after block 20 of 64"}},
             {"Ctrl-C off a terminal at a block", {flash, 4, torn, false, Interrupt, 1100}},
             {"Ctrl-C on a terminal, yes", {flash, 4, "A firmware update is running. "
                 "Stopping now leaves the chip without working firmware. Stop it? [y/N]", true, Interrupt, 1100, "y"}},
             {"Ctrl-C on a terminal, no answer", {flash, 0, "Completed!", true, Interrupt, 1100, "...........", kLastBlockMs}},
-            {"the 10th block answered late", {flash, 0, "Completed!", false, None, 0, "", kLastBlockMs + kLateMs}},
+            {"the 10th block answered late", {flash, 0, "Completed!", false, None, 0, "", kLastBlockMs + kLateMs, "",
+                "", "", "program completed"}},
             {"Ctrl-C at the question", {"flash --to local big.bin", 4, "not programmed", true, Interrupt, 0, "...y"}},
             {"burn-in", {"burn-in --duration 9s", 0, "ended (signal): 3 samples", false, Terminate, 3500, "", 3500 + kStopSeenMs}},
             {"status --watch", {"status --watch", 0, "", false, Terminate, 2500, "", 2500 + kStopSeenMs}},
             {"stopped before the erase", {apply, 4, "flash: stopped before the erase: nothing", false, Terminate, 0, "", 0,
                 "010102", "030205"}},
             {"stopped during the erase", {apply, 4, "flash: stopped after the erase. The local chip may now hold no", false,
-                Terminate, 0, "", 0, "030205", "030306"}},
+                Terminate, 0, "", 0, "030205", "030306", "", "program stopped after the erase"}},
             {"stopped with the last block", {apply, 4, "flash: stopped after the last block: the local chip holds the "
-                "complete image, it was not restarted.\n", false, Terminate, 0, "", 0, "bb", "030407"}}});
+                "complete image, it was not restarted.\n", false, Terminate, 0, "", 0, "bb", "030407", "",
+                "program completed"}}});
         // clang-format on
     }
     void ownRules()
@@ -266,6 +273,11 @@ private slots:
         if (!row.trigger.isEmpty())
             QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"),
                      row.trigger == "030205");
+        if (!row.recorded.isNull()) {
+            const std::vector<history::Row> kept = rig.History();
+            QCOMPARE(kept.empty() ? "" : kept[0].action + " " + history::OutcomeText(kept[0]),
+                     row.recorded);
+        }
     }
 
     // --watch prints a reading when it changes: the link comes up when its read is answered.
@@ -342,6 +354,10 @@ private slots:
             {"status, no unit", {"status", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: status: no extender found (vendor 0x051A, "
                 "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, see what is there with "
                 "'torvanreader-cli list', or try every command on a simulated extender with --demo\n", -1, "0|0", -1, 0}},
+            {"check, no unit", {"check", {{0, 0, '-'}, {0, 1, '-'}}, 3, "TORVANREADER UNKNOWN - no extender found (vendor 0x051A", -1}},
+            {"check, a range upside down", {"check --crit-level 2:1", {}, 3,
+                "TORVANREADER UNKNOWN - --crit-level: '2:1' is not a range: it starts above its end\n", -1}},
+            {"check, an unknown option", {"check --bogus", {}, 3, "TORVANREADER UNKNOWN - Unknown option 'bogus'.\n", -1}},
             {"list, no unit", {"list", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: list: no extender found (vendor 0x051A, "
                 "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, or try every command on a "
                 "simulated extender with --demo\n", -1, "0|0", -1, 0}},
@@ -490,7 +506,8 @@ private slots:
             for (size_t block = 1; block < blocks.size(); ++block)
                 QVERIFY(blocks[block] - blocks[block - 1] >= firmware::kBlockPeriod);
             const bool torn = sent.size() >= 3 && !result.startsWith("completed");
-            QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toBool(), torn);
+            QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toStringList(),
+                     torn ? QStringList{QString("sim:unit%1").arg(unit + 1)} : QStringList{});
             if (row.terminal && result == "completed") // its bar, as it ended
                 QVERIFY(run.err.contains(serial + ": [####################] 100%  64/64 blocks"));
         }
@@ -646,13 +663,14 @@ private slots:
             {"help", {cli, "--help", 0, usage + "COMMAND [command options]\n"}},
             {"help on flash", {cli, "--help", 0, "\n  flash       Program an"}},
             {"flash's usage", {cli, "flash --help", 0, usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
-            {"status usage", {cli, "status --help", 0, "status [--watch]\n"}},
+            {"status usage", {cli, "status --help", 0, "status [--watch] [--format prometheus] [--output FILE]\n"}},
+            {"check's usage", {cli, "check --help", 0, usage + "check [--warn-level RANGE] [--crit-level RANGE] [--cable-max RANGE]\n"}},
             {"fail-safe's usage", {cli, "fail-safe --help", 0, "fail-safe on|off [--wire-quality 48|64|72|86] "
                 "[--video-ber 1e-8|1e-9] [--interval 5|10|20|30|40|50|60]\n"}},
             {"torvanreader, no display", {TORVAN_APP, {}, 1, "torvanreader: needs a desktop session"}},
             {"torvanreader-demo, no display", {TORVAN_DEMO, {}, 1, "\ntorvanreader-cli does every job of the tool"}},
             {"--replug abc", {TORVAN_DEMO, "--replug abc", 2,
-                "--replug takes whole seconds from 1 to 86400, not 'abc'\nUsage: torvanreader-demo [--replug"}},
+                "--replug takes whole seconds from 1 to 86400, not 'abc'\nUsage: torvanreader-demo [--in-documents] [--replug"}},
             {"the demo, an update played through", {cli, "--demo flash --to remote --yes " QT_TESTCASE_SOURCEDIR
                 "/../samples/firmware/demo-remote-rx-3072.2.hex;--demo apply --to remote;--demo info", 0, "Remote (RX):\tQX720\t3072.2\tRX"}}});
         // clang-format on
@@ -678,6 +696,43 @@ private slots:
                 .replace("\r\n", "\n");
         QVERIFY2(said.contains(row.said), qPrintable(said));
         QCOMPARE(program.exitCode(), row.code);
+    }
+
+    // Names in any script reach the program whole, and so does what it says of them: an image under
+    // such a name is read (the guard then refuses it for the other chip, so nothing is sent), and
+    // named in UTF-8 to a pipe; a missing one is named in the console's own characters on a
+    // console.
+    void namesInAnyScript()
+    {
+        // Found before the folder changes: under Wine the trees are on another drive.
+        const QString cliPath = QFileInfo(TORVAN_CLI).absoluteFilePath();
+        const QString sample =
+            QFileInfo(QT_TESTCASE_SOURCEDIR "/../samples/firmware/demo-local-tx-3072.2.hex")
+                .absoluteFilePath();
+        InTempDir dir;
+        const QString image = QDir::current().filePath("Прошивка Ω 固件.hex");
+        QVERIFY(QFile::copy(sample, image));
+        QProcess program;
+        program.setProcessEnvironment(ProgramEnvironment(dir.dir.path()));
+        program.start(cliPath, {"--demo", "--json", "flash", "--to", "remote", image});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 4);
+        const QJsonObject shown = QJsonDocument::fromJson(program.readAllStandardOutput()).object();
+        QCOMPARE(shown["file"].toString(), image);
+        QCOMPARE(shown["chip"].toString(), "QX710");
+        const QStringList missing{"--demo", "flash", "--to", "local", "Ωμέγα Прошивка.hex"};
+        const QString said =
+            "Ωμέγα Прошивка.hex: Cannot open the file! (No such file or directory)";
+        program.start(cliPath, missing);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 3);
+        const QString error = program.readAllStandardError();
+        QVERIFY2(error.contains(said), qPrintable(error));
+        const std::optional<QString> screen = ConsoleScreen(cliPath, missing);
+        if (!screen)
+            QSKIP("no console screen to read back: a terminal shows the bytes the pipe got, and "
+                  "Wine gives a console a screen only on a display");
+        QVERIFY2(screen->contains(said), qPrintable(*screen));
     }
 
     // The bash completion offers the command table's commands, options and options' few values, in

@@ -2,6 +2,7 @@
 // one command of that step. Each row checks the step's bound, what the user sees, that the wire
 // shows the fault really played on that command, and the way on once the fault is gone.
 #include "Rig.h"
+#include "history/Formats.h"
 
 namespace {
 
@@ -22,13 +23,26 @@ const SimFaults kPlayed[]{
 const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", "", "", "a"};
 
 // The command a phase's fault hits (a payload prefix, and of those the nth, 0 for all), the most
-// transactions the step may run and their time-out, and what the user then sees: the command
-// answered, not answered, the device gone (when that differs).
+// transactions the step may run and their time-out, what the user then sees: the command
+// answered, not answered, the device gone (when that differs); and the change the update history
+// keeps (none for a read) with the step it names when the change fails.
 struct Play {
     const char *name, *command;
     int nth, transactions, timeoutMs;
     QString answered, failed, gone;
+    const char* action = nullptr;
+    QString step = {};
 };
+// How the history says a command failed, per fault that fails one.
+const char* const kHow[]{"the extender did not answer",
+                         "the extender refused it (status 0x55)",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "the extender did not answer (No such device)",
+                         "the extender did not answer",
+                         ""};
 const QString kDone = "Firmware update Completed!|Count: 8.|11";
 const QString kLeft =
     "The chip now holds an incomplete image. Program it again before \"Apply Firmware\".";
@@ -40,15 +54,18 @@ const Play kPlays[]{
     {"opening", "010c0d", 0, 13, 1000, "HDBT|31m|QX710|QX720", "HDBT|N/A|QX710|QX720", "HDBT|N/A||"},
     {"polling", "010c0d", 0, 10, 1000, "0.15625|HDBT|31m|HDMI with HDCP|All port signal are good.\n",
      "0.15625|HDBT|N/A|HDMI with HDCP|Disconnected", "0.15625|HDBT|N/A||Disconnected"},
-    {"erase", "030205", 0, 11, 3000, kDone, "Erase Fail!/" + kLeft + "|257 byte.|1", {}},
-    {"begin", "030306", 0, 11, 3000, kDone, "Fail/Write Fail!/" + kLeft + "|257 byte.|2", {}},
-    {"second block", "aa", 2, 11, 3000, kDone, kLeft + "|No 0xaa!|4", {}},
-    {"last block", "bb", 0, 11, 3000, kDone, "Fail!/" + kLeft + "|Count: 8.|11", {}},
-    {"Apply Firmware", "030407", 0, 1, 1000, " Local Reset done.|257 byte.|1", "Reset Fail.|257 byte.|1", {}},
+    {"erase", "030205", 0, 11, 3000, kDone, "Erase Fail!/" + kLeft + "|257 byte.|1", {}, "program", "the erase: "},
+    {"begin", "030306", 0, 11, 3000, kDone, "Fail/Write Fail!/" + kLeft + "|257 byte.|2", {}, "program",
+     "the opening of the write: "},
+    {"second block", "aa", 2, 11, 3000, kDone, kLeft + "|No 0xaa!|4", {}, "program", "block 2 of 9: "},
+    {"last block", "bb", 0, 11, 3000, kDone, "Fail!/" + kLeft + "|Count: 8.|11", {}, "program", "block 9 of 9: "},
+    {"Apply Firmware", "030407", 0, 1, 1000, " Local Reset done.|257 byte.|1", "Reset Fail.|257 byte.|1", {},
+     "restart"},
     {"burn-in sample", "aa01ab", 0, 4, 1000, "Stop|1|", "Start|0|2014/3/7 13:5:0\tDevice Disconnected.\r\n", {}},
-    {"On", "050106", 0, 1, 1000, "|Fail-Safe Enable", "Fail!|Fail-Safe Disable", {}},
-    {"Off", "050106", 2, 2, 1000, "|Fail-Safe Disable", "Fail!|Fail-Safe Enable", {}},
-    {"Off's first write", "050106", 1, 2, 1000, "|Fail-Safe Disable", "|Fail-Safe Disable", "Fail!|Fail-Safe Enable"}};
+    {"On", "050106", 0, 1, 1000, "|Fail-Safe Enable", "Fail!|Fail-Safe Disable", {}, "fail-safe on"},
+    {"Off", "050106", 2, 2, 1000, "|Fail-Safe Disable", "Fail!|Fail-Safe Enable", {}, "fail-safe off"},
+    {"Off's first write", "050106", 1, 2, 1000, "|Fail-Safe Disable", "|Fail-Safe Disable", "Fail!|Fail-Safe Enable",
+     "fail-safe off"}};
 // clang-format on
 
 // 257 bytes for the local chip: its identification, then filler.
@@ -132,9 +149,11 @@ private:
         QTRY_VERIFY(fault != Stall || !FromSent(rig, play).empty());
         QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
         const bool gone = (fault == Unplug || fault == Stall) && !play.gone.isEmpty();
-        QCOMPARE(Shown(rig, phase), !fails ? play.answered : gone ? play.gone : play.failed);
+        const QString shown = !fails ? play.answered : gone ? play.gone : play.failed;
+        QCOMPARE(Shown(rig, phase), shown);
         QVERIFY(Programming(phase) || phase >= On || rig.boxes.isEmpty());
         VerifyPlayed(rig, fault, play);
+        VerifyRecorded(rig, play, shown == play.answered ? QString() : play.step + kHow[fault]);
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
             rig.wire.Clear(); // "Apply Firmware" then asks; No sends nothing
             Click(&rig.page<DlgProgrammer>(), FirmwareControl::Apply);
@@ -160,6 +179,7 @@ private:
         Prepare(rig, phase);
         Step(rig, phase);
         QCOMPARE(Shown(rig, phase), play.answered);
+        VerifyRecorded(rig, play, {});
         QVERIFY(!Programming(phase) || phase == Reset || rig.Holds(SimDeviceModel::Local, kImage));
     }
 
@@ -225,6 +245,21 @@ private:
             return rig.boxes.join('/') + "|" + Text(&rig.page<ResetTool>(), FailSafeControl::State);
         return rig.boxes.join('/') + "|" + Text(programmer, FirmwareControl::Status)
                + QString("|%1").arg(rig.Commands().size());
+    }
+
+    // The change's row, the newest in the update history, says how it ended: completed, or failed
+    // at the step and how; a read leaves none.
+    static void VerifyRecorded(const Rig& rig, const Play& play, const QString& failure)
+    {
+        const std::vector<history::Row> rows = rig.History();
+        if (!play.action) {
+            QCOMPARE(rows.size(), size_t(0));
+            return;
+        }
+        QVERIFY(!rows.empty());
+        QCOMPARE(rows.front().action, play.action);
+        QCOMPARE(history::OutcomeText(rows.front()),
+                 failure.isEmpty() ? QString("completed") : "failed: " + failure);
     }
 
     // What came in after the command named, up to the next command, shows the fault played.

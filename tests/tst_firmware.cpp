@@ -215,9 +215,105 @@ private slots:
         const QString copy = rig.settings.filePath("copy.ini");
         QVERIFY(QFile::copy(UserSettings().fileName(), copy));
         const QSettings kept(copy, QSettings::IniFormat);
-        for (int unit = 0; unit < 8; ++unit)
-            QCOMPARE(kept.value(QString("IncompleteImage/M%1/local").arg(unit)).toBool(),
-                     unit % 2 == 0);
+        for (int unit = 0; unit < 8; ++unit) // each mark notes the port it was made in
+            QCOMPARE(kept.value(QString("IncompleteImage/M%1/local").arg(unit)).toStringList(),
+                     unit % 2 == 0 ? QStringList{QString("sim:%1").arg(unit)} : QStringList{});
+    }
+
+    // A sleep that ends early, as Windows' Sleep may without its high-resolution timer, sends no
+    // block early: the page reads the clock again until the block is due.
+    void blocksNeverGoEarly()
+    {
+        InTempDir dir;
+        Rig rig;
+        rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
+        RecordingBackend sent(rig.bounded); // as the UI thread sends, before the write's thread
+        rig.windowsBackend = &sent;
+        const auto windowsFirst = qScopeGuard([&] { // they go before what they send through
+            rig.tool.reset();
+            rig.main.reset();
+        });
+        auto* early = rig.Open().findChild<DlgProgrammer*>();
+        early->SetSleep([](std::chrono::microseconds) {});
+        early->SetFileChooser([](QWidget*, const QString&) {
+            return WriteFile("early.hex",
+                             QByteArray::fromStdString(hextext::Write(AsBytes(Counting(32 * 30)))));
+        });
+        Click(early, Browse);
+        sent.Clear();
+        Click(early, FirmwareControl::Program);
+        while (early->IsBusy()) // the event loop as the program runs it, not the test's 10 ms
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        std::vector<std::chrono::steady_clock::time_point> written;
+        for (const RecordingBackend::Record& record : sent.Records()) {
+            if (record.direction == RecordingBackend::Direction::Out)
+                written.push_back(record.time);
+        }
+        QCOMPARE(written.size(), size_t(2 + 30)); // the erase, the write opened, the blocks
+        // Each is recorded a few microseconds after the page read its clock; a sleep that ended
+        // early would send one up to a millisecond early.
+        const auto closest = firmware::kBlockPeriod - 50us;
+        for (size_t block = 3; block < written.size(); ++block)
+            QVERIFY2(written[block] - written[block - 1] >= closest,
+                     qPrintable(QString("block %1 went early").arg(block - 1)));
+    }
+
+    // The end of the user's session waits while a chip is programmed, and stops the update at the
+    // step in hand when it comes all the same: the chip stays marked and nothing more goes out.
+    void sessionEndStopsTheUpdate()
+    {
+        Firmware fw;
+        fw.LoadHex(Counting(32 * 400));
+        Click(fw.page, FirmwareControl::Program);
+        QTRY_VERIFY(fw.rig.Commands().size() > 10);
+        const std::optional<bool> held = EndTheSession(*fw.rig.tool);
+        if (!held)
+            QSKIP("no window hears of the session's end on this system");
+        QVERIFY(*held);
+        QVERIFY(!fw.page->IsBusy());
+        const size_t sent = fw.rig.Commands().size();
+        QTest::qWait(50);
+        QCOMPARE(fw.rig.Commands().size(), sent);
+        QCOMPARE(firmware::IncompleteMarks(fw.rig.main->Channel()).State(frames::Chip::Local),
+                 firmware::MarkState::Incomplete);
+    }
+
+    // A chip's mark is found again for its unit whatever else is plugged in: a twin with the same
+    // serial number plugged in or pulled out changes nothing, the twin's completed update clears
+    // only the twin's mark, and a unit alone clears its mark made in another port.
+    void marksFollowTheirUnit()
+    {
+        const auto marked = [](Rig& rig, const char* path, std::optional<bool> set = {}) {
+            CHidCmd channel(rig.wire);
+            if (!channel.Transport().Open(path))
+                return QString("not opened");
+            firmware::IncompleteMarks marks(channel);
+            if (set)
+                marks.Mark(frames::Chip::Local, *set);
+            return QString(marks.State(frames::Chip::Local) == firmware::MarkState::Incomplete
+                               ? "incomplete"
+                               : "clear");
+        };
+        const char *first = SimExtender::kPath, *twin = "sim:second";
+        {
+            Rig rig("TWIN", "TWIN");
+            QCOMPARE(marked(rig, first, true), "incomplete");
+            rig.second.Replug();
+            QCOMPARE(marked(rig, first), "incomplete");
+            QCOMPARE(marked(rig, twin), "incomplete"); // either may be the one marked
+            QCOMPARE(marked(rig, twin, false), "incomplete");
+            rig.second.Unplug();
+            QCOMPARE(marked(rig, first), "incomplete");
+            QCOMPARE(marked(rig, first, false), "clear");
+        }
+        Rig rig("SOLO", "SOLO"); // one unit, plugged in elsewhere in the end
+        rig.second.Replug();
+        rig.extender.Unplug();
+        QCOMPARE(marked(rig, twin, true), "incomplete");
+        rig.second.Unplug();
+        rig.extender.Replug();
+        QCOMPARE(marked(rig, first), "incomplete");
+        QCOMPARE(marked(rig, first, false), "clear");
     }
 
     // A mark that cannot be stored is asked about before the erase, and marks that cannot be read
@@ -333,9 +429,9 @@ private slots:
         Rig rig;
         rig.extender.WithModel([](SimDeviceModel& m) { m.SetFlashSize(128 * 1024); });
         const CliResult flash = RunCli(rig.wire, "flash --to remote --apply " + path);
-        QCOMPARE(flash.out,
-                 "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2\nFirmware update "
-                 "Completed!\n Remote Reset done.\n");
+        QCOMPARE(flash.out, "Image: 8192 byte. IC Type: QX720RX  FW Revision: 3072.2  SHA-256: "
+                            "0e1b31179be4eda8395f812122134f3e71d918ed697f695abdd2141f06084847\n"
+                            "Firmware update Completed!\n Remote Reset done.\n");
         Payloads stream = fw.rig.Commands(), sent = rig.Commands();
         stream.push_back(Hex("040408"));
         QCOMPARE(Payloads(sent.end() - qsizetype(stream.size()), sent.end()), stream);

@@ -51,8 +51,9 @@ QString Marked(const QWidget* page)
 }
 
 // A state set over the one before, each followed by a poll; what the page shows after the second;
-// what status prints then and the fields of its JSON (empty: not looked at).
-using PollRow = std::array<QString, 5>;
+// what status prints then and the fields of its JSON, and the check's exit code and status line,
+// whole or up to its performance data (empty: not looked at).
+using PollRow = std::array<QString, 6>;
 
 } // namespace
 
@@ -145,7 +146,8 @@ private slots:
                              "0109=33343f40 010c=000000ff",
                       refused = "0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=";
         const QString good = "OOOOOOONNNN|10 reads|All port signal are good.\n|..../....|" + none;
-        const QString nothing = R"j({"pair": "%1", "level": null, "band": null})j";
+        const QString nothing = R"j({"pair": "%1", "level": null, "band": null})j",
+                      unread = "'pair_%1'=U;0.8;0.99;0;3.984375 ", levels = ";0.8;0.99;0;3.984375 ";
         // clang-format off
         AddRows<PollRow>({
             {"modes, signals and levels off the healthy ones", {"healthy", worn, "LR||0.79688|0.81250|0.98438|1.00000|>110m|"
@@ -163,7 +165,9 @@ private slots:
                 "cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice": ["Please Check Port 4"],
                 "pairs": [{"pair": "A", "level": 0.796875, "band": "good"}, {"pair": "B", "level":
                 0.8125, "band": "marginal"}, {"pair": "C", "level": 0.984375, "band": "marginal"},
-                {"pair": "D", "level": 1, "band": "fault"}]})j"}},
+                {"pair": "D", "level": 1, "band": "fault"}]})j", "2|link up, pair B marginal (0.81250), pair C marginal "
+                "(0.98438), pair D fault (1.00000), 1 pair good, 5V from source(TX): off, 5V to link(TX): off, "
+                "HPD from display(RX): off, HPD to link(RX): off, Video BER: off, >110 m"}},
             {"every read refused: N/A, no colours, the local mode kept", {worn, refused,
                 "LR|Disconnect|N/A|N/A|N/A|N/A|N/A|||-------NNNN|9 reads|Disconnected|..../....|" + none,
                 "Local (TX)   Torvan Mode:    Source Type: \n"
@@ -177,25 +181,36 @@ private slots:
                 "5V to link(TX)": null, "HPD from link(TX)": null, "HPD from display(RX)": null,
                 "HPD to link(RX)": null, "5V from link(RX)": null}, "video_ber": {"lamp": null,
                 "level": null}, "link": "down", "advice": ["Disconnected"], "pairs": [)j"
-                + nothing.arg('A') + ',' + nothing.arg('B') + ',' + nothing.arg('C') + ',' + nothing.arg('D') + "]}"}},
+                + nothing.arg('A') + ',' + nothing.arg('B') + ',' + nothing.arg('C') + ',' + nothing.arg('D') + "]}",
+                "2|link down | 'link'=0;;;0;1 " + unread.arg('a') + unread.arg('b') + unread.arg('c') + unread.arg('d')
+                + "'source_5v_tx'=U;;;0;2 'link_5v_tx'=U;;;0;2 'link_hpd_tx'=U;;;0;2 'display_hpd_rx'=U;;;0;2 "
+                "'link_hpd_rx'=U;;;0;2 'link_5v_rx'=U;;;0;2 'video_ber'=U;;;0;2 'video_ber_level'=U;;;0;255 'cable_metres'=U;;;0;"}},
             {"the remote length alone refused: the link down", {refused, "healthy 0112=",
-                healthy + "N/A|" + hdcp + "OOOOOOONNNN|10 reads|Disconnected|..../....|" + none}},
+                healthy + "N/A|" + hdcp + "OOOOOOONNNN|10 reads|Disconnected|..../....|" + none, "", "", "2|link down, 4 pairs good"}},
             {"two pairs red", {"healthy 0112=", "healthy 0109=0a461440", "HDBT|HDBT|0.15625|1.09375|0.31250|1.00000|31m|" + hdcp
                 + "OOOOOOONRNR|10 reads|Please Check Port 2\nPlease Check Port 4\n|.X.X/....|Faulty pairs marked: B (port 2), D (port 4)",
-                "", R"j({"faulty_pairs": ["B", "D"], "advice": ["Please Check Port 2", "Please Check Port 4"]})j"}},
+                "", R"j({"faulty_pairs": ["B", "D"], "advice": ["Please Check Port 2", "Please Check Port 4"]})j",
+                "2|link up, pair B fault (1.09375), pair D fault (1.00000), 2 pairs good, 31 m"}},
+            {"a pair amber: a warning", {"healthy", "healthy 0109=0a340c0d", "HDBT|HDBT|0.15625|0.81250|0.18750|0.20313|31m|" + hdcp
+                + "OOOOOOONANN|10 reads|All port signal are good.\n|..../....|" + none, "", "",
+                "1|link up, pair B marginal (0.81250), 3 pairs good, 31 m"}},
             {"the levels refused: no pair faulty any more", {"healthy 0109=0a461440", "healthy 0109=",
-                "HDBT|HDBT|N/A|N/A|N/A|N/A|31m|" + hdcp + good}},
+                "HDBT|HDBT|N/A|N/A|N/A|N/A|31m|" + hdcp + good, "", "", "3|link up, pair levels not read, 31 m"}},
             {"healthy again", {"healthy 0109=", "healthy", healthy + "31m|" + hdcp + good, "",
-                R"j({"cable_m": 31, "cable_bound": null})j"}},
+                R"j({"cable_m": 31, "cable_bound": null})j", "0|link up, 4 pairs good, 31 m | 'link'=1;;;0;1 "
+                "'pair_a'=0.15625" + levels + "'pair_b'=0.171875" + levels + "'pair_c'=0.1875" + levels + "'pair_d'=0.203125"
+                + levels + "'source_5v_tx'=2;;;0;2 'link_5v_tx'=2;;;0;2 'link_hpd_tx'=2;;;0;2 'display_hpd_rx'=2;;;0;2 "
+                "'link_hpd_rx'=2;;;0;2 'link_5v_rx'=2;;;0;2 'video_ber'=2;;;0;2 'video_ber_level'=10;;;0;255 'cable_metres'=31;;;0;"}},
             {"cable too short", {"healthy", "healthy 0112=00000000", healthy + "<20m|" + hdcp + good, "",
-                R"j({"cable_m": 20, "cable_bound": "under"})j"}},
+                R"j({"cable_m": 20, "cable_bound": "under"})j", "0|link up, 4 pairs good, <20 m"}},
             {"the demo at 22 s: pair B red, a marginal bit error rate", {"healthy", "demo 22", "HDBT|HDBT|0.20313|1.10938|0.15625|"
-                "0.20313|42m|" + hdcp + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B (port 2)"}}});
+                "0.20313|42m|" + hdcp + "OOOOOOMNRNN|10 reads|Please Check Port 2\n|.X../....|Faulty pairs marked: B (port 2)", "", "",
+                "2|link up, pair B fault (1.10938), 3 pairs good, Video BER: marginal, 42 m"}}});
         // clang-format on
     }
     void whatEachPollShows()
     {
-        const auto& [before, change, shown, printed, fields] = Fetch<PollRow>();
+        const auto& [before, change, shown, printed, fields, checked] = Fetch<PollRow>();
         Rig rig;
         rig.Healthy();
         rig.Open().show();
@@ -221,11 +236,27 @@ private slots:
                      .arg(rig.Commands().size())
                      .arg(Text(&page, Advice), marking, Marked(&page), Text(&page, Rj45, kSaid)),
                  shown);
-        // One program per unit: the window lets go while the commands read.
+        // One program per unit: a check while the window holds it is sent nothing; the window lets
+        // go while the commands read.
+        const size_t sent = rig.Commands().size();
+        const CliResult held = RunCli(rig.wire, "check");
+        QCOMPARE(held.code, 3);
+        QCOMPARE(held.out, QString("TORVANREADER UNKNOWN - sim:extender is in use by tst_status "
+                                   "(process %1)\n")
+                               .arg(QCoreApplication::applicationPid()));
+        QCOMPARE(rig.Commands().size(), sent);
         CHidIO& window = rig.main->Channel().Transport();
         window.Close();
-        const CliResult text = RunCli(rig.wire, "status"), json = RunCli(rig.wire, "status --json");
+        const CliResult text = RunCli(rig.wire, "status"), json = RunCli(rig.wire, "status --json"),
+                        check = RunCli(rig.wire, "check");
         window.Open();
+        if (!checked.isEmpty()) {
+            const QString line = check.out.section(checked.contains(" | ") ? "\n" : " | ", 0, 0);
+            const QStringList states{"OK", "WARNING", "CRITICAL", "UNKNOWN"};
+            QCOMPARE(line, "TORVANREADER " + states[checked.section('|', 0, 0).toInt()] + " - "
+                               + checked.section('|', 1));
+            QCOMPARE(check.code, checked.section('|', 0, 0).toInt());
+        }
         QCOMPARE(json.code, int(change.contains(QRegularExpression("=( |$)")))); // a read refused
         if (!printed.isEmpty())
             QCOMPARE(text.out, printed);

@@ -3,6 +3,8 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "app/AboutDlg.h"
+#include "app/WorkFolder.h"
+#include "ui/Picture.h"
 #include "ui/WindowFit.h"
 
 const QString kConnect = " Please connect the device to PC via USB to mini-USB cable.";
@@ -17,10 +19,102 @@ QString State(const CTorvanReaderDlg& dlg)
            + (Enabled(&dlg, MainControl::ResetButton) ? "+" : "-");
 }
 
+// How far apart two pictures of one size are: the mean difference of their colour channels, seen
+// from afar (12 x 12 pixels), as a shift by a pixel is not what is looked for. A picture drawn
+// whole is within 7 of the picture scaled; one cropped or drawn at its own size is 20 or more off.
+double Difference(const QImage& shown, const QImage& expected)
+{
+    const auto afar = [](const QImage& image) {
+        return image.convertToFormat(QImage::Format_RGB32)
+            .scaled(12, 12, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const QImage a = afar(shown), b = afar(expected);
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q))
+                   + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// Whether the control's text is drawn where the user sees it: its inside, as the screen shows it,
+// holds pixels far from its background (the colour most of it has).
+bool Drawn(const QWidget* control)
+{
+    const QRect inside = control->contentsRect().adjusted(3, 3, -3, -3);
+    const QPoint at = control->mapTo(control->window(), inside.topLeft());
+    const QImage shown = control->screen()
+                             ->grabWindow(control->window()->winId(), at.x(), at.y(),
+                                          inside.width(), inside.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            ++counts[shown.pixel(x, y)];
+    QRgb background = 0;
+    for (auto [pixel, count] : counts.asKeyValueRange())
+        background = count > counts.value(background) ? pixel : background;
+    const auto far = [&](QRgb p) {
+        return std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background))
+                   + std::abs(qBlue(p) - qBlue(background))
+               > 150;
+    };
+    int drawn = 0;
+    for (auto [pixel, count] : counts.asKeyValueRange())
+        drawn += far(pixel) ? count : 0;
+    return drawn >= 3;
+}
+
+// The user's Documents folder as the system knows it, in a fresh folder ("" when it knows none),
+// and what is already in the place of its TorvanReader folder: nothing, a "folder" or a "file".
+// clang-format off
+struct Documents { QString documents, existing; bool worksThere; QString said; };
+// clang-format on
+
 class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The Start menu's --in-documents: Documents/TorvanReader is made when missing and worked in;
+    // when it cannot be used the user is told why, and the folder worked in stays.
+    void worksInDocuments_data()
+    {
+        // clang-format off
+        AddRows<Documents>({
+            {"made when missing", {.documents = "Documents", .existing = "", .worksThere = true, .said = ""}},
+            {"already there", {.documents = "Documents", .existing = "folder", .worksThere = true, .said = ""}},
+            {"a file in its place", {.documents = "Documents", .existing = "file", .worksThere = false,
+                .said = "The folder %1 cannot be used: "}},
+            {"no Documents known", {.documents = "", .existing = "", .worksThere = false,
+                .said = "Your Documents folder is not known: BIT.txt and the burn-in reports are written in %2."}}});
+        // clang-format on
+    }
+    void worksInDocuments()
+    {
+        QFETCH(Documents, row);
+        const QString before = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+        QTemporaryDir home;
+        const QString documents = row.documents.isEmpty() ? "" : home.filePath(row.documents);
+        const QString folder = documents + "/TorvanReader";
+        if (row.existing == "folder")
+            QVERIFY(QDir().mkpath(folder));
+        if (row.existing == "file") {
+            QVERIFY(QDir().mkpath(documents));
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString expected = QString(row.said)
+                                     .replace("%1", QDir::toNativeSeparators(folder))
+                                     .replace("%2", QDir::toNativeSeparators(before));
+        const std::optional<QString> said = WorkInDocuments(documents);
+        QCOMPARE(said.value_or("").left(expected.size()), expected);
+        QCOMPARE(QDir::currentPath(), row.worksThere ? QDir(folder).canonicalPath() : before);
+    }
+
     void mainWindowReconnectAndKeys()
     {
         Rig rig;
@@ -75,7 +169,7 @@ private slots:
         QCOMPARE(rig.wire.Records()[0].bytes, Hex("001303aa01ab" + QByteArray(118, '0')));
         MenuAction(dlg, "&About")->trigger();
         QCOMPARE(rig.boxes, QStringList{"Software Version 1.0.0.1"});
-        QCOMPARE(CAboutDlg().findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
+        QCOMPARE(CAboutDlg({}).findChildren<QLabel*>().last()->text(), "TorvanReader, Version 1.0");
         rig.Healthy();
         rig.Set("0108= 0104=07090909"); // refused: the reads after it still run
         rig.wire.Clear();
@@ -108,8 +202,104 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
+    // Every value the windows show is drawn where the user sees it, on the screen as the platform
+    // presents it (the suites' offscreen one, and Windows' own under Wine on a virtual display):
+    // the main window's state, every field of every page, and what is typed into "From:".
+    void everyValueDrawn()
+    {
+        Rig rig;
+        rig.Healthy();
+        CTorvanReaderDlg& dlg = rig.OpenMain();
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(Drawn(ui::FindControl<QLabel>(&dlg, MainControl::State)));
+        PerformanceTool& tool = rig.Open();
+        tool.FitTo(tool.maximumSize());
+        tool.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tool));
+        auto* tabs = ui::FindControl<QTabWidget>(&tool, ToolWindowControl::Tabs);
+        QStringList undrawn;
+        int fields = 0;
+        for (int tab = 0; tab < PerformanceTool::TabCount; ++tab) {
+            tabs->setCurrentIndex(tab);
+            QTest::qWait(50);
+            for (const QLineEdit* field : tool.Page(tab)->findChildren<QLineEdit*>()) {
+                if (field->text().isEmpty())
+                    continue;
+                ++fields;
+                if (!Drawn(field))
+                    undrawn << QString("%1 on page %2").arg(ui::ControlId(field)).arg(tab);
+            }
+        }
+        QCOMPARE(undrawn, QStringList());
+        QCOMPARE(fields, 16); // both chips' six, From:, the Status page's nine
+        tabs->setCurrentIndex(PerformanceTool::FirmwareTab);
+        auto* path = ui::FindControl<QLineEdit>(&tool, FirmwareControl::Path);
+        path->clear();
+        path->setFocus();
+        QTest::keyClicks(path, "typed");
+        QTest::qWait(50);
+        QVERIFY(Drawn(path));
+    }
+
     // Which unit the windows are on, each case a row named for it: plugs followed without Reconnect
     // within a second, a choice by serial number and path. Only the unit in use is ever sent to.
+    // "Save support report…" sits left of OK and below the icon, moving no control of the box. It
+    // reads the window's unit through its channel and no other unit, asks before replacing a file
+    // ("No" reads nothing and keeps the file), and says where the report went or why not.
+    void aboutBoxSavesTheSupportReport()
+    {
+        InTempDir dir;
+        Rig rig;
+        rig.Healthy();
+        rig.second.Replug();
+        rig.OpenMain();
+        QCOMPARE(rig.main->Channel().Transport().Opened()->path, std::string(SimExtender::kPath));
+        QStringList names{"report.txt", "report.txt", "none/report.txt"};
+        QString offered;
+        CAboutDlg::SetReportNameChooser([&](QWidget*, const QString& name) {
+            offered = name;
+            return names.takeFirst();
+        });
+        std::vector<size_t> sent; // the commands each click sent
+        WhenModal([&](QWidget* about) {
+            const QRect save =
+                            ui::FindControl<QWidget>(about, AboutControl::SaveReport)->geometry(),
+                        ok = ui::FindControl<QWidget>(about, AboutControl::Ok)->geometry();
+            QCOMPARE(ok, ui::DialogRect(113, 41, 50, 14));
+            QVERIFY(save.right() < ok.left()
+                    && save.top() >= ui::DialogRect(14, 14, 0, 0).top() + 32);
+            QVERIFY(about->rect().contains(save));
+            for (int click = 0; click < 3; ++click) {
+                rig.wire.Clear();
+                Click(about, AboutControl::SaveReport);
+                sent.push_back(rig.Commands().size());
+            }
+        });
+        rig.main->OnAboutBox();
+        CAboutDlg::SetReportNameChooser({});
+        QVERIFY(offered.startsWith("torvanreader-report-") && offered.endsWith(".txt"));
+        QCOMPARE(sent, (std::vector<size_t>{1 + 10 + 2, 0, 1 + 10 + 2}));
+        const QString report = ReadFile("report.txt");
+        for (const QString& part :
+             QStringList{"Program\n=======\ntorvanreader 1.0.0.1, written ",
+                         "HID back end: simulated extenders\n", "Extenders\n=========\n2 found.\n",
+                         "sim:extender\n  Serial number: SIM0001\n",
+                         "  Access: answers the connect check\n  Local (TX):\tQX710\t3072.1\tTX\n",
+                         "  Cable Len: 31m   Video BER: on (level 10)   Link: up\n",
+                         "sim:second\n  Serial number: SIM0002\n  Manufacturer: Torvan   Product: "
+                         "Simulated HDBaseT extender\n  Access: not opened: the window reads only "
+                         "the unit it has open\n\nSettings\n"})
+            QVERIFY2(report.contains(part), qPrintable(part + "\nnot in:\n" + report));
+        QCOMPARE(rig.boxes.size(), 3);
+        QCOMPARE(rig.boxes[0], "The support report was saved as report.txt. Nothing in it was sent "
+                               "anywhere.");
+        QCOMPARE(rig.boxes[1], "report.txt already exists. Replace it with the support report?");
+        QVERIFY2(rig.boxes[2].startsWith("The support report could not be saved as "
+                                         + QDir::toNativeSeparators("none/report.txt") + ":\n"),
+                 qPrintable(rig.boxes[2]));
+    }
+
     void whichUnit_data()
     {
         // The serial numbers of the two units ("-" for none), the steps ("open" the main window,
@@ -224,6 +414,41 @@ private slots:
         }
         if (room.height() >= 1440) // nothing scrolls
             QVERIFY(scroll && scroll->viewport()->size() == scroll->widget()->size());
+    }
+
+    // A desktop whose dialog font is smaller or larger than the usual one makes every picture's
+    // frame so, here 3/4 and 5/4 of the picture: each picture is drawn whole, scaled to its frame,
+    // neither cropped (the banner's bottom line, the legend's "D" row) nor left in a corner.
+    void picturesFollowTheirFrames_data()
+    {
+        AddRows<double>({{"a smaller dialog font", 0.75}, {"a larger dialog font", 1.25}});
+    }
+    void picturesFollowTheirFrames()
+    {
+        const double scale = Fetch<double>();
+        Rig rig;
+        PerformanceTool& tool = rig.Open();
+        QList<std::pair<QWidget*, QPixmap>> pictures;
+        for (ui::Picture* picture :
+             rig.main->findChildren<ui::Picture*>() + tool.findChildren<ui::Picture*>())
+            pictures.append({picture, picture->pixmap()});
+        pictures.append({ui::FindControl<QWidget>(&tool, StatusControl::Rj45),
+                         QPixmap(":/pictures/rj45-jack.png")});
+        QCOMPARE(pictures.size(), 11); // the banner, seven lamps, the legend, the arrow, the jack
+        for (const auto& [control, picture] : pictures) {
+            control->resize(picture.size() * scale);
+            QImage expected(control->size(), QImage::Format_RGB32);
+            expected.fill(control->palette().window().color());
+            QPainter painter(&expected);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(expected.rect(), picture.toImage());
+            painter.end();
+            const double difference = Difference(control->grab().toImage(), expected);
+            QVERIFY2(difference < 10, qPrintable(QString("%1 %2 differs by %3")
+                                                     .arg(control->metaObject()->className())
+                                                     .arg(ui::ControlId(control))
+                                                     .arg(difference)));
+        }
     }
 
     // Every way out stops the busy page at once, whichever tab shows: nothing more goes out and

@@ -1,5 +1,6 @@
 #include "ui/MessageBox.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <vector>
@@ -36,6 +37,13 @@ void ShowMessage(QWidget* parent, const QString& text)
     }
     QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+void TellLater(const QString& message)
+{
+    const QString sentence = message.left(1).toUpper() + message.mid(1) + ".";
+    QMetaObject::invokeMethod(
+        qApp, [sentence] { ShowMessage(nullptr, sentence); }, Qt::QueuedConnection);
 }
 
 bool Ask(QWidget* parent, const QString& title, const QString& text)

@@ -14,6 +14,10 @@ inline constexpr const char* kUpdateRunning =
     "A firmware update is running. Start the test again when it has ended.";
 
 void ShowMessage(QWidget* parent, const QString& text);
+// Shows what a job met while it ran, told in the command line's words ("the update history …"),
+// as a sentence in a box once the event loop runs again: so it may be told from within the job,
+// on any thread.
+void TellLater(const QString& message);
 
 // "Yes" and "No", "No" the default, so that Enter and Esc answer No. True for Yes.
 bool Ask(QWidget* parent, const QString& title, const QString& text);

@@ -10,4 +10,6 @@ public:
     // False when the user chose to keep the window open for a job the page runs.
     virtual bool MayClose() { return true; }
     virtual void OnClose() {}
+    // Why the end of the user's session must wait for the page's job; empty when it need not.
+    virtual QString SessionEndHold() const { return {}; }
 };

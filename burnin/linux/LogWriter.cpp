@@ -66,4 +66,15 @@ std::error_code AppendWhole(const QString& path, const QByteArray& bytes)
     return Closed(fd, error);
 }
 
+std::error_code CreationCause(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return LastError();
+    close(fd);
+    unlink(name.constData());
+    return {};
+}
+
 } // namespace burnin

@@ -62,4 +62,11 @@ std::error_code AppendWhole(const QString& path, const QByteArray& bytes)
     return Closed(file, error);
 }
 
+std::error_code CreationCause(const QString& path)
+{
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_WRITE,
+                                    0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    return file == INVALID_HANDLE_VALUE ? LastWindowsError() : Closed(file, {});
+}
+
 } // namespace burnin

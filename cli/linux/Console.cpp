@@ -29,6 +29,8 @@ void TakeStopRequests(std::atomic<Stop>& stop)
     }).detach();
 }
 
+void HoldSessionEnd(const QString&) {}
+
 bool OnTerminal()
 {
     return isatty(STDERR_FILENO) && isatty(STDIN_FILENO);

@@ -7,15 +7,30 @@
 #include <thread>
 #include <windows.h>
 
+#include "device/windows/DeviceWaits.h"
+#include "device/windows/WideText.h"
+#include "device/windows/WindowsError.h"
+
 namespace cli {
 namespace {
 
 std::atomic<Stop>* requests = nullptr;
 
-// How long the handler holds back Windows' end of the program after the console window is
-// closed, or the user logs off or the PC shuts down: long enough for a flash to stop at the next
-// block and mark the chip, shorter than the five seconds that Windows allows.
-constexpr DWORD kLastWordsMs = 4500;
+// Windows ends the program once the console's handler returns from the console closed, logoff or
+// shutdown, or once a window has answered the session's end, and after five seconds at the latest
+// in any case. The command is given time to stop at its next step; then every wait for the unit is
+// ended, so that a late answer does not keep it from saying where it stopped.
+constexpr DWORD kStepGraceMs = 2500;
+constexpr DWORD kLastWordsMs = 2000;
+
+// The program ends on its own meanwhile once the command has stopped.
+void StopInTime(DWORD cause)
+{
+    *requests = Stop::Terminate;
+    Sleep(kStepGraceMs);
+    EndDeviceWaits(WindowsError(cause));
+    Sleep(kLastWordsMs);
+}
 
 // Called by Windows on a thread of its own.
 BOOL WINAPI OnConsoleEvent(DWORD event)
@@ -25,12 +40,71 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
         requests->compare_exchange_strong(none, Stop::Interrupt);
         return TRUE;
     }
-    *requests = Stop::Terminate;
-    // Windows ends the program as soon as this returns from the last three; it ends sooner by
-    // itself once the command has stopped.
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-        Sleep(kLastWordsMs);
+    if (event == CTRL_CLOSE_EVENT)
+        StopInTime(ERROR_CANCELLED);
+    else if (event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        StopInTime(ERROR_SHUTDOWN_IN_PROGRESS);
+    else
+        *requests = Stop::Terminate;
     return TRUE;
+}
+
+// Logoff and shutdown reach a program that loads user32, as Qt's event loop does, only as
+// messages to a top-level window, never as console events: a hidden one, on a thread of its own,
+// hears them. While a firmware stream runs it holds the session's end with the stream's reason.
+constexpr UINT kHold = WM_APP + 1; // the reason changed
+std::atomic<HWND> sessionWindow = nullptr;
+std::mutex reasonMutex;
+std::wstring heldReason; // empty: nothing holds the session's end
+
+bool Holding()
+{
+    std::lock_guard lock(reasonMutex);
+    return !heldReason.empty();
+}
+
+// Only the window's own thread may set its reason.
+void ShowReason(HWND window)
+{
+    std::lock_guard lock(reasonMutex);
+    if (heldReason.empty())
+        ShutdownBlockReasonDestroy(window);
+    else
+        ShutdownBlockReasonCreate(window, heldReason.c_str());
+}
+
+LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case kHold: ShowReason(window); return 0;
+    case WM_QUERYENDSESSION: return Holding() ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            StopInTime(ERROR_SHUTDOWN_IN_PROGRESS);
+        return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void HearSessionEnd()
+{
+    std::thread([] {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = OnSessionMessage;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TorvanReaderSessionEnd";
+        RegisterClassW(&windowClass);
+        const HWND window =
+            CreateWindowExW(0, windowClass.lpszClassName, L"torvanreader-cli", WS_OVERLAPPED, 0, 0,
+                            0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+        if (!window)
+            return; // the console's events still stop the command
+        sessionWindow = window;
+        ShowReason(window); // a hold taken before the window was there
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+    }).detach();
 }
 
 bool IsConsole(DWORD which)
@@ -91,6 +165,33 @@ private:
 // reader that reads, as the stop's own message must still reach the user.
 constexpr std::chrono::milliseconds kGiveWay{100};
 
+// A console is given text as UTF-16, which it shows in any script; bytes it would read in its own
+// code page, which holds few. Pipes and files get the UTF-8 that readers of a program's output
+// expect. QTextStream hands over whole characters, so no character is split between two calls.
+void WriteAll(int descriptor, const std::string& utf8)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring text = Wide(utf8);
+        for (size_t done = 0; done < text.size();) {
+            DWORD written = 0;
+            if (!WriteConsoleW(handle, text.data() + done, DWORD(text.size() - done), &written,
+                               nullptr)
+                || written == 0)
+                break;
+            done += written;
+        }
+        return;
+    }
+    for (size_t done = 0; done < utf8.size();) {
+        const int written = _write(descriptor, utf8.data() + done, unsigned(utf8.size() - done));
+        if (written <= 0)
+            break;
+        done += size_t(written);
+    }
+}
+
 // Writes to a pipe have no wait with a time-out, so they go out on a thread of their own. A write
 // still waiting for room gives way to a stop, and what comes while it waits is dropped; what
 // cannot be written at all (a closed pipe) is dropped too. The C runtime's descriptor writes
@@ -149,13 +250,7 @@ private:
                 return;
             const std::string bytes = shared.bytes;
             lock.unlock();
-            for (size_t done = 0; done < bytes.size();) {
-                const int written =
-                    _write(descriptor, bytes.data() + done, unsigned(bytes.size() - done));
-                if (written <= 0)
-                    break;
-                done += size_t(written);
-            }
+            WriteAll(descriptor, bytes);
             lock.lock();
             shared.bytes.clear();
             shared.changed.notify_all();
@@ -171,7 +266,22 @@ private:
 void TakeStopRequests(std::atomic<Stop>& stop)
 {
     requests = &stop;
+    // A program started in a new process group (CREATE_NEW_PROCESS_GROUP, as by a service or a
+    // script) ignores Ctrl-C until it asks for it again.
+    SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    HearSessionEnd();
+}
+
+void HoldSessionEnd(const QString& reason)
+{
+    {
+        std::lock_guard lock(reasonMutex);
+        heldReason = reason.toStdWString();
+    }
+    // Posted: the window's thread may be stopping the command for the session's end right now.
+    if (const HWND window = sessionWindow)
+        PostMessageW(window, kHold, 0, 0);
 }
 
 bool OnTerminal()

@@ -76,6 +76,11 @@ HidapiBackend::~HidapiBackend()
     hid_exit();
 }
 
+std::string HidapiBackend::Name() const
+{
+    return std::string("hidapi ") + hid_version_str() + " over hidraw";
+}
+
 std::vector<std::string> HidapiBackend::EnumeratePaths()
 {
     std::lock_guard lock(m_mutex);

@@ -17,6 +17,7 @@ public:
     HidapiBackend(const HidapiBackend&) = delete;
     HidapiBackend& operator=(const HidapiBackend&) = delete;
 
+    std::string Name() const override;
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     // An advisory flock on the node, through a descriptor of its own, so that the hidapi devices'

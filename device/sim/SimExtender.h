@@ -70,6 +70,7 @@ public:
     int OpenHandleCount();
 
     // IHidBackend
+    std::string Name() const override { return "the simulated extender"; }
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     // One holder at a time, as hidraw's lock has it: a second one is told it is this program.

@@ -11,6 +11,7 @@ public:
     // The units are not owned and must outlive this object.
     explicit SimUnits(std::vector<SimExtender*> units) : m_units(std::move(units)) {}
 
+    std::string Name() const override { return "simulated extenders"; }
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     HidClaim Claim(const std::string& path) override;

@@ -55,7 +55,7 @@ LRESULT CALLBACK WatcherWindow(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
-DeviceWatcher::DeviceWatcher()
+DeviceWatcher::DeviceWatcher(const HidClass& hidClass) : m_class(hidClass)
 {
     std::promise<std::error_code> armed;
     std::future<std::error_code> result = armed.get_future();
@@ -65,15 +65,22 @@ DeviceWatcher::DeviceWatcher()
         m_thread.join();
         return;
     }
-    // Registered first, then the extenders present now are noted.
-    for (const std::string& path : HidInterfacePaths()) {
-        HidAttributes attributes;
-        if (!QueryAttributes(path, attributes)
-            && IsExtender(attributes.vendorId, attributes.productId)) {
+    // Registered first, then the extenders present now are noted, so that each is told when it
+    // leaves, one that did not answer a query too.
+    for (const std::string& path : m_class.Paths()) {
+        if (IsExtender(path)) {
             std::lock_guard lock(m_mutex);
             m_paths.insert(path);
         }
     }
+}
+
+bool DeviceWatcher::IsExtender(const std::string& path) const
+{
+    HidAttributes attributes;
+    return m_class.Attributes(path, attributes)
+               ? IsExtenderPath(path)
+               : ::IsExtender(attributes.vendorId, attributes.productId);
 }
 
 DeviceWatcher::~DeviceWatcher()
@@ -124,11 +131,7 @@ void DeviceWatcher::Run(void* armedPromise)
 
 void DeviceWatcher::Arrived(const std::string& path)
 {
-    HidAttributes attributes;
-    const bool extender = QueryAttributes(path, attributes)
-                              ? IsExtenderPath(path)
-                              : IsExtender(attributes.vendorId, attributes.productId);
-    if (!extender)
+    if (!IsExtender(path))
         return;
     // Told again when it was noted already: it may have been listed before it could be opened.
     std::lock_guard lock(m_mutex);

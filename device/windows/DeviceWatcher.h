@@ -5,16 +5,19 @@
 #include <thread>
 
 #include "device/UnitWatcher.h"
+#include "device/windows/HidInterfaces.h"
 
 // The watcher on Windows: the system's device notifications for the HID interface class
 // (RegisterDeviceNotification), received by a message-only window on a thread of its own; an
-// extender told apart from other HID devices by its attributes when it arrives, and by its path,
-// noted then, when it leaves. An extender already noted that arrives is told as Added all the
-// same: it may have been listed before it could be opened. Create it before the first enumeration
-// of the units: it is registered in the constructor, so a unit plugged in between is not missed.
+// extender told apart from other HID devices by its attributes, or by the IDs its path names
+// where it does not answer yet, when it arrives or is found present at the start, and by its
+// path, noted then, when it leaves. An extender already noted that arrives is told as Added all
+// the same: it may have been listed before it could be opened. Create it before the first
+// enumeration of the units: it is registered in the constructor, so a unit plugged in between is
+// not missed.
 class DeviceWatcher : public IUnitWatcher {
 public:
-    DeviceWatcher();
+    explicit DeviceWatcher(const HidClass& hidClass = SystemHidClass());
     ~DeviceWatcher() override;
     DeviceWatcher(const DeviceWatcher&) = delete;
     DeviceWatcher& operator=(const DeviceWatcher&) = delete;
@@ -30,7 +33,9 @@ public:
 
 private:
     void Run(void* armed);
+    bool IsExtender(const std::string& path) const;
 
+    const HidClass& m_class;
     WakeSignal m_waiting;
     std::mutex m_mutex; // guards the changes and the extenders' paths
     std::vector<UnitChange> m_changes;

@@ -6,10 +6,12 @@
 #include <windows.h>
 extern "C" {
 #include <hidsdi.h>
+#include <hidpi.h>
 }
 #include <setupapi.h>
 // clang-format on
 
+#include <algorithm>
 #include <cwctype>
 #include <memory>
 
@@ -92,4 +94,39 @@ std::error_code QueryAttributes(const std::string& path, HidAttributes& out)
         out.product = UnitString(device.get(), HidD_GetProductString);
     }
     return {};
+}
+
+std::string DeviceInstanceId(const std::string& path)
+{
+    std::string id = NormalPath(Wide(path).c_str());
+    if (id.starts_with("\\\\?\\"))
+        id.erase(0, 4);
+    // The interface class's GUID that ends the path names no device.
+    if (const size_t guid = id.rfind("#{"); guid != std::string::npos && id.ends_with('}'))
+        id.erase(guid);
+    std::ranges::replace(id, '#', '\\');
+    return id;
+}
+
+std::error_code HidClass::Describe(void* device, HidDescription& out) const
+{
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    PHIDP_PREPARSED_DATA preparsed = nullptr;
+    if (!HidD_GetAttributes(device, &attributes) || !HidD_GetPreparsedData(device, &preparsed))
+        return LastWindowsError();
+    HIDP_CAPS caps{};
+    const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
+    HidD_FreePreparsedData(preparsed);
+    if (status != HIDP_STATUS_SUCCESS)
+        return WindowsError(ERROR_INVALID_DATA);
+    out = {attributes.VendorID, attributes.ProductID, caps.InputReportByteLength,
+           caps.OutputReportByteLength};
+    return {};
+}
+
+const HidClass& SystemHidClass()
+{
+    static const HidClass system;
+    return system;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -20,3 +21,33 @@ std::error_code QueryAttributes(const std::string& path, HidAttributes& out);
 
 // A device path as the back end and the watcher keep it.
 std::string NormalPath(const wchar_t* path);
+
+// The device instance ID that an interface's path names, in lower case: "hid\vid_051a&pid_511b\
+// 7&1a2b3c&0&0000" for "\\?\hid#vid_051a&pid_511b#7&1a2b3c&0&0000#{4d1e55b2-…}". Windows knows the
+// device itself by it, whatever the unit reports of itself. A path of another form is its own ID.
+std::string DeviceInstanceId(const std::string& path);
+
+// What an open handle's device is: its IDs, and the length of its reports with the report ID byte
+// (HidP_GetCaps), which Windows requires of every read and write.
+struct HidDescription {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    size_t inputLength = 0;
+    size_t outputLength = 0;
+};
+
+// What the back end and the watcher ask of the HID class; tests answer in its place, with files
+// and pipes for devices.
+class HidClass {
+public:
+    virtual ~HidClass() = default;
+    virtual std::vector<std::string> Paths() const { return HidInterfacePaths(); }
+    virtual std::error_code Attributes(const std::string& path, HidAttributes& out) const
+    {
+        return QueryAttributes(path, out);
+    }
+    virtual std::error_code Describe(void* device, HidDescription& out) const;
+};
+
+// The system's HID class.
+const HidClass& SystemHidClass();

@@ -2,9 +2,10 @@
 #include <string>
 #include <system_error>
 
-// One program per unit on Windows: a named mutex in the global namespace, named from the unit's
-// identity (its serial number, or its path where it has none), so that programs of every user
-// and session see it; the system lets go of it when the holder ends however it ends. Beside it
+// One program per unit on Windows: a named mutex in the global namespace, named from the device
+// instance ID that the system gives the unit, as Linux locks the unit's node: never from what the
+// unit reports of itself, which it may fail to report for a moment. Programs of every user and
+// session see it; the system lets go of it when the holder ends however it ends. Beside it
 // the holder keeps a small named record of its process ID, from which a second program of the
 // same session names it ("torvanreader-cli (process 1234)").
 class UnitLock {

@@ -10,11 +10,13 @@ extern "C" {
 // clang-format on
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "device/DeviceIds.h"
+#include "device/HidIO.h"
+#include "device/windows/DeviceWaits.h"
 #include "device/windows/HidInterfaces.h"
 #include "device/windows/UnitLock.h"
 #include "device/windows/WideText.h"
@@ -22,28 +24,41 @@ extern "C" {
 
 namespace {
 
-// The longest wait for a cancelled transfer to end; the HID class driver ends one at once.
-constexpr DWORD kCancelWaitMs = 1000;
+// The share of a transfer's wait kept for its cancel, at most: the HID class driver ends a
+// cancelled transfer at once.
+constexpr DWORD kCancelShareMs = 100;
 
 DWORD WaitMs(int timeoutMs)
 {
     return static_cast<DWORD>(std::max(timeoutMs, 0));
 }
 
-// The handle is on an extender, and on the unit claimed as identity when there is one: between
-// finding a unit and opening it, its path may have come to name another device, or none.
-bool OnTheUnitClaimed(HANDLE file, const std::string* identity, const std::string& path)
+// A unit whose reports are not the extender's length; the code is the length it has.
+class ReportLengthCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "report length"; }
+    std::string message(int length) const override
+    {
+        return "its reports are " + std::to_string(length) + " bytes long, not the "
+               + std::to_string(CHidIO::kReportSize) + " of the extenders this tool knows";
+    }
+};
+
+std::error_code ReportLengthError(size_t length)
 {
-    HIDD_ATTRIBUTES attributes{};
-    attributes.Size = sizeof attributes;
-    if (!HidD_GetAttributes(file, &attributes)
-        || !IsExtender(attributes.VendorID, attributes.ProductID))
-        return false;
-    if (!identity || *identity == path)
-        return true;
-    wchar_t serial[127] = {};
-    return HidD_GetSerialNumberString(file, serial, sizeof serial - sizeof serial[0])
-           && Utf8(std::wstring(serial)) == *identity;
+    static const ReportLengthCategory category;
+    return {static_cast<int>(length), category};
+}
+
+// Whether path names something that can be opened: its cause when not.
+std::error_code Reachable(const std::string& path)
+{
+    const HANDLE query = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    if (query == INVALID_HANDLE_VALUE)
+        return LastWindowsError();
+    CloseHandle(query);
+    return {};
 }
 
 } // namespace
@@ -54,8 +69,9 @@ struct WinHidBackend::Port {
     HANDLE file = INVALID_HANDLE_VALUE;
     HANDLE event = nullptr;
     OVERLAPPED overlapped{};
-    std::array<uint8_t, 65> buffer{};
+    std::vector<uint8_t> buffer; // one report of the unit's length in this direction
     bool pending = false;
+    bool cancelled = false; // the transfer under way was cancelled: its end is a wait run out
     std::shared_ptr<UnitLock> hold; // the unit's claim, when it was claimed before opening
 
     ~Port()
@@ -66,14 +82,13 @@ struct WinHidBackend::Port {
             CloseHandle(event);
     }
 
-    // Starts a transfer of length bytes from or into the buffer; false with the cause when it could
-    // not be started.
-    bool Start(bool writing, size_t length, std::error_code& error)
+    // Starts a transfer of the buffer; false with the cause when it could not be started.
+    bool Start(bool writing, std::error_code& error)
     {
         ResetEvent(event);
         overlapped = {};
         overlapped.hEvent = event;
-        const DWORD bytes = static_cast<DWORD>(length);
+        const DWORD bytes = static_cast<DWORD>(buffer.size());
         const BOOL done = writing ? WriteFile(file, buffer.data(), bytes, nullptr, &overlapped)
                                   : ReadFile(file, buffer.data(), bytes, nullptr, &overlapped);
         if (!done && GetLastError() != ERROR_IO_PENDING) {
@@ -81,28 +96,62 @@ struct WinHidBackend::Port {
             return false;
         }
         pending = true;
+        cancelled = false;
         return true;
     }
 
     // Waits up to waitMs for the transfer under way: the bytes moved once it has ended, 0 while
-    // it goes on, -1 with the cause when it failed.
+    // it goes on or when our cancel ended it, -1 with the cause when it failed or when the
+    // program's time is up (EndDeviceWaits).
     HidTransfer Finish(DWORD waitMs)
     {
-        const DWORD waited = WaitForSingleObject(event, waitMs);
+        const HANDLE ends[] = {event, DeviceWaitsEnded()};
+        const DWORD waited = WaitForMultipleObjects(2, ends, FALSE, waitMs);
         if (waited == WAIT_TIMEOUT)
             return {0};
+        if (waited == WAIT_OBJECT_0 + 1)
+            return {-1, DeviceWaitsEndCause()};
         if (waited != WAIT_OBJECT_0)
             return {-1, LastWindowsError()};
         DWORD moved = 0;
         const BOOL ok = GetOverlappedResult(file, &overlapped, &moved, FALSE);
+        const DWORD code = ok ? ERROR_SUCCESS : GetLastError();
         pending = false;
-        if (!ok)
-            return {-1, LastWindowsError()};
-        return {static_cast<int>(moved)};
+        if (ok)
+            return {static_cast<int>(moved)};
+        if (cancelled && code == ERROR_OPERATION_ABORTED)
+            return {0};
+        return {-1, WindowsError(code)};
+    }
+
+    // Asks the driver to end the transfer under way, once.
+    void RequestCancel()
+    {
+        if (!pending || cancelled)
+            return;
+        CancelIoEx(file, &overlapped);
+        cancelled = true;
+    }
+
+    // Waits for the transfer under way as Finish does, and cancels it within the same wait when
+    // it has not ended by then: a driver that does not end it in time leaves it pending, and the
+    // handle's next transfer looks at it first.
+    HidTransfer Await(DWORD waitMs)
+    {
+        const DWORD share = std::min(waitMs / 10, kCancelShareMs);
+        const HidTransfer ended = Finish(waitMs - share);
+        if (!pending)
+            return ended;
+        RequestCancel();
+        if (ended.moved < 0) // the wait itself failed, or the program's time is up
+            return ended;
+        return Finish(share); // the bytes of a transfer that ended just before the cancel
     }
 };
 
-WinHidBackend::WinHidBackend() = default;
+WinHidBackend::WinHidBackend(const HidClass& hidClass) : m_class(hidClass) {}
+
+WinHidBackend::WinHidBackend() : WinHidBackend(SystemHidClass()) {}
 
 WinHidBackend::~WinHidBackend()
 {
@@ -112,27 +161,25 @@ WinHidBackend::~WinHidBackend()
 
 std::vector<std::string> WinHidBackend::EnumeratePaths()
 {
-    return HidInterfacePaths();
+    return m_class.Paths();
 }
 
 bool WinHidBackend::ReadAttributes(const std::string& path, HidAttributes& out)
 {
-    return !QueryAttributes(path, out);
+    return !m_class.Attributes(path, out);
 }
 
 HidClaim WinHidBackend::Claim(const std::string& path)
 {
-    // The same identity as CHidIO::Unit's: the serial number, or the path where there is none.
-    HidAttributes attributes;
-    if (const std::error_code error = QueryAttributes(path, attributes))
+    // A path that names nothing keeps the system's cause.
+    if (const std::error_code error = Reachable(path))
         return {.error = error};
-    const std::string identity = attributes.serial.empty() ? path : attributes.serial;
-    auto lock = std::make_shared<UnitLock>(identity);
+    auto lock = std::make_shared<UnitLock>(DeviceInstanceId(path));
     if (!lock->Held())
         return {.error = lock->Error(), .holder = lock->Holder()};
     std::lock_guard guard(m_mutex);
     const HidHandle handle = m_nextHandle++;
-    m_locks[handle] = {path, identity, std::move(lock)};
+    m_locks[handle] = {path, std::move(lock)};
     return {.handle = handle};
 }
 
@@ -148,13 +195,18 @@ HidOpened WinHidBackend::Open(const std::string& path, HidAccess access)
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port->file == INVALID_HANDLE_VALUE)
         return {.error = LastWindowsError()};
+    // Between finding a unit and opening it, its path may have come to name another device.
+    HidDescription device;
+    if (m_class.Describe(port->file, device) || !IsExtender(device.vendorId, device.productId))
+        return {.error = WindowsError(ERROR_DEVICE_NOT_CONNECTED)};
+    const size_t length = access == HidAccess::Read ? device.inputLength : device.outputLength;
+    if (length != CHidIO::kReportSize)
+        return {.error = ReportLengthError(length)};
+    port->buffer.assign(length, 0);
     std::lock_guard guard(m_mutex);
     const auto claimed =
         std::ranges::find_if(m_locks, [&](auto& held) { return held.second.path == path; });
-    const bool isClaimed = claimed != m_locks.end();
-    if (!OnTheUnitClaimed(port->file, isClaimed ? &claimed->second.identity : nullptr, path))
-        return {.error = WindowsError(ERROR_DEVICE_NOT_CONNECTED)};
-    if (isClaimed)
+    if (claimed != m_locks.end())
         port->hold = claimed->second.lock;
     const HidHandle handle = m_nextHandle++;
     m_ports[handle] = std::move(port);
@@ -176,16 +228,15 @@ HidTransfer WinHidBackend::Write(HidHandle handle, const uint8_t* report, size_t
         return {-1, WindowsError(ERROR_INVALID_HANDLE)};
     if (length > port->buffer.size())
         return {-1, WindowsError(ERROR_INVALID_PARAMETER)};
-    // An earlier write that outlived its wait goes out first; the unit is slow, not gone.
-    if (port->pending) {
-        if (const HidTransfer earlier = port->Finish(0); earlier.moved == 0)
-            return {0};
-    }
-    std::memcpy(port->buffer.data(), report, length);
+    // An earlier write whose cancel the driver has not ended yet goes first; the unit is slow,
+    // not gone.
+    if (port->pending && (port->Finish(0), port->pending))
+        return {0};
+    std::fill(std::copy_n(report, length, port->buffer.begin()), port->buffer.end(), 0);
     std::error_code error;
-    if (!port->Start(true, length, error))
+    if (!port->Start(true, error))
         return {-1, error};
-    return port->Finish(WaitMs(timeoutMs));
+    return port->Await(WaitMs(timeoutMs));
 }
 
 HidTransfer WinHidBackend::Read(HidHandle handle, uint8_t* report, size_t capacity, int timeoutMs)
@@ -193,13 +244,17 @@ HidTransfer WinHidBackend::Read(HidHandle handle, uint8_t* report, size_t capaci
     Port* port = Find(handle);
     if (!port)
         return {-1, WindowsError(ERROR_INVALID_HANDLE)};
-    // A read that outlived its wait and could not be cancelled may still bring a report.
-    if (!port->pending) {
+    // A read cancelled after its wait may have brought a report before the cancel took: it is
+    // this read's. One that ended cancelled makes way for a new read.
+    HidTransfer read{0};
+    if (port->pending)
+        read = port->Finish(WaitMs(timeoutMs));
+    if (!port->pending && read.moved == 0) {
         std::error_code error;
-        if (!port->Start(false, port->buffer.size(), error))
+        if (!port->Start(false, error))
             return {-1, error};
+        read = port->Await(WaitMs(timeoutMs));
     }
-    const HidTransfer read = port->Finish(WaitMs(timeoutMs));
     if (read.moved <= 0)
         return read;
     const size_t moved = std::min(static_cast<size_t>(read.moved), capacity);
@@ -209,13 +264,10 @@ HidTransfer WinHidBackend::Read(HidHandle handle, uint8_t* report, size_t capaci
 
 void WinHidBackend::Cancel(HidHandle handle)
 {
-    Port* port = Find(handle);
-    if (!port || !port->pending)
-        return;
-    CancelIoEx(port->file, &port->overlapped);
-    // Its end is waited for, so that nothing is left under way; a driver that does not end it in
-    // time leaves it pending, and the handle's next transfer looks at it first.
-    port->Finish(kCancelWaitMs);
+    // Never waited for here: a transfer's own wait has cancelled it already where it ran out, and
+    // what is still under way is looked at by the handle's next transfer, or kept by Close.
+    if (Port* port = Find(handle))
+        port->RequestCancel();
 }
 
 void WinHidBackend::Close(HidHandle handle)
@@ -234,6 +286,8 @@ void WinHidBackend::Close(HidHandle handle)
         }
     }
     // A transfer the driver has not ended keeps its buffer and the unit's hold until it ends.
+    if (port && port->pending)
+        port->Finish(0);
     if (port && port->pending) {
         std::thread([stuck = std::move(port)] {
             WaitForSingleObject(stuck->event, INFINITE);

@@ -6,23 +6,29 @@
 
 #include "device/HidBackend.h"
 
+class HidClass;
 class UnitLock;
 
 // The real back end on Windows: the HID class's interfaces found by the device-setup walk, each
 // unit opened twice (reading, writing) with overlapped I/O, so that every transfer waits on an
-// event for at most its time-out and can be cancelled. Each handle reads and writes through a
-// buffer of its own: a transfer that is still under way when its wait ends never touches the
-// caller's report afterwards. A unit is held by a named mutex (UnitLock), which outlives every
-// transfer on the unit: closed while the driver has not yet ended one, the handle and the unit's
-// hold are let go of once it has ended, so that no other program takes the unit while our report
-// may still go out. A handle opened is checked to be on the extender claimed at its path.
+// event for at most its time-out, its cancel included: a transfer that has not ended by then is
+// cancelled within that time. Each handle reads and writes through a buffer of its own, of the
+// report length the unit's capabilities give: a transfer that is still under way when its wait
+// ends never touches the caller's report afterwards. A unit whose reports are not the extender's
+// 65 bytes is not opened. A unit is held by a named mutex (UnitLock) named from its device
+// instance ID, which outlives every transfer on the unit: closed while the driver has not yet
+// ended one, the handle and the unit's hold are let go of once it has ended, so that no other
+// program takes the unit while our report may still go out. A handle opened is checked to be on
+// an extender.
 class WinHidBackend : public IHidBackend {
 public:
+    explicit WinHidBackend(const HidClass& hidClass);
     WinHidBackend();
     ~WinHidBackend() override;
     WinHidBackend(const WinHidBackend&) = delete;
     WinHidBackend& operator=(const WinHidBackend&) = delete;
 
+    std::string Name() const override { return "Windows' HID class services"; }
     std::vector<std::string> EnumeratePaths() override;
     bool ReadAttributes(const std::string& path, HidAttributes& out) override;
     HidClaim Claim(const std::string& path) override;
@@ -38,11 +44,11 @@ public:
 private:
     struct Hold {
         std::string path;
-        std::string identity;
         std::shared_ptr<UnitLock> lock; // shared with the ports opened on the unit
     };
     Port* Find(HidHandle handle);
 
+    const HidClass& m_class;
     std::mutex m_mutex; // guards the maps, never held during a transfer
     std::map<HidHandle, std::unique_ptr<Port>> m_ports;
     std::map<HidHandle, Hold> m_locks;

@@ -28,6 +28,7 @@ void HidrawEndToEnd()
     UdevWatcher watcher; // armed first, as the program has it
     QVERIFY2(watcher.Handle() != kNoWaitHandle, watcher.Failure().c_str());
     UhidExtender extender, second, foreign;
+    SetRegisters(second.model, kHealthyRegisters); // before its server runs
     // A node that went to another HID device since it was found: claimed, but not opened.
     HidapiBackend raw;
     QVERIFY(extender.Plug());
@@ -80,6 +81,30 @@ void HidrawEndToEnd()
     QVERIFY(second.TakeWire().empty());
     info.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "info"});
     QVERIFY(info.waitForFinished(30000) && info.exitCode() == 0 && !second.TakeWire().empty());
+    // The monitoring jobs through the kernel: the check reads the free unit, and the metrics read
+    // it too and tell the unit the window holds in use, sending it nothing.
+    QProcess check, metrics;
+    check.start(qEnvironmentVariable("TORVAN_CLI"), {"--serial", "E2E0002", "check"});
+    QVERIFY(check.waitForFinished(30000));
+    const QString checked = check.readAllStandardOutput();
+    QVERIFY2(check.exitCode() == 0
+                 && checked.startsWith("TORVANREADER OK - link up, 4 pairs good, 31 m | "),
+             qPrintable(checked));
+    extender.TakeWire(); // the window's connect check
+    QTemporaryDir textfile;
+    const QString prom = textfile.filePath("torvanreader.prom");
+    metrics.start(qEnvironmentVariable("TORVAN_CLI"),
+                  {"status", "--format", "prometheus", "--output", prom});
+    QVERIFY(metrics.waitForFinished(30000) && metrics.exitCode() == 0);
+    const QByteArray written = ReadFile(prom),
+                     windowUnit = dlg.Channel().Transport().Opened()->path.c_str();
+    QVERIFY2(
+        written.contains(R"(torvanreader_in_use{serial="E2E0001",path=")" + windowUnit + "\"} 1"),
+        written.constData());
+    QVERIFY2(written.contains(R"(torvanreader_link_up{serial="E2E0002",path="/dev/hidraw)"),
+             written.constData());
+    QVERIFY(extender.TakeWire().empty());
+    QVERIFY(!second.TakeWire().empty());
     second.Unplug();
     QTRY_COMPARE_WITH_TIMEOUT(units->count(), 1, 1000);
     QString told;
@@ -145,8 +170,14 @@ void UnitHoldIsSystemWide()
     backend.Close(again.handle);
 }
 
+std::optional<bool> EndTheSession(PerformanceTool&)
+{
+    return std::nullopt;
+}
+
 const QString kFolderWriteCause = "Is a directory", kFolderReadCause = "Is a directory";
-const QString kUnderAFileCause = "Not a directory";
+const QString kUnderAFileCause = "Not a directory",
+              kMissingFolderCause = "No such file or directory";
 const QString kNoAccessAdvice = "the package's udev rule gives the logged-in user access; plug the "
                                 "unit in again, or log in at the PC";
 
@@ -155,7 +186,7 @@ void AddLogWriteFailureRows()
     QTest::newRow("write cut short by the size limit") << "BIT.txt" << QString("File too large");
     QTest::newRow("full device") << "/dev/full" << QString("No space left on device");
     QTest::newRow("folder") << "folder" << kFolderWriteCause;
-    QTest::newRow("missing folder") << "no/such/log" << QString("No such file or directory");
+    QTest::newRow("missing folder") << "no/such/log" << kMissingFolderCause;
 }
 
 // No file of this program grows past 30 bytes: the second 28-byte entry goes in only in part.
@@ -174,6 +205,7 @@ QProcessEnvironment ProgramEnvironment(const QString& home)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", home);
     environment.insert("XDG_CACHE_HOME", home);
+    environment.insert("XDG_DATA_HOME", home);
     return environment;
 }
 
@@ -182,6 +214,11 @@ const bool kSettingsKeptApart = true;
 QString ProgramSettingsFile(const QString& home)
 {
     return home + "/TorvanReader/TorvanReader.ini";
+}
+
+QString ProgramDemoHistory(const QString& home)
+{
+    return home + "/torvanreader/demo-history.sqlite";
 }
 
 void ReadyForStop(QProcess&) {}
@@ -199,6 +236,11 @@ const bool kTakesStopsSeenAtStart = true;
 bool SendStop(const QProcess& program)
 {
     return kill(pid_t(program.processId()), SIGTERM) == 0;
+}
+
+std::optional<QString> ConsoleScreen(const QString&, const QStringList&)
+{
+    return std::nullopt;
 }
 
 // A FIFO in a folder of its own, filled through a writer closed again; the reader stays open.

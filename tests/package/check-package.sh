@@ -19,6 +19,13 @@ desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml"
 grep -q "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", TAG+=\"uaccess\"" \
     "$root/usr/lib/udev/rules.d/70-torvanreader.rules"
+# The metrics' service and timer come disabled; the rule the service needs is an example to install.
+grep -q "ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", GROUP=\"plugdev\"" \
+    "$root/usr/share/doc/torvanreader/examples/71-torvanreader-service.rules"
+grep -q '^ExecStart=/usr/bin/torvanreader-cli .*--output /var/lib/prometheus/node-exporter/' \
+    "$root/usr/lib/systemd/system/torvanreader-metrics.service"
+grep -q '^OnCalendar=minutely$' "$root/usr/lib/systemd/system/torvanreader-metrics.timer"
+if find "$root" -path '*/etc/systemd/*' | grep -q .; then echo "a systemd unit is enabled"; exit 1; fi
 man=$root/usr/share/man/man1
 for page in torvanreader torvanreader-cli torvanreader-demo; do zcat "$man/$page.1.gz" | mandoc -T lint -W warning; done
 # The pages and the completion name the build's IDs (what it offers is the command-line suite's).
@@ -36,7 +43,7 @@ ls "$root"/usr/bin/torvanreader{,-cli} "$root"/usr/share/icons/hicolor/scalable/
 "$work/deb/root/usr/bin/torvanreader-demo" --screenshot "$work/shots" >/dev/null
 [ -s "$work/shots/tool-status.png" ]
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libhidapi-hidraw0 libudev1; do
+for library in libqt6widgets6 libhidapi-hidraw0 libudev1 libsqlite3-0; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 dpkg-deb -I "$deb" postinst | grep -q 'udevadm control --reload-rules'

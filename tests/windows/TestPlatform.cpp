@@ -1,16 +1,93 @@
 #include "TestPlatform.h"
 
 #include <QtTest>
+#include <map>
 #include <thread>
 #include <windows.h>
 
+#include "app/PerformanceTool.h"
+#include "device/DeviceIds.h"
 #include "device/HidIO.h"
 #include "device/Process.h"
 #include "device/Waitable.h"
+#include "device/windows/DeviceWaits.h"
 #include "device/windows/DeviceWatcher.h"
 #include "device/windows/UnitLock.h"
+#include "device/windows/WideText.h"
 #include "device/windows/WinHidBackend.h"
 #include "device/windows/WindowsError.h"
+#include "history/Keeper.h"
+
+namespace {
+
+// The HID class as a test makes it: files and pipes for devices, each saying what a unit would.
+struct TestHidClass : HidClass {
+    std::vector<std::string> paths;
+    std::map<std::string, HidAttributes> answers; // a path without one does not answer a query
+    HidDescription device{kTorvanVendorId, kTorvanProductId, 65, 65};
+
+    std::vector<std::string> Paths() const override { return paths; }
+    std::error_code Attributes(const std::string& path, HidAttributes& out) const override
+    {
+        const auto answer = answers.find(path);
+        if (answer == answers.end())
+            return WindowsError(ERROR_GEN_FAILURE);
+        out = answer->second;
+        return {};
+    }
+    std::error_code Describe(void*, HidDescription& out) const override
+    {
+        out = device;
+        return {};
+    }
+};
+
+HidAttributes Extender(std::string serial)
+{
+    return {kTorvanVendorId, kTorvanProductId, std::move(serial)};
+}
+
+// A file standing for a unit, named as a unit's path is.
+std::string UnitFile(const QTemporaryDir& dir, const QString& name)
+{
+    QFile file(dir.filePath("hid#vid_051a&pid_511b#" + name));
+    file.open(QIODevice::WriteOnly);
+    return QDir::toNativeSeparators(file.fileName()).toStdString();
+}
+
+// A pipe standing for a unit that takes nothing until Drain and says nothing: writes go into it
+// until its buffer is full and then stay under way, and reads wait.
+struct StuckPipe {
+    StuckPipe(DWORD direction, const wchar_t* which)
+        : name(L"\\\\.\\pipe\\torvan-stuck-" + std::to_wstring(GetCurrentProcessId()) + which)
+    {
+        end = CreateNamedPipeW(name.c_str(), direction, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                               0, nullptr);
+    }
+    ~StuckPipe() { CloseHandle(end); }
+    // Everything written to it so far, as the unit would take it in the end.
+    size_t Drain() const
+    {
+        size_t taken = 0;
+        for (int quiet = 0; quiet < 10; ++quiet) {
+            DWORD ready = 0;
+            char bytes[4096];
+            if (PeekNamedPipe(end, nullptr, 0, nullptr, &ready, nullptr) && ready > 0) {
+                DWORD got = 0;
+                ReadFile(end, bytes, sizeof bytes, &got, nullptr);
+                taken += got;
+                quiet = 0;
+            }
+            Sleep(10);
+        }
+        return taken;
+    }
+
+    const std::wstring name;
+    HANDLE end = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
 
 void HidrawEndToEnd()
 {
@@ -31,6 +108,15 @@ void HidrawEndToEnd()
     }
     using enum UnitChange::Kind;
     QVERIFY(told == (std::vector{Added, Added, Removed}));
+    // A unit present at the start that did not answer its query is told when it leaves, too.
+    TestHidClass present;
+    const std::string silent = "\\\\?\\hid#vid_051a&pid_511b#torvan-silent";
+    present.paths = {silent};
+    DeviceWatcher started(present);
+    started.Left(silent);
+    const std::vector<UnitChange> left = started.TakeChanges();
+    QCOMPARE(left.size(), size_t(1));
+    QCOMPARE(left[0].kind, Removed);
     QSKIP("the hidraw case runs in the Linux guest (tests/e2e/), which runs these programs under "
           "Wine");
 }
@@ -62,6 +148,53 @@ void SystemBackendKeepsTheCause()
     QVERIFY(!expected.isEmpty() && refused.error == std::errc::permission_denied);
     QCOMPARE(QString::fromStdString(refused.Why()),
              QString::fromStdString(missing) + " could not be opened: " + expected);
+    // A unit whose reports are not the extender's length is refused at open, saying so.
+    QTemporaryDir units;
+    TestHidClass odd;
+    const std::string unit = UnitFile(units, "odd");
+    odd.paths = {unit};
+    odd.answers = {{unit, Extender("ODD")}};
+    odd.device.outputLength = 33;
+    WinHidBackend oddBackend(odd);
+    CHidIO oddIo(oddBackend);
+    QCOMPARE(QString::fromStdString(oddIo.Open().Why()),
+             QString::fromStdString(unit)
+                 + " could not be opened: its reports are 33 bytes long, not the 65 of the "
+                   "extenders this tool knows");
+    QVERIFY(!oddIo.IsOpen());
+    // A write that outlives its wait is cancelled within it: it never goes out later.
+    const StuckPipe taking(PIPE_ACCESS_INBOUND, L"-taking"),
+        silent(PIPE_ACCESS_OUTBOUND, L"-silent");
+    TestHidClass piped;
+    WinHidBackend pipeBackend(piped);
+    const HidOpened writing = pipeBackend.Open(Utf8(taking.name), HidAccess::Write);
+    QVERIFY(writing.handle != kInvalidHidHandle);
+    const uint8_t report[65] = {};
+    size_t wentIn = 0;
+    while (wentIn < 1000 && pipeBackend.Write(writing.handle, report, 65, 50).moved == 65)
+        ++wentIn;
+    QElapsedTimer waited;
+    waited.start();
+    QCOMPARE(pipeBackend.Write(writing.handle, report, 65, 300).moved, 0);
+    QVERIFY2(waited.elapsed() < 300 + 50, qPrintable(QString::number(waited.elapsed())));
+    QCOMPARE(taking.Drain(), 65 * wentIn);
+    pipeBackend.Close(writing.handle);
+    // The program's time up (its console closed, the session ending), a wait for the unit ends at
+    // once with that cause, however long it was to be. For good: no wait of this program follows.
+    const HidOpened reading = pipeBackend.Open(Utf8(silent.name), HidAccess::Read);
+    QVERIFY(reading.handle != kInvalidHidHandle);
+    std::thread([] {
+        Sleep(100);
+        EndDeviceWaits(WindowsError(ERROR_SHUTDOWN_IN_PROGRESS));
+    }).detach();
+    waited.restart();
+    uint8_t answer[65];
+    const HidTransfer ended = pipeBackend.Read(reading.handle, answer, 65, 10000);
+    QCOMPARE(ended.moved, -1);
+    QCOMPARE(QString::fromStdString(ended.error.message()),
+             QString::fromStdString(WindowsError(ERROR_SHUTDOWN_IN_PROGRESS).message()));
+    QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
+    pipeBackend.Close(reading.handle);
     // A unit pulled out mid-transfer is told as such on every platform.
     QVERIFY(WindowsError(ERROR_DEVICE_NOT_CONNECTED) == std::errc::no_such_device
             && WindowsError(ERROR_OPERATION_ABORTED) == std::errc::operation_canceled);
@@ -104,6 +237,36 @@ void UnitHoldIsSystemWide()
     }
     QCOMPARE(TakenElsewhere(name), DWORD(WAIT_OBJECT_0)); // let go of, not abandoned
     QVERIFY(UnitLock(identity).Held());
+    // The hold is the device's own: a second program is refused though the first could not read
+    // the serial number, and twins with one serial number are held side by side.
+    QTemporaryDir units;
+    const std::string twin = UnitFile(units, "twin-a"), other = UnitFile(units, "twin-b");
+    TestHidClass unread, read;
+    unread.answers = {{twin, Extender("")}};
+    read.answers = {{twin, Extender("TWIN")}, {other, Extender("TWIN")}};
+    WinHidBackend first(unread), second(read);
+    const HidClaim firstHold = first.Claim(twin);
+    QVERIFY(firstHold.handle != kInvalidHidHandle);
+    QVERIFY(second.Claim(twin).Held());
+    const HidClaim twinHold = second.Claim(other);
+    QVERIFY(twinHold.handle != kInvalidHidHandle);
+    first.Close(firstHold.handle);
+    second.Close(twinHold.handle);
+    // Named from the device instance ID that a unit's path names.
+    QCOMPARE(QString::fromStdString(DeviceInstanceId("\\\\?\\HID#VID_051A&PID_511B#7&1a2b&0&0000#"
+                                                     "{4d1e55b2-f16f-11cf-88cb-001111000030}")),
+             "hid\\vid_051a&pid_511b\\7&1a2b&0&0000");
+}
+
+std::optional<bool> EndTheSession(PerformanceTool& tool)
+{
+    const auto window = reinterpret_cast<HWND>(tool.winId());
+    MSG query{window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, 0, {}};
+    qintptr answer = TRUE;
+    const bool held = tool.OnSessionEnd(&query, &answer) && answer == FALSE;
+    MSG end{window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, 0, {}};
+    tool.OnSessionEnd(&end, &answer);
+    return held;
 }
 
 const QString kFolderWriteCause =
@@ -111,7 +274,9 @@ const QString kFolderWriteCause =
               kFolderReadCause = QString::fromStdString(
                   std::make_error_code(std::errc::permission_denied).message()),
               kUnderAFileCause = QString::fromStdString(
-                  std::make_error_code(std::errc::no_such_file_or_directory).message());
+                  std::make_error_code(std::errc::no_such_file_or_directory).message()),
+              kMissingFolderCause =
+                  QString::fromStdString(WindowsError(ERROR_PATH_NOT_FOUND).message());
 const QString kNoAccessAdvice = "another program may have opened the unit for itself: close it, "
                                 "or plug the unit in again";
 
@@ -122,7 +287,7 @@ void AddLogWriteFailureRows()
     };
     QTest::newRow("held open by another program") << "BIT.txt" << cause(ERROR_SHARING_VIOLATION);
     QTest::newRow("folder") << "folder" << kFolderWriteCause;
-    QTest::newRow("missing folder") << "no/such/log" << cause(ERROR_PATH_NOT_FOUND);
+    QTest::newRow("missing folder") << "no/such/log" << kMissingFolderCause;
 }
 
 // Windows has no limit on a file's size per program; it refuses a file that another program
@@ -151,6 +316,11 @@ QString ProgramSettingsFile(const QString&)
     return qEnvironmentVariable("APPDATA") + "/TorvanReader/TorvanReader.ini";
 }
 
+QString ProgramDemoHistory(const QString&)
+{
+    return history::UserFile(true); // the user's, which this program shares
+}
+
 // Adds change to what the program's CreateProcess is given, after what is there already.
 static void ChangeCreation(QProcess& program,
                            std::function<void(QProcess::CreateProcessArguments*)> change)
@@ -163,12 +333,14 @@ static void ChangeCreation(QProcess& program,
     });
 }
 
-// A console of its own, so that its stop events reach it alone.
+// A console of its own, so that its stop events reach it alone, and a process group of its own,
+// as a script or a service starts it, which leaves Ctrl-C to be asked for again.
 void ReadyForStop(QProcess& program)
 {
     ChangeCreation(program, [](auto* arguments) {
         // Qt asks for no console when this program has none; a new console is asked for instead.
-        arguments->flags = (arguments->flags & ~DWORD(CREATE_NO_WINDOW)) | CREATE_NEW_CONSOLE;
+        arguments->flags = (arguments->flags & ~DWORD(CREATE_NO_WINDOW)) | CREATE_NEW_CONSOLE
+                           | CREATE_NEW_PROCESS_GROUP;
     });
 }
 
@@ -191,7 +363,8 @@ bool TakesStops(const QProcess& program)
 const bool kTakesStopsSeenAtStart = false;
 
 // Ctrl-C, as the program is on no terminal: it stops as on Ctrl-Break. Wine 8 sends no other
-// console event (GenerateConsoleCtrlEvent refuses Ctrl-Break).
+// console event (GenerateConsoleCtrlEvent refuses Ctrl-Break). Sent to the program's process
+// group, it reaches a program that asked for Ctrl-C again there (TakeStopRequests).
 bool SendStop(const QProcess& program)
 {
     QProcess helper;
@@ -201,6 +374,47 @@ bool SendStop(const QProcess& program)
     if (!sent)
         qWarning("%s", helper.readAllStandardError().constData());
     return sent;
+}
+
+// The console is this suite's own, new, so that it outlives the program and its screen can be read.
+// Wine gives a console a screen only on a display: without one there is nothing to read.
+std::optional<QString> ConsoleScreen(const QString& program, const QStringList& arguments)
+{
+    const DWORD streams[]{STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE before[3];
+    for (int i = 0; i < 3; ++i)
+        before[i] = GetStdHandle(streams[i]);
+    const auto restore = qScopeGuard([&] {
+        FreeConsole();
+        AttachConsole(ATTACH_PARENT_PROCESS); // the console the suite was started on, if any
+        for (int i = 0; i < 3; ++i)
+            SetStdHandle(streams[i], before[i]);
+    });
+    FreeConsole();
+    if (!AllocConsole())
+        return QString("no console could be made: error %1").arg(GetLastError());
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherited, OPEN_EXISTING, 0, nullptr);
+    const auto closeScreen = qScopeGuard([screen] { CloseHandle(screen); });
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(screen, &info))
+        return std::nullopt;
+    QProcess run;
+    ChangeCreation(run, [screen](auto* creation) {
+        creation->flags &= ~DWORD(CREATE_NO_WINDOW | CREATE_NEW_CONSOLE);
+        creation->startupInfo->hStdOutput = screen;
+        creation->startupInfo->hStdError = screen;
+    });
+    run.start(program, arguments);
+    if (!run.waitForFinished(10000))
+        return "the program did not end: " + run.errorString();
+    GetConsoleScreenBufferInfo(screen, &info);
+    std::wstring shown(size_t(info.dwSize.X) * size_t(info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown.data(), DWORD(shown.size()), COORD{0, 0}, &read);
+    return QString::fromWCharArray(shown.data(), int(read));
 }
 
 // The pipe's reading end is this program's; the program writes into a handle it inherits.

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The portable zip under Wine, in a Wine prefix of its own: unpacked into a folder of the user's
+# choosing, with nothing installed, torvanreader-cli.exe answers with the version and the demo
+# draws its windows, from the unpacked files alone.
+#   check-portable.sh ZIP WORK_DIR VERSION
+set -euo pipefail
+zip=$(realpath "$1")
+shift
+# shellcheck source=tests/windows/package-test.sh
+source "$(dirname "$0")/package-test.sh" "$@"
+tools="$drive/My Tools"
+mkdir -p "$tools"
+(cd "$tools" && cmake -E tar xf "$zip")
+folder=$tools/TorvanReader
+answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
+[ "$answer" = "torvanreader-cli $version" ] || fail "torvanreader-cli.exe --version said '$answer'"
+(cd "$work" && QT_QPA_PLATFORM=offscreen "$runner" "$folder/torvanreader-demo.exe" --screenshot shots) ||
+    fail "the unpacked torvanreader-demo.exe exited with $?"
+[ -s "$work/shots/main-window.png" ] || fail "the unpacked demo drew no main window"
+echo "portable: torvanreader-cli $version and the demo ran from the unpacked zip alone"
