@@ -14,7 +14,7 @@
 #include <fstream>
 #include <sys/resource.h>
 
-#include "RealTimeCli.h"
+#include "InProcessCli.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimUnits.h"
 
@@ -64,7 +64,7 @@ Measured Flash(int count, const QString& image, bool all)
     Measured measured;
     const double cpuBefore = CpuMs();
     const auto start = Clock::now();
-    measured.complete = RunCliInRealTime(wire, arguments, text) == 0;
+    measured.complete = RunInProcess(wire, arguments, text) == 0;
     measured.runMs = Ms(Clock::now() - start);
     measured.cpuMsPerUnit = (CpuMs() - cpuBefore) / count;
     for (int unit = 0; unit < count; ++unit) {

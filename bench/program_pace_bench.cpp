@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "RealTimeCli.h"
+#include "InProcessCli.h"
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
 #include "device/RecordingBackend.h"
@@ -71,7 +71,7 @@ bool ShowPace(const char* what, const RecordingBackend& wire, int blocks)
 int RunCliFlash(IHidBackend& wire, const QString& path)
 {
     QString said;
-    return RunCliInRealTime(wire, {"flash", "--to", "local", "--yes", path}, said);
+    return RunInProcess(wire, {"flash", "--to", "local", "--yes", path}, said);
 }
 
 } // namespace

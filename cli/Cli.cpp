@@ -250,7 +250,8 @@ QString Help(const Command* command)
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
             "file cannot be used (an image, or the update history); 4 refused by the guard or by "
             "the user; 5 a burn-in sample failed. Of several units (--all, or --serial more than "
-            "once): 0 when every unit ended 0, else the worst of their codes, in the order 5, 1, 4, "
+            "once): 0 when every unit ended 0, else the worst of their codes, in the order 5, 1, "
+            "4, "
             "3, 2. check exits as a monitoring plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.");
         commands = "\nCommands:\n";
         for (const Command& each : Commands())

@@ -127,7 +127,8 @@ int InfoOf(Session& session)
         if ((block || marked) && !session.Json())
             session.Data(firmware::IdentificationLine(chip, block, marked));
         if (block)
-            revisions << QString::fromStdString(block->ChipTypeName() + " " + block->RevisionText());
+            revisions << QString::fromStdString(block->ChipTypeName() + " "
+                                                + block->RevisionText());
     }
     chips["incomplete_image"] = incomplete;
     if (marks.State(frames::Chip::Local) == firmware::MarkState::Unknown)
