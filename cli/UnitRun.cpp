@@ -1,7 +1,6 @@
 #include "cli/UnitRun.h"
 
-#include <QThread>
-
+#include "cli/AtOnce.h"
 #include "cli/Summary.h"
 
 namespace cli {
@@ -37,24 +36,15 @@ std::vector<UnitResult> UnitRun::Run(const std::function<int(Session&)>& job)
     for (size_t index = 0; index < m_units.size(); ++index)
         sessions.push_back(std::make_unique<Session>(m_parent, *this, index, m_units[index]));
     std::vector<UnitResult> results(m_units.size());
-    // Qt's threads: what Qt keeps per thread (a regular expression's stack) is let go of as Qt
-    // expects when each ends, where a thread of the C++ library's crashes on Windows.
-    std::vector<std::unique_ptr<QThread>> threads;
     m_parent.WarnThrough(this);
-    for (size_t index = 0; index < m_units.size(); ++index) {
-        threads.emplace_back(QThread::create([this, &job, &results,
-                                              unit = std::move(sessions[index]), index]() mutable {
-            const auto start = unit->Ctx().now();
-            const int code = job(*unit);
-            results[index] = {
-                m_units[index], code, unit->Result(),
-                std::chrono::duration_cast<std::chrono::milliseconds>(unit->Ctx().now() - start)};
-            unit.reset();
-        }));
-        threads.back()->start();
-    }
-    for (const std::unique_ptr<QThread>& thread : threads)
-        thread->wait();
+    AtOnce(m_units.size(), [&](size_t index) {
+        std::unique_ptr<Session> unit = std::move(sessions[index]);
+        const auto start = unit->Ctx().now();
+        const int code = job(*unit);
+        results[index] = {
+            m_units[index], code, unit->Result(),
+            std::chrono::duration_cast<std::chrono::milliseconds>(unit->Ctx().now() - start)};
+    });
     m_parent.WarnThrough(nullptr);
     std::lock_guard lock(m_output);
     EraseBlock(); // each bar as it ended, then the rest stays as it is

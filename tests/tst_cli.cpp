@@ -44,6 +44,10 @@ struct Racked { QString arguments; QString units; int code; std::vector<Ended> e
 // terminal with the keys typed, and the questions asked.
 struct BurnedIn { QString arguments; QString units; int code; std::vector<int> codes; QString logs;
                   bool terminal = false; QString keys = {}; int questions = 0; };
+// The metrics or the report of the units chosen, each read on a thread of its own: the arguments,
+// what each unit of a rack meets (Racked's letters), the exit code, each unit's state ('1' read,
+// 'h' in use and sent nothing, '-' left out) and what is said.
+struct Monitored { QString arguments; QString units; int code; QString read; QString said = {}; };
 // clang-format on
 
 constexpr int kRackSize = 8;
@@ -579,6 +583,70 @@ private slots:
             QCOMPARE(rack.Commands(unit).empty(), code < 0 || code == 1 || code == 4);
         }
         QVERIFY(!QFile::exists("BIT.txt"));
+    }
+
+    // The metrics and the report read the units the options choose, every one present where none
+    // is named, each unit at the same time as the others; a unit another program holds is
+    // reported in use and sent nothing. The plugin's check looks at one unit alone.
+    void monitorsTheUnitsChosen_data()
+    {
+        const QString metrics = " status --format prometheus";
+        // clang-format off
+        AddRows<Monitored>({
+            {"every unit present", {metrics.trimmed(), "........", 0, "11111111"}},
+            {"--all, one held", {"--all" + metrics, "..h.....", 0, "11h11111"}},
+            {"two serial numbers", {"--serial U2 --serial U5" + metrics, "........", 0, "-1--1---"}},
+            {"one of them absent", {"--serial U2 --serial U9" + metrics, "........", 0, "-1------",
+                "no extender with serial number U9"}},
+            {"the report of a unit", {"--device sim:unit3 report --output -", "........", 0, "--1-----",
+                "Extenders\n=========\n1 found."}},
+            {"the report of every unit", {"report --output -", ".h......", 0, "1h111111",
+                "Extenders\n=========\n8 found."}},
+            {"check on several units", {"--all check", "........", 3, "--------",
+                "TORVANREADER UNKNOWN - check looks at one extender"}}});
+        // clang-format on
+    }
+    void monitorsTheUnitsChosen()
+    {
+        QFETCH(Monitored, row);
+        Rack rack;
+        QCOMPARE(RunCli(*rack.wire, "--device sim:unit8 status --format prometheus").code, 0);
+        const Payloads alone = rack.Commands(7); // what a unit read alone is sent
+        rack.wire->Clear();
+        for (int unit = 0; unit < kRackSize; ++unit) {
+            rack.Meets(unit, row.units[unit]);
+            rack.units[size_t(unit)]->SetFaults({.latencyMs = 2}); // each read takes its time
+        }
+        const CliResult run = RunCli(*rack.wire, row.arguments);
+        QCOMPARE(run.code, row.code);
+        QVERIFY2((run.out + run.err).contains(row.said), qPrintable(run.out + run.err));
+        using std::chrono::steady_clock;
+        std::vector<std::pair<steady_clock::time_point, steady_clock::time_point>> reads;
+        for (int unit = 0; unit < kRackSize; ++unit) {
+            const QString serial = QString("U%1").arg(unit + 1);
+            const QChar state = row.read[unit];
+            if (row.arguments.contains("prometheus")) {
+                const QString labels =
+                    QString(R"({serial="%1",path="sim:unit%2"})").arg(serial).arg(unit + 1);
+                QCOMPARE(
+                    run.out.contains("torvanreader_up" + labels + (state == '1' ? " 1" : " 0")),
+                    state != '-');
+                QCOMPARE(run.out.contains("torvanreader_in_use" + labels + " 1"), state == 'h');
+            }
+            QCOMPARE(rack.Commands(unit), state == '1' ? alone : Payloads());
+            std::vector<steady_clock::time_point> sent;
+            for (const RecordingBackend::Record& record : rack.wire->Records()) {
+                if (record.path == Rack::Path(unit))
+                    sent.push_back(record.time);
+            }
+            if (!sent.empty())
+                reads.emplace_back(sent.front(), sent.back());
+        }
+        // At once: every unit's first command went before every other's last.
+        for (const auto& [first, last] : reads) {
+            for (const auto& other : reads)
+                QVERIFY(first < other.second);
+        }
     }
 
     // The program itself, stopped as the system asks. A command whose output nobody reads
