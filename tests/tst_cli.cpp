@@ -8,6 +8,8 @@
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/UserSettings.h"
 #include "history/Formats.h"
+#include "history/Keeper.h"
+#include "history/Store.h"
 
 namespace {
 
@@ -67,6 +69,8 @@ struct Rack {
     std::vector<std::unique_ptr<SimExtender>> units;
     std::unique_ptr<SimUnits> pc;
     std::unique_ptr<RecordingBackend> wire;
+    const QString history = dir.dir.filePath("history.sqlite");
+    const history::Keeper keeper{history, {}};
 
     Rack()
     {
@@ -510,6 +514,16 @@ private slots:
             for (size_t block = 1; block < blocks.size(); ++block)
                 QVERIFY(blocks[block] - blocks[block - 1] >= firmware::kBlockPeriod);
             const bool torn = sent.size() >= 3 && !result.startsWith("completed");
+            // Its history row, from its own thread: its own serial number and path, ended.
+            const std::vector<history::Row> rows =
+                history::Read(rack.history, {.serials = {serial}}).rows;
+            QCOMPARE(rows.size(), size_t(sent.size() >= 3 ? 1 : 0));
+            if (!rows.empty()) {
+                QCOMPARE(rows[0].path, QString("sim:unit%1").arg(unit + 1));
+                QCOMPARE(rows[0].outcome, result.startsWith("completed") ? history::kCompleted
+                                          : result.startsWith("stopped") ? history::kStopped
+                                                                         : history::kFailed);
+            }
             QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toStringList(),
                      torn ? QStringList{QString("sim:unit%1").arg(unit + 1)} : QStringList{});
             if (row.terminal && result == "completed") // its bar, as it ended
