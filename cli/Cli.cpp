@@ -109,14 +109,14 @@ const std::vector<Option>& Options()
         {"format",
          "FORMAT",
          {"prometheus"},
-         "status: print the metrics of every extender (or the one named) in Prometheus' text "
-         "format, for node_exporter's or windows_exporter's textfile collector."},
+         "status: print the metrics of every extender (or those named), all read at once, in "
+         "Prometheus' text format, for node_exporter's or windows_exporter's textfile "
+         "collector."},
         {"output",
          "FILE",
          {},
          "status --format prometheus: write the metrics to FILE, replaced whole (written beside "
-         "it, "
-         "then renamed); report: write the report to FILE, - for standard output."},
+         "it, then renamed); report: write the report to FILE, - for standard output."},
         {"warn-level",
          "RANGE",
          {},
@@ -194,7 +194,8 @@ const std::vector<Command>& Commands()
          {},
          "",
          {"output", "yes"},
-         "Write a support report: the program, this PC, every extender, the settings.",
+         "Write a support report: the program, this PC, every extender (or those named), the "
+         "settings, the update history.",
          Report},
     };
     return commands;
