@@ -336,6 +336,7 @@ struct CliResult {
     int code;
     QString out, err;
     std::chrono::milliseconds took;
+    QStringList holds; // of the end of the user's session: each reason, empty when let go of
 };
 
 // One run of torvanreader-cli on fake time that the clock follows, stopped by Ctrl-C after a
@@ -421,10 +422,16 @@ inline CliResult RunCli(
                         },
                     .clock = [line] { return line->clock.Reader()(); }};
             },
-        .history = [](bool) { // the rig's
-            const auto kept = history::Keeper::Current();
-            return kept ? kept->File() : QString();
-        }};
+        .history =
+            [](bool) { // the rig's
+                const auto kept = history::Keeper::Current();
+                return kept ? kept->File() : QString();
+            },
+        .holdSessionEnd =
+            [&](const QString& reason) {
+                std::lock_guard lock(looking);
+                result.holds << reason;
+            }};
     const milliseconds* const outside = std::exchange(tFakeNow, &now);
     context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);

@@ -497,6 +497,7 @@ private slots:
         QCOMPARE(run.code, row.code);
         QCOMPARE(run.err.count("[y/N]"), row.questions);
         const std::map<QString, QStringList> summary = SummaryRows(run.out);
+        bool erased = false;
         for (int unit = 0; unit < kRackSize; ++unit) {
             const QString serial = QString("U%1").arg(unit + 1);
             const Ended& ended = row.ends[size_t(unit)];
@@ -528,7 +529,11 @@ private slots:
                      torn ? QStringList{QString("sim:unit%1").arg(unit + 1)} : QStringList{});
             if (row.terminal && result == "completed") // its bar, as it ended
                 QVERIFY(run.err.contains(serial + ": [####################] 100%  64/64 blocks"));
+            erased = erased || sent.size() >= 3;
         }
+        // The end of the user's session held once while any unit streams, let go of after the last.
+        if (erased)
+            QCOMPARE(run.holds, (QStringList{firmware::kSessionEndHold, ""}));
         if (!row.absent.isEmpty())
             QCOMPARE(summary.at(row.absent),
                      (QStringList{"1", "no extender with serial number " + row.absent}));
