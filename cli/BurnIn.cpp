@@ -90,15 +90,24 @@ std::variant<Plan, QString> ReadPlan(const QCommandLineParser& options)
 }
 
 // A unit's name in a file name: its serial number, with the end of its path where another unit
-// tells the same one or where it tells none, and nothing a file name may not hold.
+// tells the same one or where it tells none, and nothing a file name may not hold. No regular
+// expression: this runs on the unit's thread, and what Qt keeps per thread for one (the matcher's
+// stack) holds up the program's end on Windows.
 QString FileNameOf(const CHidIO::Unit& unit)
 {
     QStringList parts;
     if (!unit.attributes.serial.empty())
         parts << QString::fromStdString(unit.attributes.serial);
-    if (unit.serialShared || parts.isEmpty())
-        parts << QString::fromStdString(unit.path).section(QRegularExpression("[/\\\\]"), -1);
-    return parts.join('-').replace(QRegularExpression(R"([\x00-\x1f/\\:*?"<>|])"), "_");
+    if (unit.serialShared || parts.isEmpty()) {
+        const QString path = QString::fromStdString(unit.path);
+        parts << path.mid(std::max(path.lastIndexOf('/'), path.lastIndexOf('\\')) + 1);
+    }
+    QString name = parts.join('-');
+    for (QChar& character : name) {
+        if (character.unicode() < 0x20 || QString(R"(/\:*?"<>|)").contains(character))
+            character = '_';
+    }
+    return name;
 }
 
 // The log of one unit of several: BIT-SIM0001.txt where BIT.txt would be.
