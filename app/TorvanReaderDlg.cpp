@@ -16,6 +16,7 @@
 #include "burnin/ClockReading.h"
 #include "device/StatusRegister.h"
 #include "firmware/UserSettings.h"
+#include "history/Keeper.h"
 #include "monitor/SupportReport.h"
 #include "ui/DialogUnits.h"
 #include "ui/Picture.h"
@@ -351,8 +352,10 @@ QString CTorvanReaderDlg::SupportReport()
         else
             reading.why = "the window reads only the unit it has open";
     }
+    const auto history = history::Keeper::Current();
     return monitor::SupportReport({"torvanreader", FormatTimeStamp(ReadLocalClock()),
-                                   QString::fromStdString(m_channel.Transport().Backend().Name())},
+                                   QString::fromStdString(m_channel.Transport().Backend().Name()),
+                                   history ? history->File() : QString()},
                                   readings);
 }
 

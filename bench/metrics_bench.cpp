@@ -1,7 +1,7 @@
 // How long `torvanreader-cli status --format prometheus` takes to read and print every unit's
 // metrics, in process, over one and eight simulated units answering after 1 ms: each unit is
 // opened, given the connect check, read (ten status registers, two identifications) and let go of
-// in turn.
+// on a thread of its own, all at once.
 //   build/release/bench/bench_metrics [runs]
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include "InProcessCli.h"
 #include "app/PerformanceTool.h"
 #include "app/TorvanReaderDlg.h"
-#include "cli/Cli.h"
 #include "device/RecordingBackend.h"
 #include "device/sim/SimExtender.h"
 #include "firmware/FirmwarePage.h"
@@ -70,21 +70,8 @@ bool ShowPace(const char* what, const RecordingBackend& wire, int blocks)
 // torvanreader-cli flash --yes of the file into the local chip, in real time.
 int RunCliFlash(IHidBackend& wire, const QString& path)
 {
-    QString text;
-    QTextStream out(&text);
-    QTextStream err(&text);
-    std::atomic<cli::Stop> stop{cli::Stop::None};
-    using namespace std::chrono;
-    cli::Context context{
-        .backend = [&](bool) -> IHidBackend& { return wire; },
-        .out = out,
-        .err = err,
-        .readLine = [](milliseconds) { return std::optional<QString>(); },
-        .stop = stop,
-        .now = [] { return duration_cast<microseconds>(steady_clock::now().time_since_epoch()); },
-        .sleep = PreciseSleep, // as the program sleeps on this platform
-    };
-    return cli::Run({"torvanreader-cli", "flash", "--to", "local", "--yes", path}, context);
+    QString said;
+    return RunInProcess(wire, {"flash", "--to", "local", "--yes", path}, said);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // burn-in: the Burn-In Test page's run from the command line: the same samples, counting and log,
 // a line per sample and a summary at the end.
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -9,6 +10,7 @@
 #include "burnin/BurnInLog.h"
 #include "burnin/BurnInSession.h"
 #include "cli/Session.h"
+#include "cli/UnitRun.h"
 
 namespace cli {
 namespace {
@@ -82,8 +84,39 @@ std::variant<Plan, QString> ReadPlan(const QCommandLineParser& options)
     if (QString wrong = UsageError(options, period, duration); !wrong.isEmpty())
         return wrong;
     const std::chrono::milliseconds length = *Period(period);
+    const QString log = options.isSet("log") ? options.value("log") : burnin::kLogFileName;
     return Plan{length, duration ? std::optional(*duration / length) : std::nullopt,
-                options.isSet("log") ? options.value("log") : burnin::kLogFileName};
+                options.isSet("log-dir") ? QDir(options.value("log-dir")).filePath(log) : log};
+}
+
+// A unit's name in a file name: its serial number, with the end of its path where another unit
+// tells the same one or where it tells none, and nothing a file name may not hold. No regular
+// expression: this runs on the unit's thread, and what Qt keeps per thread for one (the matcher's
+// stack) holds up the program's end on Windows.
+QString FileNameOf(const CHidIO::Unit& unit)
+{
+    QStringList parts;
+    if (!unit.attributes.serial.empty())
+        parts << QString::fromStdString(unit.attributes.serial);
+    if (unit.serialShared || parts.isEmpty()) {
+        const QString path = QString::fromStdString(unit.path);
+        parts << path.mid(std::max(path.lastIndexOf('/'), path.lastIndexOf('\\')) + 1);
+    }
+    QString name = parts.join('-');
+    for (QChar& character : name) {
+        if (character.unicode() < 0x20 || QString(R"(/\:*?"<>|)").contains(character))
+            character = '_';
+    }
+    return name;
+}
+
+// The log of one unit of several: BIT-SIM0001.txt where BIT.txt would be.
+QString UnitLog(const QString& log, const CHidIO::Unit& unit)
+{
+    const QFileInfo file(log);
+    const QString suffix = file.suffix().isEmpty() ? QString() : "." + file.suffix();
+    return log.chopped(file.fileName().size()) + file.completeBaseName() + "-" + FileNameOf(unit)
+           + suffix;
 }
 
 // What a run found, for its summary.
@@ -136,13 +169,17 @@ int BurnInRun::TakeLog()
 }
 
 // The page's Start empties BIT.txt, in front of its user; a command may run unattended, so a log
-// that holds entries, BIT.txt as any other, is kept unless the user says otherwise.
+// that holds entries, BIT.txt as any other, is kept unless the user says otherwise. Units run at
+// once are asked once for all their logs.
 bool BurnInRun::AskToEmpty()
 {
     const QFileInfo log(m_plan.log);
     if (!log.isFile() || log.size() == 0 || m_session.Options().isSet("yes"))
         return true;
-    return m_session.Ask(m_plan.log + " already holds a log. Empty it and start the run?");
+    return m_session.Ask(m_session.Unit()
+                             ? "A unit's log already holds entries. Empty each log that does and "
+                               "start the runs?"
+                             : m_plan.log + " already holds a log. Empty it and start the run?");
 }
 
 void BurnInRun::SampleUntilEnd()
@@ -233,6 +270,7 @@ int BurnInRun::Summary()
         }
     }
     summary["failed"] = QJsonArray::fromStringList(failedKeys);
+    const QString verdict = failed.isEmpty() ? "no sample failed" : "failed: " + failed.join(", ");
     if (m_session.Json())
         m_session.Data(summary);
     else
@@ -243,7 +281,12 @@ int BurnInRun::Summary()
                 .arg(counts.join(", "))
                 .arg(m_tally.entries)
                 .arg(m_plan.log)
-                .arg(failed.isEmpty() ? "no sample failed" : "failed: " + failed.join(", ")));
+                .arg(verdict));
+    Outcome& outcome = m_session.Result();
+    outcome.counted = "samples";
+    outcome.count = m_tally.samples;
+    if (m_tally.code == kDone)
+        outcome.result = "ended (" + m_tally.ended + "), " + verdict;
     // The verdict on the unit comes first; a run that could not be done as asked (the device gone,
     // the log not written) is not a clean one either.
     if (!failed.isEmpty())
@@ -258,13 +301,21 @@ int BurnIn(Session& session)
     std::variant<Plan, QString> plan = ReadPlan(session.Options());
     if (const QString* wrong = std::get_if<QString>(&plan))
         return session.Fail(kUsage, *wrong);
-    BurnInRun run(session, std::get<Plan>(std::move(plan)));
-    if (const int refused = run.TakeLog())
-        return refused;
-    if (const int opened = session.Open())
-        return opened;
-    run.SampleUntilEnd();
-    return run.Summary();
+    // A folder that cannot be made is told by the log's first write, with the system's cause.
+    if (session.Options().isSet("log-dir"))
+        QDir().mkpath(session.Options().value("log-dir"));
+    return OnUnits(session, [&](Session& unit) {
+        Plan own = std::get<Plan>(plan);
+        if (unit.Unit())
+            own.log = UnitLog(own.log, *unit.Unit());
+        BurnInRun run(unit, std::move(own));
+        if (const int refused = run.TakeLog())
+            return refused;
+        if (const int opened = unit.Open())
+            return opened;
+        run.SampleUntilEnd();
+        return run.Summary();
+    });
 }
 
 } // namespace cli

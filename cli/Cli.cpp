@@ -2,6 +2,7 @@
 
 #include "burnin/BurnInSession.h"
 #include "cli/Session.h"
+#include "cli/UnitSelection.h"
 #include "device/DeviceIds.h"
 #include "failsafe/FailSafeSetting.h"
 #include "history/Keeper.h"
@@ -50,7 +51,9 @@ const std::vector<Option>& Options()
         {"serial",
          "SERIAL",
          {},
-         "The extender with serial number SERIAL (see list), wherever it is plugged in."},
+         "The extender with serial number SERIAL (see list), wherever it is plugged in; given "
+         "more than once, each of those extenders at once."},
+        {"all", {}, {}, "Every extender present, each at once, with a summary at the end."},
         {"wait",
          "SECONDS",
          {},
@@ -82,7 +85,9 @@ const std::vector<Option>& Options()
          "FILE",
          {},
          "The log file, emptied when the run starts (BIT.txt when not given); one that holds "
-         "entries only after a yes, or with --yes."},
+         "entries only after a yes, or with --yes. Of several units, each logs in FILE with its "
+         "serial number added: BIT-SERIAL.txt."},
+        {"log-dir", "DIR", {}, "The folder of the log or logs (the current one when not given)."},
         {"wire-quality", "N", wireQualities,
          "Fail-safe wire quality threshold: " + Listed(wireQualities) + "."},
         {"video-ber", "E", videoBitErrors,
@@ -98,14 +103,14 @@ const std::vector<Option>& Options()
         {"format",
          "FORMAT",
          {"prometheus"},
-         "status: print the metrics of every extender (or the one named) in Prometheus' text "
-         "format, for node_exporter's or windows_exporter's textfile collector."},
+         "status: print the metrics of every extender (or those named), all read at once, in "
+         "Prometheus' text format, for node_exporter's or windows_exporter's textfile "
+         "collector."},
         {"output",
          "FILE",
          {},
          "status --format prometheus: write the metrics to FILE, replaced whole (written beside "
-         "it, "
-         "then renamed); report: write the report to FILE, - for standard output."},
+         "it, then renamed); report: write the report to FILE, - for standard output."},
         {"warn-level",
          "RANGE",
          {},
@@ -125,7 +130,7 @@ const std::vector<Option>& Options()
 
 const QStringList& GlobalOptions()
 {
-    static const QStringList global{"device", "serial", "wait", "demo",
+    static const QStringList global{"device", "serial", "all",  "wait",   "demo",
                                     "json",   "quiet",  "help", "version"};
     return global;
 }
@@ -156,7 +161,7 @@ const std::vector<Command>& Commands()
         {"burn-in",
          {},
          "",
-         {"period", "duration", "log", "yes"},
+         {"period", "duration", "log", "log-dir", "yes"},
          "Run a burn-in test and log its failures.",
          BurnIn},
         {"fail-safe",
@@ -183,7 +188,8 @@ const std::vector<Command>& Commands()
          {},
          "",
          {"output", "yes"},
-         "Write a support report: the program, this PC, every extender, the settings.",
+         "Write a support report: the program, this PC, every extender (or those named), the "
+         "settings, the update history.",
          Report},
     };
     return commands;
@@ -238,8 +244,10 @@ QString Help(const Command* command)
             "Diagnose and maintain an HDBaseT extender pair from scripts and terminals.\n\n"
             "Exit codes: 0 done; 1 device missing, refusing or not answering; 2 usage; 3 the "
             "file cannot be used (an image, or the update history); 4 refused by the guard or by "
-            "the user; 5 a burn-in sample "
-            "failed. check exits as a monitoring plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.");
+            "the user; 5 a burn-in sample failed. Of several units (--all, or --serial more than "
+            "once): 0 when every unit ended 0, else the worst of their codes, in the order 5, 1, "
+            "4, "
+            "3, 2. check exits as a monitoring plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.");
         commands = "\nCommands:\n";
         for (const Command& each : Commands())
             commands += QString("  %1  %2\n").arg(each.name, -10).arg(each.summary);
@@ -291,8 +299,8 @@ int Run(const QStringList& arguments, Context& context)
             && !found->optional.contains(option))
             return usage(QString("--%1 is not an option of %2").arg(option, found->name));
     }
-    if (parser.isSet("device") && parser.isSet("serial"))
-        return usage("--device and --serial name the extender each; give one of them");
+    if (const QString conflict = UnitSelection(parser).Conflict(); !conflict.isEmpty())
+        return usage(conflict);
     bool seconds = true;
     if (parser.isSet("wait") && (parser.value("wait").toUInt(&seconds) > kLongestWait || !seconds))
         return usage(QString("--wait takes whole seconds up to %1, not '%2'")

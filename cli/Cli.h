@@ -28,6 +28,13 @@ enum Exit { kDone = 0, kDevice = 1, kUsage = 2, kFile = 3, kRefused = 4, kFailed
 // SIGTERM / SIGHUP (a shutdown, a closed ssh session), which nobody is there to take back.
 enum class Stop { None, Interrupt, Terminate };
 
+// A unit's own time in a run on several units: its steady clock, its sleep and its local clock.
+struct Timeline {
+    std::function<std::chrono::microseconds()> now;
+    std::function<void(std::chrono::microseconds)> sleep;
+    BurnInClock clock;
+};
+
 // What a run of the program reaches: the program itself gives the real ones, tests their own.
 struct Context {
     // The back end: the extenders on this PC, or the simulated one of the demo. Called once.
@@ -50,6 +57,10 @@ struct Context {
     // Sleeps until handle turns ready or wait has passed; true when it is ready. kNoWaitHandle
     // only sleeps.
     std::function<bool(WaitHandle handle, std::chrono::milliseconds wait)> await = {};
+    // In a run on several units, each unit's thread takes its time from here, so that the time of
+    // one never moves with another's sleeps (a test's fake time). None: now, sleep and clock serve
+    // every thread, as the system's do.
+    std::function<Timeline()> unitTimeline = {};
     // The update history's file, the user's or the demo's; none where nothing is to be recorded.
     std::function<QString(bool demo)> history = {};
     // Holds off the end of the user's session, with the reason the system shows, while a job

@@ -2,6 +2,7 @@
 #include <QJsonArray>
 
 #include "cli/Session.h"
+#include "cli/UnitRun.h"
 #include "device/StatusRegister.h"
 #include "failsafe/FailSafeSetting.h"
 #include "firmware/FirmwareCommands.h"
@@ -99,13 +100,13 @@ void ShowStatus(Session& session, const status::Reading& r, const QString& time)
         session.Data(line);
 }
 
-} // namespace
-
-int Info(Session& session)
+// info on one unit.
+int InfoOf(Session& session)
 {
     if (const int opened = session.Open())
         return opened;
     QJsonObject chips;
+    QStringList revisions;
     QStringList silent;
     QJsonArray incomplete;
     const firmware::IncompleteMarks marks(session.Channel());
@@ -125,6 +126,9 @@ int Info(Session& session)
                          : QJsonValue();
         if ((block || marked) && !session.Json())
             session.Data(firmware::IdentificationLine(chip, block, marked));
+        if (block)
+            revisions << QString::fromStdString(block->ChipTypeName() + " "
+                                                + block->RevisionText());
     }
     chips["incomplete_image"] = incomplete;
     if (marks.State(frames::Chip::Local) == firmware::MarkState::Unknown)
@@ -133,15 +137,13 @@ int Info(Session& session)
                      + marks.Failure() + " cannot be read");
     if (session.Json())
         session.Data(chips);
+    session.Result().result = revisions.join(", ");
     return silent.isEmpty() ? kDone : session.Fail(kDevice, "the " + silent.join("; the "));
 }
 
-int Status(Session& session)
+// status on one unit, once or with --watch until a stop.
+int StatusOf(Session& session)
 {
-    if (session.Options().isSet("format"))
-        return Metrics(session);
-    if (session.Options().isSet("output"))
-        return session.Fail(kUsage, "--output goes with --format prometheus");
     if (const int opened = session.Open())
         return opened;
     Context& context = session.Ctx();
@@ -161,9 +163,73 @@ int Status(Session& session)
             ShowStatus(session, poll.Now(), watch ? FormatTimeStamp(context.clock()) : QString());
             shown = poll.Now();
         }
-        if (!watch || !session.WaitUntil(ticked + status::kPollTick))
-            return told.isEmpty() ? kDone : kDevice;
+        if (!watch || !session.WaitUntil(ticked + status::kPollTick)) {
+            if (!told.isEmpty()) {
+                session.Result().error = told.last();
+                return kDevice;
+            }
+            session.Result().result = poll.Now().linkUp ? "link up" : "link down";
+            return kDone;
+        }
     }
+}
+
+// apply on one unit.
+int ApplyTo(Session& session, frames::Chip chip)
+{
+    const QString to = session.Options().value("to");
+    session.Result().chip = to;
+    if (const int opened = session.Open())
+        return opened;
+    const firmware::IncompleteMarks marks(session.Channel());
+    if (const auto question = firmware::RestartQuestion(marks, chip);
+        question && !session.Options().isSet("yes") && !session.Ask(*question))
+        return session.Fail(
+            kRefused, "not restarted: "
+                          + (marks.State(chip) == firmware::MarkState::Unknown
+                                 ? "whether the last firmware update of the " + to
+                                       + " chip completed is not known: the marks in "
+                                       + marks.Failure() + " cannot be read"
+                                 : "the last firmware update of the " + to
+                                       + " chip did not complete: it holds an incomplete image")
+                          + (session.Ctx().terminal ? "" : " (--yes restarts it anyway)"));
+    return Restart(session, chip, QJsonObject{{"restarted", to}});
+}
+
+// fail-safe on one unit: the setting written, or the off setting twice.
+int Switch(Session& session, bool on, uint8_t setting)
+{
+    if (const int opened = session.Open())
+        return opened;
+    if (on ? !failsafe::SwitchOn(session.Channel(), setting)
+           : !failsafe::SwitchOff(session.Channel()))
+        return session.Fail(kDevice, failsafe::kFailedText
+                                         + (": the fail-safe setting ("
+                                            + CommandText(frames::FailSafeSetting(setting))
+                                            + ") failed: " + session.HowLastFailed()));
+    if (session.Json())
+        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"},
+                                 {"setting", QString::number(setting, 16)}});
+    else
+        session.Data(on ? failsafe::kEnabledText : failsafe::kDisabledText);
+    session.Result().result = on ? "on" : "off";
+    return kDone;
+}
+
+} // namespace
+
+int Info(Session& session)
+{
+    return OnUnits(session, InfoOf);
+}
+
+int Status(Session& session)
+{
+    if (session.Options().isSet("format"))
+        return Metrics(session);
+    if (session.Options().isSet("output"))
+        return session.Fail(kUsage, "--output goes with --format prometheus");
+    return OnUnits(session, StatusOf);
 }
 
 int Apply(Session& session)
@@ -171,22 +237,7 @@ int Apply(Session& session)
     const std::optional<frames::Chip> chip = ChipOption(session.Options().value("to"));
     if (!chip)
         return session.Fail(kUsage, "--to local or --to remote is needed");
-    if (const int opened = session.Open())
-        return opened;
-    const QString to = session.Options().value("to");
-    const firmware::IncompleteMarks marks(session.Channel());
-    if (const auto question = firmware::RestartQuestion(marks, *chip);
-        question && !session.Options().isSet("yes") && !session.Ask(*question))
-        return session.Fail(
-            kRefused, "not restarted: "
-                          + (marks.State(*chip) == firmware::MarkState::Unknown
-                                 ? "whether the last firmware update of the " + to
-                                       + " chip completed is not known: the marks in "
-                                       + marks.Failure() + " cannot be read"
-                                 : "the last firmware update of the " + to
-                                       + " chip did not complete: it holds an incomplete image")
-                          + (session.Ctx().terminal ? "" : " (--yes restarts it anyway)"));
-    return Restart(session, *chip, QJsonObject{{"restarted", to}});
+    return OnUnits(session, [chip](Session& unit) { return ApplyTo(unit, *chip); });
 }
 
 int Restart(Session& session, frames::Chip chip, const QJsonObject& json)
@@ -199,6 +250,7 @@ int Restart(Session& session, frames::Chip chip, const QJsonObject& json)
         session.Data(json);
     else
         session.Data(firmware::ResetDoneText(chip));
+    session.Result().result = "restarted";
     return kDone;
 }
 
@@ -228,22 +280,9 @@ int FailSafe(Session& session)
                             .arg(option, QStringList(values.begin(), values.end()).join(", ")));
         choices[i] = int(value - values.begin());
     }
-    if (const int opened = session.Open())
-        return opened;
     const uint8_t setting = on ? failsafe::SettingByte(true, choices[0], choices[1], choices[2])
                                : failsafe::kOffSetting;
-    if (on ? !failsafe::SwitchOn(session.Channel(), setting)
-           : !failsafe::SwitchOff(session.Channel()))
-        return session.Fail(kDevice, failsafe::kFailedText
-                                         + (": the fail-safe setting ("
-                                            + CommandText(frames::FailSafeSetting(setting))
-                                            + ") failed: " + session.HowLastFailed()));
-    if (session.Json())
-        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"},
-                                 {"setting", QString::number(setting, 16)}});
-    else
-        session.Data(on ? failsafe::kEnabledText : failsafe::kDisabledText);
-    return kDone;
+    return OnUnits(session, [=](Session& unit) { return Switch(unit, on, setting); });
 }
 
 } // namespace cli

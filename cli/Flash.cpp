@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "cli/Session.h"
+#include "cli/UnitRun.h"
 #include "firmware/FirmwareCommands.h"
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageFile.h"
@@ -74,14 +75,13 @@ void Progress(Session& session, const firmware::Update& update, std::chrono::mic
     } else if (session.Ctx().terminal && !session.Options().isSet("quiet")) {
         const double rate = elapsed.count() ? update.Count() * 1e6 / double(elapsed.count()) : 0;
         const long left = rate > 0 ? std::lround((update.Blocks() - update.Count()) / rate) : 0;
-        session.Ctx().err << QString("\r[%1%2] %3%  %4/%5 blocks  %6 blocks/s  %7 s left ")
-                                 .arg(QString(percent / 5, '#'), QString(20 - percent / 5, '.'))
-                                 .arg(percent, 3)
-                                 .arg(update.Count())
-                                 .arg(update.Blocks())
-                                 .arg(int(rate))
-                                 .arg(left)
-                          << Qt::flush;
+        session.Bar(QString("[%1%2] %3%  %4/%5 blocks  %6 blocks/s  %7 s left ")
+                        .arg(QString(percent / 5, '#'), QString(20 - percent / 5, '.'))
+                        .arg(percent, 3)
+                        .arg(update.Count())
+                        .arg(update.Blocks())
+                        .arg(int(rate))
+                        .arg(left));
     }
     shown = percent;
 }
@@ -167,16 +167,13 @@ int MarkFirst(Session& session, firmware::Update& update)
 bool GoOn(Session& session, const firmware::Update& update, std::chrono::microseconds due,
           bool& asking)
 {
-    Context& context = session.Ctx();
     while (!session.WaitUntil(due) || session.Stopping() != Stop::None) {
         if (update.Now() == State::Ready || session.Stopping() == Stop::Terminate
-            || !context.terminal)
+            || !session.Ctx().terminal)
             return false;
         session.Resume();
-        if (!std::exchange(asking, true)) {
-            context.err << Qt::endl;
-            session.Pose(firmware::kStopQuestion);
-        }
+        if (!std::exchange(asking, true))
+            session.PoseAside(firmware::kStopQuestion);
     }
     const std::optional<bool> yes = asking ? session.Answer(0ms) : std::nullopt;
     asking = asking && !yes;
@@ -207,11 +204,15 @@ int Stream(Session& session, firmware::Update& update, const QString& chip)
         if (block)
             due = firmware::NextBlockDue(due, sent,
                                          std::chrono::microseconds(firmware::kBlockPeriod));
-        if ((block || update.Now() == State::Running) && (!asking || session.Json()))
-            Progress(session, update, context.now() - start, shown); // not over the question
+        // Not over the question; of several units, each bar has a line of its own above it.
+        if ((block || update.Now() == State::Running)
+            && (!asking || session.Json() || session.Unit()))
+            Progress(session, update, context.now() - start, shown);
     }
-    if ((bar && shown >= 0) || asking) // the question goes away with the update
-        context.err << Qt::endl;
+    if (asking) // the question goes away with the update
+        session.EndQuestion();
+    else if (bar && shown >= 0)
+        session.EndBar();
     // A stop that came with the last block still keeps --apply from restarting the chip; only
     // the Ctrl-C question goes away.
     const Stop stop = session.Stopping();
@@ -224,6 +225,39 @@ int Stream(Session& session, firmware::Update& update, const QString& chip)
         return session.Fail(stop == Stop::Terminate ? kRefused : kDevice,
                             Failure(update, session.HowLastFailed(), chip));
     return kDone;
+}
+
+// The update of one unit's chip, the image shown already.
+int FlashUnit(Session& session, const QString& file,
+              const std::shared_ptr<const firmware::Image>& image, frames::Chip chip,
+              const std::optional<firmware::DeviceInfoBlock>& info)
+{
+    const QCommandLineParser& options = session.Options();
+    Outcome& outcome = session.Result();
+    outcome.chip = options.value("to");
+    outcome.counted = "blocks";
+    if (const int opened = session.Open())
+        return opened;
+    const auto before = firmware::ReadIdentification(session.Reader(), chip);
+    if (const int refused = Guard(session, before, info))
+        return refused;
+    firmware::Update update(image, chip, {file, before});
+    if (const int refused = MarkFirst(session, update))
+        return refused;
+    const int ended = Stream(session, update, options.value("to"));
+    outcome.count = qint64(update.Count());
+    if (ended)
+        return ended;
+    if (session.Json())
+        session.Data(QJsonObject{{"event", "completed"}, {"blocks", qint64(update.Blocks())}});
+    else
+        session.Data(firmware::EndText(State::Completed));
+    outcome.result = "completed";
+    if (!options.isSet("apply"))
+        return kDone;
+    const int restarted = Restart(session, chip, QJsonObject{{"event", "restarted"}});
+    outcome.result = restarted ? QString() : "completed and restarted";
+    return restarted;
 }
 
 } // namespace
@@ -240,22 +274,8 @@ int Flash(Session& session)
         return loaded;
     const std::optional<firmware::DeviceInfoBlock> info = firmware::FindImageInfo(*image);
     ShowImage(session, files[0], *image, info);
-    if (const int opened = session.Open())
-        return opened;
-    const auto before = firmware::ReadIdentification(session.Reader(), *chip);
-    if (const int refused = Guard(session, before, info))
-        return refused;
-    firmware::Update update(image, *chip, {files[0], before});
-    if (const int refused = MarkFirst(session, update))
-        return refused;
-    if (const int ended = Stream(session, update, options.value("to")))
-        return ended;
-    if (session.Json())
-        session.Data(QJsonObject{{"event", "completed"}, {"blocks", qint64(update.Blocks())}});
-    else
-        session.Data(firmware::EndText(State::Completed));
-    return options.isSet("apply") ? Restart(session, *chip, QJsonObject{{"event", "restarted"}})
-                                  : kDone;
+    return OnUnits(session,
+                   [&](Session& unit) { return FlashUnit(unit, files[0], image, *chip, info); });
 }
 
 } // namespace cli

@@ -23,7 +23,7 @@ int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
         else
             session.Data(QStringList{event, node, serials[path]}.join('\t'));
     };
-    for (const CHidIO::Unit& unit : session.Named(backend)) {
+    for (const CHidIO::Unit& unit : session.Units().Named(backend)) {
         serials[unit.path] = QString::fromStdString(unit.attributes.serial);
         tell("present", unit.path);
     }
@@ -40,7 +40,7 @@ int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
                     if (unit.path == change.path)
                         added = unit;
                 }
-                if (!session.Names(added))
+                if (!session.Units().Names(added))
                     continue;
                 serials[added.path] = QString::fromStdString(added.attributes.serial);
                 tell("added", change.path);
@@ -57,7 +57,7 @@ int WatchUnits(Session& session, IHidBackend& backend, IUnitWatcher& watcher)
 
 int List(Session& session)
 {
-    IHidBackend& backend = session.Ctx().backend(session.Options().isSet("demo"));
+    IHidBackend& backend = session.Backend();
     const bool watch = session.Options().isSet("watch");
     QString failure;
     IUnitWatcher* watcher =
@@ -65,17 +65,18 @@ int List(Session& session)
     if (watch && watcher->Handle() == kNoWaitHandle)
         return session.Fail(kDevice,
                             "extenders plugged in or pulled out cannot be watched: " + failure);
-    if (session.Options().isSet("wait")) {
+    if (session.Options().isSet("wait")) { // for every serial number named, or one unit
         if (const int present = session.Retrying([&]() -> Session::Attempt {
-                return session.Named(backend).empty() ? Session::Attempt{kDevice, session.Missing()}
-                                                      : Session::Attempt{};
+                const std::vector<CHidIO::Unit> named = session.Units().Named(backend);
+                const QString missing = session.NotAllThere(named);
+                return {missing.isEmpty() ? kDone : kDevice, missing, !named.empty()};
             }))
             return present;
     }
     if (watch)
         return WatchUnits(session, backend, *watcher);
     QJsonArray units;
-    for (const CHidIO::Unit& unit : session.Named(backend)) {
+    for (const CHidIO::Unit& unit : session.Units().Named(backend)) {
         // A unit that another program holds is not sent anything: it may be mid-update.
         CHidCmd channel(backend);
         const CHidIO::Opening opening = channel.Transport().Open(unit.path);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "cli/AtOnce.h"
 #include "cli/Session.h"
 #include "monitor/Metrics.h"
 #include "monitor/PluginCheck.h"
@@ -14,37 +15,36 @@ namespace {
 
 using monitor::UnitReading;
 
-// The units that the metrics and the report read: those --serial or --device names, else every
-// one present.
-std::vector<CHidIO::Unit> ChosenUnits(Session& session, IHidBackend& backend)
-{
-    return session.Named(backend);
-}
-
-// Each chosen unit read in turn, held only while it is read; with --wait once one is present.
-// What kept a unit from being read is said: it shows in what is written too.
+// The units that the metrics and the report read, as the options choose them (every one present
+// where none is named), each read on a thread of its own and held only while it is read; with
+// --wait once every one named is present. What kept a unit from being read is said: it shows in
+// what is written too.
 int ReadChosenUnits(Session& session, IHidBackend& backend, std::vector<UnitReading>& readings)
 {
+    const UnitSelection& chosen = session.Units();
     if (session.Options().isSet("wait")) {
         QString ignored; // without a descriptor the wait tries every 250 ms instead
         session.Watcher(ignored);
         if (const int present = session.Retrying([&]() -> Session::Attempt {
-                return ChosenUnits(session, backend).empty()
-                           ? Session::Attempt{kDevice, session.Missing()}
-                           : Session::Attempt{};
+                const std::vector<CHidIO::Unit> named = chosen.Named(backend);
+                const QString missing = session.NotAllThere(named);
+                return {missing.isEmpty() ? kDone : kDevice, missing, !named.empty()};
             }))
             return present;
     }
-    const std::vector<CHidIO::Unit> units = ChosenUnits(session, backend);
+    const std::vector<CHidIO::Unit> units = chosen.Named(backend);
     if (units.empty())
         session.Say(session.Missing());
-    for (const CHidIO::Unit& unit : units) {
-        readings.push_back(monitor::ReadUnit(backend, unit));
-        const UnitReading& read = readings.back();
+    for (const QString& serial : units.empty() ? QStringList() : chosen.Absent(units))
+        session.Say(UnitSelection::MissingSerial(serial));
+    readings.resize(units.size());
+    AtOnce(units.size(),
+           [&](size_t index) { readings[index] = monitor::ReadUnit(backend, units[index]); });
+    for (const UnitReading& read : readings) {
         if (read.access == UnitReading::Access::NotOpened)
             session.Warn(read.why + (read.advice.isEmpty() ? "" : "; " + read.advice));
         else if (!read.answers)
-            session.Say(QString::fromStdString(unit.path) + ": " + read.why);
+            session.Say(QString::fromStdString(read.unit.path) + ": " + read.why);
     }
     return kDone;
 }
@@ -126,6 +126,9 @@ int Check(Session& session)
     if (options.isSet("json"))
         return Unknown(session, "check prints the monitoring plugins' status line; --json does "
                                 "not go with it");
+    if (session.Units().Many())
+        return Unknown(session, "check looks at one extender, as a monitoring plugin does: name "
+                                "it with --serial or --device, not --all or several --serial");
     monitor::Thresholds thresholds = monitor::PageBands();
     const std::pair<const char*, monitor::Range*> given[]{{"warn-level", &thresholds.warnLevel},
                                                           {"crit-level", &thresholds.critLevel}};
@@ -173,7 +176,8 @@ int Report(Session& session)
     if (const int read = ReadChosenUnits(session, backend, readings))
         return read;
     const QString text = monitor::SupportReport(
-        {"torvanreader-cli", FormatTimeStamp(now), QString::fromStdString(backend.Name())},
+        {"torvanreader-cli", FormatTimeStamp(now), QString::fromStdString(backend.Name()),
+         session.Ctx().history ? session.Ctx().history(options.isSet("demo")) : QString()},
         readings);
     if (const int written = WriteOutput(session, path, text); written || path == "-")
         return written;

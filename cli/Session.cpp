@@ -3,52 +3,82 @@
 #include <QJsonDocument>
 #include <cstring>
 
+#include "cli/UnitRun.h"
 #include "device/UnitWatcher.h"
 
 namespace cli {
-namespace {
-
-// The first thing a new user without a unit meets: how to get one seen, or try without one.
-QString NoneFoundNextStep(const QString& command)
-{
-    return "; plug the unit (TX) into this PC with its USB to mini-USB cable"
-           + QString(command == "list" ? "" : ", see what is there with 'torvanreader-cli list'")
-           + ", or try every command on a simulated extender with --demo";
-}
-
-} // namespace
 
 Session::Session(Context& context, const QCommandLineParser& options, QString command)
     : m_context(context), m_options(options), m_command(std::move(command)),
-      m_json(options.isSet("json")), m_quiet(options.isSet("quiet"))
+      m_json(options.isSet("json")), m_quiet(options.isSet("quiet")), m_units(options)
 {
+}
+
+Session::Session(Session& parent, UnitRun& run, size_t index, const CHidIO::Unit& unit)
+    : m_unitContext(parent.m_context), m_context(*m_unitContext), m_options(parent.m_options),
+      m_command(parent.m_command), m_json(parent.m_json), m_quiet(parent.m_quiet),
+      m_units(parent.m_options), m_backend(&parent.Backend()), m_run(&run), m_index(index),
+      m_unit(unit)
+{
+    if (m_context.unitTimeline) {
+        Timeline own = m_context.unitTimeline();
+        m_context.now = std::move(own.now);
+        m_context.sleep = std::move(own.sleep);
+        m_context.clock = std::move(own.clock);
+    }
+    if (m_context.holdSessionEnd)
+        m_context.holdSessionEnd = [&run](const QString& reason) { run.HoldSessionEnd(reason); };
+}
+
+Session::~Session() = default;
+
+QString Session::Prefix() const
+{
+    return m_unit ? QString::fromStdString(m_unit->Identity()) + ": " : QString();
 }
 
 void Session::Data(const QString& line)
 {
+    if (m_run)
+        return m_run->Print(m_context.out, Prefix() + line + "\n");
     m_context.out << line << Qt::endl;
 }
 
 void Session::Data(const QJsonObject& object)
 {
-    m_context.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+    if (!m_run) {
+        m_context.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+        return;
+    }
+    QJsonObject own = object;
+    own["serial"] = QString::fromStdString(m_unit->attributes.serial);
+    own["path"] = QString::fromStdString(m_unit->path);
+    m_run->Print(m_context.out, QJsonDocument(own).toJson(QJsonDocument::Compact) + "\n");
 }
 
 void Session::Say(const QString& message)
 {
-    if (!m_quiet)
-        m_context.err << message << Qt::endl;
+    if (m_quiet)
+        return;
+    if (m_run)
+        return m_run->Print(m_context.err, Prefix() + message + "\n");
+    m_context.err << message << Qt::endl;
 }
 
-void Session::Warn(const QString& why)
+void Session::Warn(const QString& why, const QString& prefix)
 {
     if (m_tell)
         return m_tell(why);
-    m_context.err << "torvanreader-cli: " << m_command << ": " << why << Qt::endl;
+    const QString line =
+        (m_run ? Prefix() : prefix) + "torvanreader-cli: " + m_command + ": " + why;
+    if (UnitRun* run = m_run ? m_run : m_warnThrough)
+        return run->Print(m_context.err, line + "\n");
+    m_context.err << line << Qt::endl;
 }
 
 int Session::Fail(Exit code, const QString& why)
 {
+    m_outcome.error = why;
     Warn(why);
     return code;
 }
@@ -57,6 +87,8 @@ bool Session::Ask(const QString& question)
 {
     if (!m_context.terminal)
         return false;
+    if (m_run)
+        return m_run->Ask(*this, question);
     Pose(question);
     for (;;) {
         if (Stopping() != Stop::None) { // Ctrl-C answers the question with its default
@@ -73,14 +105,60 @@ void Session::Pose(const QString& question)
     m_context.err << question << " [y/N] " << Qt::flush;
 }
 
+void Session::PoseAside(const QString& question)
+{
+    if (m_run) {
+        m_question = m_run->PoseStop(question, m_interruptsTaken);
+        return;
+    }
+    m_context.err << Qt::endl;
+    Pose(question);
+}
+
 std::optional<bool> Session::Answer(std::chrono::milliseconds wait)
 {
+    if (m_run) {
+        const std::optional<bool> yes = m_question ? m_run->StopAnswer(m_question) : std::nullopt;
+        if (yes)
+            m_question = 0;
+        return yes;
+    }
     const std::optional<QString> line = m_context.readLine(wait);
     return line ? std::optional(line->trimmed().toLower().startsWith('y')) : std::nullopt;
 }
 
+void Session::EndQuestion()
+{
+    if (!m_run) {
+        m_context.err << Qt::endl;
+        return;
+    }
+    if (m_question)
+        m_run->LeaveStop(std::exchange(m_question, 0));
+}
+
+void Session::Bar(const QString& text)
+{
+    if (m_run)
+        return m_run->Bar(m_index, Prefix() + text);
+    m_context.err << "\r" << text << Qt::flush;
+}
+
+void Session::EndBar()
+{
+    if (!m_run)
+        m_context.err << Qt::endl;
+}
+
+Stop Session::Stopping()
+{
+    return m_run ? m_run->Stopping(m_interruptsTaken) : m_context.stop.load();
+}
+
 void Session::Resume()
 {
+    if (m_run)
+        return m_run->Resume(m_interruptsTaken);
     Stop interrupt = Stop::Interrupt; // a SIGTERM meanwhile stays
     m_context.stop.compare_exchange_strong(interrupt, Stop::None);
 }
@@ -96,44 +174,60 @@ bool Session::WaitUntil(std::chrono::microseconds until)
     return false;
 }
 
+IHidBackend& Session::Backend()
+{
+    if (!m_backend)
+        m_backend = &m_context.backend(m_options.isSet("demo"));
+    return *m_backend;
+}
+
 int Session::Open()
 {
-    IHidBackend& backend = m_context.backend(m_options.isSet("demo"));
-    if (m_options.isSet("wait")) {
-        QString ignored; // without a descriptor the wait tries every 250 ms instead
-        Watcher(ignored);
-    }
+    IHidBackend& backend = Backend();
     m_channel = std::make_unique<CHidCmd>(backend);
     // The erase's and the restart's pause on the command's own clock, as every other wait.
     m_channel->SetPauseFunction(
         [this](uint32_t ms) { m_context.sleep(std::chrono::milliseconds(ms)); });
     m_reader = std::make_unique<ChannelReader>(*m_channel);
+    if (m_unit) { // a unit of several: found already, and not waited for
+        const Attempt tried = OpenAt(m_unit->path);
+        return tried.code == kDone ? kDone : Fail(Exit(tried.code), tried.why);
+    }
+    if (m_options.isSet("wait")) {
+        QString ignored; // without a descriptor the wait tries every 250 ms instead
+        Watcher(ignored);
+    }
     return Retrying([&]() -> Attempt {
         std::string path = m_options.value("device").toStdString();
         if (m_options.isSet("serial")) {
-            const std::vector<CHidIO::Unit> named = Named(backend);
+            const std::vector<CHidIO::Unit> named = m_units.Named(backend);
             if (named.empty())
                 return {kDevice, Missing()};
             if (named.size() > 1)
-                return {kUsage, SerialShared(named)};
+                return {kUsage, m_units.SerialShared(named)};
             path = named.front().path;
         }
-        const CHidIO::Opening opening = m_channel->Transport().Open(path);
-        if (opening.result == CHidIO::Opening::Result::NotFound && path.empty())
-            return {kDevice, Missing()};
-        if (!opening) {
-            const std::string advice = opening.Advice();
-            return {kDevice,
-                    QString::fromStdString(opening.Why() + (advice.empty() ? "" : "; ") + advice),
-                    opening.result != CHidIO::Opening::Result::NotFound};
-        }
-        if (!AnswersConnectCheck(*m_channel))
-            return {kDevice,
-                    "the connect check (" + CommandText(frames::ConnectCheck())
-                        + ") failed: " + HowLastFailed(),
-                    true};
-        return {};
+        const Attempt tried = OpenAt(path);
+        return tried.code == kDevice && !tried.present && path.empty() ? Attempt{kDevice, Missing()}
+                                                                       : tried;
     });
+}
+
+Session::Attempt Session::OpenAt(const std::string& path)
+{
+    const CHidIO::Opening opening = m_channel->Transport().Open(path);
+    if (!opening) {
+        const std::string advice = opening.Advice();
+        return {kDevice,
+                QString::fromStdString(opening.Why() + (advice.empty() ? "" : "; ") + advice),
+                opening.result != CHidIO::Opening::Result::NotFound};
+    }
+    if (!AnswersConnectCheck(*m_channel))
+        return {kDevice,
+                "the connect check (" + CommandText(frames::ConnectCheck())
+                    + ") failed: " + HowLastFailed(),
+                true};
+    return {};
 }
 
 int Session::Retrying(const std::function<Attempt()>& attempt)
@@ -166,40 +260,6 @@ int Session::Retrying(const std::function<Attempt()>& attempt)
         if (plugged != kNoWaitHandle)
             m_watcher->TakeChanges(); // which unit came is found out by trying
     }
-}
-
-std::vector<CHidIO::Unit> Session::Named(IHidBackend& backend) const
-{
-    std::vector<CHidIO::Unit> units = CHidIO::Extenders(backend);
-    std::erase_if(units, [&](const CHidIO::Unit& unit) { return !Names(unit); });
-    return units;
-}
-
-bool Session::Names(const CHidIO::Unit& unit) const
-{
-    if (m_options.isSet("serial"))
-        return QString::fromStdString(unit.attributes.serial) == m_options.value("serial");
-    return !m_options.isSet("device")
-           || QString::fromStdString(unit.path) == m_options.value("device");
-}
-
-QString Session::Missing() const
-{
-    if (m_options.isSet("serial"))
-        return "no extender with serial number " + m_options.value("serial");
-    const std::string path = m_options.value("device").toStdString();
-    return QString::fromStdString(CHidIO::Opening{.path = path}.Why())
-           + (path.empty() ? NoneFoundNextStep(m_command) : QString());
-}
-
-QString Session::SerialShared(const std::vector<CHidIO::Unit>& named) const
-{
-    QStringList paths;
-    for (const CHidIO::Unit& unit : named)
-        paths << QString::fromStdString(unit.path);
-    return QString("%1 extenders have serial number %2 (%3): use --device to name one")
-        .arg(named.size())
-        .arg(m_options.value("serial"), paths.join(", "));
 }
 
 IUnitWatcher& Session::Watcher(QString& failure)

@@ -65,21 +65,32 @@ BoundedWriteBackend::BoundedWriteBackend(std::shared_ptr<IHidBackend> inner)
 
 BoundedWriteBackend::~BoundedWriteBackend()
 {
-    while (!m_writers.empty())
-        Close(m_writers.begin()->first);
+    for (;;) {
+        HidHandle handle = kInvalidHidHandle;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_writers.empty())
+                return;
+            handle = m_writers.begin()->first;
+        }
+        Close(handle);
+    }
 }
 
 HidClaim BoundedWriteBackend::Claim(const std::string& path)
 {
     HidClaim claim = m_inner->Claim(path);
-    if (claim.handle != kInvalidHidHandle)
+    if (claim.handle != kInvalidHidHandle) {
+        std::lock_guard lock(m_mutex);
         m_claims[claim.handle] = std::make_shared<Hold>(m_inner, claim.handle, path);
+    }
     return claim;
 }
 
 HidOpened BoundedWriteBackend::Open(const std::string& path, HidAccess access)
 {
     const HidOpened opened = m_inner->Open(path, access);
+    std::lock_guard lock(m_mutex);
     for (const auto& [claim, hold] : m_claims) {
         if (hold->path == path && opened.handle != kInvalidHidHandle)
             m_holds[opened.handle] = hold;
@@ -87,9 +98,9 @@ HidOpened BoundedWriteBackend::Open(const std::string& path, HidAccess access)
     return opened;
 }
 
-HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
-                                       int timeoutMs)
+std::shared_ptr<BoundedWriteBackend::Writer> BoundedWriteBackend::WriterOf(HidHandle handle)
 {
+    std::lock_guard lock(m_mutex);
     std::shared_ptr<Writer>& writer = m_writers[handle];
     if (!writer) {
         writer = std::make_shared<Writer>();
@@ -97,6 +108,13 @@ HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, 
             writer->hold = hold->second;
         std::thread(RunWriter, writer, m_inner, handle).detach();
     }
+    return writer;
+}
+
+HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
+                                       int timeoutMs)
+{
+    const std::shared_ptr<Writer> writer = WriterOf(handle);
     std::unique_lock lock(writer->mutex);
     if (writer->pending)
         return {0};
@@ -112,19 +130,28 @@ HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, 
 
 void BoundedWriteBackend::Close(HidHandle handle)
 {
-    // A claim's own handle: let go of at once unless a writer of the unit still holds it.
-    if (m_claims.erase(handle))
+    std::shared_ptr<Writer> writer;
+    std::shared_ptr<Hold> claim; // let go of outside the lock
+    {
+        std::lock_guard lock(m_mutex);
+        // A claim's own handle: let go of at once unless a writer of the unit still holds it.
+        if (const auto found = m_claims.find(handle); found != m_claims.end()) {
+            claim = std::move(found->second);
+            m_claims.erase(found);
+        } else if (const auto open = m_writers.find(handle); open != m_writers.end()) {
+            writer = std::move(open->second);
+            m_writers.erase(open);
+        }
+        m_holds.erase(handle);
+    }
+    if (claim)
         return;
-    m_holds.erase(handle);
-    const auto found = m_writers.find(handle);
-    if (found == m_writers.end()) {
+    if (!writer) {
         m_inner->Close(handle);
         return;
     }
     // The writer closes its handle: at once when idle, and after its write when one is stuck,
     // which is not waited for.
-    const std::shared_ptr<Writer> writer = found->second;
-    m_writers.erase(found);
     std::unique_lock lock(writer->mutex);
     writer->closing = true;
     writer->changed.notify_all();

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "device/HidBackend.h"
@@ -13,7 +14,7 @@
 // it, not even closing. Once it has returned, the handle's next write goes out as usual. The
 // unit's claim outlives every such write: closed while one is stuck, it is let go of only once
 // the write has returned, so that no other program takes the unit while our report still goes
-// out to it.
+// out to it. Several units may be used at once, each from a thread of its own.
 class BoundedWriteBackend : public IHidBackend {
 public:
     explicit BoundedWriteBackend(std::shared_ptr<IHidBackend> inner);
@@ -43,11 +44,14 @@ public:
 private:
     struct Hold;
     struct Writer;
+    // The handle's writer, started with its first write.
+    std::shared_ptr<Writer> WriterOf(HidHandle handle);
     static void RunWriter(const std::shared_ptr<Writer>& writer,
                           const std::shared_ptr<IHidBackend>& inner, HidHandle handle);
 
     // The back end is shared with the writers, which may outlive this object.
     std::shared_ptr<IHidBackend> m_inner;
+    std::mutex m_mutex; // guards the maps, never held while a write is waited for
     std::map<HidHandle, std::shared_ptr<Writer>> m_writers;
     std::map<HidHandle, std::shared_ptr<Hold>> m_claims; // by the claim's handle
     std::map<HidHandle, std::shared_ptr<Hold>> m_holds;  // the claim of each open handle's unit

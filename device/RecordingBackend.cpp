@@ -21,12 +21,12 @@ std::vector<RecordingBackend::Record> RecordingBackend::Records() const
     return {m_records.begin(), m_records.end()};
 }
 
-std::vector<std::vector<uint8_t>> RecordingBackend::CommandPayloads() const
+std::vector<std::vector<uint8_t>> RecordingBackend::CommandPayloads(const std::string& path) const
 {
     std::lock_guard lock(m_mutex);
     std::vector<std::vector<uint8_t>> payloads;
     for (const Record& record : m_records) {
-        if (record.direction == Direction::Out)
+        if (record.direction == Direction::Out && (path.empty() || record.path == path))
             payloads.push_back(record.Payload());
     }
     return payloads;
@@ -38,7 +38,7 @@ void RecordingBackend::Clear()
     m_records.clear();
 }
 
-void RecordingBackend::Keep(Direction direction, const uint8_t* bytes, int count,
+void RecordingBackend::Keep(HidHandle handle, Direction direction, const uint8_t* bytes, int count,
                             std::chrono::steady_clock::time_point time)
 {
     if (count <= 0)
@@ -46,7 +46,11 @@ void RecordingBackend::Keep(Direction direction, const uint8_t* bytes, int count
     std::lock_guard lock(m_mutex);
     if (m_records.size() == m_capacity)
         m_records.pop_front();
-    m_records.push_back({time, direction, {bytes, bytes + count}});
+    const auto path = m_paths.find(handle);
+    m_records.push_back({time,
+                         direction,
+                         {bytes, bytes + count},
+                         path == m_paths.end() ? std::string() : path->second});
 }
 
 std::vector<std::string> RecordingBackend::EnumeratePaths()
@@ -61,16 +65,20 @@ bool RecordingBackend::ReadAttributes(const std::string& path, HidAttributes& ou
 
 HidOpened RecordingBackend::Open(const std::string& path, HidAccess access)
 {
-    return m_inner.Open(path, access);
+    const HidOpened opened = m_inner.Open(path, access);
+    if (opened.handle != kInvalidHidHandle) {
+        std::lock_guard lock(m_mutex);
+        m_paths[opened.handle] = path;
+    }
+    return opened;
 }
 
 HidTransfer RecordingBackend::Write(HidHandle handle, const uint8_t* report, size_t length,
                                     int timeoutMs)
 {
-    // A report's time is when it was handed over: a write may take its time to complete.
-    const auto handed = std::chrono::steady_clock::now();
+    const auto handed = m_clock(); // a report is sent when it is handed over, whatever follows
     const HidTransfer moved = m_inner.Write(handle, report, length, timeoutMs);
-    Keep(Direction::Out, report, moved.moved, handed);
+    Keep(handle, Direction::Out, report, moved.moved, handed);
     return moved;
 }
 
@@ -78,7 +86,7 @@ HidTransfer RecordingBackend::Read(HidHandle handle, uint8_t* report, size_t cap
                                    int timeoutMs)
 {
     const HidTransfer moved = m_inner.Read(handle, report, capacity, timeoutMs);
-    Keep(Direction::In, report, moved.moved);
+    Keep(handle, Direction::In, report, moved.moved, m_clock());
     return moved;
 }
 
@@ -90,4 +98,6 @@ void RecordingBackend::Cancel(HidHandle handle)
 void RecordingBackend::Close(HidHandle handle)
 {
     m_inner.Close(handle);
+    std::lock_guard lock(m_mutex);
+    m_paths.erase(handle);
 }

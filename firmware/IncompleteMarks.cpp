@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <system_error>
 
 #include "device/HidCmd.h"
@@ -34,12 +35,28 @@ QString FileAndCause(const QSettings& settings, const char* mode)
            + ")";
 }
 
-// Marks that could not be stored, by settings file and key, for the rest of this run.
-QSet<QString>& UnstoredMarks()
-{
-    static QSet<QString> marks;
-    return marks;
-}
+// Marks that could not be stored, by settings file and key, for the rest of this run; units
+// updated at once mark from threads of their own.
+class UnstoredMarks {
+public:
+    static bool Holds(const QString& mark)
+    {
+        std::lock_guard lock(s_mutex);
+        return s_marks.contains(mark);
+    }
+    static void Keep(const QString& mark, bool unstored)
+    {
+        std::lock_guard lock(s_mutex);
+        if (unstored)
+            s_marks.insert(mark);
+        else
+            s_marks.remove(mark);
+    }
+
+private:
+    static inline std::mutex s_mutex;
+    static inline QSet<QString> s_marks;
+};
 
 } // namespace
 
@@ -58,7 +75,7 @@ MarkState IncompleteMarks::State(frames::Chip chip) const
     if (m_unit.isEmpty())
         return MarkState::Clear;
     const QSettings settings = UserSettings();
-    if (UnstoredMarks().contains(settings.fileName() + Key(chip)))
+    if (UnstoredMarks::Holds(settings.fileName() + Key(chip)))
         return MarkState::Incomplete;
     if (settings.status() != QSettings::NoError) {
         m_failure = FileAndCause(settings, "r");
@@ -93,11 +110,7 @@ bool IncompleteMarks::Mark(frames::Chip chip, bool incomplete)
     const bool stored = settings.status() == QSettings::NoError;
     if (!stored)
         m_failure = FileAndCause(settings, "r+");
-    const QString unstored = settings.fileName() + Key(chip);
-    if (incomplete && !stored)
-        UnstoredMarks().insert(unstored);
-    else
-        UnstoredMarks().remove(unstored);
+    UnstoredMarks::Keep(settings.fileName() + Key(chip), incomplete && !stored);
     return stored;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSysInfo>
 #include <algorithm>
@@ -10,11 +11,15 @@
 #include "device/DeviceIds.h"
 #include "firmware/FirmwareCommands.h"
 #include "firmware/UserSettings.h"
+#include "history/Formats.h"
+#include "history/Store.h"
 #include "status/StateText.h"
 
 namespace monitor {
 namespace {
 
+// As much of the update history as support reads: the last changes to the units present.
+constexpr int kHistoryRows = 20;
 // As much of a long burn-in log as support reads.
 constexpr int kLogLines = 50;
 constexpr qint64 kLogTailBytes = 64 * 1024;
@@ -104,6 +109,33 @@ QString SettingsSection(const QSettings& settings)
     return Section("Settings", lines);
 }
 
+QString HistorySection(const QString& file, std::span<const UnitReading> units)
+{
+    const QString title = "Update history";
+    if (file.isEmpty())
+        return Section(title, {"  (not kept by this program)"});
+    const QString shown = QDir::toNativeSeparators(file);
+    if (units.empty())
+        return Section(title, {shown + ": no extender is present to show the history of"});
+    history::Query query{.limit = kHistoryRows};
+    for (const UnitReading& reading : units)
+        query.serials << QString::fromStdString(reading.unit.attributes.serial);
+    const history::Reading read = history::Read(file, query);
+    if (!read.failure.isEmpty())
+        return Section(title, {"The update history cannot be read: " + read.failure});
+    if (read.rows.empty())
+        return Section(
+            title, {shown
+                    + (QFileInfo::exists(file) ? ": nothing recorded of the extenders above"
+                                               : ": none yet, it starts with the first update")});
+    const qsizetype count = qsizetype(read.rows.size());
+    QStringList lines{QString("%1, the last %2 to the extenders above, newest first:")
+                          .arg(shown, count == 1 ? "change" : QString("%1 changes").arg(count))};
+    for (const history::Row& row : read.rows)
+        lines << "  " + history::TextLine(row);
+    return Section(title, lines);
+}
+
 QString BurnInLogSection(const QString& path)
 {
     QFile log(path);
@@ -127,7 +159,7 @@ QString BurnInLogSection(const QString& path)
 QString SupportReport(const ProgramFacts& facts, std::span<const UnitReading> units)
 {
     return ProgramSection(facts) + UnitsSection(units) + SettingsSection(UserSettings())
-           + BurnInLogSection(burnin::kLogFileName);
+           + HistorySection(facts.history, units) + BurnInLogSection(burnin::kLogFileName);
 }
 
 QString ReportFileName(const ClockReading& now)

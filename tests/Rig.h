@@ -90,6 +90,16 @@ const Row& Fetch()
     return *static_cast<const Row*>(QTest::qData("row", qMetaTypeId<Row>()));
 }
 
+// The fake time of the thread that runs a command line's unit (RunCli), which the wire's records
+// carry: each unit of a run on several keeps its own, so the pace of each is seen on its own wire.
+inline thread_local const std::chrono::milliseconds* tFakeNow = nullptr;
+
+inline std::chrono::steady_clock::time_point TestClock()
+{
+    return tFakeNow ? std::chrono::steady_clock::time_point(*tFakeNow)
+                    : std::chrono::steady_clock::now();
+}
+
 // A new folder named in several scripts, as users name their folders and Windows their profiles:
 // the settings and the files every suite makes (images, logs, reports) live under one.
 inline QString AnyScriptFolder()
@@ -141,6 +151,7 @@ struct Rig {
           second("sim:second", std::move(secondSerial))
     {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        wire.SetClock(TestClock);
         second.Unplug();
         for (SimExtender* unit : {&extender, &second})
             unit->ReportPlugsTo(&plugs);
@@ -282,34 +293,90 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
                : QString();
 }
 
+// The units of a run on several keep in step on fake time: a unit's sleep returns once no other
+// unit still running is behind it (at a tie, the one made first goes first), so that units go
+// together as real ones do, and what comes at a time reaches each at the same point of its run.
+class Lockstep {
+public:
+    // A unit joins at the time given and leaves when its job has ended.
+    size_t Join(std::chrono::milliseconds now)
+    {
+        std::lock_guard lock(m_mutex);
+        m_times.emplace_back(now);
+        return m_times.size() - 1;
+    }
+    void Leave(size_t unit)
+    {
+        std::lock_guard lock(m_mutex);
+        m_times[unit].reset();
+        m_moved.notify_all();
+    }
+    void Reach(size_t unit, std::chrono::milliseconds now)
+    {
+        std::unique_lock lock(m_mutex);
+        m_times[unit] = now;
+        m_moved.notify_all();
+        m_moved.wait(lock, [&] {
+            for (size_t other = 0; other < m_times.size(); ++other) {
+                if (m_times[other]
+                    && (*m_times[other] < now || (*m_times[other] == now && other < unit)))
+                    return false;
+            }
+            return true;
+        });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_moved;
+    std::vector<std::optional<std::chrono::milliseconds>> m_times; // none once ended
+};
+
 struct CliResult {
     int code;
     QString out, err;
     std::chrono::milliseconds took;
+    QStringList holds; // of the end of the user's session: each reason, empty when let go of
 };
 
 // One run of torvanreader-cli on fake time that the clock follows, stopped by Ctrl-C after a
 // minute. moment sees each look at the time (and the start) and may move time on or signal; a
 // question takes a key a look: '.' nothing yet, 'y' yes, Enter when none is left. plugs tells of
-// units plugged and pulled (none when not given).
+// units plugged and pulled (none when not given). Run on several units, each unit's thread has
+// a timeline of its own from where the run was when it started, and moment sees that one's time
+// (one thread at a time).
 using CliMoment = std::function<void(std::chrono::milliseconds& now, std::atomic<cli::Stop>&)>;
 inline CliResult RunCli(
     IHidBackend& backend, const QString& arguments, FakeClock* clock = nullptr,
     bool terminal = false, CliMoment moment = [](auto&, auto&) {}, QString keys = {},
     IUnitWatcher* plugs = nullptr)
 {
+    using std::chrono::milliseconds;
     CliResult result;
     QTextStream out(&result.out), err(&result.err);
     std::atomic<cli::Stop> stop{cli::Stop::None};
     FakeClock own;
     FakeClock& time = clock ? *clock : own;
-    std::chrono::milliseconds now{0};
-    const auto sleep = [&, start = qint64(time.seconds)](std::chrono::microseconds slept) {
-        now += std::chrono::ceil<std::chrono::milliseconds>(slept); // fake time counts whole ms
-        time.seconds = start + now.count() / 1000;
+    const qint64 start = time.seconds;
+    std::recursive_mutex looking; // moment and the timelines, one thread at a time
+    milliseconds latest{0};       // the furthest any timeline went
+    Lockstep steps;
+    const auto look = [&](milliseconds& now) {
+        std::lock_guard lock(looking);
+        moment(now, stop);
+        return now;
+    };
+    const auto sleepOn = [&](milliseconds& now, FakeClock& clockOf,
+                             std::chrono::microseconds slept) {
+        std::lock_guard lock(looking);
+        now += std::chrono::ceil<milliseconds>(slept); // fake time counts whole ms
+        latest = std::max(latest, now);
+        clockOf.seconds = start + now.count() / 1000;
         stop = now >= 1min && stop == cli::Stop::None ? cli::Stop::Interrupt : stop.load();
     };
-    const auto readLine = [&](std::chrono::milliseconds wait) -> std::optional<QString> {
+    milliseconds now{0};
+    const auto sleep = [&](std::chrono::microseconds slept) { sleepOn(now, time, slept); };
+    const auto readLine = [&](milliseconds wait) -> std::optional<QString> {
         const QString key = keys.isEmpty() ? "\n" : keys.left(1);
         keys.remove(0, 1);
         return key == "." ? sleep(wait), std::nullopt : std::optional(key);
@@ -324,20 +391,51 @@ inline CliResult RunCli(
         .readLine = readLine,
         .stop = stop,
         .clock = time.Reader(),
-        .now = [&] { return moment(now, stop), now; },
+        .now = [&] { return look(now); },
         .sleep = sleep,
         .await =
-            [&](WaitHandle handle, std::chrono::milliseconds wait) {
+            [&](WaitHandle handle, milliseconds wait) {
                 if (!AwaitReady(handle, 0ms)) // not yet: what comes meanwhile is seen after
-                    sleep(wait), moment(now, stop);
+                    sleep(wait), look(now);
                 return AwaitReady(handle, 0ms);
             },
-        .history = [](bool) { // the rig's
-            const auto kept = history::Keeper::Current();
-            return kept ? kept->File() : QString();
-        }};
+        .unitTimeline =
+            [&] {
+                // Kept by the unit's session until its job has ended; the wire's records on the
+                // unit's thread take its time.
+                struct Line {
+                    Lockstep& step;
+                    size_t unit;
+                    milliseconds now;
+                    FakeClock clock;
+                    ~Line() { step.Leave(unit); }
+                };
+                const auto line = std::make_shared<Line>(steps, steps.Join(now), now);
+                line->clock.seconds = start + now.count() / 1000;
+                return cli::Timeline{
+                    .now = [&look, line] { return tFakeNow = &line->now, look(line->now); },
+                    .sleep =
+                        [&sleepOn, line](std::chrono::microseconds slept) {
+                            tFakeNow = &line->now;
+                            sleepOn(line->now, line->clock, slept);
+                            line->step.Reach(line->unit, line->now);
+                        },
+                    .clock = [line] { return line->clock.Reader()(); }};
+            },
+        .history =
+            [](bool) { // the rig's
+                const auto kept = history::Keeper::Current();
+                return kept ? kept->File() : QString();
+            },
+        .holdSessionEnd =
+            [&](const QString& reason) {
+                std::lock_guard lock(looking);
+                result.holds << reason;
+            }};
+    const milliseconds* const outside = std::exchange(tFakeNow, &now);
     context.now();
     result.code = cli::Run(("torvanreader-cli " + arguments).split(' '), context);
-    result.took = now;
+    tFakeNow = outside;
+    result.took = std::max(now, latest);
     return result;
 }

@@ -1,10 +1,20 @@
 // torvanreader-cli's own rules over the simulated extender: signals and the block pace, exit codes
 // with their messages, the answer on a terminal, --watch, and listing and picking units. What it
 // shares with the pages is compared in their suites.
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
 #include "Rig.h"
 #include "TestPlatform.h"
+#include "burnin/BurnInLog.h"
 #include "device/SystemDevices.h"
+#include "firmware/FirmwareUpdate.h"
+#include "firmware/UserSettings.h"
 #include "history/Formats.h"
+#include "history/Keeper.h"
+#include "history/Store.h"
 
 namespace {
 
@@ -25,6 +35,26 @@ struct Picked { QString arguments; std::vector<std::tuple<int, int, char>> steps
 // The program run with the arguments (commands in turn, split at ';'); said is in the last one's
 // stdout, or stderr if it fails.
 struct Said { QString program, arguments; int code; QString said; };
+// How a unit of a run on several ended: its exit code (-1: not of the run) and its result's start.
+struct Ended { int code; QString result; };
+// A command on the eight units of a rack at once: what each unit meets in turn ('.' nothing, 'r'
+// refuses its 20th block, 'u' is pulled out as its 30th comes, 'h' is held by another program, 'f'
+// and 'g' are chips of two kinds that the image is not for, 'd' has its link down, 'p' is plugged
+// in only 500 ms into the run), the run's exit
+// code and how each unit ends; on a terminal with the keys typed, a signal at a time of the units'
+// own, the questions asked, and a serial number named that no unit has.
+struct Racked { QString arguments; QString units; int code; std::vector<Ended> ends; bool terminal = false;
+                QString keys = {}; cli::Stop signal = cli::Stop::None; int at = 0; int questions = 0; QString absent = {}; };
+// A burn-in of 7 s on the units of a rack at once: the arguments, what each unit meets (Racked's
+// letters, and 'l' whose log another run holds, 'e' whose log holds an entry), the run's exit
+// code and each unit's (-1: not of the run), where the logs are ("%1" the serial number), on a
+// terminal with the keys typed, and the questions asked.
+struct BurnedIn { QString arguments; QString units; int code; std::vector<int> codes; QString logs;
+                  bool terminal = false; QString keys = {}; int questions = 0; };
+// The metrics or the report of the units chosen, each read on a thread of its own: the arguments,
+// what each unit of a rack meets (Racked's letters), the exit code, each unit's state ('1' read,
+// 'h' in use and sent nothing, '-' left out) and what is said.
+struct Monitored { QString arguments; QString units; int code; QString read; QString said = {}; };
 // clang-format on
 
 // What the manual page and the command table both name: on the page, in the table.
@@ -88,6 +118,122 @@ QStringList Lacking(const QStringList& first, const QStringList& second)
         if (!second.contains(name))
             lacking << name;
     return lacking;
+}
+
+constexpr int kRackSize = 8;
+const QByteArray kOldEntry = "2014/3/6 9:0:0\tLink Fail.\r\n";
+
+// Every unit of the rack ends the same way.
+std::vector<Ended> Each(int code, const QString& result)
+{
+    return std::vector<Ended>(kRackSize, {code, result});
+}
+
+// Eight units side by side, sim:unit1 to sim:unit8 with serial numbers U1 to U8, on one wire whose
+// records carry the fake time of each unit's own thread; the user's settings of their own.
+struct Rack {
+    InTempDir dir;
+    QTemporaryDir settings;
+    std::vector<std::unique_ptr<SimExtender>> units;
+    std::unique_ptr<SimUnits> pc;
+    std::unique_ptr<RecordingBackend> wire;
+    const QString history = dir.dir.filePath("history.sqlite");
+    const history::Keeper keeper{history, {}};
+
+    Rack()
+    {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        std::vector<SimExtender*> plugged;
+        for (int unit = 1; unit <= kRackSize; ++unit) {
+            const std::string number = std::to_string(unit);
+            units.push_back(std::make_unique<SimExtender>("sim:unit" + number, "U" + number));
+            plugged.push_back(units.back().get());
+        }
+        for (SimExtender* unit : plugged) { // the link, a source and the lines up
+            for (const auto& [reg, value] : {std::pair{0x01, 0x04}, {0x02, 0x02}})
+                unit->SetRegister(0x02, uint8_t(reg), {uint8_t(value)});
+            unit->SetRegister(0x01, 0x0B, {0x05});
+        }
+        pc = std::make_unique<SimUnits>(plugged);
+        wire = std::make_unique<RecordingBackend>(*pc);
+        wire->SetClock(TestClock);
+    }
+    // What unit (from 0) meets, as Racked's letters say.
+    void Meets(int unit, QChar what)
+    {
+        SimExtender& one = *units[size_t(unit)];
+        // Of the commands that start with AA, the connect check is the first, then the blocks.
+        if (what == 'r')
+            one.SetFaults({.refuse = true, .onlyPrefix = {0xAA}, .onlyNth = 1 + 20});
+        else if (what == 'u')
+            one.SetFaults({.unplug = true, .onlyPrefix = {0xAA}, .onlyNth = 1 + 30});
+        else if (what == 'h')
+            QVERIFY(pc->Claim(Path(unit)).handle != kInvalidHidHandle); // kept for the run
+        else if (what == 'f' || what == 'g')
+            one.WithModel([&](SimDeviceModel& m) {
+                m.SetIdentification(SimDeviceModel::Local,
+                                    what == 'f' ? std::array<uint8_t, 4>{0x33, 7, 0x21, 0}
+                                                : std::array<uint8_t, 4>{0x13, 7, 0x21, 0});
+            });
+        else if (what == 'd')
+            one.SetRegister(0x02, 0x01, {0x00});
+        else if (what == 'p')
+            one.Unplug();
+        else if (what == 'l')
+            QVERIFY(!logs.emplace_back(std::make_unique<BurnInLogFile>(Log(unit)))->Hold());
+        else if (what == 'e')
+            QVERIFY(!WriteFile(Log(unit), kOldEntry).isEmpty());
+    }
+    // Where a unit's log is when none is named.
+    static QString Log(int unit) { return QString("BIT-U%1.txt").arg(unit + 1); }
+    std::vector<std::unique_ptr<BurnInLogFile>> logs; // held by another run
+    static std::string Path(int unit) { return "sim:unit" + std::to_string(unit + 1); }
+    Payloads Commands(int unit) const { return wire->CommandPayloads(Path(unit)); }
+    // When each data block went to the unit, on the unit's own time.
+    std::vector<std::chrono::steady_clock::time_point> Blocks(int unit) const
+    {
+        std::vector<std::chrono::steady_clock::time_point> sent;
+        for (const RecordingBackend::Record& record : wire->Records()) {
+            if (record.path == Path(unit) && record.direction == RecordingBackend::Direction::Out
+                && record.Payload().size() == 33)
+                sent.push_back(record.time);
+        }
+        return sent;
+    }
+};
+
+// The summary's row of each unit by its serial number: its columns, the table's or the JSON's.
+std::map<QString, QStringList> SummaryRows(const QString& out)
+{
+    std::map<QString, QStringList> rows;
+    const QString last = out.trimmed().section('\n', -1);
+    if (last.startsWith('{')) {
+        for (const QJsonValue unit : QJsonDocument::fromJson(last.toUtf8())["units"].toArray())
+            rows[unit["serial"].toString()] = {QString::number(unit["code"].toInt()),
+                                               unit["result"].toString()};
+        return rows;
+    }
+    const QStringList lines = out.section("SERIAL ", 1).split('\n', Qt::SkipEmptyParts).mid(1);
+    for (const QString& line : lines) {
+        const QStringList columns = line.split(QRegularExpression("  +"));
+        rows[columns[0]] = {columns[3], columns.last()};
+    }
+    return rows;
+}
+
+// How many commands the unit's wire holds after a job that ended with result: the connect check
+// and the identification read, the erase, the opening of the write, and the blocks named.
+int CommandsFor(const QString& result)
+{
+    const QRegularExpressionMatch block =
+        QRegularExpression("^(stopped after block|block) (\\d+) of").match(result);
+    if (block.hasMatch())
+        return 4 + block.captured(2).toInt();
+    if (result.startsWith("completed"))
+        return 4 + 64;
+    if (result.startsWith("stopped after the erase"))
+        return 3;
+    return result.contains(" is in use by ") ? 0 : 2;
 }
 
 } // namespace
@@ -250,6 +396,15 @@ private slots:
             {"--device, Off", {"--device sim:second fail-safe off", {}, 0, "Fail-Safe Disable", 0, "0|2 33"}},
             {"--device of none", {"--device sim:third info", {}, 1, "", 0}},
             {"--serial with --device", {"--serial A1 --device sim:first info", {}, 2, "give one of them", 0}},
+            {"--all with --serial", {"--all --serial A1 info", {}, 2, "--all names every extender; give it without", 0}},
+            {"--serial twice, one not to be opened", {"--serial A1 --serial B2 fail-safe off", {}, 1,
+                "A1: torvanreader-cli: fail-safe: sim:first could not be opened: Permission denied", 0, "0|2 33"}},
+            {"--all as JSON", {"--json --all fail-safe off", all, 0, R"("code":0,"error":null,"path":"sim:third","result":"off",)"
+                R"("seconds":0,"serial":"B2"}]})", 0, "2 33|2 33"}},
+            {"--wait for every unit named", {"--wait 10 --serial A1 --serial B2 fail-safe off", {{0, 0, 'p'}, {0, 1, '-'}, {3000, 1, '+'}},
+                0, "B2: Fail-Safe Disable\n", 3100, "2 33|2 33"}},
+            {"--wait, a unit named stays out", {"--wait 2 --serial A1 --serial NOPE info", {}, 1,
+                "no extender with serial number NOPE (waited 2 s)", 2000}},
             {"list, no access", {"list", {}, 0, "A1\tTorvan\tSimulated HDBaseT extender\tno permission", 0}},
             {"list as JSON", {"--json list", {}, 0, R"({"answers":false,"in_use":false,"manufacturer":"Torvan","no_permission":true,)"
                 R"("path":"sim:first","product":"Simulated HDBaseT extender","serial":"A1"},{"answers":true,"in_use":false,)"
@@ -282,6 +437,9 @@ private slots:
             {"list, no unit", {"list", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: list: no extender found (vendor 0x051A, "
                 "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, or try every command on a "
                 "simulated extender with --demo\n", -1, "0|0", -1, 0}},
+            {"apply on every unit, one marked", {flash.arg("second") + "--all apply --to local", all, 4,
+                "B2 at sim:second: torvanreader-cli: apply: not restarted: the last firmware update of the local chip did not "
+                "complete", 1000}},
             {"marks of two units with one serial number", {flash.arg("second") + flash.arg("third") + "--device sim:second info",
                 all, 0, "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):\tQX720\t3072.1\tRX\n", 0, "0|0", -1, 1}}});
         // clang-format on
@@ -337,6 +495,247 @@ private slots:
             QCOMPARE(row.code ? run.err : run.out, row.message);
             QCOMPARE(row.code ? run.out : run.err, "");
             QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), row.checks);
+        }
+    }
+
+    // The units of a rack flashed at once, each on its own channel at its own pace: each unit's
+    // wire is exactly one unit's update, or the first part of it up to where its result says it
+    // ended, its blocks never sooner than 5 ms apart on its own time; a unit that refuses, is
+    // pulled out or is held by another program ends alone, one the image is not for is asked about
+    // once per question on a terminal and refused elsewhere, and a signal reaches every unit at its
+    // next step. A unit whose update ended after its erase keeps its incomplete mark. Every line
+    // of a unit starts with its serial number; the summary gives each unit's code, and the run's
+    // is the worst.
+    void flashesEveryUnitAtOnce_data()
+    {
+        const QString flash = "--all flash --to local --yes big.bin",
+                      asked = "--all flash --to local big.bin";
+        const QString stopped = "stopped after block 20 of 64";
+        using enum cli::Stop;
+        // clang-format off
+        AddRows<Racked>({
+            {"eight units", {flash, "........", 0, Each(0, "completed")}},
+            {"eight units, as JSON", {"--json " + flash, "........", 0, Each(0, "completed")}},
+            {"one refusing, one pulled out, one held, one not fitting, a signal", {asked, "ruhf....", 1,
+                {{1, "block 20 of 64 failed"}, {1, "block 30 of 64 failed"}, {1, "sim:unit3 is in use by tst_cli"},
+                 {4, "not programmed"}, {4, "stopped after block 40 of 64"}, {4, "stopped after block 40 of 64"},
+                 {4, "stopped after block 40 of 64"}, {4, "stopped after block 40 of 64"}}, false, {}, Terminate, 1200}},
+            {"SIGTERM before any erase", {flash, "........", 4, Each(4, "stopped before the erase"), true, {}, Terminate, 0}},
+            {"SIGTERM during the erases", {flash, "........", 4, Each(4, "stopped after the erase"), false, {}, Terminate, 500}},
+            {"SIGTERM at a block", {flash, "........", 4, Each(4, stopped), true, {}, Terminate, 1100}},
+            {"Ctrl-C off a terminal at a block", {flash, "........", 4, Each(4, stopped), false, {}, Interrupt, 1100}},
+            {"Ctrl-C on a terminal, yes", {flash, "........", 4, Each(4, stopped), true, "y", Interrupt, 1100, 1}},
+            {"Ctrl-C on a terminal, no", {flash, "........", 0, Each(0, "completed"), true, "n", Interrupt, 1100, 1}},
+            {"images not for the chips, asked once a kind", {asked, "f.gf..g.", 0, Each(0, "completed"), true, "yy", None, 0, 2}},
+            {"images not for the chips, refused", {asked, "f.gf..g.", 4, {{4, "not programmed"}, {0, "completed"},
+                {4, "not programmed"}, {4, "not programmed"}, {0, "completed"}, {0, "completed"}, {4, "not programmed"},
+                {0, "completed"}}}},
+            {"a unit plugged in during the run", {flash, "...p....", 0, {{0, "completed"}, {0, "completed"},
+                {0, "completed"}, {-1, {}}, {0, "completed"}, {0, "completed"}, {0, "completed"}, {0, "completed"}}}},
+            {"the units named", {"--serial U2 --serial U5 --serial U9 flash --to local --yes big.bin", "........", 1,
+                {{-1, {}}, {0, "completed"}, {-1, {}}, {-1, {}}, {0, "completed"}, {-1, {}}, {-1, {}}, {-1, {}}},
+                false, {}, None, 0, 0, "U9"}}});
+        // clang-format on
+    }
+    void flashesEveryUnitAtOnce()
+    {
+        QFETCH(Racked, row);
+        Rack rack;
+        const QByteArray image =
+            Pattern(64 * 32).replace(0, 8, QByteArray::fromHex("1234fedc23072110"));
+        WriteFile("big.bin", image);
+        for (int unit = 0; unit < kRackSize; ++unit)
+            rack.Meets(unit, row.units[unit]);
+        Payloads update = Wire("aa01ab 010102 030205 030306");
+        for (size_t block = 0; block < 64; ++block) {
+            const frames::DataChunk chunk = frames::DataChunkAt(AsBytes(image), block);
+            update.emplace_back(chunk.begin(), chunk.end());
+        }
+        bool signalled = false;
+        const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
+            if (row.signal != cli::Stop::None && !signalled && now.count() >= row.at)
+                stop = row.signal, signalled = true;
+            for (int unit = 0; unit < kRackSize && now >= 500ms; ++unit) {
+                if (row.units[unit] == 'p')
+                    rack.units[size_t(unit)]->Replug();
+            }
+        };
+        const CliResult run =
+            RunCli(*rack.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
+        QCOMPARE(run.code, row.code);
+        QCOMPARE(run.err.count("[y/N]"), row.questions);
+        const std::map<QString, QStringList> summary = SummaryRows(run.out);
+        bool erased = false;
+        for (int unit = 0; unit < kRackSize; ++unit) {
+            const QString serial = QString("U%1").arg(unit + 1);
+            const Ended& ended = row.ends[size_t(unit)];
+            if (ended.code < 0) {
+                QVERIFY(!summary.contains(serial));
+                QCOMPARE(rack.Commands(unit).size(), size_t(0));
+                continue;
+            }
+            QCOMPARE(summary.at(serial).at(0), QString::number(ended.code));
+            const QString result = summary.at(serial).at(1);
+            QVERIFY2(result.startsWith(ended.result), qPrintable(serial + ": " + result));
+            const Payloads sent = rack.Commands(unit);
+            QCOMPARE(sent, Payloads(update.begin(), update.begin() + CommandsFor(result)));
+            const auto blocks = rack.Blocks(unit);
+            for (size_t block = 1; block < blocks.size(); ++block)
+                QVERIFY(blocks[block] - blocks[block - 1] >= firmware::kBlockPeriod);
+            const bool torn = sent.size() >= 3 && !result.startsWith("completed");
+            // Its history row, from its own thread: its own serial number and path, ended.
+            const std::vector<history::Row> rows =
+                history::Read(rack.history, {.serials = {serial}}).rows;
+            QCOMPARE(rows.size(), size_t(sent.size() >= 3 ? 1 : 0));
+            if (!rows.empty()) {
+                QCOMPARE(rows[0].path, QString("sim:unit%1").arg(unit + 1));
+                QCOMPARE(rows[0].outcome, result.startsWith("completed") ? history::kCompleted
+                                          : result.startsWith("stopped") ? history::kStopped
+                                                                         : history::kFailed);
+            }
+            QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toStringList(),
+                     torn ? QStringList{QString("sim:unit%1").arg(unit + 1)} : QStringList{});
+            if (row.terminal && result == "completed") // its bar, as it ended
+                QVERIFY(run.err.contains(serial + ": [####################] 100%  64/64 blocks"));
+            erased = erased || sent.size() >= 3;
+        }
+        // The end of the user's session held once while any unit streams, let go of after the last.
+        if (erased)
+            QCOMPARE(run.holds, (QStringList{firmware::kSessionEndHold, ""}));
+        if (!row.absent.isEmpty())
+            QCOMPARE(summary.at(row.absent),
+                     (QStringList{"1", "no extender with serial number " + row.absent}));
+        // Each line of a unit says which unit it is (stderr off a terminal, where no bars are
+        // drawn), and so does each of its objects; the image is the run's, as is the summary.
+        for (const QString& line :
+             (row.terminal ? run.out : run.out + run.err).split('\n', Qt::SkipEmptyParts)) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (object.isEmpty())
+                QVERIFY2(
+                    QRegularExpression("^(U\\d |U\\d: |Image: |SERIAL )").match(line).hasMatch(),
+                    qPrintable(line));
+            else if (object["event"] != "image" && object["event"] != "summary") {
+                QVERIFY2(object["serial"].toString().startsWith('U'), qPrintable(line));
+                QVERIFY2(object["path"].toString().startsWith("sim:unit"), qPrintable(line));
+            }
+        }
+    }
+
+    // Each unit of a burn-in on several keeps a log of its own, BIT-SERIAL.txt where BIT.txt would
+    // be, or in --log-dir, or named after --log, with what the one-unit command logs for the same
+    // samples; a log another run holds keeps its unit out, as a unit another program holds; logs
+    // that hold entries are asked about once, and kept off a terminal without --yes.
+    void logsEachUnitApart_data()
+    {
+        const QString run = "--all burn-in --duration 7s";
+        // clang-format off
+        AddRows<BurnedIn>({
+            {"each unit its own log", {run, "..d.....", 5, {0, 0, 5, 0, 0, 0, 0, 0}, "BIT-%1.txt"}},
+            {"in a folder given", {run + " --log-dir logs", "d.......", 5, {5, 0, 0, 0, 0, 0, 0, 0}, "logs/BIT-%1.txt"}},
+            {"named after --log", {"--serial U1 --serial U2 burn-in --duration 7s --log run.txt", "d.......", 5,
+                {5, 0, -1, -1, -1, -1, -1, -1}, "run-%1.txt"}},
+            {"a log held, a unit held, a log kept, a link down", {run, "lhed....", 5, {1, 1, 4, 5, 0, 0, 0, 0}, "BIT-%1.txt"}},
+            {"logs that hold entries, asked once", {run, "e.e.....", 0, {0, 0, 0, 0, 0, 0, 0, 0}, "BIT-%1.txt", true, "y", 1}}});
+        // clang-format on
+    }
+    void logsEachUnitApart()
+    {
+        QFETCH(BurnedIn, row);
+        Rack rack;
+        rack.Meets(0, 'd');
+        QCOMPARE(RunCli(*rack.wire, "--serial U1 burn-in --duration 7s --log down.txt").code, 5);
+        const QByteArray down = ReadFile("down.txt"); // what one unit with its link down logs
+        QVERIFY(down.endsWith("\tLink Fail.\r\n"));
+        rack.units[0]->SetRegister(0x02, 0x01, {0x04});
+        for (int unit = 0; unit < kRackSize; ++unit)
+            rack.Meets(unit, row.units[unit]);
+        rack.wire->Clear();
+        const CliResult run = RunCli(
+            *rack.wire, row.arguments, nullptr, row.terminal, [](auto&, auto&) {}, row.keys);
+        QCOMPARE(run.code, row.code);
+        QCOMPARE(run.err.count("[y/N]"), row.questions);
+        const std::map<QString, QStringList> summary = SummaryRows(run.out);
+        for (int unit = 0; unit < kRackSize; ++unit) {
+            const QString serial = QString("U%1").arg(unit + 1), log = row.logs.arg(serial);
+            const int code = row.codes[size_t(unit)];
+            QCOMPARE(summary.contains(serial), code >= 0);
+            if (code >= 0)
+                QCOMPARE(summary.at(serial).at(0), QString::number(code));
+            // A kept log keeps its entry; a unit's run logs what one unit's run does.
+            const QByteArray logged = code == 4                ? kOldEntry
+                                      : code == 1 || code < 0  ? "<missing>"
+                                      : row.units[unit] == 'd' ? down
+                                                               : "";
+            QCOMPARE(ReadFile(log), logged);
+            QCOMPARE(rack.Commands(unit).empty(), code < 0 || code == 1 || code == 4);
+        }
+        QVERIFY(!QFile::exists("BIT.txt"));
+    }
+
+    // The metrics and the report read the units the options choose, every one present where none
+    // is named, each unit at the same time as the others; a unit another program holds is
+    // reported in use and sent nothing. The plugin's check looks at one unit alone.
+    void monitorsTheUnitsChosen_data()
+    {
+        const QString metrics = " status --format prometheus";
+        // clang-format off
+        AddRows<Monitored>({
+            {"every unit present", {metrics.trimmed(), "........", 0, "11111111"}},
+            {"--all, one held", {"--all" + metrics, "..h.....", 0, "11h11111"}},
+            {"two serial numbers", {"--serial U2 --serial U5" + metrics, "........", 0, "-1--1---"}},
+            {"one of them absent", {"--serial U2 --serial U9" + metrics, "........", 0, "-1------",
+                "no extender with serial number U9"}},
+            {"the report of a unit", {"--device sim:unit3 report --output -", "........", 0, "--1-----",
+                "Extenders\n=========\n1 found."}},
+            {"the report of every unit", {"report --output -", ".h......", 0, "1h111111",
+                "Extenders\n=========\n8 found."}},
+            {"check on several units", {"--all check", "........", 3, "--------",
+                "TORVANREADER UNKNOWN - check looks at one extender"}}});
+        // clang-format on
+    }
+    void monitorsTheUnitsChosen()
+    {
+        QFETCH(Monitored, row);
+        Rack rack;
+        QCOMPARE(RunCli(*rack.wire, "--device sim:unit8 status --format prometheus").code, 0);
+        const Payloads alone = rack.Commands(7); // what a unit read alone is sent
+        rack.wire->Clear();
+        for (int unit = 0; unit < kRackSize; ++unit)
+            rack.Meets(unit, row.units[unit]);
+        // At once: each unit read waits at its first report until every one has come to its own.
+        // Read one after another they never meet, and the first waits in vain.
+        const auto reading = size_t(row.read.count('1'));
+        std::mutex meeting;
+        std::condition_variable came;
+        std::set<std::thread::id> threads;
+        bool allMet = true;
+        rack.wire->SetClock([&] {
+            std::unique_lock lock(meeting);
+            if (threads.insert(std::this_thread::get_id()).second) {
+                came.notify_all();
+                allMet = came.wait_for(lock, std::chrono::seconds(10), [&] {
+                    return threads.size() >= reading;
+                }) && allMet;
+            }
+            return TestClock();
+        });
+        const CliResult run = RunCli(*rack.wire, row.arguments);
+        QCOMPARE(run.code, row.code);
+        QVERIFY2((run.out + run.err).contains(row.said), qPrintable(run.out + run.err));
+        QVERIFY(allMet);
+        QCOMPARE(threads.size(), reading);
+        for (int unit = 0; unit < kRackSize; ++unit) {
+            const QString serial = QString("U%1").arg(unit + 1);
+            const QChar state = row.read[unit];
+            if (row.arguments.contains("prometheus")) {
+                const QString labels =
+                    QString(R"({serial="%1",path="sim:unit%2"})").arg(serial).arg(unit + 1);
+                QCOMPARE(
+                    run.out.contains("torvanreader_up" + labels + (state == '1' ? " 1" : " 0")),
+                    state != '-');
+                QCOMPARE(run.out.contains("torvanreader_in_use" + labels + " 1"), state == 'h');
+            }
+            QCOMPARE(rack.Commands(unit), state == '1' ? alone : Payloads());
         }
     }
 

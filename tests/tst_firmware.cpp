@@ -10,6 +10,7 @@
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/ImageGuard.h"
 #include "firmware/IncompleteMarks.h"
+#include "firmware/UserSettings.h"
 
 using enum FirmwareControl::Id; // the page's controls by name
 
@@ -184,6 +185,41 @@ private slots:
         QCOMPARE(fw.rig.boxes,
                  (QStringList{firmware::kStopQuestion, "Firmware update Completed!"}));
         QVERIFY(page.isNull());
+    }
+
+    // Units updated at once mark and clear their chips from threads of their own: no mark of one
+    // is lost to another's, in the settings file the windows and every later command read.
+    void marksOfUnitsUpdatedAtOnce()
+    {
+        Rig rig; // the user's settings
+        std::vector<std::unique_ptr<SimExtender>> units;
+        for (int unit = 0; unit < 8; ++unit)
+            units.push_back(std::make_unique<SimExtender>("sim:" + std::to_string(unit),
+                                                          "M" + std::to_string(unit)));
+        SimUnits pc({units[0].get(), units[1].get(), units[2].get(), units[3].get(), units[4].get(),
+                     units[5].get(), units[6].get(), units[7].get()});
+        std::vector<std::unique_ptr<CHidCmd>> channels;
+        for (int unit = 0; unit < 8; ++unit) {
+            channels.push_back(std::make_unique<CHidCmd>(pc));
+            QVERIFY(channels.back()->Transport().Open("sim:" + std::to_string(unit)));
+        }
+        std::vector<std::thread> threads;
+        for (int unit = 0; unit < 8; ++unit) {
+            threads.emplace_back([&, unit] { // the even units end marked, the odd ones clear
+                firmware::IncompleteMarks marks(*channels[size_t(unit)]);
+                for (int round = 0; round < 20; ++round)
+                    marks.Mark(frames::Chip::Local, round % 2 == 0 || unit % 2 == 0);
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        // As another program reads the file: a copy, which this program has never read.
+        const QString copy = rig.settings.filePath("copy.ini");
+        QVERIFY(QFile::copy(UserSettings().fileName(), copy));
+        const QSettings kept(copy, QSettings::IniFormat);
+        for (int unit = 0; unit < 8; ++unit) // each mark notes the port it was made in
+            QCOMPARE(kept.value(QString("IncompleteImage/M%1/local").arg(unit)).toStringList(),
+                     unit % 2 == 0 ? QStringList{QString("sim:%1").arg(unit)} : QStringList{});
     }
 
     // A sleep that ends early, as Windows' Sleep may without its high-resolution timer, sends no

@@ -6,8 +6,12 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "device/sim/DemoScenario.h"
+#include "history/Keeper.h"
+#include "history/Row.h"
+#include "history/Store.h"
 #include "monitor/Metrics.h"
 #include "monitor/PluginCheck.h"
+#include "monitor/SupportReport.h"
 #include "status/StateText.h"
 
 namespace {
@@ -300,6 +304,11 @@ private slots:
         RecordingBackend wire(pc);
         CHidIO other(pc);
         QVERIFY(other.Open("sim:extender-2"));
+        const QString history = dir.dir.filePath("history.sqlite");
+        const history::Keeper keeper(history, {});
+        QVERIFY(history::Store(history).Add({.time = "2026-12-08T10:00:00.000Z",
+                                             .serial = "SIM0001",
+                                             .action = history::kRestart}));
         const CliResult run = RunCli(wire, "--demo report --output -");
         QCOMPARE(run.code, 0);
         for (const QString& part : QStringList{
@@ -318,7 +327,10 @@ private slots:
                  "Burn-in log\n===========\n"
                      + QDir::toNativeSeparators(dir.dir.filePath("BIT.txt"))
                      + ", its last 50 lines:\n  2014/3/7 13:11:0\tLink Fail.\n",
-                 QString("  2014/3/7 13:60:0\tLink Fail.\n\n")})
+                 QString("  2014/3/7 13:60:0\tLink Fail.\n\n"),
+                 "Update history\n==============\n" + QDir::toNativeSeparators(history)
+                     + ", the last change to the extenders above, newest first:\n  "
+                       "2026-12-08T10:00:00.000Z\tSIM0001\t\trestart"})
             QVERIFY2(run.out.contains(part), qPrintable(part + "\nnot in:\n" + run.out));
         QCOMPARE(wire.CommandPayloads().size(), size_t(1 + 10 + 2)); // the first unit's alone
         SimUnits none({});
@@ -329,6 +341,40 @@ private slots:
         QVERIFY(ReadFile("torvanreader-report-20140307-130500.txt")
                     .contains("Extenders\n=========\n0 found.\n\nSettings"));
         QVERIFY(ReadFile("torvanreader-report-20140307-130500.txt").contains("BIT.txt, its last"));
+    }
+
+    // The report's update history: the last 20 changes to the units present, newest first, and
+    // what it says where there are none yet or the file cannot be read.
+    void supportReportHistory()
+    {
+        InTempDir dir;
+        const QString file = dir.dir.filePath("history.sqlite"),
+                      shown = QDir::toNativeSeparators(file);
+        const monitor::UnitReading present[]{{.unit = {"sim:unit1", {.serial = "U1"}}}};
+        const auto lines = [&](std::span<const monitor::UnitReading> units) {
+            return monitor::HistorySection(file, units).split('\n');
+        };
+        QCOMPARE(lines(present).at(2), shown + ": none yet, it starts with the first update");
+        {
+            history::Store store(file);
+            for (int row = 0; row < 22; ++row) // the newest of another unit
+                QVERIFY(store.Add(
+                    {.time = QString("2026-12-08T10:00:%1.000Z").arg(row, 2, 10, QChar('0')),
+                     .serial = row == 21 ? "GONE" : "U1",
+                     .path = "sim:unit1",
+                     .action = history::kRestart}));
+        }
+        const QStringList shownRows = lines(present);
+        QCOMPARE(shownRows.at(2),
+                 shown + ", the last 20 changes to the extenders above, newest first:");
+        QVERIFY(shownRows.at(3).startsWith("  2026-12-08T10:00:20.000Z\tU1\tsim:unit1\trestart"));
+        QVERIFY(shownRows.at(22).startsWith("  2026-12-08T10:00:01.000Z\tU1"));
+        QCOMPARE(shownRows.at(23), "");
+        QCOMPARE(lines({}).at(2), shown + ": no extender is present to show the history of");
+        WriteFile(file, QByteArray(4096, 'x')); // damaged
+        QVERIFY2(
+            lines(present).at(2).startsWith("The update history cannot be read: " + shown + " ("),
+            qPrintable(lines(present).at(2)));
     }
 
     // The demo's metrics as the timer writes them, clean for promtool, scraped through

@@ -286,7 +286,15 @@ void HoldSessionEnd(const QString& reason)
 
 bool OnTerminal()
 {
-    return IsConsole(STD_ERROR_HANDLE) && IsConsole(STD_INPUT_HANDLE);
+    if (!IsConsole(STD_ERROR_HANDLE) || !IsConsole(STD_INPUT_HANDLE))
+        return false;
+    // The progress bars of several units are redrawn together with the terminal's cursor moves,
+    // which the console takes once asked to.
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(error, &mode))
+        SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    return true;
 }
 
 std::optional<QString> ReadLine(std::chrono::milliseconds wait)

@@ -1,5 +1,7 @@
 #include "e2e/WineStage.h"
 
+#include "e2e/ThreeUnits.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
@@ -59,7 +61,7 @@ const QRegularExpression kPathAndMaker("^[^\t]*\t([^\t]*)\t[^\t]*",
 // code and wire.
 void SameAsLinux(UhidExtender& unit)
 {
-    const QString local = "/samples/firmware/demo-local-tx-3072.2.hex";
+    const QString local = kSampleImage;
     const struct {
         QStringList arguments;
         int exit;
@@ -142,10 +144,27 @@ void WindowsProgramsUnderWine()
     QTRY_VERIFY_WITH_TIMEOUT(!(checked += Frames(second.TakeWire())).isEmpty(), kProgramMs);
     QCOMPARE(checked.join(' ').mid(2), connectCheck.join(' ').mid(2));
     QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("removed"), kPlugMs);
-    watch.kill();
     window.kill();
     const QRegularExpression followed(
         "^present\t\\S+\tE2E0001\nadded\t\\S+\tE2E0002\nremoved\t\\S+\tE2E0001\n$");
     QVERIFY2(followed.match(told.remove('\r')).hasMatch(), qPrintable(told));
+    // With the last unit gone for Wine too, three units at once: the Windows command line sends
+    // each what the Linux one does.
+    second.Unplug();
+    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).count("removed") == 2,
+                             kPlugMs);
+    watch.kill();
     QVERIFY(watch.waitForFinished() && window.waitForFinished());
+    // An image's path as each program takes it: Wine's drive Z: is the root.
+    const auto program = [](const QString& name, const QString& drive) -> CliRun {
+        return [=](QStringList arguments, QString& out) {
+            if (arguments.last().endsWith(".hex"))
+                arguments.last().prepend(drive);
+            const Ran ran = Run(name, arguments);
+            out = ran.out + ran.err;
+            return ran.exit;
+        };
+    };
+    const QString image = qEnvironmentVariable("TORVAN_SOURCE_DIR") + kSampleImage;
+    FlashesThreeAtOnce(image, {program("linux", ""), program("cli/torvanreader-cli", "Z:")});
 }

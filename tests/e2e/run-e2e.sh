@@ -18,7 +18,7 @@ if [ ! -x /bin/busybox ] || ldd /bin/busybox >/dev/null 2>&1; then skip "a stati
 if [ ! -x "$test_binary" ] || [ ! -x "$cli_binary" ]; then skip "$test_binary or $cli_binary is missing (build the Linux tree)"; fi
 test_binary=$(realpath "$test_binary") cli_binary=$(realpath "$cli_binary")
 
-memory=1024 seconds=600 options=() cpu=()
+memory=1024 seconds=600 options=(e2e_source="$source") cpu=()
 if [ -n "$windows" ]; then
     wine=/usr/lib/wine/wine64
     [ -x "$wine" ] || skip "Wine is missing (Debian package wine64)"
@@ -42,7 +42,7 @@ if [ -n "$windows" ]; then
     fi
     # Wine's return from a system call faults under emulation where the CPU has SMAP and SMEP.
     memory=2048 seconds=1500 cpu=(-cpu "${E2E_CPU:-max,-smap,-smep}")
-    options=(e2e_windows="$(realpath "$windows")" e2e_prefix="$(realpath "$prefix")" e2e_source="$source")
+    options+=(e2e_windows="$(realpath "$windows")" e2e_prefix="$(realpath "$prefix")")
 fi
 
 # The initial RAM disk: busybox, the modules that mount the shared root, and the init script.

@@ -14,6 +14,7 @@
 #include "device/StatusRegister.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "device/linux/UdevWatcher.h"
+#include "e2e/ThreeUnits.h"
 #include "e2e/WineStage.h"
 #include "linux/UhidExtender.h"
 
@@ -50,6 +51,16 @@ void HidrawEndToEnd()
     const std::vector<UnitChange> changed = late.TakeChanges();
     QVERIFY(!changed.empty() && changed[0].path == node);
     extender.Unplug();
+    FlashesThreeAtOnce(qEnvironmentVariable("TORVAN_SOURCE_DIR") + kSampleImage,
+                       {[](const QStringList& arguments, QString& out) {
+                           QProcess cli;
+                           cli.start(qEnvironmentVariable("TORVAN_CLI"), arguments);
+                           cli.waitForFinished(300000);
+                           out = cli.readAllStandardOutput() + cli.readAllStandardError();
+                           return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+                       }});
+    if (QTest::currentTestFailed())
+        return;
     QTest::qWait(200);
     watcher.TakeChanges();                                          // from before the window
     BoundedWriteBackend backend(std::make_shared<HidapiBackend>()); // as the programs have it
