@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <chrono>
 #include <sqlite3.h>
 #include <system_error>
+#include <thread>
 
 namespace history {
 
@@ -154,6 +156,20 @@ Store::Store(const QString& file, int generation)
 Store::~Store() = default;
 
 int Store::Prepare()
+{
+    // Switching a new file to WAL takes the whole file: beside another connection that does the
+    // same, SQLite says "database is locked" at once instead of waiting, so it is tried again,
+    // within the busy wait.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyWaitMs);
+    int result = PrepareOnce();
+    while ((result & 0xff) == SQLITE_BUSY && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        result = PrepareOnce();
+    }
+    return result;
+}
+
+int Store::PrepareOnce()
 {
     int result = m_db->Open(m_file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (result != SQLITE_OK)

@@ -43,6 +43,7 @@ public:
 
 private:
     int Prepare();
+    int PrepareOnce();
     int MoveAside(int result);
     int Insert(const Row& row);
     bool Failed(int result);

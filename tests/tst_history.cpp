@@ -1,6 +1,8 @@
 // The update history: the row each change leaves, from the window and the command line, the
 // history command's views of it, many writers at once and a killed program, and a file that
 // cannot be written or is damaged. What a failed step leaves is checked in the fault matrix.
+#include <latch>
+
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "device/DeviceIds.h"
@@ -256,6 +258,29 @@ private slots:
             expected[QString("SIM010%1").arg(i)] = {"program completed", "fail-safe on completed"};
         QCOMPARE(kept, expected);
         QCOMPARE(rig.boxes, QStringList());
+    }
+
+    // A new history opened by eight writers at once, as the units of a run on several start
+    // together: each row is kept, though all but one find the file being made.
+    void aNewFileOpenedByEightAtOnce()
+    {
+        for (int round = 0; round < 20; ++round) {
+            const QTemporaryDir dir;
+            const QString file = dir.filePath("history.sqlite");
+            std::latch start(8);
+            std::vector<std::thread> writers;
+            std::atomic<int> kept = 0;
+            for (int writer = 0; writer < 8; ++writer)
+                writers.emplace_back([&] {
+                    start.arrive_and_wait();
+                    history::Store store(file);
+                    kept += store.Add({.serial = "SIM0001"}).has_value();
+                });
+            for (std::thread& writer : writers)
+                writer.join();
+            QCOMPARE(kept.load(), 8);
+            QCOMPARE(history::Read(file, {}).rows.size(), size_t(8));
+        }
     }
 
     // The window programs beside a command line that does too, into one history; a command line
