@@ -22,6 +22,11 @@ void SystemBackendKeepsTheCause();
 // holder is named.
 void UnitHoldIsSystemWide();
 
+// A report that arrives while the program is between two reads of the unit is kept for the next
+// read: the system's back end has a read waiting on the unit from its opening on, and again
+// straight after each read (Windows), or the kernel queues it (Linux).
+void ReportsBetweenReadsAreKept();
+
 class PerformanceTool;
 
 // Tells the tool window that the user's session is about to end, then that it ends: whether the

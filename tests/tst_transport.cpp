@@ -68,6 +68,7 @@ private slots:
 
     void systemBackendKeepsTheCause() { SystemBackendKeepsTheCause(); }
     void unitHoldIsSystemWide() { UnitHoldIsSystemWide(); }
+    void reportsBetweenReadsAreKept() { ReportsBetweenReadsAreKept(); }
     void hidrawEndToEnd() { HidrawEndToEnd(); }
 };
 

@@ -124,6 +124,15 @@ struct WinHidBackend::Port {
         return {-1, WindowsError(code)};
     }
 
+    // Posts the handle's next read at once, so that the unit's next report finds it waiting.
+    // Wine's HID class loses a report that arrives while a read is being posted, and an answer
+    // can come that fast. A read that cannot be posted is tried again, and told, by the next Read.
+    void PostRead()
+    {
+        std::error_code untold;
+        Start(false, untold);
+    }
+
     // Asks the driver to end the transfer under way, once.
     void RequestCancel()
     {
@@ -203,6 +212,8 @@ HidOpened WinHidBackend::Open(const std::string& path, HidAccess access)
     if (length != CHidIO::kReportSize)
         return {.error = ReportLengthError(length)};
     port->buffer.assign(length, 0);
+    if (access == HidAccess::Read)
+        port->PostRead();
     std::lock_guard guard(m_mutex);
     const auto claimed =
         std::ranges::find_if(m_locks, [&](auto& held) { return held.second.path == path; });
@@ -244,8 +255,8 @@ HidTransfer WinHidBackend::Read(HidHandle handle, uint8_t* report, size_t capaci
     Port* port = Find(handle);
     if (!port)
         return {-1, WindowsError(ERROR_INVALID_HANDLE)};
-    // A read cancelled after its wait may have brought a report before the cancel took: it is
-    // this read's. One that ended cancelled makes way for a new read.
+    // The read posted earlier is this one's; so is a report that a read cancelled after its wait
+    // brought before the cancel took. One that ended cancelled makes way for a new read.
     HidTransfer read{0};
     if (port->pending)
         read = port->Finish(WaitMs(timeoutMs));
@@ -259,6 +270,7 @@ HidTransfer WinHidBackend::Read(HidHandle handle, uint8_t* report, size_t capaci
         return read;
     const size_t moved = std::min(static_cast<size_t>(read.moved), capacity);
     std::memcpy(report, port->buffer.data(), moved);
+    port->PostRead();
     return {static_cast<int>(moved)};
 }
 
@@ -285,9 +297,10 @@ void WinHidBackend::Close(HidHandle handle)
             m_locks.erase(claim);
         }
     }
-    // A transfer the driver has not ended keeps its buffer and the unit's hold until it ends.
+    // A transfer the driver has not ended keeps its buffer and the unit's hold until it ends. The
+    // read kept posted on every read handle is cancelled here: the driver ends it at once.
     if (port && port->pending)
-        port->Finish(0);
+        port->Finish(kCancelShareMs);
     if (port && port->pending) {
         std::thread([stuck = std::move(port)] {
             WaitForSingleObject(stuck->event, INFINITE);

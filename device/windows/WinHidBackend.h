@@ -15,7 +15,8 @@ class UnitLock;
 // cancelled within that time. Each handle reads and writes through a buffer of its own, of the
 // report length the unit's capabilities give: a transfer that is still under way when its wait
 // ends never touches the caller's report afterwards. A unit whose reports are not the extender's
-// 65 bytes is not opened. A unit is held by a named mutex (UnitLock) named from its device
+// 65 bytes is not opened. A read handle keeps a read posted from its opening on, so that a report
+// never arrives while none is. A unit is held by a named mutex (UnitLock) named from its device
 // instance ID, which outlives every transfer on the unit: closed while the driver has not yet
 // ended one, the handle and the unit's hold are let go of once it has ended, so that no other
 // program takes the unit while our report may still go out. A handle opened is checked to be on

@@ -29,7 +29,14 @@ void FlashAll(UhidExtender (&units)[3], const CliRun& run, const QString& image,
     QVERIFY2(run(waited, out) == 0, qPrintable(out));
     for (UhidExtender& unit : units)
         unit.TakeWire(); // list's connect checks
-    QVERIFY2(run({"--all", "flash", "--to", "local", image}, out) == 0, qPrintable(out));
+    if (run({"--all", "flash", "--to", "local", image}, out) != 0) {
+        // Whether the command that went unanswered reached the unit.
+        for (int unit = 0; unit < 3; ++unit)
+            out += QString("\n%1 was sent %2 frames")
+                       .arg(kSerials[unit])
+                       .arg(Frames(units[unit]).size());
+        QFAIL(qPrintable(out));
+    }
     for (const QString& serial : kSerials) {
         const QRegularExpression completed("\n" + serial + " .* 0 +256 .* completed\n");
         QVERIFY2(completed.match(out).hasMatch(), qPrintable(out));

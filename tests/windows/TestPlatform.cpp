@@ -200,6 +200,37 @@ void SystemBackendKeepsTheCause()
             && WindowsError(ERROR_OPERATION_ABORTED) == std::errc::operation_canceled);
 }
 
+void ReportsBetweenReadsAreKept()
+{
+    // A pipe stands for the unit. What its server end wrote and no read has taken yet is thrown
+    // away when it disconnects: the report sent before that is kept only where a read was
+    // waiting for it, as Wine's HID class keeps a report only where a read was posted in time.
+    for (const int readsBefore : {0, 1}) {
+        const std::wstring name = L"\\\\.\\pipe\\torvan-answers-"
+                                  + std::to_wstring(GetCurrentProcessId())
+                                  + std::to_wstring(readsBefore);
+        const HANDLE unit = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND,
+                                             PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+        TestHidClass piped;
+        WinHidBackend backend(piped);
+        const HidOpened reading = backend.Open(Utf8(name), HidAccess::Read);
+        QVERIFY(reading.handle != kInvalidHidHandle);
+        uint8_t report[65] = {};
+        DWORD sent = 0;
+        for (int read = 0; read <= readsBefore; ++read) {
+            report[1] = uint8_t(read + 1);
+            QVERIFY(WriteFile(unit, report, 65, &sent, nullptr) && sent == 65);
+            if (read == readsBefore)
+                QVERIFY(DisconnectNamedPipe(unit));
+            uint8_t answer[65] = {};
+            QCOMPARE(backend.Read(reading.handle, answer, 65, 1000).moved, 65);
+            QCOMPARE(int(answer[1]), read + 1);
+        }
+        backend.Close(reading.handle);
+        CloseHandle(unit);
+    }
+}
+
 // What another program sees of the named mutex: a thread of this one is another owner to it.
 DWORD TakenElsewhere(const std::wstring& name)
 {
