@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -67,9 +66,9 @@ void CAboutDlg::OnBnClickedSaveReport()
     if (name.isEmpty())
         return;
     const QString shown = QDir::toNativeSeparators(name);
-    if (QFileInfo::exists(name)
-        && !ui::Ask(this, "Replace the file?",
-                    QString("%1 already exists. Replace it with the support report?").arg(shown)))
+    if (!ui::MayReplace(
+            this, name, "Replace the file?",
+            QString("%1 already exists. Replace it with the support report?").arg(shown)))
         return;
     // The units are read once the name is known: the report holds their state as it is saved.
     if (const QString failure = monitor::SaveWhole(name, m_report().toUtf8()); !failure.isEmpty())

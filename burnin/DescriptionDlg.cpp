@@ -1,7 +1,6 @@
 #include "burnin/DescriptionDlg.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -67,9 +66,8 @@ void CDescription::OnBnClickedSaveAs()
     if (chosen.isEmpty())
         return;
     const QString name = report::FileName(chosen);
-    if (QFileInfo::exists(name)
-        && !ui::Ask(this, "Replace the report?",
-                    QString("%1 already exists. Replace it with this report?").arg(name)))
+    if (!ui::MayReplace(this, name, "Replace the report?",
+                        QString("%1 already exists. Replace it with this report?").arg(name)))
         return;
     const FileWrite written = report::Write(name, report::Body(description, log));
     if (!written.ok)

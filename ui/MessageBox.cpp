@@ -1,6 +1,7 @@
 #include "ui/MessageBox.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <vector>
@@ -58,6 +59,11 @@ bool Ask(QWidget* parent, const QString& title, const QString& text)
     box.setEscapeButton(QMessageBox::No);
     open.box = &box;
     return box.exec() == QMessageBox::Yes && !open.withdrawn;
+}
+
+bool MayReplace(QWidget* parent, const QString& name, const QString& title, const QString& text)
+{
+    return !QFileInfo::exists(name) || Ask(parent, title, text);
 }
 
 void WithdrawQuestions(const QWidget* parent)

@@ -21,6 +21,9 @@ void TellLater(const QString& message);
 
 // "Yes" and "No", "No" the default, so that Enter and Esc answer No. True for Yes.
 bool Ask(QWidget* parent, const QString& title, const QString& text);
+// Whether the file name may be written: true where nothing is there yet, or where the user answered
+// Yes to the question about the file there.
+bool MayReplace(QWidget* parent, const QString& name, const QString& title, const QString& text);
 // Closes the questions open over parent, answered No whatever the user does: their reason went
 // away (the job they asked about has ended).
 void WithdrawQuestions(const QWidget* parent);
