@@ -5,31 +5,27 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
 
 #include "device/CommandFrames.h"
+#include "e2e/GuestPrograms.h"
 #include "linux/UhidExtender.h"
 
 namespace {
 
 constexpr int kRuns = 3;
 
-QString Run(const QString& program, const QStringList& arguments, bool underWine)
+// The program's output; a failure ends the benchmark.
+QString Run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    if (underWine)
-        process.start(qEnvironmentVariable("TORVAN_WINE_RUN"), QStringList{program} + arguments);
-    else
-        process.start(program, arguments);
-    if (!process.waitForFinished(300000) || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
-                     process.readAllStandardError().constData());
+    const Ran ran = RunInGuest(program, arguments, 300000);
+    if (ran.exit != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), qPrintable(ran.err));
         std::exit(1);
     }
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return ran.out.trimmed();
 }
 
 // First to last block as the unit received them, in milliseconds.
@@ -47,14 +43,16 @@ double BlockSpan(const std::vector<UhidExtender::Sent>& wire)
     return std::chrono::duration<double, std::milli>(last->at - first->at).count();
 }
 
-double MedianProgramming(UhidExtender& unit, const QString& cli, bool underWine)
+// cli: "linux", or the Windows command line's .exe under Wine.
+double MedianProgramming(UhidExtender& unit, const QString& cli)
 {
     const QString image =
         qEnvironmentVariable("TORVAN_SOURCE_DIR") + "/samples/firmware/demo-local-tx-3072.2.hex";
     std::vector<double> spans;
+    const bool underWine = cli != "linux";
     for (int i = 0; i < kRuns; ++i) {
         unit.TakeWire();
-        Run(cli, {"flash", "--to", "local", underWine ? "Z:" + image : image}, underWine);
+        Run(cli, {"flash", "--to", "local", underWine ? "Z:" + image : image});
         spans.push_back(BlockSpan(unit.TakeWire()));
     }
     std::sort(spans.begin(), spans.end());
@@ -72,19 +70,18 @@ int main(int, char* argv[])
     }
     QThread::msleep(500); // hidraw's node appears
     const QString windows = qEnvironmentVariable("TORVAN_WINDOWS");
-    const QString linuxCli = qEnvironmentVariable("TORVAN_CLI");
     const QString windowsCli = windows + "/cli/torvanreader-cli.exe";
     QElapsedTimer clock;
     clock.start();
-    Run(windowsCli, {"--version"}, true); // Wine's services start with the first program
+    Run(windowsCli, {"--version"}); // Wine's services start with the first program
     std::printf("Wine's first program: %lld ms\n", clock.elapsed());
-    const double onLinux = MedianProgramming(unit, linuxCli, false);
-    const double underWine = MedianProgramming(unit, windowsCli, true);
+    const double onLinux = MedianProgramming(unit, "linux");
+    const double underWine = MedianProgramming(unit, windowsCli);
     std::printf("8 KiB image, 256 blocks, median of %d: Linux %.0f ms, Wine %.0f ms (%+.1f %%)\n",
                 kRuns, onLinux, underWine, (underWine / onLinux - 1) * 100);
     const QString bench = QFileInfo(argv[0]).dir().filePath("bench_connect_check");
-    std::printf("Linux: %s\n", qPrintable(Run(bench, {"200"}, false)));
+    std::printf("Linux: %s\n", qPrintable(Run(bench, {"200"})));
     std::printf("Wine:  %s\n",
-                qPrintable(Run(windows + "/bench/bench_connect_check.exe", {"200"}, true)));
+                qPrintable(Run(windows + "/bench/bench_connect_check.exe", {"200"})));
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "e2e/WineStage.h"
 
+#include "e2e/GuestPrograms.h"
 #include "e2e/ThreeUnits.h"
 
 #include <QProcess>
@@ -15,32 +16,9 @@ namespace {
 // the programs through its Plug and Play service in a minute or two.
 constexpr int kProgramMs = 300000, kPlugMs = 180000;
 
-// "linux" starts the Linux command line, anything else the Windows program of that name under Wine.
-void Start(QProcess& process, const QString& program, const QStringList& arguments)
-{
-    const QString exe = qEnvironmentVariable("TORVAN_WINDOWS") + "/" + program + ".exe";
-    if (program == "linux")
-        process.start(qEnvironmentVariable("TORVAN_CLI"), arguments);
-    else
-        process.start(qEnvironmentVariable("TORVAN_WINE_RUN"), QStringList{exe} + arguments);
-}
-
-struct Ran {
-    int exit = -1;
-    QString out, err;
-    QString Said() const { return QString("(%1): %2%3").arg(exit).arg(out, err); }
-};
-
 Ran Run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    Start(process, program, arguments);
-    if (!process.waitForFinished(kProgramMs))
-        process.kill();
-    process.waitForFinished();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()).remove('\r'),
-            QString::fromUtf8(process.readAllStandardError()).remove('\r')};
+    return RunInGuest(program, arguments, kProgramMs);
 }
 
 // The frames as hex, for a comparison that shows where two wires part.
@@ -88,7 +66,7 @@ void SameAsLinux(UhidExtender& unit)
         unit.TakeWire();
         const Ran linuxRan = Run("linux", onLinux);
         const QStringList linuxWire = Frames(unit.TakeWire());
-        const Ran wineRan = Run("cli/torvanreader-cli", underWine);
+        const Ran wineRan = Run("cli/torvanreader-cli.exe", underWine);
         const QString what =
             row.arguments.join(' ') + "\nLinux " + linuxRan.Said() + "\nWine " + wineRan.Said();
         QVERIFY2(linuxRan.exit == row.exit && wineRan.exit == row.exit, qPrintable(what));
@@ -109,7 +87,7 @@ void WindowsProgramsUnderWine()
     QVERIFY(first.Plug("E2E0001"));
     // Wine's HID bus finds the units present as its services start, which the first program under
     // Wine starts: on a busy machine that program may look before the bus has found the unit.
-    QTRY_VERIFY_WITH_TIMEOUT(Run("cli/torvanreader-cli", {"list"}).out.contains("E2E0001"),
+    QTRY_VERIFY_WITH_TIMEOUT(Run("cli/torvanreader-cli.exe", {"list"}).out.contains("E2E0001"),
                              kPlugMs);
     SameAsLinux(first);
     if (QTest::currentTestFailed())
@@ -121,12 +99,12 @@ void WindowsProgramsUnderWine()
     const QStringList connectCheck = Frames(first.TakeWire());
     QCOMPARE(connectCheck.size(), 1);
     QProcess window;
-    Start(window, "torvanreader", {});
+    StartInGuest(window, "torvanreader.exe", {});
     QStringList sent;
     QTRY_VERIFY_WITH_TIMEOUT(!(sent += Frames(first.TakeWire())).isEmpty(), kProgramMs);
     QTest::qWait(3000);
     QCOMPARE(sent += Frames(first.TakeWire()), connectCheck);
-    const Ran refused = Run("cli/torvanreader-cli", {"info"});
+    const Ran refused = Run("cli/torvanreader-cli.exe", {"info"});
     const QRegularExpression inUse(" is in use by torvanreader(\\.exe)? \\(process \\d+\\)");
     QVERIFY2(refused.exit == 1 && inUse.match(refused.err).hasMatch(), qPrintable(refused.err));
     QVERIFY(first.TakeWire().empty());
@@ -134,7 +112,7 @@ void WindowsProgramsUnderWine()
     // Plugs and unplugs are followed by list --watch, which sends nothing, and by the window,
     // which takes the unit left when its own goes and checks it (its sequence numbers go on).
     QProcess watch;
-    Start(watch, "cli/torvanreader-cli", {"list", "--watch"});
+    StartInGuest(watch, "cli/torvanreader-cli.exe", {"list", "--watch"});
     QVERIFY(watch.waitForReadyRead(kProgramMs));
     QString told = QString::fromUtf8(watch.readAllStandardOutput());
     QVERIFY(second.Plug("E2E0002"));
@@ -168,5 +146,5 @@ void WindowsProgramsUnderWine()
         };
     };
     const QString image = qEnvironmentVariable("TORVAN_SOURCE_DIR") + kSampleImage;
-    FlashesThreeAtOnce(image, {program("linux", ""), program("cli/torvanreader-cli", "Z:")});
+    FlashesThreeAtOnce(image, {program("linux", ""), program("cli/torvanreader-cli.exe", "Z:")});
 }
