@@ -135,7 +135,7 @@ QStringList SamplesOfJson(const QJsonObject& status, const QJsonObject& info)
         samples << QString("torvanreader_lamp{lamp=\"%1\"} %2")
                        .arg(status::kSignalLampIds[lamp])
                        .arg(words.indexOf(
-                           status["lamps"][status::kSignalLampCaptions[lamp]].toString()));
+                           status["lamps"][status::kSignalLampIds[lamp]].toString()));
     samples << QString("torvanreader_lamp{lamp=\"%1\"} %2")
                    .arg(status::kBerLampId)
                    .arg(words.indexOf(status["video_ber"]["lamp"].toString()));
