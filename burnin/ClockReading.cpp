@@ -9,8 +9,13 @@ ClockReading ClockReadingOf(const QDateTime& time)
 {
     const QDate date = time.date();
     const QTime clock = time.time();
-    return {date.year(),    date.month(),    date.day(),          clock.hour(),
-            clock.minute(), clock.second(), time.offsetFromUtc()};
+    return {.year = date.year(),
+            .month = date.month(),
+            .day = date.day(),
+            .hour = clock.hour(),
+            .minute = clock.minute(),
+            .second = clock.second(),
+            .utcOffset = time.offsetFromUtc()};
 }
 
 QString FormatTimeStamp(const ClockReading& time)

@@ -86,8 +86,7 @@ private:
 };
 
 // A reading, after its time when one is given (--watch).
-void ShowStatus(Session& session, const status::Reading& r,
-                const std::optional<ClockReading>& time)
+void ShowStatus(Session& session, const status::Reading& r, const std::optional<ClockReading>& time)
 {
     if (session.Json()) {
         QJsonObject object = StatusJson(r);
@@ -209,8 +208,7 @@ int Switch(Session& session, bool on, uint8_t setting)
                                             + CommandText(frames::FailSafeSetting(setting))
                                             + ") failed: " + session.HowLastFailed()));
     if (session.Json())
-        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"},
-                                 {"setting", setting}});
+        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"}, {"setting", setting}});
     else
         session.Data(on ? failsafe::kEnabledText : failsafe::kDisabledText);
     session.Result().result = on ? "on" : "off";

@@ -270,8 +270,8 @@ struct FakeClock {
     BurnInClock Reader()
     {
         return [this] {
-            return ClockReadingOf(QDateTime::fromSecsSinceEpoch(seconds, Qt::OffsetFromUTC,
-                                                                kUtcOffset));
+            return ClockReadingOf(
+                QDateTime::fromSecsSinceEpoch(seconds, Qt::OffsetFromUTC, kUtcOffset));
         };
     }
 };

@@ -139,8 +139,9 @@ void CompareJson(const QString& out, const JsonLines& expected)
         QCOMPARE(QJsonDocument::fromJson(line.toUtf8())["format"], cli::kJsonFormat);
     for (const auto& [index, fields] : expected) {
         const qsizetype at = index < 0 ? lines.size() + index : index;
-        QVERIFY2(at >= 0 && at < lines.size(),
-                 qPrintable(QString("no line %1 in:\n%2").arg(index).arg(out)));
+        const QString missing = QString("no line %1 in:\n%2").arg(index).arg(out);
+        QVERIFY2(at >= 0, qPrintable(missing));
+        QVERIFY2(at < lines.size(), qPrintable(missing));
         const QJsonObject printed = QJsonDocument::fromJson(lines[at].toUtf8()).object();
         for (auto field = fields.begin(); field != fields.end(); ++field)
             QCOMPARE((std::pair<QString, QJsonValue>(field.key(), printed[field.key()])),
@@ -819,7 +820,6 @@ private slots:
     // refused, and each of the two keeps its own marks.
     void picksTheUnitsNamed_data()
     {
-        const QString flash = "--device sim:%1 flash --to local --yes big.bin;";
         const QString denied = "first could not be opened: Permission denied; "
                                + QString::fromStdString(NoAccessAdvice());
         AddRows<Picked>({
@@ -865,6 +865,16 @@ private slots:
               .message = "torvanreader-cli: info: the connect check (AA 01 AB) failed: the "
                          "extender did not answer (No such device)\n",
               .checks = 1}},
+        });
+    }
+    void picksTheUnitsNamed() { Pick(Fetch<Picked>()); }
+
+    // Two units with one serial number each keep their own marks, and a marked chip is not
+    // restarted unasked.
+    void keepsEachUnitsMarks_data()
+    {
+        const QString flash = "--device sim:%1 flash --to local --yes big.bin;";
+        AddRows<Picked>({
             {"apply on every unit, one marked",
              {.arguments = flash.arg("second") + "--all apply --to local",
               .steps = kAllThere,
@@ -880,7 +890,7 @@ private slots:
               .checks = 1}},
         });
     }
-    void picksTheUnitsNamed() { Pick(Fetch<Picked>()); }
+    void keepsEachUnitsMarks() { Pick(Fetch<Picked>()); }
 
     // --wait reaches the unit named as it is plugged in or given access, and says which one stayed
     // out; a serial number of two units stays a usage error.
@@ -1561,7 +1571,8 @@ private slots:
             QSKIP("the bash completion is Linux's, with Debian's bash-completion");
         QProcess bash; // what bash offers after the line, its last word the one completed
         bash.start("bash", {"-c", R"(. "$0"; . "$1"; COMP_LINE=$2 COMP_POINT=${#2}
-            read -ra COMP_WORDS <<<"${2% *} ."; COMP_WORDS[-1]=${2##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            read -ra COMP_WORDS <<<"${2% *} ."
+            COMP_WORDS[-1]=${2##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
             f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}")",
                             library, TORVAN_COMPLETION, line});
         QVERIFY(bash.waitForFinished(10000));
