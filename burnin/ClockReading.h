@@ -19,7 +19,7 @@ struct ClockReading {
 using BurnInClock = std::function<ClockReading()>;
 
 ClockReading ReadLocalClock();
-// The reading of a clock that shows time, in time's own zone or offset.
+// What a clock showing time reads, in the zone or offset time is in.
 ClockReading ClockReadingOf(const QDateTime& time);
 
 // "year/month/day hour:minute:second" without leading zeros: 2014/3/7 13:5:7.
