@@ -43,12 +43,6 @@ long ResidentKiB()
     return -1;
 }
 
-ClockReading Reading(const QDateTime& time)
-{
-    return {time.date().year(), time.date().month(),  time.date().day(),
-            time.time().hour(), time.time().minute(), time.time().second()};
-}
-
 // What the demo's minute does to a burn-in at the 1-second period: the link is down for seconds
 // 40 to 45 and takes the local HPD line with it, so the sixth bad sample of both comes at second
 // 45; the shorter 5 V and HPD drops never reach six in a row, and the video source stays good.
@@ -58,7 +52,7 @@ QByteArray ExpectedLog(const QDateTime& start, int seconds)
     for (int second = 1; second <= seconds; ++second) {
         if (second % 60 != 45)
             continue;
-        const ClockReading at = Reading(start.addSecs(second));
+        const ClockReading at = ClockReadingOf(start.addSecs(second));
         log += burnin::FormatLogEntry(at, burnin::kNoHpd);
         log += burnin::FormatLogEntry(at, burnin::kLinkFail);
     }
@@ -108,7 +102,7 @@ int main(int argc, char* argv[])
     const QDateTime start(QDate(2026, 1, 1), QTime(0, 0, 0));
     int now = 0;
     BurnInTiming timing;
-    timing.clock = [&] { return Reading(start.addSecs(now)); };
+    timing.clock = [&] { return ClockReadingOf(start.addSecs(now)); };
     timing.periods = {24h, 24h, 24h, 24h}; // the soak takes every sample itself
     timing.manualCycle = true;
     page->SetTiming(timing);

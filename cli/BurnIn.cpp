@@ -237,9 +237,9 @@ bool BurnInRun::SampleOnce()
 
 void BurnInRun::Print(const SampleResult& sample)
 {
-    const QString time = FormatTimeStamp(m_session.Ctx().clock());
-    QJsonObject object{{"event", "sample"}, {"time", time}};
-    QStringList line{time};
+    const ClockReading time = m_session.Ctx().clock();
+    QJsonObject object{{"event", "sample"}, {"time", IsoTimeStamp(time)}};
+    QStringList line{FormatTimeStamp(time)};
     for (int trace = 0; trace < kTraceCount; ++trace) {
         object[kTraces[trace]] = sample[trace];
         line << burnin::TraceStateText(trace, sample[trace]);

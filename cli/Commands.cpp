@@ -21,15 +21,15 @@ QJsonValue IfRead(bool read, const QJsonValue& value)
     return read ? value : QJsonValue();
 }
 
-// The values of a reading: numbers as numbers, words as the page shows them, null for what was not
-// read.
+// The values of a reading: numbers as numbers, lamps by their identifiers, words as the page shows
+// them, null for what was not read.
 QJsonObject StatusJson(const status::Reading& r)
 {
     const status::Display shown = status::DisplayOf(r);
     QJsonObject lamps;
     const auto states = status::SignalLampStates(r);
     for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
-        lamps[status::kSignalLampCaptions[lamp]] =
+        lamps[status::kSignalLampIds[lamp]] =
             IfRead(states[lamp].has_value(), status::LampWord(shown.lamps[lamp]));
     QJsonArray pairs;
     QJsonArray faulty;
@@ -86,16 +86,16 @@ private:
 };
 
 // A reading, after its time when one is given (--watch).
-void ShowStatus(Session& session, const status::Reading& r, const QString& time)
+void ShowStatus(Session& session, const status::Reading& r, const std::optional<ClockReading>& time)
 {
     if (session.Json()) {
         QJsonObject object = StatusJson(r);
-        if (!time.isEmpty())
-            object["time"] = time;
+        if (time)
+            object["time"] = IsoTimeStamp(*time);
         return session.Data(object);
     }
-    if (!time.isEmpty())
-        session.Data(time);
+    if (time)
+        session.Data(FormatTimeStamp(*time));
     for (const QString& line : status::ReadingLines(r))
         session.Data(line);
 }
@@ -160,7 +160,7 @@ int StatusOf(Session& session)
                 session.Warn((told << why).last());
         }
         if (poll.Now() != shown) {
-            ShowStatus(session, poll.Now(), watch ? FormatTimeStamp(context.clock()) : QString());
+            ShowStatus(session, poll.Now(), watch ? std::optional(context.clock()) : std::nullopt);
             shown = poll.Now();
         }
         if (!watch || !session.WaitUntil(ticked + status::kPollTick)) {
@@ -208,8 +208,7 @@ int Switch(Session& session, bool on, uint8_t setting)
                                             + CommandText(frames::FailSafeSetting(setting))
                                             + ") failed: " + session.HowLastFailed()));
     if (session.Json())
-        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"},
-                                 {"setting", QString::number(setting, 16)}});
+        session.Data(QJsonObject{{"fail_safe", on ? "on" : "off"}, {"setting", setting}});
     else
         session.Data(on ? failsafe::kEnabledText : failsafe::kDisabledText);
     session.Result().result = on ? "on" : "off";

@@ -46,11 +46,12 @@ void Session::Data(const QString& line)
 
 void Session::Data(const QJsonObject& object)
 {
+    QJsonObject own = object;
+    own["format"] = kJsonFormat;
     if (!m_run) {
-        m_context.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+        m_context.out << QJsonDocument(own).toJson(QJsonDocument::Compact) << Qt::endl;
         return;
     }
-    QJsonObject own = object;
     own["serial"] = QString::fromStdString(m_unit->attributes.serial);
     own["path"] = QString::fromStdString(m_unit->path);
     m_run->Print(m_context.out, QJsonDocument(own).toJson(QJsonDocument::Compact) + "\n");

@@ -17,6 +17,9 @@ namespace cli {
 
 // The longest --wait: a day.
 inline constexpr unsigned kLongestWait = 24 * 60 * 60;
+// What every JSON object says of its own form, for scripts to check: raised whenever a field goes
+// or changes its meaning. Form 2 carries values (numbers, ISO 8601 times, identifiers).
+inline constexpr int kJsonFormat = 2;
 
 class UnitRun;
 
@@ -49,8 +52,9 @@ public:
     const CHidIO::Unit* Unit() const { return m_unit ? &*m_unit : nullptr; }
     Outcome& Result() { return m_outcome; }
 
-    // Data on stdout: a line of text, or one JSON object per line. A unit of several says which
-    // it is: its lines start with its serial number, its objects carry "serial" and "path".
+    // Data on stdout: a line of text, or one JSON object per line, each with its "format". A unit
+    // of several says which it is: its lines start with its serial number, its objects carry
+    // "serial" and "path".
     void Data(const QString& line);
     void Data(const QJsonObject& object);
     // A message on stderr, unless --quiet.

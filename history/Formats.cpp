@@ -1,5 +1,6 @@
 #include "history/Formats.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 
 namespace history {
@@ -34,6 +35,23 @@ QJsonValue Json(const QString& text)
 QJsonValue Json(std::optional<qint64> number)
 {
     return number ? QJsonValue(*number) : QJsonValue();
+}
+
+// The time kept in UTC as the local time with its offset, as every JSON time is printed.
+QJsonValue LocalTime(const QString& utc)
+{
+    const QDateTime local = QDateTime::fromString(utc, Qt::ISODateWithMs).toLocalTime();
+    if (!local.isValid())
+        return Json(utc); // a row written by hand: shown as it is
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+// The setting byte kept in hex as its number; null where there is none or it is no byte.
+QJsonValue SettingValue(const QString& hex)
+{
+    bool isNumber = false;
+    const uint value = hex.toUInt(&isNumber, 16);
+    return isNumber && value <= 0xFF ? QJsonValue(int(value)) : QJsonValue();
 }
 
 } // namespace
@@ -76,6 +94,8 @@ QJsonObject JsonObject(const Row& row)
     QJsonObject object;
     for (const Field& field : kFields)
         std::visit([&](auto member) { object[field.name] = Json(row.*member); }, field.member);
+    object["time"] = LocalTime(row.time);
+    object["setting"] = SettingValue(row.setting);
     return object;
 }
 

@@ -14,7 +14,8 @@ QString OutcomeText(const Row& row);
 // One line: time, unit, what was done and how it ended, then the image, separated by tabs.
 QString TextLine(const Row& row);
 
-// Every field by its name: numbers as numbers, and null for what the row does not have.
+// Every field by its name: numbers as numbers (the setting byte too), the time local with its
+// offset, and null for what the row does not have.
 QJsonObject JsonObject(const Row& row);
 
 // RFC 4180: the fields' names, then a record per row, quoted where a field needs it. A text that

@@ -258,15 +258,20 @@ inline void WhenModal(std::function<void(QWidget*)> check)
     poll->start(5);
 }
 
-// A clock that moves only when told, from 2014/3/7 13:5:0 local time.
+// A clock that moves only when told, from 2014/3/7 13:5:0 an hour ahead of UTC, whatever the
+// zone of the machine running the tests.
 struct FakeClock {
-    std::atomic<qint64> seconds{QDateTime(QDate(2014, 3, 7), QTime(13, 5)).toSecsSinceEpoch()};
+    static constexpr int kUtcOffset = 3600;
+    static qint64 At(QDate day, QTime time)
+    {
+        return QDateTime(day, time, Qt::OffsetFromUTC, kUtcOffset).toSecsSinceEpoch();
+    }
+    std::atomic<qint64> seconds{At(QDate(2014, 3, 7), QTime(13, 5))};
     BurnInClock Reader()
     {
         return [this] {
-            const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds);
-            return ClockReading{t.date().year(), t.date().month(),  t.date().day(),
-                                t.time().hour(), t.time().minute(), t.time().second()};
+            return ClockReadingOf(
+                QDateTime::fromSecsSinceEpoch(seconds, Qt::OffsetFromUTC, kUtcOffset));
         };
     }
 };

@@ -162,7 +162,7 @@ private slots:
             items << period->itemText(i);
         QCOMPARE(items.join('|'), "1 second|1 second|10 second|1 minute|10 minute");
         WriteFile("BIT.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
-        run.clock.seconds = QDateTime(QDate(2014, 2, 1), QTime(9, 5, 3)).toSecsSinceEpoch();
+        run.clock.seconds = FakeClock::At(QDate(2014, 2, 1), QTime(9, 5, 3));
         Click(run.page, StartStop);
         QCOMPARE(Texts(run.page, {StartStop, Time}) + ReadFile("BIT.txt"),
                  "Stop|2014/2/1 9:5:3");     // emptied
@@ -266,7 +266,7 @@ private slots:
                 "BIT.txt; no sample failed\n"}},
             {"HPD failed", {two, "GGGB*2", false, 0, 5, "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
             {"failed counts in JSON", {"--json burn-in --period 10s --duration 25s", "BBGG*2", false, 0, 5,
-                R"("failed":["link","video"],"log":"BIT.txt","samples":2})"}},
+                R"("failed":["link","video"],"format":2,"log":"BIT.txt","samples":2})"}},
             {"BIT.txt holding entries kept", {two, "GGGG", true, 0, 4, "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
             {"command line while the page runs", {yes, "GGGG", true, 1, 1,
                 "not started: BIT.txt is in use by tst_burnin (process PID); --log names another file"}},

@@ -1,6 +1,6 @@
 // torvanreader-cli's own rules over the simulated extender: signals and the block pace, exit codes
-// with their messages, the answer on a terminal, --watch, and listing and picking units. What it
-// shares with the pages is compared in their suites.
+// with their messages, the answer on a terminal, --watch, listing and picking units, and the values
+// its JSON carries. What it shares with the pages is compared in their suites.
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -9,6 +9,7 @@
 #include "Rig.h"
 #include "TestPlatform.h"
 #include "burnin/BurnInLog.h"
+#include "cli/Session.h"
 #include "device/SystemDevices.h"
 #include "firmware/FirmwareUpdate.h"
 #include "firmware/UserSettings.h"
@@ -18,44 +19,135 @@
 
 namespace {
 
-// clang-format off
-// A run stopped by a signal at ms (again 50 ms later) or once a command starting with trigger went
-// out, the keys typed, the ms it takes when it ends well (0: not checked), a command never sent,
-// the registers the extender has (Rig::Set) besides a healthy unit's, and the update history's
-// newest row, action and outcome ("": none; not checked when not given).
-struct Ruled { QString arguments; int code; QString message; bool terminal = false; cli::Stop signal = cli::Stop::None;
-               int at = 0; QString keys = {}; int took = 0; QString trigger = {}, never = {}, registers = {};
-               QString recorded = {}; };
-// The commands run in turn, the last one checked; steps of (ms, unit, + - ! or p); the most ms taken
-// (-1: sends nothing); the fail-safe settings each unit was written, and the last; the unit pulled
-// out before the run; the connect checks sent, with the message then the whole stdout, or stderr
-// if it fails, the other one empty (-1: the message is looked for in them).
-struct Picked { QString arguments; std::vector<std::tuple<int, int, char>> steps; int code; QString message; int most;
-                QString written = "0|0"; int out = -1; int checks = -1; };
-// The program run with the arguments (commands in turn, split at ';'); said is in the last one's
-// stdout, or stderr if it fails.
-struct Said { QString program, arguments; int code; QString said; };
-// How a unit of a run on several ended: its exit code (-1: not of the run) and its result's start.
-struct Ended { int code; QString result; };
+// The objects a command prints with --json, by line (from the end where negative): each with the
+// fields its line must hold; the others are not looked at.
+using JsonLines = std::map<int, QJsonObject>;
+
+// A stop the system asks for at a time, on the run's fake time (or its units' own).
+struct Signal {
+    cli::Stop stop = cli::Stop::None;
+    int atMs = 0;
+};
+
+// A command run once, stopped by a signal or not, and what it must come to.
+struct Ruled {
+    QString arguments = {};
+    int exit = 0;
+    QString message = {}; // in stdout, or in stderr where it fails
+    JsonLines json = {};
+    bool terminal = false;
+    QString keys = {}; // typed at the questions
+    // A signal at its time (again 50 ms later), or once a command starting with trigger went out.
+    Signal signal = {};
+    QString trigger = {};
+    std::optional<int> tookMs = {}; // what a run that ends well takes
+    QString never = {};             // a command never sent
+    QString registers = {};         // the extender's besides a healthy unit's (Rig::Set)
+    // The update history's newest row, its action and how it ended; empty for none.
+    std::optional<QString> recorded = {};
+};
+
+// What happens to one of three units (A1 at sim:first, B2 at sim:second and B2 at sim:third) at a
+// time: plugged in ('+'), pulled out ('-'), pulled out as its connect check comes ('!') or given
+// access ('p').
+struct Step {
+    int atMs;
+    int unit;
+    char what;
+};
+
+// Commands on three units, run in turn (split at ';'), the last one checked.
+struct Picked {
+    QString arguments = {};
+    std::vector<Step> steps = {};
+    int exit = 0;
+    QString message = {}; // in stdout or stderr
+    JsonLines json = {};
+    int mostMs = 0;            // the longest the last command may take
+    bool sendsNothing = false; // instead of a time: the last command sends nothing at all
+    // The fail-safe settings each of the first two units was written, and the last in hex.
+    QStringList written = {"0", "0"};
+    std::optional<int> pulledOut = {}; // the unit pulled out before the run
+    // The connect checks sent, where the message is the whole of stdout, or of stderr where the
+    // command fails, the other one empty.
+    std::optional<int> checks = {};
+};
+
+// How a unit of a run on several ended: its exit code and its result's start.
+struct Ended {
+    int exit;
+    QString result;
+};
+// A unit left out of the run.
+const std::optional<Ended> kLeftOut;
+
 // A command on the eight units of a rack at once: what each unit meets in turn ('.' nothing, 'r'
 // refuses its 20th block, 'u' is pulled out as its 30th comes, 'h' is held by another program, 'f'
 // and 'g' are chips of two kinds that the image is not for, 'd' has its link down, 'p' is plugged
-// in only 500 ms into the run), the run's exit
-// code and how each unit ends; on a terminal with the keys typed, a signal at a time of the units'
-// own, the questions asked, and a serial number named that no unit has.
-struct Racked { QString arguments; QString units; int code; std::vector<Ended> ends; bool terminal = false;
-                QString keys = {}; cli::Stop signal = cli::Stop::None; int at = 0; int questions = 0; QString absent = {}; };
-// A burn-in of 7 s on the units of a rack at once: the arguments, what each unit meets (Racked's
-// letters, and 'l' whose log another run holds, 'e' whose log holds an entry), the run's exit
-// code and each unit's (-1: not of the run), where the logs are ("%1" the serial number), on a
-// terminal with the keys typed, and the questions asked.
-struct BurnedIn { QString arguments; QString units; int code; std::vector<int> codes; QString logs;
-                  bool terminal = false; QString keys = {}; int questions = 0; };
-// The metrics or the report of the units chosen, each read on a thread of its own: the arguments,
-// what each unit of a rack meets (Racked's letters), the exit code, each unit's state ('1' read,
-// 'h' in use and sent nothing, '-' left out) and what is said.
-struct Monitored { QString arguments; QString units; int code; QString read; QString said = {}; };
-// clang-format on
+// in only 500 ms into the run), the run's exit code and how each unit ends.
+struct Racked {
+    QString arguments = {};
+    QString units = "........";
+    int exit = 0;
+    std::vector<std::optional<Ended>> ends = {};
+    bool terminal = false;
+    QString keys = {};
+    Signal signal = {};
+    int questions = 0;
+    QString absent = {}; // a serial number named that no unit has
+};
+
+// A burn-in of 7 s on the units of a rack at once: what each unit meets (Racked's letters, and 'l'
+// whose log another run holds, 'e' whose log holds an entry), the run's exit code and each unit's
+// (none: not of the run), where the logs are ("%1" the serial number).
+struct BurnedIn {
+    QString arguments = {};
+    QString units = {};
+    int exit = 0;
+    std::vector<std::optional<int>> exits = {};
+    QString logs = "BIT-%1.txt";
+    bool terminal = false;
+    QString keys = {};
+    int questions = 0;
+};
+
+// The metrics or the report of the units chosen, each read on a thread of its own: what each unit
+// of a rack meets (Racked's letters), the exit code, each unit's state ('1' read, 'h' in use and
+// sent nothing, '-' left out) and what is said.
+struct Monitored {
+    QString arguments = {};
+    QString units = "........";
+    int exit = 0;
+    QString read = {};
+    QString said = {};
+};
+
+// A program run with the arguments (commands in turn, split at ';'); said is in the last one's
+// stdout, or stderr if it fails.
+struct Said {
+    QString program = {};
+    QString arguments = {};
+    int exit = 0;
+    QString said = {};
+};
+
+// Every line of out is a JSON object of this form, and the lines named hold their fields.
+void CompareJson(const QString& out, const JsonLines& expected)
+{
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines)
+        QCOMPARE(QJsonDocument::fromJson(line.toUtf8())["format"], cli::kJsonFormat);
+    for (const auto& [index, fields] : expected) {
+        const qsizetype at = index < 0 ? lines.size() + index : index;
+        const QString missing = QString("no line %1 in:\n%2").arg(index).arg(out);
+        QVERIFY2(at >= 0, qPrintable(missing));
+        QVERIFY2(at < lines.size(), qPrintable(missing));
+        const QJsonObject printed = QJsonDocument::fromJson(lines[at].toUtf8()).object();
+        for (auto field = fields.begin(); field != fields.end(); ++field)
+            QCOMPARE((std::pair<QString, QJsonValue>(field.key(), printed[field.key()])),
+                     (std::pair<QString, QJsonValue>(field.key(), field.value())));
+    }
+}
 
 // What the manual page and the command table both name: on the page, in the table.
 struct Named {
@@ -124,9 +216,9 @@ constexpr int kRackSize = 8;
 const QByteArray kOldEntry = "2014/3/6 9:0:0\tLink Fail.\r\n";
 
 // Every unit of the rack ends the same way.
-std::vector<Ended> Each(int code, const QString& result)
+std::vector<std::optional<Ended>> Each(const Ended& ended)
 {
-    return std::vector<Ended>(kRackSize, {code, result});
+    return std::vector<std::optional<Ended>>(kRackSize, ended);
 }
 
 // Eight units side by side, sim:unit1 to sim:unit8 with serial numbers U1 to U8, on one wire whose
@@ -236,78 +328,101 @@ int CommandsFor(const QString& result)
     return result.contains(" is in use by ") ? 0 : 2;
 }
 
+// The blocks go one per 5 ms from the erase's pause of 1 s, so the 64th leaves at 1315 ms; a block
+// answered 300 ms late puts the rest 295 ms later (its 5 ms are in the 300), none made up. A
+// command stopped at t ms ends at t + 100: it sleeps 100 ms at a time.
+constexpr int kLastBlockMs = 1000 + 63 * 5, kLateMs = 300 - 5, kStopSeenMs = 100;
+const QString kBeforeErase = "before the erase";
+const QString kTornAt20 = "stopped after block 20 of 64";
+
+// Three units as Picked runs them: the first given access and the third plugged in, all three
+// answering; or the two there at first pulled out.
+const std::vector<Step> kAllThere{{0, 0, 'p'}, {0, 2, '+'}};
+const std::vector<Step> kNoneThere{{0, 0, '-'}, {0, 1, '-'}};
+const QString kTwice = "torvanreader-cli: info: 2 extenders have serial number B2 (sim:second, "
+                       "sim:third): use --device to name one\n";
+const QString kNoneFound = "no extender found (vendor 0x051A, product 0x511B); plug the unit (TX) "
+                           "into this PC with its USB to mini-USB cable";
+
+// A unit's line in the summary of a fail-safe switched on several units.
+QJsonObject Summed(const QString& serial, const QString& path)
+{
+    return {{"serial", serial}, {"path", path}, {"chip", QJsonValue()}, {"code", 0},
+            {"result", "off"},  {"seconds", 0}, {"error", QJsonValue()}};
+}
+
+// What one unit's update sends: the connect check, the identification read, the erase, the
+// opening of the write and the blocks of image.
+Payloads UpdateWire(const QByteArray& image)
+{
+    Payloads update = Wire("aa01ab 010102 030205 030306");
+    for (size_t block = 0; block < 64; ++block) {
+        const frames::DataChunk chunk = frames::DataChunkAt(AsBytes(image), block);
+        update.emplace_back(chunk.begin(), chunk.end());
+    }
+    return update;
+}
+
+// How a unit of a rack's flash ended, as expected: its summary row, its wire (a part of update,
+// up to where its result says it ended) at its pace, its history row and its incomplete mark.
+void CheckUnitFlashed(const Rack& rack, int unit, const std::optional<Ended>& ended,
+                      const std::map<QString, QStringList>& summary, const Payloads& update)
+{
+    const QString serial = QString("U%1").arg(unit + 1);
+    const QString path = QString::fromStdString(Rack::Path(unit));
+    if (!ended) {
+        QVERIFY(!summary.contains(serial));
+        QCOMPARE(rack.Commands(unit).size(), size_t(0));
+        return;
+    }
+    QCOMPARE(summary.at(serial).at(0), QString::number(ended->exit));
+    const QString result = summary.at(serial).at(1);
+    QVERIFY2(result.startsWith(ended->result), qPrintable(serial + ": " + result));
+    const Payloads sent = rack.Commands(unit);
+    QCOMPARE(sent, Payloads(update.begin(), update.begin() + CommandsFor(result)));
+    const auto blocks = rack.Blocks(unit);
+    for (size_t block = 1; block < blocks.size(); ++block)
+        QVERIFY(blocks[block] - blocks[block - 1] >= firmware::kBlockPeriod);
+    // Its history row, from its own thread: its own serial number and path, ended.
+    const std::vector<history::Row> rows = history::Read(rack.history, {.serials = {serial}}).rows;
+    QCOMPARE(rows.size(), size_t(sent.size() >= 3 ? 1 : 0));
+    if (!rows.empty()) {
+        QCOMPARE(rows[0].path, path);
+        QCOMPARE(rows[0].outcome, result.startsWith("completed") ? history::kCompleted
+                                  : result.startsWith("stopped") ? history::kStopped
+                                                                 : history::kFailed);
+    }
+    const bool torn = sent.size() >= 3 && !result.startsWith("completed");
+    QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toStringList(),
+             torn ? QStringList{path} : QStringList{});
+}
+
+// Each line of a unit says which unit it is, and so does each of its objects; the image is the
+// run's, as is the summary.
+void CheckEachLineNamesItsUnit(const QString& said)
+{
+    for (const QString& line : said.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (object.isEmpty()) {
+            QVERIFY2(QRegularExpression("^(U\\d |U\\d: |Image: |SERIAL )").match(line).hasMatch(),
+                     qPrintable(line));
+        } else if (object["event"] != "image" && object["event"] != "summary") {
+            QVERIFY2(object["serial"].toString().startsWith('U'), qPrintable(line));
+            QVERIFY2(object["path"].toString().startsWith("sim:unit"), qPrintable(line));
+        }
+    }
+}
+
 } // namespace
 
 class CliTest : public QObject {
     Q_OBJECT
 
-private slots:
-    // Exit codes with their messages, and signals. A refused run erases and programs nothing.
-    // Nothing goes to the chip before the erase; SIGTERM, SIGHUP and Ctrl-C off a terminal stop at
-    // a block, Ctrl-C on a terminal asks while the blocks go on (a second changes nothing). A stop
-    // sent once a command went out is seen at the next step: before the erase the mark stored for
-    // the update is taken back, during it the write is never opened, with the last block the image
-    // is complete but --apply restarts nothing. A run that ends well takes the time its pace gives.
-    void ownRules_data()
+    // The run of a Ruled row: a healthy unit that refuses the fail-safe setting. Nothing goes to
+    // the chip before the erase; a refused run erases and programs nothing; a stop is seen at the
+    // next step.
+    void Rule(const Ruled& row)
     {
-        // The blocks go one per 5 ms from the erase's pause of 1 s, so the 64th leaves at 1315 ms;
-        // a block answered 300 ms late puts the rest 295 ms later (its 5 ms are in the 300),
-        // none made up. A command stopped at t ms ends at t + 100: it sleeps 100 ms at a time.
-        constexpr int kLastBlockMs = 1000 + 63 * 5, kLateMs = 300 - 5, kStopSeenMs = 100;
-        const QString flash = "flash --to local --yes big.bin", before = "before the erase",
-                      torn = "after block 20 of 64. The local chip now holds an incomplete image",
-                      apply = "flash --to local --yes --apply big.bin";
-        using enum cli::Stop;
-        // clang-format off
-        AddRows<Ruled>({
-            {"another command's option", {"info --to local", 2, "--to is not an option of info"}},
-            {"an interval not listed", {"fail-safe on --interval 7", 2, "--interval takes 5, 10, 20, 30, 40, 50, 60"}},
-            {"an unsound HEX file", {"flash --to local bad.hex", 3, "bin! (line 1: byte count 0 but 145 data bytes)"}},
-            {"no identification", {"flash --to local plain.bin", 4, "not programmed: This image holds no identification, so "
-                "nothing tells whether it is for the chip you chose, QX710 TX. Programming it may leave the unit unusable. "
-                "(--yes programs it anyway)"}},
-            {"Enter on a terminal answers No", {"flash --to local plain.bin", 4, "[y/N]", true, None, 0, "\n"}},
-            {"no data", {"flash --to local empty.hex", 3, "empty.hex: The image holds no data: nothing to program!"}},
-            {"a setting refused", {.arguments = "fail-safe off", .code = 1, .message = "(05 01 06 33) failed: the extender refused it "
-                "(status 0x55)", .recorded = "fail-safe off failed: the extender refused it (status 0x55)"}},
-            {"a read refused", {.arguments = "status", .code = 1, .message = "status: the read (01 08 09) failed: the extender refused it",
-                .registers = "0108="}},
-            {"a period not listed", {"burn-in --period 5s", 2, "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
-            {"a duration too long", {"burn-in --duration 99999999999999999999", 2, "--duration is at most 366 days"}},
-            {"a duration below a period", {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"}},
-            {"an old log kept", {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"}},
-            {"a log not to be written", {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (" + kFolderWriteCause + ")"}},
-            {"no such image", {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"}},
-            {"a folder for an image", {"flash --to local .", 3, ".: Cannot open the file! (" + kFolderReadCause + ")"}},
-            {"an unknown option", {"--help-all", 2, "Unknown option 'help-all'"}},
-            {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
-            {"a command's help", {"burn-in --help", 0, "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
-            {"list as JSON", {"--json list", 0, ""}},
-            {"Ctrl-C off a terminal before the erase", {flash, 4, before, false, Interrupt, 0, "", 0, "", "", "", ""}},
-            {"SIGTERM on a terminal before the erase", {flash, 4, before, true, Terminate, 0}},
-            {"SIGTERM on a terminal at a block", {flash, 4, torn, true, Terminate, 1100, "", 0, "", "", "",
-                "program stopped after block 20 of 64"}},
-            {"Ctrl-C off a terminal at a block", {flash, 4, torn, false, Interrupt, 1100}},
-            {"Ctrl-C on a terminal, yes", {flash, 4, "A firmware update is running. "
-                "Stopping now leaves the chip without working firmware. Stop it? [y/N]", true, Interrupt, 1100, "y"}},
-            {"Ctrl-C on a terminal, no answer", {flash, 0, "Completed!", true, Interrupt, 1100, "...........", kLastBlockMs}},
-            {"the 10th block answered late", {flash, 0, "Completed!", false, None, 0, "", kLastBlockMs + kLateMs, "",
-                "", "", "program completed"}},
-            {"Ctrl-C at the question", {"flash --to local big.bin", 4, "not programmed", true, Interrupt, 0, "...y"}},
-            {"burn-in", {"burn-in --duration 9s", 0, "ended (signal): 3 samples", false, Terminate, 3500, "", 3500 + kStopSeenMs}},
-            {"status --watch", {"status --watch", 0, "", false, Terminate, 2500, "", 2500 + kStopSeenMs}},
-            {"stopped before the erase", {apply, 4, "flash: stopped before the erase: nothing", false, Terminate, 0, "", 0,
-                "010102", "030205"}},
-            {"stopped during the erase", {apply, 4, "flash: stopped after the erase. The local chip may now hold no", false,
-                Terminate, 0, "", 0, "030205", "030306", "", "program stopped after the erase"}},
-            {"stopped with the last block", {apply, 4, "flash: stopped after the last block: the local chip holds the "
-                "complete image, it was not restarted.\n", false, Terminate, 0, "", 0, "bb", "030407", "",
-                "program completed"}}});
-        // clang-format on
-    }
-    void ownRules()
-    {
-        QFETCH(Ruled, row);
         InTempDir dir;
         Rig rig;
         rig.Healthy();
@@ -315,7 +430,7 @@ private slots:
         WriteFile("bad.hex", QByteArray(300, '0').prepend(':'));
         WriteFile("plain.bin", QByteArray(300, '\x11'));
         WriteFile("empty.hex", QByteArray(300, ' ').prepend(":00000001FF\n"));
-        WriteFile("old.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
+        WriteFile("old.txt", kOldEntry);
         rig.Set(row.registers);
         rig.extender.SetFaults({.refuse = true, .onlyPrefix = {0x05}});
         const auto sent = [&](const QString& hex) {
@@ -324,129 +439,86 @@ private slots:
                           return Bytes(command).toHex().startsWith(hex.toLatin1());
                       });
         };
-        int told = 0; // the signal again 50 ms later
+        int told = 0; // the signal again 50 ms later; without one, the 10th block 300 ms late
         const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
-            if (row.signal == cli::Stop::None && rig.Commands().size() == 14 && !told++)
+            if (row.signal.stop == cli::Stop::None && rig.Commands().size() == 14 && !told++)
                 now += 300ms;
-            else if (row.signal != cli::Stop::None && told < 2
-                     && (row.trigger.isEmpty() ? now.count() >= row.at + told * 50
+            else if (row.signal.stop != cli::Stop::None && told < 2
+                     && (row.trigger.isEmpty() ? now.count() >= row.signal.atMs + told * 50
                                                : sent(row.trigger)))
-                stop = row.signal, ++told;
+                stop = row.signal.stop, ++told;
         };
         const CliResult run =
             RunCli(rig.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
         // Data goes to stdout; a run that fails says why on stderr.
-        QVERIFY2((row.code ? run.err : run.out).contains(row.message), qPrintable(run.err));
-        QCOMPARE(run.code, row.code);
+        QVERIFY2((row.exit ? run.err : run.out).contains(row.message), qPrintable(run.err));
+        QCOMPARE(run.code, row.exit);
+        if (!row.json.empty())
+            CompareJson(run.out, row.json);
         QCOMPARE(run.err.count("[y/N]"), qsizetype(!row.keys.isEmpty()));
         QCOMPARE(std::ranges::count(rig.Commands(), Hex("030205")),
                  row.arguments.contains("--yes") && !row.message.contains("before the erase"));
         QVERIFY(row.arguments.contains("--yes")
                 || std::ranges::none_of(rig.Commands(), [](auto& c) { return c[0] == 3; }));
         QVERIFY(!sent(row.never));
-        if (row.took)
-            QCOMPARE(run.took.count(), row.took);
+        if (row.tookMs)
+            QCOMPARE(run.took.count(), *row.tookMs);
         if (!row.trigger.isEmpty())
             QCOMPARE(RunCli(rig.wire, "info").out.contains("incomplete image"),
                      row.trigger == "030205");
-        if (!row.recorded.isNull()) {
+        if (row.recorded) {
             const std::vector<history::Row> kept = rig.History();
             QCOMPARE(kept.empty() ? "" : kept[0].action + " " + history::OutcomeText(kept[0]),
-                     row.recorded);
+                     *row.recorded);
         }
     }
 
-    // --watch prints a reading when it changes: the link comes up when its read is answered.
-    void ownRulesOnReadings()
+    // The run of a Racked row, checked unit by unit.
+    void FlashRack(const Racked& row)
     {
-        Rig rig;
-        rig.Healthy();
-        rig.Set("010c=0000001e 0112=00000021 0114=08");
-        rig.extender.SetFaults({.refuse = true, .onlyPrefix = Hex("011213"), .onlyNth = 1});
-        const QString watched = RunCli(rig.wire, "--json status --watch").out;
-        QCOMPARE(watched.count('\n'), 2);
-        QVERIFY(watched.contains(R"("time":"2014/3/7 13:5:0")"));
-        QVERIFY(watched.contains(R"("video_ber":{"lamp":"marginal","level":8})"));
-        QVERIFY(watched.section('\n', 0, 0).contains(R"("link":"down")")
-                && watched.section('\n', 1, 1).contains(R"("link":"up")"));
+        Rack rack;
+        const QByteArray image =
+            Pattern(64 * 32).replace(0, 8, QByteArray::fromHex("1234fedc23072110"));
+        WriteFile("big.bin", image);
+        for (int unit = 0; unit < kRackSize; ++unit)
+            rack.Meets(unit, row.units[unit]);
+        bool signalled = false;
+        const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
+            if (row.signal.stop != cli::Stop::None && !signalled && now.count() >= row.signal.atMs)
+                stop = row.signal.stop, signalled = true;
+            for (int unit = 0; unit < kRackSize && now >= 500ms; ++unit) {
+                if (row.units[unit] == 'p')
+                    rack.units[size_t(unit)]->Replug();
+            }
+        };
+        const CliResult run =
+            RunCli(*rack.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
+        QCOMPARE(run.code, row.exit);
+        QCOMPARE(run.err.count("[y/N]"), row.questions);
+        const std::map<QString, QStringList> summary = SummaryRows(run.out);
+        const Payloads update = UpdateWire(image);
+        bool erased = false;
+        for (int unit = 0; unit < kRackSize; ++unit) {
+            CheckUnitFlashed(rack, unit, row.ends[size_t(unit)], summary, update);
+            erased = erased || rack.Commands(unit).size() >= 3;
+            const QString serial = QString("U%1").arg(unit + 1);
+            if (row.terminal && summary.contains(serial) && summary.at(serial).at(1) == "completed")
+                QVERIFY(run.err.contains(serial + ": [####################] 100%  64/64 blocks"));
+        }
+        // The end of the user's session held once while any unit streams, let go of after the last.
+        if (erased)
+            QCOMPARE(run.holds, (QStringList{firmware::kSessionEndHold, ""}));
+        if (!row.absent.isEmpty())
+            QCOMPARE(summary.at(row.absent),
+                     (QStringList{"1", "no extender with serial number " + row.absent}));
+        CheckEachLineNamesItsUnit(row.terminal ? run.out : run.out + run.err);
     }
 
-    // Three units: the first listed but not to be opened, the third a second B2, out unless plugged
-    // in. --device, --serial and --wait reach the unit named as it is plugged in (+), pulled out
-    // (-), pulled out as its connect check comes (!) or given access (p) at a time (ms); one gone
-    // or none there is said; list --watch tells plugs and pulls, sending nothing, and list shows
-    // and checks only the units named. Fail-Safe On writes the page's defaults, Off the off setting
-    // twice. A serial number two units tell is refused, and each of the two keeps its own marks
-    // (sim:second refuses the erase, so its update leaves it marked).
-    void ownRulesOnUnits_data()
+    // The run of a Picked row on three units: A1 at sim:first is listed but cannot be opened, B2
+    // at sim:second refuses the erase (so its update leaves it marked), B2 at sim:third is out
+    // unless plugged in. Fail-Safe On writes the page's defaults, Off the off setting twice.
+    void Pick(const Picked& row)
     {
-        const QString denied = "first could not be opened: Permission denied; "
-                               + QString::fromStdString(NoAccessAdvice());
-        const QString a1 = "sim:first\tA1\tTorvan\tSimulated HDBaseT extender\tanswers\n",
-                      b2 = QString(a1).replace("first\tA1", "third\tB2"),
-                      twice = "torvanreader-cli: info: 2 extenders have serial number B2 "
-                              "(sim:second, sim:third): use --device to name one\n",
-                      none = "torvanreader-cli: list: no extender ",
-                      flash = "--device sim:%1 flash --to local --yes big.bin;";
-        // The first opens and the third is plugged in: all three answer.
-        const std::vector<std::tuple<int, int, char>> all{{0, 0, 'p'}, {0, 2, '+'}};
-        // clang-format off
-        AddRows<Picked>({
-            {"--device, On", {"--device sim:second fail-safe on", {}, 0, "Fail-Safe Enable\n", 0, "0|1 b3"}},
-            {"--device, Off", {"--device sim:second fail-safe off", {}, 0, "Fail-Safe Disable", 0, "0|2 33"}},
-            {"--device of none", {"--device sim:third info", {}, 1, "", 0}},
-            {"--serial with --device", {"--serial A1 --device sim:first info", {}, 2, "give one of them", 0}},
-            {"--all with --serial", {"--all --serial A1 info", {}, 2, "--all names every extender; give it without", 0}},
-            {"--serial twice, one not to be opened", {"--serial A1 --serial B2 fail-safe off", {}, 1,
-                "A1: torvanreader-cli: fail-safe: sim:first could not be opened: Permission denied", 0, "0|2 33"}},
-            {"--all as JSON", {"--json --all fail-safe off", all, 0, R"("code":0,"error":null,"path":"sim:third","result":"off",)"
-                R"("seconds":0,"serial":"B2"}]})", 0, "2 33|2 33"}},
-            {"--wait for every unit named", {"--wait 10 --serial A1 --serial B2 fail-safe off", {{0, 0, 'p'}, {0, 1, '-'}, {3000, 1, '+'}},
-                0, "B2: Fail-Safe Disable\n", 3100, "2 33|2 33"}},
-            {"--wait, a unit named stays out", {"--wait 2 --serial A1 --serial NOPE info", {}, 1,
-                "no extender with serial number NOPE (waited 2 s)", 2000}},
-            {"list, no access", {"list", {}, 0, "A1\tTorvan\tSimulated HDBaseT extender\tno permission", 0}},
-            {"list as JSON", {"--json list", {}, 0, R"({"answers":false,"in_use":false,"manufacturer":"Torvan","no_permission":true,)"
-                R"("path":"sim:first","product":"Simulated HDBaseT extender","serial":"A1"},{"answers":true,"in_use":false,)"
-                R"("manufacturer":"Torvan","no_permission":false,"path":"sim:second")", 0}},
-            {"--serial, no access", {"--serial A1 info", {}, 1, denied, 0}},
-            {"--serial", {"--serial B2 fail-safe off", {}, 0, "Fail-Safe Disable", 0, "0|2 33"}},
-            {"--wait, plugged in again", {"--wait 10 --serial B2 fail-safe off", {{0, 1, '-'}, {3000, 1, '+'}}, 0, "", 3100, "0|2 33"}},
-            {"--wait, stays out", {"--wait 2 --serial B2 info", {{0, 1, '-'}}, 1, "number B2 (waited 2 s)", 2000}},
-            {"--wait, none comes", {"--wait 99 list", {{0, 0, '-'}}, 4, "waiting: no extender found", 60000, "0|0", 1}},
-            {"--wait, plugged in, then access", {"--wait 9 --serial A1 fail-safe off", {{0, 0, '+'}, {1000, 0, 'p'}}, 0, "", 1250, "2 33|0", 0}},
-            {"list --watch", {"list --watch", {{1000, 1, '+'}, {2000, 1, '-'}}, 0,
-                "present\tsim:first\tA1\nadded\tsim:second\tB2\nremoved\tsim:second\tB2\n", -1, "0|0", 1}},
-            {"list --watch as JSON", {"--json list --watch", {{1, 0, '-'}}, 0, R"("removed","path":"sim:first")", -1}},
-            {"list --serial", {"list --serial A1", all, 0, a1, 0, "0|0", -1, 1}},
-            {"list --device", {"list --device sim:third", all, 0, b2, 0, "0|0", -1, 1}},
-            {"list --serial, none there", {"list --serial NOPE", all, 1, none + "with serial number NOPE\n", 0, "0|0", -1, 0}},
-            {"list --device, none there", {"list --device sim:nope", all, 1, none + "at sim:nope\n", 0, "0|0", -1, 0}},
-            {"list --watch --serial", {"list --watch --serial A1", all, 0, "present\tsim:first\tA1\n", -1, "0|0", -1, 0}},
-            {"--serial of two units", {"--serial B2 info", all, 2, twice, 0, "0|0", -1, 0}},
-            {"--serial of two units, --wait", {"--wait 9 --serial B2 info", all, 2, twice, 0, "0|0", -1, 0}},
-            {"info, the unit pulled out", {"--serial B2 info", {{0, 1, '!'}}, 1, "torvanreader-cli: info: the connect check (AA 01 AB) "
-                "failed: the extender did not answer (No such device)\n", 0, "0|0", -1, 1}},
-            {"status, no unit", {"status", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: status: no extender found (vendor 0x051A, "
-                "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, see what is there with "
-                "'torvanreader-cli list', or try every command on a simulated extender with --demo\n", -1, "0|0", -1, 0}},
-            {"check, no unit", {"check", {{0, 0, '-'}, {0, 1, '-'}}, 3, "TORVANREADER UNKNOWN - no extender found (vendor 0x051A", -1}},
-            {"check, a range upside down", {"check --crit-level 2:1", {}, 3,
-                "TORVANREADER UNKNOWN - --crit-level: '2:1' is not a range: it starts above its end\n", -1}},
-            {"check, an unknown option", {"check --bogus", {}, 3, "TORVANREADER UNKNOWN - Unknown option 'bogus'.\n", -1}},
-            {"list, no unit", {"list", {{0, 0, '-'}, {0, 1, '-'}}, 1, "torvanreader-cli: list: no extender found (vendor 0x051A, "
-                "product 0x511B); plug the unit (TX) into this PC with its USB to mini-USB cable, or try every command on a "
-                "simulated extender with --demo\n", -1, "0|0", -1, 0}},
-            {"apply on every unit, one marked", {flash.arg("second") + "--all apply --to local", all, 4,
-                "B2 at sim:second: torvanreader-cli: apply: not restarted: the last firmware update of the local chip did not "
-                "complete", 1000}},
-            {"marks of two units with one serial number", {flash.arg("second") + flash.arg("third") + "--device sim:second info",
-                all, 0, "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\nRemote (RX):\tQX720\t3072.1\tRX\n", 0, "0|0", -1, 1}}});
-        // clang-format on
-    }
-    void ownRulesOnUnits()
-    {
-        QFETCH(Picked, row);
         InTempDir dir;
         Rig rig; // the user's settings, the marks among them
         WriteFile("big.bin", Pattern(64 * 32));
@@ -454,23 +526,23 @@ private slots:
                              SimExtender("sim:third", "B2")};
         SimPlugs plugs;
         units[2].Unplug();
-        if (row.out >= 0)
-            units[row.out].Unplug(); // before its plugs are told
+        if (row.pulledOut)
+            units[*row.pulledOut].Unplug(); // before its plugs are told
         for (SimExtender& unit : units)
             unit.ReportPlugsTo(&plugs);
-        units[0].FailOpen(HidAccess::Write, true); // listed, but it cannot be opened
+        units[0].FailOpen(HidAccess::Write, true);
         units[1].SetFaults({.refuse = true, .onlyPrefix = {0x03, 0x02}});
         SimUnits pc({&units[0], &units[1], &units[2]});
         RecordingBackend seen(pc);
-        auto steps = row.steps;
+        std::vector<Step> steps = row.steps;
         const auto moment = [&](auto& now, auto&) {
-            for (; !steps.empty() && now.count() >= std::get<0>(steps.front());
+            for (; !steps.empty() && now.count() >= steps.front().atMs;
                  steps.erase(steps.begin())) {
-                SimExtender& unit = units[std::get<1>(steps.front())];
-                const char step = std::get<2>(steps.front());
-                step == '+'   ? unit.Replug()
-                : step == '-' ? unit.Unplug()
-                : step == '!' ? unit.SetFaults({.unplug = true, .onlyPrefix = Hex("aa01ab")})
+                SimExtender& unit = units[steps.front().unit];
+                const char what = steps.front().what;
+                what == '+'   ? unit.Replug()
+                : what == '-' ? unit.Unplug()
+                : what == '!' ? unit.SetFaults({.unplug = true, .onlyPrefix = Hex("aa01ab")})
                               : unit.FailOpen(HidAccess::Write, false);
             }
         };
@@ -480,23 +552,536 @@ private slots:
             run = RunCli(seen, command, nullptr, false, moment, {}, &plugs);
         }
         QVERIFY2((run.out + run.err).contains(row.message), qPrintable(run.out + run.err));
-        QCOMPARE(run.code, row.code);
-        if (row.most < 0)
+        QCOMPARE(run.code, row.exit);
+        if (!row.json.empty())
+            CompareJson(run.out, row.json);
+        if (row.sendsNothing)
             QCOMPARE(seen.CommandPayloads().size(), size_t(0));
         else
-            QVERIFY(run.took.count() <= row.most);
+            QVERIFY(run.took.count() <= row.mostMs);
         const auto written = [](SimDeviceModel& m) { // how many settings, and the last
             return m.FailSafeWrites()
                        ? QString("%1 %2").arg(m.FailSafeWrites()).arg(m.FailSafeSetting(), 0, 16)
                        : "0";
         };
-        QCOMPARE(units[0].WithModel(written) + "|" + units[1].WithModel(written), row.written);
-        if (row.checks >= 0) { // a run that fails says why on stderr alone
-            QCOMPARE(row.code ? run.err : run.out, row.message);
-            QCOMPARE(row.code ? run.out : run.err, "");
-            QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), row.checks);
+        QCOMPARE(QStringList({units[0].WithModel(written), units[1].WithModel(written)}),
+                 row.written);
+        if (row.checks) { // a run that fails says why on stderr alone
+            QCOMPARE(row.exit ? run.err : run.out, row.message);
+            QCOMPARE(row.exit ? run.out : run.err, "");
+            QCOMPARE(int(std::ranges::count(seen.CommandPayloads(), Hex("aa01ab"))), *row.checks);
         }
     }
+
+private slots:
+    // Usage, files and the extender's refusals: each exit code with its message.
+    void refusesWithReason_data()
+    {
+        const QString noIdentification =
+            "not programmed: This image holds no identification, so nothing tells whether it is "
+            "for the chip you chose, QX710 TX. Programming it may leave the unit unusable. (--yes "
+            "programs it anyway)";
+        AddRows<Ruled>({
+            {"another command's option",
+             {.arguments = "info --to local",
+              .exit = 2,
+              .message = "--to is not an option of info"}},
+            {"an interval not listed",
+             {.arguments = "fail-safe on --interval 7",
+              .exit = 2,
+              .message = "--interval takes 5, 10, 20, 30, 40, 50, 60"}},
+            {"an unsound HEX file",
+             {.arguments = "flash --to local bad.hex",
+              .exit = 3,
+              .message = "bin! (line 1: byte count 0 but 145 data bytes)"}},
+            {"no identification",
+             {.arguments = "flash --to local plain.bin", .exit = 4, .message = noIdentification}},
+            {"Enter on a terminal answers No",
+             {.arguments = "flash --to local plain.bin",
+              .exit = 4,
+              .message = "[y/N]",
+              .terminal = true,
+              .keys = "\n"}},
+            {"no data",
+             {.arguments = "flash --to local empty.hex",
+              .exit = 3,
+              .message = "empty.hex: The image holds no data: nothing to program!"}},
+            {"a setting refused",
+             {.arguments = "fail-safe off",
+              .exit = 1,
+              .message = "(05 01 06 33) failed: the extender refused it (status 0x55)",
+              .recorded = "fail-safe off failed: the extender refused it (status 0x55)"}},
+            {"a read refused",
+             {.arguments = "status",
+              .exit = 1,
+              .message = "status: the read (01 08 09) failed: the extender refused it",
+              .registers = "0108="}},
+            {"no such image",
+             {.arguments = "flash --to local none",
+              .exit = 3,
+              .message = "none: Cannot open the file! (No such file or directory)"}},
+            {"a folder for an image",
+             {.arguments = "flash --to local .",
+              .exit = 3,
+              .message = ".: Cannot open the file! (" + kFolderReadCause + ")"}},
+            {"an unknown option",
+             {.arguments = "--help-all", .exit = 2, .message = "Unknown option 'help-all'"}},
+            {"the version", {.arguments = "--version", .message = "torvanreader-cli 1.0.0.1\n"}},
+            {"a command's help",
+             {.arguments = "burn-in --help",
+              .message = "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
+        });
+    }
+    void refusesWithReason() { Rule(Fetch<Ruled>()); }
+
+    // burn-in's own options and its log.
+    void burnInRules_data()
+    {
+        AddRows<Ruled>({
+            {"a period not listed",
+             {.arguments = "burn-in --period 5s",
+              .exit = 2,
+              .message = "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
+            {"a duration too long",
+             {.arguments = "burn-in --duration 99999999999999999999",
+              .exit = 2,
+              .message = "--duration is at most 366 days"}},
+            {"a duration below a period",
+             {.arguments = "burn-in --period 10s --duration 9",
+              .exit = 2,
+              .message = "9 is shorter than one period (10s)"}},
+            {"an old log kept",
+             {.arguments = "burn-in --log old.txt",
+              .exit = 4,
+              .message = "not started: old.txt was kept (--yes empties it)"}},
+            {"a log not to be written",
+             {.arguments = "--quiet burn-in --duration 1s --log .",
+              .exit = 1,
+              .message = "burn-in: . cannot be written (" + kFolderWriteCause + ")"}},
+        });
+    }
+    void burnInRules() { Rule(Fetch<Ruled>()); }
+
+    // Signals during a flash: SIGTERM, SIGHUP and Ctrl-C off a terminal stop at a block; Ctrl-C on
+    // a terminal asks while the blocks go on (a second changes nothing). A run that ends well takes
+    // the time its pace gives, a late block's delay never made up.
+    void stopsOnSignals_data()
+    {
+        using enum cli::Stop;
+        const QString flash = "flash --to local --yes big.bin";
+        const QString torn = "after block 20 of 64. The local chip now holds an incomplete image";
+        AddRows<Ruled>({
+            {"Ctrl-C off a terminal before the erase",
+             {.arguments = flash,
+              .exit = 4,
+              .message = kBeforeErase,
+              .signal = {Interrupt},
+              .recorded = ""}},
+            {"SIGTERM on a terminal before the erase",
+             {.arguments = flash,
+              .exit = 4,
+              .message = kBeforeErase,
+              .terminal = true,
+              .signal = {Terminate}}},
+            {"SIGTERM on a terminal at a block",
+             {.arguments = flash,
+              .exit = 4,
+              .message = torn,
+              .terminal = true,
+              .signal = {Terminate, 1100},
+              .recorded = "program stopped after block 20 of 64"}},
+            {"Ctrl-C off a terminal at a block",
+             {.arguments = flash, .exit = 4, .message = torn, .signal = {Interrupt, 1100}}},
+            {"Ctrl-C on a terminal, yes",
+             {.arguments = flash,
+              .exit = 4,
+              .message = "A firmware update is running. Stopping now leaves the chip without "
+                         "working firmware. Stop it? [y/N]",
+              .terminal = true,
+              .keys = "y",
+              .signal = {Interrupt, 1100}}},
+            {"Ctrl-C on a terminal, no answer",
+             {.arguments = flash,
+              .message = "Completed!",
+              .terminal = true,
+              .keys = "...........",
+              .signal = {Interrupt, 1100},
+              .tookMs = kLastBlockMs}},
+            {"the 10th block answered late",
+             {.arguments = flash,
+              .message = "Completed!",
+              .tookMs = kLastBlockMs + kLateMs,
+              .recorded = "program completed"}},
+            {"Ctrl-C at the question",
+             {.arguments = "flash --to local big.bin",
+              .exit = 4,
+              .message = "not programmed",
+              .terminal = true,
+              .keys = "...y",
+              .signal = {Interrupt}}},
+        });
+    }
+    void stopsOnSignals() { Rule(Fetch<Ruled>()); }
+
+    // A stop sent once a command went out is seen at the next step: before the erase the mark
+    // stored for the update is taken back, during it the write is never opened, with the last
+    // block the image is complete but --apply restarts nothing. A burn-in and a watch end within
+    // 100 ms, as they sleep 100 ms at a time.
+    void stopsAtTheNextStep_data()
+    {
+        const QString apply = "flash --to local --yes --apply big.bin";
+        AddRows<Ruled>({
+            {"stopped before the erase",
+             {.arguments = apply,
+              .exit = 4,
+              .message = "flash: stopped before the erase: nothing",
+              .signal = {cli::Stop::Terminate},
+              .trigger = "010102",
+              .never = "030205"}},
+            {"stopped during the erase",
+             {.arguments = apply,
+              .exit = 4,
+              .message = "flash: stopped after the erase. The local chip may now hold no",
+              .signal = {cli::Stop::Terminate},
+              .trigger = "030205",
+              .never = "030306",
+              .recorded = "program stopped after the erase"}},
+            {"stopped with the last block",
+             {.arguments = apply,
+              .exit = 4,
+              .message = "flash: stopped after the last block: the local chip holds the complete "
+                         "image, it was not restarted.\n",
+              .signal = {cli::Stop::Terminate},
+              .trigger = "bb",
+              .never = "030407",
+              .recorded = "program completed"}},
+            {"burn-in",
+             {.arguments = "burn-in --duration 9s",
+              .message = "ended (signal): 3 samples",
+              .signal = {cli::Stop::Terminate, 3500},
+              .tookMs = 3500 + kStopSeenMs}},
+            {"status --watch",
+             {.arguments = "status --watch",
+              .signal = {cli::Stop::Terminate, 2500},
+              .tookMs = 2500 + kStopSeenMs}},
+        });
+    }
+    void stopsAtTheNextStep() { Rule(Fetch<Ruled>()); }
+
+    // --json carries values: numbers as numbers, the lamps by their identifiers, times in ISO 8601
+    // with their offset (the rig's clock is an hour ahead of UTC), and every object its form.
+    void printsValuesAsJson_data()
+    {
+        const QJsonObject lampsOn{{"source_5v_tx", "on"}, {"link_5v_tx", "on"},
+                                  {"link_hpd_tx", "on"},  {"display_hpd_rx", "on"},
+                                  {"link_hpd_rx", "on"},  {"link_5v_rx", "on"}};
+        AddRows<Ruled>({
+            {"status", {.arguments = "--json status", .json = {{0, {{"lamps", lampsOn}}}}}},
+            {"flash",
+             {.arguments = "--json flash --to local --yes --apply big.bin",
+              .json = {{0, {{"event", "image"}, {"bytes", 2048}, {"chip", QJsonValue()}}},
+                       {1, {{"event", "progress"}, {"blocks", 0}, {"of", 64}}},
+                       {-2, {{"event", "completed"}, {"blocks", 64}}},
+                       {-1, {{"event", "restarted"}}}}}},
+            {"burn-in",
+             {.arguments = "--json burn-in --duration 2s",
+              .json = {{0,
+                        {{"event", "sample"},
+                         {"time", "2014-03-07T13:05:01+01:00"},
+                         {"link", true},
+                         {"5v", true}}},
+                       {-1,
+                        {{"event", "summary"},
+                         {"samples", 2},
+                         {"bad_link", 0},
+                         {"failed", QJsonArray()}}}}}},
+        });
+    }
+    void printsValuesAsJson() { Rule(Fetch<Ruled>()); }
+
+    // --watch prints a reading when it changes, after its time: the link comes up when its read is
+    // answered.
+    void watchesReadings()
+    {
+        Rig rig;
+        rig.Healthy();
+        rig.Set("010c=0000001e 0112=00000021 0114=08");
+        rig.extender.SetFaults({.refuse = true, .onlyPrefix = Hex("011213"), .onlyNth = 1});
+        const QString watched = RunCli(rig.wire, "--json status --watch").out;
+        QCOMPARE(watched.count('\n'), 2);
+        CompareJson(watched, {{0, {{"time", "2014-03-07T13:05:00+01:00"}, {"link", "down"}}},
+                              {1,
+                               {{"time", "2014-03-07T13:05:05+01:00"},
+                                {"video_ber", QJsonObject{{"lamp", "marginal"}, {"level", 8}}},
+                                {"link", "up"}}}});
+    }
+
+    // --device, --serial and --all reach the units named; a serial number two units tell is
+    // refused, and each of the two keeps its own marks.
+    void picksTheUnitsNamed_data()
+    {
+        const QString denied = "first could not be opened: Permission denied; "
+                               + QString::fromStdString(NoAccessAdvice());
+        AddRows<Picked>({
+            {"--device, On",
+             {.arguments = "--device sim:second fail-safe on",
+              .message = "Fail-Safe Enable\n",
+              .written = {"0", "1 b3"}}},
+            {"--device, Off",
+             {.arguments = "--device sim:second fail-safe off",
+              .message = "Fail-Safe Disable",
+              .written = {"0", "2 33"}}},
+            {"--device of none", {.arguments = "--device sim:third info", .exit = 1}},
+            {"--serial with --device",
+             {.arguments = "--serial A1 --device sim:first info",
+              .exit = 2,
+              .message = "give one of them"}},
+            {"--all with --serial",
+             {.arguments = "--all --serial A1 info",
+              .exit = 2,
+              .message = "--all names every extender; give it without"}},
+            {"--serial twice, one not to be opened",
+             {.arguments = "--serial A1 --serial B2 fail-safe off",
+              .exit = 1,
+              .message = "A1: torvanreader-cli: fail-safe: sim:first could not be opened: "
+                         "Permission denied",
+              .written = {"0", "2 33"}}},
+            {"--serial, no access",
+             {.arguments = "--serial A1 info", .exit = 1, .message = denied}},
+            {"--serial",
+             {.arguments = "--serial B2 fail-safe off",
+              .message = "Fail-Safe Disable",
+              .written = {"0", "2 33"}}},
+            {"--serial of two units",
+             {.arguments = "--serial B2 info",
+              .steps = kAllThere,
+              .exit = 2,
+              .message = kTwice,
+              .checks = 0}},
+            {"info, the unit pulled out",
+             {.arguments = "--serial B2 info",
+              .steps = {{0, 1, '!'}},
+              .exit = 1,
+              .message = "torvanreader-cli: info: the connect check (AA 01 AB) failed: the "
+                         "extender did not answer (No such device)\n",
+              .checks = 1}},
+        });
+    }
+    void picksTheUnitsNamed() { Pick(Fetch<Picked>()); }
+
+    // Two units with one serial number each keep their own marks, and a marked chip is not
+    // restarted unasked.
+    void keepsEachUnitsMarks_data()
+    {
+        const QString flash = "--device sim:%1 flash --to local --yes big.bin;";
+        AddRows<Picked>({
+            {"apply on every unit, one marked",
+             {.arguments = flash.arg("second") + "--all apply --to local",
+              .steps = kAllThere,
+              .exit = 4,
+              .message = "B2 at sim:second: torvanreader-cli: apply: not restarted: the last "
+                         "firmware update of the local chip did not complete",
+              .mostMs = 1000}},
+            {"marks of two units with one serial number",
+             {.arguments = flash.arg("second") + flash.arg("third") + "--device sim:second info",
+              .steps = kAllThere,
+              .message = "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\n"
+                         "Remote (RX):\tQX720\t3072.1\tRX\n",
+              .checks = 1}},
+        });
+    }
+    void keepsEachUnitsMarks() { Pick(Fetch<Picked>()); }
+
+    // --wait reaches the unit named as it is plugged in or given access, and says which one stayed
+    // out; a serial number of two units stays a usage error.
+    void waitsForTheUnitsNamed_data()
+    {
+        AddRows<Picked>({
+            {"--wait for every unit named",
+             {.arguments = "--wait 10 --serial A1 --serial B2 fail-safe off",
+              .steps = {{0, 0, 'p'}, {0, 1, '-'}, {3000, 1, '+'}},
+              .message = "B2: Fail-Safe Disable\n",
+              .mostMs = 3100,
+              .written = {"2 33", "2 33"}}},
+            {"--wait, a unit named stays out",
+             {.arguments = "--wait 2 --serial A1 --serial NOPE info",
+              .exit = 1,
+              .message = "no extender with serial number NOPE (waited 2 s)",
+              .mostMs = 2000}},
+            {"--wait, plugged in again",
+             {.arguments = "--wait 10 --serial B2 fail-safe off",
+              .steps = {{0, 1, '-'}, {3000, 1, '+'}},
+              .mostMs = 3100,
+              .written = {"0", "2 33"}}},
+            {"--wait, stays out",
+             {.arguments = "--wait 2 --serial B2 info",
+              .steps = {{0, 1, '-'}},
+              .exit = 1,
+              .message = "number B2 (waited 2 s)",
+              .mostMs = 2000}},
+            {"--wait, none comes",
+             {.arguments = "--wait 99 list",
+              .steps = {{0, 0, '-'}},
+              .exit = 4,
+              .message = "waiting: no extender found",
+              .mostMs = 60000,
+              .pulledOut = 1}},
+            {"--wait, plugged in, then access",
+             {.arguments = "--wait 9 --serial A1 fail-safe off",
+              .steps = {{0, 0, '+'}, {1000, 0, 'p'}},
+              .mostMs = 1250,
+              .written = {"2 33", "0"},
+              .pulledOut = 0}},
+            {"--serial of two units, --wait",
+             {.arguments = "--wait 9 --serial B2 info",
+              .steps = kAllThere,
+              .exit = 2,
+              .message = kTwice,
+              .checks = 0}},
+        });
+    }
+    void waitsForTheUnitsNamed() { Pick(Fetch<Picked>()); }
+
+    // list shows and checks only the units named, and list --watch tells plugs and pulls, sending
+    // nothing; where there is no unit, what to do is said.
+    void listsTheUnitsNamed_data()
+    {
+        const QString a1 = "sim:first\tA1\tTorvan\tSimulated HDBaseT extender\tanswers\n";
+        const QString none = "torvanreader-cli: list: no extender ";
+        AddRows<Picked>({
+            {"list, no access",
+             {.arguments = "list",
+              .message = "A1\tTorvan\tSimulated HDBaseT extender\tno permission"}},
+            {"list --watch",
+             {.arguments = "list --watch",
+              .steps = {{1000, 1, '+'}, {2000, 1, '-'}},
+              .message = "present\tsim:first\tA1\nadded\tsim:second\tB2\nremoved\tsim:second\tB2\n",
+              .sendsNothing = true,
+              .pulledOut = 1}},
+            {"list --serial",
+             {.arguments = "list --serial A1", .steps = kAllThere, .message = a1, .checks = 1}},
+            {"list --device",
+             {.arguments = "list --device sim:third",
+              .steps = kAllThere,
+              .message = QString(a1).replace("first\tA1", "third\tB2"),
+              .checks = 1}},
+            {"list --serial, none there",
+             {.arguments = "list --serial NOPE",
+              .steps = kAllThere,
+              .exit = 1,
+              .message = none + "with serial number NOPE\n",
+              .checks = 0}},
+            {"list --device, none there",
+             {.arguments = "list --device sim:nope",
+              .steps = kAllThere,
+              .exit = 1,
+              .message = none + "at sim:nope\n",
+              .checks = 0}},
+            {"list --watch --serial",
+             {.arguments = "list --watch --serial A1",
+              .steps = kAllThere,
+              .message = "present\tsim:first\tA1\n",
+              .sendsNothing = true,
+              .checks = 0}},
+            {"list, no unit",
+             {.arguments = "list",
+              .steps = kNoneThere,
+              .exit = 1,
+              .message = "torvanreader-cli: list: " + kNoneFound
+                         + ", or try every command on a simulated extender with --demo\n",
+              .sendsNothing = true,
+              .checks = 0}},
+            {"status, no unit",
+             {.arguments = "status",
+              .steps = kNoneThere,
+              .exit = 1,
+              .message = "torvanreader-cli: status: " + kNoneFound
+                         + ", see what is there with 'torvanreader-cli list', or try every "
+                           "command on a simulated extender with --demo\n",
+              .sendsNothing = true,
+              .checks = 0}},
+        });
+    }
+    void listsTheUnitsNamed() { Pick(Fetch<Picked>()); }
+
+    // check is a monitoring plugin: what went wrong is UNKNOWN, on stdout.
+    void checksAsAPlugin_data()
+    {
+        AddRows<Picked>({
+            {"no unit",
+             {.arguments = "check",
+              .steps = kNoneThere,
+              .exit = 3,
+              .message = "TORVANREADER UNKNOWN - no extender found (vendor 0x051A",
+              .sendsNothing = true}},
+            {"a range upside down",
+             {.arguments = "check --crit-level 2:1",
+              .exit = 3,
+              .message = "TORVANREADER UNKNOWN - --crit-level: '2:1' is not a range: it starts "
+                         "above its end\n",
+              .sendsNothing = true}},
+            {"an unknown option",
+             {.arguments = "check --bogus",
+              .exit = 3,
+              .message = "TORVANREADER UNKNOWN - Unknown option 'bogus'.\n",
+              .sendsNothing = true}},
+        });
+    }
+    void checksAsAPlugin() { Pick(Fetch<Picked>()); }
+
+    // The JSON of the commands on units named, as values; on several units every object names its
+    // unit.
+    void printsUnitsAsJson_data()
+    {
+        const QJsonObject second{
+            {"path", "sim:second"},     {"serial", "B2"},
+            {"manufacturer", "Torvan"}, {"product", "Simulated HDBaseT extender"},
+            {"answers", true},          {"in_use", false},
+            {"no_permission", false}};
+        QJsonObject first = second;
+        first["path"] = "sim:first";
+        first["serial"] = "A1";
+        first["answers"] = false;
+        first["no_permission"] = true;
+        AddRows<Picked>({
+            {"list",
+             {.arguments = "--json list", .json = {{0, {{"devices", QJsonArray{first, second}}}}}}},
+            {"list --watch",
+             {.arguments = "--json list --watch",
+              .steps = {{1, 0, '-'}},
+              .json = {{-1, {{"event", "removed"}, {"path", "sim:first"}, {"serial", "A1"}}}},
+              .sendsNothing = true}},
+            {"info",
+             {.arguments = "--json --device sim:second info",
+              .json = {{0,
+                        {{"local",
+                          QJsonObject{{"chip", "QX710"}, {"revision", "3072.1"}, {"role", "TX"}}},
+                         {"incomplete_image", QJsonArray()}}}}}},
+            {"fail-safe on",
+             {.arguments = "--json --device sim:second fail-safe on",
+              .json = {{0, {{"fail_safe", "on"}, {"setting", 0xb3}}}},
+              .written = {"0", "1 b3"}}},
+            {"apply",
+             {.arguments = "--json --device sim:second apply --to remote",
+              .json = {{0, {{"restarted", "remote"}}}},
+              .mostMs = 1000}}, // the restart's pause
+            {"history",
+             {.arguments = "--device sim:second fail-safe on;--json history",
+              .json = {{0, {{"action", "fail-safe on"}, {"setting", 0xb3}, {"serial", "B2"}}}},
+              .sendsNothing = true,
+              .written = {"0", "1 b3"}}},
+            {"every unit",
+             {.arguments = "--json --all fail-safe off",
+              .steps = kAllThere,
+              .json = {{0, {{"fail_safe", "off"}, {"setting", 0x33}}},
+                       {-1,
+                        {{"event", "summary"},
+                         {"units", QJsonArray{Summed("A1", "sim:first"), Summed("B2", "sim:second"),
+                                              Summed("B2", "sim:third")}}}}},
+              .written = {"2 33", "2 33"}}},
+        });
+    }
+    void printsUnitsAsJson() { Pick(Fetch<Picked>()); }
 
     // The units of a rack flashed at once, each on its own channel at its own pace: each unit's
     // wire is exactly one unit's update, or the first part of it up to where its result says it
@@ -508,118 +1093,95 @@ private slots:
     // is the worst.
     void flashesEveryUnitAtOnce_data()
     {
-        const QString flash = "--all flash --to local --yes big.bin",
-                      asked = "--all flash --to local big.bin";
-        const QString stopped = "stopped after block 20 of 64";
+        const QString flash = "--all flash --to local --yes big.bin";
+        const QString asked = "--all flash --to local big.bin";
+        const Ended done{0, "completed"}, refused{4, "not programmed"};
+        const Ended stopped{4, "stopped after block 40 of 64"};
         using enum cli::Stop;
-        // clang-format off
         AddRows<Racked>({
-            {"eight units", {flash, "........", 0, Each(0, "completed")}},
-            {"eight units, as JSON", {"--json " + flash, "........", 0, Each(0, "completed")}},
-            {"one refusing, one pulled out, one held, one not fitting, a signal", {asked, "ruhf....", 1,
-                {{1, "block 20 of 64 failed"}, {1, "block 30 of 64 failed"}, {1, "sim:unit3 is in use by tst_cli"},
-                 {4, "not programmed"}, {4, "stopped after block 40 of 64"}, {4, "stopped after block 40 of 64"},
-                 {4, "stopped after block 40 of 64"}, {4, "stopped after block 40 of 64"}}, false, {}, Terminate, 1200}},
-            {"SIGTERM before any erase", {flash, "........", 4, Each(4, "stopped before the erase"), true, {}, Terminate, 0}},
-            {"SIGTERM during the erases", {flash, "........", 4, Each(4, "stopped after the erase"), false, {}, Terminate, 500}},
-            {"SIGTERM at a block", {flash, "........", 4, Each(4, stopped), true, {}, Terminate, 1100}},
-            {"Ctrl-C off a terminal at a block", {flash, "........", 4, Each(4, stopped), false, {}, Interrupt, 1100}},
-            {"Ctrl-C on a terminal, yes", {flash, "........", 4, Each(4, stopped), true, "y", Interrupt, 1100, 1}},
-            {"Ctrl-C on a terminal, no", {flash, "........", 0, Each(0, "completed"), true, "n", Interrupt, 1100, 1}},
-            {"images not for the chips, asked once a kind", {asked, "f.gf..g.", 0, Each(0, "completed"), true, "yy", None, 0, 2}},
-            {"images not for the chips, refused", {asked, "f.gf..g.", 4, {{4, "not programmed"}, {0, "completed"},
-                {4, "not programmed"}, {4, "not programmed"}, {0, "completed"}, {0, "completed"}, {4, "not programmed"},
-                {0, "completed"}}}},
-            {"a unit plugged in during the run", {flash, "...p....", 0, {{0, "completed"}, {0, "completed"},
-                {0, "completed"}, {-1, {}}, {0, "completed"}, {0, "completed"}, {0, "completed"}, {0, "completed"}}}},
-            {"the units named", {"--serial U2 --serial U5 --serial U9 flash --to local --yes big.bin", "........", 1,
-                {{-1, {}}, {0, "completed"}, {-1, {}}, {-1, {}}, {0, "completed"}, {-1, {}}, {-1, {}}, {-1, {}}},
-                false, {}, None, 0, 0, "U9"}}});
-        // clang-format on
+            {"eight units", {.arguments = flash, .ends = Each(done)}},
+            {"eight units, as JSON", {.arguments = "--json " + flash, .ends = Each(done)}},
+            {"one refusing, one pulled out, one held, one not fitting, a signal",
+             {.arguments = asked,
+              .units = "ruhf....",
+              .exit = 1,
+              .ends = {Ended{1, "block 20 of 64 failed"}, Ended{1, "block 30 of 64 failed"},
+                       Ended{1, "sim:unit3 is in use by tst_cli"}, refused, stopped, stopped,
+                       stopped, stopped},
+              .signal = {Terminate, 1200}}},
+            {"images not for the chips, asked once a kind",
+             {.arguments = asked,
+              .units = "f.gf..g.",
+              .ends = Each(done),
+              .terminal = true,
+              .keys = "yy",
+              .questions = 2}},
+            {"images not for the chips, refused",
+             {.arguments = asked,
+              .units = "f.gf..g.",
+              .exit = 4,
+              .ends = {refused, done, refused, refused, done, done, refused, done}}},
+            {"a unit plugged in during the run",
+             {.arguments = flash,
+              .units = "...p....",
+              .ends = {done, done, done, kLeftOut, done, done, done, done}}},
+            {"the units named",
+             {.arguments = "--serial U2 --serial U5 --serial U9 flash --to local --yes big.bin",
+              .exit = 1,
+              .ends = {kLeftOut, done, kLeftOut, kLeftOut, done, kLeftOut, kLeftOut, kLeftOut},
+              .absent = "U9"}},
+        });
     }
-    void flashesEveryUnitAtOnce()
+    // A signal reaches every unit of the rack at its next step, and Ctrl-C on a terminal asks once
+    // for all of them.
+    void stopsEveryUnitAtOnce_data()
     {
-        QFETCH(Racked, row);
-        Rack rack;
-        const QByteArray image =
-            Pattern(64 * 32).replace(0, 8, QByteArray::fromHex("1234fedc23072110"));
-        WriteFile("big.bin", image);
-        for (int unit = 0; unit < kRackSize; ++unit)
-            rack.Meets(unit, row.units[unit]);
-        Payloads update = Wire("aa01ab 010102 030205 030306");
-        for (size_t block = 0; block < 64; ++block) {
-            const frames::DataChunk chunk = frames::DataChunkAt(AsBytes(image), block);
-            update.emplace_back(chunk.begin(), chunk.end());
-        }
-        bool signalled = false;
-        const auto moment = [&](std::chrono::milliseconds& now, std::atomic<cli::Stop>& stop) {
-            if (row.signal != cli::Stop::None && !signalled && now.count() >= row.at)
-                stop = row.signal, signalled = true;
-            for (int unit = 0; unit < kRackSize && now >= 500ms; ++unit) {
-                if (row.units[unit] == 'p')
-                    rack.units[size_t(unit)]->Replug();
-            }
-        };
-        const CliResult run =
-            RunCli(*rack.wire, row.arguments, nullptr, row.terminal, moment, row.keys);
-        QCOMPARE(run.code, row.code);
-        QCOMPARE(run.err.count("[y/N]"), row.questions);
-        const std::map<QString, QStringList> summary = SummaryRows(run.out);
-        bool erased = false;
-        for (int unit = 0; unit < kRackSize; ++unit) {
-            const QString serial = QString("U%1").arg(unit + 1);
-            const Ended& ended = row.ends[size_t(unit)];
-            if (ended.code < 0) {
-                QVERIFY(!summary.contains(serial));
-                QCOMPARE(rack.Commands(unit).size(), size_t(0));
-                continue;
-            }
-            QCOMPARE(summary.at(serial).at(0), QString::number(ended.code));
-            const QString result = summary.at(serial).at(1);
-            QVERIFY2(result.startsWith(ended.result), qPrintable(serial + ": " + result));
-            const Payloads sent = rack.Commands(unit);
-            QCOMPARE(sent, Payloads(update.begin(), update.begin() + CommandsFor(result)));
-            const auto blocks = rack.Blocks(unit);
-            for (size_t block = 1; block < blocks.size(); ++block)
-                QVERIFY(blocks[block] - blocks[block - 1] >= firmware::kBlockPeriod);
-            const bool torn = sent.size() >= 3 && !result.startsWith("completed");
-            // Its history row, from its own thread: its own serial number and path, ended.
-            const std::vector<history::Row> rows =
-                history::Read(rack.history, {.serials = {serial}}).rows;
-            QCOMPARE(rows.size(), size_t(sent.size() >= 3 ? 1 : 0));
-            if (!rows.empty()) {
-                QCOMPARE(rows[0].path, QString("sim:unit%1").arg(unit + 1));
-                QCOMPARE(rows[0].outcome, result.startsWith("completed") ? history::kCompleted
-                                          : result.startsWith("stopped") ? history::kStopped
-                                                                         : history::kFailed);
-            }
-            QCOMPARE(UserSettings().value("IncompleteImage/" + serial + "/local").toStringList(),
-                     torn ? QStringList{QString("sim:unit%1").arg(unit + 1)} : QStringList{});
-            if (row.terminal && result == "completed") // its bar, as it ended
-                QVERIFY(run.err.contains(serial + ": [####################] 100%  64/64 blocks"));
-            erased = erased || sent.size() >= 3;
-        }
-        // The end of the user's session held once while any unit streams, let go of after the last.
-        if (erased)
-            QCOMPARE(run.holds, (QStringList{firmware::kSessionEndHold, ""}));
-        if (!row.absent.isEmpty())
-            QCOMPARE(summary.at(row.absent),
-                     (QStringList{"1", "no extender with serial number " + row.absent}));
-        // Each line of a unit says which unit it is (stderr off a terminal, where no bars are
-        // drawn), and so does each of its objects; the image is the run's, as is the summary.
-        for (const QString& line :
-             (row.terminal ? run.out : run.out + run.err).split('\n', Qt::SkipEmptyParts)) {
-            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-            if (object.isEmpty())
-                QVERIFY2(
-                    QRegularExpression("^(U\\d |U\\d: |Image: |SERIAL )").match(line).hasMatch(),
-                    qPrintable(line));
-            else if (object["event"] != "image" && object["event"] != "summary") {
-                QVERIFY2(object["serial"].toString().startsWith('U'), qPrintable(line));
-                QVERIFY2(object["path"].toString().startsWith("sim:unit"), qPrintable(line));
-            }
-        }
+        const QString flash = "--all flash --to local --yes big.bin";
+        const Ended done{0, "completed"};
+        using enum cli::Stop;
+        AddRows<Racked>({
+            {"SIGTERM before any erase",
+             {.arguments = flash,
+              .exit = 4,
+              .ends = Each({4, "stopped before the erase"}),
+              .terminal = true,
+              .signal = {Terminate}}},
+            {"SIGTERM during the erases",
+             {.arguments = flash,
+              .exit = 4,
+              .ends = Each({4, "stopped after the erase"}),
+              .signal = {Terminate, 500}}},
+            {"SIGTERM at a block",
+             {.arguments = flash,
+              .exit = 4,
+              .ends = Each({4, kTornAt20}),
+              .terminal = true,
+              .signal = {Terminate, 1100}}},
+            {"Ctrl-C off a terminal at a block",
+             {.arguments = flash,
+              .exit = 4,
+              .ends = Each({4, kTornAt20}),
+              .signal = {Interrupt, 1100}}},
+            {"Ctrl-C on a terminal, yes",
+             {.arguments = flash,
+              .exit = 4,
+              .ends = Each({4, kTornAt20}),
+              .terminal = true,
+              .keys = "y",
+              .signal = {Interrupt, 1100},
+              .questions = 1}},
+            {"Ctrl-C on a terminal, no",
+             {.arguments = flash,
+              .ends = Each(done),
+              .terminal = true,
+              .keys = "n",
+              .signal = {Interrupt, 1100},
+              .questions = 1}},
+        });
     }
+    void stopsEveryUnitAtOnce() { FlashRack(Fetch<Racked>()); }
+
+    void flashesEveryUnitAtOnce() { FlashRack(Fetch<Racked>()); }
 
     // Each unit of a burn-in on several keeps a log of its own, BIT-SERIAL.txt where BIT.txt would
     // be, or in --log-dir, or named after --log, with what the one-unit command logs for the same
@@ -628,15 +1190,32 @@ private slots:
     void logsEachUnitApart_data()
     {
         const QString run = "--all burn-in --duration 7s";
-        // clang-format off
+        const std::optional<int> out;
         AddRows<BurnedIn>({
-            {"each unit its own log", {run, "..d.....", 5, {0, 0, 5, 0, 0, 0, 0, 0}, "BIT-%1.txt"}},
-            {"in a folder given", {run + " --log-dir logs", "d.......", 5, {5, 0, 0, 0, 0, 0, 0, 0}, "logs/BIT-%1.txt"}},
-            {"named after --log", {"--serial U1 --serial U2 burn-in --duration 7s --log run.txt", "d.......", 5,
-                {5, 0, -1, -1, -1, -1, -1, -1}, "run-%1.txt"}},
-            {"a log held, a unit held, a log kept, a link down", {run, "lhed....", 5, {1, 1, 4, 5, 0, 0, 0, 0}, "BIT-%1.txt"}},
-            {"logs that hold entries, asked once", {run, "e.e.....", 0, {0, 0, 0, 0, 0, 0, 0, 0}, "BIT-%1.txt", true, "y", 1}}});
-        // clang-format on
+            {"each unit its own log",
+             {.arguments = run, .units = "..d.....", .exit = 5, .exits = {0, 0, 5, 0, 0, 0, 0, 0}}},
+            {"in a folder given",
+             {.arguments = run + " --log-dir logs",
+              .units = "d.......",
+              .exit = 5,
+              .exits = {5, 0, 0, 0, 0, 0, 0, 0},
+              .logs = "logs/BIT-%1.txt"}},
+            {"named after --log",
+             {.arguments = "--serial U1 --serial U2 burn-in --duration 7s --log run.txt",
+              .units = "d.......",
+              .exit = 5,
+              .exits = {5, 0, out, out, out, out, out, out},
+              .logs = "run-%1.txt"}},
+            {"a log held, a unit held, a log kept, a link down",
+             {.arguments = run, .units = "lhed....", .exit = 5, .exits = {1, 1, 4, 5, 0, 0, 0, 0}}},
+            {"logs that hold entries, asked once",
+             {.arguments = run,
+              .units = "e.e.....",
+              .exits = {0, 0, 0, 0, 0, 0, 0, 0},
+              .terminal = true,
+              .keys = "y",
+              .questions = 1}},
+        });
     }
     void logsEachUnitApart()
     {
@@ -652,22 +1231,22 @@ private slots:
         rack.wire->Clear();
         const CliResult run = RunCli(
             *rack.wire, row.arguments, nullptr, row.terminal, [](auto&, auto&) {}, row.keys);
-        QCOMPARE(run.code, row.code);
+        QCOMPARE(run.code, row.exit);
         QCOMPARE(run.err.count("[y/N]"), row.questions);
         const std::map<QString, QStringList> summary = SummaryRows(run.out);
         for (int unit = 0; unit < kRackSize; ++unit) {
             const QString serial = QString("U%1").arg(unit + 1), log = row.logs.arg(serial);
-            const int code = row.codes[size_t(unit)];
-            QCOMPARE(summary.contains(serial), code >= 0);
-            if (code >= 0)
-                QCOMPARE(summary.at(serial).at(0), QString::number(code));
+            const std::optional<int> exit = row.exits[size_t(unit)];
+            QCOMPARE(summary.contains(serial), exit.has_value());
+            if (exit)
+                QCOMPARE(summary.at(serial).at(0), QString::number(*exit));
             // A kept log keeps its entry; a unit's run logs what one unit's run does.
-            const QByteArray logged = code == 4                ? kOldEntry
-                                      : code == 1 || code < 0  ? "<missing>"
+            const QByteArray logged = exit == 4                ? kOldEntry
+                                      : exit == 1 || !exit     ? "<missing>"
                                       : row.units[unit] == 'd' ? down
                                                                : "";
             QCOMPARE(ReadFile(log), logged);
-            QCOMPARE(rack.Commands(unit).empty(), code < 0 || code == 1 || code == 4);
+            QCOMPARE(rack.Commands(unit).empty(), !exit || exit == 1 || exit == 4);
         }
         QVERIFY(!QFile::exists("BIT.txt"));
     }
@@ -678,20 +1257,31 @@ private slots:
     void monitorsTheUnitsChosen_data()
     {
         const QString metrics = " status --format prometheus";
-        // clang-format off
         AddRows<Monitored>({
-            {"every unit present", {metrics.trimmed(), "........", 0, "11111111"}},
-            {"--all, one held", {"--all" + metrics, "..h.....", 0, "11h11111"}},
-            {"two serial numbers", {"--serial U2 --serial U5" + metrics, "........", 0, "-1--1---"}},
-            {"one of them absent", {"--serial U2 --serial U9" + metrics, "........", 0, "-1------",
-                "no extender with serial number U9"}},
-            {"the report of a unit", {"--device sim:unit3 report --output -", "........", 0, "--1-----",
-                "Extenders\n=========\n1 found."}},
-            {"the report of every unit", {"report --output -", ".h......", 0, "1h111111",
-                "Extenders\n=========\n8 found."}},
-            {"check on several units", {"--all check", "........", 3, "--------",
-                "TORVANREADER UNKNOWN - check looks at one extender"}}});
-        // clang-format on
+            {"every unit present", {.arguments = metrics.trimmed(), .read = "11111111"}},
+            {"--all, one held",
+             {.arguments = "--all" + metrics, .units = "..h.....", .read = "11h11111"}},
+            {"two serial numbers",
+             {.arguments = "--serial U2 --serial U5" + metrics, .read = "-1--1---"}},
+            {"one of them absent",
+             {.arguments = "--serial U2 --serial U9" + metrics,
+              .read = "-1------",
+              .said = "no extender with serial number U9"}},
+            {"the report of a unit",
+             {.arguments = "--device sim:unit3 report --output -",
+              .read = "--1-----",
+              .said = "Extenders\n=========\n1 found."}},
+            {"the report of every unit",
+             {.arguments = "report --output -",
+              .units = ".h......",
+              .read = "1h111111",
+              .said = "Extenders\n=========\n8 found."}},
+            {"check on several units",
+             {.arguments = "--all check",
+              .exit = 3,
+              .read = "--------",
+              .said = "TORVANREADER UNKNOWN - check looks at one extender"}},
+        });
     }
     void monitorsTheUnitsChosen()
     {
@@ -720,7 +1310,7 @@ private slots:
             return TestClock();
         });
         const CliResult run = RunCli(*rack.wire, row.arguments);
-        QCOMPARE(run.code, row.code);
+        QCOMPARE(run.code, row.exit);
         QVERIFY2((run.out + run.err).contains(row.said), qPrintable(run.out + run.err));
         QVERIFY(allMet);
         QCOMPARE(threads.size(), reading);
@@ -739,12 +1329,9 @@ private slots:
         }
     }
 
-    // The program itself, stopped as the system asks. A command whose output nobody reads
-    // (status --watch into a pipe whose reader stopped) still ends: the write gives way. Flash,
-    // stopped by a signal at moments spread over the first 2 s after its main began (the erase's
-    // pause and the sample's 256 blocks take 2.3 s): every run ends with exit 4 and says where it
-    // stopped, its mark stored only once the chip was to be erased, and no write completes.
-    void stopsWhenTheSystemAsks()
+    // The program itself, stopped as the system asks: a command whose output nobody reads
+    // (status --watch into a pipe whose reader stopped) still ends, as the write gives way.
+    void stopsWhileNobodyReads()
     {
         QTemporaryDir dir;
         UnreadPipe pipe;
@@ -759,6 +1346,15 @@ private slots:
         QCOMPARE(program.state(), QProcess::Running);
         QVERIFY(SendStop(program));
         QVERIFY(program.waitForFinished(1000));
+    }
+
+    // Flash, stopped by the system's signal at moments spread over the first 2 s after its main
+    // began (the erase's pause and the sample's 256 blocks take 2.3 s): every run ends with exit 4
+    // and says where it stopped, its mark stored only once the chip was to be erased, and no write
+    // completes.
+    void stopsFlashWhereSignalled()
+    {
+        QTemporaryDir dir;
         constexpr int runs = 200;
         if (!kTakesStopsSeenAtStart)
             QSKIP("this system does not show when a program that runs no event loop has taken "
@@ -796,11 +1392,12 @@ private slots:
                 }
                 const QString said = run->program.readAllStandardError();
                 const QString where = stopped.match(said).captured(1);
-                QVERIFY2(run->signalled && run->program.exitStatus() == QProcess::NormalExit
-                             && run->program.exitCode() == 4 && !where.isEmpty(),
-                         qPrintable(QString::asprintf("at %d ms, exit %d: ", run->moment,
-                                                      run->program.exitCode())
-                                    + said));
+                const QByteArray seen =
+                    QString::asprintf("at %d ms: ", run->moment).toUtf8() + said.toUtf8();
+                QVERIFY2(run->signalled, seen);
+                QVERIFY2(run->program.exitStatus() == QProcess::NormalExit, seen);
+                QCOMPARE(run->program.exitCode(), 4);
+                QVERIFY2(!where.isEmpty(), seen);
                 if (kSettingsKeptApart)
                     QCOMPARE(ReadFile(ProgramSettingsFile(run->home)).contains("IncompleteImage"),
                              where != "before the erase");
@@ -816,22 +1413,49 @@ private slots:
     void saysWhatToDoNext_data()
     {
         const QString usage = "Usage: torvanreader-cli [options] ", cli = TORVAN_CLI;
-        // clang-format off
+        const QString update = "--demo flash --to remote --yes " QT_TESTCASE_SOURCEDIR
+                               "/../samples/firmware/demo-remote-rx-3072.2.hex;"
+                               "--demo apply --to remote;--demo info";
         AddRows<Said>({
-            {"help", {cli, "--help", 0, usage + "COMMAND [command options]\n"}},
-            {"help on flash", {cli, "--help", 0, "\n  flash       Program an"}},
-            {"flash's usage", {cli, "flash --help", 0, usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
-            {"status usage", {cli, "status --help", 0, "status [--watch] [--format prometheus] [--output FILE]\n"}},
-            {"check's usage", {cli, "check --help", 0, usage + "check [--warn-level RANGE] [--crit-level RANGE] [--cable-max RANGE]\n"}},
-            {"fail-safe's usage", {cli, "fail-safe --help", 0, "fail-safe on|off [--wire-quality 48|64|72|86] "
-                "[--video-ber 1e-8|1e-9] [--interval 5|10|20|30|40|50|60]\n"}},
-            {"torvanreader, no display", {TORVAN_APP, {}, 1, "torvanreader: needs a desktop session"}},
-            {"torvanreader-demo, no display", {TORVAN_DEMO, {}, 1, "\ntorvanreader-cli does every job of the tool"}},
-            {"--replug abc", {TORVAN_DEMO, "--replug abc", 2,
-                "--replug takes whole seconds from 1 to 86400, not 'abc'\nUsage: torvanreader-demo [--in-documents] [--replug"}},
-            {"the demo, an update played through", {cli, "--demo flash --to remote --yes " QT_TESTCASE_SOURCEDIR
-                "/../samples/firmware/demo-remote-rx-3072.2.hex;--demo apply --to remote;--demo info", 0, "Remote (RX):\tQX720\t3072.2\tRX"}}});
-        // clang-format on
+            {"help",
+             {.program = cli,
+              .arguments = "--help",
+              .said = usage + "COMMAND [command options]\n"}},
+            {"help on flash",
+             {.program = cli, .arguments = "--help", .said = "\n  flash       Program an"}},
+            {"flash's usage",
+             {.program = cli,
+              .arguments = "flash --help",
+              .said = usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
+            {"status usage",
+             {.program = cli,
+              .arguments = "status --help",
+              .said = "status [--watch] [--format prometheus] [--output FILE]\n"}},
+            {"check's usage",
+             {.program = cli,
+              .arguments = "check --help",
+              .said =
+                  usage + "check [--warn-level RANGE] [--crit-level RANGE] [--cable-max RANGE]\n"}},
+            {"fail-safe's usage",
+             {.program = cli,
+              .arguments = "fail-safe --help",
+              .said = "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
+                      "[--interval 5|10|20|30|40|50|60]\n"}},
+            {"torvanreader, no display",
+             {.program = TORVAN_APP, .exit = 1, .said = "torvanreader: needs a desktop session"}},
+            {"torvanreader-demo, no display",
+             {.program = TORVAN_DEMO,
+              .exit = 1,
+              .said = "\ntorvanreader-cli does every job of the tool"}},
+            {"--replug abc",
+             {.program = TORVAN_DEMO,
+              .arguments = "--replug abc",
+              .exit = 2,
+              .said = "--replug takes whole seconds from 1 to 86400, not 'abc'\n"
+                      "Usage: torvanreader-demo [--in-documents] [--replug"}},
+            {"the demo, an update played through",
+             {.program = cli, .arguments = update, .said = "Remote (RX):\tQX720\t3072.2\tRX"}},
+        });
     }
     void saysWhatToDoNext()
     {
@@ -850,10 +1474,10 @@ private slots:
         // Data and help go to stdout, what went wrong to stderr; Windows' C runtime ends their
         // lines with CR LF.
         const QString said =
-            QString(row.code ? program.readAllStandardError() : program.readAllStandardOutput())
+            QString(row.exit ? program.readAllStandardError() : program.readAllStandardOutput())
                 .replace("\r\n", "\n");
         QVERIFY2(said.contains(row.said), qPrintable(said));
-        QCOMPARE(program.exitCode(), row.code);
+        QCOMPARE(program.exitCode(), row.exit);
     }
 
     // The demo's pictures are taken with nobody at the screen: a Documents folder that cannot be
@@ -947,7 +1571,8 @@ private slots:
             QSKIP("the bash completion is Linux's, with Debian's bash-completion");
         QProcess bash; // what bash offers after the line, its last word the one completed
         bash.start("bash", {"-c", R"(. "$0"; . "$1"; COMP_LINE=$2 COMP_POINT=${#2}
-            read -ra COMP_WORDS <<<"${2% *} ."; COMP_WORDS[-1]=${2##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            read -ra COMP_WORDS <<<"${2% *} ."
+            COMP_WORDS[-1]=${2##* } COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
             f=$(complete -p torvanreader-cli); ${f#*-F } && echo "${COMPREPLY[*]}")",
                             library, TORVAN_COMPLETION, line});
         QVERIFY(bash.waitForFinished(10000));

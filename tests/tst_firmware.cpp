@@ -451,7 +451,7 @@ private slots:
         QCOMPARE(rig.extender.Flash(Chip::Remote), fw.rig.extender.Flash(Chip::Remote));
         const CliResult json = RunCli(rig.wire, "--json flash --to remote " + path);
         QVERIFY(json.took == 1s + 255 * 5ms // the erase's pause, a block per tick; 100 % at the end
-                && json.out.contains(R"({"blocks":256,"event":"progress","of":256})"));
+                && json.out.contains(R"({"blocks":256,"event":"progress","format":2,"of":256})"));
         // The rest of a block's wait, under a millisecond too, is slept and never less.
         for (const std::chrono::microseconds rest : {300us, 999us, 1500us}) {
             const auto start = std::chrono::steady_clock::now();

@@ -116,6 +116,13 @@ QString Spoil(const QTemporaryDir& dir, Spoiled spoiled)
     return file;
 }
 
+// A time kept in UTC as JSON shows it: the same moment on this machine's clock, with its offset.
+QString InLocalTime(const QString& utc)
+{
+    const QDateTime local = QDateTime::fromString(utc, Qt::ISODateWithMs).toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
 } // namespace
 
 class HistoryTest : public QObject {
@@ -187,9 +194,10 @@ private slots:
             {"from a UTC time on", {"history --since 2025-03-07T10:59:59Z", 0, {restart}}},
             {"JSON", {"--json history --serial =B2", 0, {R"j({"action":"fail-safe on","blocks":null,"cause":)j"
                 R"j("the extender refused it (status 0x55)","chip":null,"chip_before":null,"duration_ms":20,)j"
-                R"j("host":"bench-2","image_bytes":null,"image_file":null,"image_identification":null,)j"
+                R"j("format":2,"host":"bench-2","image_bytes":null,"image_file":null,"image_identification":null,)j"
                 R"j("image_sha256":null,"outcome":"failed","path":"/dev/hidraw4","program":"torvanreader-cli",)j"
-                R"j("serial":"=B2","setting":"b3","time":"2025-03-06T20:00:00.000Z","version":"1.0.0.1"})j"}}},
+                R"j("serial":"=B2","setting":179,"time":")j" + InLocalTime("2025-03-06T20:00:00.000Z")
+                + R"j(","version":"1.0.0.1"})j"}}},
             // Quoted where a field holds a comma or a quote; what a spreadsheet would run as a
             // formula is made text.
             {"CSV", {"history --csv --since 2025-03-05T00:00Z", 0, {

@@ -134,8 +134,8 @@ QStringList SamplesOfJson(const QJsonObject& status, const QJsonObject& info)
     for (int lamp = 0; lamp < status::kSignalLampCount; ++lamp)
         samples << QString("torvanreader_lamp{lamp=\"%1\"} %2")
                        .arg(status::kSignalLampIds[lamp])
-                       .arg(words.indexOf(
-                           status["lamps"][status::kSignalLampCaptions[lamp]].toString()));
+                       .arg(
+                           words.indexOf(status["lamps"][status::kSignalLampIds[lamp]].toString()));
     samples << QString("torvanreader_lamp{lamp=\"%1\"} %2")
                    .arg(status::kBerLampId)
                    .arg(words.indexOf(status["video_ber"]["lamp"].toString()));

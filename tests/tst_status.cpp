@@ -167,9 +167,9 @@ private slots:
                 "Pair A: 0.79688, good   Pair B: 0.81250, marginal   Pair C: 0.98438, marginal   Pair D: 1.00000, fault\n"
                 "Cable Len: >110m   Video BER: off (level 7)   Link: up\nPlease Check Port 4\n",
                 R"j({"local": {"mode": "LR", "source": "No HDMI"}, "remote": {"mode": "", "source":
-                "HDMI without HDCP/ DVI"}, "lamps": {"5V from source(TX)": "off", "5V to link(TX)": "off",
-                "HPD from link(TX)": "on", "HPD from display(RX)": "off", "HPD to link(RX)": "off",
-                "5V from link(RX)": "on"}, "video_ber": {"lamp": "off", "level": 7}, "link": "up",
+                "HDMI without HDCP/ DVI"}, "lamps": {"source_5v_tx": "off", "link_5v_tx": "off",
+                "link_hpd_tx": "on", "display_hpd_rx": "off", "link_hpd_rx": "off",
+                "link_5v_rx": "on"}, "video_ber": {"lamp": "off", "level": 7}, "link": "up",
                 "cable_m": 110, "cable_bound": "over", "faulty_pairs": ["D"], "advice": ["Please Check Port 4"],
                 "pairs": [{"pair": "A", "level": 0.796875, "band": "good"}, {"pair": "B", "level":
                 0.8125, "band": "marginal"}, {"pair": "C", "level": 0.984375, "band": "marginal"},
@@ -185,9 +185,9 @@ private slots:
                 "Pair A: N/A   Pair B: N/A   Pair C: N/A   Pair D: N/A\n"
                 "Cable Len: N/A   Video BER: off   Link: down\nDisconnected\n",
                 R"j({"local": {"mode": null, "source": null}, "remote": {"mode": null, "source":
-                null}, "cable_m": null, "cable_bound": null, "lamps": {"5V from source(TX)": null,
-                "5V to link(TX)": null, "HPD from link(TX)": null, "HPD from display(RX)": null,
-                "HPD to link(RX)": null, "5V from link(RX)": null}, "video_ber": {"lamp": null,
+                null}, "cable_m": null, "cable_bound": null, "lamps": {"source_5v_tx": null,
+                "link_5v_tx": null, "link_hpd_tx": null, "display_hpd_rx": null,
+                "link_hpd_rx": null, "link_5v_rx": null}, "video_ber": {"lamp": null,
                 "level": null}, "link": "down", "advice": ["Disconnected"], "pairs": [)j"
                 + nothing.arg('A') + ',' + nothing.arg('B') + ',' + nothing.arg('C') + ',' + nothing.arg('D') + "]}",
                 "2|link down | 'link'=0;;;0;1 " + unread.arg('a') + unread.arg('b') + unread.arg('c') + unread.arg('d')
