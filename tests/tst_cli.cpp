@@ -277,7 +277,7 @@ private slots:
             {"a duration below a period", {"burn-in --period 10s --duration 9", 2, "9 is shorter than one period (10s)"}},
             {"an old log kept", {"burn-in --log old.txt", 4, "not started: old.txt was kept (--yes empties it)"}},
             {"a log not to be written", {"--quiet burn-in --duration 1s --log .", 1, "burn-in: . cannot be written (" + kFolderWriteCause + ")"}},
-            {"no such image", {"flash --to local none", 3, "none: Cannot open the file! (No such file or directory)"}},
+            {"no such image", {"flash --to local none", 3, "none: Cannot open the file! (" + kMissingFileCause + ")"}},
             {"a folder for an image", {"flash --to local .", 3, ".: Cannot open the file! (" + kFolderReadCause + ")"}},
             {"an unknown option", {"--help-all", 2, "Unknown option 'help-all'"}},
             {"the version", {"--version", 0, "torvanreader-cli 1.0.0.1\n"}},
@@ -904,7 +904,7 @@ private slots:
         QCOMPARE(shown["chip"].toString(), "QX710");
         const QStringList missing{"--demo", "flash", "--to", "local", "Ωμέγα Прошивка.hex"};
         const QString said =
-            "Ωμέγα Прошивка.hex: Cannot open the file! (No such file or directory)";
+            "Ωμέγα Прошивка.hex: Cannot open the file! (" + kMissingFileCause + ")";
         program.start(cliPath, missing);
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), 3);
