@@ -14,11 +14,11 @@ set(optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
 if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     add_compile_definitions("$<${optimised}:_FORTIFY_SOURCE=2>")
     add_compile_options("$<${optimised}:-fstack-protector-strong>")
-    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND NOT WIN32)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND TORVAN_PLATFORM STREQUAL "linux")
         add_compile_options("$<${optimised}:-fcf-protection>")
     endif()
 endif()
-if(WIN32)
+if(TORVAN_PLATFORM STREQUAL "windows")
     # The driver links libssp for the protector, which the fortified calls need as well.
     add_link_options(LINKER:--dynamicbase,--high-entropy-va,--nxcompat
                      "$<${optimised}:-fstack-protector-strong>")

@@ -1,11 +1,11 @@
 #include "firmware/ImageFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "device/SystemError.h"
 #include "firmware/OpenFile.h"
 
 namespace firmware {
@@ -16,13 +16,12 @@ constexpr size_t kPieceSize = 1024 * 1024;
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-// The file could not be opened or read; cause is what the C library said right after the call
-// (errno, which is the system's own error only on Linux).
-LoadedImage CannotOpen(const char* failed, int cause)
+// The file could not be opened or read; cause is the system's, taken right after the call.
+LoadedImage CannotOpen(const char* failed, std::error_code cause)
 {
     LoadedImage loaded;
     loaded.failed = failed;
-    loaded.cause = std::error_code(cause, std::generic_category());
+    loaded.cause = cause;
     return loaded;
 }
 
@@ -115,17 +114,17 @@ LoadedImage ImageFromFileBytes(std::span<const uint8_t> bytes, size_t limit)
 
 LoadedImage ReadImageFile(const std::filesystem::path& path)
 {
-    errno = 0;
+    ClearFileError();
     const File file(OpenFile(path, "rb"), std::fclose);
     if (!file)
-        return CannotOpen("opened", errno);
+        return CannotOpen("opened", LastFileError());
     // The first byte before the size: a directory opens, but cannot be read.
     const int first = std::fgetc(file.get());
     if (std::ferror(file.get()) || std::fseek(file.get(), 0, SEEK_END) != 0)
-        return CannotOpen("read", errno);
+        return CannotOpen("read", LastFileError());
     const long size = std::ftell(file.get());
     if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return CannotOpen("read", errno);
+        return CannotOpen("read", LastFileError());
     const auto fileSize = static_cast<size_t>(size);
     if (fileSize > kMaxFileSize) {
         LoadedImage tooLarge;
@@ -133,18 +132,18 @@ LoadedImage ReadImageFile(const std::filesystem::path& path)
         tooLarge.fileSize = fileSize;
         return tooLarge;
     }
-    int readError = 0;
+    std::error_code readError;
     LoadedImage loaded = Decide(
         fileSize, static_cast<uint8_t>(first), kMaxImageSize,
         [&](Image& image) {
             image.resize(fileSize);
             const bool read = std::fread(image.data(), 1, image.size(), file.get()) == image.size();
-            readError = errno;
+            readError = LastFileError();
             return read;
         },
         [&] {
             std::optional<HexConversion> converted = ConvertHexFile(file.get(), fileSize);
-            readError = errno;
+            readError = LastFileError();
             return converted;
         });
     if (loaded.result == LoadResult::CannotOpen)

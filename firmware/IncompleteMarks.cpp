@@ -4,12 +4,12 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QUrl>
-#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <system_error>
 
 #include "device/HidCmd.h"
+#include "device/SystemError.h"
 #include "firmware/OpenFile.h"
 #include "firmware/UserSettings.h"
 
@@ -20,19 +20,17 @@ namespace {
 // by opening the file as it would (mode "r" or "r+", neither of which creates it) and reading it.
 QString FileAndCause(const QSettings& settings, const char* mode)
 {
-    errno = 0;
-    std::FILE* file = OpenFile(QFileInfo(settings.fileName()).filesystemFilePath(), mode);
-    int cause = file ? 0 : errno;
+    const std::filesystem::path path = QFileInfo(settings.fileName()).filesystemFilePath();
+    ClearFileError();
+    std::FILE* file = OpenFile(path, mode);
+    std::error_code cause = file ? std::error_code() : LastFileError();
     if (file) {
         if (std::fgetc(file) == EOF && std::ferror(file))
-            cause = errno;
+            cause = LastFileError();
         std::fclose(file);
     }
     return QDir::toNativeSeparators(settings.fileName()) + " ("
-           + (cause ? QString::fromStdString(
-                  std::error_code(cause, std::generic_category()).message())
-                    : "it could not be used")
-           + ")";
+           + (cause ? QString::fromStdString(cause.message()) : "it could not be used") + ")";
 }
 
 // Marks that could not be stored, by settings file and key, for the rest of this run; units

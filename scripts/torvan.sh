@@ -35,7 +35,8 @@ if [ "$mode" = test ]; then
     packages+=(srecord binutils clang libclang-rt-14-dev)
     # The metrics are scraped by the real node_exporter and Prometheus, and checked by promtool.
     packages+=(prometheus prometheus-node-exporter)
-    # Formatting drift, clang-tidy findings and shellcheck findings fail the command too.
+    # Formatting drift, clang-tidy findings (clang reads the Windows sources too, with MinGW-w64's
+    # headers) and shellcheck findings fail the command too.
     packages+=(clang-format clang-tidy shellcheck)
 fi
 if [ "$mode" != demo ]; then
@@ -105,12 +106,11 @@ for preset in dev asan; do
     QT_QPA_PLATFORM=offscreen ctest --test-dir "build/$preset" --output-on-failure -j2 "$@"
 done
 
-# Formatting and a small set of clang-tidy checks over our sources.
-scripts/code-health.sh build/dev
-
 # The Windows build's suites and its installer, under Wine (scripts/wine-run.sh); with no display,
-# so that Wine opens no window.
+# so that Wine opens no window. Before them, formatting and a small set of clang-tidy checks over
+# our sources, the Windows ones with the Windows build's compile commands.
 build_windows
+scripts/code-health.sh build/dev build/windows
 status=0
 env -u DISPLAY ctest --test-dir build/windows --output-on-failure -j2 "$@" || status=$?
 scripts/wine-run.sh --stop

@@ -34,10 +34,10 @@ class PerformanceTool;
 // a session's programs with SIGTERM).
 std::optional<bool> EndTheSession(PerformanceTool& tool);
 
-// The system's words for a folder opened as a file to write, the C library's for one read, and
-// the C library's for a file whose folder is a file, and the system's for a file made in a folder
-// that is missing.
-extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause, kMissingFolderCause;
+// The system's words for a folder opened as a file to write, and to read, for a file whose folder
+// is a file, for a file made in a folder that is missing, and for a file opened that is missing.
+extern const QString kFolderWriteCause, kFolderReadCause, kUnderAFileCause, kMissingFolderCause,
+    kMissingFileCause;
 // What a user whom the system refuses a unit is told to do.
 extern const QString kNoAccessAdvice;
 

@@ -619,7 +619,7 @@ private slots:
             {"no such image",
              {.arguments = "flash --to local none",
               .exit = 3,
-              .message = "none: Cannot open the file! (No such file or directory)"}},
+              .message = "none: Cannot open the file! (" + kMissingFileCause + ")"}},
             {"a folder for an image",
              {.arguments = "flash --to local .",
               .exit = 3,
@@ -1528,7 +1528,7 @@ private slots:
         QCOMPARE(shown["chip"].toString(), "QX710");
         const QStringList missing{"--demo", "flash", "--to", "local", "Ωμέγα Прошивка.hex"};
         const QString said =
-            "Ωμέγα Прошивка.hex: Cannot open the file! (No such file or directory)";
+            "Ωμέγα Прошивка.hex: Cannot open the file! (" + kMissingFileCause + ")";
         program.start(cliPath, missing);
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitCode(), 3);

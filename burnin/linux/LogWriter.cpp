@@ -7,12 +7,9 @@
 #include <tuple>
 #include <unistd.h>
 
-namespace {
+#include "device/SystemError.h"
 
-std::error_code LastError()
-{
-    return {errno, std::system_category()};
-}
+namespace {
 
 int OpenForWriting(const QString& path, int mode)
 {
@@ -23,7 +20,7 @@ int OpenForWriting(const QString& path, int mode)
 std::error_code Closed(int fd, std::error_code error)
 {
     if (close(fd) != 0 && !error)
-        error = LastError();
+        error = LastSystemError();
     return error;
 }
 
@@ -34,7 +31,7 @@ std::error_code WriteAll(int fd, const QByteArray& bytes)
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote <= 0) // a write that moves nothing would never end
-            return wrote < 0 ? LastError() : std::make_error_code(std::errc::io_error);
+            return wrote < 0 ? LastSystemError() : std::make_error_code(std::errc::io_error);
         done += wrote;
     }
     return {};
@@ -47,17 +44,17 @@ namespace burnin {
 std::error_code EmptyFile(const QString& path)
 {
     const int fd = OpenForWriting(path, O_TRUNC);
-    return fd < 0 ? LastError() : Closed(fd, {});
+    return fd < 0 ? LastSystemError() : Closed(fd, {});
 }
 
 std::error_code AppendWhole(const QString& path, const QByteArray& bytes)
 {
     const int fd = OpenForWriting(path, O_APPEND);
     if (fd < 0)
-        return LastError();
+        return LastSystemError();
     struct stat before {};
     if (fstat(fd, &before) != 0)
-        return Closed(fd, LastError());
+        return Closed(fd, LastSystemError());
     const std::error_code error = WriteAll(fd, bytes);
     // What went in is cut off again, so that the next try does not follow a torn line; the
     // write's cause is the one the user is told.
@@ -71,7 +68,7 @@ std::error_code CreationCause(const QString& path)
     const QByteArray name = QFile::encodeName(path);
     const int fd = open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        return LastError();
+        return LastSystemError();
     close(fd);
     unlink(name.constData());
     return {};

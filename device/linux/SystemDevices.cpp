@@ -1,7 +1,7 @@
 #include "device/SystemDevices.h"
 
 #include "device/BoundedWriteBackend.h"
-#include "device/hidapi/HidapiBackend.h"
+#include "device/linux/HidapiBackend.h"
 #include "device/linux/UdevWatcher.h"
 
 std::unique_ptr<IHidBackend> MakeSystemBackend()

@@ -22,9 +22,11 @@ std::error_code QueryAttributes(const std::string& path, HidAttributes& out);
 // A device path as the back end and the watcher keep it.
 std::string NormalPath(const wchar_t* path);
 
-// The device instance ID that an interface's path names, in lower case: "hid\vid_051a&pid_511b\
-// 7&1a2b3c&0&0000" for "\\?\hid#vid_051a&pid_511b#7&1a2b3c&0&0000#{4d1e55b2-…}". Windows knows the
-// device itself by it, whatever the unit reports of itself. A path of another form is its own ID.
+// The device instance ID that an interface's path names, in lower case: for
+// "\\?\hid#vid_051a&pid_511b#7&1a2b3c&0&0000#{4d1e55b2-…}" it is
+// "hid\vid_051a&pid_511b\7&1a2b3c&0&0000".
+// Windows knows the device itself by it, whatever the unit reports of itself. A path of another
+// form is its own ID.
 std::string DeviceInstanceId(const std::string& path);
 
 // What an open handle's device is: its IDs, and the length of its reports with the report ID byte

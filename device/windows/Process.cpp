@@ -11,7 +11,7 @@ int ThisProcessId()
 
 std::string ProgramText(int pid)
 {
-    const std::string process = "process " + std::to_string(pid);
+    std::string process = "process " + std::to_string(pid);
     HANDLE program = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
     if (!program)
         return process;

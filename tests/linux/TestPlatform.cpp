@@ -12,7 +12,7 @@
 #include "device/DeviceIds.h"
 #include "device/Process.h"
 #include "device/StatusRegister.h"
-#include "device/hidapi/HidapiBackend.h"
+#include "device/linux/HidapiBackend.h"
 #include "device/linux/UdevWatcher.h"
 #include "e2e/ThreeUnits.h"
 #include "e2e/WineStage.h"
@@ -182,7 +182,8 @@ std::optional<bool> EndTheSession(PerformanceTool&)
 
 const QString kFolderWriteCause = "Is a directory", kFolderReadCause = "Is a directory";
 const QString kUnderAFileCause = "Not a directory",
-              kMissingFolderCause = "No such file or directory";
+              kMissingFolderCause = "No such file or directory",
+              kMissingFileCause = "No such file or directory";
 const QString kNoAccessAdvice = "the package's udev rule gives the logged-in user access; plug the "
                                 "unit in again, or log in at the PC";
 

@@ -302,12 +302,12 @@ std::optional<bool> EndTheSession(PerformanceTool& tool)
 
 const QString kFolderWriteCause =
                   QString::fromStdString(WindowsError(ERROR_ACCESS_DENIED).message()),
-              kFolderReadCause = QString::fromStdString(
-                  std::make_error_code(std::errc::permission_denied).message()),
-              kUnderAFileCause = QString::fromStdString(
-                  std::make_error_code(std::errc::no_such_file_or_directory).message()),
-              kMissingFolderCause =
-                  QString::fromStdString(WindowsError(ERROR_PATH_NOT_FOUND).message());
+              kFolderReadCause = kFolderWriteCause,
+              kUnderAFileCause =
+                  QString::fromStdString(WindowsError(ERROR_PATH_NOT_FOUND).message()),
+              kMissingFolderCause = kUnderAFileCause,
+              kMissingFileCause =
+                  QString::fromStdString(WindowsError(ERROR_FILE_NOT_FOUND).message());
 const QString kNoAccessAdvice = "another program may have opened the unit for itself: close it, "
                                 "or plug the unit in again";
 

@@ -1,4 +1,4 @@
-#include "device/hidapi/HidapiBackend.h"
+#include "device/linux/HidapiBackend.h"
 
 #include <fcntl.h>
 #include <hidapi.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 
 #include "device/DeviceIds.h"
-#include "device/hidapi/LockHolder.h"
+#include "device/linux/LockHolder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "device/hidapi/LockHolder.h"
+#include "device/linux/LockHolder.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
