@@ -54,7 +54,7 @@ struct Documents {
 // the tool window's caption, what the last step sent, and the units with a handle open ("-": none).
 struct Units {
     QString serials, steps;
-    QString state, offered, caption, sent, held;
+    QString state, offered{}, caption{}, sent{}, held;
 };
 
 class WindowsTest : public QObject {
