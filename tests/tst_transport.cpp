@@ -94,6 +94,7 @@ private slots:
     void unitHoldIsSystemWide() { UnitHoldIsSystemWide(); }
     void reportsBetweenReadsAreKept() { ReportsBetweenReadsAreKept(); }
     void hidrawEndToEnd() { HidrawEndToEnd(); }
+    void deviceWatcherTellsUnits() { DeviceWatcherTellsUnits(); }
 };
 
 QTEST_MAIN(TransportTest) // the end-to-end case opens the main window
