@@ -223,30 +223,35 @@ private:
         }
 
         // The way on: the fault gone, or the device plugged in again, the step does what it
-        // should; after a stalled write without reconnecting. The tool window tells that its unit
-        // is out, takes no other unit plugged in meanwhile, and reopens its own with the connect
-        // check alone: a burn-in run stays ended, an update is not resumed.
+        // should; after a stalled write without reconnecting.
         rig.extender.SetFaults({});
-        if (fault == Unplug) {
-            QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (unplugged)");
-            rig.wire.Clear();
-            rig.second.Replug();
-            QTest::qWait(20);
-            QCOMPARE(rig.Commands(), Payloads());
-            QCOMPARE(rig.second.OpenHandleCount(), 0);
-            rig.extender.Replug(); // named now that the other one is present too
-            QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (SIM0001)");
-            QCOMPARE(rig.Commands(), Wire("aa01ab"));
-            QCOMPARE(rig.extender.OpenHandleCount(), 2);
-            if (phase == Sample)
-                QVERIFY(!rig.page<CBIT>().IsRunning());
-        }
+        if (fault == Unplug)
+            VerifyUnitTakenBack(rig, phase);
         Prepare(rig, phase);
         Step(rig, phase);
         QCOMPARE(Shown(rig, phase), play.answered);
         VerifyRecorded(rig, play, {});
         if (Programming(phase) && phase != Reset)
             QVERIFY(rig.Holds(SimDeviceModel::Local, kImage));
+    }
+
+    // The tool window tells that its unit is out, takes no other unit plugged in meanwhile, and
+    // reopens its own with the connect check alone: a burn-in run stays ended, an update is not
+    // resumed.
+    static void VerifyUnitTakenBack(Rig& rig, int phase)
+    {
+        QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (unplugged)");
+        rig.wire.Clear();
+        rig.second.Replug();
+        QTest::qWait(20);
+        QCOMPARE(rig.Commands(), Payloads());
+        QCOMPARE(rig.second.OpenHandleCount(), 0);
+        rig.extender.Replug(); // named now that the other one is present too
+        QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (SIM0001)");
+        QCOMPARE(rig.Commands(), Wire("aa01ab"));
+        QCOMPARE(rig.extender.OpenHandleCount(), 2);
+        if (phase == Sample)
+            QVERIFY(!rig.page<CBIT>().IsRunning());
     }
 
     void Prepare(Rig& rig, int phase)
