@@ -29,6 +29,15 @@ using namespace std::chrono_literals; // periods and time-outs read as such in e
 using Payloads = std::vector<std::vector<uint8_t>>;
 inline constexpr uint32_t kTimeoutDivisor = 10;
 
+// A system's error in a failed comparison, in the system's words.
+namespace QTest {
+template <>
+inline char* toString(const std::error_code& error)
+{
+    return qstrdup(error.message().c_str());
+}
+} // namespace QTest
+
 inline std::span<const uint8_t> AsBytes(const QByteArray& bytes)
 {
     return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
@@ -217,13 +226,13 @@ inline QString Text(const QWidget* root, int id, const char* property = "text")
     return text.isValid() ? text.toString() : control->property("plainText").toString();
 }
 
-inline QString Texts(const QWidget* root, std::initializer_list<int> ids,
-                     const char* property = "text")
+inline QStringList Texts(const QWidget* root, std::initializer_list<int> ids,
+                         const char* property = "text")
 {
     QStringList texts;
     for (int id : ids)
         texts << Text(root, id, property);
-    return texts.join('|');
+    return texts;
 }
 
 inline void Click(const QWidget* root, int id)

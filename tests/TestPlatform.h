@@ -11,8 +11,12 @@
 // The transport suite's case of the system's real back end end to end: on Linux hidapi over the
 // kernel's hidraw driver and a virtual extender made with /dev/uhid, in the guest that
 // tests/e2e/run-e2e.sh boots, which drives the Windows programs under Wine when given them. On
-// Windows it checks the device watcher, and says why it skips.
+// Windows it says why it skips.
 void HidrawEndToEnd();
+
+// The system's watcher tells the units that arrive and leave, and nothing of other devices. On
+// Linux the guest of HidrawEndToEnd checks udev's, which needs the kernel's events.
+void DeviceWatcherTellsUnits();
 
 // The system's back end keeps the system's own cause of a failed open, claim and transfer, and
 // the transport tells the user that cause in the system's words.

@@ -61,9 +61,16 @@ struct BurnIn {
 };
 
 // A command line run: its arguments, the samples (as Run takes them), whether BIT.txt holds an
-// entry before it, clicks on the page's Start/Stop before it (-1: Start during the run), the exit
-// code and what it tells.
-using CommandRun = std::tuple<QString, QString, bool, int, int, QString>;
+// entry before it, clicks on the page's Start/Stop before it or a Start during it, the exit code
+// and what it tells ("PID" this program's process).
+struct CommandRun {
+    QString arguments, samples;
+    bool logHeld = false;
+    int clicksBefore = 0;
+    bool startDuring = false;
+    int exit;
+    QString told;
+};
 
 } // namespace
 
@@ -71,38 +78,55 @@ class BurnInTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void loggingRulesReportAndThread()
+    // Link and video count every bad sample since their last entry, 5 V and HPD a run. The
+    // entries as "second text".
+    void loggingRules_data()
     {
-        const std::pair<const char*, const char*> table[]{
-            // Link and video count every bad sample since their last entry, 5 V and HPD a run.
-            {"BGGG GGGG BGGG GGGG BGGG GGGG BGGG GGGG BGGG GGGG BGGG", "12 Link Fail.\r\n"},
-            {"BGGG*5 GGGG*5", ""},
-            {"BGGG*12", "7 Link Fail.\r\n13 Link Fail.\r\n"},
-            {"GBGG*5 GGGG GBGG", "8 No Video Signal.\r\n"},
-            {"GGBG*5 GGGG GGBG*6", "13 No 5V from Source.\r\n"},
-            {"GGGB*5 GGGG GGGB*5", ""},
-            {"GGGB*6", "7 No HPD .\r\n"},
-            {"ggGG*6 GGGG*6", ""},
-            {"bbGG*6", "7 Link Fail.\r\n7 No Video Signal.\r\n"},
-            {"BBBB*6",
-             "7 No HPD .\r\n7 Link Fail.\r\n7 No Video Signal.\r\n7 No 5V from Source.\r\n"},
-            {"RGRR*6", "7 No HPD .\r\n7 Link Fail.\r\n7 No 5V from Source.\r\n"}};
-        for (const auto& [seconds, entries] : table) // the entries as "second text"
-            QCOMPARE(QString(BurnIn().Run(seconds))
-                         .replace(QRegularExpression("2014/3/7 13:5:(\\d+)\t"), "\\1 "),
-                     QString(entries));
-        // An entry takes off what it logged: failures counted meanwhile stay, a good 5 V sample
-        // starts its run again. Counters stop at 255.
+        AddRows<std::pair<QString, QString>>({
+            {"link bad every other second",
+             {"BGGG GGGG BGGG GGGG BGGG GGGG BGGG GGGG BGGG GGGG BGGG", "12 Link Fail.\r\n"}},
+            {"link bad five seconds", {"BGGG*5 GGGG*5", ""}},
+            {"link bad twelve seconds", {"BGGG*12", "7 Link Fail.\r\n13 Link Fail.\r\n"}},
+            {"video bad six of seven", {"GBGG*5 GGGG GBGG", "8 No Video Signal.\r\n"}},
+            {"5V bad, a run of six", {"GGBG*5 GGGG GGBG*6", "13 No 5V from Source.\r\n"}},
+            {"HPD bad, runs of five", {"GGGB*5 GGGG GGGB*5", ""}},
+            {"HPD bad, a run of six", {"GGGB*6", "7 No HPD .\r\n"}},
+            {"the lowest good levels", {"ggGG*6 GGGG*6", ""}},
+            {"the lowest bad levels", {"bbGG*6", "7 Link Fail.\r\n7 No Video Signal.\r\n"}},
+            {"everything bad",
+             {"BBBB*6",
+              "7 No HPD .\r\n7 Link Fail.\r\n7 No Video Signal.\r\n7 No 5V from Source.\r\n"}},
+            {"reads refused", {"RGRR*6", "7 No HPD .\r\n7 Link Fail.\r\n7 No 5V from Source.\r\n"}},
+        });
+    }
+    void loggingRules()
+    {
+        const auto& [seconds, entries] = Fetch<std::pair<QString, QString>>();
+        QCOMPARE(QString(BurnIn().Run(seconds))
+                     .replace(QRegularExpression("2014/3/7 13:5:(\\d+)\t"), "\\1 "),
+                 entries);
+    }
+
+    // An entry takes off what it logged: failures counted meanwhile stay, a good 5 V sample starts
+    // its run again. Counters stop at 255.
+    void entryTakesOffWhatItLogged()
+    {
         SampleRecorder recorder;
         for (int i = 0; i < 9; ++i)
             recorder.Record({false, true, i == 7, true});
         recorder.Consume(Trace::Link, 6);
         recorder.Consume(Trace::FiveVolt, 6);
-        QVERIFY(recorder.Counter(Trace::Link) == 3 && recorder.Counter(Trace::FiveVolt) == 1);
+        QCOMPARE(recorder.Counter(Trace::Link), 3);
+        QCOMPARE(recorder.Counter(Trace::FiveVolt), 1);
         for (int i = 0; i < 300; ++i)
             recorder.Record({false, true, true, true});
         QCOMPARE(recorder.Counter(Trace::Link), 255);
-        BurnIn run; // the report: the header with the description, then the log as far as whole
+    }
+
+    // The report: the header with the description, then the log as far as it is whole.
+    void reportSaved()
+    {
+        BurnIn run;
         const QByteArray rule = QByteArray(60, '*') + "\r\n";
         const QByteArray header =
             rule + "2014/3/7 13:5:0\r\nSeries:QX710\r\nDescription:\r\n" + rule + "Rack 4\r\n";
@@ -112,11 +136,12 @@ private slots:
         WhenModal([&](QWidget* dialog) {
             auto* text = ui::FindControl<QPlainTextEdit>(dialog, DescriptionControl::Text);
             QTest::keyClicks(text, "Rack 4");
-            QCOMPARE(dialog->windowTitle() + text->toPlainText() + "\n",
-                     "Description" + QString(header).replace("\r\n", "\n"));
+            QCOMPARE(dialog->windowTitle(), "Description");
+            QCOMPARE(text->toPlainText() + "\n", QString(header).replace("\r\n", "\n"));
             auto* saveAs = ui::FindControl<QPushButton>(dialog, DescriptionControl::SaveAs);
             saveAs->click(); // no log: an empty log part, and the log is not created
-            QVERIFY(ReadFile("first.txt") == header + "\t" && !QFile::exists("BIT.txt"));
+            QCOMPARE(ReadFile("first.txt"), header + "\t");
+            QVERIFY(!QFile::exists("BIT.txt"));
             run.clock.seconds += 60; // the header keeps the time the dialog opened
             // An entry being written as the report reads is left out.
             WriteFile("BIT.txt", QByteArray(log).replace("Fail.\r\n", "Fail.\r\r\n") + "2014/3/7");
@@ -130,14 +155,21 @@ private slots:
             saveAs->click();
             QCOMPARE(ReadFile("first.txt"), header + log + "\t");
             const QString replace = "first.txt already exists. Replace it with this report?";
-            QVERIFY(run.rig.boxes.size() == 3 && run.rig.boxes.mid(1) == QStringList(2, replace));
-            QVERIFY(run.rig.boxes[0].startsWith(
-                "The report could not be saved as no such folder/report.txt:\n"));
+            QCOMPARE(run.rig.boxes.size(), 3);
+            QVERIFY2(run.rig.boxes[0].startsWith(
+                         "The report could not be saved as no such folder/report.txt:\n"),
+                     qPrintable(run.rig.boxes[0]));
+            QCOMPARE(run.rig.boxes.mid(1), QStringList(2, replace));
         });
         Click(run.page, SaveAs);
         CDescription::SetSaveNameChooser({});
-        QVERIFY(chosen.isEmpty() && QDir().entryList(QDir::Files).size() == 3);
-        // With its clock-and-log thread the page logs on its own time.
+        QCOMPARE(chosen, QStringList());
+        QCOMPARE(QDir().entryList(QDir::Files).size(), 3);
+    }
+
+    // With its clock-and-log thread the page logs on its own time.
+    void logsOnItsOwnThread()
+    {
         BurnIn live({{}, {1h, 1h, 1h, 1h}, 10ms, false});
         Click(live.page, StartStop);
         Answer(live.rig, "GGGB");
@@ -153,70 +185,89 @@ private slots:
         QTRY_COMPARE(ReadFile("BIT.txt").count("No HPD"), 1); // emptied by Start, logged again
     }
 
-    void runsOnThePage() // Start, a sample and Stop; a new run's chart; a log not to be written
+    // Start, a sample and Stop, and the period chosen.
+    void runsOnThePage()
     {
         BurnIn run;
         auto* period = ui::FindControl<QComboBox>(run.page, Period);
-        QStringList items{period->currentText()};
+        QStringList items;
         for (int i = 0; i < period->count(); ++i)
             items << period->itemText(i);
-        QCOMPARE(items.join('|'), "1 second|1 second|10 second|1 minute|10 minute");
+        QCOMPARE(period->currentText(), "1 second");
+        QCOMPARE(items, (QStringList{"1 second", "10 second", "1 minute", "10 minute"}));
         WriteFile("BIT.txt", "2014/3/6 9:0:0\tLink Fail.\r\n");
         run.clock.seconds = FakeClock::At(QDate(2014, 2, 1), QTime(9, 5, 3));
         Click(run.page, StartStop);
-        QCOMPARE(Texts(run.page, {StartStop, Time}) + ReadFile("BIT.txt"),
-                 "Stop|2014/2/1 9:5:3");     // emptied
-        QVERIFY(run.rig.Commands().empty()); // the first sample comes one period later
+        QCOMPARE(Texts(run.page, {StartStop, Time}), (QStringList{"Stop", "2014/2/1 9:5:3"}));
+        QCOMPARE(ReadFile("BIT.txt"), "");        // emptied
+        QCOMPARE(run.rig.Commands(), Payloads()); // the first sample comes one period later
         run.page->OnTimer();
         QCOMPARE(run.rig.Commands(), Wire("aa01ab 020103 020204 010b0c")); // a sample
         run.Run("BGGG*6");
         QTRY_COMPARE(Text(run.page, Time), "2014/2/1 9:5:10");
         Click(run.page, StartStop);
-        QCOMPARE(Text(run.page, StartStop) + ReadFile("BIT.txt"),
-                 "Start2014/2/1 9:5:10\tLink Fail.\r\n"); // kept
+        QCOMPARE(Text(run.page, StartStop), "Start");
+        QCOMPARE(ReadFile("BIT.txt"), "2014/2/1 9:5:10\tLink Fail.\r\n"); // kept
         run.rig.wire.Clear();
         run.page->OnTimer();
-        QVERIFY(run.rig.Commands().empty());
+        QCOMPARE(run.rig.Commands(), Payloads());
         period->setCurrentIndex(2); // the chosen item's period
         Click(run.page, StartStop);
         QCOMPARE(run.page->findChild<QTimer*>("sampleTimer")->interval(), 3 * 3600 * 1000);
-        // The chart of a new run: thirty samples, then scrolled by one.
+    }
+
+    // The chart of a new run: thirty samples, then scrolled by one; the picture stays after Stop.
+    void chartOfANewRun()
+    {
+        BurnIn run;
         auto* chart = ui::FindControl<ChartView>(run.page, Chart);
         QCOMPARE(chart->accessibleDescription(), "No sample yet");
         run.Run(QString("GGGG GGGG BGGG ").repeated(10).trimmed()); // the link down on every third
         const auto thirty = ChartTraces(run.page->Chart());
-        QVERIFY(thirty[0].points.size() == 30 && thirty[0].points[2] == QPoint(32, 50));
-        QVERIFY(thirty[0].points.last() == QPoint(464, 50) && thirty[1].points[0] == QPoint(0, 80));
-        QVERIFY(thirty[2].points[0] == QPoint(0, 170) && !thirty[0].newestGood
-                && thirty[3].newestGood);
+        QCOMPARE(thirty[0].points.size(), 30);
+        QCOMPARE(thirty[0].points[2], QPoint(32, 50));
+        QCOMPARE(thirty[0].points.last(), QPoint(464, 50));
+        QCOMPARE(thirty[1].points[0], QPoint(0, 80));
+        QCOMPARE(thirty[2].points[0], QPoint(0, 170));
+        QVERIFY(!thirty[0].newestGood);
+        QVERIFY(thirty[3].newestGood);
         run.Run("GGBB");                                    // 5V and HPD down on the 31st
         const auto traces = ChartTraces(run.page->Chart()); // scrolled by one: sample 3 at x 16
-        QVERIFY(traces[0].points[1] == QPoint(16, 50)
-                && traces[0].points.last() == QPoint(464, 20));
-        QVERIFY(traces[2].points.last() == QPoint(464, 190)
-                && traces[3].points.last() == QPoint(464, 280));
-        Click(run.page, StartStop); // the picture stays after Stop
+        QCOMPARE(traces[0].points[1], QPoint(16, 50));
+        QCOMPARE(traces[0].points.last(), QPoint(464, 20));
+        QCOMPARE(traces[2].points.last(), QPoint(464, 190));
+        QCOMPARE(traces[3].points.last(), QPoint(464, 280));
+        Click(run.page, StartStop);
         chart->Refresh();
         QCOMPARE(chart->accessibleDescription(),
                  "Newest sample: Link good, Video Signal good, 5V bad, HPD bad");
         const QImage picture = chart->grab().toImage(); // each trace in its newest sample's colour
-        QVERIFY(picture.pixelColor(200, 80) == QColor(0, 255, 0)
-                && picture.pixelColor(200, 170) == Qt::red);
-        // A log that cannot be written is told once, in the page, from the clock's start again.
-        run.clock.seconds = FakeClock().seconds.load();
-        QVERIFY(QFile::remove("BIT.txt") && QDir().mkdir("BIT.txt"));
+        QCOMPARE(picture.pixelColor(200, 80), QColor(0, 255, 0));
+        QCOMPARE(picture.pixelColor(200, 170), QColor(Qt::red));
+    }
+
+    // A log that cannot be written is told once, in the page, from the clock's start again.
+    void logThatCannotBeWrittenToldOnce()
+    {
+        BurnIn run;
+        QVERIFY(QDir().mkdir("BIT.txt"));
         Click(run.page, StartStop);
         auto* notice = run.page->findChild<QLabel*>("logNotice");
         const QString told = notice->text();
-        QVERIFY(!notice->isHidden() && told.startsWith("BIT.txt cannot be written ("));
+        QVERIFY(!notice->isHidden());
+        QVERIFY2(told.startsWith("BIT.txt cannot be written ("), qPrintable(told));
         run.Run("BGGG*8");
         QCoreApplication::processEvents();
-        QVERIFY(notice->text() == told && run.rig.boxes.isEmpty() && QDir().rmdir("BIT.txt"));
+        QCOMPARE(notice->text(), told);
+        QCOMPARE(run.rig.boxes, QStringList());
+        QVERIFY(QDir().rmdir("BIT.txt"));
         run.page->ClockLogCycle(); // the kept failures go in once it can be written
         QCOMPARE(ReadFile("BIT.txt"), "2014/3/7 13:5:9\tLink Fail.\r\n");
         Click(run.page, StartStop);
         Click(run.page, StartStop);
-        QVERIFY(notice->isHidden() && QFile::remove("BIT.txt") && QDir().mkdir("BIT.txt"));
+        QVERIFY(notice->isHidden());
+        QVERIFY(QFile::remove("BIT.txt"));
+        QVERIFY(QDir().mkdir("BIT.txt"));
         Click(run.page, StartStop);
         Click(run.page, StartStop); // a new run tells it again
         QVERIFY(!notice->isHidden());
@@ -260,53 +311,97 @@ private slots:
     void commandRuns_data()
     {
         const QString two = "burn-in --duration 2s", yes = two + " --yes";
-        // clang-format off
+        const QString inUse = "BIT.txt is in use by tst_burnin (process PID)";
         AddRows<CommandRun>({
-            {"clean run", {two, "GGGG*2", false, 0, 0, "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
-                "BIT.txt; no sample failed\n"}},
-            {"HPD failed", {two, "GGGB*2", false, 0, 5, "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
-            {"failed counts in JSON", {"--json burn-in --period 10s --duration 25s", "BBGG*2", false, 0, 5,
-                R"("failed":["link","video"],"format":2,"log":"BIT.txt","samples":2})"}},
-            {"BIT.txt holding entries kept", {two, "GGGG", true, 0, 4, "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
-            {"command line while the page runs", {yes, "GGGG", true, 1, 1,
-                "not started: BIT.txt is in use by tst_burnin (process PID); --log names another file"}},
-            {"command line after the page stopped, --yes", {yes, "GGGG*2", true, 2, 0, "2 samples"}},
-            {"the link down and HPD bad throughout", {"burn-in --period 1s --duration 14s", "BGGB*14", false, 0, 5,
-                "Link bad   Video Signal good   5V good   HPD bad\nBurn-in ended (duration): 14 samples; bad: Link 14, "
-                "Video Signal 0, 5V 0, HPD 14; 4 entries logged in BIT.txt; failed: Link, HPD\n"}},
-            {"log whose hold cannot be made", {two + " --log no/such/BIT.txt", "GGGG", false, 0, 1,
-                "not started: no/such/BIT.txt cannot be kept for this run: HOLD cannot be made (" + kMissingFolderCause + ")"}},
-            {"page while the command line runs", {two, "GGGG*2", false, -1, 0,
-                "BIT.txt is in use by tst_burnin (process PID). Start the test again when that run has ended."}}});
-        // clang-format on
+            {"clean run",
+             {.arguments = two,
+              .samples = "GGGG*2",
+              .exit = 0,
+              .told = "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
+                      "BIT.txt; no sample failed\n"}},
+            {"HPD failed",
+             {.arguments = two,
+              .samples = "GGGB*2",
+              .exit = 5,
+              .told = "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
+            {"failed counts in JSON",
+             {.arguments = "--json burn-in --period 10s --duration 25s",
+              .samples = "BBGG*2",
+              .exit = 5,
+              .told = R"("failed":["link","video"],"format":2,"log":"BIT.txt","samples":2})"}},
+            {"BIT.txt holding entries kept",
+             {.arguments = two,
+              .samples = "GGGG",
+              .logHeld = true,
+              .exit = 4,
+              .told = "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
+            {"command line while the page runs",
+             {.arguments = yes,
+              .samples = "GGGG",
+              .logHeld = true,
+              .clicksBefore = 1,
+              .exit = 1,
+              .told = "not started: " + inUse + "; --log names another file"}},
+            {"command line after the page stopped, --yes",
+             {.arguments = yes,
+              .samples = "GGGG*2",
+              .logHeld = true,
+              .clicksBefore = 2,
+              .exit = 0,
+              .told = "2 samples"}},
+            {"the link down and HPD bad throughout",
+             {.arguments = "burn-in --period 1s --duration 14s",
+              .samples = "BGGB*14",
+              .exit = 5,
+              .told =
+                  "Link bad   Video Signal good   5V good   HPD bad\nBurn-in ended (duration): 14 "
+                  "samples; bad: Link 14, Video Signal 0, 5V 0, HPD 14; 4 entries logged in "
+                  "BIT.txt; failed: Link, HPD\n"}},
+            {"log whose hold cannot be made",
+             {.arguments = two + " --log no/such/BIT.txt",
+              .samples = "GGGG",
+              .exit = 1,
+              .told = "not started: no/such/BIT.txt cannot be kept for this run: HOLD cannot be "
+                      "made ("
+                      + kMissingFolderCause + ")"}},
+            {"page while the command line runs",
+             {.arguments = two,
+              .samples = "GGGG*2",
+              .startDuring = true,
+              .exit = 0,
+              .told = inUse + ". Start the test again when that run has ended."}},
+        });
     }
     void commandRuns()
     {
-        const auto& [arguments, samples, entries, clicksBefore, code, told] = Fetch<CommandRun>();
-        const QByteArray logged = BurnIn().Run(samples);
-        int clicks = clicksBefore;
+        QFETCH(CommandRun, row);
+        const QByteArray logged = BurnIn().Run(row.samples);
         BurnIn run;
         run.rig.main->Channel().Transport().Close(); // the unit is the command line's
-        Answer(run.rig, samples.left(4));
-        for (int i = 0; i < clicks; ++i)
+        Answer(run.rig, row.samples.left(4));
+        for (int i = 0; i < row.clicksBefore; ++i)
             Click(run.page, StartStop);
-        const QByteArray log = entries ? "2014/3/6 9:0:0\tNo HPD .\r\n" : "";
+        const QByteArray log = row.logHeld ? "2014/3/6 9:0:0\tNo HPD .\r\n" : "";
         WriteFile("BIT.txt", log);
+        bool startPending = row.startDuring;
         const CliResult cli =
-            RunCli(run.rig.wire, arguments, &run.clock, false, [&](auto& now, auto&) {
+            RunCli(run.rig.wire, row.arguments, &run.clock, false, [&](auto& now, auto&) {
                 now += 7ms; // each answer takes its time
-                if (clicks < 0 && now >= 1s && std::exchange(clicks, 0))
+                if (startPending && now >= 1s) {
+                    startPending = false;
                     Click(run.page, StartStop);
+                }
             });
-        QCOMPARE(cli.code, code);
-        const QString shown = cli.out + cli.err + run.rig.boxes.join('|');
+        QCOMPARE(cli.code, row.exit);
+        const QString shown = cli.out + cli.err + run.rig.boxes.join('\n');
         const QString pid = QString::number(QCoreApplication::applicationPid());
         const QString hold =
             QDir::toNativeSeparators(QDir().absoluteFilePath("no/such/BIT.txt.lock"));
-        QVERIFY2(shown.contains(QString(told).replace("PID", pid).replace("HOLD", hold)),
+        QVERIFY2(shown.contains(QString(row.told).replace("PID", pid).replace("HOLD", hold)),
                  qPrintable(shown));
-        QCOMPARE(run.page->IsRunning(), clicks == 1);
-        QCOMPARE(ReadFile("BIT.txt"), code == 1 || code == 4 ? log : logged); // else emptied first
+        QCOMPARE(run.page->IsRunning(), row.clicksBefore == 1);
+        // A run refused (1) or a log kept (4) leaves it as it was; else it is emptied first.
+        QCOMPARE(ReadFile("BIT.txt"), row.exit == 1 || row.exit == 4 ? log : logged);
         const QString counted = QRegularExpression("(\\d+) samples").match(cli.out).captured(1);
         QCOMPARE(cli.out.count("   HPD "), counted.toInt());
     }

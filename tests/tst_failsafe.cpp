@@ -4,15 +4,27 @@
 
 namespace {
 
-// The status text, which of On, Off and the lists can be used, and what the lists show.
-QString State(const QWidget* page)
+using enum FailSafeControl::Id;
+
+// Which of On, Off and the three lists can be used, "+" or "-" each.
+QString Usable(const QWidget* page)
 {
-    using enum FailSafeControl::Id;
-    QString state = Text(page, FailSafeControl::State);
+    QString usable;
     for (int id : {On, Off, WireQuality, VideoBitError, TimeInterval})
-        state += Enabled(page, id) ? " +" : " -";
-    return state + " " + Texts(page, {WireQuality, VideoBitError, TimeInterval}, "currentText");
+        usable += Enabled(page, id) ? "+" : "-";
+    return usable;
 }
+
+// What the lists show: the wire quality, the video bit error and the time interval.
+QStringList Lists(const QWidget* page)
+{
+    return Texts(page, {WireQuality, VideoBitError, TimeInterval}, "currentText");
+}
+
+struct Setting {
+    QStringList lists;
+    QString setting; // the byte On writes, in hex
+};
 
 } // namespace
 
@@ -20,31 +32,38 @@ class FailSafeTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The lists' wire quality, video bit error and time interval, and the setting byte On writes.
+    // The lists' choices, and the setting byte On writes.
     void settingBytes_data()
     {
-        AddRows<std::pair<QString, QString>>({{"the defaults", {"64|1e-9|30", "b3"}},
-                                              {"each list's last", {"86|1e-8|60", "ee"}},
-                                              {"each list's first", {"48|1e-9|5", "90"}},
-                                              {"the bit error alone", {"48|1e-8|5", "88"}}});
+        AddRows<Setting>({
+            {"the defaults", {.lists = {"64", "1e-9", "30"}, .setting = "b3"}},
+            {"each list's last", {.lists = {"86", "1e-8", "60"}, .setting = "ee"}},
+            {"each list's first", {.lists = {"48", "1e-9", "5"}, .setting = "90"}},
+            {"the bit error alone", {.lists = {"48", "1e-8", "5"}, .setting = "88"}},
+        });
     }
     void settingBytes()
     {
-        const auto& [selection, setting] = Fetch<std::pair<QString, QString>>();
+        QFETCH(Setting, row);
         Rig rig;
         rig.Open();
         auto& page = rig.page<ResetTool>();
-        QCOMPARE(State(&page), "Fail-Safe Disable + - + + + 64|1e-9|30");
+        QCOMPARE(Text(&page, State), "Fail-Safe Disable");
+        QCOMPARE(Usable(&page), "+-+++");
+        QCOMPARE(Lists(&page), (QStringList{"64", "1e-9", "30"}));
         for (int i = 0; i < 3; ++i)
-            ui::FindControl<QComboBox>(&page, FailSafeControl::WireQuality + i)
-                ->setCurrentText(selection.split('|')[i]);
+            ui::FindControl<QComboBox>(&page, WireQuality + i)->setCurrentText(row.lists[i]);
         rig.wire.Clear();
-        Click(&page, FailSafeControl::On);
-        QCOMPARE(State(&page), "Fail-Safe Enable - + - - - " + selection);
+        Click(&page, On);
+        QCOMPARE(Text(&page, State), "Fail-Safe Enable");
+        QCOMPARE(Usable(&page), "-+---");
+        QCOMPARE(Lists(&page), row.lists);
         // Off writes the default setting twice whatever the lists show, and keeps them.
-        Click(&page, FailSafeControl::Off);
-        QCOMPARE(rig.Commands(), Wire(QString("050106%1 05010633 05010633").arg(setting)));
-        QCOMPARE(State(&page), "Fail-Safe Disable + - + + + " + selection);
+        Click(&page, Off);
+        QCOMPARE(rig.Commands(), Wire(QString("050106%1 05010633 05010633").arg(row.setting)));
+        QCOMPARE(Text(&page, State), "Fail-Safe Disable");
+        QCOMPARE(Usable(&page), "+-+++");
+        QCOMPARE(Lists(&page), row.lists);
         QCOMPARE(rig.boxes, QStringList());
     }
 };

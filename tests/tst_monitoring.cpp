@@ -16,10 +16,13 @@
 
 namespace {
 
-// clang-format off
 // A range as given, a value, whether it alerts; or why the text is no range.
-struct RangeRow { QString text; double value = 0; bool alerts = false; QString why = {}; };
-// clang-format on
+struct RangeRow {
+    QString text;
+    double value = 0;
+    bool alerts = false;
+    QString why = {};
+};
 
 // A value as both sides are compared: JSON's numbers and the metrics' text alike.
 QString Value(double value)
@@ -208,34 +211,37 @@ private slots:
         QCOMPARE(families.removeDuplicates(), 0);
         QCOMPARE(text.count("# TYPE "), families.size());
         QCOMPARE(text.count("# HELP "), families.size());
-        QVERIFY(monitor::HoldsOurMetrics(text.toUtf8()) && monitor::HoldsOurMetrics({}));
+        QVERIFY(monitor::HoldsOurMetrics(text.toUtf8()));
+        QVERIFY(monitor::HoldsOurMetrics({}));
         QVERIFY(!monitor::HoldsOurMetrics("# HELP another_metric\n"));
     }
 
     // The plugins' range syntax, and the texts that are none.
     void rangesAsPluginsHaveThem_data()
     {
-        // clang-format off
         AddRows<RangeRow>({
-            {"0 to 10, above", {"10", 10.5, true}},
-            {"0 to 10, at the end", {"10", 10, false}},
-            {"0 to 10, below", {"10", -1, true}},
-            {"from 10 up, below", {"10:", 9, true}},
-            {"from 10 up, far above", {"10:", 1e9, false}},
-            {"up to 10, far below", {"~:10", -1e9, false}},
-            {"up to 10, above", {"~:10", 11, true}},
-            {"10 to 20, inside", {"10:20", 15, false}},
-            {"10 to 20, outside", {"10:20", 21, true}},
-            {"inside 10 to 20 alerts", {"@10:20", 10, true}},
-            {"inside 10 to 20, outside", {"@10:20", 9.5, false}},
-            {"a fraction", {"0.8", 0.8125, true}},
-            {"start above its end", {.text = "2:1", .why = "'2:1' is not a range: it starts above its end"}},
+            {"0 to 10, above", {.text = "10", .value = 10.5, .alerts = true}},
+            {"0 to 10, at the end", {.text = "10", .value = 10, .alerts = false}},
+            {"0 to 10, below", {.text = "10", .value = -1, .alerts = true}},
+            {"from 10 up, below", {.text = "10:", .value = 9, .alerts = true}},
+            {"from 10 up, far above", {.text = "10:", .value = 1e9, .alerts = false}},
+            {"up to 10, far below", {.text = "~:10", .value = -1e9, .alerts = false}},
+            {"up to 10, above", {.text = "~:10", .value = 11, .alerts = true}},
+            {"10 to 20, inside", {.text = "10:20", .value = 15, .alerts = false}},
+            {"10 to 20, outside", {.text = "10:20", .value = 21, .alerts = true}},
+            {"inside 10 to 20 alerts", {.text = "@10:20", .value = 10, .alerts = true}},
+            {"inside 10 to 20, outside", {.text = "@10:20", .value = 9.5, .alerts = false}},
+            {"a fraction", {.text = "0.8", .value = 0.8125, .alerts = true}},
+            {"start above its end",
+             {.text = "2:1", .why = "'2:1' is not a range: it starts above its end"}},
             {"a word", {.text = "high", .why = "'high' is not a range: 'high' is not a number"}},
             {"nothing", {.text = "", .why = "'' is not a range: '' is not a number"}},
             {"@ alone", {.text = "@", .why = "'@' is not a range: '' is not a number"}},
-            {"no end after a word", {.text = "x:", .why = "'x:' is not a range: 'x' is not a number"}},
-            {"infinity is no number", {.text = "inf", .why = "'inf' is not a range: 'inf' is not a number"}}});
-        // clang-format on
+            {"no end after a word",
+             {.text = "x:", .why = "'x:' is not a range: 'x' is not a number"}},
+            {"infinity is no number",
+             {.text = "inf", .why = "'inf' is not a range: 'inf' is not a number"}},
+        });
     }
     void rangesAsPluginsHaveThem()
     {
@@ -265,18 +271,42 @@ private slots:
             int code;
             QString message, file, left;
         } rows[]{
-            {"status --format prometheus --output old.prom", 0, "", "old.prom", printed.out},
-            {"status --format prometheus --output notes.txt", 4,
-             "notes.txt holds something other than TorvanReader's metrics: it was not replaced",
-             "notes.txt", "mine"},
-            {"status --format prometheus --output none/x.prom", 3,
-             QDir::toNativeSeparators("none/x.prom") + " cannot be written (", "none/x.prom",
-             "<missing>"},
-            {"status --format text", 2, "--format takes prometheus, not 'text'", "", ""},
-            {"status --output x.prom", 2, "--output goes with --format prometheus", "", ""},
-            {"report --output notes.txt", 4, "not written: notes.txt was kept (--yes replaces it)",
-             "notes.txt", "mine"},
-            {"report --output notes.txt --yes", 0, "", "notes.txt", "Program\n=======\n"},
+            {.arguments = "status --format prometheus --output old.prom",
+             .code = 0,
+             .message = "",
+             .file = "old.prom",
+             .left = printed.out},
+            {.arguments = "status --format prometheus --output notes.txt",
+             .code = 4,
+             .message = "notes.txt holds something other than TorvanReader's metrics: it was not "
+                        "replaced",
+             .file = "notes.txt",
+             .left = "mine"},
+            {.arguments = "status --format prometheus --output none/x.prom",
+             .code = 3,
+             .message = QDir::toNativeSeparators("none/x.prom") + " cannot be written (",
+             .file = "none/x.prom",
+             .left = "<missing>"},
+            {.arguments = "status --format text",
+             .code = 2,
+             .message = "--format takes prometheus, not 'text'",
+             .file = "",
+             .left = ""},
+            {.arguments = "status --output x.prom",
+             .code = 2,
+             .message = "--output goes with --format prometheus",
+             .file = "",
+             .left = ""},
+            {.arguments = "report --output notes.txt",
+             .code = 4,
+             .message = "not written: notes.txt was kept (--yes replaces it)",
+             .file = "notes.txt",
+             .left = "mine"},
+            {.arguments = "report --output notes.txt --yes",
+             .code = 0,
+             .message = "",
+             .file = "notes.txt",
+             .left = "Program\n=======\n"},
         };
         for (const auto& row : rows) {
             const CliResult run = RunCli(rig.wire, row.arguments);
@@ -396,7 +426,8 @@ private slots:
                        dir.path());
         QVERIFY2(wrote.exit == 0, qPrintable(wrote.out));
         const Ran checked = RunProgram(promtool, {"check", "metrics"}, {}, ReadFile(file));
-        QVERIFY2(checked.exit == 0 && checked.out.isEmpty(), qPrintable(checked.out));
+        QCOMPARE(checked.exit, 0);
+        QCOMPARE(checked.out, "");
         struct Unit {
             QString serial, path;
             QStringList expected;

@@ -10,46 +10,68 @@ class TransportTest : public QObject {
 
 private slots:
     // One program per unit: a second one is refused before it sends a byte and told who holds the
-    // unit, the command line too; a failed open lets go of it. command>answer: refused (55) are an
-    // unknown register, a wrong check byte, another group's four bytes, a block before a write was
-    // begun and an unknown firmware command. A wait for an answer ends by its time-out, a stuck
-    // write by the write wait. (That an absent device fails at once, and the way on, are the fault
-    // matrix's.)
-    void opensOneExtenderWhoseWaitsAreBounded()
+    // unit, the command line too; a failed open lets go of it. (That an absent device fails at
+    // once, and the way on, are the fault matrix's.)
+    void opensOneExtenderForOneProgram()
     {
         Rig rig;
         rig.extender.AddForeignDevice(0x051A, 0x1234);
         rig.extender.AddUnreadableDevice();
         CHidIO io(rig.wire), other(rig.wire);
-        QVERIFY(io.Open() && rig.extender.OpenHandleCount() == 2);
+        QVERIFY(io.Open());
+        QCOMPARE(rig.extender.OpenHandleCount(), 2);
         const QString held = QString("sim:extender is in use by tst_transport (process %1)")
                                  .arg(QCoreApplication::applicationPid());
-        QVERIFY(QString::fromStdString(other.Open().Why()) == held && !other.IsOpen());
+        QCOMPARE(QString::fromStdString(other.Open().Why()), held);
+        QVERIFY(!other.IsOpen());
         const CliResult info = RunCli(rig.wire, "info");
-        QVERIFY(info.code == 1 && info.err == "torvanreader-cli: info: " + held + "\n");
-        QVERIFY(RunCli(rig.wire, "list").out.endsWith("\tin use\n") && rig.Commands().empty());
+        QCOMPARE(info.code, 1);
+        QCOMPARE(info.err, "torvanreader-cli: info: " + held + "\n");
+        QVERIFY(RunCli(rig.wire, "list").out.endsWith("\tin use\n"));
+        QCOMPARE(rig.Commands(), Payloads());
         rig.extender.FailOpen(HidAccess::Write, true);
-        QVERIFY(!io.Open() && !io.IsOpen() && rig.extender.OpenHandleCount() == 0);
-        rig.extender.FailOpen(HidAccess::Write, false);
+        QVERIFY(!io.Open());
+        QVERIFY(!io.IsOpen());
+        QCOMPARE(rig.extender.OpenHandleCount(), 0);
+    }
+
+    // command>answer: refused (55) are an unknown register, a wrong check byte, another group's
+    // four bytes, a block before a write was begun and an unknown firmware command.
+    void answersAndRefusals()
+    {
+        Rig rig;
         rig.Set("0104=07090909");
         CHidCmd channel(rig.bounded);
         QVERIFY(channel.Transport().Open());
-        QString answers;
-        for (const QString& command :
-             QString("aa01ab 010405 013334 010406 050106ff 060107b3 040408 030508 "
-                     "bb%1 030306 aa%2 030306 bb%3")
-                 .arg(QString(64, 'f'), QString(64, '0').replace("00", "0f"),
-                      QString(64, '0').replace("00", "f0"))
-                 .split(' '))
-            answers += ChannelAnswer(channel, command.toLatin1()) + " ";
-        QCOMPARE(answers, "aa01 aa07090909 55 55 aa 55 aa 55 55 aa aa aa aa ");
+        const QStringList commands =
+            QString("aa01ab 010405 013334 010406 050106ff 060107b3 040408 "
+                    "030508 bb%1 030306 aa%2 030306 bb%3")
+                .arg(QString(64, 'f'), QString(64, '0').replace("00", "0f"),
+                     QString(64, '0').replace("00", "f0"))
+                .split(' ');
+        const QStringList expected = {"aa01", "aa07090909", "55", "55", "aa", "55", "aa",
+                                      "55",   "55",         "aa", "aa", "aa", "aa"};
+        QStringList answers;
+        for (const QString& command : commands)
+            answers << ChannelAnswer(channel, command.toLatin1());
+        QCOMPARE(answers, expected);
         // Programming clears bits only: a block over one not erased keeps what both cleared.
         QCOMPARE(rig.extender.Flash(SimDeviceModel::Local)[0], 0x00);
+    }
+
+    // A wait for an answer ends by its time-out, a stuck write by the write wait.
+    void waitsAreBounded()
+    {
+        Rig rig;
+        CHidIO other(rig.wire);
+        CHidCmd channel(rig.bounded);
+        QVERIFY(channel.Transport().Open());
         rig.extender.SetFaults({.silent = true});
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(ChannelAnswer(channel, "aa01ab", 100), QByteArray("none"));
-        QVERIFY(clock.elapsed() >= 100 && clock.elapsed() < 500);
+        QCOMPARE_GE(clock.elapsed(), 100);
+        QCOMPARE_LT(clock.elapsed(), 500);
         // A write that blocks, as hidraw's does when the extender stops taking reports, fails after
         // the write wait, and later calls fail at once while it is stuck. Closed or opened again
         // meanwhile, the unit stays claimed until the write has returned, so that no other program
@@ -57,19 +79,22 @@ private slots:
         rig.extender.SetFaults({.writeStallMs = 1600, .onlyNth = 1});
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none"));
-        QVERIFY2(clock.elapsed() >= 1000 && clock.elapsed() < 1500,
-                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE_GE(clock.elapsed(), 1000);
+        QCOMPARE_LT(clock.elapsed(), 1500);
         clock.restart();
         QCOMPARE(ChannelAnswer(channel, "aa01ab"), QByteArray("none")); // still stuck: at once
-        QVERIFY(!channel.Transport().Open() && !other.Open() && clock.elapsed() < 200);
+        QVERIFY(!channel.Transport().Open());
+        QVERIFY(!other.Open());
+        QCOMPARE_LT(clock.elapsed(), 200);
         QTRY_VERIFY_WITH_TIMEOUT(other.Open(), 2000);
-        QVERIFY(clock.elapsed() >= 400);
+        QCOMPARE_GE(clock.elapsed(), 400);
     }
 
     void systemBackendKeepsTheCause() { SystemBackendKeepsTheCause(); }
     void unitHoldIsSystemWide() { UnitHoldIsSystemWide(); }
     void reportsBetweenReadsAreKept() { ReportsBetweenReadsAreKept(); }
     void hidrawEndToEnd() { HidrawEndToEnd(); }
+    void deviceWatcherTellsUnits() { DeviceWatcherTellsUnits(); }
 };
 
 QTEST_MAIN(TransportTest) // the end-to-end case opens the main window

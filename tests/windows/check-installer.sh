@@ -72,8 +72,7 @@ runs_from() {
         done
     done < <(find "$folder" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0)
 
-    answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
-    [ "$answer" = "torvanreader-cli $version" ] || fail "torvanreader-cli.exe --version said '$answer'"
+    answers_version "$folder"
     # Ctrl-C while flash waits for its unit, before anything is sent: the console handler stops
     # it, exit 4.
     (cd "$folder" && exec "$runner" torvanreader-cli.exe --demo --wait 60 --serial NONE flash \
@@ -87,9 +86,7 @@ runs_from() {
     if [ "$code" -ne 4 ] || ! grep -q "stopped while waiting" "$work/ctrl-c.txt"; then
         fail "Ctrl-C while waiting gave exit $code: $(cat "$work/ctrl-c.txt")"
     fi
-    (cd "$work" && QT_QPA_PLATFORM=offscreen "$runner" "$folder/torvanreader-demo.exe" --in-documents \
-        --screenshot shots) || fail "the installed torvanreader-demo.exe exited with $?"
-    [ -s "$work/shots/main-window.png" ] || fail "the installed demo drew no main window"
+    draws_windows "$folder" --in-documents
     [ -d "$user_folder/Documents/TorvanReader" ] || fail "--in-documents made no Documents\\TorvanReader"
 }
 

@@ -43,8 +43,7 @@ listed() {
 [ -s "$drive/msi.log" ] || fail "msiexec wrote no log"
 [ "$(listed)" = 1 ] || fail "$(listed) TorvanReader entries are listed, not one"
 [ ! -e "$folder/older.txt" ] || fail "the older package's file is left"
-answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
-[ "$answer" = "torvanreader-cli $version" ] || fail "torvanreader-cli.exe --version said '$answer'"
+answers_version "$folder"
 # Where Windows Installer put the Start menu: Wine puts everyone's entries in the user's.
 menu=$(tr -d '\0\r' <"$drive/msi.log" | sed -n 's/^Property(S): ProgramMenuFolder = //p' | head -n 1)
 for entry in "TorvanReader:torvanreader.exe" "TorvanReader Demo:torvanreader-demo.exe"; do

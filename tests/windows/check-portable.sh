@@ -12,9 +12,6 @@ tools="$drive/My Tools"
 mkdir -p "$tools"
 (cd "$tools" && cmake -E tar xf "$zip")
 folder=$tools/TorvanReader
-answer=$("$runner" "$folder/torvanreader-cli.exe" --version | tr -d '\r')
-[ "$answer" = "torvanreader-cli $version" ] || fail "torvanreader-cli.exe --version said '$answer'"
-(cd "$work" && QT_QPA_PLATFORM=offscreen "$runner" "$folder/torvanreader-demo.exe" --screenshot shots) ||
-    fail "the unpacked torvanreader-demo.exe exited with $?"
-[ -s "$work/shots/main-window.png" ] || fail "the unpacked demo drew no main window"
+answers_version "$folder"
+draws_windows "$folder"
 echo "portable: torvanreader-cli $version and the demo ran from the unpacked zip alone"

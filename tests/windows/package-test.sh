@@ -85,6 +85,22 @@ other_version() {
     cmake "${defines[@]}" -DWORK="$dir" -DOUT="$dir" -DVERSION="$1" -DNSIS_COMPRESSOR=zlib -P "$script" >/dev/null
 }
 
+# The torvanreader-cli.exe in FOLDER answers --version with the version.
+answers_version() {
+    local answer
+    answer=$("$runner" "$1/torvanreader-cli.exe" --version | tr -d '\r')
+    [ "$answer" = "torvanreader-cli $version" ] || fail "torvanreader-cli.exe --version said '$answer'"
+}
+
+# The demo in FOLDER, started in WORK with the options given, draws its windows.
+draws_windows() {
+    local folder=$1
+    shift
+    (cd "$work" && QT_QPA_PLATFORM=offscreen "$runner" "$folder/torvanreader-demo.exe" "$@" \
+        --screenshot shots) || fail "the demo in $folder exited with $?"
+    [ -s "$work/shots/main-window.png" ] || fail "the demo in $folder drew no main window"
+}
+
 # A Start-menu entry starts PROGRAM (its Windows path) with --in-documents.
 starts() {
     local shortcut=$1 program=$2

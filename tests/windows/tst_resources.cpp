@@ -81,10 +81,11 @@ UINT IconCount(const QString& file)
 
 } // namespace
 
-// clang-format off
 // A file built for Windows, what Properties -> Details says of it, and what its manifest holds.
-struct Resources { QString file, description, originalName; QStringList manifest; };
-// clang-format on
+struct Resources {
+    QString file, description, originalName;
+    QStringList manifest;
+};
 
 // Each program runs as the user who starts it, as a program for Windows 10 and 11, per-monitor
 // DPI aware and with long paths.
@@ -98,19 +99,30 @@ private slots:
     void windowsReadsThem_data()
     {
         const QString setup = "TorvanReader-" TORVAN_VERSION "-win64-setup.exe";
-        // clang-format off
         AddRows<Resources>({
-            {"torvanreader", {.file = TORVAN_APP, .description = "TorvanReader",
-                .originalName = "torvanreader.exe", .manifest = kProgramManifest}},
-            {"torvanreader-cli", {.file = TORVAN_CLI, .description = "TorvanReader command line",
-                .originalName = "torvanreader-cli.exe", .manifest = kProgramManifest}},
-            {"torvanreader-demo", {.file = TORVAN_DEMO, .description = "TorvanReader demo",
-                .originalName = "torvanreader-demo.exe", .manifest = kProgramManifest}},
+            {"torvanreader",
+             {.file = TORVAN_APP,
+              .description = "TorvanReader",
+              .originalName = "torvanreader.exe",
+              .manifest = kProgramManifest}},
+            {"torvanreader-cli",
+             {.file = TORVAN_CLI,
+              .description = "TorvanReader command line",
+              .originalName = "torvanreader-cli.exe",
+              .manifest = kProgramManifest}},
+            {"torvanreader-demo",
+             {.file = TORVAN_DEMO,
+              .description = "TorvanReader demo",
+              .originalName = "torvanreader-demo.exe",
+              .manifest = kProgramManifest}},
             // Installing for the user alone asks for no administrator: the installer asks for
             // elevation itself when it installs for everyone.
-            {"the installer", {.file = TORVAN_SETUP, .description = "TorvanReader " TORVAN_VERSION " Setup",
-                .originalName = setup, .manifest = {R"(level="asInvoker")"}}}});
-        // clang-format on
+            {"the installer",
+             {.file = TORVAN_SETUP,
+              .description = "TorvanReader " TORVAN_VERSION " Setup",
+              .originalName = setup,
+              .manifest = {R"(level="asInvoker")"}}},
+        });
     }
     void windowsReadsThem()
     {
@@ -123,7 +135,7 @@ private slots:
         QCOMPARE(version.String("FileDescription"), row.description);
         QCOMPARE(version.String("OriginalFilename"), row.originalName);
         QCOMPARE(version.String("CompanyName"), TORVAN_PUBLISHER);
-        QVERIFY(IconCount(row.file) > 0);
+        QCOMPARE_GT(IconCount(row.file), 0u);
         const QString manifest = Manifest(row.file);
         for (const QString& part : row.manifest)
             QVERIFY2(manifest.contains(part), qPrintable(part + " is not in:\n" + manifest));
