@@ -125,7 +125,7 @@ struct Monitored {
 // A program run with the arguments (commands in turn, split at ';'); said is in the last one's
 // stdout, or stderr if it fails.
 struct Said {
-    QString program = {};
+    QString program = TORVAN_CLI;
     QString arguments = {};
     int exit = 0;
     QString said = {};
@@ -343,6 +343,81 @@ const QString kTwice = "torvanreader-cli: info: 2 extenders have serial number B
                        "sim:third): use --device to name one\n";
 const QString kNoneFound = "no extender found (vendor 0x051A, product 0x511B); plug the unit (TX) "
                            "into this PC with its USB to mini-USB cable";
+
+// A command refused as given, exit 2.
+template <typename Row>
+Row Usage(const QString& arguments, const QString& message)
+{
+    return {.arguments = arguments, .exit = 2, .message = message};
+}
+
+// An image that cannot be used, exit 3.
+Ruled Unusable(const QString& arguments, const QString& message)
+{
+    return {.arguments = arguments, .exit = 3, .message = message};
+}
+
+// A command that does not do its job, as the user or a signal asked: exit 4.
+Ruled NotDone(const QString& arguments, const QString& message, Signal signal = {})
+{
+    return {.arguments = arguments, .exit = 4, .message = message, .signal = signal};
+}
+
+// A command that ends well, saying message.
+Ruled Says(const QString& arguments, const QString& message)
+{
+    return {.arguments = arguments, .message = message};
+}
+
+// The row run on a terminal, keys typed at its questions.
+template <typename Row>
+Row OnTerminal(Row row, const QString& keys = {})
+{
+    row.terminal = true;
+    row.keys = keys;
+    if constexpr (requires { row.questions; })
+        row.questions = int(keys.size()); // each key answers a question of its own
+    return row;
+}
+
+// A rack's run where a signal stops every unit, each with the result given.
+Racked EachStopped(const QString& arguments, const QString& result, Signal signal)
+{
+    return {.arguments = arguments, .exit = 4, .ends = Each({4, result}), .signal = signal};
+}
+
+// A command on the three units all there that says message alone, on stdout, or on stderr where
+// it fails, after the connect checks named.
+Picked SaysAlone(const QString& arguments, int exit, const QString& message, int checks)
+{
+    return {.arguments = arguments,
+            .steps = kAllThere,
+            .exit = exit,
+            .message = message,
+            .checks = checks};
+}
+
+// A command where no unit is there: it sends nothing and says message alone on stderr.
+Picked NoUnit(const QString& arguments, const QString& message)
+{
+    return {.arguments = arguments,
+            .steps = kNoneThere,
+            .exit = 1,
+            .message = message,
+            .sendsNothing = true,
+            .checks = 0};
+}
+
+// The monitoring plugin where it cannot look: UNKNOWN, exit 3, nothing sent.
+Picked PluginUnknown(const QString& arguments, const QString& message,
+                     const std::vector<Step>& steps = {})
+{
+    return {.arguments = arguments,
+            .steps = steps,
+            .exit = 3,
+            .message = "TORVANREADER UNKNOWN - " + message,
+            .sendsNothing = true};
+}
 
 // A unit's line in the summary of a fail-safe switched on several units.
 QJsonObject Summed(const QString& serial, const QString& path)
@@ -583,29 +658,16 @@ private slots:
             "programs it anyway)";
         AddRows<Ruled>({
             {"another command's option",
-             {.arguments = "info --to local",
-              .exit = 2,
-              .message = "--to is not an option of info"}},
-            {"an interval not listed",
-             {.arguments = "fail-safe on --interval 7",
-              .exit = 2,
-              .message = "--interval takes 5, 10, 20, 30, 40, 50, 60"}},
-            {"an unsound HEX file",
-             {.arguments = "flash --to local bad.hex",
-              .exit = 3,
-              .message = "bin! (line 1: byte count 0 but 145 data bytes)"}},
-            {"no identification",
-             {.arguments = "flash --to local plain.bin", .exit = 4, .message = noIdentification}},
+             Usage<Ruled>("info --to local", "--to is not an option of info")},
+            {"an interval not listed", Usage<Ruled>("fail-safe on --interval 7",
+                                                    "--interval takes 5, 10, 20, 30, 40, 50, 60")},
+            {"an unsound HEX file", Unusable("flash --to local bad.hex",
+                                             "bin! (line 1: byte count 0 but 145 data bytes)")},
+            {"no identification", NotDone("flash --to local plain.bin", noIdentification)},
             {"Enter on a terminal answers No",
-             {.arguments = "flash --to local plain.bin",
-              .exit = 4,
-              .message = "[y/N]",
-              .terminal = true,
-              .keys = "\n"}},
-            {"no data",
-             {.arguments = "flash --to local empty.hex",
-              .exit = 3,
-              .message = "empty.hex: The image holds no data: nothing to program!"}},
+             OnTerminal(NotDone("flash --to local plain.bin", "[y/N]"), "\n")},
+            {"no data", Unusable("flash --to local empty.hex",
+                                 "empty.hex: The image holds no data: nothing to program!")},
             {"a setting refused",
              {.arguments = "fail-safe off",
               .exit = 1,
@@ -616,20 +678,15 @@ private slots:
               .exit = 1,
               .message = "status: the read (01 08 09) failed: the extender refused it",
               .registers = "0108="}},
-            {"no such image",
-             {.arguments = "flash --to local none",
-              .exit = 3,
-              .message = "none: Cannot open the file! (" + kMissingFileCause + ")"}},
+            {"no such image", Unusable("flash --to local none",
+                                       "none: Cannot open the file! (" + kMissingFileCause + ")")},
             {"a folder for an image",
-             {.arguments = "flash --to local .",
-              .exit = 3,
-              .message = ".: Cannot open the file! (" + kFolderReadCause + ")"}},
-            {"an unknown option",
-             {.arguments = "--help-all", .exit = 2, .message = "Unknown option 'help-all'"}},
-            {"the version", {.arguments = "--version", .message = "torvanreader-cli 1.0.0.1\n"}},
+             Unusable("flash --to local .", ".: Cannot open the file! (" + kFolderReadCause + ")")},
+            {"an unknown option", Usage<Ruled>("--help-all", "Unknown option 'help-all'")},
+            {"the version", Says("--version", "torvanreader-cli 1.0.0.1\n")},
             {"a command's help",
-             {.arguments = "burn-in --help",
-              .message = "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE"}},
+             Says("burn-in --help",
+                  "burn-in [--period 1s|10s|1m|10m] [--duration TIME] [--log FILE")},
         });
     }
     void refusesWithReason() { Rule(Fetch<Ruled>()); }
@@ -639,21 +696,11 @@ private slots:
     {
         AddRows<Ruled>({
             {"a period not listed",
-             {.arguments = "burn-in --period 5s",
-              .exit = 2,
-              .message = "--period takes 1s, 10s, 1m or 10m, not '5s'"}},
-            {"a duration too long",
-             {.arguments = "burn-in --duration 99999999999999999999",
-              .exit = 2,
-              .message = "--duration is at most 366 days"}},
-            {"a duration below a period",
-             {.arguments = "burn-in --period 10s --duration 9",
-              .exit = 2,
-              .message = "9 is shorter than one period (10s)"}},
-            {"an old log kept",
-             {.arguments = "burn-in --log old.txt",
-              .exit = 4,
-              .message = "not started: old.txt was kept (--yes empties it)"}},
+             Usage<Ruled>("burn-in --period 5s", "--period takes 1s, 10s, 1m or 10m, not '5s'")},
+            {"a duration too long", Usage<Ruled>("burn-in --duration 99999999999999999999",
+                                                 "--duration is at most 366 days")},
+            {"a duration below a period", Usage<Ruled>("burn-in --period 10s --duration 9",
+                                                       "9 is shorter than one period (10s)")},
             {"a log not to be written",
              {.arguments = "--quiet burn-in --duration 1s --log .",
               .exit = 1,
@@ -678,11 +725,7 @@ private slots:
               .signal = {Interrupt},
               .recorded = ""}},
             {"SIGTERM on a terminal before the erase",
-             {.arguments = flash,
-              .exit = 4,
-              .message = kBeforeErase,
-              .terminal = true,
-              .signal = {Terminate}}},
+             OnTerminal(NotDone(flash, kBeforeErase, {Terminate}))},
             {"SIGTERM on a terminal at a block",
              {.arguments = flash,
               .exit = 4,
@@ -690,16 +733,13 @@ private slots:
               .terminal = true,
               .signal = {Terminate, 1100},
               .recorded = "program stopped after block 20 of 64"}},
-            {"Ctrl-C off a terminal at a block",
-             {.arguments = flash, .exit = 4, .message = torn, .signal = {Interrupt, 1100}}},
+            {"Ctrl-C off a terminal at a block", NotDone(flash, torn, {Interrupt, 1100})},
             {"Ctrl-C on a terminal, yes",
-             {.arguments = flash,
-              .exit = 4,
-              .message = "A firmware update is running. Stopping now leaves the chip without "
-                         "working firmware. Stop it? [y/N]",
-              .terminal = true,
-              .keys = "y",
-              .signal = {Interrupt, 1100}}},
+             OnTerminal(NotDone(flash,
+                                "A firmware update is running. Stopping now leaves the chip "
+                                "without working firmware. Stop it? [y/N]",
+                                {Interrupt, 1100}),
+                        "y")},
             {"Ctrl-C on a terminal, no answer",
              {.arguments = flash,
               .message = "Completed!",
@@ -713,12 +753,8 @@ private slots:
               .tookMs = kLastBlockMs + kLateMs,
               .recorded = "program completed"}},
             {"Ctrl-C at the question",
-             {.arguments = "flash --to local big.bin",
-              .exit = 4,
-              .message = "not programmed",
-              .terminal = true,
-              .keys = "...y",
-              .signal = {Interrupt}}},
+             OnTerminal(NotDone("flash --to local big.bin", "not programmed", {Interrupt}),
+                        "...y")},
         });
     }
     void stopsOnSignals() { Rule(Fetch<Ruled>()); }
@@ -768,15 +804,11 @@ private slots:
     }
     void stopsAtTheNextStep() { Rule(Fetch<Ruled>()); }
 
-    // --json carries values: numbers as numbers, the lamps by their identifiers, times in ISO 8601
+    // --json carries values: numbers as numbers, times in ISO 8601
     // with their offset (the rig's clock is an hour ahead of UTC), and every object its form.
     void printsValuesAsJson_data()
     {
-        const QJsonObject lampsOn{{"source_5v_tx", "on"}, {"link_5v_tx", "on"},
-                                  {"link_hpd_tx", "on"},  {"display_hpd_rx", "on"},
-                                  {"link_hpd_rx", "on"},  {"link_5v_rx", "on"}};
         AddRows<Ruled>({
-            {"status", {.arguments = "--json status", .json = {{0, {{"lamps", lampsOn}}}}}},
             {"flash",
              {.arguments = "--json flash --to local --yes --apply big.bin",
               .json = {{0, {{"event", "image"}, {"bytes", 2048}, {"chip", QJsonValue()}}},
@@ -789,12 +821,7 @@ private slots:
                         {{"event", "sample"},
                          {"time", "2014-03-07T13:05:01+01:00"},
                          {"link", true},
-                         {"5v", true}}},
-                       {-1,
-                        {{"event", "summary"},
-                         {"samples", 2},
-                         {"bad_link", 0},
-                         {"failed", QJsonArray()}}}}}},
+                         {"5v", true}}}}}},
         });
     }
     void printsValuesAsJson() { Rule(Fetch<Ruled>()); }
@@ -827,19 +854,11 @@ private slots:
              {.arguments = "--device sim:second fail-safe on",
               .message = "Fail-Safe Enable\n",
               .written = {"0", "1 b3"}}},
-            {"--device, Off",
-             {.arguments = "--device sim:second fail-safe off",
-              .message = "Fail-Safe Disable",
-              .written = {"0", "2 33"}}},
             {"--device of none", {.arguments = "--device sim:third info", .exit = 1}},
             {"--serial with --device",
-             {.arguments = "--serial A1 --device sim:first info",
-              .exit = 2,
-              .message = "give one of them"}},
-            {"--all with --serial",
-             {.arguments = "--all --serial A1 info",
-              .exit = 2,
-              .message = "--all names every extender; give it without"}},
+             Usage<Picked>("--serial A1 --device sim:first info", "give one of them")},
+            {"--all with --serial", Usage<Picked>("--all --serial A1 info",
+                                                  "--all names every extender; give it without")},
             {"--serial twice, one not to be opened",
              {.arguments = "--serial A1 --serial B2 fail-safe off",
               .exit = 1,
@@ -852,12 +871,7 @@ private slots:
              {.arguments = "--serial B2 fail-safe off",
               .message = "Fail-Safe Disable",
               .written = {"0", "2 33"}}},
-            {"--serial of two units",
-             {.arguments = "--serial B2 info",
-              .steps = kAllThere,
-              .exit = 2,
-              .message = kTwice,
-              .checks = 0}},
+            {"--serial of two units", SaysAlone("--serial B2 info", 2, kTwice, 0)},
             {"info, the unit pulled out",
              {.arguments = "--serial B2 info",
               .steps = {{0, 1, '!'}},
@@ -908,17 +922,6 @@ private slots:
               .exit = 1,
               .message = "no extender with serial number NOPE (waited 2 s)",
               .mostMs = 2000}},
-            {"--wait, plugged in again",
-             {.arguments = "--wait 10 --serial B2 fail-safe off",
-              .steps = {{0, 1, '-'}, {3000, 1, '+'}},
-              .mostMs = 3100,
-              .written = {"0", "2 33"}}},
-            {"--wait, stays out",
-             {.arguments = "--wait 2 --serial B2 info",
-              .steps = {{0, 1, '-'}},
-              .exit = 1,
-              .message = "number B2 (waited 2 s)",
-              .mostMs = 2000}},
             {"--wait, none comes",
              {.arguments = "--wait 99 list",
               .steps = {{0, 0, '-'}},
@@ -932,12 +935,7 @@ private slots:
               .mostMs = 1250,
               .written = {"2 33", "0"},
               .pulledOut = 0}},
-            {"--serial of two units, --wait",
-             {.arguments = "--wait 9 --serial B2 info",
-              .steps = kAllThere,
-              .exit = 2,
-              .message = kTwice,
-              .checks = 0}},
+            {"--serial of two units, --wait", SaysAlone("--wait 9 --serial B2 info", 2, kTwice, 0)},
         });
     }
     void waitsForTheUnitsNamed() { Pick(Fetch<Picked>()); }
@@ -958,25 +956,13 @@ private slots:
               .message = "present\tsim:first\tA1\nadded\tsim:second\tB2\nremoved\tsim:second\tB2\n",
               .sendsNothing = true,
               .pulledOut = 1}},
-            {"list --serial",
-             {.arguments = "list --serial A1", .steps = kAllThere, .message = a1, .checks = 1}},
-            {"list --device",
-             {.arguments = "list --device sim:third",
-              .steps = kAllThere,
-              .message = QString(a1).replace("first\tA1", "third\tB2"),
-              .checks = 1}},
+            {"list --serial", SaysAlone("list --serial A1", 0, a1, 1)},
+            {"list --device", SaysAlone("list --device sim:third", 0,
+                                        QString(a1).replace("first\tA1", "third\tB2"), 1)},
             {"list --serial, none there",
-             {.arguments = "list --serial NOPE",
-              .steps = kAllThere,
-              .exit = 1,
-              .message = none + "with serial number NOPE\n",
-              .checks = 0}},
+             SaysAlone("list --serial NOPE", 1, none + "with serial number NOPE\n", 0)},
             {"list --device, none there",
-             {.arguments = "list --device sim:nope",
-              .steps = kAllThere,
-              .exit = 1,
-              .message = none + "at sim:nope\n",
-              .checks = 0}},
+             SaysAlone("list --device sim:nope", 1, none + "at sim:nope\n", 0)},
             {"list --watch --serial",
              {.arguments = "list --watch --serial A1",
               .steps = kAllThere,
@@ -984,22 +970,12 @@ private slots:
               .sendsNothing = true,
               .checks = 0}},
             {"list, no unit",
-             {.arguments = "list",
-              .steps = kNoneThere,
-              .exit = 1,
-              .message = "torvanreader-cli: list: " + kNoneFound
-                         + ", or try every command on a simulated extender with --demo\n",
-              .sendsNothing = true,
-              .checks = 0}},
+             NoUnit("list", "torvanreader-cli: list: " + kNoneFound
+                                + ", or try every command on a simulated extender with --demo\n")},
             {"status, no unit",
-             {.arguments = "status",
-              .steps = kNoneThere,
-              .exit = 1,
-              .message = "torvanreader-cli: status: " + kNoneFound
-                         + ", see what is there with 'torvanreader-cli list', or try every "
-                           "command on a simulated extender with --demo\n",
-              .sendsNothing = true,
-              .checks = 0}},
+             NoUnit("status", "torvanreader-cli: status: " + kNoneFound
+                                  + ", see what is there with 'torvanreader-cli list', or try "
+                                    "every command on a simulated extender with --demo\n")},
         });
     }
     void listsTheUnitsNamed() { Pick(Fetch<Picked>()); }
@@ -1008,23 +984,11 @@ private slots:
     void checksAsAPlugin_data()
     {
         AddRows<Picked>({
-            {"no unit",
-             {.arguments = "check",
-              .steps = kNoneThere,
-              .exit = 3,
-              .message = "TORVANREADER UNKNOWN - no extender found (vendor 0x051A",
-              .sendsNothing = true}},
+            {"no unit", PluginUnknown("check", "no extender found (vendor 0x051A", kNoneThere)},
             {"a range upside down",
-             {.arguments = "check --crit-level 2:1",
-              .exit = 3,
-              .message = "TORVANREADER UNKNOWN - --crit-level: '2:1' is not a range: it starts "
-                         "above its end\n",
-              .sendsNothing = true}},
-            {"an unknown option",
-             {.arguments = "check --bogus",
-              .exit = 3,
-              .message = "TORVANREADER UNKNOWN - Unknown option 'bogus'.\n",
-              .sendsNothing = true}},
+             PluginUnknown("check --crit-level 2:1",
+                           "--crit-level: '2:1' is not a range: it starts above its end\n")},
+            {"an unknown option", PluginUnknown("check --bogus", "Unknown option 'bogus'.\n")},
         });
     }
     void checksAsAPlugin() { Pick(Fetch<Picked>()); }
@@ -1141,42 +1105,16 @@ private slots:
         using enum cli::Stop;
         AddRows<Racked>({
             {"SIGTERM before any erase",
-             {.arguments = flash,
-              .exit = 4,
-              .ends = Each({4, "stopped before the erase"}),
-              .terminal = true,
-              .signal = {Terminate}}},
+             OnTerminal(EachStopped(flash, "stopped before the erase", {Terminate}))},
             {"SIGTERM during the erases",
-             {.arguments = flash,
-              .exit = 4,
-              .ends = Each({4, "stopped after the erase"}),
-              .signal = {Terminate, 500}}},
-            {"SIGTERM at a block",
-             {.arguments = flash,
-              .exit = 4,
-              .ends = Each({4, kTornAt20}),
-              .terminal = true,
-              .signal = {Terminate, 1100}}},
-            {"Ctrl-C off a terminal at a block",
-             {.arguments = flash,
-              .exit = 4,
-              .ends = Each({4, kTornAt20}),
-              .signal = {Interrupt, 1100}}},
+             EachStopped(flash, "stopped after the erase", {Terminate, 500})},
+            {"SIGTERM at a block", OnTerminal(EachStopped(flash, kTornAt20, {Terminate, 1100}))},
+            {"Ctrl-C off a terminal at a block", EachStopped(flash, kTornAt20, {Interrupt, 1100})},
             {"Ctrl-C on a terminal, yes",
-             {.arguments = flash,
-              .exit = 4,
-              .ends = Each({4, kTornAt20}),
-              .terminal = true,
-              .keys = "y",
-              .signal = {Interrupt, 1100},
-              .questions = 1}},
+             OnTerminal(EachStopped(flash, kTornAt20, {Interrupt, 1100}), "y")},
             {"Ctrl-C on a terminal, no",
-             {.arguments = flash,
-              .ends = Each(done),
-              .terminal = true,
-              .keys = "n",
-              .signal = {Interrupt, 1100},
-              .questions = 1}},
+             OnTerminal(Racked{.arguments = flash, .ends = Each(done), .signal = {Interrupt, 1100}},
+                        "n")},
         });
     }
     void stopsEveryUnitAtOnce() { FlashRack(Fetch<Racked>()); }
@@ -1192,8 +1130,6 @@ private slots:
         const QString run = "--all burn-in --duration 7s";
         const std::optional<int> out;
         AddRows<BurnedIn>({
-            {"each unit its own log",
-             {.arguments = run, .units = "..d.....", .exit = 5, .exits = {0, 0, 5, 0, 0, 0, 0, 0}}},
             {"in a folder given",
              {.arguments = run + " --log-dir logs",
               .units = "d.......",
@@ -1412,33 +1348,25 @@ private slots:
     // 3072.2 sample and restarted reports it.
     void saysWhatToDoNext_data()
     {
-        const QString usage = "Usage: torvanreader-cli [options] ", cli = TORVAN_CLI;
+        const QString usage = "Usage: torvanreader-cli [options] ";
         const QString update = "--demo flash --to remote --yes " QT_TESTCASE_SOURCEDIR
                                "/../samples/firmware/demo-remote-rx-3072.2.hex;"
                                "--demo apply --to remote;--demo info";
         AddRows<Said>({
-            {"help",
-             {.program = cli,
-              .arguments = "--help",
-              .said = usage + "COMMAND [command options]\n"}},
-            {"help on flash",
-             {.program = cli, .arguments = "--help", .said = "\n  flash       Program an"}},
+            {"help", {.arguments = "--help", .said = usage + "COMMAND [command options]\n"}},
+            {"help on flash", {.arguments = "--help", .said = "\n  flash       Program an"}},
             {"flash's usage",
-             {.program = cli,
-              .arguments = "flash --help",
+             {.arguments = "flash --help",
               .said = usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
             {"status usage",
-             {.program = cli,
-              .arguments = "status --help",
+             {.arguments = "status --help",
               .said = "status [--watch] [--format prometheus] [--output FILE]\n"}},
             {"check's usage",
-             {.program = cli,
-              .arguments = "check --help",
+             {.arguments = "check --help",
               .said =
                   usage + "check [--warn-level RANGE] [--crit-level RANGE] [--cable-max RANGE]\n"}},
             {"fail-safe's usage",
-             {.program = cli,
-              .arguments = "fail-safe --help",
+             {.arguments = "fail-safe --help",
               .said = "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "
                       "[--interval 5|10|20|30|40|50|60]\n"}},
             {"torvanreader, no display",
@@ -1454,7 +1382,7 @@ private slots:
               .said = "--replug takes whole seconds from 1 to 86400, not 'abc'\n"
                       "Usage: torvanreader-demo [--in-documents] [--replug"}},
             {"the demo, an update played through",
-             {.program = cli, .arguments = update, .said = "Remote (RX):\tQX720\t3072.2\tRX"}},
+             {.arguments = update, .said = "Remote (RX):\tQX720\t3072.2\tRX"}},
         });
     }
     void saysWhatToDoNext()
