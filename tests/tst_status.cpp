@@ -72,10 +72,10 @@ QString Marked(const QWidget* page)
 // check's exit code and status line, whole or up to its performance data.
 struct PollCase {
     QString before, change;
-    QStringList fields; // as Fields() reads them
-    QString lamps, frames;
-    int reads = 10; // the commands of the last tick
-    QString advice;
+    QStringList fields;                         // as Fields() reads them
+    QString lamps = "OOOOOOO", frames = "NNNN"; // every lamp on, no pair framed
+    int reads = 10;                             // the commands of the last tick
+    QString advice = "All port signal are good.\n";
     QString marked = "....";         // as Marked() reads it at the first port check
     QString said = "No faulty pair"; // the marking in words
     QString printed{};               // empty: not looked at
@@ -192,8 +192,7 @@ private slots:
                           notRead = {"N/A", "N/A", "N/A", "N/A"};
         const QString worn = "0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 "
                              "0109=33343f40 010c=000000ff",
-                      refused = "0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=",
-                      good = "All port signal are good.\n";
+                      refused = "0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=";
         const QString nothing = R"j({"pair": "%1", "level": null, "band": null})j",
                       unread = "'pair_%1'=U;0.8;0.99;0;3.984375 ", levels = ";0.8;0.99;0;3.984375 ";
         AddRows<PollCase>({
@@ -237,7 +236,6 @@ private slots:
               .change = refused,
               .fields = QStringList{"LR", "Disconnect"} + notRead + QStringList{"N/A", "", ""},
               .lamps = "-------",
-              .frames = "NNNN",
               .reads = 9,
               .advice = "Disconnected",
               .printed =
@@ -268,8 +266,6 @@ private slots:
              {.before = refused,
               .change = "healthy 0112=",
               .fields = healthy + QStringList{"N/A"} + hdcp,
-              .lamps = "OOOOOOO",
-              .frames = "NNNN",
               .advice = "Disconnected",
               .exit = 2,
               .checked = "link down, 4 pairs good"}},
@@ -279,7 +275,6 @@ private slots:
               .fields =
                   QStringList{"HDBT", "HDBT", "0.15625", "1.09375", "0.31250", "1.00000", "31m"}
                   + hdcp,
-              .lamps = "OOOOOOO",
               .frames = "NRNR",
               .advice = "Please Check Port 2\nPlease Check Port 4\n",
               .marked = ".X.X",
@@ -295,27 +290,19 @@ private slots:
               .fields =
                   QStringList{"HDBT", "HDBT", "0.15625", "0.81250", "0.18750", "0.20313", "31m"}
                   + hdcp,
-              .lamps = "OOOOOOO",
               .frames = "NANN",
-              .advice = good,
               .exit = 1,
               .checked = "link up, pair B marginal (0.81250), 3 pairs good, 31 m"}},
             {"the levels refused: no pair faulty any more",
              {.before = "healthy 0109=0a461440",
               .change = "healthy 0109=",
               .fields = QStringList{"HDBT", "HDBT"} + notRead + QStringList{"31m"} + hdcp,
-              .lamps = "OOOOOOO",
-              .frames = "NNNN",
-              .advice = good,
               .exit = 3,
               .checked = "link up, pair levels not read, 31 m"}},
             {"healthy again",
              {.before = "healthy 0109=",
               .change = "healthy",
               .fields = healthy + QStringList{"31m"} + hdcp,
-              .lamps = "OOOOOOO",
-              .frames = "NNNN",
-              .advice = good,
               .json = R"j({"cable_m": 31, "cable_bound": null})j",
               .exit = 0,
               .checked = "link up, 4 pairs good, 31 m | 'link'=1;;;0;1 'pair_a'=0.15625" + levels
@@ -329,9 +316,6 @@ private slots:
              {.before = "healthy",
               .change = "healthy 0112=00000000",
               .fields = healthy + QStringList{"<20m"} + hdcp,
-              .lamps = "OOOOOOO",
-              .frames = "NNNN",
-              .advice = good,
               .json = R"j({"cable_m": 20, "cable_bound": "under"})j",
               .exit = 0,
               .checked = "link up, 4 pairs good, <20 m"}},
