@@ -765,32 +765,29 @@ private slots:
     // 100 ms, as they sleep 100 ms at a time.
     void stopsAtTheNextStep_data()
     {
-        const QString apply = "flash --to local --yes --apply big.bin";
+        // An update that goes on to the restart, stopped once a command starting with trigger went
+        // out: never sends the other command, says where it stopped and records it.
+        const auto stoppedWhen = [](const QString& trigger, const QString& never,
+                                    const QString& where, const QString& recorded) -> Ruled {
+            return {.arguments = "flash --to local --yes --apply big.bin",
+                    .exit = 4,
+                    .message = "flash: stopped " + where,
+                    .signal = {cli::Stop::Terminate},
+                    .trigger = trigger,
+                    .never = never,
+                    .recorded = recorded};
+        };
         AddRows<Ruled>({
             {"stopped before the erase",
-             {.arguments = apply,
-              .exit = 4,
-              .message = "flash: stopped before the erase: nothing",
-              .signal = {cli::Stop::Terminate},
-              .trigger = "010102",
-              .never = "030205"}},
+             stoppedWhen("010102", "030205", "before the erase: nothing", "")},
             {"stopped during the erase",
-             {.arguments = apply,
-              .exit = 4,
-              .message = "flash: stopped after the erase. The local chip may now hold no",
-              .signal = {cli::Stop::Terminate},
-              .trigger = "030205",
-              .never = "030306",
-              .recorded = "program stopped after the erase"}},
+             stoppedWhen("030205", "030306", "after the erase. The local chip may now hold no",
+                         "program stopped after the erase")},
             {"stopped with the last block",
-             {.arguments = apply,
-              .exit = 4,
-              .message = "flash: stopped after the last block: the local chip holds the complete "
-                         "image, it was not restarted.\n",
-              .signal = {cli::Stop::Terminate},
-              .trigger = "bb",
-              .never = "030407",
-              .recorded = "program completed"}},
+             stoppedWhen("bb", "030407",
+                         "after the last block: the local chip holds the complete image, it was "
+                         "not restarted.\n",
+                         "program completed")},
             {"burn-in",
              {.arguments = "burn-in --duration 9s",
               .message = "ended (signal): 3 samples",
@@ -844,7 +841,7 @@ private slots:
     }
 
     // --device, --serial and --all reach the units named; a serial number two units tell is
-    // refused, and each of the two keeps its own marks.
+    // refused, and a marked chip is not restarted unasked.
     void picksTheUnitsNamed_data()
     {
         const QString denied = "first could not be opened: Permission denied; "
@@ -872,6 +869,14 @@ private slots:
               .message = "Fail-Safe Disable",
               .written = {"0", "2 33"}}},
             {"--serial of two units", SaysAlone("--serial B2 info", 2, kTwice, 0)},
+            {"apply on every unit, one marked: not restarted unasked",
+             {.arguments =
+                  "--device sim:second flash --to local --yes big.bin;--all apply --to local",
+              .steps = kAllThere,
+              .exit = 4,
+              .message = "B2 at sim:second: torvanreader-cli: apply: not restarted: the last "
+                         "firmware update of the local chip did not complete",
+              .mostMs = 1000}},
             {"info, the unit pulled out",
              {.arguments = "--serial B2 info",
               .steps = {{0, 1, '!'}},
@@ -882,29 +887,6 @@ private slots:
         });
     }
     void picksTheUnitsNamed() { Pick(Fetch<Picked>()); }
-
-    // Two units with one serial number each keep their own marks, and a marked chip is not
-    // restarted unasked.
-    void keepsEachUnitsMarks_data()
-    {
-        const QString flash = "--device sim:%1 flash --to local --yes big.bin;";
-        AddRows<Picked>({
-            {"apply on every unit, one marked",
-             {.arguments = flash.arg("second") + "--all apply --to local",
-              .steps = kAllThere,
-              .exit = 4,
-              .message = "B2 at sim:second: torvanreader-cli: apply: not restarted: the last "
-                         "firmware update of the local chip did not complete",
-              .mostMs = 1000}},
-            {"marks of two units with one serial number",
-             {.arguments = flash.arg("second") + flash.arg("third") + "--device sim:second info",
-              .steps = kAllThere,
-              .message = "Local (TX):\tQX710\t3072.1\tTX\tincomplete image\n"
-                         "Remote (RX):\tQX720\t3072.1\tRX\n",
-              .checks = 1}},
-        });
-    }
-    void keepsEachUnitsMarks() { Pick(Fetch<Picked>()); }
 
     // --wait reaches the unit named as it is plugged in or given access, and says which one stayed
     // out; a serial number of two units stays a usage error.
@@ -1358,13 +1340,6 @@ private slots:
             {"flash's usage",
              {.arguments = "flash --help",
               .said = usage + "flash --to local|remote FILE [--yes] [--apply]\n"}},
-            {"status usage",
-             {.arguments = "status --help",
-              .said = "status [--watch] [--format prometheus] [--output FILE]\n"}},
-            {"check's usage",
-             {.arguments = "check --help",
-              .said =
-                  usage + "check [--warn-level RANGE] [--crit-level RANGE] [--cable-max RANGE]\n"}},
             {"fail-safe's usage",
              {.arguments = "fail-safe --help",
               .said = "fail-safe on|off [--wire-quality 48|64|72|86] [--video-ber 1e-8|1e-9] "

@@ -269,11 +269,10 @@ private slots:
         const struct {
             QString arguments;
             int code;
-            QString message, file, left;
+            QString message = {}, file = {}, left = {};
         } rows[]{
             {.arguments = "status --format prometheus --output old.prom",
              .code = 0,
-             .message = "",
              .file = "old.prom",
              .left = printed.out},
             {.arguments = "status --format prometheus --output notes.txt",
@@ -289,14 +288,10 @@ private slots:
              .left = "<missing>"},
             {.arguments = "status --format text",
              .code = 2,
-             .message = "--format takes prometheus, not 'text'",
-             .file = "",
-             .left = ""},
+             .message = "--format takes prometheus, not 'text'"},
             {.arguments = "status --output x.prom",
              .code = 2,
-             .message = "--output goes with --format prometheus",
-             .file = "",
-             .left = ""},
+             .message = "--output goes with --format prometheus"},
             {.arguments = "report --output notes.txt",
              .code = 4,
              .message = "not written: notes.txt was kept (--yes replaces it)",
@@ -304,7 +299,6 @@ private slots:
              .left = "mine"},
             {.arguments = "report --output notes.txt --yes",
              .code = 0,
-             .message = "",
              .file = "notes.txt",
              .left = "Program\n=======\n"},
         };
