@@ -1045,7 +1045,6 @@ private slots:
         const Ended stopped{4, "stopped after block 40 of 64"};
         using enum cli::Stop;
         AddRows<Racked>({
-            {"eight units", {.arguments = flash, .ends = Each(done)}},
             {"eight units, as JSON", {.arguments = "--json " + flash, .ends = Each(done)}},
             {"one refusing, one pulled out, one held, one not fitting, a signal",
              {.arguments = asked,
@@ -1056,12 +1055,7 @@ private slots:
                        stopped, stopped},
               .signal = {Terminate, 1200}}},
             {"images not for the chips, asked once a kind",
-             {.arguments = asked,
-              .units = "f.gf..g.",
-              .ends = Each(done),
-              .terminal = true,
-              .keys = "yy",
-              .questions = 2}},
+             OnTerminal(Racked{.arguments = asked, .units = "f.gf..g.", .ends = Each(done)}, "yy")},
             {"images not for the chips, refused",
              {.arguments = asked,
               .units = "f.gf..g.",

@@ -89,10 +89,10 @@ struct Mismatch {
 // Whether the marks' file is a folder (else its folder is a file), the page's button or
 // torvanreader-cli's command, the exit code, and whether the chip was erased or restarted.
 struct KeptMarks {
-    bool unreadable;
+    bool unreadable = false;
     QString command;
-    int exit;
-    bool changed;
+    int exit = 0;
+    bool changed = false;
 };
 
 const QString kRisk = " Programming it may leave the unit unusable. Program it anyway?";
@@ -395,22 +395,13 @@ private slots:
     {
         const QString program = QString::number(Program), apply = QString::number(Apply);
         AddRows<KeptMarks>({
-            {"not stored: Read Firmware from file asks",
-             {.unreadable = false, .command = program, .exit = 0, .changed = false}},
-            {"not stored: flash refuses",
-             {.unreadable = false,
-              .command = "flash --to local x.hex",
-              .exit = 4,
-              .changed = false}},
+            {"not stored: Read Firmware from file asks", {.command = program}},
+            {"not stored: flash refuses", {.command = "flash --to local x.hex", .exit = 4}},
             {"not stored: flash --yes",
-             {.unreadable = false,
-              .command = "flash --to local --yes x.hex",
-              .exit = 0,
-              .changed = true}},
-            {"unreadable: Apply Firmware asks",
-             {.unreadable = true, .command = apply, .exit = 0, .changed = false}},
+             {.command = "flash --to local --yes x.hex", .changed = true}},
+            {"unreadable: Apply Firmware asks", {.unreadable = true, .command = apply}},
             {"unreadable: apply refuses",
-             {.unreadable = true, .command = "apply --to local", .exit = 4, .changed = false}},
+             {.unreadable = true, .command = "apply --to local", .exit = 4}},
         });
     }
     void marksThatCannotBeKept()
