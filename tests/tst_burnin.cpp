@@ -68,7 +68,7 @@ struct CommandRun {
     bool logHeld = false;
     int clicksBefore = 0;
     bool startDuring = false;
-    int exit;
+    int exit = 0;
     QString told;
 };
 
@@ -316,7 +316,6 @@ private slots:
             {"clean run",
              {.arguments = two,
               .samples = "GGGG*2",
-              .exit = 0,
               .told = "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
                       "BIT.txt; no sample failed\n"}},
             {"HPD failed",
@@ -347,7 +346,6 @@ private slots:
               .samples = "GGGG*2",
               .logHeld = true,
               .clicksBefore = 2,
-              .exit = 0,
               .told = "2 samples"}},
             {"the link down and HPD bad throughout",
              {.arguments = "burn-in --period 1s --duration 14s",
@@ -368,7 +366,6 @@ private slots:
              {.arguments = two,
               .samples = "GGGG*2",
               .startDuring = true,
-              .exit = 0,
               .told = inUse + ". Start the test again when that run has ended."}},
         });
     }
