@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "device/CommandFrames.h"
+
 namespace {
 
 uint32_t TickCountMs()
@@ -28,14 +30,13 @@ void CHidCmd::SetPauseFunction(std::function<void(uint32_t)> pause)
     m_pause = pause ? std::move(pause) : SleepMs;
 }
 
-bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> response,
-                      uint32_t timeoutMs, uint32_t pauseMs, size_t* stored)
+std::optional<size_t> CHidCmd::Execute(std::span<const uint8_t> payload,
+                                       std::span<uint8_t> response, uint32_t timeoutMs,
+                                       uint32_t pauseMs)
 {
-    if (stored)
-        *stored = 0;
     m_lastStatus.reset();
     if (payload.empty() || payload.size() > kMaxPayload)
-        return false;
+        return std::nullopt;
     timeoutMs /= m_timeoutDivisor;
 
     m_sequence = (m_sequence + 1) & 0x7F;
@@ -53,21 +54,30 @@ bool CHidCmd::Execute(std::span<const uint8_t> payload, std::span<uint8_t> respo
     uint32_t received = 0;
     for (;;) {
         if (!m_io.ReadReport(m_report.data(), &received, timeoutMs))
-            return false;
+            return std::nullopt;
         if (received >= 3 && (m_report[1] & 0x7F) == m_sequence)
             break;
         // Stale or unsolicited report: dropped. Unsigned difference, so a tick wrap does no harm.
         if (TickCountMs() - start > timeoutMs)
-            return false;
+            return std::nullopt;
     }
 
     size_t length = std::min<size_t>({m_report[2], received - 3, response.size()});
     if (m_report[2] > 0 && received > 3)
         m_lastStatus = m_report[3];
     std::copy_n(m_report.begin() + 3, length, response.begin());
-    if (stored)
-        *stored = length;
-    return true;
+    return length;
+}
+
+bool CHidCmd::Acknowledges(std::span<const uint8_t> payload, uint32_t timeoutMs, uint32_t pauseMs)
+{
+    std::array<uint8_t, frames::kRegisterCapacity> response{};
+    return Execute(payload, response, timeoutMs, pauseMs) && LastAcknowledged();
+}
+
+bool CHidCmd::LastAcknowledged() const
+{
+    return m_lastStatus == frames::kStatusAck;
 }
 
 std::string CHidCmd::HowLastFailed() const

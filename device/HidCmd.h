@@ -25,17 +25,22 @@ public:
     CHidCmd(const CHidCmd&) = delete;
     CHidCmd& operator=(const CHidCmd&) = delete;
 
-    // Sends payload and waits for the answer with the same sequence number. True when a matching
-    // response arrived, whatever its status; its payload (status byte first) is then cut to the
-    // length byte, to what was received and to response.size(), copied to response, and its length
-    // stored in *stored. When no response arrives, response is not written.
-    bool Execute(std::span<const uint8_t> payload, std::span<uint8_t> response, uint32_t timeoutMs,
-                 uint32_t pauseMs, size_t* stored = nullptr);
+    // Sends payload and waits for the answer with the same sequence number, whatever its status.
+    // The answer's payload (status byte first), cut to its length byte, to what was received and to
+    // response.size(), is copied to response. The result is how many bytes were stored; nothing
+    // when no answer came, and response is then not written.
+    std::optional<size_t> Execute(std::span<const uint8_t> payload, std::span<uint8_t> response,
+                                  uint32_t timeoutMs, uint32_t pauseMs);
+    // Sends a command whose answer carries only its status: true when the extender acknowledged
+    // it (status 0xAA), as every command function of the program says by true.
+    bool Acknowledges(std::span<const uint8_t> payload, uint32_t timeoutMs, uint32_t pauseMs);
 
     CHidIO& Transport() { return m_io; }
     uint8_t Sequence() const { return m_sequence; }
     // The status byte of the last transaction's answer; nothing when none came.
     std::optional<uint8_t> LastStatus() const { return m_lastStatus; }
+    // Whether the last transaction's answer acknowledged its command.
+    bool LastAcknowledged() const;
     // How the last transaction failed: "the extender refused it (status 0x55)", or "the extender
     // did not answer (No such device)" with the cause where one is known.
     std::string HowLastFailed() const;

@@ -8,13 +8,13 @@
 bool ReadStatusRegister(CHidCmd& channel, uint8_t target, uint8_t reg, std::span<uint8_t> out)
 {
     std::array<uint8_t, frames::kRegisterCapacity> response{};
-    size_t length = 0;
     const auto command = frames::RegisterRead(target, reg);
-    if (!channel.Execute(command, response, frames::kCommandTimeoutMs, 0, &length))
+    const std::optional<size_t> stored =
+        channel.Execute(command, response, frames::kCommandTimeoutMs, 0);
+    // An acknowledging answer holds at least its status byte.
+    if (!stored || !channel.LastAcknowledged())
         return false;
-    if (length == 0 || response[0] != frames::kStatusAck)
-        return false;
-    std::copy_n(response.begin() + 1, std::min(length - 1, out.size()), out.begin());
+    std::copy_n(response.begin() + 1, std::min(*stored - 1, out.size()), out.begin());
     return true;
 }
 

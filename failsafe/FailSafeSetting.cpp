@@ -9,11 +9,7 @@ namespace {
 
 bool WriteSetting(CHidCmd& channel, uint8_t setting)
 {
-    std::array<uint8_t, frames::kRegisterCapacity> response{};
-    size_t stored = 0;
-    return channel.Execute(frames::FailSafeSetting(setting), response, frames::kCommandTimeoutMs, 0,
-                           &stored)
-           && stored > 0 && response[0] == frames::kStatusAck;
+    return channel.Acknowledges(frames::FailSafeSetting(setting), frames::kCommandTimeoutMs, 0);
 }
 
 // The update history's row of a setting written.

@@ -9,33 +9,20 @@
 #include "history/Recording.h"
 
 namespace firmware {
-namespace {
-
-bool Acknowledged(CHidCmd& channel, std::span<const uint8_t> payload, uint32_t timeoutMs,
-                  uint32_t pauseMs)
-{
-    std::array<uint8_t, frames::kRegisterCapacity> response{};
-    size_t stored = 0;
-    return channel.Execute(payload, response, timeoutMs, pauseMs, &stored) && stored > 0
-           && response[0] == frames::kStatusAck;
-}
-
-} // namespace
-
 bool EraseFirmware(CHidCmd& channel, frames::Chip chip)
 {
-    return Acknowledged(channel, frames::EraseFirmware(chip), frames::kCommandTimeoutMs,
-                        frames::kFlashPauseMs);
+    return channel.Acknowledges(frames::EraseFirmware(chip), frames::kCommandTimeoutMs,
+                                frames::kFlashPauseMs);
 }
 
 bool BeginWrite(CHidCmd& channel, frames::Chip chip)
 {
-    return Acknowledged(channel, frames::BeginWrite(chip), frames::kCommandTimeoutMs, 0);
+    return channel.Acknowledges(frames::BeginWrite(chip), frames::kCommandTimeoutMs, 0);
 }
 
 bool SendDataBlock(CHidCmd& channel, const frames::DataChunk& block)
 {
-    return Acknowledged(channel, block, frames::kChunkTimeoutMs, 0);
+    return channel.Acknowledges(block, frames::kChunkTimeoutMs, 0);
 }
 
 std::optional<DeviceInfoBlock> ReadIdentification(IRegisterReader& host, frames::Chip chip)
@@ -54,8 +41,8 @@ bool ResetChip(CHidCmd& channel, frames::Chip chip)
 {
     return history::Recorded(
         channel, {.chip = frames::ChipWord(chip), .action = history::kRestart}, [&] {
-            return Acknowledged(channel, frames::RestartChip(chip), frames::kCommandTimeoutMs,
-                                frames::kFlashPauseMs);
+            return channel.Acknowledges(frames::RestartChip(chip), frames::kCommandTimeoutMs,
+                                        frames::kFlashPauseMs);
         });
 }
 

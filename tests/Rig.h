@@ -68,10 +68,10 @@ inline QByteArray ChannelAnswer(CHidCmd& channel, const QByteArray& command,
                                 uint32_t timeoutMs = 1000)
 {
     std::array<uint8_t, 30> response{};
-    size_t stored = 0;
-    if (!channel.Execute(Hex(command), response, timeoutMs, 0, &stored))
+    const std::optional<size_t> stored = channel.Execute(Hex(command), response, timeoutMs, 0);
+    if (!stored)
         return "none";
-    return Bytes({response.data(), stored}).toHex();
+    return Bytes({response.data(), *stored}).toHex();
 }
 
 // Commands as written on the wire, "010405 010809": payloads in hex.
