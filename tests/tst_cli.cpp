@@ -1254,10 +1254,12 @@ private slots:
         ReadyForStop(program);
         program.start(TORVAN_CLI, {"--demo", "status", "--watch"});
         QTRY_VERIFY(TakesStops(program));
-        QTest::qWait(1000); // the first reading is written, and waits for room
+        // A status beside it, read, ends after the reading that this one waits to write.
+        QCOMPARE(RunProgram(TORVAN_CLI, {"--demo", "status"}, ProgramEnvironment(dir.path())).exit,
+                 0);
         QCOMPARE(program.state(), QProcess::Running);
         QVERIFY(SendStop(program));
-        QVERIFY(program.waitForFinished(1000));
+        QVERIFY(program.waitForFinished(30000));
     }
 
     // Flash, stopped by the system's signal at moments spread over the first 2 s after its main
@@ -1362,19 +1364,13 @@ private slots:
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
         environment.insert("QT_QPA_PLATFORM", "xcb");
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        for (const QString& command : row.arguments.split(';')) {
-            program.start(row.program, command.split(' ', Qt::SkipEmptyParts));
-            QVERIFY(program.waitForFinished(10000));
-        }
-        // Data and help go to stdout, what went wrong to stderr; Windows' C runtime ends their
-        // lines with CR LF.
-        const QString said =
-            QString(row.exit ? program.readAllStandardError() : program.readAllStandardOutput())
-                .replace("\r\n", "\n");
+        Ran ran;
+        for (const QString& command : row.arguments.split(';'))
+            ran = RunProgram(row.program, command.split(' ', Qt::SkipEmptyParts), environment);
+        // Data and help go to stdout, what went wrong to stderr.
+        const QString said = row.exit ? ran.err : ran.out;
         QVERIFY2(said.contains(row.said), qPrintable(said));
-        QCOMPARE(program.exitCode(), row.exit);
+        QCOMPARE(ran.exit, row.exit);
     }
 
     // The demo's pictures are taken with nobody at the screen: a Documents folder that cannot be
@@ -1391,13 +1387,10 @@ private slots:
         QVERIFY(inTheWay.open(QIODevice::WriteOnly));
         QProcessEnvironment environment = ProgramEnvironment(dir.dir.filePath("home"));
         environment.insert("HOME", dir.dir.filePath("home"));
-        QProcess demo;
-        demo.setProcessEnvironment(environment);
-        demo.start(TORVAN_DEMO, {"--in-documents", "--screenshot", "shots"});
-        QVERIFY(demo.waitForFinished(10000));
-        QCOMPARE(demo.exitCode(), 0);
-        QVERIFY2(demo.readAllStandardError().contains("TorvanReader cannot be used: "),
-                 "the folder in the way not said");
+        const Ran demo =
+            RunProgram(TORVAN_DEMO, {"--in-documents", "--screenshot", "shots"}, environment);
+        QCOMPARE(demo.exit, 0);
+        QVERIFY2(demo.err.contains("TorvanReader cannot be used: "), qPrintable(demo.err));
         QVERIFY(QFile::exists("shots/main-window.png"));
     }
 
@@ -1415,22 +1408,19 @@ private slots:
         InTempDir dir;
         const QString image = QDir::current().filePath("Прошивка Ω 固件.hex");
         QVERIFY(QFile::copy(sample, image));
-        QProcess program;
-        program.setProcessEnvironment(ProgramEnvironment(dir.dir.path()));
-        program.start(cliPath, {"--demo", "--json", "flash", "--to", "remote", image});
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), 4);
-        const QJsonObject shown = QJsonDocument::fromJson(program.readAllStandardOutput()).object();
+        const QProcessEnvironment home = ProgramEnvironment(dir.dir.path());
+        const Ran flashed =
+            RunProgram(cliPath, {"--demo", "--json", "flash", "--to", "remote", image}, home);
+        QCOMPARE(flashed.exit, 4);
+        const QJsonObject shown = QJsonDocument::fromJson(flashed.out.toUtf8()).object();
         QCOMPARE(shown["file"].toString(), image);
         QCOMPARE(shown["chip"].toString(), "QX710");
         const QStringList missing{"--demo", "flash", "--to", "local", "Ωμέγα Прошивка.hex"};
         const QString said =
             "Ωμέγα Прошивка.hex: Cannot open the file! (" + kMissingFileCause + ")";
-        program.start(cliPath, missing);
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), 3);
-        const QString error = program.readAllStandardError();
-        QVERIFY2(error.contains(said), qPrintable(error));
+        const Ran refused = RunProgram(cliPath, missing, home);
+        QCOMPARE(refused.exit, 3);
+        QVERIFY2(refused.err.contains(said), qPrintable(refused.err));
         const std::optional<QString> screen = ConsoleScreen(cliPath, missing);
         if (!screen)
             QSKIP("no console screen to read back: a terminal shows the bytes the pipe got, and "

@@ -30,28 +30,6 @@ QString Value(double value)
     return QString::number(value, 'g', 12);
 }
 
-// A program's run: its exit code and what it printed, its standard error after its output.
-struct Ran {
-    int exit = -1;
-    QString out;
-};
-
-Ran RunProgram(const QString& program, const QStringList& arguments, const QString& home = {},
-               const QByteArray& input = {})
-{
-    QProcess process;
-    if (!home.isEmpty())
-        process.setProcessEnvironment(ProgramEnvironment(home));
-    process.start(program, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000))
-        process.kill();
-    process.waitForFinished();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput() + process.readAllStandardError()};
-}
-
 // One of the real engines, on a port of 127.0.0.1 that no other program has: another port is tried
 // when it cannot have the one given. Killed when this goes, however the test ends.
 class Engine {
@@ -415,13 +393,15 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("textfile"));
         const QString file = dir.filePath("textfile/torvanreader.prom");
-        const Ran wrote =
-            RunProgram(TORVAN_CLI, {"--demo", "status", "--format", "prometheus", "--output", file},
-                       dir.path());
-        QVERIFY2(wrote.exit == 0, qPrintable(wrote.out));
-        const Ran checked = RunProgram(promtool, {"check", "metrics"}, {}, ReadFile(file));
+        const QProcessEnvironment home = ProgramEnvironment(dir.path());
+        const Ran wrote = RunProgram(
+            TORVAN_CLI, {"--demo", "status", "--format", "prometheus", "--output", file}, home);
+        QVERIFY2(wrote.exit == 0, qPrintable(wrote.err));
+        const Ran checked = RunProgram(promtool, {"check", "metrics"},
+                                       QProcessEnvironment::systemEnvironment(), ReadFile(file));
         QCOMPARE(checked.exit, 0);
         QCOMPARE(checked.out, "");
+        QCOMPARE(checked.err, "");
         struct Unit {
             QString serial, path;
             QStringList expected;
@@ -429,7 +409,7 @@ private slots:
         for (Unit& unit : units) {
             const auto json = [&](const QString& command) {
                 const Ran ran = RunProgram(
-                    TORVAN_CLI, {"--demo", "--json", "--device", unit.path, command}, dir.path());
+                    TORVAN_CLI, {"--demo", "--json", "--device", unit.path, command}, home);
                 return QJsonDocument::fromJson(ran.out.toUtf8()).object();
             };
             unit.expected = SamplesOfJson(json("status"), json("info"));
