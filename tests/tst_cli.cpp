@@ -838,10 +838,6 @@ private slots:
         const QString denied = "first could not be opened: Permission denied; "
                                + QString::fromStdString(NoAccessAdvice());
         AddRows<Picked>({
-            {"--device, On",
-             {.arguments = "--device sim:second fail-safe on",
-              .message = "Fail-Safe Enable\n",
-              .written = {"0", "1 b3"}}},
             {"--device of none", {.arguments = "--device sim:third info", .exit = 1}},
             {"--serial with --device",
              Usage<Picked>("--serial A1 --device sim:first info", "give one of them")},
