@@ -307,6 +307,33 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
                : QString();
 }
 
+// A program run to its end, killed after 30 s: its exit code (-1 where it did not end by itself),
+// and what it wrote to stdout and stderr, lines ended with LF (Windows' C runtime ends them with
+// CR LF).
+struct Ran {
+    int exit = -1;
+    QString out, err;
+};
+
+inline Ran
+RunProgram(const QString& program, const QStringList& arguments,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+           const QByteArray& input = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000))
+        process.kill();
+    process.waitForFinished();
+    const auto text = [](const QByteArray& bytes) { return QString(bytes).replace("\r\n", "\n"); };
+    return {.exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            .out = text(process.readAllStandardOutput()),
+            .err = text(process.readAllStandardError())};
+}
+
 // The units of a run on several keep in step on fake time: a unit's sleep returns once no other
 // unit still running is behind it (at a tie, the one made first goes first), so that units go
 // together as real ones do, and what comes at a time reaches each at the same point of its run.
