@@ -119,12 +119,29 @@ QString UnitLog(const QString& log, const CHidIO::Unit& unit)
            + suffix;
 }
 
+// What ended a run.
+enum class Ending { Interrupt, Duration, Signal, DeviceGone };
+
+// As the summary line says it.
+QString EndingWord(Ending ending)
+{
+    static constexpr std::array kWords{"Ctrl-C", "duration", "signal", "device gone"};
+    return kWords[size_t(ending)];
+}
+
+// As the JSON summary names it: an identifier.
+QString EndingId(Ending ending)
+{
+    static constexpr std::array kIds{"interrupt", "duration", "signal", "device_gone"};
+    return kIds[size_t(ending)];
+}
+
 // What a run found, for its summary.
 struct Tally {
     int samples = 0;
     int entries = 0;
     std::array<int, kTraceCount> bad{};
-    QString ended = "Ctrl-C";
+    Ending ended = Ending::Interrupt;
     int code = kDone;
 };
 
@@ -196,11 +213,12 @@ void BurnInRun::Loop()
     // Each sample and each cycle a full period after the one before: a late one is not made up.
     for (auto nextSample = start + m_plan.period, nextCycle = start;;) {
         if (m_plan.samples && m_tally.samples == *m_plan.samples) {
-            m_tally.ended = "duration";
+            m_tally.ended = Ending::Duration;
             return;
         }
         if (!m_session.WaitUntil(std::min(nextSample, nextCycle))) {
-            m_tally.ended = m_session.Stopping() == Stop::Terminate ? "signal" : "Ctrl-C";
+            m_tally.ended =
+                m_session.Stopping() == Stop::Terminate ? Ending::Signal : Ending::Interrupt;
             return;
         }
         const auto began = context.now();
@@ -223,7 +241,7 @@ bool BurnInRun::SampleOnce()
 {
     const std::optional<SampleResult> sample = m_run.Sample(m_session.Reader());
     if (!sample) {
-        m_tally.ended = "device gone";
+        m_tally.ended = Ending::DeviceGone;
         m_tally.code = m_session.Fail(kDevice, "the extender stopped answering the connect check: "
                                                    + m_session.HowLastFailed());
         return false;
@@ -259,7 +277,7 @@ int BurnInRun::Summary()
                         {"samples", m_tally.samples},
                         {"entries", m_tally.entries},
                         {"log", m_plan.log},
-                        {"ended", m_tally.ended}};
+                        {"ended", EndingId(m_tally.ended)}};
     QStringList counts, failed, failedKeys;
     for (int trace = 0; trace < kTraceCount; ++trace) {
         summary[QString("bad_") + kTraces[trace]] = m_tally.bad[trace];
@@ -276,7 +294,7 @@ int BurnInRun::Summary()
     else
         m_session.Data(
             QString("Burn-in ended (%1): %2 samples; bad: %3; %4 entries logged in %5; %6")
-                .arg(m_tally.ended)
+                .arg(EndingWord(m_tally.ended))
                 .arg(m_tally.samples)
                 .arg(counts.join(", "))
                 .arg(m_tally.entries)
@@ -286,7 +304,7 @@ int BurnInRun::Summary()
     outcome.counted = "samples";
     outcome.count = m_tally.samples;
     if (m_tally.code == kDone)
-        outcome.result = "ended (" + m_tally.ended + "), " + verdict;
+        outcome.result = "ended (" + EndingWord(m_tally.ended) + "), " + verdict;
     // The verdict on the unit comes first; a run that could not be done as asked (the device gone,
     // the log not written) is not a clean one either.
     if (!failed.isEmpty())
