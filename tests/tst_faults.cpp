@@ -23,12 +23,12 @@ const SimFaults kPlayed[]{
 const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", "", "", "a"};
 
 // The command a phase's fault hits (a payload prefix, and of those the nth, 0 for all), the most
-// transactions the step may run and their time-out, what the user then sees: the command
+// transactions the step may run, what the user then sees: the command
 // answered, not answered, the device gone (when that differs), as Shown() reads it; and the change
 // the update history keeps (none for a read) with the step it names when the change fails.
 struct Play {
     const char *name, *command;
-    int nth = 0, transactions, timeoutMs = 1000;
+    int nth = 0, transactions = 11; // a programming's
     QStringList answered, failed, gone = {};
     const char* action = nullptr;
     QString step = {};
@@ -64,16 +64,12 @@ const Play kPlays[]{
      .gone = {"0.15625", "HDBT", "N/A", "", "Disconnected"}},
     {.name = "erase",
      .command = "030205",
-     .transactions = 11,
-     .timeoutMs = 3000,
      .answered = kDone,
      .failed = {"Erase Fail!", kLeft, "257 byte.", "1"},
      .action = "program",
      .step = "the erase: "},
     {.name = "begin",
      .command = "030306",
-     .transactions = 11,
-     .timeoutMs = 3000,
      .answered = kDone,
      .failed = {"Fail", "Write Fail!", kLeft, "257 byte.", "2"},
      .action = "program",
@@ -81,16 +77,12 @@ const Play kPlays[]{
     {.name = "second block",
      .command = "aa",
      .nth = 2,
-     .transactions = 11,
-     .timeoutMs = 3000,
      .answered = kDone,
      .failed = {kLeft, "No 0xaa!", "4"},
      .action = "program",
      .step = "block 2 of 9: "},
     {.name = "last block",
      .command = "bb",
-     .transactions = 11,
-     .timeoutMs = 3000,
      .answered = kDone,
      .failed = {"Fail!", kLeft, "Count: 8.", "11"},
      .action = "program",
@@ -151,6 +143,8 @@ private:
     int m_pointsBefore = 0; // the burn-in chart's points before the step
 
     static bool Programming(int phase) { return phase >= Erase && phase <= Reset; }
+    // The erase, the write and its blocks may take three seconds to answer; other commands one.
+    static int TimeoutMs(int phase) { return Programming(phase) && phase != Reset ? 3000 : 1000; }
 
     // What the wire recorded from the command the fault played on: nothing if it was never sent.
     static std::vector<RecordingBackend::Record> FromSent(const Rig& rig, const Play& play)
@@ -202,12 +196,11 @@ private:
         const int transactions = (rig.main->Channel().Sequence() - before) & 0x7F;
         QCOMPARE_LE(transactions, play.transactions);
         QCOMPARE_LE(clock.elapsed(),
-                    5 * play.timeoutMs / kTimeoutDivisor * std::max(transactions, 1));
-        // The stalled write ends on its own, and the wire shows it once the extender took it; until
-        // then every command failed at once as if the unit were gone.
+                    5 * TimeoutMs(phase) / kTimeoutDivisor * std::max(transactions, 1));
+        // The stalled write ends on its own, and only then does the handle take writes again;
+        // until then every command failed at once as if the unit were gone.
+        QTRY_VERIFY(!rig.bounded.WriteUnderWay());
         const bool fails = fault == Silent || fault == Refuse || fault == Unplug || fault == Stall;
-        QTRY_VERIFY(fault != Stall || !FromSent(rig, play).empty());
-        QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
         const bool gone = (fault == Unplug || fault == Stall) && !play.gone.isEmpty();
         const QStringList shown = !fails ? play.answered : gone ? play.gone : play.failed;
         QCOMPARE(Shown(rig, phase), shown);
@@ -243,7 +236,7 @@ private:
         QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (unplugged)");
         rig.wire.Clear();
         rig.second.Replug();
-        QTest::qWait(20);
+        QTRY_VERIFY(!AwaitReady(rig.plugs.Handle(), 0ms)); // the window took the plug in
         QCOMPARE(rig.Commands(), Payloads());
         QCOMPARE(rig.second.OpenHandleCount(), 0);
         rig.extender.Replug(); // named now that the other one is present too
