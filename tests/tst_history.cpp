@@ -385,7 +385,7 @@ private slots:
             Click(&rig.page<ResetTool>(), FailSafeControl::On);
             Click(&rig.page<ResetTool>(), FailSafeControl::Off);
             QCOMPARE(Text(&rig.page<ResetTool>(), FailSafeControl::State), "Fail-Safe Disable");
-            QTest::qWait(20); // the box comes once the event loop runs
+            QTRY_VERIFY(!rig.boxes.isEmpty()); // the box comes once the event loop runs
             said = rig.boxes;
         } else {
             WriteFile("image.bin", Pattern(64 * 32));
