@@ -22,14 +22,18 @@ const SimFaults kPlayed[]{
 // set, r a refusal, o a report of another command, s a short one.
 const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", "", "", "a"};
 
+// What a programming shows once it completed: its box, the page's status and the commands sent.
+const QStringList kDone = {"Firmware update Completed!", "Count: 8.", "11"};
+
 // The command a phase's fault hits (a payload prefix, and of those the nth, 0 for all), the most
-// transactions the step may run, what the user then sees: the command
-// answered, not answered, the device gone (when that differs), as Shown() reads it; and the change
-// the update history keeps (none for a read) with the step it names when the change fails.
+// transactions the step may run, what the user then sees: the command answered, not answered, the
+// device gone (when that differs), as Shown() reads it; and the change the update history keeps
+// (none for a read) with the step it names when the change fails. The transactions and the answer
+// are a programming's unless said.
 struct Play {
     const char *name, *command;
-    int nth = 0, transactions = 11; // a programming's
-    QStringList answered, failed, gone = {};
+    int nth = 0, transactions = 11;
+    QStringList answered = kDone, failed, gone = {};
     const char* action = nullptr;
     QString step = {};
 };
@@ -43,7 +47,6 @@ const char* const kHow[]{"the extender did not answer",
                          "the extender did not answer (No such device)",
                          "the extender did not answer",
                          ""};
-const QStringList kDone = {"Firmware update Completed!", "Count: 8.", "11"};
 const QString kLeft =
     "The chip now holds an incomplete image. Program it again before \"Apply Firmware\".";
 const QString kRestartQuestion =
@@ -64,26 +67,22 @@ const Play kPlays[]{
      .gone = {"0.15625", "HDBT", "N/A", "", "Disconnected"}},
     {.name = "erase",
      .command = "030205",
-     .answered = kDone,
      .failed = {"Erase Fail!", kLeft, "257 byte.", "1"},
      .action = "program",
      .step = "the erase: "},
     {.name = "begin",
      .command = "030306",
-     .answered = kDone,
      .failed = {"Fail", "Write Fail!", kLeft, "257 byte.", "2"},
      .action = "program",
      .step = "the opening of the write: "},
     {.name = "second block",
      .command = "aa",
      .nth = 2,
-     .answered = kDone,
      .failed = {kLeft, "No 0xaa!", "4"},
      .action = "program",
      .step = "block 2 of 9: "},
     {.name = "last block",
      .command = "bb",
-     .answered = kDone,
      .failed = {"Fail!", kLeft, "Count: 8.", "11"},
      .action = "program",
      .step = "block 9 of 9: "},
