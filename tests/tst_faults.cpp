@@ -37,16 +37,13 @@ struct Play {
     const char* action = nullptr;
     QString step = {};
 };
-// How the history says a command failed, per fault that fails one.
-const char* const kHow[]{"the extender did not answer",
-                         "the extender refused it (status 0x55)",
-                         "",
-                         "",
-                         "",
-                         "",
-                         "the extender did not answer (No such device)",
-                         "the extender did not answer",
-                         ""};
+// How the history says a command failed, for a fault that fails one.
+QString How(int fault)
+{
+    return fault == Refuse   ? "the extender refused it (status 0x55)"
+           : fault == Unplug ? "the extender did not answer (No such device)"
+                             : "the extender did not answer";
+}
 const QString kLeft =
     "The chip now holds an incomplete image. Program it again before \"Apply Firmware\".";
 const QString kRestartQuestion =
@@ -206,7 +203,7 @@ private:
         if (!Programming(phase) && phase < On)
             QCOMPARE(rig.boxes, QStringList());
         VerifyPlayed(rig, fault, play);
-        VerifyRecorded(rig, play, shown == play.answered ? QString() : play.step + kHow[fault]);
+        VerifyRecorded(rig, play, shown == play.answered ? QString() : play.step + How(fault));
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
             rig.wire.Clear(); // "Apply Firmware" then asks; No sends nothing
             Click(&rig.page<DlgProgrammer>(), FirmwareControl::Apply);
