@@ -1,5 +1,6 @@
 #include "device/BoundedWriteBackend.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -126,6 +127,15 @@ HidTransfer BoundedWriteBackend::Write(HidHandle handle, const uint8_t* report, 
                                   [&] { return !writer->pending; }))
         return {0};
     return writer->result;
+}
+
+bool BoundedWriteBackend::WriteUnderWay()
+{
+    std::lock_guard lock(m_mutex);
+    return std::ranges::any_of(m_writers, [](const auto& entry) {
+        std::lock_guard writing(entry.second->mutex);
+        return entry.second->pending;
+    });
 }
 
 void BoundedWriteBackend::Close(HidHandle handle)

@@ -41,6 +41,10 @@ public:
     void Cancel(HidHandle handle) override { m_inner->Cancel(handle); }
     void Close(HidHandle handle) override;
 
+    // Whether a write is still under way on some handle: a test that stalled one waits for this
+    // rather than for a time, as the handle takes its next write only once it has ended.
+    bool WriteUnderWay();
+
 private:
     struct Hold;
     struct Writer;

@@ -60,11 +60,11 @@ struct BurnIn {
     }
 };
 
-// A command line run: its arguments, the samples (as Run takes them), whether BIT.txt holds an
-// entry before it, clicks on the page's Start/Stop before it or a Start during it, the exit code
-// and what it tells ("PID" this program's process).
+// A command line run: its arguments (two seconds' run unless said), the samples (as Run takes
+// them), whether BIT.txt holds an entry before it, clicks on the page's Start/Stop before it or a
+// Start during it, the exit code and what it tells ("PID" this program's process).
 struct CommandRun {
-    QString arguments, samples;
+    QString arguments = "burn-in --duration 2s", samples;
     bool logHeld = false;
     int clicksBefore = 0;
     bool startDuring = false;
@@ -310,17 +310,15 @@ private slots:
     // A run that starts logs what the page logs for the same samples, and prints a line a sample.
     void commandRuns_data()
     {
-        const QString two = "burn-in --duration 2s", yes = two + " --yes";
+        const QString two = CommandRun().arguments, yes = two + " --yes";
         const QString inUse = "BIT.txt is in use by tst_burnin (process PID)";
         AddRows<CommandRun>({
             {"clean run",
-             {.arguments = two,
-              .samples = "GGGG*2",
+             {.samples = "GGGG*2",
               .told = "2 samples; bad: Link 0, Video Signal 0, 5V 0, HPD 0; 0 entries logged in "
                       "BIT.txt; no sample failed\n"}},
             {"HPD failed",
-             {.arguments = two,
-              .samples = "GGGB*2",
+             {.samples = "GGGB*2",
               .exit = 5,
               .told = "HPD 2; 0 entries logged in BIT.txt; failed: HPD\n"}},
             {"failed counts in JSON",
@@ -329,8 +327,7 @@ private slots:
               .exit = 5,
               .told = R"("failed":["link","video"],"format":2,"log":"BIT.txt","samples":2})"}},
             {"BIT.txt holding entries kept",
-             {.arguments = two,
-              .samples = "GGGG",
+             {.samples = "GGGG",
               .logHeld = true,
               .exit = 4,
               .told = "burn-in: not started: BIT.txt was kept (--yes empties it)\n"}},
@@ -363,8 +360,7 @@ private slots:
                       "made ("
                       + kMissingFolderCause + ")"}},
             {"page while the command line runs",
-             {.arguments = two,
-              .samples = "GGGG*2",
+             {.samples = "GGGG*2",
               .startDuring = true,
               .told = inUse + ". Start the test again when that run has ended."}},
         });

@@ -22,28 +22,28 @@ const SimFaults kPlayed[]{
 // set, r a refusal, o a report of another command, s a short one.
 const char* const kCame[]{"", "r", "a", "oooa", "A", "sa", "", "", "a"};
 
+// What a programming shows once it completed: its box, the page's status and the commands sent.
+const QStringList kDone = {"Firmware update Completed!", "Count: 8.", "11"};
+
 // The command a phase's fault hits (a payload prefix, and of those the nth, 0 for all), the most
-// transactions the step may run and their time-out, what the user then sees: the command
-// answered, not answered, the device gone (when that differs), as Shown() reads it; and the change
-// the update history keeps (none for a read) with the step it names when the change fails.
+// transactions the step may run, what the user then sees: the command answered, not answered, the
+// device gone (when that differs), as Shown() reads it; and the change the update history keeps
+// (none for a read) with the step it names when the change fails. The transactions and the answer
+// are a programming's unless said.
 struct Play {
     const char *name, *command;
-    int nth = 0, transactions, timeoutMs = 1000;
-    QStringList answered, failed, gone = {};
+    int nth = 0, transactions = 11;
+    QStringList answered = kDone, failed, gone = {};
     const char* action = nullptr;
     QString step = {};
 };
-// How the history says a command failed, per fault that fails one.
-const char* const kHow[]{"the extender did not answer",
-                         "the extender refused it (status 0x55)",
-                         "",
-                         "",
-                         "",
-                         "",
-                         "the extender did not answer (No such device)",
-                         "the extender did not answer",
-                         ""};
-const QStringList kDone = {"Firmware update Completed!", "Count: 8.", "11"};
+// How the history says a command failed, for a fault that fails one.
+QString How(int fault)
+{
+    return fault == Refuse   ? "the extender refused it (status 0x55)"
+           : fault == Unplug ? "the extender did not answer (No such device)"
+                             : "the extender did not answer";
+}
 const QString kLeft =
     "The chip now holds an incomplete image. Program it again before \"Apply Firmware\".";
 const QString kRestartQuestion =
@@ -64,34 +64,22 @@ const Play kPlays[]{
      .gone = {"0.15625", "HDBT", "N/A", "", "Disconnected"}},
     {.name = "erase",
      .command = "030205",
-     .transactions = 11,
-     .timeoutMs = 3000,
-     .answered = kDone,
      .failed = {"Erase Fail!", kLeft, "257 byte.", "1"},
      .action = "program",
      .step = "the erase: "},
     {.name = "begin",
      .command = "030306",
-     .transactions = 11,
-     .timeoutMs = 3000,
-     .answered = kDone,
      .failed = {"Fail", "Write Fail!", kLeft, "257 byte.", "2"},
      .action = "program",
      .step = "the opening of the write: "},
     {.name = "second block",
      .command = "aa",
      .nth = 2,
-     .transactions = 11,
-     .timeoutMs = 3000,
-     .answered = kDone,
      .failed = {kLeft, "No 0xaa!", "4"},
      .action = "program",
      .step = "block 2 of 9: "},
     {.name = "last block",
      .command = "bb",
-     .transactions = 11,
-     .timeoutMs = 3000,
-     .answered = kDone,
      .failed = {"Fail!", kLeft, "Count: 8.", "11"},
      .action = "program",
      .step = "block 9 of 9: "},
@@ -151,6 +139,8 @@ private:
     int m_pointsBefore = 0; // the burn-in chart's points before the step
 
     static bool Programming(int phase) { return phase >= Erase && phase <= Reset; }
+    // The erase, the write and its blocks may take three seconds to answer; other commands one.
+    static int TimeoutMs(int phase) { return Programming(phase) && phase != Reset ? 3000 : 1000; }
 
     // What the wire recorded from the command the fault played on: nothing if it was never sent.
     static std::vector<RecordingBackend::Record> FromSent(const Rig& rig, const Play& play)
@@ -202,19 +192,18 @@ private:
         const int transactions = (rig.main->Channel().Sequence() - before) & 0x7F;
         QCOMPARE_LE(transactions, play.transactions);
         QCOMPARE_LE(clock.elapsed(),
-                    5 * play.timeoutMs / kTimeoutDivisor * std::max(transactions, 1));
-        // The stalled write ends on its own, and the wire shows it once the extender took it; until
-        // then every command failed at once as if the unit were gone.
+                    5 * TimeoutMs(phase) / kTimeoutDivisor * std::max(transactions, 1));
+        // The stalled write ends on its own, and only then does the handle take writes again;
+        // until then every command failed at once as if the unit were gone.
+        QTRY_VERIFY(!rig.bounded.WriteUnderWay());
         const bool fails = fault == Silent || fault == Refuse || fault == Unplug || fault == Stall;
-        QTRY_VERIFY(fault != Stall || !FromSent(rig, play).empty());
-        QTest::qWait(fault == Stall ? 10 : 0); // the writer hears of it
         const bool gone = (fault == Unplug || fault == Stall) && !play.gone.isEmpty();
         const QStringList shown = !fails ? play.answered : gone ? play.gone : play.failed;
         QCOMPARE(Shown(rig, phase), shown);
         if (!Programming(phase) && phase < On)
             QCOMPARE(rig.boxes, QStringList());
         VerifyPlayed(rig, fault, play);
-        VerifyRecorded(rig, play, shown == play.answered ? QString() : play.step + kHow[fault]);
+        VerifyRecorded(rig, play, shown == play.answered ? QString() : play.step + How(fault));
         if (fails && fault != Unplug && Programming(phase) && phase != Reset) {
             rig.wire.Clear(); // "Apply Firmware" then asks; No sends nothing
             Click(&rig.page<DlgProgrammer>(), FirmwareControl::Apply);
@@ -243,7 +232,7 @@ private:
         QTRY_COMPARE(rig.tool->windowTitle(), "Tessalink (unplugged)");
         rig.wire.Clear();
         rig.second.Replug();
-        QTest::qWait(20);
+        QTRY_VERIFY(!AwaitReady(rig.plugs.Handle(), 0ms)); // the window took the plug in
         QCOMPARE(rig.Commands(), Payloads());
         QCOMPARE(rig.second.OpenHandleCount(), 0);
         rig.extender.Replug(); // named now that the other one is present too

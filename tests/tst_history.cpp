@@ -62,10 +62,10 @@ void StartDemo(QProcess& program, const QString& home, const QStringList& argume
 
 // What the history holds before the history command reads it.
 enum class Kept { Rows, Damaged, None };
-// The command's arguments, exit code and stdout's lines, and what stderr holds.
+// The command's arguments, exit code (0 unless said) and stdout's lines, and what stderr holds.
 struct Listed {
     QString arguments;
-    int code;
+    int code = 0;
     QStringList out{};
     QString err = {};
     Kept kept = Kept::Rows;
@@ -124,7 +124,7 @@ enum class Spoiled { FolderIsAFile, ReadOnly, NoDatabase, DamagedPage };
 // follows), and how many rows it holds afterwards.
 struct Trouble {
     Spoiled spoiled;
-    bool window; // else the command line
+    bool window = true; // else the command line
     QString told;
     int rows;
 };
@@ -214,21 +214,16 @@ private slots:
                                 "started, never ended\t";
         using enum Kept;
         AddRows<Listed>({
-            {"newest first", {.arguments = "history", .code = 0, .out = {restart, on, program}}},
-            {"one unit",
-             {.arguments = "history --serial A1", .code = 0, .out = {restart, program}}},
+            {"newest first", {.arguments = "history", .out = {restart, on, program}}},
+            {"one unit", {.arguments = "history --serial A1", .out = {restart, program}}},
             {"two units",
-             {.arguments = "history --serial A1 --serial =B2",
-              .code = 0,
-              .out = {restart, on, program}}},
+             {.arguments = "history --serial A1 --serial =B2", .out = {restart, on, program}}},
             // A day from its start in local time, wherever the clock's zone is.
-            {"from a day on",
-             {.arguments = "history --since 2025-03-06", .code = 0, .out = {restart, on}}},
+            {"from a day on", {.arguments = "history --since 2025-03-06", .out = {restart, on}}},
             {"from a UTC time on",
-             {.arguments = "history --since 2025-03-07T10:59:59Z", .code = 0, .out = {restart}}},
+             {.arguments = "history --since 2025-03-07T10:59:59Z", .out = {restart}}},
             {"JSON",
              {.arguments = "--json history --serial =B2",
-              .code = 0,
               .out =
                   {R"j({"action":"fail-safe on","blocks":null,)j"
                    R"j("cause":"the extender refused it (status 0x55)",)j"
@@ -242,7 +237,6 @@ private slots:
             // formula is made text.
             {"CSV",
              {.arguments = "history --csv --since 2025-03-05T00:00Z",
-              .code = 0,
               .out = {"time,program,version,host,serial,path,chip,action,setting,image_file,"
                       "image_bytes,image_sha256,chip_before,image_identification,outcome,cause,"
                       "blocks,duration_ms",
@@ -271,8 +265,7 @@ private slots:
               .code = 3,
               .err = "the update history cannot be read: ",
               .kept = Damaged}},
-            {"none yet",
-             {.arguments = "history", .code = 0, .err = "nothing recorded in ", .kept = None}},
+            {"none yet", {.arguments = "history", .err = "nothing recorded in ", .kept = None}},
         });
     }
     void listsTheHistory()
@@ -366,24 +359,17 @@ private slots:
         const QString cannot = "the update history cannot be kept in ",
                       damaged = "the update history was damaged: it was kept as ";
         using enum Spoiled;
-        AddRows<Trouble>({
-            {"the folder is a file: the window",
-             {.spoiled = FolderIsAFile, .window = true, .told = cannot, .rows = 0}},
-            {"the folder is a file: the command line",
-             {.spoiled = FolderIsAFile, .window = false, .told = cannot, .rows = 0}},
-            {"read-only: the window",
-             {.spoiled = ReadOnly, .window = true, .told = cannot, .rows = 1}},
-            {"read-only: the command line",
-             {.spoiled = ReadOnly, .window = false, .told = cannot, .rows = 1}},
-            {"no database: the window",
-             {.spoiled = NoDatabase, .window = true, .told = damaged, .rows = 2}},
-            {"no database: the command line",
-             {.spoiled = NoDatabase, .window = false, .told = damaged, .rows = 2}},
-            {"a damaged page: the window",
-             {.spoiled = DamagedPage, .window = true, .told = damaged, .rows = 2}},
-            {"a damaged page: the command line",
-             {.spoiled = DamagedPage, .window = false, .told = damaged, .rows = 2}},
-        });
+        const std::pair<const char*, Trouble> spoilt[]{
+            {"the folder is a file", {.spoiled = FolderIsAFile, .told = cannot, .rows = 0}},
+            {"read-only", {.spoiled = ReadOnly, .told = cannot, .rows = 1}},
+            {"no database", {.spoiled = NoDatabase, .told = damaged, .rows = 2}},
+            {"a damaged page", {.spoiled = DamagedPage, .told = damaged, .rows = 2}}};
+        QTest::addColumn<Trouble>("row");
+        for (const bool window : {true, false})
+            for (auto [name, row] : spoilt) {
+                row.window = window;
+                QTest::addRow("%s: %s", name, window ? "the window" : "the command line") << row;
+            }
     }
     void troubleIsSaidOnce()
     {
@@ -399,7 +385,7 @@ private slots:
             Click(&rig.page<ResetTool>(), FailSafeControl::On);
             Click(&rig.page<ResetTool>(), FailSafeControl::Off);
             QCOMPARE(Text(&rig.page<ResetTool>(), FailSafeControl::State), "Fail-Safe Disable");
-            QTest::qWait(20); // the box comes once the event loop runs
+            QTRY_VERIFY(!rig.boxes.isEmpty()); // the box comes once the event loop runs
             said = rig.boxes;
         } else {
             WriteFile("image.bin", Pattern(64 * 32));

@@ -187,9 +187,13 @@ private slots:
     // levels and metres as numbers, and null for what could not be read.
     void whatEachPollShows_data()
     {
-        const QStringList healthy = {"HDBT", "HDBT", "0.15625", "0.17188", "0.18750", "0.20313"},
-                          hdcp = {"HDMI with HDCP", "HDMI with HDCP"},
+        const QStringList healthy = {"0.15625", "0.17188", "0.18750", "0.20313"},
                           notRead = {"N/A", "N/A", "N/A", "N/A"};
+        // The fields of an HDBT link with an HDCP source, its pair levels and cable length.
+        const auto hdbt = [](const QStringList& levels, const QString& cable = "31m") {
+            return QStringList{"HDBT", "HDBT"} + levels
+                   + QStringList{cable, "HDMI with HDCP", "HDMI with HDCP"};
+        };
         const QString worn = "0104=06 0108=0a 010b=01 0111=04 0114=07 0202=03 0204=01 "
                              "0109=33343f40 010c=000000ff",
                       refused = "0104= 0108= 0109= 010b= 010c= 0111= 0114= 0202= 0204=";
@@ -265,16 +269,14 @@ private slots:
             {"the remote length alone refused: the link down",
              {.before = refused,
               .change = "healthy 0112=",
-              .fields = healthy + QStringList{"N/A"} + hdcp,
+              .fields = hdbt(healthy, "N/A"),
               .advice = "Disconnected",
               .exit = 2,
               .checked = "link down, 4 pairs good"}},
             {"two pairs red",
              {.before = "healthy 0112=",
               .change = "healthy 0109=0a461440",
-              .fields =
-                  QStringList{"HDBT", "HDBT", "0.15625", "1.09375", "0.31250", "1.00000", "31m"}
-                  + hdcp,
+              .fields = hdbt({"0.15625", "1.09375", "0.31250", "1.00000"}),
               .frames = "NRNR",
               .advice = "Please Check Port 2\nPlease Check Port 4\n",
               .marked = ".X.X",
@@ -287,22 +289,20 @@ private slots:
             {"a pair amber: a warning",
              {.before = "healthy",
               .change = "healthy 0109=0a340c0d",
-              .fields =
-                  QStringList{"HDBT", "HDBT", "0.15625", "0.81250", "0.18750", "0.20313", "31m"}
-                  + hdcp,
+              .fields = hdbt({"0.15625", "0.81250", "0.18750", "0.20313"}),
               .frames = "NANN",
               .exit = 1,
               .checked = "link up, pair B marginal (0.81250), 3 pairs good, 31 m"}},
             {"the levels refused: no pair faulty any more",
              {.before = "healthy 0109=0a461440",
               .change = "healthy 0109=",
-              .fields = QStringList{"HDBT", "HDBT"} + notRead + QStringList{"31m"} + hdcp,
+              .fields = hdbt(notRead),
               .exit = 3,
               .checked = "link up, pair levels not read, 31 m"}},
             {"healthy again",
              {.before = "healthy 0109=",
               .change = "healthy",
-              .fields = healthy + QStringList{"31m"} + hdcp,
+              .fields = hdbt(healthy),
               .json = R"j({"cable_m": 31, "cable_bound": null})j",
               .exit = 0,
               .checked = "link up, 4 pairs good, 31 m | 'link'=1;;;0;1 'pair_a'=0.15625" + levels
@@ -315,16 +315,14 @@ private slots:
             {"cable too short",
              {.before = "healthy",
               .change = "healthy 0112=00000000",
-              .fields = healthy + QStringList{"<20m"} + hdcp,
+              .fields = hdbt(healthy, "<20m"),
               .json = R"j({"cable_m": 20, "cable_bound": "under"})j",
               .exit = 0,
               .checked = "link up, 4 pairs good, <20 m"}},
             {"the demo at 22 s: pair B red, a marginal bit error rate",
              {.before = "healthy",
               .change = "demo 22",
-              .fields =
-                  QStringList{"HDBT", "HDBT", "0.20313", "1.10938", "0.15625", "0.20313", "42m"}
-                  + hdcp,
+              .fields = hdbt({"0.20313", "1.10938", "0.15625", "0.20313"}, "42m"),
               .lamps = "OOOOOOM",
               .frames = "NRNN",
               .advice = "Please Check Port 2\n",
