@@ -26,7 +26,8 @@ if [ -n "$windows" ]; then
         [ -f "$windows/$program.exe" ] || skip "$windows/$program.exe is missing (scripts/torvan.sh windows)"
     done
     # Making a prefix takes a minute in the guest and seconds here: it is made here once per Wine
-    # version, whole on disk before the guest starts. Wine's HID bus offers hidraw devices only with SDL off.
+    # version, whole on disk before the guest starts. Wine's HID bus offers hidraw devices only
+    # with SDL off.
     prefix=$(realpath "$windows")/wine-guest
     TORVAN_WINEPREFIX=$prefix "$source/scripts/wine-run.sh" --make-prefix \
         reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v 'Enable SDL' /t REG_DWORD /d 0 /f ||
