@@ -35,10 +35,29 @@ QStringList Frames(const std::vector<UhidExtender::Sent>& wire)
 const QRegularExpression kPathAndMaker("^[^\t]*\t([^\t]*)\t[^\t]*",
                                        QRegularExpression::MultilineOption);
 
+// What the steps hand on to the next: the units, the main window and its connect check, and
+// list --watch with what it has told.
+struct Stage {
+    UhidExtender first, second;
+    QStringList connectCheck;
+    QProcess window, watch;
+    QString told;
+};
+
+// Wine's HID bus finds the units present as its services start, which the first program under
+// Wine starts: on a busy machine that program may look before the bus has found the unit.
+void FirstUnitSeen(Stage& stage)
+{
+    QVERIFY(stage.first.Plug("E2E0001"));
+    QTRY_VERIFY_WITH_TIMEOUT(Run("cli/torvanreader-cli.exe", {"list"}).out.contains("E2E0001"),
+                             kPlugMs);
+}
+
 // Each command of the Linux and the Windows command line on the same unit: the same output, exit
 // code and wire.
-void SameAsLinux(UhidExtender& unit)
+void SameAsLinux(Stage& stage)
 {
+    UhidExtender& unit = stage.first;
     const QString local = kSampleImage;
     const struct {
         QStringList arguments;
@@ -80,63 +99,66 @@ void SameAsLinux(UhidExtender& unit)
     }
 }
 
-} // namespace
-
-void WindowsProgramsUnderWine()
+// The main window checks the unit once as it starts, and holds it: a second program is told
+// which program has it, and sends nothing.
+void WindowHoldsTheUnit(Stage& stage)
 {
-    UhidExtender first, second;
-    QVERIFY(first.Plug("E2E0001"));
-    // Wine's HID bus finds the units present as its services start, which the first program under
-    // Wine starts: on a busy machine that program may look before the bus has found the unit.
-    QTRY_VERIFY_WITH_TIMEOUT(Run("cli/torvanreader-cli.exe", {"list"}).out.contains("E2E0001"),
-                             kPlugMs);
-    SameAsLinux(first);
-    if (QTest::currentTestFailed())
-        return;
-
-    // The main window checks the unit once as it starts, and holds it: a second program is told
-    // which program has it, and sends nothing.
     Run("linux", {"list"});
-    const QStringList connectCheck = Frames(first.TakeWire());
-    QCOMPARE(connectCheck.size(), 1);
-    QProcess window;
-    StartInGuest(window, "torvanreader.exe", {});
+    stage.connectCheck = Frames(stage.first.TakeWire());
+    QCOMPARE(stage.connectCheck.size(), 1);
+    StartInGuest(stage.window, "torvanreader.exe", {});
     QStringList sent;
-    QTRY_VERIFY_WITH_TIMEOUT(!(sent += Frames(first.TakeWire())).isEmpty(), kProgramMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!(sent += Frames(stage.first.TakeWire())).isEmpty(), kProgramMs);
     QTest::qWait(3000);
-    QCOMPARE(sent += Frames(first.TakeWire()), connectCheck);
+    QCOMPARE(sent += Frames(stage.first.TakeWire()), stage.connectCheck);
     const Ran refused = Run("cli/torvanreader-cli.exe", {"info"});
     const QRegularExpression inUse(" is in use by torvanreader(\\.exe)? \\(process \\d+\\)");
     QCOMPARE(refused.exit, 1);
     QVERIFY2(inUse.match(refused.err).hasMatch(), qPrintable(refused.err));
-    QVERIFY(first.TakeWire().empty());
+    QVERIFY(stage.first.TakeWire().empty());
+}
 
-    // Plugs and unplugs are followed by list --watch, which sends nothing, and by the window,
-    // which takes the unit left when its own goes and checks it (its sequence numbers go on).
-    QProcess watch;
-    StartInGuest(watch, "cli/torvanreader-cli.exe", {"list", "--watch"});
-    QVERIFY(watch.waitForReadyRead(kProgramMs));
-    QString told = QString::fromUtf8(watch.readAllStandardOutput());
-    QVERIFY(second.Plug("E2E0002"));
-    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("added"), kPlugMs);
-    first.Unplug();
+// Plugs and unplugs are followed by list --watch, which sends nothing.
+void PlugFollowed(Stage& stage)
+{
+    StartInGuest(stage.watch, "cli/torvanreader-cli.exe", {"list", "--watch"});
+    QVERIFY(stage.watch.waitForReadyRead(kProgramMs));
+    stage.told = QString::fromUtf8(stage.watch.readAllStandardOutput());
+    QVERIFY(stage.second.Plug("E2E0002"));
+    QTRY_VERIFY_WITH_TIMEOUT((stage.told += stage.watch.readAllStandardOutput()).contains("added"),
+                             kPlugMs);
+}
+
+// The window takes the unit left when its own goes, and checks it (its sequence numbers go on).
+void UnplugFollowed(Stage& stage)
+{
+    stage.first.Unplug();
     QStringList checked;
-    QTRY_VERIFY_WITH_TIMEOUT(!(checked += Frames(second.TakeWire())).isEmpty(), kProgramMs);
-    QCOMPARE(checked.join(' ').mid(2), connectCheck.join(' ').mid(2));
-    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).contains("removed"), kPlugMs);
-    window.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!(checked += Frames(stage.second.TakeWire())).isEmpty(), kProgramMs);
+    QCOMPARE(checked.join(' ').mid(2), stage.connectCheck.join(' ').mid(2));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (stage.told += stage.watch.readAllStandardOutput()).contains("removed"), kPlugMs);
+    stage.window.kill();
     const QRegularExpression followed(
         "^present\t\\S+\tE2E0001\nadded\t\\S+\tE2E0002\nremoved\t\\S+\tE2E0001\n$");
-    QVERIFY2(followed.match(told.remove('\r')).hasMatch(), qPrintable(told));
-    // With the last unit gone for Wine too, three units at once: the Windows command line sends
-    // each what the Linux one does.
-    second.Unplug();
-    QTRY_VERIFY_WITH_TIMEOUT((told += watch.readAllStandardOutput()).count("removed") == 2,
-                             kPlugMs);
-    watch.kill();
+    QVERIFY2(followed.match(stage.told.remove('\r')).hasMatch(), qPrintable(stage.told));
+}
+
+// The last unit gone for Wine too, the programs end.
+void LastUnplugFollowed(Stage& stage)
+{
+    stage.second.Unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (stage.told += stage.watch.readAllStandardOutput()).count("removed") == 2, kPlugMs);
+    stage.watch.kill();
     // Either may have been seen to end already, while the waits above ran the event loop.
-    for (QProcess* ended : {&watch, &window})
+    for (QProcess* ended : {&stage.watch, &stage.window})
         QVERIFY(ended->state() == QProcess::NotRunning || ended->waitForFinished());
+}
+
+// Three units at once: the Windows command line sends each what the Linux one does.
+void ThreeUnitsAtOnce(Stage&)
+{
     // An image's path as each program takes it: Wine's drive Z: is the root.
     const auto program = [](const QString& name, const QString& drive) -> CliRun {
         return [=](QStringList arguments, QString& out) {
@@ -149,4 +171,31 @@ void WindowsProgramsUnderWine()
     };
     const QString image = qEnvironmentVariable("TORVAN_SOURCE_DIR") + kSampleImage;
     FlashesThreeAtOnce(image, {program("linux", ""), program("cli/torvanreader-cli.exe", "Z:")});
+}
+
+} // namespace
+
+void WindowsProgramsUnderWine()
+{
+    const struct {
+        const char* name;
+        void (*run)(Stage&);
+    } steps[]{
+        {"the first unit seen", FirstUnitSeen},
+        {"each command as on Linux", SameAsLinux},
+        {"the main window holds the unit", WindowHoldsTheUnit},
+        {"a plug followed", PlugFollowed},
+        {"an unplug followed", UnplugFollowed},
+        {"the last unplug followed", LastUnplugFollowed},
+        {"three units at once", ThreeUnitsAtOnce},
+    };
+    Stage stage;
+    for (const auto& step : steps) {
+        // Each step is named as it starts: a failure, or a step that runs into the function's
+        // time-out (which names no line), is then told by the last name shown.
+        qInfo("Wine stage: %s", step.name);
+        step.run(stage);
+        if (QTest::currentTestFailed())
+            return;
+    }
 }

@@ -25,21 +25,13 @@ if [ -n "$windows" ]; then
     for program in cli/torvanreader-cli torvanreader; do
         [ -f "$windows/$program.exe" ] || skip "$windows/$program.exe is missing (scripts/torvan.sh windows)"
     done
-    # wineboot takes a minute in the guest and seconds here: the prefix is made here, once per Wine
-    # version. Wine's HID bus offers hidraw devices only with SDL off.
+    # Making a prefix takes a minute in the guest and seconds here: it is made here once per Wine
+    # version, whole on disk before the guest starts. Wine's HID bus offers hidraw devices only
+    # with SDL off.
     prefix=$(realpath "$windows")/wine-guest
-    made="$($wine --version) SDL off"
-    if [ "$(cat "$prefix/.made" 2>/dev/null)" != "$made" ]; then
-        rm -rf "$prefix" && mkdir -p "$prefix"
-        (
-            export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-            "$wine" wineboot -i </dev/null >/dev/null 2>&1 &&
-                "$wine" reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v 'Enable SDL' \
-                    /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 &&
-                /usr/lib/wine/wineserver -w
-        ) || skip "Wine could not make its prefix in $prefix"
-        echo "$made" >"$prefix/.made"
-    fi
+    TORVAN_WINEPREFIX=$prefix "$source/scripts/wine-run.sh" --make-prefix \
+        reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v 'Enable SDL' /t REG_DWORD /d 0 /f ||
+        skip "Wine could not make its prefix in $prefix"
     # Wine's return from a system call faults under emulation where the CPU has SMAP and SMEP.
     memory=2048 seconds=1500 cpu=(-cpu "${E2E_CPU:-max,-smap,-smep}")
     options+=(e2e_windows="$(realpath "$windows")" e2e_prefix="$(realpath "$prefix")")

@@ -43,8 +43,7 @@ dialog_font() {
     "$runner" "$TORVAN_WINEPREFIX/drive_c/windows/system32/reg.exe" add \
         'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /t REG_BINARY /d "$font" /f >/dev/null
 }
-read -ra first <<<"$1"
-"$runner" "${first[0]}" -functions >/dev/null # makes the prefix
+"$runner" --make-prefix
 # The server and its services end before the display does.
 trap '"$runner" --stop' EXIT
 status=0

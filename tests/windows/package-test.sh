@@ -13,7 +13,6 @@ version=$2
 stage=${3:-}
 script=${4:-}
 defines=("${@:5}")
-wine=/usr/lib/wine/wine64
 
 fail() {
     echo "FAIL: $*" >&2
@@ -31,18 +30,7 @@ rm -rf "$work"
 mkdir -p "$work"
 trap '"$runner" --stop' EXIT
 template=$(dirname "$work")/wine-template
-made="$($wine --version)"
-(
-    flock 9
-    if [ "$(cat "$template/.made" 2>/dev/null)" != "$made" ]; then
-        rm -rf "$template"
-        mkdir -p "$template"
-        WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" \
-            "$wine" wineboot -i </dev/null >/dev/null 2>&1
-        WINEPREFIX=$template /usr/lib/wine/wineserver -w
-        echo "$made" >"$template/.made"
-    fi
-) 9>"$(dirname "$work")/wine-template.lock"
+TORVAN_WINEPREFIX=$template "$runner" --make-prefix || fail "Wine could not make the template prefix"
 mkdir -p "$TORVAN_WINEPREFIX"
 tar -C "$template" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 -cf - . |
     tar -C "$TORVAN_WINEPREFIX" -xf -
