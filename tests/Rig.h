@@ -21,6 +21,8 @@
 #include "ui/DialogUnits.h"
 #include "ui/MessageBox.h"
 
+#include "ProgramRun.h"
+
 // The one rig: the main window and the tool window with its pages over the simulated extender,
 // the wire recorded, boxes and questions caught, flash pauses recorded instead of slept, and every
 // response time-out and the write wait divided by kTimeoutDivisor. What the extender reports at
@@ -307,14 +309,7 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes)
                : QString();
 }
 
-// A program run to its end, killed after 30 s: its exit code (-1 where it did not end by itself),
-// and what it wrote to stdout and stderr, lines ended with LF (Windows' C runtime ends them with
-// CR LF).
-struct Ran {
-    int exit = -1;
-    QString out, err;
-};
-
+// A program run to its end, killed after 30 s.
 inline Ran
 RunProgram(const QString& program, const QStringList& arguments,
            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
@@ -325,13 +320,7 @@ RunProgram(const QString& program, const QStringList& arguments,
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(30000))
-        process.kill();
-    process.waitForFinished();
-    const auto text = [](const QByteArray& bytes) { return QString(bytes).replace("\r\n", "\n"); };
-    return {.exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            .out = text(process.readAllStandardOutput()),
-            .err = text(process.readAllStandardError())};
+    return Finished(process, 30000);
 }
 
 // The units of a run on several keep in step on fake time: a unit's sleep returns once no other
