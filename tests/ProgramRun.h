@@ -3,10 +3,12 @@
 #include <QProcess>
 #include <QString>
 
-// Its exit code (-1 where it did not end by itself) and what it wrote to stdout and stderr, lines
-// ended with LF (Windows' C runtime ends them with CR LF).
+// Its exit code (-1 where it did not start or end by itself), whether a signal not sent here
+// ended it, and what it wrote to stdout and stderr, lines ended with LF (Windows' C runtime ends
+// them with CR LF).
 struct Ran {
     int exit = -1;
+    bool crashed = false;
     QString out, err;
     QString Said() const { return QString("(%1): %2%3").arg(exit).arg(out, err); }
 };
@@ -14,11 +16,15 @@ struct Ran {
 // Waits for the started process to end, killing it once waitMs have passed.
 inline Ran Finished(QProcess& process, int waitMs)
 {
-    if (!process.waitForFinished(waitMs))
+    const bool stopped = !process.waitForFinished(waitMs);
+    if (stopped)
         process.kill();
     process.waitForFinished();
+    const bool ended =
+        process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart;
     const auto text = [](const QByteArray& bytes) { return QString(bytes).replace("\r\n", "\n"); };
-    return {.exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+    return {.exit = ended ? process.exitCode() : -1,
+            .crashed = !ended && !stopped,
             .out = text(process.readAllStandardOutput()),
             .err = text(process.readAllStandardError())};
 }
