@@ -24,12 +24,15 @@ void FlashAll(UhidExtender (&units)[3], const CliRun& run, const QString& image,
               std::vector<QStringList>& wires)
 {
     QString out;
+    const auto dropWires = [&] {
+        for (UhidExtender& unit : units)
+            unit.TakeWire();
+    };
     const QStringList waited{"--wait",    "600",      "--serial",  kSerials[0], "--serial",
                              kSerials[1], "--serial", kSerials[2], "list"};
-    QVERIFY2(run(waited, out) == 0, qPrintable(out));
-    for (UhidExtender& unit : units)
-        unit.TakeWire(); // list's connect checks
-    if (run({"--all", "flash", "--to", "local", image}, out) != 0) {
+    QVERIFY2(run(waited, out, dropWires) == 0, qPrintable(out));
+    dropWires(); // list's connect checks
+    if (run({"--all", "flash", "--to", "local", image}, out, dropWires) != 0) {
         // Whether the command that went unanswered reached the unit.
         for (int unit = 0; unit < 3; ++unit)
             out += QString("\n%1 was sent %2 frames")

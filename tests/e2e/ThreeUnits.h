@@ -9,8 +9,10 @@
 // The demo's image of the local chip, from the top of the source tree.
 inline const QString kSampleImage = "/samples/firmware/demo-local-tx-3072.2.hex";
 
-// Runs the command line with the arguments: its exit code, and its stdout and stderr in out.
-using CliRun = std::function<int(const QStringList& arguments, QString& out)>;
+// Runs the command line with the arguments: its exit code, and its stdout and stderr in out. A run
+// made again drops the units' wires first, with dropWires.
+using CliRun = std::function<int(const QStringList& arguments, QString& out,
+                                 const std::function<void()>& dropWires)>;
 
 // Plugs in three virtual extenders (E2E0011 to E2E0013) and, once the command line sees all three,
 // flashes the image (a path as the program takes it) on all at once with --all: the run ends 0
