@@ -122,18 +122,24 @@ QString UnitLog(const QString& log, const CHidIO::Unit& unit)
 // What ended a run.
 enum class Ending { Interrupt, Duration, Signal, DeviceGone };
 
-// As the summary line says it.
+// Each ending as the summary line says it and as the JSON summary names it, in Ending's order.
+struct EndingNames {
+    const char* word;
+    const char* id;
+};
+constexpr EndingNames kEndingNames[]{{.word = "Ctrl-C", .id = "interrupt"},
+                                     {.word = "duration", .id = "duration"},
+                                     {.word = "signal", .id = "signal"},
+                                     {.word = "device gone", .id = "device_gone"}};
+
 QString EndingWord(Ending ending)
 {
-    static constexpr std::array kWords{"Ctrl-C", "duration", "signal", "device gone"};
-    return kWords[size_t(ending)];
+    return kEndingNames[size_t(ending)].word;
 }
 
-// As the JSON summary names it: an identifier.
 QString EndingId(Ending ending)
 {
-    static constexpr std::array kIds{"interrupt", "duration", "signal", "device_gone"};
-    return kIds[size_t(ending)];
+    return kEndingNames[size_t(ending)].id;
 }
 
 // What a run found, for its summary.
